@@ -1,0 +1,42 @@
+# Shared CMake helpers: layer sources by glob, one test executable per unit, layer checks.
+
+# quillent_layer_sources(<var> <dir>): every .cpp/.h below <dir> (new files need no CMake edit).
+function(quillent_layer_sources var dir)
+    file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
+    set(${var} ${_src} PARENT_SCOPE)
+endfunction()
+
+# quillent_add_unit_tests(<dir> <libs...>): each <dir>/*_test.cpp becomes one test executable
+# linked with <libs>, GoogleTest and gtest_main; cases are discovered into CTest.
+function(quillent_add_unit_tests dir)
+    file(GLOB _tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+    file(GLOB _support CONFIGURE_DEPENDS ${dir}/support/*.cpp)
+    foreach(_t ${_tests})
+        get_filename_component(_name ${_t} NAME_WE)
+        add_executable(${_name} ${_t} ${_support})
+        target_link_libraries(${_name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
+        target_include_directories(${_name} PRIVATE ${CMAKE_SOURCE_DIR} ${dir})
+        target_compile_definitions(${_name} PRIVATE
+            QUILLENT_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
+            QUILLENT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+            QUILLENT_BIN_DIR="${QUILLENT_BIN_DIR}")
+        set_target_properties(${_name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+        gtest_discover_tests(${_name}
+            DISCOVERY_TIMEOUT 60
+            PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox;GST_DEBUG_NO_COLOR=1"
+                       TIMEOUT 300)
+    endforeach()
+endfunction()
+
+# quillent_forbid_links(<target> <pattern>...): fail configuration if <target> links a library
+# matching any pattern. Keeps the core library free of widgets, web and media.
+function(quillent_forbid_links target)
+    get_target_property(_libs ${target} LINK_LIBRARIES)
+    foreach(_lib ${_libs})
+        foreach(_pat ${ARGN})
+            if("${_lib}" MATCHES "${_pat}")
+                message(FATAL_ERROR "${target} must not link ${_lib} (layer rule)")
+            endif()
+        endforeach()
+    endforeach()
+endfunction()

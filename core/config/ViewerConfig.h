@@ -1,0 +1,80 @@
+// Process-wide program configuration read from "viewerconfig.cfg": recording folders, extensions,
+// flags and the language strings. Read once at start-up; every window and the scanner consult it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+enum class FolderKind : int32_t {
+    Normal = 0, // "NORMAL" and "NORMAL2"
+    Event = 1,
+    Motion = 2,
+    Manual = 3,
+    Image = 4,
+};
+
+// One recording folder of the configuration.
+struct DirEntry {
+    int32_t kind = 0;       // FolderKind value
+    std::string name;       // folder name (UTF-8)
+    std::string narrowName; // bytes exactly as in the file; used for the duplicate test
+    int32_t nxfsp = 0;      // per-folder number 0..99
+};
+
+// Bits of ViewerConfig::GetFlags().
+enum ViewerConfigFlag : uint32_t {
+    kFlagRemoval = 0x1,  // recording folders on a drive are searched recursively
+    kFlagDesktop = 0x2,  // a folder chosen by the user is searched recursively
+    kFlagFiletime = 0x4, // snapshots are named after the recording's date and time
+    kFlagAddpos = 0x8,   // the playback position is added to snapshot names
+};
+
+class ViewerConfig {
+public:
+    // Key of both tables: (hash of a name or ID, an integer). Names themselves are never compared.
+    using Key = std::pair<uint32_t, int32_t>;
+
+    static ViewerConfig& Instance(); // created empty on first call; thread-safe
+    static void Release();           // destroys the instance (shutdown)
+
+    int32_t GetLanguage() const { return m_language; }
+    void SetLanguage(int32_t language) { m_language = language; }
+
+    int GetDirCount() const { return static_cast<int>(m_dirs.size()); }
+    bool GetDirEntry(int index, DirEntry& out) const;
+    int GetExtensionCount() const { return static_cast<int>(m_extensions.size()); }
+    bool GetExtension(int index, std::string& out) const;
+    uint32_t GetFlags() const { return m_flags; }
+
+    // Text of `id` in `language`; false (and `out` untouched) when there is none. No fallback.
+    bool GetLString(int32_t language, const std::string& id, std::string& out) const;
+
+    // Parsing internals, public for the loader and its tests.
+    std::vector<DirEntry>& dirs() { return m_dirs; }
+    std::vector<std::string>& extensions() { return m_extensions; }
+    std::map<Key, int32_t>& languageTable() { return m_languageTable; }
+    std::map<Key, std::pair<std::string, std::string>>& stringTable() { return m_strings; } // (id, text)
+    uint32_t& flags() { return m_flags; }
+
+private:
+    int32_t m_language = 0;
+    std::vector<std::string> m_extensions;
+    std::vector<DirEntry> m_dirs;
+    std::map<Key, int32_t> m_languageTable;
+    std::map<Key, std::pair<std::string, std::string>> m_strings;
+    uint32_t m_flags = 0;
+};
+
+// Loads "viewerconfig.cfg" (fileName) from the program's folder into `config`. True only when the
+// document, `configs` and `lstrings` were all found. Diagnostics go to standard output.
+bool LoadViewerConfig(const std::string& fileName, ViewerConfig& config);
+// The same for a file at a full path (tests, tools).
+bool LoadViewerConfigFile(const std::string& path, ViewerConfig& config);
+
+// Language text of `id` for the language in force; empty when missing (message-box convention).
+std::string LString(const std::string& id);
+// "korean" when the stored "Installer Language" is "1042", else "english".
+std::string GetInstallerLanguage();

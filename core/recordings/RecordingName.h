@@ -1,0 +1,23 @@
+// Reads what a recording's file name says: event kind, time key, short date, date-time stamps.
+// Pure functions of a name (without folder); used by the scanner, lists, snapshots and tools.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Event kind of a recording; as a list filter 1 also means all kinds and 5 the map view.
+enum RecordingKind : int32_t {
+    kKindNormal = 1,
+    kKindEmergency = 2,
+    kKindEvent = 3,
+    kKindMotion = 4, // parking and motion
+    kFilterMap = 5,
+};
+
+int32_t GetRecordingKind(std::string_view name);
+uint64_t GetNameTimeKey(std::string_view name); // 0 when the name has no time tag
+std::string GetShortDate(std::string_view name, const std::string& fallback); // "MM.DD" or fallback
+// "%d%02d%02d_%02d%02d%02d" of fileTime (100 ns units since 1601-01-01) plus offsetMs.
+bool FormatStamp(uint64_t fileTime, int64_t offsetMs, bool toLocal, std::string& out);
+bool StampFromName(std::string_view name, std::string& out, int64_t offsetMs);

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs every Debian package and npm package Quillent needs to build, test and run.
+# Idempotent: packages already present are not touched. Runs as root or through sudo.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+    # build and test
+    cmake ninja-build g++ pkg-config git
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    clang-14 libclang-rt-14-dev
+    # core
+    libtinyxml-dev
+    # UI
+    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
+    fonts-crosextra-carlito fonts-noto-cjk
+    # media
+    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+    gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
+    # sample cards, checks of converted files, headless runs
+    ffmpeg xvfb xauth poppler-utils
+)
+
+missing=()
+# The skin's Leaflet comes from the npm registry; Debian's npm only when no npm is present.
+command -v npm >/dev/null || PACKAGES+=(nodejs npm)
+for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Leaflet for the map pages, pinned by skin/package-lock.json.
+if [ ! -d skin/node_modules/leaflet/dist ]; then
+    (cd skin && npm ci --no-audit --no-fund --loglevel=error)
+fi

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds everything into build/ and runs every test,
+# then builds the core library with AddressSanitizer/UndefinedBehaviorSanitizer (clang) into
+# build-asan/ and runs the core tests and a short smoke run of each fuzzer there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+
+export QT_QPA_PLATFORM=offscreen
+[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
+(cd build && ctest --output-on-failure -j2)
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DQUILLENT_CORE_ONLY=ON -DQUILLENT_SANITIZE=ON -DQUILLENT_FUZZ=ON
+cmake --build build-asan -j"$(nproc)"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2)
