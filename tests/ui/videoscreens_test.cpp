@@ -15,6 +15,13 @@
 
 #include <gtest/gtest.h>
 
+static VideoFramePtr solidFrame(int w, int h, QColor c) {
+    uint8_t* pixels = nullptr;
+    auto frame = VideoFrame::allocate(w, h, &pixels);
+    QImage(pixels, w, h, frame->stride, QImage::Format_RGB32).fill(c);
+    return frame;
+}
+
 class VideoScreens : public ::testing::Test {
 protected:
     void SetUp() override { ensureTestApp(); }
@@ -36,9 +43,7 @@ TEST_F(VideoScreens, PaintsGreyWithoutFrameAndTheFrameStretchedWithOne) {
     EXPECT_EQ(QColor(idle.pixel(200, 150)), CDlgVideoScreen::kBackground);
     EXPECT_EQ(QColor(idle.pixel(0, 0)), CDlgVideoScreen::kBackground);
 
-    QImage frame(160, 90, QImage::Format_RGB32);
-    frame.fill(QColor(200, 10, 20));
-    screen.presentFrame(frame);
+    screen.presentFrame(solidFrame(160, 90, QColor(200, 10, 20)));
     QImage shown = screen.grab().toImage();
     EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(200, 10, 20));
     EXPECT_EQ(QColor(shown.pixel(398, 298)), QColor(200, 10, 20));
@@ -54,9 +59,7 @@ TEST_F(VideoScreens, FramesFromAnotherThreadArriveAndRepaintOnce) {
     screen.show();
     QThread* producer = QThread::create([&screen] {
         for (int i = 0; i < 200; ++i) {
-            QImage frame(64, 36, QImage::Format_RGB32);
-            frame.fill(QColor(i, 100, 50));
-            screen.presentFrame(std::move(frame));
+            screen.presentFrame(solidFrame(64, 36, QColor(i, 100, 50)));
         }
     });
     producer->start();

@@ -34,7 +34,9 @@ QString CDlgVideoScreen::channelName(int index) {
     }
 }
 
-void CDlgVideoScreen::presentFrame(QImage frame) {
+void CDlgVideoScreen::presentFrame(VideoFramePtr frame) {
+    if (frame && !frame->isValid())
+        frame.reset();
     bool schedule = false;
     {
         QMutexLocker lock(&m_frameLock);
@@ -50,16 +52,23 @@ void CDlgVideoScreen::presentFrame(QImage frame) {
 }
 
 void CDlgVideoScreen::clearFrame() {
+    bool schedule = false;
     {
         QMutexLocker lock(&m_frameLock);
-        m_frame = QImage();
+        m_frame.reset();
+        if (!m_updatePending) {
+            m_updatePending = true;
+            schedule = true;
+        }
     }
-    update();
+    // May come from the engine's thread as well: repaint through the event queue.
+    if (schedule)
+        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
 }
 
 bool CDlgVideoScreen::hasFrame() const {
     QMutexLocker lock(&m_frameLock);
-    return !m_frame.isNull();
+    return m_frame != nullptr;
 }
 
 quint64 CDlgVideoScreen::framesPresented() const {
@@ -68,22 +77,25 @@ quint64 CDlgVideoScreen::framesPresented() const {
 }
 
 void CDlgVideoScreen::paintEvent(QPaintEvent*) {
-    QImage frame;
+    VideoFramePtr frame;
     {
-        // Take a shared reference only; the streaming thread replaces, never modifies, the image.
+        // Take a shared reference only; frames are immutable and the streaming thread replaces,
+        // never modifies, the pointer.
         QMutexLocker lock(&m_frameLock);
         frame = m_frame;
         m_updatePending = false;
     }
     QPainter painter(this);
-    if (frame.isNull()) {
+    if (!frame) {
         painter.fillRect(rect(), kBackground);
         return;
     }
+    // BGRx in memory is RGB32 on this machine: wrap the pixels, no copy.
+    const QImage picture(frame->data, frame->width, frame->height, frame->stride, QImage::Format_RGB32);
     // The picture fills the screen (stretched like the original renderer; the main window keeps
     // docked screens at 16:9, so a camera picture is not distorted there).
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(rect(), frame);
+    painter.drawImage(rect(), picture);
 }
 
 void CDlgVideoScreen::resizeEvent(QResizeEvent* event) {

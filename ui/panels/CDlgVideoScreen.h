@@ -2,11 +2,13 @@
 // draws the channel's decoded frames into it (frames arrive on a streaming thread).
 #pragma once
 
+#include "media/playback/ChannelView.h"
+
 #include <QImage>
 #include <QMutex>
 #include <QWidget>
 
-class CDlgVideoScreen : public QWidget {
+class CDlgVideoScreen : public QWidget, public ChannelView {
     Q_OBJECT
 public:
     // Numbers the main window keys its handlers by.
@@ -22,11 +24,10 @@ public:
     // "FRONT", "IN-CABIN", "REAR" for 0..2; empty for 3 and anything else.
     static QString channelName(int index);
 
-    // Thread-safe: keeps the newest frame and asks the UI thread to draw it. The image must own
-    // its pixels (a deep copy or a detached buffer), since the caller's buffer may be reused.
-    void presentFrame(QImage frame);
+    // ChannelView, callable from any thread: keeps the newest frame and queues one repaint.
+    void presentFrame(VideoFramePtr frame) override;
     // Forgets the last frame (recording closed): the screen shows its grey fill again.
-    void clearFrame();
+    void clearFrame() override;
     bool hasFrame() const;
     // Number of frames handed over since construction (diagnostics and tests).
     quint64 framesPresented() const;
@@ -49,7 +50,7 @@ protected:
 private:
     const int m_index;
     mutable QMutex m_frameLock; // guards the two members below; held only for the hand-over
-    QImage m_frame;
+    VideoFramePtr m_frame;
     quint64 m_framesPresented = 0;
     bool m_updatePending = false; // one queued repaint at a time, however fast frames arrive
 };
