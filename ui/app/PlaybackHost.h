@@ -14,7 +14,8 @@
 #include <string>
 
 class CDlgVideoScreen;
-struct LoadedTrackData;
+struct RecordingData;
+using LoadedTrackData = RecordingData;
 
 // The part of the main window's state that playback reads and writes.
 struct PlaybackState {

@@ -24,7 +24,7 @@ RecordingOpener::RecordingOpener(PlaybackHost& host, QWidget* owner) : m_host(ho
             return std::nullopt;
         return std::make_pair(dialog.enteredId(), dialog.enteredPassword());
     };
-    m_loader = [](const std::filesystem::path&) { return LoadedTrackData{}; };
+    m_loader = [this](const std::filesystem::path& path) { return readRecords(path); };
 }
 
 RecordingOpener::~RecordingOpener() { shutdown(); }
@@ -110,19 +110,13 @@ bool RecordingOpener::OpenSelectedRecording() {
     m_host.setTimeLabel(m_timeLabel);
     m_name = recordingFileName(m_host, state.selectedIndex, path);
 
-    // Everything of the previous recording goes before any record of this one is read; the
-    // setup record copy alone keeps its bytes, as pieces may arrive without their siblings.
-    const auto keptSetup = m_data.setupRecord;
+    // Everything of the previous recording goes before any record of this one is read (the
+    // loader keeps the setup-record copy: pieces may arrive without their siblings).
     m_data = LoadedTrackData{};
-    m_data.setupRecord = keptSetup;
     m_marks.clear();
     m_host.callScript(QStringLiteral("clearEventMark"), {});
     m_host.resetTrackPanels();
-
-    LoadedTrackData loaded = m_loader(path);
-    if (!loaded.hasSetupRecord)
-        loaded.setupRecord = keptSetup;
-    m_data = std::move(loaded);
+    m_data = m_loader(path);
 
     if (!checkIdentity())
         return true; // cancelled: the recording stays open and hidden, nothing reaches the panels
@@ -137,22 +131,24 @@ bool RecordingOpener::OpenSelectedRecording() {
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
         engine.SetBrightness(channel, brightness);
 
-    m_marks = ComputeEventMarks(m_data.gpsEvents);
+    m_marks = ComputeEventMarks(m_data.gps);
     for (const EventMark& mark : m_marks)
         m_host.callScript(QStringLiteral("addEventMark"),
-                          {QString::number(mark.x), QString(QChar::fromLatin1(mark.code))});
+                          {QString::number(mark.x), QString(QChar::fromLatin1(mark.type))});
     return true;
 }
 
+LoadedTrackData RecordingOpener::readRecords(const std::filesystem::path& path) {
+    // TODO: the container reader's record source for `path`.
+    return m_records.Load(nullptr);
+}
+
 bool RecordingOpener::checkIdentity() {
-    const QString master = QString::fromLatin1(kMasterPassword);
-    QString& id = m_data.recordingId;
-    QString& password = m_data.recordingPassword;
-    if (id == master && password == master) {
-        id.clear();
-        password.clear();
+    if (m_data.recordingId == kMasterPassword && m_data.recordingPassword == kMasterPassword) {
+        m_data.recordingId.clear();
+        m_data.recordingPassword.clear();
     }
-    if ((id.isEmpty() && password.isEmpty()) || (id == m_lastId && password == m_lastPassword))
+    if (!m_identity.NeedsQuestion(m_data))
         return true;
 
     showScreens(false);
@@ -160,9 +156,7 @@ bool RecordingOpener::checkIdentity() {
         const auto answer = m_asker();
         if (!answer)
             return false;
-        if (answer->first == id && answer->second == password) {
-            m_lastId = id;
-            m_lastPassword = password;
+        if (m_identity.Accept(m_data, answer->first.toStdString(), answer->second.toStdString())) {
             showScreens(true);
             return true;
         }

@@ -22,9 +22,6 @@ class QWidget;
 class RecordingOpener : public QObject {
     Q_OBJECT
 public:
-    // Both halves of the recording master password: a recording with this ID and password is open.
-    static constexpr const char* kMasterPassword = "QRT4$%^78M";
-
     enum Job : int {
         kJobOpen = 0,       // delayed open of the clock (the row is already selected)
         kJobOpenAndMark = 1, // previous / next
@@ -33,7 +30,7 @@ public:
 
     // The ID/password question: nullopt for Cancel, else the entered (id, password).
     using CredentialsAsker = std::function<std::optional<std::pair<QString, QString>>()>;
-    // Reads the data records of the recording at a path.
+    // Reads the data records of the recording at a path (the default reads the file's records).
     using TrackLoader = std::function<LoadedTrackData(const std::filesystem::path&)>;
 
     RecordingOpener(PlaybackHost& host, QWidget* owner);
@@ -60,8 +57,8 @@ public:
     const QString& timeLabel() const { return m_timeLabel; }
     const LoadedTrackData& trackData() const { return m_data; }
     const std::vector<EventMark>& eventMarks() const { return m_marks; }
-    const QString& lastAcceptedId() const { return m_lastId; }
-    const QString& lastAcceptedPassword() const { return m_lastPassword; }
+    QString lastAcceptedId() const { return QString::fromStdString(m_identity.lastId()); }
+    QString lastAcceptedPassword() const { return QString::fromStdString(m_identity.lastPassword()); }
 
     static QString FormatTimeLabel(uint64_t lengthMs);
     static int TrackRange(uint64_t lengthMs) { return static_cast<int>(lengthMs - lengthMs / 60); }
@@ -73,6 +70,7 @@ signals:
 
 private:
     void onOpenNow(int job);
+    LoadedTrackData readRecords(const std::filesystem::path& path);
     bool checkIdentity();
     void showScreens(bool show);
 
@@ -89,5 +87,6 @@ private:
     QString m_timeLabel;
     LoadedTrackData m_data;
     std::vector<EventMark> m_marks;
-    QString m_lastId, m_lastPassword; // the pair last entered correctly in this run
+    RecordingIdentity m_identity;  // the pair last entered correctly in this run
+    RecordingDataLoader m_records; // keeps the setup-record copy from one opening to the next
 };

@@ -118,7 +118,7 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     EXPECT_EQ(host->last("callInternal:setChannel").toInt(), host->holder.GetChannelCount());
 
     // Event marks sit at (i + 1) * 260 / n of the GPS samples with an event.
-    const auto expected = ComputeEventMarks(opener->trackData().gpsEvents);
+    const auto expected = ComputeEventMarks(opener->trackData().gps);
     ASSERT_EQ(host->count("addEventMark"), static_cast<int>(expected.size()));
     int k = 0;
     for (const PageCall& c : host->calls) {
@@ -250,7 +250,8 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
         LoadedTrackData d;
         d.recordingId = "other";
         d.recordingPassword = "x";
-        d.gpsEvents = {'E'};
+        d.gps.resize(1);
+        d.gps[0].event = 'E';
         return d;
     });
     opener->setCredentialsAsker([]() { return std::optional<std::pair<QString, QString>>(); });
@@ -263,8 +264,8 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     // The master password on both halves means unprotected.
     opener->setTrackLoader([](const fs::path&) {
         LoadedTrackData d;
-        d.recordingId = RecordingOpener::kMasterPassword;
-        d.recordingPassword = RecordingOpener::kMasterPassword;
+        d.recordingId = std::string(kMasterPassword);
+        d.recordingPassword = std::string(kMasterPassword);
         return d;
     });
     opener->setCredentialsAsker([]() -> std::optional<std::pair<QString, QString>> {
