@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <set>
 
 namespace {
 
@@ -172,6 +173,9 @@ bool parseConfig(ViewerConfig& config, const TiXmlElement* configs) {
 
     if (const TiXmlElement* dirs = configs->FirstChildElement("dirs")) {
         int previousNxfsp = 0;
+        std::set<std::string> names; // narrow names taken, compared byte for byte
+        for (const DirEntry& existing : config.dirs())
+            names.insert(existing.narrowName);
         for (const TiXmlElement* dir = dirs->FirstChildElement("dir"); dir; dir = dir->NextSiblingElement("dir")) {
             const char* text = dir->GetText();
             const char* type = dir->Attribute("type");
@@ -182,10 +186,7 @@ bool parseConfig(ViewerConfig& config, const TiXmlElement* configs) {
             if (!text || !type || !folderKindFromType(type, entry.kind))
                 continue;
             entry.narrowName = text;
-            bool duplicate = false;
-            for (const DirEntry& existing : config.dirs())
-                duplicate = duplicate || existing.narrowName == entry.narrowName;
-            if (duplicate)
+            if (!names.insert(entry.narrowName).second)
                 continue;
             entry.name = fromUtf8(text);
             entry.nxfsp = nxfsp >= 0 && nxfsp <= 99 ? nxfsp : 0;
@@ -194,16 +195,14 @@ bool parseConfig(ViewerConfig& config, const TiXmlElement* configs) {
     }
 
     if (const TiXmlElement* extensions = configs->FirstChildElement("extensions")) {
+        std::set<std::string> known(config.extensions().begin(), config.extensions().end());
         for (const TiXmlElement* e = extensions->FirstChildElement("extension"); e;
              e = e->NextSiblingElement("extension")) {
             const char* text = e->GetText();
             if (!text || !*text)
                 continue;
             std::string extension = fromUtf8(text);
-            bool known = false;
-            for (const std::string& existing : config.extensions())
-                known = known || existing == extension;
-            if (!known)
+            if (known.insert(extension).second)
                 config.extensions().push_back(std::move(extension));
         }
     }

@@ -98,9 +98,13 @@ std::vector<MountedVolume> SystemVolumeSource::Volumes() const {
 
 int BuildDriveList(RecordingScanner& scanner, const VolumeSource& source) {
     std::vector<MountedVolume> offered;
-    for (auto& v : source.Volumes())
-        if (IsOfferedVolume(v))
+    for (auto& v : source.Volumes()) {
+        // The same device mounted twice is offered once, at its first mount point.
+        const bool seen = std::any_of(offered.begin(), offered.end(),
+                                      [&](const MountedVolume& o) { return o.device == v.device; });
+        if (!seen && IsOfferedVolume(v))
             offered.push_back(std::move(v));
+    }
     // The camera card is normally the removable one: it comes first and is selected by default.
     std::stable_sort(offered.begin(), offered.end(), [](const MountedVolume& a, const MountedVolume& b) {
         const bool ra = a.removable == 1, rb = b.removable == 1;
@@ -110,12 +114,7 @@ int BuildDriveList(RecordingScanner& scanner, const VolumeSource& source) {
     });
     auto& drives = scanner.Drives();
     drives.clear();
-    std::vector<std::string> devices;
     for (const auto& v : offered) {
-        // The same device mounted twice is offered once.
-        if (std::find(devices.begin(), devices.end(), v.device) != devices.end())
-            continue;
-        devices.push_back(v.device);
         DriveEntry d;
         d.index = static_cast<int>(drives.size());
         d.name = v.rootPath.back() == '/' ? v.rootPath : v.rootPath + "/";
