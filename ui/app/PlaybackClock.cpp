@@ -19,7 +19,7 @@ bool PlaybackClock::busy() const { return m_opener.isBusy(); }
 
 int PlaybackClock::findRow(int from, int step) const {
     const int count = m_host.recordingCount();
-    const int filter = m_host.playbackState().kindFilter;
+    const int filter = m_host.kindFilter();
     for (int row = from; row >= 0 && row < count; row += step) {
         if (filter == kKindNormal || GetRecordingKind(m_host.recordingName(row)) == filter)
             return row;
@@ -54,7 +54,7 @@ void PlaybackClock::Tick() {
         const int next = findRow(ps.selectedIndex + 1, 1);
         if (next >= 0) {
             ps.selectedIndex = next;
-            m_host.selectInList(next, ps.kindFilter);
+            m_host.selectInList(next, m_host.kindFilter());
             m_openTimer.start(kOpenNextMs);
         } else {
             ReturnToIdle(true);
@@ -115,7 +115,7 @@ void PlaybackClock::PlayPause() {
             return;
         ps.selectedIndex = last;
     }
-    m_host.selectInList(ps.selectedIndex, ps.kindFilter);
+    m_host.selectInList(ps.selectedIndex, m_host.kindFilter());
     m_openTimer.start(kOpenNowMs);
 }
 

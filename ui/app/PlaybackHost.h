@@ -20,7 +20,6 @@ using LoadedTrackData = RecordingData;
 // The part of the main window's state that playback reads and writes.
 struct PlaybackState {
     int selectedIndex = -1; // entry of the recording list that is open or chosen; -1 none
-    int kindFilter = 1;     // RecordingKind shown in the list; 1 = all kinds
     int positionSec = 0;    // last position shown on the time line
     int speedIndex = 0;     // 0..4 into the rate table
     int brightnessStep = 10; // 0..20, 10 neutral
@@ -51,7 +50,8 @@ public:
     virtual std::array<CDlgVideoScreen*, 4> videoScreens() = 0;
     virtual void layoutPanels() = 0; // places every docked child for the current size and channels
 
-    // Recording list (scan entries in list order).
+    // Recording list (scan entries in list order) and its kind filter (RecordingKind, 1 = all).
+    virtual int kindFilter() = 0;
     virtual int recordingCount() = 0;
     virtual std::string recordingName(int index) = 0;  // file name without folder; empty if none
     virtual std::filesystem::path rowPath(int index) = 0; // empty when out of range

@@ -71,7 +71,7 @@ void RecordingOpener::onOpenNow(int job) {
 
 void RecordingOpener::MarkOpenedRow() {
     const PlaybackState& state = m_host.playbackState();
-    m_host.markOpenedRow(state.selectedIndex, state.kindFilter);
+    m_host.markOpenedRow(state.selectedIndex, m_host.kindFilter());
 }
 
 void RecordingOpener::showScreens(bool show) {

@@ -165,7 +165,7 @@ TEST_F(Playback, AHeldMouseButtonFreezesTheClockAndTheLoopJumpsBack) {
 TEST_F(Playback, NextAndPreviousKeepToTheKindFilter) {
     const int firstEvent = firstRowOfKind(kKindEvent);
     ASSERT_GE(firstEvent, 0);
-    host->state.kindFilter = kKindEvent;
+    host->kind = kKindEvent;
     ASSERT_TRUE(openRow(firstEvent));
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
     clock->OpenNext();
@@ -193,7 +193,7 @@ TEST_F(Playback, NextAndPreviousKeepToTheKindFilter) {
 TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
     // The last row of its kind: the kind of the card's last recording.
     const int last = static_cast<int>(host->files.size()) - 1;
-    host->state.kindFilter = GetRecordingKind(host->files[last].filename().string());
+    host->kind = GetRecordingKind(host->files[last].filename().string());
     ASSERT_TRUE(openRow(last));
     const uint64_t duration = host->holder.GetDurationMs();
     clock->Seek(static_cast<int64_t>(duration) - 300);
@@ -206,7 +206,7 @@ TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
 }
 
 TEST_F(Playback, TheEndOfARecordingMovesToTheNextOfItsKindAfterASecond) {
-    host->state.kindFilter = 1;
+    host->kind = 1;
     ASSERT_TRUE(openRow(0));
     const uint64_t duration = host->holder.GetDurationMs();
     clock->Seek(static_cast<int64_t>(duration) - 200);
