@@ -16,7 +16,8 @@
 //   recording was closed or has fewer channels than views): show the empty background.
 // - After PlaybackEngineHolder::CloseRecording(), AttachWindows() with other views, or the holder's
 //   destruction has returned, the engine makes no further call on the view and keeps no pointer to
-//   it other than the frames already handed over (those own their pixels).
+//   it; frames already handed over own their pixels. The destructor calls nothing on the views, so
+//   views may be destroyed before or after the holder, but not while it may still draw into them.
 class ChannelView {
 public:
     virtual ~ChannelView() = default;

@@ -58,31 +58,33 @@ public:
     // state stays 3 and lastError() says why.
     bool Build(const std::filesystem::path& path);
 
-    EngineResult Run();   // from paused or stopped; applies the rate; at the end starts from 0
-    EngineResult Pause(); // only acts when running; Ok (and no change) otherwise
-    EngineResult Stop();  // from running or paused; WrongState otherwise
-    EngineResult SeekTo(uint64_t ms);          // accurate, absolute; stop position unchanged
-    EngineResult SkipBack(uint32_t seconds);   // not below 0; WrongState unless running/paused
+    EngineResult Run();               // from paused or stopped; applies the rate; at the end starts from 0
+    EngineResult Pause();             // only acts when running; Ok (and no change) otherwise
+    EngineResult Stop();              // from running or paused; WrongState otherwise
+    EngineResult SeekTo(uint64_t ms); // accurate, absolute; stop position unchanged
+    EngineResult SkipBack(uint32_t seconds);    // not below 0; WrongState unless running/paused
     EngineResult SkipForward(uint32_t seconds); // not past the duration
-    bool StepFrame(); // one frame on every channel; pauses first if running
+    bool StepFrame();                           // one frame on every channel; pauses first if running
 
     uint64_t GetPositionMs(); // 0 when unknown; the duration once the end was reached
     uint64_t GetDurationMs(); // asked once, then kept
     int GetState();
     int GetChannelCount() const { return m_channelCount; }
 
-    void SetRate(float rate); // 1.0 as is, others clamped to 0.5..2.0 at the next run
-    float GetRate() const { return m_rate; } // the stored (clamped once applied) rate
-    double GetAppliedRate();                 // the rate the pipeline is playing at, 1.0 if unknown
+    void SetRate(float rate);                   // 1.0 as is, others clamped to 0.5..2.0 at the next run
+    float GetRate() const { return m_rate; }    // the stored (clamped once applied) rate
+    double GetAppliedRate();                    // the rate the pipeline is playing at, 1.0 if unknown
     void SetBrightness(int channel, int value); // channel 0..3, value -255..255 (0 neutral)
     void SetViewOptions(uint32_t options);      // kViewFlip / kViewMirror on every channel
     void SetVolume(uint32_t level);             // 0..65535 (65535 full)
     void SetViews(const std::array<ChannelView*, kMaxChannels>& views);
 
-    void Repaint();                                // hands every channel's picture to its view again
-    VideoFramePtr CaptureImage(int channel);        // 1-based, see PlaybackEngineHolder
-    uint64_t GetDroppedFrames();                   // late pictures the video sinks skipped
-    uint64_t GetRenderedFrames();                  // pictures the video sinks presented
+    void Repaint();                          // hands every channel's picture to its view again
+    VideoFramePtr CaptureImage(int channel); // 1-based, see PlaybackEngineHolder
+    // Waits (bounded) until a pending seek, step or state change has delivered its pictures.
+    bool WaitForPicture(uint32_t timeoutMs = 2000);
+    uint64_t GetDroppedFrames();  // late pictures the video sinks skipped
+    uint64_t GetRenderedFrames(); // pictures the video sinks presented
 
     const std::string& lastError() const { return m_lastError; }
     void PollBus(); // drains pending pipeline messages (called by every operation)
@@ -137,9 +139,10 @@ public:
     bool StepFrame();
     void Repaint();
 
-    // The current full-resolution picture of channel 1..4: channel 1 always, channel n (n >= 2)
-    // only when at least n views are attached; null when the recording has no such channel or no
-    // picture has been decoded yet.
+    // The current full-resolution picture of channel 1..4 (1-based, as the snapshot and print
+    // tools count): channel n needs at least n windows (the window count is 4 once AttachWindows
+    // was called) and a recording with at least n channels; null otherwise or when no picture has
+    // been decoded. A seek or step still in progress is waited for (at most about two seconds).
     VideoFramePtr CaptureImage(int channel);
 
     // The sound level, 0..65535 (the volume command's percent x 65535 / 100); kept for the
@@ -161,8 +164,7 @@ private:
     void pollFromTimer();
 
     std::array<ChannelView*, kWindowCount> m_views{};
-    int m_windowCount = 0; // views attached (leading non-null ones count)
-    bool m_attached = false;
+    int m_windowCount = 0; // 0 until AttachWindows, then always 4 (a null view just draws nothing)
     std::unique_ptr<PlaybackEngine> m_engine;
     uint8_t m_brightnessFilterOption = 0;
     uint8_t m_sourceMode = 1;

@@ -10,11 +10,11 @@ struct VideoFrame {
     // little-endian machine, so a view can wrap them without copying).
     static constexpr int kBytesPerPixel = 4;
 
-    int width = 0;           // full decoded width in pixels
-    int height = 0;          // full decoded height in pixels
-    int stride = 0;          // bytes from one row to the next (>= width * 4)
-    const uint8_t* data = nullptr; // first byte of the top row; valid while the frame lives
-    int64_t timestampMs = -1; // stream position of the picture, -1 when unknown
+    int width = 0;                       // full decoded width in pixels
+    int height = 0;                      // full decoded height in pixels
+    int stride = 0;                      // bytes from one row to the next (>= width * 4)
+    const uint8_t* data = nullptr;       // first byte of the top row; valid while the frame lives
+    int64_t timestampMs = -1;            // stream position of the picture, -1 when unknown
     std::shared_ptr<const void> storage; // keeps the pixel memory alive (decoder buffer or a copy)
 
     bool isValid() const { return data != nullptr && width > 0 && height > 0 && stride >= width * 4; }
