@@ -1,38 +1,18 @@
-// The start-up argument of the player: a recording file is listed and played at once; a folder
-// (for example a card's mount point) is listed as the folder choice lists it and its first
-// recording plays. Run by the main window when its page has loaded, and for a path handed over by
-// a second start of the program.
+// The program's one argument: a recording path, a folder, or a "qmv:" link naming a recording
+// on a web server. Parsed here; acted on by CHvViewerDlg when its page has loaded and when a
+// second start hands its argument over.
 #pragma once
 
-#include "ui/app/PlaybackHost.h"
-
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
-#include <filesystem>
 
-class PlaybackClock;
-
-class StartupArguments {
-public:
-    StartupArguments(PlaybackHost& host, PlaybackClock& clock) : m_host(host), m_clock(clock) {}
-
-    // arguments: the program's command line, the program itself first. Link arguments ("qmv:")
-    // are left to the download window; an empty or missing argument does nothing.
-    // Returns true when a path argument was taken.
-    bool ProcessStartupArguments(const QStringList& arguments);
-
-    // Handles one path: a file as OpenSingleFile, a folder as a listed source.
-    bool OpenPath(const QString& path);
-
-    // Lists one recording file and starts it (sizeBytes: the expected size, 0 when unknown).
-    void OpenSingleFile(const QString& folder, const QString& name, int64_t sizeBytes);
-
-    // "%dM" of the file's actual size in bytes ÷ 1 000 000; "0M" when it cannot be read.
-    static QString SizeText(const std::filesystem::path& path);
-
-private:
-    PlaybackHost& m_host;
-    PlaybackClock& m_clock;
+struct StartupArgument {
+    enum Kind { None, Path, Link } kind = None;
+    QString folder;   // Path: text before the last separator (empty when there is none)
+    QString name;     // Path: text after it; Link: name to store the download under
+    QString source;   // Link: address of the file
+    int64_t size = 0; // Link: expected size in bytes; 0 when missing or not a number
 };
+
+StartupArgument ParseStartupArgument(const QString& argument);
