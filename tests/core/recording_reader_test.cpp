@@ -146,6 +146,8 @@ TEST(RecordingReader, TellsWhatIsNoRecording) {
 
 TEST(RecordingReader, SampleFilesOpenOrExplain) {
     for (const auto& entry : fs::directory_iterator(QUILLENT_TEST_DATA)) {
+        if (!entry.is_regular_file())
+            continue; // other units keep their samples in sub-folders
         std::string error;
         auto r = RecordingReader::open(entry.path(), &error);
         const std::string name = entry.path().filename().string();
