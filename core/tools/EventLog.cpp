@@ -96,7 +96,8 @@ std::string_view EventTypeName(int32_t code) {
 
 EventLogRecord DecodeEventLogRecord(std::span<const uint8_t> bytes) {
     uint8_t r[kEventLogRecordSize] = {};
-    std::memcpy(r, bytes.data(), std::min(bytes.size(), kEventLogRecordSize));
+    if (!bytes.empty())
+        std::memcpy(r, bytes.data(), std::min(bytes.size(), kEventLogRecordSize));
     EventLogRecord e;
     e.ordering = readAt<int32_t>(r, 0);
     e.type = readAt<int32_t>(r, 16);

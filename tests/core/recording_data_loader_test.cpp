@@ -24,7 +24,8 @@ public:
             return 1;
         const Record& r = m_records[m_next++];
         uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(r.bytes.size()), *size);
-        std::memcpy(buffer, r.bytes.data(), n);
+        if (n > 0)
+            std::memcpy(buffer, r.bytes.data(), n);
         *size = n;
         *timestampMs = r.timestampMs;
         return 0;
