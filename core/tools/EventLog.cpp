@@ -9,15 +9,13 @@
 
 namespace {
 
-template <typename T>
-T readAt(const uint8_t* record, size_t offset) {
+template <typename T> T readAt(const uint8_t* record, size_t offset) {
     T value;
     std::memcpy(&value, record + offset, sizeof(T));
     return value;
 }
 
-template <typename T>
-void writeAt(uint8_t* record, size_t offset, T value) {
+template <typename T> void writeAt(uint8_t* record, size_t offset, T value) {
     std::memcpy(record + offset, &value, sizeof(T));
 }
 
@@ -144,7 +142,8 @@ std::vector<EventLogRecord> ReadEventLog(std::span<const uint8_t> bytes) {
     std::vector<EventLogRecord> records;
     int64_t previous = -1;
     for (size_t offset = 0; offset < bytes.size(); offset += kEventLogRecordSize) {
-        auto record = DecodeEventLogRecord(bytes.subspan(offset, std::min(kEventLogRecordSize, bytes.size() - offset)));
+        auto record =
+            DecodeEventLogRecord(bytes.subspan(offset, std::min(kEventLogRecordSize, bytes.size() - offset)));
         if (record.ordering < previous)
             break;
         previous = record.ordering;
@@ -169,7 +168,8 @@ std::string FormatEventLogLine(const EventLogRecord& e) {
     return line;
 }
 
-EventLogExportResult ExportEventLog(const std::filesystem::path& logPath, const std::filesystem::path& csvPath) {
+EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
+                                    const std::filesystem::path& csvPath) {
     EventLogExportResult result;
     std::error_code ec;
     // Writing the CSV over the log itself would destroy the log before it is read.

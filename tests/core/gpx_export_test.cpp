@@ -10,7 +10,9 @@
 
 namespace {
 
-std::vector<uint8_t> bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> bytes(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 TEST(GpxExport, DegreesAndUtcTime) {
     EXPECT_NEAR(NmeaToDegrees(3723.2475), 37.387458, 1e-6);
