@@ -241,6 +241,29 @@ int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgres
 
 } // namespace
 
+const char* ConvertResultText(int result) {
+    switch (result) {
+    case kConvertDone:
+    case kConvertDoneWithIndex:
+        return "done";
+    case kConvertNoSource:
+        return "the recording cannot be opened";
+    case kConvertTooShort:
+        return "the file is too short to be a recording";
+    case kConvertWriteFailed:
+        return "writing the output failed";
+    case kConvertNoOutput:
+        return "the output file cannot be created";
+    case kConvertNoMemory:
+        return "not enough memory";
+    case kConvertShortHeader:
+        return "the recording's header cannot be read";
+    case kConvertCancelled:
+        return "cancelled";
+    }
+    return "unknown failure";
+}
+
 fs::path ConvertedPath(const fs::path& targetFolder, const fs::path& sourcePath, bool toAvi) {
     std::string name = sourcePath.filename().string();
     return targetFolder / (toAvi ? name + ".avi" : name);
