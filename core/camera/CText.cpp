@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -19,7 +20,6 @@ bool isCBlank(char c) {
 std::mutex g_codePageMutex;
 std::string g_codePage = "CP949";
 
-// One conversion descriptor per call: conversions are short and rare, and this keeps them thread-safe.
 class Iconv {
 public:
     Iconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
@@ -55,6 +55,19 @@ private:
     iconv_t m_cd;
 };
 
+// Descriptors are costly to open; each thread keeps one pair for the code page in force.
+Iconv& converter(bool toCamera) {
+    thread_local std::string name;
+    thread_local std::unique_ptr<Iconv> to, from;
+    std::string current = CameraCodePage();
+    if (!to || current != name) {
+        name = current;
+        to = std::make_unique<Iconv>(current.c_str(), "UTF-8");
+        from = std::make_unique<Iconv>("UTF-8", current.c_str());
+    }
+    return toCamera ? *to : *from;
+}
+
 // Length of the UTF-8 sequence starting with `lead` (1 for stray bytes, so progress is guaranteed).
 size_t utf8Length(unsigned char lead) {
     if (lead >= 0xF0 && lead <= 0xF4)
@@ -64,6 +77,10 @@ size_t utf8Length(unsigned char lead) {
     if (lead >= 0xC2)
         return 2;
     return 1;
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 } // namespace
@@ -113,11 +130,14 @@ double CAtof(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::string FormatFixed6(double value) {
+std::string FormatFixed6(double value) { return FormatFixed(value, 6); }
+
+std::string FormatFixed(double value, int decimals) {
     char buffer[400]; // DBL_MAX has 309 integer digits
-    auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 6);
+    decimals = std::clamp(decimals, 0, 17);
+    auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, decimals);
     if (ec != std::errc())
-        return "0.000000";
+        return "0";
     return std::string(buffer, ptr);
 }
 
@@ -132,8 +152,11 @@ std::string CameraCodePage() {
 }
 
 std::string FromCameraCodePage(std::string_view bytes) {
+    // Camera code pages are ASCII-compatible; most texts (numbers, English names) need no iconv.
+    if (isAscii(bytes))
+        return std::string(bytes);
     std::string out;
-    Iconv cd("UTF-8", CameraCodePage().c_str());
+    Iconv& cd = converter(false);
     if (!cd.ok() || !cd.convert(bytes, out)) {
         // Convert piecewise so one bad byte costs one replacement character, not the whole text.
         out.clear();
@@ -160,8 +183,13 @@ std::string FromCameraCodePage(std::string_view bytes) {
 }
 
 std::string ToCameraCodePage(std::string_view utf8, size_t maxBytes) {
+    if (isAscii(utf8))
+        return std::string(utf8.substr(0, std::min(maxBytes, utf8.size())));
     std::string out;
-    Iconv cd(CameraCodePage().c_str(), "UTF-8");
+    Iconv& cd = converter(true);
+    if (cd.ok() && cd.convert(utf8, out) && out.size() <= maxBytes)
+        return out;
+    out.clear();
     size_t i = 0;
     while (i < utf8.size()) {
         size_t len = std::min(utf8Length(static_cast<unsigned char>(utf8[i])), utf8.size() - i);

@@ -47,7 +47,7 @@ RecordingData RecordingDataLoader::Load(RecordSource* source) {
     }
     int failures = 0;
     uint8_t buffer[kBufferSize];
-    while (data.recordsDelivered < kMaxRecords) {
+    while (data.recordsDelivered < m_maxRecords) {
         std::memset(buffer, 0, sizeof(buffer));
         uint32_t size = kBufferSize;
         uint32_t timestampMs = 0;

@@ -55,6 +55,8 @@ public:
     // records at the camera's densest rate).
     static constexpr int kMaxRecords = 4'000'000;
 
+    explicit RecordingDataLoader(int maxRecords = kMaxRecords) : m_maxRecords(maxRecords) {}
+
     // Reads every record of `source` (nullptr: no engine, nothing to read). The setup-record copy
     // carries over from the previous Load, as pieces of a recording only overwrite their part.
     RecordingData Load(RecordSource* source);
@@ -65,6 +67,7 @@ private:
     void fileRecord(RecordingData& data, const uint8_t* buffer, uint32_t size, uint32_t timestampMs);
     void readInformationText(RecordingData& data, const uint8_t* buffer);
 
+    int m_maxRecords;
     SetupRecordBytes m_setupCopy{};
 };
 
