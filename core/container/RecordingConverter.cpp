@@ -73,7 +73,8 @@ private:
 class Conversion {
 public:
     Conversion(const ByteSource& src, Output& out, const ConvertProgress& progress)
-        : m_src(src), m_out(out), m_progress(progress), m_buffer(kBlockSize) {}
+        : m_src(src), m_out(out), m_progress(progress),
+          m_buffer(size_t(std::clamp<uint64_t>(src.size(), 64u << 10, kBlockSize))) {}
 
     int error = 0;
 
@@ -83,7 +84,7 @@ public:
         static const uint8_t kStartCode[4] = {0, 0, 0, 1};
         auto p = prefixes.begin();
         while (begin < end) {
-            size_t n = size_t(std::min<uint64_t>(kBlockSize, end - begin));
+            size_t n = size_t(std::min<uint64_t>(m_buffer.size(), end - begin));
             int64_t got = m_src.readAt(begin, m_buffer.data(), n);
             if (got < 0)
                 return fail(kConvertWriteFailed);
