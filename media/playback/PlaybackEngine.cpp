@@ -1,4 +1,1009 @@
-// The playback engine arrives with the engine work; this unit keeps the library non-empty.
+#include "media/playback/PlaybackEngine.h"
+
+#include "media/playback/GstSupport.h"
+#include "media/playback/RecordingBytes.h"
+#include "media/playback/RecordingSource.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
 namespace {
-[[maybe_unused]] const int kMediaLibraryPlaceholder = 0;
+
+constexpr float kMinRate = 0.5f;
+constexpr float kMaxRate = 2.0f;
+constexpr GstClockTime kBuildTimeout = 10 * GST_SECOND; // a slow card still opens
+constexpr GstClockTime kSettleTimeout = 2 * GST_SECOND;
+
+// The last decoded picture keeps the sample (and its mapped buffer) alive for as long as any
+// view or capture holds the frame.
+struct MappedSample {
+    GstSample* sample = nullptr;
+    GstBuffer* buffer = nullptr;
+    GstMapInfo map{};
+    ~MappedSample() {
+        if (buffer)
+            gst_buffer_unmap(buffer, &map);
+        if (sample)
+            gst_sample_unref(sample);
+    }
+};
+
+VideoFramePtr frameFromSample(GstSample* sample) {
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstCaps* caps = gst_sample_get_caps(sample);
+    GstVideoInfo info;
+    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps)) {
+        gst_sample_unref(sample);
+        return nullptr;
+    }
+    auto mapped = std::make_shared<MappedSample>();
+    mapped->sample = sample;
+    if (!gst_buffer_map(buffer, &mapped->map, GST_MAP_READ))
+        return nullptr;
+    mapped->buffer = buffer;
+    auto frame = std::make_shared<VideoFrame>();
+    frame->width = GST_VIDEO_INFO_WIDTH(&info);
+    frame->height = GST_VIDEO_INFO_HEIGHT(&info);
+    frame->stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
+    gsize offset = GST_VIDEO_INFO_PLANE_OFFSET(&info, 0);
+    if (GstVideoMeta* meta = gst_buffer_get_video_meta(buffer)) {
+        frame->stride = meta->stride[0];
+        offset = meta->offset[0];
+    }
+    if (offset + static_cast<gsize>(frame->stride) * frame->height > mapped->map.size)
+        return nullptr;
+    frame->data = mapped->map.data + offset;
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    GstClockTime pts = GST_BUFFER_PTS(buffer);
+    if (segment && GST_CLOCK_TIME_IS_VALID(pts)) {
+        guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
+        if (GST_CLOCK_TIME_IS_VALID(streamTime))
+            frame->timestampMs = static_cast<int64_t>(streamTime / GST_MSECOND);
+    }
+    frame->storage = mapped;
+    return frame;
+}
+
+int videoDirection(uint32_t options) {
+    bool flip = options & PlaybackEngine::kViewFlip;
+    bool mirror = options & PlaybackEngine::kViewMirror;
+    if (flip && mirror)
+        return GST_VIDEO_ORIENTATION_180;
+    if (mirror)
+        return GST_VIDEO_ORIENTATION_HORIZ;
+    if (flip)
+        return GST_VIDEO_ORIENTATION_VERT;
+    return GST_VIDEO_ORIENTATION_IDENTITY;
+}
+
+// The audio device of this machine, or a clock-keeping fake sink where there is none (servers,
+// CI). QUILLENT_AUDIO_SINK names another sink element (tests use "fakesink" to stay silent).
+// The sound server is asked first; ALSA only when the machine has sound cards, so a machine
+// without any gets no device-probing noise on its error output.
+GstElement* tryAudioSink(const char* factory) {
+    GstElement* sink = gst_element_factory_make(factory, "audiosink");
+    if (!sink)
+        return nullptr;
+    if (gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE)
+        return sink;
+    gst_element_set_state(sink, GST_STATE_NULL);
+    gst_object_unref(sink);
+    return nullptr;
+}
+
+GstElement* makeAudioSink() {
+    if (const char* name = std::getenv("QUILLENT_AUDIO_SINK"); name && *name) {
+        if (GstElement* sink = gst_element_factory_make(name, "audiosink")) {
+            if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "sync"))
+                g_object_set(sink, "sync", TRUE, nullptr);
+            return sink;
+        }
+    }
+    GstElement* sink = tryAudioSink("pulsesink");
+    if (!sink && std::filesystem::exists("/dev/snd"))
+        sink = tryAudioSink("alsasink");
+    if (sink)
+        return sink;
+    sink = gst_element_factory_make("fakesink", "audiosink");
+    g_object_set(sink, "sync", TRUE, nullptr);
+    return sink;
+}
+
+} // namespace
+
+struct PlaybackEngine::Impl {
+    struct Channel {
+        int index = 0;
+        GstElement* balance = nullptr;
+        GstElement* flip = nullptr;
+        GstElement* sink = nullptr;
+        std::atomic<bool> colorimetrySignalled{false};
+        std::mutex mutex; // guards view and latest against the streaming thread
+        ChannelView* view = nullptr;
+        VideoFramePtr latest;
+        uint64_t frames = 0; // pictures received, counted under Impl::frameMutex
+        Impl* owner = nullptr;
+    };
+
+    PlaybackEngine* engine = nullptr;
+    GstElement* pipeline = nullptr;
+    GstElement* demux = nullptr;
+    GstElement* volume = nullptr;
+
+    std::mutex padMutex; // pad-added runs on the demuxer's thread
+    std::array<std::unique_ptr<Channel>, kMaxChannels> channels;
+    int videoStreams = 0;
+    int prerollingSinks = 0; // sinks that must preroll before the recording is cued
+    bool noMorePads = false;
+    bool audioLinked = false;
+    std::string padError;
+
+    std::mutex frameMutex;
+    std::condition_variable frameArrived;
+
+    std::array<ChannelView*, kMaxChannels> views{};
+    std::array<int, kMaxChannels> brightness{};
+    std::atomic<uint32_t> viewOptions{0};
+    std::atomic<uint32_t> volumeLevel{65535};
+
+    int state = kNotBuilt;
+    bool ready = true;
+    bool built = false;
+    bool atEnd = false;   // end of stream reached since the last seek
+    bool stepped = false; // video sinks were stepped ahead of the audio since the last seek
+    double appliedRate = 1.0;
+    int64_t durationNs = 0;     // 0 until known, then kept
+    int64_t lastPositionNs = 0; // answered while a seek is still settling
+
+    ~Impl() { teardown(); }
+
+    void teardown() {
+        if (pipeline) {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            gst_object_unref(pipeline);
+            pipeline = nullptr;
+        }
+        demux = nullptr;
+        volume = nullptr;
+        for (auto& channel : channels)
+            channel.reset();
+        videoStreams = 0;
+        lastPositionNs = 0;
+        prerollingSinks = 0;
+        noMorePads = false;
+        audioLinked = false;
+        built = false;
+        state = kStopped;
+    }
+
+    // ---- streaming-thread side ----
+
+    static void deliver(Channel* channel, GstSample* sample) {
+        VideoFramePtr frame = frameFromSample(sample);
+        if (!frame)
+            return;
+        ChannelView* view = nullptr;
+        {
+            std::lock_guard lock(channel->mutex);
+            channel->latest = frame;
+            view = channel->view;
+            if (view)
+                view->presentFrame(frame);
+        }
+        {
+            std::lock_guard lock(channel->owner->frameMutex);
+            ++channel->frames;
+        }
+        channel->owner->frameArrived.notify_all();
+    }
+
+    static GstFlowReturn onNewSample(GstAppSink* sink, gpointer data) {
+        if (GstSample* sample = gst_app_sink_pull_sample(sink))
+            deliver(static_cast<Channel*>(data), sample);
+        return GST_FLOW_OK;
+    }
+
+    static GstFlowReturn onNewPreroll(GstAppSink* sink, gpointer data) {
+        if (GstSample* sample = gst_app_sink_pull_preroll(sink))
+            deliver(static_cast<Channel*>(data), sample);
+        return GST_FLOW_OK;
+    }
+
+    static GstPadProbeReturn watchParsedCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            GstCaps* caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+            static_cast<Channel*>(data)->colorimetrySignalled =
+                s && gst_structure_has_field(s, "colorimetry");
+        }
+        return GST_PAD_PROBE_OK;
+    }
+
+    // Cameras rarely state their colour matrix; an unstated one is BT.601 (what the decoders of
+    // the camera's own players and ffmpeg assume), where GStreamer would guess BT.709 for HD.
+    static GstPadProbeReturn fixColorimetry(GstPad*, GstPadProbeInfo* info, gpointer data) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS || static_cast<Channel*>(data)->colorimetrySignalled)
+            return GST_PAD_PROBE_OK;
+        GstCaps* caps = nullptr;
+        gst_event_parse_caps(event, &caps);
+        if (!caps || gst_caps_is_empty(caps))
+            return GST_PAD_PROBE_OK;
+        GstCaps* fixed = gst_caps_copy(caps);
+        gst_caps_set_simple(fixed, "colorimetry", G_TYPE_STRING, "bt601", nullptr);
+        GstEvent* replacement = gst_event_new_caps(fixed);
+        gst_caps_unref(fixed);
+        gst_event_unref(event);
+        GST_PAD_PROBE_INFO_DATA(info) = replacement;
+        return GST_PAD_PROBE_OK;
+    }
+
+    GstElement* add(const char* factory, const char* name = nullptr) {
+        GstElement* element = gst_element_factory_make(factory, name);
+        if (!element) {
+            padError = std::string("the GStreamer element \"") + factory + "\" is missing";
+            return nullptr;
+        }
+        gst_bin_add(GST_BIN(pipeline), element);
+        return element;
+    }
+
+    static void linkDecodebinPad(GstElement*, GstPad* pad, gpointer data) {
+        GstElement* next = static_cast<GstElement*>(data);
+        GstPad* sinkPad = gst_element_get_static_pad(next, "sink");
+        if (!gst_pad_is_linked(sinkPad))
+            gst_pad_link(pad, sinkPad);
+        gst_object_unref(sinkPad);
+    }
+
+    // Links `pad` into a decoder chain ending at `next`: the named parser/decoder when given, a
+    // decodebin for anything else. Returns the elements to bring to the pipeline's state.
+    bool linkDecoder(GstPad* pad, const char* parser, const char* decoder, GstElement* next,
+                     std::vector<GstElement*>& made, GstElement** decoderOut = nullptr) {
+        GstElement* queue = add("queue");
+        if (!queue)
+            return false;
+        g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
+                     guint64(3 * GST_SECOND), nullptr);
+        made.push_back(queue);
+        if (parser && decoder) {
+            GstElement* p = add(parser);
+            GstElement* d = add(decoder);
+            if (!p || !d)
+                return false;
+            made.push_back(p);
+            made.push_back(d);
+            if (decoderOut)
+                *decoderOut = p;
+            if (!gst_element_link_many(queue, p, d, next, nullptr))
+                return false;
+        } else {
+            GstElement* bin = add("decodebin");
+            if (!bin)
+                return false;
+            made.push_back(bin);
+            g_signal_connect(bin, "pad-added", G_CALLBACK(linkDecodebinPad), next);
+            if (!gst_element_link(queue, bin))
+                return false;
+        }
+        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
+        bool linked = gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
+        gst_object_unref(queueSink);
+        return linked;
+    }
+
+    bool addVideoChannel(GstPad* pad, const GstStructure* s, std::vector<GstElement*>& made) {
+        auto channel = std::make_unique<Channel>();
+        channel->index = videoStreams;
+        channel->owner = this;
+        channel->view = views[channel->index];
+        GstElement* balance = add("videobalance");
+        GstElement* flip = add("videoflip");
+        GstElement* convert = add("videoconvert");
+        GstElement* sink = add("appsink");
+        if (!balance || !flip || !convert || !sink)
+            return false;
+        made.insert(made.end(), {balance, flip, convert, sink});
+        g_object_set(balance, "brightness", brightness[channel->index] / 255.0, nullptr);
+        g_object_set(flip, "video-direction", videoDirection(viewOptions), nullptr);
+        GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
+        // Late pictures are skipped (and the decoder told to catch up) rather than shown late.
+        g_object_set(sink, "caps", caps, "sync", TRUE, "qos", TRUE, "max-lateness", gint64(20 * GST_MSECOND),
+                     "max-buffers", 2u, "drop", FALSE, "enable-last-sample", FALSE, nullptr);
+        gst_caps_unref(caps);
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_sample = onNewSample;
+        callbacks.new_preroll = onNewPreroll;
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, channel.get(), nullptr);
+        if (!gst_element_link_many(balance, flip, convert, sink, nullptr))
+            return false;
+        GstPad* convertSink = gst_element_get_static_pad(convert, "sink");
+        gst_pad_add_probe(convertSink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, fixColorimetry, channel.get(),
+                          nullptr);
+        gst_object_unref(convertSink);
+
+        bool h264 = gst_structure_has_name(s, "video/x-h264");
+        GstElement* parser = nullptr;
+        if (!linkDecoder(pad, h264 ? "h264parse" : nullptr, h264 ? "avdec_h264" : nullptr, balance, made,
+                         &parser))
+            return false;
+        if (parser) {
+            GstPad* parsed = gst_element_get_static_pad(parser, "src");
+            gst_pad_add_probe(parsed, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, watchParsedCaps, channel.get(),
+                              nullptr);
+            gst_object_unref(parsed);
+        }
+        channel->balance = balance;
+        channel->flip = flip;
+        channel->sink = sink;
+        channels[channel->index] = std::move(channel);
+        return true;
+    }
+
+    bool addAudio(GstPad* pad, const GstStructure* s, std::vector<GstElement*>& made) {
+        bool raw = gst_structure_has_name(s, "audio/x-raw");
+        int mpegVersion = 0;
+        bool aac = gst_structure_has_name(s, "audio/mpeg") &&
+                   gst_structure_get_int(s, "mpegversion", &mpegVersion) &&
+                   (mpegVersion == 2 || mpegVersion == 4);
+        GstElement* convert = add("audioconvert");
+        GstElement* resample = add("audioresample");
+        // scaletempo keeps the pitch at other rates, but not on raw PCM from the demuxer, where
+        // the pitch element does the same work.
+        GstElement* tempo = add(raw ? "pitch" : "scaletempo");
+        GstElement* convert2 = add("audioconvert");
+        GstElement* vol = add("volume");
+        GstElement* sink = makeAudioSink();
+        if (!convert || !resample || !tempo || !convert2 || !vol || !sink) {
+            if (sink)
+                gst_object_unref(sink);
+            return false;
+        }
+        gst_bin_add(GST_BIN(pipeline), sink);
+        made.insert(made.end(), {convert, resample, tempo, convert2, vol, sink});
+        g_object_set(vol, "volume", volumeLevel / 65535.0, nullptr);
+        if (!gst_element_link_many(convert, resample, tempo, convert2, vol, sink, nullptr))
+            return false;
+        if (raw) {
+            GstElement* queue = add("queue");
+            if (!queue)
+                return false;
+            made.push_back(queue);
+            g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
+                         guint64(3 * GST_SECOND), nullptr);
+            GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
+            bool ok = gst_element_link(queue, convert) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
+            gst_object_unref(queueSink);
+            if (!ok)
+                return false;
+        } else if (!linkDecoder(pad, aac ? "aacparse" : nullptr, aac ? "avdec_aac" : nullptr, convert,
+                                made)) {
+            return false;
+        }
+        volume = vol;
+        return true;
+    }
+
+    // Streams nobody shows (data records, a fifth camera, a second audio track) still need a
+    // sink so the demuxer does not stop; it must not hold up the preroll.
+    bool addDiscard(GstPad* pad, std::vector<GstElement*>& made) {
+        GstElement* queue = add("queue");
+        GstElement* sink = add("fakesink");
+        if (!queue || !sink)
+            return false;
+        made.insert(made.end(), {queue, sink});
+        g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
+        bool ok = gst_element_link(queue, sink) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
+        gst_object_unref(queueSink);
+        return ok;
+    }
+
+    static void onPadAdded(GstElement*, GstPad* pad, gpointer data) {
+        Impl* self = static_cast<Impl*>(data);
+        std::lock_guard lock(self->padMutex);
+        GstCaps* caps = gst_pad_get_current_caps(pad);
+        if (!caps)
+            caps = gst_pad_query_caps(pad, nullptr);
+        const GstStructure* s = caps && !gst_caps_is_empty(caps) ? gst_caps_get_structure(caps, 0) : nullptr;
+        std::string media = s ? gst_structure_get_name(s) : "";
+        std::vector<GstElement*> made;
+        bool ok;
+        if (media.rfind("video/", 0) == 0 && self->videoStreams < kMaxChannels) {
+            ok = self->addVideoChannel(pad, s, made);
+            ++self->videoStreams;
+            ++self->prerollingSinks;
+        } else if (media.rfind("video/", 0) == 0) {
+            ++self->videoStreams;
+            ok = self->addDiscard(pad, made);
+        } else if (media.rfind("audio/", 0) == 0 && !self->audioLinked) {
+            self->audioLinked = true;
+            ok = self->addAudio(pad, s, made);
+            ++self->prerollingSinks;
+        } else {
+            ok = self->addDiscard(pad, made);
+        }
+        if (caps)
+            gst_caps_unref(caps);
+        for (GstElement* element : made)
+            gst_element_sync_state_with_parent(element);
+        if (!ok && self->padError.empty())
+            self->padError = "the stream " + media + " cannot be played";
+    }
+
+    static void onNoMorePads(GstElement*, gpointer data) {
+        Impl* self = static_cast<Impl*>(data);
+        std::lock_guard lock(self->padMutex);
+        self->noMorePads = true;
+    }
+
+    // Keeps only what the engine acts on, so the queue stays short however long nobody drains it.
+    static GstBusSyncReply filterMessages(GstBus*, GstMessage* message, gpointer data) {
+        Impl* self = static_cast<Impl*>(data);
+        switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ERROR:
+        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_ASYNC_DONE:
+        case GST_MESSAGE_STEP_DONE:
+            return GST_BUS_PASS;
+        case GST_MESSAGE_STATE_CHANGED:
+            return GST_MESSAGE_SRC(message) == GST_OBJECT(self->pipeline) ? GST_BUS_PASS : GST_BUS_DROP;
+        default:
+            return GST_BUS_DROP;
+        }
+    }
+
+    // ---- engine-thread side ----
+
+    void handle(GstMessage* message) {
+        switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ERROR: {
+            GError* error = nullptr;
+            gchar* debug = nullptr;
+            gst_message_parse_error(message, &error, &debug);
+            engine->m_lastError = error ? error->message : "playback error";
+            g_clear_error(&error);
+            g_free(debug);
+            // The pipeline stays paused where it failed; the clock sees "stopped" and a later Run
+            // or seek may try again.
+            if (pipeline)
+                gst_element_set_state(pipeline, GST_STATE_PAUSED);
+            if (built)
+                state = kStopped;
+            break;
+        }
+        case GST_MESSAGE_EOS:
+            atEnd = true;
+            break;
+        default:
+            break;
+        }
+    }
+
+    void poll() {
+        if (!pipeline)
+            return;
+        GstBus* bus = gst_element_get_bus(pipeline);
+        while (GstMessage* message = gst_bus_pop(bus)) {
+            handle(message);
+            gst_message_unref(message);
+        }
+        gst_object_unref(bus);
+    }
+
+    // Waits for the pipeline to finish a pending state change (preroll after a seek or step).
+    bool settle(GstClockTime timeout) {
+        if (!pipeline)
+            return false;
+        GstState current, pending;
+        GstStateChangeReturn result = gst_element_get_state(pipeline, &current, &pending, timeout);
+        poll();
+        return result == GST_STATE_CHANGE_SUCCESS || result == GST_STATE_CHANGE_NO_PREROLL;
+    }
+
+    bool seekNs(gint64 positionNs, double rate) {
+        if (!pipeline)
+            return false;
+        bool ok = gst_element_seek(pipeline, rate, GST_FORMAT_TIME,
+                                   GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                   GST_SEEK_TYPE_SET, positionNs, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+        if (ok) {
+            lastPositionNs = positionNs;
+            appliedRate = rate;
+            atEnd = false;
+            stepped = false;
+        }
+        return ok;
+    }
+
+    int64_t positionNs() {
+        if (!pipeline)
+            return -1;
+        // Right after a flushing seek the sinks have no position until they preroll again; the
+        // target of the seek is the position meanwhile.
+        GstState current, pending;
+        if (gst_element_get_state(pipeline, &current, &pending, 0) == GST_STATE_CHANGE_ASYNC)
+            return lastPositionNs;
+        gint64 position = 0;
+        if (!gst_element_query_position(pipeline, GST_FORMAT_TIME, &position) || position < 0)
+            return lastPositionNs;
+        lastPositionNs = position;
+        return position;
+    }
+
+    int64_t duration() {
+        if (durationNs <= 0 && pipeline) {
+            gint64 d = 0;
+            if (gst_element_query_duration(pipeline, GST_FORMAT_TIME, &d) && d > 0)
+                durationNs = d;
+        }
+        return durationNs;
+    }
+
+    uint64_t frameCount(int index) {
+        std::lock_guard lock(frameMutex);
+        return channels[index] ? channels[index]->frames : 0;
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+
+PlaybackEngine::PlaybackEngine(const std::array<ChannelView*, kMaxChannels>& views)
+    : m_impl(std::make_unique<Impl>()) {
+    ensureGStreamer();
+    m_impl->engine = this;
+    m_impl->views = views;
+}
+
+PlaybackEngine::~PlaybackEngine() = default;
+
+bool PlaybackEngine::Build(const std::filesystem::path& path) {
+    Impl& d = *m_impl;
+    d.teardown();
+    d.state = kNotBuilt;
+    d.padError.clear();
+    m_lastError.clear();
+    m_channelCount = 0;
+
+    auto fail = [&](const std::string& why) {
+        m_lastError = why;
+        d.teardown();
+        d.state = kNotBuilt;
+        m_channelCount = 0;
+        return false;
+    };
+
+    std::string error;
+    std::shared_ptr<RecordingBytes> bytes = openRecordingBytes(path, &error);
+    if (!bytes)
+        return fail(error);
+    char head[12] = {};
+    if (bytes->read(0, head, sizeof head) != static_cast<int64_t>(sizeof head))
+        return fail("the recording is too short");
+    const char* demuxer = nullptr;
+    if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0)
+        demuxer = "avidemux";
+    else if (std::memcmp(head + 4, "ftyp", 4) == 0 || std::memcmp(head + 4, "moov", 4) == 0 ||
+             std::memcmp(head + 4, "mdat", 4) == 0)
+        demuxer = "qtdemux";
+    else
+        return fail("not a recording this program can play");
+
+    d.pipeline = gst_pipeline_new("playback");
+    GstElement* source = gst_element_factory_make(kRecordingSourceFactory, "source");
+    d.demux = gst_element_factory_make(demuxer, "demux");
+    if (!source || !d.demux) {
+        if (source)
+            gst_object_unref(source);
+        if (d.demux)
+            gst_object_unref(d.demux);
+        d.demux = nullptr;
+        return fail(std::string("the GStreamer element \"") + (source ? demuxer : kRecordingSourceFactory) +
+                    "\" is missing");
+    }
+    setRecordingSourceBytes(source, bytes);
+    gst_bin_add_many(GST_BIN(d.pipeline), source, d.demux, nullptr);
+    if (!gst_element_link(source, d.demux))
+        return fail("the recording source cannot feed the demuxer");
+    g_signal_connect(d.demux, "pad-added", G_CALLBACK(Impl::onPadAdded), &d);
+    g_signal_connect(d.demux, "no-more-pads", G_CALLBACK(Impl::onNoMorePads), &d);
+    GstBus* bus = gst_element_get_bus(d.pipeline);
+    gst_bus_set_sync_handler(bus, Impl::filterMessages, &d, nullptr);
+
+    // Cue: preroll every branch so the first picture of each channel is shown, stopped.
+    bool prerolled = false;
+    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(kBuildTimeout);
+        while (!prerolled && error.empty()) {
+            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                error = "the recording did not start in time";
+                break;
+            }
+            GstMessage* message = gst_bus_timed_pop(bus, std::min<int64_t>(left.count(), 20 * GST_MSECOND));
+            if (!message) {
+                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
+                std::lock_guard lock(d.padMutex);
+                if (d.noMorePads && d.prerollingSinks == 0)
+                    prerolled = true;
+                continue;
+            }
+            switch (GST_MESSAGE_TYPE(message)) {
+            case GST_MESSAGE_ERROR: {
+                GError* gerror = nullptr;
+                gst_message_parse_error(message, &gerror, nullptr);
+                error = gerror ? gerror->message : "the recording cannot be played";
+                g_clear_error(&gerror);
+                break;
+            }
+            case GST_MESSAGE_ASYNC_DONE:
+                prerolled = true;
+                break;
+            case GST_MESSAGE_EOS:
+                // A recording without any picture or sound ends at once; it still opens.
+                d.atEnd = true;
+                break;
+            default:
+                break;
+            }
+            gst_message_unref(message);
+        }
+    } else {
+        error = "the recording cannot be played";
+    }
+    gst_object_unref(bus);
+    {
+        std::lock_guard lock(d.padMutex);
+        if (error.empty() && !d.padError.empty())
+            error = d.padError;
+    }
+    if (!prerolled)
+        return fail(error.empty() ? "the recording cannot be played" : error);
+
+    {
+        std::lock_guard lock(d.padMutex);
+        m_channelCount = std::min(d.videoStreams, kMaxChannels);
+    }
+    d.built = true;
+    d.state = kStopped;
+    d.appliedRate = 1.0;
+    d.duration();
+    return true;
+}
+
+void PlaybackEngine::PollBus() {
+    m_impl->poll();
+}
+
+EngineResult PlaybackEngine::Run() {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.ready || !d.built)
+        return EngineResult::NotReady;
+    if (d.state != kPaused && d.state != kStopped)
+        return EngineResult::WrongState;
+    // 1.0 is applied as it is; any other rate is held to what the sound can follow.
+    if (m_rate != 1.0f)
+        m_rate = std::clamp(m_rate, kMinRate, kMaxRate);
+    int64_t position = d.positionNs();
+    int64_t duration = d.duration();
+    bool ended = d.atEnd || (duration > 0 && position >= duration);
+    if (ended) {
+        if (!d.seekNs(0, m_rate))
+            return EngineResult::Failed;
+    } else if (d.stepped || d.appliedRate != m_rate) {
+        // Steps moved only the pictures; a seek to where they are brings the sound back in step.
+        if (!d.seekNs(std::max<int64_t>(position, 0), m_rate))
+            return EngineResult::Failed;
+    }
+    if (gst_element_set_state(d.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        return EngineResult::Failed;
+    d.state = kRunning;
+    return EngineResult::Ok;
+}
+
+EngineResult PlaybackEngine::Pause() {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.ready || !d.built)
+        return EngineResult::NotReady;
+    if (d.state != kRunning)
+        return EngineResult::Ok;
+    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+        return EngineResult::Failed;
+    d.state = kPaused;
+    return EngineResult::Ok;
+}
+
+EngineResult PlaybackEngine::Stop() {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.ready || !d.built)
+        return EngineResult::NotReady;
+    if (d.state != kRunning && d.state != kPaused)
+        return EngineResult::WrongState;
+    // Stopped keeps the pipeline cued (paused) where it is: seeks still show their picture and a
+    // run continues from the current position, as the callers expect.
+    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+        return EngineResult::Failed;
+    d.state = kStopped;
+    return EngineResult::Ok;
+}
+
+EngineResult PlaybackEngine::SeekTo(uint64_t ms) {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.ready || !d.built)
+        return EngineResult::NotReady;
+    int64_t target = static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND;
+    int64_t duration = d.duration();
+    if (duration > 0 && target > duration)
+        target = duration;
+    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+}
+
+EngineResult PlaybackEngine::SkipBack(uint32_t seconds) {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.ready || !d.built)
+        return EngineResult::NotReady;
+    if (d.state != kRunning && d.state != kPaused)
+        return EngineResult::WrongState;
+    int64_t position = d.positionNs();
+    if (position < 0)
+        return EngineResult::Failed;
+    if (d.atEnd && d.duration() > 0)
+        position = d.duration();
+    int64_t target = std::max<int64_t>(0, position - int64_t(seconds) * int64_t(GST_SECOND));
+    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+}
+
+EngineResult PlaybackEngine::SkipForward(uint32_t seconds) {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.ready || !d.built)
+        return EngineResult::NotReady;
+    if (d.state != kRunning && d.state != kPaused)
+        return EngineResult::WrongState;
+    int64_t position = d.positionNs();
+    if (position < 0)
+        return EngineResult::Failed;
+    int64_t target = position + int64_t(seconds) * int64_t(GST_SECOND);
+    int64_t duration = d.duration();
+    if (duration > 0 && target >= duration) {
+        target = duration;
+    }
+    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+}
+
+bool PlaybackEngine::StepFrame() {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.ready || !d.built || m_channelCount == 0 || d.atEnd)
+        return false;
+    if (d.state == kRunning) {
+        if (Pause() != EngineResult::Ok)
+            return false;
+    }
+    if (!d.settle(kSettleTimeout))
+        return false;
+    std::array<uint64_t, kMaxChannels> before{};
+    for (int i = 0; i < m_channelCount; ++i)
+        before[i] = d.frameCount(i);
+    bool sent = false;
+    for (int i = 0; i < m_channelCount; ++i) {
+        if (!d.channels[i])
+            continue;
+        // Each video sink on its own: a step of the whole pipeline would move the sound too.
+        sent |= gst_element_send_event(d.channels[i]->sink,
+                                       gst_event_new_step(GST_FORMAT_BUFFERS, 1, 1.0, TRUE, FALSE)) != FALSE;
+    }
+    if (!sent)
+        return false;
+    d.stepped = true;
+    // The stepped picture arrives through each sink's preroll; wait (bounded) for all of them so a
+    // capture or repaint right after shows the new frame.
+    std::unique_lock lock(d.frameMutex);
+    bool all = d.frameArrived.wait_for(lock, std::chrono::nanoseconds(kSettleTimeout), [&] {
+        for (int i = 0; i < m_channelCount; ++i)
+            if (d.channels[i] && d.channels[i]->frames == before[i])
+                return false;
+        return true;
+    });
+    lock.unlock();
+    d.poll();
+    return all;
+}
+
+uint64_t PlaybackEngine::GetPositionMs() {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.built)
+        return 0;
+    int64_t duration = d.duration();
+    if (d.atEnd && duration > 0)
+        return static_cast<uint64_t>(duration / GST_MSECOND);
+    int64_t position = d.positionNs();
+    if (position <= 0)
+        return 0;
+    if (duration > 0)
+        position = std::min(position, duration);
+    return static_cast<uint64_t>(position / GST_MSECOND);
+}
+
+uint64_t PlaybackEngine::GetDurationMs() {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.built)
+        return 0;
+    int64_t duration = d.duration();
+    return duration > 0 ? static_cast<uint64_t>(duration / GST_MSECOND) : 0;
+}
+
+int PlaybackEngine::GetState() {
+    m_impl->poll();
+    return m_impl->state;
+}
+
+void PlaybackEngine::SetRate(float rate) {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!std::isfinite(rate) || rate <= 0.0f)
+        return;
+    bool wasRunning = d.state == kRunning;
+    Pause();
+    m_rate = rate;
+    if (wasRunning)
+        Run();
+}
+
+double PlaybackEngine::GetAppliedRate() {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.pipeline)
+        return 1.0;
+    // The video sinks play the segment as sent; the sound's tempo element turns its segment into
+    // a normal-speed one, so asking the whole pipeline could answer 1.0.
+    GstElement* target = m_channelCount > 0 && d.channels[0] ? d.channels[0]->sink : d.pipeline;
+    GstQuery* query = gst_query_new_segment(GST_FORMAT_TIME);
+    double rate = d.appliedRate;
+    if (gst_element_query(target, query))
+        gst_query_parse_segment(query, &rate, nullptr, nullptr, nullptr);
+    gst_query_unref(query);
+    return rate;
+}
+
+void PlaybackEngine::SetBrightness(int channel, int value) {
+    Impl& d = *m_impl;
+    d.poll();
+    if (channel < 0 || channel >= kMaxChannels)
+        return;
+    value = std::clamp(value, -255, 255);
+    bool changed = d.brightness[channel] != value;
+    d.brightness[channel] = value;
+    if (!d.channels[channel] || channel >= m_channelCount)
+        return;
+    g_object_set(d.channels[channel]->balance, "brightness", value / 255.0, nullptr);
+    if (changed && d.state != kRunning && d.built) {
+        // A still picture shows the new brightness at once: decode it again where it is.
+        int64_t position = d.positionNs();
+        if (position >= 0 && !d.atEnd)
+            d.seekNs(position, d.appliedRate);
+    }
+}
+
+void PlaybackEngine::SetViewOptions(uint32_t options) {
+    Impl& d = *m_impl;
+    d.poll();
+    uint32_t old = d.viewOptions.exchange(options);
+    int direction = videoDirection(options);
+    for (int i = 0; i < m_channelCount; ++i)
+        if (d.channels[i])
+            g_object_set(d.channels[i]->flip, "video-direction", direction, nullptr);
+    if (videoDirection(old) != direction && d.state != kRunning && d.built && m_channelCount > 0) {
+        int64_t position = d.positionNs();
+        if (position >= 0 && !d.atEnd)
+            d.seekNs(position, d.appliedRate);
+    }
+}
+
+void PlaybackEngine::SetVolume(uint32_t level) {
+    Impl& d = *m_impl;
+    d.poll();
+    level = std::min<uint32_t>(level, 65535);
+    d.volumeLevel = level;
+    if (d.volume)
+        g_object_set(d.volume, "volume", level / 65535.0, nullptr);
+}
+
+void PlaybackEngine::SetViews(const std::array<ChannelView*, kMaxChannels>& views) {
+    Impl& d = *m_impl;
+    d.poll();
+    for (int i = 0; i < kMaxChannels; ++i) {
+        ChannelView* old = d.views[i];
+        d.views[i] = views[i];
+        VideoFramePtr latest;
+        if (d.channels[i]) {
+            std::lock_guard lock(d.channels[i]->mutex);
+            d.channels[i]->view = views[i];
+            latest = d.channels[i]->latest;
+        }
+        if (old == views[i])
+            continue;
+        if (old && std::find(views.begin(), views.end(), old) == views.end())
+            old->clearFrame();
+        if (views[i]) {
+            if (latest)
+                views[i]->presentFrame(latest);
+            else
+                views[i]->clearFrame();
+        }
+    }
+}
+
+void PlaybackEngine::Repaint() {
+    Impl& d = *m_impl;
+    d.poll();
+    for (int i = 0; i < m_channelCount; ++i) {
+        if (!d.channels[i])
+            continue;
+        std::lock_guard lock(d.channels[i]->mutex);
+        if (d.channels[i]->view && d.channels[i]->latest)
+            d.channels[i]->view->presentFrame(d.channels[i]->latest);
+    }
+}
+
+bool PlaybackEngine::WaitForPicture(uint32_t timeoutMs) {
+    return m_impl->settle(GstClockTime(timeoutMs) * GST_MSECOND);
+}
+
+VideoFramePtr PlaybackEngine::CaptureImage(int channel) {
+    Impl& d = *m_impl;
+    d.poll();
+    if (!d.built || channel < 1 || channel > m_channelCount || !d.channels[channel - 1])
+        return nullptr;
+    d.settle(kSettleTimeout);
+    std::lock_guard lock(d.channels[channel - 1]->mutex);
+    return d.channels[channel - 1]->latest;
+}
+
+static uint64_t sinkStat(GstElement* sink, const char* field) {
+    GstStructure* stats = nullptr;
+    g_object_get(sink, "stats", &stats, nullptr);
+    guint64 value = 0;
+    if (stats) {
+        gst_structure_get_uint64(stats, field, &value);
+        gst_structure_free(stats);
+    }
+    return value;
+}
+
+uint64_t PlaybackEngine::GetDroppedFrames() {
+    uint64_t total = 0;
+    for (int i = 0; i < m_channelCount; ++i)
+        if (m_impl->channels[i])
+            total += sinkStat(m_impl->channels[i]->sink, "dropped");
+    return total;
+}
+
+uint64_t PlaybackEngine::GetRenderedFrames() {
+    uint64_t total = 0;
+    for (int i = 0; i < m_channelCount; ++i)
+        if (m_impl->channels[i])
+            total += sinkStat(m_impl->channels[i]->sink, "rendered");
+    return total;
 }

@@ -1,0 +1,186 @@
+#include "media/playback/PlaybackEngine.h"
+
+#include "media/playback/GstSupport.h"
+#include "media/playback/RecordingSource.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <gst/gst.h>
+
+namespace {
+
+constexpr int kBusPollMs = 100;
+
+bool canCreate(const char* factory) {
+    GstElement* element = gst_element_factory_make(factory, nullptr);
+    if (!element)
+        return false;
+    gst_object_unref(element);
+    return true;
+}
+
+} // namespace
+
+PlaybackEngineHolder::PlaybackEngineHolder() {
+    ensureGStreamer();
+    if (QCoreApplication::instance()) {
+        m_pollTimer = new QTimer();
+        m_pollTimer->setInterval(kBusPollMs);
+        m_pollTimer->callOnTimeout([this] { pollFromTimer(); });
+    }
+}
+
+PlaybackEngineHolder::~PlaybackEngineHolder() {
+    delete m_pollTimer;
+    m_engine.reset(); // no view is called from here: the views may already be gone
+}
+
+void PlaybackEngineHolder::pollFromTimer() {
+    if (m_engine)
+        m_engine->PollBus();
+}
+
+void PlaybackEngineHolder::AttachWindows(const std::array<ChannelView*, kWindowCount>& views) {
+    m_views = views;
+    m_windowCount = kWindowCount;
+    if (m_engine)
+        m_engine->SetViews(views);
+    else
+        m_engine = std::make_unique<PlaybackEngine>(views);
+}
+
+int PlaybackEngineHolder::CheckFilters() {
+    if (!ensureGStreamer())
+        return -1;
+    if (!canCreate(kRecordingSourceFactory) || !canCreate("avidemux"))
+        return -1;
+    if (!canCreate("avdec_h264") || !canCreate("h264parse"))
+        return -2;
+    if (!canCreate("avdec_aac"))
+        return -3;
+    if (!canCreate("videobalance"))
+        return -4;
+    return 1;
+}
+
+bool PlaybackEngineHolder::OpenRecording(const std::filesystem::path& path) {
+    m_lastError.clear();
+    if (m_windowCount == 0 || path.empty()) {
+        m_lastError = m_windowCount == 0 ? "no video windows attached" : "no recording given";
+        return false;
+    }
+    if (m_engine) {
+        m_engine->Stop();
+        m_engine->SeekTo(0);
+        m_engine.reset();
+    }
+    auto engine = std::make_unique<PlaybackEngine>(m_views);
+    engine->SetVolume(m_volume);
+    engine->SetViewOptions(m_viewOptions);
+    if (!engine->Build(path)) {
+        m_lastError = engine->lastError();
+        for (ChannelView* view : m_views)
+            if (view)
+                view->clearFrame();
+        return false;
+    }
+    // Views beyond the recording's channels show nothing rather than the previous recording.
+    for (int i = engine->GetChannelCount(); i < kWindowCount; ++i)
+        if (m_views[i])
+            m_views[i]->clearFrame();
+    m_engine = std::move(engine);
+    if (m_pollTimer)
+        m_pollTimer->start();
+    return true;
+}
+
+void PlaybackEngineHolder::CloseRecording() {
+    if (m_pollTimer)
+        m_pollTimer->stop();
+    if (!m_engine)
+        return;
+    m_engine.reset();
+    for (ChannelView* view : m_views)
+        if (view)
+            view->clearFrame();
+}
+
+bool PlaybackEngineHolder::Run() {
+    return !m_engine || m_engine->Run() == EngineResult::Ok;
+}
+
+bool PlaybackEngineHolder::Pause() {
+    return !m_engine || m_engine->Pause() == EngineResult::Ok;
+}
+
+bool PlaybackEngineHolder::Stop() {
+    return !m_engine || m_engine->Stop() == EngineResult::Ok;
+}
+
+void PlaybackEngineHolder::SeekTo(uint64_t ms) {
+    if (m_engine)
+        m_engine->SeekTo(ms);
+}
+
+bool PlaybackEngineHolder::SkipBack(uint32_t seconds) {
+    return m_engine && m_engine->SkipBack(seconds) == EngineResult::Ok;
+}
+
+bool PlaybackEngineHolder::SkipForward(uint32_t seconds) {
+    return m_engine && m_engine->SkipForward(seconds) == EngineResult::Ok;
+}
+
+uint64_t PlaybackEngineHolder::GetPositionMs() {
+    return m_engine ? m_engine->GetPositionMs() : 0;
+}
+
+uint64_t PlaybackEngineHolder::GetDurationMs() {
+    return m_engine ? m_engine->GetDurationMs() : 0;
+}
+
+int PlaybackEngineHolder::GetState() {
+    return m_engine ? m_engine->GetState() : -1;
+}
+
+int PlaybackEngineHolder::GetChannelCount() {
+    return m_engine ? m_engine->GetChannelCount() : 0;
+}
+
+void PlaybackEngineHolder::SetRate(float rate) {
+    if (m_engine)
+        m_engine->SetRate(rate);
+}
+
+void PlaybackEngineHolder::SetBrightness(int channel, int value) {
+    if (m_engine)
+        m_engine->SetBrightness(channel, value);
+}
+
+bool PlaybackEngineHolder::StepFrame() {
+    return m_engine && m_engine->StepFrame();
+}
+
+void PlaybackEngineHolder::Repaint() {
+    if (m_engine)
+        m_engine->Repaint();
+}
+
+VideoFramePtr PlaybackEngineHolder::CaptureImage(int channel) {
+    // Channel n needs at least n windows (channel 4 all four); the window count is 4 once attached.
+    if (!m_engine || channel < 1 || channel > m_windowCount)
+        return nullptr;
+    return m_engine->CaptureImage(channel);
+}
+
+void PlaybackEngineHolder::SetVolume(uint32_t level) {
+    m_volume = std::min<uint32_t>(level, 65535);
+    if (m_engine)
+        m_engine->SetVolume(m_volume);
+}
+
+void PlaybackEngineHolder::SetViewOptions(uint32_t options) {
+    m_viewOptions = options;
+    if (m_engine)
+        m_engine->SetViewOptions(options);
+}

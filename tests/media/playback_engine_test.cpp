@@ -1,0 +1,368 @@
+// The playback engine driven the way the main window, the clock and the tools drive it.
+#include "media/playback/PlaybackEngine.h"
+#include "support/MediaSamples.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+// Silent runs, also on machines with a sound device.
+const bool kSilent = [] { return setenv("QUILLENT_AUDIO_SINK", "fakesink", 1) == 0; }();
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(kSilent);
+        holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+    }
+
+    bool open(const std::filesystem::path& path) {
+        if (path.empty())
+            return false;
+        return holder.OpenRecording(path);
+    }
+
+    // Polls the engine the way the clock does, until `done` or a generous bound (never asserted
+    // on: a slow machine only makes the test wait longer).
+    template <typename F> bool waitFor(F done, int seconds = 20) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+
+    RecordingView views[4];
+    PlaybackEngineHolder holder;
+};
+
+TEST_F(EngineTest, ChecksItsComponents) {
+    EXPECT_EQ(holder.CheckFilters(), 1);
+}
+
+TEST_F(EngineTest, OpensChannelsWithDurations) {
+    ASSERT_TRUE(open(samples::threeChannelAvi())) << holder.lastError();
+    EXPECT_EQ(holder.GetChannelCount(), 3);
+    EXPECT_NEAR(double(holder.GetDurationMs()), 2000.0, 120.0);
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kStopped);
+    EXPECT_EQ(holder.GetPositionMs(), 0u);
+    // Every channel shows its first picture at full size once cued; the fourth view stays empty.
+    ASSERT_TRUE(views[0].last());
+    EXPECT_EQ(views[0].last()->width, 320);
+    ASSERT_TRUE(views[1].last());
+    EXPECT_EQ(views[1].last()->width, 160);
+    ASSERT_TRUE(views[2].last());
+    EXPECT_EQ(views[2].last()->height, 144);
+    EXPECT_FALSE(views[3].last());
+
+    ASSERT_TRUE(open(samples::oneChannelMp4())) << holder.lastError();
+    EXPECT_EQ(holder.GetChannelCount(), 1);
+    EXPECT_NEAR(double(holder.GetDurationMs()), 2000.0, 120.0);
+    EXPECT_FALSE(views[1].last()) << "views of channels the new recording lacks are cleared";
+
+    ASSERT_TRUE(open(samples::pcmAvi())) << holder.lastError();
+    EXPECT_EQ(holder.GetChannelCount(), 1);
+}
+
+TEST_F(EngineTest, RecordingWithoutVideoStillReportsItsPosition) {
+    ASSERT_TRUE(open(samples::audioOnlyAvi())) << holder.lastError();
+    EXPECT_EQ(holder.GetChannelCount(), 0);
+    EXPECT_NEAR(double(holder.GetDurationMs()), 2000.0, 120.0);
+    EXPECT_FALSE(holder.CaptureImage(1));
+    ASSERT_TRUE(holder.Run());
+    EXPECT_TRUE(waitFor([&] { return holder.GetPositionMs() > 0; }));
+}
+
+TEST_F(EngineTest, ControlsWithoutEngineReportSuccessAndNothing) {
+    PlaybackEngineHolder bare;
+    EXPECT_EQ(bare.GetState(), -1);
+    EXPECT_TRUE(bare.Run());
+    EXPECT_TRUE(bare.Pause());
+    EXPECT_TRUE(bare.Stop());
+    EXPECT_EQ(bare.GetPositionMs(), 0u);
+    EXPECT_EQ(bare.GetDurationMs(), 0u);
+    EXPECT_FALSE(bare.SkipBack(2));
+    EXPECT_FALSE(bare.StepFrame());
+    EXPECT_FALSE(bare.OpenRecording(samples::threeChannelAvi())) << "no windows attached";
+    EXPECT_FALSE(bare.CaptureImage(1));
+
+    // Attaching creates an engine that is not yet built.
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kNotBuilt);
+    EXPECT_FALSE(holder.OpenRecording(""));
+}
+
+TEST_F(EngineTest, BrokenFilesFailToOpenAndReleaseEverything) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    std::string avi = "RIFF\x10\x00\x00\x00"
+                      "AVI LIST" +
+                      std::string(64, '\xff');
+    EXPECT_FALSE(open(samples::writeFile("broken-header.avi", avi)));
+    EXPECT_FALSE(holder.lastError().empty());
+    EXPECT_EQ(holder.GetState(), -1);
+    EXPECT_FALSE(views[0].last()) << "the previous recording is no longer shown";
+    EXPECT_FALSE(open(samples::writeFile("broken-empty.avi", "")));
+    EXPECT_FALSE(open(samples::writeFile("broken-text.avi", "not a recording at all")));
+    EXPECT_FALSE(open(samples::folder() / "missing.avi"));
+    EXPECT_FALSE(open(samples::folder())) << "a folder is no recording";
+
+    // A recording cut in half still opens or fails cleanly, and never hangs.
+    std::ifstream in(samples::threeChannelAvi(), std::ios::binary);
+    std::string whole((std::istreambuf_iterator<char>(in)), {});
+    if (open(samples::writeFile("broken-truncated.avi", whole.substr(0, whole.size() / 2)))) {
+        EXPECT_TRUE(holder.Run());
+        EXPECT_TRUE(waitFor([&] { return holder.GetPositionMs() >= holder.GetDurationMs(); }));
+    }
+}
+
+TEST_F(EngineTest, StateRulesOfRunPauseStop) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    EXPECT_TRUE(holder.Pause()) << "pause while stopped succeeds";
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kStopped) << "and leaves it stopped";
+    EXPECT_FALSE(holder.Stop()) << "stop while stopped is the wrong state";
+    EXPECT_EQ(holder.engine()->Stop(), EngineResult::WrongState);
+    EXPECT_FALSE(holder.SkipForward(1)) << "skips only while running or paused";
+
+    ASSERT_TRUE(holder.Run());
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(holder.engine()->Run(), EngineResult::WrongState);
+    ASSERT_TRUE(holder.Pause());
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kPaused);
+    ASSERT_TRUE(holder.Stop());
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kStopped);
+    holder.CloseRecording();
+    EXPECT_EQ(holder.GetState(), -1);
+    EXPECT_GE(views[0].cleared(), 1);
+}
+
+TEST_F(EngineTest, AccurateSeekShowsTheMatchingPicture) {
+    auto file = samples::threeChannelAvi();
+    ASSERT_TRUE(open(file));
+    ASSERT_TRUE(holder.Pause());
+    // 1250 ms at 10 fps is inside the picture of 1200 ms (not a key picture: decoding starts at
+    // the one of 1000 ms).
+    holder.SeekTo(1250);
+    for (int channel = 1; channel <= 3; ++channel) {
+        VideoFramePtr shown = holder.CaptureImage(channel);
+        ASSERT_TRUE(shown) << channel;
+        EXPECT_GE(shown->timestampMs, 1200) << channel;
+        EXPECT_LT(shown->timestampMs, 1300) << channel;
+        VideoFramePtr reference = samples::ffmpegFrame(file, channel - 1, 1200);
+        ASSERT_TRUE(reference) << "ffmpeg could not decode channel " << channel;
+        EXPECT_GT(samples::psnr(*shown, *reference), 35.0) << channel;
+    }
+    EXPECT_EQ(holder.GetPositionMs(), 1250u);
+
+    // The MP4 path seeks as exactly.
+    auto mp4 = samples::oneChannelMp4();
+    ASSERT_TRUE(open(mp4));
+    holder.SeekTo(700);
+    VideoFramePtr shown = holder.CaptureImage(1);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->timestampMs, 700);
+    VideoFramePtr reference = samples::ffmpegFrame(mp4, 0, 700);
+    ASSERT_TRUE(reference);
+    EXPECT_GT(samples::psnr(*shown, *reference), 35.0);
+}
+
+TEST_F(EngineTest, FrameStepMovesEveryChannelOneFrame) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    holder.SeekTo(500);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    for (int step = 1; step <= 3; ++step) {
+        ASSERT_TRUE(holder.StepFrame());
+        for (int channel = 1; channel <= 3; ++channel) {
+            VideoFramePtr frame = holder.CaptureImage(channel);
+            ASSERT_TRUE(frame);
+            EXPECT_EQ(frame->timestampMs, 500 + 100 * step) << "channel " << channel;
+            EXPECT_EQ(views[channel - 1].last()->timestampMs, 500 + 100 * step);
+        }
+    }
+    // Running again after steps continues from the stepped picture with the sound in step.
+    ASSERT_TRUE(holder.Run());
+    EXPECT_GE(holder.GetPositionMs(), 790u);
+    // A running engine is paused by a step.
+    EXPECT_TRUE(holder.StepFrame());
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kPaused);
+}
+
+TEST_F(EngineTest, RunAtTheEndStartsFromTheBeginning) {
+    ASSERT_TRUE(open(samples::oneChannelMp4()));
+    uint64_t duration = holder.GetDurationMs();
+    holder.SeekTo(duration - 300);
+    ASSERT_TRUE(holder.Run());
+    ASSERT_TRUE(waitFor([&] { return holder.GetPositionMs() >= duration; }));
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kRunning) << "the clock sees the end by the position";
+    EXPECT_EQ(holder.GetPositionMs(), duration);
+    ASSERT_TRUE(holder.Pause());
+    ASSERT_TRUE(holder.Run());
+    EXPECT_LT(holder.GetPositionMs(), duration / 2);
+    ASSERT_TRUE(holder.Stop());
+
+    // At any other position a run continues from there.
+    holder.SeekTo(1000);
+    ASSERT_TRUE(holder.Run());
+    EXPECT_GE(holder.GetPositionMs(), 1000u);
+}
+
+TEST_F(EngineTest, SkipsStayInsideTheRecording) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    uint64_t duration = holder.GetDurationMs();
+    ASSERT_TRUE(holder.Run());
+    ASSERT_TRUE(holder.Pause());
+    holder.SeekTo(1500);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_TRUE(holder.SkipBack(2));
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_EQ(holder.GetPositionMs(), 0u);
+    holder.SeekTo(duration - 400);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_TRUE(holder.SkipForward(1));
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_GE(holder.GetPositionMs() + 100, duration);
+}
+
+TEST_F(EngineTest, RatesAreClampedWhenApplied) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    holder.SetRate(4.0f);
+    ASSERT_TRUE(holder.Run());
+    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 2.0f);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_DOUBLE_EQ(holder.engine()->GetAppliedRate(), 2.0);
+
+    holder.SetRate(0.25f); // while running: pause, store, run again
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 0.5f);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_DOUBLE_EQ(holder.engine()->GetAppliedRate(), 0.5);
+
+    holder.SetRate(1.0f);
+    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 1.0f);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_DOUBLE_EQ(holder.engine()->GetAppliedRate(), 1.0);
+
+    // Stored while paused, applied (and clamped) at the next run.
+    ASSERT_TRUE(holder.Pause());
+    holder.SetRate(2.7f);
+    EXPECT_EQ(holder.GetState(), PlaybackEngine::kPaused);
+    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 2.7f);
+    ASSERT_TRUE(holder.Run());
+    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 2.0f);
+
+    // PCM sound follows the rate as well (through the pitch element).
+    ASSERT_TRUE(open(samples::pcmAvi()));
+    holder.SetRate(2.0f);
+    ASSERT_TRUE(holder.Run());
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_DOUBLE_EQ(holder.engine()->GetAppliedRate(), 2.0);
+    EXPECT_TRUE(waitFor([&] { return holder.GetPositionMs() >= holder.GetDurationMs(); }));
+}
+
+TEST_F(EngineTest, BrightnessMovesTheMeanLuma) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    holder.SeekTo(800);
+    VideoFramePtr neutral = holder.CaptureImage(1);
+    ASSERT_TRUE(neutral);
+    holder.SetBrightness(0, 255);
+    VideoFramePtr bright = holder.CaptureImage(1);
+    holder.SetBrightness(0, -255);
+    VideoFramePtr dark = holder.CaptureImage(1);
+    ASSERT_TRUE(bright && dark);
+    EXPECT_EQ(bright->timestampMs, neutral->timestampMs);
+    EXPECT_GT(samples::meanLuma(*bright), samples::meanLuma(*neutral) + 20);
+    EXPECT_LT(samples::meanLuma(*dark), samples::meanLuma(*neutral) - 20);
+    // Other channels keep theirs.
+    holder.SetBrightness(0, 0);
+    VideoFramePtr again = holder.CaptureImage(1);
+    EXPECT_NEAR(samples::meanLuma(*again), samples::meanLuma(*neutral), 1.0);
+}
+
+TEST_F(EngineTest, MirrorAndFlipTransformThePicture) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    holder.SeekTo(300);
+    VideoFramePtr plain = holder.CaptureImage(1);
+    ASSERT_TRUE(plain);
+    auto pixel = [](const VideoFrame& f, int x, int y) {
+        const uint8_t* p = f.row(y) + x * 4;
+        return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    auto near = [](std::array<int, 3> a, std::array<int, 3> b) {
+        for (int i = 0; i < 3; ++i)
+            if (std::abs(a[i] - b[i]) > 12)
+                return false;
+        return true;
+    };
+    const int w = plain->width, h = plain->height;
+    const std::pair<int, int> points[] = {{5, 5}, {w / 3, h / 2}, {w - 20, h / 4}, {w / 2, h - 10}};
+
+    holder.SetViewOptions(PlaybackEngine::kViewMirror);
+    VideoFramePtr mirrored = holder.CaptureImage(1);
+    ASSERT_TRUE(mirrored);
+    for (auto [x, y] : points)
+        EXPECT_TRUE(near(pixel(*mirrored, w - 1 - x, y), pixel(*plain, x, y))) << x << "," << y;
+
+    holder.SetViewOptions(PlaybackEngine::kViewFlip);
+    VideoFramePtr flipped = holder.CaptureImage(1);
+    ASSERT_TRUE(flipped);
+    for (auto [x, y] : points)
+        EXPECT_TRUE(near(pixel(*flipped, x, h - 1 - y), pixel(*plain, x, y))) << x << "," << y;
+
+    holder.SetViewOptions(PlaybackEngine::kViewFlip | PlaybackEngine::kViewMirror);
+    VideoFramePtr both = holder.CaptureImage(1);
+    for (auto [x, y] : points)
+        EXPECT_TRUE(near(pixel(*both, w - 1 - x, h - 1 - y), pixel(*plain, x, y))) << x << "," << y;
+
+    // The option is kept for the next recording.
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    holder.SeekTo(300);
+    VideoFramePtr reopened = holder.CaptureImage(1);
+    for (auto [x, y] : points)
+        EXPECT_TRUE(near(pixel(*reopened, w - 1 - x, h - 1 - y), pixel(*plain, x, y))) << x << "," << y;
+}
+
+TEST_F(EngineTest, CaptureFollowsTheChannelIndexRule) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    EXPECT_FALSE(holder.CaptureImage(0));
+    ASSERT_TRUE(holder.CaptureImage(1));
+    EXPECT_EQ(holder.CaptureImage(1)->width, 320);
+    EXPECT_EQ(holder.CaptureImage(2)->width, 160);
+    EXPECT_EQ(holder.CaptureImage(3)->width, 176);
+    EXPECT_FALSE(holder.CaptureImage(4)) << "the recording has three channels";
+    EXPECT_FALSE(holder.CaptureImage(5));
+}
+
+TEST_F(EngineTest, RepaintAndNewViewsGetThePicture) {
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    int before = views[1].presented();
+    holder.Repaint();
+    EXPECT_EQ(views[1].presented(), before + 1);
+
+    RecordingView floating;
+    holder.AttachWindows({&views[0], &floating, &views[2], &views[3]});
+    ASSERT_TRUE(floating.last()) << "a new view shows the still picture at once";
+    EXPECT_EQ(floating.last()->width, 160);
+    EXPECT_EQ(views[1].cleared(), 1) << "the replaced view goes empty";
+    ASSERT_TRUE(holder.Run());
+    EXPECT_TRUE(waitFor([&] { return floating.presented() > 3; }));
+    holder.CloseRecording(); // before the local view goes away
+    EXPECT_FALSE(floating.last());
+}
+
+TEST_F(EngineTest, VolumeIsKeptAcrossRecordings) {
+    holder.SetVolume(70000);
+    EXPECT_EQ(holder.GetVolume(), 65535u);
+    holder.SetVolume(100 * 65535 / 100 / 2);
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    EXPECT_EQ(holder.GetVolume(), 32767u);
+    ASSERT_TRUE(holder.Run());
+    holder.SetVolume(0);
+    EXPECT_TRUE(holder.Stop());
+}
+
+} // namespace
