@@ -69,4 +69,6 @@ struct IndexEntry {
 };
 // Reads the idx1 chunk and resolves its offsets (relative to the movi list or absolute, tested on
 // the first entry). False when the index is missing, unreadable or points outside the movi list.
-bool ReadAviIndex(const ByteSource& source, const AviLayout& layout, std::vector<IndexEntry>& entries);
+// Every entry is checked; only those whose identifier passes `keep` (all when null) are returned.
+bool ReadAviIndex(const ByteSource& source, const AviLayout& layout, std::vector<IndexEntry>& entries,
+                  bool (*keep)(uint32_t id) = nullptr);

@@ -20,6 +20,10 @@ enum ConvertResult : int {
     kConvertCancelled = -7,    // the progress callback asked to stop; output removed
 };
 
+// Files are copied by the kernel (copy_file_range) where the file systems allow it, else through a
+// buffer. Tests switch the kernel copy off to check both give the same bytes.
+void UseKernelCopy(bool enabled);
+
 // Readable text of a result, for messages and the command-line tool.
 const char* ConvertResultText(int result);
 

@@ -106,8 +106,9 @@ bool RecordingReader::describeAvi(std::string* error) {
     m_info.unfinished = L.moviUnfinished || L.riffSize == 0;
     m_info.truncated = L.moviTruncated;
 
+    // One pass over the index checks it and keeps the places of the data records.
     std::vector<IndexEntry> index;
-    m_info.hasIndex = ReadAviIndex(*m_source, L, index);
+    m_info.hasIndex = ReadAviIndex(*m_source, L, index, isRecordChunkId);
 
     // Frame counts come from the stream headers; an unfinished or damaged file needs the chunks
     // counted, which is the same walk that finds the records.
@@ -182,6 +183,11 @@ bool RecordingReader::describeAvi(std::string* error) {
     }
     if (m_info.videoChannels == 0)
         m_info.durationMs = longest;
+    if (!m_recordsFound && m_info.hasIndex) {
+        for (const auto& e : index)
+            m_records.push_back({e.offset, e.size});
+        m_recordsFound = true;
+    }
     return true;
 }
 
@@ -250,10 +256,9 @@ void RecordingReader::findRecords() {
     m_recordsFound = true;
     m_records.clear();
     std::vector<IndexEntry> index;
-    if (ReadAviIndex(*m_source, m_layout, index)) {
+    if (ReadAviIndex(*m_source, m_layout, index, isRecordChunkId)) {
         for (const auto& e : index)
-            if (isRecordChunkId(e.id))
-                m_records.push_back({e.offset, e.size});
+            m_records.push_back({e.offset, e.size});
         return;
     }
     WalkMovi(*m_source, m_layout, [&](const RiffChunk& c) {
@@ -273,7 +278,9 @@ int RecordingReader::GetNextRecord(uint8_t* buffer, uint32_t* size, uint32_t* ti
             continue; // no room for the time stamp: not a record
         uint8_t chunk[8 + 4 + kMaxRecordSize];
         const size_t want = 8 + std::min<size_t>(place.size, 4 + kMaxRecordSize);
-        if (!m_source->readExact(place.offset, chunk, want))
+        if (!m_ahead)
+            m_ahead = std::make_unique<ReadAheadSource>(*m_source);
+        if (!m_ahead->readExact(place.offset, chunk, want))
             continue;
         if (!isRecordChunkId(readLe32(chunk)) || readLe32(chunk + 4) != place.size) {
             if (m_walked)

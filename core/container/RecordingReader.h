@@ -76,6 +76,7 @@ private:
     };
 
     std::unique_ptr<ByteSource> m_source;
+    std::unique_ptr<ReadAheadSource> m_ahead; // record reads in file order
     std::vector<uint8_t> m_memoryCopy;
     AviLayout m_layout;
     RecordingInfo m_info;

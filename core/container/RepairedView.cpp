@@ -79,13 +79,14 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
     std::vector<Walked> chunks;
     std::vector<uint64_t> counts(layout.streams.size(), 0), bytes(layout.streams.size(), 0);
     bool readError = false;
-    bool ok = WalkMovi(*file, layout, [&](const RiffChunk& c) {
+    ReadAheadSource ahead(*file);
+    bool ok = WalkMovi(ahead, layout, [&](const RiffChunk& c) {
         bool video = isVideoChunkId(c.id);
         bool key = true;
         if (video && c.size >= 4) {
             uint8_t first[5] = {};
             size_t n = size_t(std::min<uint64_t>(c.size, 5));
-            if (!file->readExact(c.dataOffset(), first, n))
+            if (!ahead.readExact(c.dataOffset(), first, n))
                 readError = true;
             if (cameraForm) {
                 d.prefixes.push_back(c.dataOffset());

@@ -155,11 +155,13 @@ protected:
 } // namespace
 
 TEST_F(ConverterTest, AgreesWithTheDesignedWalkOnWellFormedRecordings) {
+    for (bool kernel : {true, false})
     for (bool finish : {true, false})
         for (bool pcm : {false, true}) {
             SyntheticOptions o;
             o.pcm = pcm;
             o.channels = pcm ? 1 : 3;
+            UseKernelCopy(kernel);
             fs::path src = dir / ("rec" + std::to_string(finish) + std::to_string(pcm) + ".qmv");
             WriteSynthetic(src, RecordingForm::Camera, finish, o);
             Bytes bytes = ReadFile(src);
@@ -171,6 +173,9 @@ TEST_F(ConverterTest, AgreesWithTheDesignedWalkOnWellFormedRecordings) {
             EXPECT_EQ(Bytes(avi.begin(), avi.begin() + 4), Text("RIFF"));
             EXPECT_EQ(Bytes(avi.begin() + 8, avi.begin() + 12), Text("AVI "));
             ConvertBoth(src, false, finish ? 1 : 0);
+            EXPECT_EQ(CopyRecording(out(), src), kConvertDone);
+            EXPECT_EQ(ReadFile(out() / src.filename()), bytes);
+            UseKernelCopy(true);
         }
 }
 
@@ -236,7 +241,9 @@ TEST_F(ConverterTest, UnfinishedRecordingWithOddRemainderKeepsItsFrames) {
 }
 
 TEST_F(ConverterTest, TruncatedRecordingKeepsItsCompleteFrames) {
-    WriteSynthetic(dir / "full.qmv", RecordingForm::Camera, true);
+    SyntheticOptions big;
+    big.seconds = 60; // several blocks of the buffered copy
+    WriteSynthetic(dir / "full.qmv", RecordingForm::Camera, true, big);
     Bytes full = ReadFile(dir / "full.qmv");
     Bytes cut(full.begin(), full.begin() + full.size() / 2 + 3);
     WriteFile(dir / "cut.qmv", cut);
@@ -298,4 +305,23 @@ TEST_F(ConverterTest, CancelRemovesThePartialOutput) {
               kConvertDoneWithIndex);
     EXPECT_EQ(total, fs::file_size(dir / "a.qmv"));
     EXPECT_GT(last, 0u);
+}
+
+TEST_F(ConverterTest, LargeFileGivesTheSameBytesThroughKernelAndBufferedCopy) {
+    // 17 MB: start codes fall on both sides of the 4 MiB buffer and 16 MiB kernel-copy steps.
+    SyntheticOptions o;
+    o.channels = 3;
+    o.seconds = 60;
+    o.fps = 30;
+    o.frameFiller = 3200;
+    WriteSynthetic(dir / "big.qmv", RecordingForm::Camera, true, o);
+    WriteSynthetic(dir / "big.avi", RecordingForm::Standard, true, o);
+    const Bytes standard = ReadFile(dir / "big.avi");
+    ASSERT_GT(standard.size(), 17u << 20);
+    for (bool kernel : {true, false}) {
+        UseKernelCopy(kernel);
+        ASSERT_EQ(ConvertRecording(out(), dir / "big.qmv", true), kConvertDoneWithIndex);
+        EXPECT_TRUE(ReadFile(out() / "big.qmv.avi") == standard) << (kernel ? "kernel" : "buffered");
+    }
+    UseKernelCopy(true);
 }

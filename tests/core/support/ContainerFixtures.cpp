@@ -72,7 +72,7 @@ void WriteSynthetic(const std::filesystem::path& path, RecordingForm form, bool 
         const bool key = i % o.fps == 0;
         for (int ch = 0; ch < o.channels; ++ch) {
             Bytes f = {0, 0, 0, 1, uint8_t(key ? 0x67 : 0x41)};
-            f.resize(f.size() + 20 + rng() % 300, uint8_t(ch + i));
+            f.resize(f.size() + 20 + rng() % 300 + size_t(o.frameFiller), uint8_t(ch + i));
             w->writeVideoFrame(ch, f.data(), f.size(), key);
         }
         if (o.audio) {
