@@ -65,4 +65,5 @@ private:
     size_t m_window;
     mutable std::vector<uint8_t> m_buffer;
     mutable uint64_t m_start = 0;
+    mutable int m_hits = 2; // reads served by the current window
 };
