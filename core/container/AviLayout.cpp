@@ -150,7 +150,8 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
     return true;
 }
 
-bool WalkMovi(const ByteSource& src, const AviLayout& layout, const std::function<void(const RiffChunk&)>& visit) {
+bool WalkMovi(const ByteSource& src, const AviLayout& layout,
+              const std::function<void(const RiffChunk&)>& visit) {
     ReadAheadSource ahead(src);
     ChunkWalker w(ahead, layout.moviDataStart, layout.moviEnd);
     RiffChunk c;

@@ -41,7 +41,8 @@ private:
 // Bytes held by the caller (fuzzers, tests); the memory must outlive the source.
 class MemoryByteSource : public ByteSource {
 public:
-    MemoryByteSource(const void* data, size_t size) : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
+    MemoryByteSource(const void* data, size_t size)
+        : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
     uint64_t size() const override { return m_size; }
     int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
 

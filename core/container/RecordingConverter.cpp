@@ -100,8 +100,7 @@ private:
 class Conversion {
 public:
     Conversion(const ByteSource& src, Output& out, const ConvertProgress& progress)
-        : m_src(src), m_out(out), m_progress(progress),
-          m_kernelCopy(g_kernelCopy.load()) {}
+        : m_src(src), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
 
     int error = 0;
 
@@ -247,7 +246,8 @@ int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgres
             if (isMovi) {
                 const uint64_t end = completeChunksEnd(src, d + 12, S, false);
                 writeLe32(header + 4, uint32_t(end - d - 8));
-                if (!job.write(header, 12) || !(toAvi ? job.restoreVideoFrames(d + 12, end) : job.copy(d + 12, end)))
+                if (!job.write(header, 12) ||
+                    !(toAvi ? job.restoreVideoFrames(d + 12, end) : job.copy(d + 12, end)))
                     return job.error;
             }
             break;
@@ -298,7 +298,9 @@ int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgres
 
 } // namespace
 
-void UseKernelCopy(bool enabled) { g_kernelCopy = enabled; }
+void UseKernelCopy(bool enabled) {
+    g_kernelCopy = enabled;
+}
 
 const char* ConvertResultText(int result) {
     switch (result) {

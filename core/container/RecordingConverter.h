@@ -14,10 +14,11 @@ enum ConvertResult : int {
     kConvertNoSource = -1,     // the source cannot be opened
     kConvertTooShort = -2,     // the source is shorter than 12 bytes
     kConvertWriteFailed = -3,  // writing the output failed (disk full, card removed); output removed
-    kConvertNoOutput = -4,     // the output cannot be created (or would replace the source), or a list type could not be read
-    kConvertNoMemory = -5,     // kept for callers; block copying needs no header-sized buffer
-    kConvertShortHeader = -6,  // the header list could not be read in full
-    kConvertCancelled = -7,    // the progress callback asked to stop; output removed
+    kConvertNoOutput =
+        -4, // the output cannot be created (or would replace the source), or a list type could not be read
+    kConvertNoMemory = -5,    // kept for callers; block copying needs no header-sized buffer
+    kConvertShortHeader = -6, // the header list could not be read in full
+    kConvertCancelled = -7,   // the progress callback asked to stop; output removed
 };
 
 // Files are copied by the kernel (copy_file_range) where the file systems allow it, else through a

@@ -7,8 +7,12 @@
 
 namespace {
 
-uint32_t readBe32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-uint64_t readBe64(const uint8_t* p) { return uint64_t(readBe32(p)) << 32 | readBe32(p + 4); }
+uint32_t readBe32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+uint64_t readBe64(const uint8_t* p) {
+    return uint64_t(readBe32(p)) << 32 | readBe32(p + 4);
+}
 
 // Milliseconds from a count in units of scale/rate seconds; damaged headers can ask for more than
 // any recording lasts, so the result is capped.
@@ -24,8 +28,7 @@ uint64_t durationOf(uint64_t units, uint32_t scale, uint32_t rate) {
 }
 
 // MP4 boxes: calls visit(type, dataOffset, dataEnd) for each box in [begin, end).
-template <typename Visit>
-bool walkBoxes(const ByteSource& src, uint64_t begin, uint64_t end, Visit visit) {
+template <typename Visit> bool walkBoxes(const ByteSource& src, uint64_t begin, uint64_t end, Visit visit) {
     uint64_t pos = begin;
     int guard = 0;
     while (pos + 8 <= end && ++guard < 10000) {
@@ -64,7 +67,8 @@ const char* ContainerFormName(ContainerForm form) {
     return "?";
 }
 
-std::unique_ptr<RecordingReader> RecordingReader::open(const std::filesystem::path& path, std::string* error) {
+std::unique_ptr<RecordingReader> RecordingReader::open(const std::filesystem::path& path,
+                                                       std::string* error) {
     std::string why;
     auto file = FileByteSource::open(path, &why);
     if (!file) {
@@ -78,11 +82,13 @@ std::unique_ptr<RecordingReader> RecordingReader::open(const std::filesystem::pa
     return reader;
 }
 
-std::unique_ptr<RecordingReader> RecordingReader::openMemory(const void* data, size_t size, std::string* error) {
+std::unique_ptr<RecordingReader> RecordingReader::openMemory(const void* data, size_t size,
+                                                             std::string* error) {
     return openSource(std::make_unique<MemoryByteSource>(data, size), error);
 }
 
-std::unique_ptr<RecordingReader> RecordingReader::openSource(std::unique_ptr<ByteSource> source, std::string* error) {
+std::unique_ptr<RecordingReader> RecordingReader::openSource(std::unique_ptr<ByteSource> source,
+                                                             std::string* error) {
     std::unique_ptr<RecordingReader> r(new RecordingReader);
     r->m_source = std::move(source);
     r->m_info.fileSize = r->m_source->size();
@@ -166,8 +172,10 @@ bool RecordingReader::describeAvi(std::string* error) {
             }
             AudioKind kind = tag == 0x00FF || tag == 0x1600 || tag == 0x1610 || tag == 0x706D ? AudioKind::Aac
                              : tag == 0x0001                                                  ? AudioKind::Pcm
-                                                                                              : AudioKind::Other;
-            s.codec = kind == AudioKind::Aac ? "AAC" : kind == AudioKind::Pcm ? "PCM" : "audio " + std::to_string(tag);
+                                             : AudioKind::Other;
+            s.codec = kind == AudioKind::Aac   ? "AAC"
+                      : kind == AudioKind::Pcm ? "PCM"
+                                               : "audio " + std::to_string(tag);
             if (m_info.audio == AudioKind::None)
                 m_info.audio = kind;
         } else if (h.type == kFccTxts) {

@@ -48,9 +48,13 @@ public:
     void Rewind() override {}
 };
 
-Record text(const std::string& s, uint32_t ts = 0) { return {std::vector<uint8_t>(s.begin(), s.end()), ts}; }
+Record text(const std::string& s, uint32_t ts = 0) {
+    return {std::vector<uint8_t>(s.begin(), s.end()), ts};
+}
 
-Record setupPiece(const SetupRecord& r, int piece) { return {MakeSetupZPieces(r)[piece - 1], 0}; }
+Record setupPiece(const SetupRecord& r, int piece) {
+    return {MakeSetupZPieces(r)[piece - 1], 0};
+}
 
 // The texts sit in pieces 2 to 5; the sixth piece only completes the record.
 std::vector<Record> setupPieces(const SetupRecord& r, std::vector<Record> after = {}) {
