@@ -312,7 +312,7 @@ const char* ConvertResultText(int result) {
     case kConvertTooShort:
         return "the file is too short to be a recording";
     case kConvertWriteFailed:
-        return "writing the output failed";
+        return "reading the recording or writing the output failed";
     case kConvertNoOutput:
         return "the output file cannot be created";
     case kConvertNoMemory:

@@ -13,7 +13,7 @@ enum ConvertResult : int {
     kConvertDoneWithIndex = 1, // done; an "idx1" chunk was seen
     kConvertNoSource = -1,     // the source cannot be opened
     kConvertTooShort = -2,     // the source is shorter than 12 bytes
-    kConvertWriteFailed = -3,  // writing the output failed (disk full, card removed); output removed
+    kConvertWriteFailed = -3,  // a read or write failed (disk full, card removed); output removed
     kConvertNoOutput =
         -4, // the output cannot be created (or would replace the source), or a list type could not be read
     kConvertNoMemory = -5,    // kept for callers; block copying needs no header-sized buffer
