@@ -5,8 +5,7 @@
 namespace {
 
 // Commands written against (argc, argv) with argv[0] the command name.
-template <int (*Command)(int, char**)>
-int RunArgv(const char* name, const std::vector<std::string>& args) {
+template <int (*Command)(int, char**)> int RunArgv(const char* name, const std::vector<std::string>& args) {
     std::vector<std::string> copy = args;
     std::vector<char*> argv{const_cast<char*>(name)};
     for (auto& a : copy)
@@ -15,7 +14,9 @@ int RunArgv(const char* name, const std::vector<std::string>& args) {
     return Command(int(argv.size() - 1), argv.data());
 }
 
-int RunSnapshot(const std::vector<std::string>& args) { return RunArgv<runSnapshotCommand>("snapshot", args); }
+int RunSnapshot(const std::vector<std::string>& args) {
+    return RunArgv<runSnapshotCommand>("snapshot", args);
+}
 
 } // namespace
 
