@@ -1,9 +1,6 @@
 #include "media/playback/RecordingBytes.h"
 
-#if __has_include("core/container/RepairedView.h")
 #include "core/container/RepairedView.h"
-#define QUILLENT_HAVE_REPAIRED_VIEW 1
-#endif
 
 #include <cerrno>
 #include <cstring>
@@ -40,20 +37,18 @@ private:
     uint64_t m_size;
 };
 
-#ifdef QUILLENT_HAVE_REPAIRED_VIEW
 class RepairedBytes final : public RecordingBytes {
 public:
     explicit RepairedBytes(std::unique_ptr<RepairedView> view) : m_view(std::move(view)) {}
     uint64_t size() const override { return m_view->size(); }
     int64_t read(uint64_t offset, void* buffer, size_t length) override {
-        return m_view->read(offset, static_cast<uint8_t*>(buffer), length);
+        return m_view->read(offset, buffer, length);
     }
     bool isRepaired() const override { return m_view->isRepaired(); }
 
 private:
     std::unique_ptr<RepairedView> m_view;
 };
-#endif
 
 std::unique_ptr<RecordingBytes> openPlainFile(const std::filesystem::path& path, std::string* error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -80,7 +75,6 @@ std::unique_ptr<RecordingBytes> openRecordingBytes(const std::filesystem::path& 
             *error = "no recording given";
         return nullptr;
     }
-#ifdef QUILLENT_HAVE_REPAIRED_VIEW
     // The repaired view serves camera-form files and leaves standard AVI as it is; MP4 and other
     // standard containers it does not take are read straight from the file.
     std::string viewError;
@@ -96,7 +90,4 @@ std::unique_ptr<RecordingBytes> openRecordingBytes(const std::filesystem::path& 
     if (error)
         *error = viewError.empty() ? "not a recording" : viewError;
     return nullptr;
-#else
-    return openPlainFile(path, error);
-#endif
 }

@@ -1,0 +1,26 @@
+#include "ToolCommand.h"
+
+const std::vector<ToolCommand>& ToolCommands() {
+    static const std::vector<ToolCommand> commands = {
+        {"convert", "convert recordings to AVI files, or copy them unchanged",
+         "convert [--copy] --to <folder> <recording>...\n"
+         "  Writes <folder>/<name>.avi for each recording (camera form repaired into a standard AVI);\n"
+         "  with --copy, copies each recording unchanged to <folder>/<name>.",
+         RunConvert},
+        {"records", "list the data records of a recording with their time stamps",
+         "records <recording>\n"
+         "  One line per record in file order: time stamp (mm:ss.mmm), type and content.",
+         RunRecords},
+        {"info", "show the streams, channels and duration of a recording",
+         "info <recording>...\n"
+         "  Container form, state, duration, video channels, audio, data records and the\n"
+         "  recording's information texts and protection.",
+         RunInfo},
+        {"snapshot", "save one channel's picture at a position as JPEG",
+         "snapshot <recording> --at <ms> [--channel N] <out.jpg>\n"
+         "  Opens the recording, seeks to <ms> and saves the full-size picture of channel N\n"
+         "  (1 to 4, default 1) as a JPEG file.",
+         RunSnapshot},
+    };
+    return commands;
+}
