@@ -30,7 +30,8 @@ public:
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double msSince(Clock::time_point start) {
@@ -64,7 +65,8 @@ int main(int argc, char** argv) {
         if (views[c].m_frames == 0)
             std::printf("channel %d has no first picture after the open\n", c + 1);
     std::printf("channels %d, duration %llu ms\n", channels, (unsigned long long)holder.GetDurationMs());
-    std::printf("open to first picture of every channel: %.0f / %.0f / %.0f ms\n", opens[0], opens[1], opens[2]);
+    std::printf("open to first picture of every channel: %.0f / %.0f / %.0f ms\n", opens[0], opens[1],
+                opens[2]);
 
     // Seek while paused: from the request until every channel shows the new picture.
     holder.Pause();
@@ -80,7 +82,8 @@ int main(int argc, char** argv) {
         total += ms;
     }
     if (seeks)
-        std::printf("seek to new picture (%d seeks): mean %.0f ms, worst %.0f ms\n", seeks, total / seeks, worst);
+        std::printf("seek to new picture (%d seeks): mean %.0f ms, worst %.0f ms\n", seeks, total / seeks,
+                    worst);
 
     for (float rate : {1.0f, 2.0f}) {
         holder.SeekTo(0);
@@ -103,11 +106,12 @@ int main(int argc, char** argv) {
         uint64_t dropped = holder.engine()->GetDroppedFrames() - dropped0;
         uint64_t rendered = holder.engine()->GetRenderedFrames() - rendered0;
         holder.Pause();
-        std::printf("rate %.1f: %.1f s wall, media advanced %.1f s (%.2fx), CPU %.1f s = %.0f %% of one core, "
-                    "pictures %llu shown, %llu dropped (%.2f %%)\n",
-                    rate, wall, (pos - pos0) / 1000.0, (pos - pos0) / 1000.0 / wall, cpu, 100.0 * cpu / wall,
-                    (unsigned long long)rendered, (unsigned long long)dropped,
-                    rendered + dropped ? 100.0 * dropped / double(rendered + dropped) : 0.0);
+        std::printf(
+            "rate %.1f: %.1f s wall, media advanced %.1f s (%.2fx), CPU %.1f s = %.0f %% of one core, "
+            "pictures %llu shown, %llu dropped (%.2f %%)\n",
+            rate, wall, (pos - pos0) / 1000.0, (pos - pos0) / 1000.0 / wall, cpu, 100.0 * cpu / wall,
+            (unsigned long long)rendered, (unsigned long long)dropped,
+            rendered + dropped ? 100.0 * dropped / double(rendered + dropped) : 0.0);
         holder.SetRate(1.0f);
     }
     holder.CloseRecording();
