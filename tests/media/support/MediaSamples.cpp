@@ -183,7 +183,7 @@ VideoFramePtr ffmpegFrame(const std::filesystem::path& file, int stream, int64_t
     // Every picture of the half second up to `ms`; the last one is on screen at `ms`.
     char window[96];
     std::snprintf(window, sizeof window, "select=between(t\\,%.3f\\,%.3f)",
-                  std::max<int64_t>(ms - 500, 0) / 1000.0, ms / 1000.0);
+                  std::max<int64_t>(ms - 500, 0) / 1000.0, (ms + 1) / 1000.0); // slack for rounded stamps
     std::string cmd = "ffmpeg -v error -y -i '" + file.string() + "' -map 0:v:" + std::to_string(stream) +
                       " -vf '" + window + "' -vsync passthrough -f rawvideo -pix_fmt bgr0 '" + out.string() +
                       "'";
