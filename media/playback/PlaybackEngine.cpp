@@ -546,8 +546,13 @@ struct PlaybackEngine::Impl {
 
     int64_t duration() {
         if (durationNs <= 0 && pipeline) {
+            // The recording lasts as long as its first camera: a cut-short file's sound header
+            // may still claim the planned length. Without pictures the longest stream counts.
             gint64 d = 0;
-            if (gst_element_query_duration(pipeline, GST_FORMAT_TIME, &d) && d > 0)
+            GstElement* first = channels[0] ? channels[0]->sink : nullptr;
+            if (first && gst_element_query_duration(first, GST_FORMAT_TIME, &d) && d > 0)
+                durationNs = d;
+            else if (gst_element_query_duration(pipeline, GST_FORMAT_TIME, &d) && d > 0)
                 durationNs = d;
         }
         return durationNs;

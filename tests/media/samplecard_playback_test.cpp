@@ -3,6 +3,7 @@
 #include "core/container/RecordingConverter.h"
 #include "core/container/RecordingReader.h"
 #include "media/playback/PlaybackEngine.h"
+#include "media/playback/RecordingBytes.h"
 #include "support/MediaSamples.h"
 
 #include <gtest/gtest.h>
@@ -107,9 +108,12 @@ TEST_F(SampleCardTest, AccurateSeekMatchesTheConvertedRecording) {
     ASSERT_TRUE(holder.OpenRecording(file));
     ASSERT_EQ(holder.GetChannelCount(), 3);
     const uint64_t duration = holder.GetDurationMs();
-    for (uint64_t at :
-         {uint64_t(1500), uint64_t(2366), duration - 150}) { // a picture's start, inside one, near the end
+    // A picture's start, inside one, near the end.
+    for (uint64_t at : {uint64_t(1500), uint64_t(2366), duration - 150}) {
         holder.SeekTo(at);
+        // Every branch, the sound included, finds the new position (camera-form AAC is timed by
+        // its frames, not by its bytes).
+        EXPECT_TRUE(holder.engine()->WaitForPicture()) << "at " << at;
         for (int channel = 1; channel <= 3; ++channel) {
             VideoFramePtr shown = holder.CaptureImage(channel);
             ASSERT_TRUE(shown);
@@ -119,6 +123,33 @@ TEST_F(SampleCardTest, AccurateSeekMatchesTheConvertedRecording) {
         }
     }
     fs::remove_all(out);
+}
+
+TEST_F(SampleCardTest, CompressedSoundIsTimedByItsFrames) {
+    // The camera marks AAC as byte-aligned; the player's view makes the demuxer count frames.
+    std::string error;
+    auto bytes = openRecordingBytes(find("RTC20261207_080000.qmv"), &error);
+    ASSERT_TRUE(bytes) << error;
+    std::string head(64 * 1024, '\0');
+    head.resize(size_t(std::max<int64_t>(bytes->read(0, head.data(), head.size()), 0)));
+    size_t auds = head.find("auds");
+    ASSERT_NE(auds, std::string::npos);
+    size_t strf = head.find("strf", auds);
+    ASSERT_NE(strf, std::string::npos);
+    const auto* f = reinterpret_cast<const uint8_t*>(head.data() + strf + 8);
+    EXPECT_EQ(f[0] | f[1] << 8, 0xFF) << "AAC";
+    EXPECT_EQ(f[12] | f[13] << 8, 1024) << "block alignment = samples per frame";
+
+    // PCM keeps its own alignment.
+    bytes = openRecordingBytes(find("RTC20261207_080200.qmv"), &error);
+    ASSERT_TRUE(bytes) << error;
+    head.assign(64 * 1024, '\0');
+    head.resize(size_t(std::max<int64_t>(bytes->read(0, head.data(), head.size()), 0)));
+    strf = head.find("strf", head.find("auds"));
+    ASSERT_NE(strf, std::string::npos);
+    f = reinterpret_cast<const uint8_t*>(head.data() + strf + 8);
+    EXPECT_EQ(f[0] | f[1] << 8, 1) << "PCM";
+    EXPECT_EQ(f[12] | f[13] << 8, 2);
 }
 
 TEST_F(SampleCardTest, UnfinishedAndTruncatedRecordingsPlayToTheirEnd) {
