@@ -3,7 +3,10 @@
 // rate 1.0 and 2.0. Views only take the pictures, as the video screens do before they draw.
 #include "media/playback/PlaybackEngine.h"
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
+#include <mutex>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,15 +19,42 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Counts the distinct pictures it is given; the smallest step between two of them is the
+// recording's picture interval, so pictures the decoder skipped to keep up show as gaps.
 class CountingView : public ChannelView {
 public:
     void presentFrame(VideoFramePtr frame) override {
+        std::lock_guard lock(m_mutex);
         m_frames++;
-        m_last = frame ? frame->timestampMs : -1;
+        int64_t t = frame ? frame->timestampMs : -1;
+        if (t > m_last && m_last >= 0)
+            m_interval = std::min(m_interval, t - m_last);
+        if (t != m_last)
+            m_distinct++;
+        m_last = t;
     }
     void clearFrame() override {}
+    // A docked video screen of the main window is about this size.
+    std::pair<int, int> frameSizeHint() const override { return {m_width, m_width * 9 / 16}; }
+    int m_width = 640;
+    void restart() {
+        std::lock_guard lock(m_mutex);
+        m_distinct = 0;
+        m_first = m_last;
+    }
+    // Pictures shown and pictures the media time covered since restart().
+    std::pair<int, int> shownAndExpected() {
+        std::lock_guard lock(m_mutex);
+        if (m_interval <= 0 || m_interval == INT64_MAX || m_last <= m_first)
+            return {m_distinct, m_distinct};
+        return {m_distinct, int((m_last - m_first) / m_interval)};
+    }
     std::atomic<int> m_frames{0};
-    std::atomic<int64_t> m_last{-1};
+
+private:
+    std::mutex m_mutex;
+    int64_t m_last = -1, m_first = -1, m_interval = INT64_MAX;
+    int m_distinct = 0;
 };
 
 double cpuSeconds() {
@@ -42,11 +72,15 @@ double msSince(Clock::time_point start) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: playback_bench <recording> [seconds per rate, default 20]\n");
+        std::fprintf(stderr, "usage: playback_bench <recording> [seconds per rate, default 20] [view width, "
+                             "default 640, 0 full size]\n");
         return 2;
     }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 20.0;
     CountingView views[4];
+    // Third argument: the width the views draw at (0 = full size pictures).
+    for (auto& view : views)
+        view.m_width = argc > 3 ? std::atoi(argv[3]) : 640;
     PlaybackEngineHolder holder;
     holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
 
@@ -89,6 +123,8 @@ int main(int argc, char** argv) {
         holder.SeekTo(0);
         holder.engine()->WaitForPicture(5000);
         holder.SetRate(rate);
+        for (int c = 0; c < channels; ++c)
+            views[c].restart();
         uint64_t dropped0 = holder.engine()->GetDroppedFrames();
         uint64_t rendered0 = holder.engine()->GetRenderedFrames();
         double cpu0 = cpuSeconds();
