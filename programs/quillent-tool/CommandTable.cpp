@@ -45,7 +45,10 @@ const std::vector<ToolCommand>& ToolCommands() {
          "  One track point per valid GPS sentence, with UTC time, speed and course.",
          RunGpx},
         {"snapshot", "save one channel's picture at a position as JPEG",
-         "snapshot <recording> --at <ms> [--channel N] <out.jpg>", RunSnapshot},
+         "snapshot <recording> --at <ms> [--channel N] <out.jpg>\n"
+         "  Opens the recording, seeks to <ms> and saves the full-size picture of channel N\n"
+         "  (1 to 4, default 1) as a JPEG file.",
+         RunSnapshot},
     };
     return commands;
 }

@@ -27,3 +27,4 @@ int RunRecords(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunExportLog(const std::vector<std::string>& args);
 int RunGpx(const std::vector<std::string>& args);
+int RunSnapshot(const std::vector<std::string>& args);
