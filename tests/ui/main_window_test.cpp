@@ -1,10 +1,12 @@
 // The main window with its real skin page, headless: size and modes, keys, the page's controls
 // reaching the dispatcher, the page functions, the script bridge in frames and before the
 // channel connects, and CallScript before a page has loaded.
+#include "core/config/Settings.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/dialogs/CMovieInfoDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +32,8 @@ QApplication& app() {
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         auto* a = new QApplication(argc, argv); // lives until the process ends, as WebEngine wants
         BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+        static QTemporaryDir settings;
+        SetSettingsDirectoryForTesting(settings.path().toStdString());
         return a;
     }();
     return *instance;
@@ -86,6 +90,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         app();
+        WriteSetting("speedunit", "3"); // the page shows the stored unit once loaded
         s_window = new CHvViewerDlg();
         QSignalSpy ready(s_window, &CHvViewerDlg::pageReady);
         s_window->show();
@@ -113,6 +118,8 @@ TEST_F(MainWindowTest, SizeModesAndChildren) {
     EXPECT_TRUE(w.Panel(PanelSlot::Screen3)->isHidden());
     EXPECT_TRUE(w.Panel(PanelSlot::Map)->isHidden());
     EXPECT_EQ(w.TitleText(), QString("Morvent QUILLENT"));
+    // The page loaded with the stored speed unit.
+    EXPECT_EQ(js("document.getElementById('btnUnit').textContent").toString(), QString("Knot/h"));
     w.SetTitleText("20240101_120000_E.qmv");
     EXPECT_EQ(w.TitleText(), QString("Morvent QUILLENT - 20240101_120000_E.qmv"));
     w.SetTitleText({});
@@ -200,7 +207,7 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
         {"btnControlUp1", "btnControlUp1", "11"},
         {"btnControlDown1", "btnControlDown1", "10"},
         {"btnControlDown1", "btnControlDown1", "9"},
-        {"btnUnit", "btnUnit", "2"},
+        {"btnUnit", "btnUnit", "1"}, // from the stored 3 round to 1
         {"btnLoop", "btnLoop", ""},
     };
     std::vector<Call> expected;
@@ -375,4 +382,23 @@ TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
     EXPECT_EQ(answer.toString(), QString("a\"b|c'd"));
     EXPECT_FALSE(early);
     w.SetBusy(false);
+}
+
+TEST_F(MainWindowTest, MovieInfoDialogCaptionsAndValues) {
+    MovieInfo info{"Halvorn", "12GA3456", "Kim", "FW 2.1", "SN-0042"};
+    CMovieInfoDlg english(info, false);
+    EXPECT_EQ(english.windowTitle(), QString("Movie Info"));
+    EXPECT_EQ(english.Caption(1251), QString("Vehicle Info"));
+    EXPECT_EQ(english.Caption(1258), QString("Serial NO."));
+    const int ids[] = {1243, 1244, 1245, 1246, 1247};
+    const QString values[] = {"Halvorn", "12GA3456", "Kim", "FW 2.1", "SN-0042"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(english.Value(ids[i]), values[i]);
+    EXPECT_EQ(english.Value(1248), QString("1.6.3.5"));
+    CMovieInfoDlg korean(info, true);
+    const char* captions[] = {"차량 정보", "펌웨어 정보", "프로그램 정보", "회사명", "차량번호",
+                              "운전자명",  "버전",        "시리얼",        "버전"};
+    for (int id = 1251; id <= 1259; ++id)
+        EXPECT_EQ(korean.Caption(id), QString::fromUtf8(captions[id - 1251])) << id;
+    EXPECT_EQ(korean.Value(1243), QString("Halvorn"));
 }
