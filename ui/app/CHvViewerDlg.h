@@ -148,6 +148,7 @@ protected:
 
 private:
     void createChildren();
+    void reportMissingComponents();
     void onPageLoaded(bool ok);
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;

@@ -15,7 +15,9 @@ PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_ho
     m_opener.setClock(this);
 }
 
-bool PlaybackClock::busy() const { return m_opener.isBusy(); }
+bool PlaybackClock::busy() const {
+    return m_opener.isBusy();
+}
 
 int PlaybackClock::findRow(int from, int step) const {
     const int count = m_host.recordingCount();
@@ -62,7 +64,8 @@ void PlaybackClock::Tick() {
     }
 
     const double speed = m_host.drawTrackPosition(pos);
-    m_host.callScript(QStringLiteral("drawSpeed"), {QString::number(static_cast<int>(std::trunc(speed * 1000)))});
+    m_host.callScript(QStringLiteral("drawSpeed"),
+                      {QString::number(static_cast<int>(std::trunc(speed * 1000)))});
     m_host.setTrackPanelPosition(pos);
     emit ticked(pos);
 }
@@ -192,7 +195,9 @@ void PlaybackClock::PlaybackStarted() {
     armClock();
 }
 
-void PlaybackClock::UpdateChannelControls() { m_host.engineHolder().Repaint(); }
+void PlaybackClock::UpdateChannelControls() {
+    m_host.engineHolder().Repaint();
+}
 
 void PlaybackClock::Seek(int64_t positionMs) {
     if (busy())
