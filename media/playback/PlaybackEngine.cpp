@@ -89,6 +89,19 @@ int videoDirection(uint32_t options) {
 
 // The audio device of this machine, or a clock-keeping fake sink where there is none (servers,
 // CI). QUILLENT_AUDIO_SINK names another sink element (tests use "fakesink" to stay silent).
+// The sound server is asked first; ALSA only when the machine has sound cards, so a machine
+// without any gets no device-probing noise on its error output.
+GstElement* tryAudioSink(const char* factory) {
+    GstElement* sink = gst_element_factory_make(factory, "audiosink");
+    if (!sink)
+        return nullptr;
+    if (gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE)
+        return sink;
+    gst_element_set_state(sink, GST_STATE_NULL);
+    gst_object_unref(sink);
+    return nullptr;
+}
+
 GstElement* makeAudioSink() {
     if (const char* name = std::getenv("QUILLENT_AUDIO_SINK"); name && *name) {
         if (GstElement* sink = gst_element_factory_make(name, "audiosink")) {
@@ -97,13 +110,11 @@ GstElement* makeAudioSink() {
             return sink;
         }
     }
-    GstElement* sink = gst_element_factory_make("autoaudiosink", "audiosink");
-    if (sink && gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE)
+    GstElement* sink = tryAudioSink("pulsesink");
+    if (!sink && std::filesystem::exists("/dev/snd"))
+        sink = tryAudioSink("alsasink");
+    if (sink)
         return sink;
-    if (sink) {
-        gst_element_set_state(sink, GST_STATE_NULL);
-        gst_object_unref(sink);
-    }
     sink = gst_element_factory_make("fakesink", "audiosink");
     g_object_set(sink, "sync", TRUE, nullptr);
     return sink;

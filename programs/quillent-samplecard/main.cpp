@@ -1,6 +1,69 @@
+// quillent-samplecard: writes a sample SD card for tests, demonstrations and benchmarks.
+#include "SampleCard.h"
+
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+void usage(FILE* to) {
+    std::fputs("usage: quillent-samplecard <folder> [--realistic]\n"
+               "Writes a sample camera SD card into <folder>: the configured recording folders with\n"
+               "recordings of every kind (normal, event, emergency, parking, motion, manual), one to\n"
+               "three H.264 channels, AAC or PCM sound, GPS and G-sensor records, a protected, an\n"
+               "unfinished and a truncated recording, and a plain MP4.\n"
+               "  --realistic  60 s of 1920x1080 + 2 x 1280x720 at 30 fps (for benchmarks)\n",
+               to);
+}
+
+std::filesystem::path programFolder() {
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return {};
+    buf[n] = 0;
+    return std::filesystem::path(buf).parent_path();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    std::puts("quillent-samplecard: not yet");
-    return 1;
+    SampleCardOptions options;
+    std::filesystem::path card;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        }
+        if (a == "--realistic") {
+            options.realistic = true;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "quillent-samplecard: unknown option %s\n", a.c_str());
+            usage(stderr);
+            return 2;
+        } else if (card.empty()) {
+            card = a;
+        } else {
+            std::fprintf(stderr, "quillent-samplecard: only one folder may be given\n");
+            return 2;
+        }
+    }
+    if (card.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    options.configFile = programFolder() / "viewerconfig.cfg";
+    SampleCardResult result = WriteSampleCard(card, options);
+    if (!result.ok) {
+        std::fprintf(stderr, "quillent-samplecard: %s\n", result.error.c_str());
+        return 1;
+    }
+    std::printf("Sample card written to %s\n", card.c_str());
+    for (const auto& line : result.lines)
+        std::printf("  %s\n", line.c_str());
+    return 0;
 }

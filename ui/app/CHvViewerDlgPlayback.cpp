@@ -4,6 +4,7 @@
 #include "ui/app/CHvViewerDlg.h"
 
 #include "ui/app/CommandIds.h"
+#include "media/playback/PlaybackEngine.h"
 #include "ui/bridge/BrowserHost.h"
 
 #include <QDebug>
@@ -52,6 +53,7 @@ void CHvViewerDlg::ReturnToIdle() {
     m_playback->Stop();
     m_playback->SeekTo(0);
     m_playback->Stop();
+    m_engineHolder->CloseRecording();
     m_state.selectedIndex = -1;
     m_state.position = 0;
     CallInternal(QStringLiteral("setPos"), QStringLiteral("0"));
@@ -88,6 +90,7 @@ void CHvViewerDlg::StopClock() {}
 void CHvViewerDlg::ShutdownPlayback() {
     StopClock();
     m_playback->Stop();
+    m_engineHolder->CloseRecording();
 }
 
 void CHvViewerDlg::OpenSingleFile(const QString& folder, const QString& name, int64_t size) {

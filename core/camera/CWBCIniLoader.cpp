@@ -1,0 +1,161 @@
+#include "core/camera/CWBCIniLoader.h"
+
+#include "core/camera/CText.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+bool isSeparator(char c) { return c == ' ' || c == '=' || c == '\r' || c == '\n' || c == '\t'; }
+
+std::vector<std::string_view> tokens(std::string_view line) {
+    std::vector<std::string_view> out;
+    size_t i = 0;
+    while (i < line.size() && out.size() < 2) {
+        while (i < line.size() && isSeparator(line[i]))
+            ++i;
+        size_t start = i;
+        while (i < line.size() && !isSeparator(line[i]))
+            ++i;
+        if (i > start)
+            out.push_back(line.substr(start, i - start));
+    }
+    return out;
+}
+
+} // namespace
+
+bool CWBCIniLoader::RegisterItem(const std::string& name, int32_t defaultValue, int32_t upperBound) {
+    int index = 0;
+    if (name.empty() || FindItem(name, index))
+        return false;
+    IniItem item;
+    item.name = name;
+    item.fileValue = std::to_string(defaultValue);
+    item.upperBound = upperBound;
+    m_items.push_back(std::move(item));
+    return true;
+}
+
+bool CWBCIniLoader::Load(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        m_loaded = false;
+    } else {
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        LoadFromText(text);
+    }
+    for (auto& item : m_items)
+        item.value = item.fileValue;
+    return true;
+}
+
+void CWBCIniLoader::LoadFromText(std::string_view text) {
+    // Lines are read in pieces of at most 127 characters, each ending at a line feed, as a fixed
+    // 128-byte line buffer reads them; a piece ends at its first zero byte.
+    while (!text.empty()) {
+        size_t length = std::min(text.size(), kMaxLineChars);
+        size_t feed = text.substr(0, length).find('\n');
+        if (feed != std::string_view::npos)
+            length = feed + 1;
+        std::string_view piece = text.substr(0, length);
+        text.remove_prefix(length);
+        if (size_t zero = piece.find('\0'); zero != std::string_view::npos)
+            piece = piece.substr(0, zero);
+        ParseLine(piece);
+    }
+    for (auto& item : m_items)
+        item.value = item.fileValue;
+}
+
+void CWBCIniLoader::ParseLine(std::string_view line) {
+    auto t = tokens(line);
+    if (t.empty())
+        return;
+    int index = 0;
+    if (!FindItem(std::string(t[0]), index)) {
+        std::printf("INI ITEM <%.*s> is not registered! Ignore it.\n", static_cast<int>(t[0].size()), t[0].data());
+        return;
+    }
+    if (t.size() > 1)
+        SetValueAt(index, std::string(t[1]));
+}
+
+bool CWBCIniLoader::FindItem(const std::string& name, int& outIndex) const {
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].name == name) {
+            outIndex = static_cast<int>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CWBCIniLoader::GetInt(const std::string& name, int32_t& out) const {
+    int index = 0;
+    if (!FindItem(name, index) || m_items[index].type != 0)
+        return false;
+    out = CAtoi(m_items[index].value);
+    return true;
+}
+
+bool CWBCIniLoader::SetIntAt(int index, int32_t number) {
+    if (index < 0 || index >= static_cast<int>(m_items.size()) || m_items[index].type != 0)
+        return false;
+    m_items[index].value = std::to_string(number);
+    return true;
+}
+
+bool CWBCIniLoader::SetValueAt(int index, const std::string& text) {
+    if (index < 0 || index >= static_cast<int>(m_items.size()))
+        return false;
+    m_items[index].fileValue = text;
+    return true;
+}
+
+bool CWBCIniLoader::IsUnchanged() const {
+    if (m_items.empty())
+        return true;
+    if (!m_loaded)
+        return false;
+    for (const auto& item : m_items)
+        if (item.value != item.fileValue)
+            return false;
+    return true;
+}
+
+std::string CWBCIniLoader::SavedText() const {
+    std::string text;
+    for (const auto& item : m_items)
+        text += item.name + "=" + item.value + "\r\n";
+    return text;
+}
+
+bool CWBCIniLoader::Save(const std::filesystem::path& path) const {
+    for (const auto& item : m_items) {
+        if (item.name.size() + 1 + item.value.size() > kMaxLineChars) {
+            std::printf("INI ITEM <%s> is too long to save\n", item.name.c_str());
+            return false;
+        }
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        std::printf("Cannot create %s\n", path.string().c_str());
+        return false;
+    }
+    for (const auto& item : m_items) {
+        std::string line = item.name + "=" + item.value;
+        out << line << "\r\n";
+        std::printf("%s\n", line.c_str());
+    }
+    out.close();
+    return static_cast<bool>(out);
+}
+
+void RegisterQuickSettingItems(CWBCIniLoader& loader) {
+    for (const auto& item : kQuickSettingItems)
+        loader.RegisterItem(item.key, item.defaultValue, item.upperBound);
+}

@@ -1,0 +1,55 @@
+#include "core/container/ByteSource.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::unique_ptr<FileByteSource> FileByteSource::open(const std::filesystem::path& path, std::string* error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = "cannot open " + path.string() + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (error)
+            *error = path.string() + " is not a regular file";
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<FileByteSource>(new FileByteSource(fd, static_cast<uint64_t>(st.st_size)));
+}
+
+FileByteSource::~FileByteSource() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+int64_t FileByteSource::readAt(uint64_t offset, void* buf, size_t len) const {
+    size_t done = 0;
+    auto* out = static_cast<uint8_t*>(buf);
+    while (done < len) {
+        ssize_t n = ::pread(m_fd, out + done, len - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
+}
+
+int64_t MemoryByteSource::readAt(uint64_t offset, void* buf, size_t len) const {
+    if (offset >= m_size)
+        return 0;
+    size_t n = static_cast<size_t>(std::min<uint64_t>(len, m_size - offset));
+    if (n)
+        std::memcpy(buf, m_data + offset, n);
+    return static_cast<int64_t>(n);
+}

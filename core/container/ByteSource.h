@@ -1,0 +1,50 @@
+// Positional read access to a recording's bytes: a file on disk or a buffer in memory. Shared by
+// the chunk walker, the converter, the recording reader and the repaired view.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t size() const = 0;
+    // Copies up to len bytes from offset; returns the count (short only at the end), -1 on error.
+    // Implementations are safe to call from several threads at once.
+    virtual int64_t readAt(uint64_t offset, void* buf, size_t len) const = 0;
+
+    // Reads exactly len bytes; false on a short read or an error.
+    bool readExact(uint64_t offset, void* buf, size_t len) const {
+        return readAt(offset, buf, len) == static_cast<int64_t>(len);
+    }
+};
+
+// A file opened read-only; reads with pread so concurrent readers do not share a position.
+class FileByteSource : public ByteSource {
+public:
+    static std::unique_ptr<FileByteSource> open(const std::filesystem::path& path, std::string* error);
+    ~FileByteSource() override;
+    uint64_t size() const override { return m_size; }
+    int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
+    int fd() const { return m_fd; }
+
+private:
+    FileByteSource(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
+    int m_fd = -1;
+    uint64_t m_size = 0;
+};
+
+// Bytes held by the caller (fuzzers, tests); the memory must outlive the source.
+class MemoryByteSource : public ByteSource {
+public:
+    MemoryByteSource(const void* data, size_t size) : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
+    uint64_t size() const override { return m_size; }
+    int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+};

@@ -1,0 +1,99 @@
+// Writes a recording: RIFF/AVI structure with one video stream per camera channel, optional audio
+// (AAC or PCM) and a data-record stream, in the camera's form or as a standard AVI. Used by the
+// sample-card generator, and by channel merge and copy.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class RecordingForm {
+    Camera,  // camera signatures, camera frame prefix (as written on the card)
+    Standard // "RIFF"/"AVI ", frames start with the H.264 start code
+};
+
+enum class AudioCodec { Aac, Pcm };
+
+struct VideoTrackSpec {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t fpsNum = 30; // frame rate = fpsNum / fpsDen
+    uint32_t fpsDen = 1;
+};
+
+struct AudioTrackSpec {
+    AudioCodec codec = AudioCodec::Aac;
+    uint32_t sampleRate = 44100;
+    uint16_t channels = 1;
+    uint16_t bitsPerSample = 16;          // PCM only
+    std::vector<uint8_t> codecConfig;     // AAC AudioSpecificConfig
+    uint32_t averageBytesPerSecond = 16000; // AAC: nominal; PCM: computed
+};
+
+struct RecordingLayout {
+    std::vector<VideoTrackSpec> video; // one per camera channel, in channel order (at most 4)
+    std::optional<AudioTrackSpec> audio;
+    bool dataRecords = true;
+};
+
+// Stream numbers: video channels 0..n-1, then audio, then the data stream.
+class RecordingWriter {
+public:
+    static std::unique_ptr<RecordingWriter> create(const std::filesystem::path& path,
+                                                   const RecordingLayout& layout, RecordingForm form,
+                                                   std::string* error);
+    ~RecordingWriter(); // closes without finishing: the file stays an unfinished recording
+
+    // An H.264 access unit in byte-stream form (its first four bytes are the start code; the
+    // camera form replaces them with its own prefix).
+    bool writeVideoFrame(int channel, const uint8_t* data, size_t size, bool keyFrame);
+    bool writeAudioFrame(const uint8_t* data, size_t size);
+    // One data record (at most 1024 bytes) with its time stamp in ms from the recording's start.
+    bool writeRecord(uint32_t timestampMs, const uint8_t* data, size_t size);
+
+    // Appends idx1 and fills in the sizes, counts and the has-index flag.
+    bool finish();
+    // Closes the file as an unfinished recording (zero sizes and counts, no index), as a camera
+    // does when its power is cut.
+    bool abandon();
+
+    const std::string& error() const { return m_error; }
+
+    static constexpr uint32_t kCameraRiffSignature = 0x31564d51; // "QMV1"
+    static constexpr uint32_t kCameraFormSignature = 0x49564151; // "QAVI"
+
+private:
+    RecordingWriter() = default;
+    bool writeChunk(uint32_t id, int stream, const uint8_t* data, size_t size, uint32_t flags,
+                    const uint8_t* prefix = nullptr);
+    bool fail(const std::string& text);
+    bool patch32(uint64_t offset, uint32_t value);
+
+    struct IndexEntry {
+        uint32_t id, flags, offset, size;
+    };
+    struct StreamState {
+        uint64_t strhOffset = 0; // file offset of the strh data
+        uint32_t chunks = 0;
+        uint64_t bytes = 0;
+        uint32_t sampleSize = 0;
+    };
+
+    std::FILE* m_file = nullptr;
+    std::filesystem::path m_path;
+    RecordingLayout m_layout;
+    RecordingForm m_form = RecordingForm::Standard;
+    std::vector<StreamState> m_streams;
+    std::vector<IndexEntry> m_index;
+    uint64_t m_avihOffset = 0;
+    uint64_t m_moviOffset = 0; // LIST header of movi
+    uint64_t m_pos = 0;
+    int m_audioStream = -1;
+    int m_dataStream = -1;
+    std::string m_error;
+    bool m_closed = false;
+};

@@ -1,0 +1,206 @@
+#include "core/tools/EventLog.h"
+
+#include "core/camera/CText.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace {
+
+template <typename T>
+T readAt(const uint8_t* record, size_t offset) {
+    T value;
+    std::memcpy(&value, record + offset, sizeof(T));
+    return value;
+}
+
+template <typename T>
+void writeAt(uint8_t* record, size_t offset, T value) {
+    std::memcpy(record + offset, &value, sizeof(T));
+}
+
+struct TypeName {
+    int32_t code;
+    std::string_view name;
+};
+
+constexpr TypeName kTypeNames[] = {
+    {1, "Shock"},
+    {2, "Manual"},
+    {3, "Emergency"},
+    {4, "Overspeed"},
+    {5, "Sudden Accel."},
+    {6, "Sudden Brake"},
+    {7, "Movement"},
+    {8, "Image"},
+    {9, "Video"},
+    {10, "Snapshot"},
+    {11, "Log"},
+    {12, "Quick play"},
+    {18, "Custom Event"},
+    {19, "Trigger Event"},
+    {20, "Server Event"},
+    {21, "Server Image"},
+    {22, "Server Movie"},
+    {23, "Server Log"},
+    {24, "Backup Movie"},
+    {25, "Idling Start"},
+    {26, "Idling End"},
+    {40, "Geo fence Out"},
+    {41, "Geo fence In"},
+    {50, "Motion Detect"},
+    {51, "Entered Sleep Mode"},
+    {52, "Exited Sleep Mode"},
+    {53, "GPS Signal Detected"},
+    {54, "GPS Signal not Detected"},
+    {55, "GPS Error"},
+    {56, "Engine Start"},
+    {57, "Engine Off"},
+    {58, "External Signal Detect"},
+    {59, "External Signal Release"},
+    {62, "IR LED On"},
+    {63, "IR LED Off"},
+    {100, "System Error"},
+    {101, "Primary SD Error"},
+    {102, "Secondary SD Error"},
+    {103, "Low Voltage Cutoff"},
+    {104, "Timeout Cutoff"},
+    {105, "Power Off in Progress"},
+    {106, "Power Off"},
+    {107, "Remote Recording Stop"},
+    {108, "Remote Recording Start"},
+    {109, "Remote Reboot"},
+    {120, "System On"},
+    {121, "Towed Alarm"},
+    {122, "Network Disconnect"},
+    {123, "Network Connect"},
+    {124, "SD Format"},
+    {125, "Maintenance Reset"},
+    {126, "System Down"},
+    {141, "CODE-FC1"},
+    {142, "CODE-IC1"},
+    {201, "Update Setup.cfg"},
+    {202, "OTA"},
+};
+
+} // namespace
+
+std::string_view EventTypeName(int32_t code) {
+    for (const auto& t : kTypeNames)
+        if (t.code == code)
+            return t.name;
+    return {};
+}
+
+EventLogRecord DecodeEventLogRecord(std::span<const uint8_t> bytes) {
+    uint8_t r[kEventLogRecordSize] = {};
+    std::memcpy(r, bytes.data(), std::min(bytes.size(), kEventLogRecordSize));
+    EventLogRecord e;
+    e.ordering = readAt<int32_t>(r, 0);
+    e.type = readAt<int32_t>(r, 16);
+    e.speed = readAt<float>(r, 44);
+    e.direction = readAt<float>(r, 48);
+    e.latitude = readAt<double>(r, 52);
+    e.longitude = readAt<double>(r, 60);
+    e.year = readAt<int8_t>(r, 78);
+    e.month = readAt<int8_t>(r, 79);
+    e.day = readAt<int8_t>(r, 80);
+    e.hour = readAt<int8_t>(r, 81);
+    e.minute = readAt<int8_t>(r, 82);
+    e.second = readAt<int8_t>(r, 83);
+    e.gsensorX = readAt<float>(r, 92);
+    e.gsensorY = readAt<float>(r, 96);
+    e.gsensorZ = readAt<float>(r, 100);
+    e.gsensorSum = readAt<float>(r, 104);
+    return e;
+}
+
+std::vector<uint8_t> EncodeEventLogRecord(const EventLogRecord& e) {
+    std::vector<uint8_t> v(kEventLogRecordSize, 0);
+    uint8_t* r = v.data();
+    writeAt(r, 0, e.ordering);
+    writeAt(r, 16, e.type);
+    writeAt(r, 44, e.speed);
+    writeAt(r, 48, e.direction);
+    writeAt(r, 52, e.latitude);
+    writeAt(r, 60, e.longitude);
+    writeAt(r, 78, e.year);
+    writeAt(r, 79, e.month);
+    writeAt(r, 80, e.day);
+    writeAt(r, 81, e.hour);
+    writeAt(r, 82, e.minute);
+    writeAt(r, 83, e.second);
+    writeAt(r, 92, e.gsensorX);
+    writeAt(r, 96, e.gsensorY);
+    writeAt(r, 100, e.gsensorZ);
+    writeAt(r, 104, e.gsensorSum);
+    return v;
+}
+
+std::vector<EventLogRecord> ReadEventLog(std::span<const uint8_t> bytes) {
+    std::vector<EventLogRecord> records;
+    int64_t previous = -1;
+    for (size_t offset = 0; offset < bytes.size(); offset += kEventLogRecordSize) {
+        auto record = DecodeEventLogRecord(bytes.subspan(offset, std::min(kEventLogRecordSize, bytes.size() - offset)));
+        if (record.ordering < previous)
+            break;
+        previous = record.ordering;
+        records.push_back(record);
+    }
+    return records;
+}
+
+std::string FormatEventLogLine(const EventLogRecord& e) {
+    std::string line;
+    line.reserve(160);
+    for (int v : {e.year, e.month, e.day, e.hour, e.minute, e.second}) {
+        line += std::to_string(v);
+        line += ',';
+    }
+    line += EventTypeName(e.type);
+    for (double v : {double(e.speed), double(e.direction), e.latitude, e.longitude, double(e.gsensorX),
+                     double(e.gsensorY), double(e.gsensorZ), double(e.gsensorSum)}) {
+        line += ',';
+        line += FormatFixed6(v);
+    }
+    return line;
+}
+
+EventLogExportResult ExportEventLog(const std::filesystem::path& logPath, const std::filesystem::path& csvPath) {
+    EventLogExportResult result;
+    std::error_code ec;
+    // Writing the CSV over the log itself would destroy the log before it is read.
+    if (std::filesystem::equivalent(logPath, csvPath, ec)) {
+        result.error = "the CSV file must not be the log file itself";
+        return result;
+    }
+    std::ifstream in(logPath, std::ios::binary);
+    if (!in) {
+        result.error = "cannot open the log file " + logPath.string();
+        return result;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        result.error = "cannot read the log file " + logPath.string();
+        return result;
+    }
+    std::ofstream out(csvPath, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        result.error = "cannot create the CSV file " + csvPath.string();
+        return result;
+    }
+    out << kEventLogCsvHeader << "\r\n";
+    for (const auto& record : ReadEventLog(bytes)) {
+        out << FormatEventLogLine(record) << "\r\n";
+        ++result.lines;
+    }
+    out.close();
+    if (!out) {
+        result.error = "cannot write the CSV file " + csvPath.string();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}

@@ -1,0 +1,145 @@
+// The camera's "setup.ini": registered items, 127-character reads, CR LF saving.
+#include "core/camera/CWBCIniLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+fs::path tempPath(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("quillent-ini-test-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    return dir / name;
+}
+
+int32_t intOf(const CWBCIniLoader& loader, const char* key) {
+    int32_t v = -999;
+    EXPECT_TRUE(loader.GetInt(key, v)) << key;
+    return v;
+}
+
+TEST(IniLoader, RegistrationRefusesEmptyAndDuplicateNames) {
+    CWBCIniLoader loader;
+    EXPECT_TRUE(loader.RegisterItem("A", 3, 5));
+    EXPECT_FALSE(loader.RegisterItem("A", 4, 5));
+    EXPECT_FALSE(loader.RegisterItem("", 4, 5));
+    EXPECT_TRUE(loader.RegisterItem("a", 4, 5)); // case-sensitive
+    ASSERT_EQ(loader.items().size(), 2u);
+    EXPECT_EQ(loader.items()[0].fileValue, "3");
+    EXPECT_EQ(loader.items()[0].value, "");
+    EXPECT_FALSE(loader.SetIntAt(2, 1));
+    EXPECT_FALSE(loader.SetIntAt(-1, 1));
+    int32_t v = 0;
+    EXPECT_FALSE(loader.GetInt("B", v));
+}
+
+TEST(IniLoader, ReadsCardFileByTheCameraRules) {
+    testing::internal::CaptureStdout();
+    CWBCIniLoader loader;
+    RegisterQuickSettingItems(loader);
+    loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(loader.loaded());
+    EXPECT_EQ(intOf(loader, "SENSOR_GY_STV"), 1); // blanks around "="
+    EXPECT_EQ(intOf(loader, "LCD_BRIGHT_LV"), 2); // key alone keeps its default
+    EXPECT_EQ(intOf(loader, "VOICE_GUIDE_ON"), 0);
+    EXPECT_EQ(intOf(loader, "LCD_OFF_TIME"), 4);  // the later line wins
+    EXPECT_EQ(intOf(loader, "VOLTAGE_CUTOFF_LV"), 2);
+    EXPECT_EQ(intOf(loader, "TIME_EXP_GMT"), 9);  // missing: default
+    EXPECT_NE(out.find("INI ITEM <WIFI_MODE> is not registered! Ignore it.\n"), std::string::npos);
+    EXPECT_TRUE(loader.IsUnchanged());
+
+    // "02" read as 2 and set to 2 is still a change: values compare as text.
+    int index = -1;
+    ASSERT_TRUE(loader.FindItem("VOLTAGE_CUTOFF_LV", index));
+    loader.SetIntAt(index, 2);
+    EXPECT_FALSE(loader.IsUnchanged());
+}
+
+TEST(IniLoader, LongLinesAreReadInPiecesAndZeroBytesEndAPiece) {
+    testing::internal::CaptureStdout();
+    CWBCIniLoader loader;
+    RegisterQuickSettingItems(loader);
+    loader.Load(fs::path(QUILLENT_TEST_DATA) / "broken-setup-longline.ini");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(intOf(loader, "SENSOR_GY_STV"), 1);
+    // The 130 "#" fill one 127-character piece; the next piece starts "###LCD_BRIGHT_LV", an unknown key.
+    EXPECT_EQ(intOf(loader, "LCD_BRIGHT_LV"), 2);
+    EXPECT_NE(out.find("INI ITEM <###LCD_BRIGHT_LV> is not registered!"), std::string::npos);
+    EXPECT_EQ(intOf(loader, "VOICE_REC_ON"), 1);
+    EXPECT_EQ(intOf(loader, "LCD_OFF_TIME"), 1); // after the zero byte: not read
+
+    CWBCIniLoader exact;
+    exact.RegisterItem("K", 0, 9);
+    exact.LoadFromText(std::string(126, ' ') + "K=5\n");
+    EXPECT_EQ(intOf(exact, "K"), 0); // "K" in the first piece, "=5" in the next: no value
+    exact.LoadFromText(std::string(123, ' ') + "K=5\n");
+    EXPECT_EQ(intOf(exact, "K"), 5);
+}
+
+TEST(IniLoader, MissingFileKeepsDefaultsAndOffersSave) {
+    CWBCIniLoader loader;
+    RegisterQuickSettingItems(loader);
+    EXPECT_TRUE(loader.Load(tempPath("does-not-exist.ini")));
+    EXPECT_FALSE(loader.loaded());
+    EXPECT_FALSE(loader.IsUnchanged());
+    EXPECT_EQ(intOf(loader, "TIME_EXP_GMT"), 9);
+
+    CWBCIniLoader empty;
+    EXPECT_TRUE(empty.IsUnchanged()); // no items
+
+    fs::path emptyFile = tempPath("empty.ini");
+    std::ofstream(emptyFile).close();
+    CWBCIniLoader fromEmpty;
+    RegisterQuickSettingItems(fromEmpty);
+    fromEmpty.Load(emptyFile);
+    EXPECT_TRUE(fromEmpty.loaded());
+    EXPECT_TRUE(fromEmpty.IsUnchanged());
+}
+
+TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
+    testing::internal::CaptureStdout();
+    CWBCIniLoader loader;
+    RegisterQuickSettingItems(loader);
+    loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
+    fs::path out = tempPath("saved.ini");
+    ASSERT_TRUE(loader.Save(out));
+    std::string echoed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(readFile(out), "SENSOR_GY_STV=1\r\nLCD_BRIGHT_LV=2\r\nVOICE_GUIDE_ON=0\r\nVOICE_REC_ON=1\r\n"
+                             "LED_PARKING_ON=1\r\nLCD_OFF_TIME=4\r\nVOLTAGE_CUTOFF_LV=02\r\nTIME_EXP_GMT=9\r\n");
+    EXPECT_NE(echoed.find("LCD_OFF_TIME=4\n"), std::string::npos);
+
+    // Round trip: what was saved reads back unchanged.
+    CWBCIniLoader again;
+    RegisterQuickSettingItems(again);
+    again.Load(out);
+    for (size_t i = 0; i < again.items().size(); ++i)
+        EXPECT_EQ(again.items()[i].value, loader.items()[i].value);
+
+    EXPECT_FALSE(loader.Save(tempPath("no-such-dir") / "x" / "setup.ini"));
+}
+
+TEST(IniLoader, OverlongLineIsRefusedAndTheFileKept) {
+    fs::path out = tempPath("keep.ini");
+    { std::ofstream(out, std::ios::binary) << "K=7\r\n"; }
+    testing::internal::CaptureStdout();
+    CWBCIniLoader loader; // 120 + "=" + 7 digits: 128 characters could not be read back
+    loader.RegisterItem(std::string(120, 'K'), 1234567, 9);
+    loader.Load(tempPath("none.ini"));
+    EXPECT_FALSE(loader.Save(out));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(readFile(out), "K=7\r\n");
+}
+
+} // namespace

@@ -1,0 +1,301 @@
+// Conversion to AVI and the unchanged copy: byte-for-byte agreement with the designed algorithm on
+// well-formed recordings, the size repairs, and the repairs made where that algorithm loses data.
+#include "core/container/RecordingConverter.h"
+#include "core/container/Riff.h"
+#include "support/ContainerFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The conversion exactly as designed: a sequential walk copying in 1 KiB pieces. It is the oracle
+// for files where the designed walk is sound.
+struct Reference {
+    FILE* in;
+    FILE* out;
+    void copy(int64_t len) {
+        uint8_t buf[1024];
+        while (len > 0) {
+            size_t n = fread(buf, 1, size_t(std::min<int64_t>(len, 1024)), in);
+            if (n == 0)
+                return;
+            fwrite(buf, 1, n, out);
+            len -= int64_t(n);
+        }
+    }
+    void restore(int64_t length) {
+        int64_t consumed = 0;
+        while (consumed < length) {
+            uint8_t h[8];
+            if (fread(h, 1, 8, in) != 8)
+                return;
+            fwrite(h, 1, 8, out);
+            int64_t a = (int64_t(readLe32(h + 4)) + 1) & ~int64_t(1);
+            if (isVideoChunkId(readLe32(h))) {
+                uint8_t skip[4];
+                if (fread(skip, 1, 4, in) != 4)
+                    return;
+                const uint8_t code[4] = {0, 0, 0, 1};
+                fwrite(code, 1, 4, out);
+                copy(a - 4);
+                consumed += 12 + a - 4;
+            } else {
+                copy(a);
+                consumed += 8 + a;
+            }
+        }
+    }
+};
+
+int ReferenceConvert(const fs::path& folder, const fs::path& source, bool toAvi) {
+    const int64_t S = int64_t(fs::file_size(source));
+    FILE* in = fopen(source.c_str(), "rb");
+    if (!in)
+        return -1;
+    uint8_t head[12];
+    if (fread(head, 1, 12, in) != 12) {
+        fclose(in);
+        return -2;
+    }
+    FILE* out = fopen(ConvertedPath(folder, source, toAvi).c_str(), "wb");
+    if (toAvi) {
+        memcpy(head, "RIFF", 4);
+        memcpy(head + 8, "AVI ", 4);
+    }
+    if (readLe32(head + 4) == 0)
+        writeLe32(head + 4, uint32_t(S - 8));
+    fwrite(head, 1, 12, out);
+    Reference r{in, out};
+    int result = 0;
+    int64_t patch = -1, d = 12;
+    while (S > 12 && d < S) {
+        fseek(in, long(d), SEEK_SET);
+        uint8_t h[8];
+        if (fread(h, 1, 8, in) != 8)
+            break;
+        int64_t size = readLe32(h + 4);
+        if (size == 0) {
+            size = S - d - 8;
+            writeLe32(h + 4, uint32_t(size));
+            patch = d;
+        }
+        fwrite(h, 1, 8, out);
+        int64_t len = (size + 1) & ~int64_t(1);
+        const int64_t next = d + 8 + len;
+        if (next > S)
+            break;
+        const uint32_t id = readLe32(h);
+        if (id == kFccList) {
+            uint8_t type[4];
+            if (fread(type, 1, 4, in) != 4) {
+                result = -4;
+                break;
+            }
+            fwrite(type, 1, 4, out);
+            if (len != 0)
+                len -= 4;
+            if (readLe32(type) == kFccMovi) {
+                toAvi ? r.restore(len) : r.copy(len);
+                patch = d + 4;
+            } else {
+                r.copy(len);
+            }
+        } else if (id == kFccIdx1) {
+            result = 1;
+            r.copy(len);
+            if (patch >= 0) {
+                fflush(out);
+                long end = ftell(out);
+                fseek(out, long(patch), SEEK_SET);
+                uint8_t v[4];
+                writeLe32(v, uint32_t(d - patch - 4));
+                fwrite(v, 1, 4, out);
+                fseek(out, end, SEEK_SET);
+            }
+        } else {
+            r.copy(len);
+        }
+        d = next;
+    }
+    fclose(in);
+    fclose(out);
+    return result;
+}
+
+Bytes Hdrl() {
+    return List("hdrl", Cat({Chunk("avih", Bytes(56, 0)),
+                             List("strl", Cat({Chunk("strh", Cat({Text("vids"), Text("H264"), Bytes(48, 0)})),
+                                               Chunk("strf", Bytes(40, 0))}))}));
+}
+
+Bytes Frame(const std::string& id, Bytes data) { return Chunk(id, data); }
+
+class ConverterTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    fs::path out() { return dir / "out"; }
+    void SetUp() override { fs::create_directories(out()); }
+
+    // Converts with both implementations and returns ours after checking they agree.
+    Bytes ConvertBoth(const fs::path& source, bool toAvi, int expectedResult) {
+        fs::path refFolder = dir / "ref";
+        fs::create_directories(refFolder);
+        EXPECT_EQ(ReferenceConvert(refFolder, source, toAvi), expectedResult);
+        EXPECT_EQ(ConvertRecording(out(), source, toAvi), expectedResult);
+        Bytes ours = ReadFile(ConvertedPath(out(), source, toAvi));
+        EXPECT_EQ(ours, ReadFile(ConvertedPath(refFolder, source, toAvi))) << source;
+        return ours;
+    }
+};
+
+} // namespace
+
+TEST_F(ConverterTest, AgreesWithTheDesignedWalkOnWellFormedRecordings) {
+    for (bool finish : {true, false})
+        for (bool pcm : {false, true}) {
+            SyntheticOptions o;
+            o.pcm = pcm;
+            o.channels = pcm ? 1 : 3;
+            fs::path src = dir / ("rec" + std::to_string(finish) + std::to_string(pcm) + ".qmv");
+            WriteSynthetic(src, RecordingForm::Camera, finish, o);
+            Bytes bytes = ReadFile(src);
+            if (!finish && (bytes.size() & 1)) {
+                bytes.push_back(0); // keep the rest of an unfinished file even, as the design assumes
+                WriteFile(src, bytes);
+            }
+            Bytes avi = ConvertBoth(src, true, finish ? 1 : 0);
+            EXPECT_EQ(Bytes(avi.begin(), avi.begin() + 4), Text("RIFF"));
+            EXPECT_EQ(Bytes(avi.begin() + 8, avi.begin() + 12), Text("AVI "));
+            ConvertBoth(src, false, finish ? 1 : 0);
+        }
+}
+
+TEST_F(ConverterTest, ConvertedCameraRecordingEqualsTheStandardFormOfTheSameRecording) {
+    WriteSynthetic(dir / "cam.qmv", RecordingForm::Camera, true);
+    WriteSynthetic(dir / "std.avi", RecordingForm::Standard, true);
+    ASSERT_EQ(ConvertRecording(out(), dir / "cam.qmv", true), kConvertDoneWithIndex);
+    EXPECT_EQ(ReadFile(out() / "cam.qmv.avi"), ReadFile(dir / "std.avi"));
+}
+
+TEST_F(ConverterTest, HandMadeChunks) {
+    // Upper-case "01DC", an odd-sized frame with its pad byte, a nested list inside movi whose
+    // frame keeps its bytes, a text chunk, an unknown top-level chunk, and an idx1.
+    Bytes movi = Cat({Frame("00dc", {9, 9, 9, 9, 0x65, 1, 2}), Frame("01DC", {8, 8, 8, 8, 0x41}),
+                      List("rec ", Frame("00dc", {7, 7, 7, 7, 0x41, 0})), Frame("02tx", {1, 0, 0, 0, 'R'}),
+                      Frame("03wb", {5, 5, 5, 5})});
+    Bytes file = Cat({Text("QMV1"), Le32(0), Text("QAVI"), Hdrl(), Chunk("JUNK", Bytes(5, 0xEE)),
+                      List("movi", movi), Chunk("idx1", Bytes(16, 0))});
+    WriteFile(dir / "hand.qmv", file);
+    Bytes avi = ConvertBoth(dir / "hand.qmv", true, 1);
+    ASSERT_EQ(avi.size(), file.size());
+    EXPECT_EQ(readLe32(avi.data() + 4), file.size() - 8) << "RIFF size 0 becomes the file size - 8";
+    auto at = [&](const std::string& needle) {
+        auto it = std::search(avi.begin(), avi.end(), needle.begin(), needle.end());
+        return size_t(it - avi.begin());
+    };
+    EXPECT_EQ(Bytes(avi.begin() + at("00dc") + 8, avi.begin() + at("00dc") + 13), (Bytes{0, 0, 0, 1, 0x65}));
+    EXPECT_EQ(Bytes(avi.begin() + at("01DC") + 8, avi.begin() + at("01DC") + 12), (Bytes{0, 0, 0, 1}));
+    const size_t nested = at("rec ") + 4;
+    EXPECT_EQ(Bytes(avi.begin() + nested + 8, avi.begin() + nested + 12), (Bytes{7, 7, 7, 7}));
+    EXPECT_EQ(Bytes(avi.begin() + at("03wb") + 8, avi.begin() + at("03wb") + 12), (Bytes{5, 5, 5, 5}));
+
+    // Without conversion only the sizes change.
+    Bytes copy = ConvertBoth(dir / "hand.qmv", false, 1);
+    Bytes expected = file;
+    writeLe32(expected.data() + 4, uint32_t(file.size() - 8));
+    EXPECT_EQ(copy, expected);
+}
+
+TEST_F(ConverterTest, ZeroSizedMoviGetsItsSizeFromTheIndexThatFollows) {
+    Bytes movi = Cat({Frame("00dc", {1, 1, 1, 1, 0x65, 0}), Frame("01tx", {0, 0, 0, 0, 'A'})});
+    Bytes index = Chunk("idx1", Bytes(32, 0));
+    Bytes file = Cat({Text("RIFF"), Le32(0), Text("AVI "), Hdrl(), List("movi", movi, 0), index});
+    WriteFile(dir / "u.qmv", file);
+    ASSERT_EQ(ConvertRecording(out(), dir / "u.qmv", true), kConvertDoneWithIndex);
+    Bytes avi = ReadFile(out() / "u.qmv.avi");
+    ASSERT_EQ(avi.size(), file.size());
+    const size_t moviAt = 12 + Hdrl().size();
+    EXPECT_EQ(readLe32(avi.data() + moviAt + 4), 4 + movi.size());
+    EXPECT_EQ(Bytes(avi.end() - index.size(), avi.end()), index) << "the index stays a chunk of its own";
+}
+
+TEST_F(ConverterTest, UnfinishedRecordingWithOddRemainderKeepsItsFrames) {
+    // The last frame has an odd size and no pad byte: the data is complete and must not be lost.
+    Bytes movi = Cat({Frame("00dc", {1, 1, 1, 1, 0x65, 0}), Text("00dc"), Le32(5), Bytes{2, 2, 2, 2, 0x41}});
+    Bytes file = Cat({Text("QMV1"), Le32(0), Text("QAVI"), Hdrl(), Text("LIST"), Le32(0), Text("movi"), movi});
+    WriteFile(dir / "odd.qmv", file);
+    ASSERT_EQ(ConvertRecording(out(), dir / "odd.qmv", true), kConvertDone);
+    Bytes avi = ReadFile(out() / "odd.qmv.avi");
+    ASSERT_EQ(avi.size(), file.size());
+    EXPECT_EQ(Bytes(avi.end() - 5, avi.end()), (Bytes{0, 0, 0, 1, 0x41}));
+    EXPECT_EQ(readLe32(avi.data() + 12 + Hdrl().size() + 4), 4 + movi.size());
+}
+
+TEST_F(ConverterTest, TruncatedRecordingKeepsItsCompleteFrames) {
+    WriteSynthetic(dir / "full.qmv", RecordingForm::Camera, true);
+    Bytes full = ReadFile(dir / "full.qmv");
+    Bytes cut(full.begin(), full.begin() + full.size() / 2 + 3);
+    WriteFile(dir / "cut.qmv", cut);
+    ASSERT_EQ(ConvertRecording(out(), dir / "cut.qmv", true), kConvertDone);
+    Bytes avi = ReadFile(out() / "cut.qmv.avi");
+    ASSERT_GT(avi.size(), cut.size() / 2);
+    ASSERT_LE(avi.size(), cut.size());
+    EXPECT_EQ(readLe32(avi.data() + 4), avi.size() - 8);
+    // The output is a prefix of the converted complete file, apart from the two sizes.
+    ConvertRecording(out(), dir / "full.qmv", true);
+    Bytes whole = ReadFile(out() / "full.qmv.avi");
+    const size_t moviSizeAt = size_t(std::search(whole.begin(), whole.end(), std::begin("movi"), std::end("movi") - 1) -
+                                     whole.begin()) - 4;
+    Bytes a = avi, b(whole.begin(), whole.begin() + avi.size());
+    for (size_t at : {size_t(4), moviSizeAt})
+        for (size_t k = 0; k < 4; ++k)
+            a[at + k] = b[at + k] = 0;
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(readLe32(avi.data() + moviSizeAt), avi.size() - moviSizeAt - 4);
+}
+
+TEST_F(ConverterTest, ResultCodesAndNames) {
+    EXPECT_EQ(ConvertedPath("/out", "/card/NORMAL/RTC20140101_120000.qmv", true),
+              fs::path("/out/RTC20140101_120000.qmv.avi"));
+    EXPECT_EQ(ConvertedPath("/out", "/card/x.qmv", false), fs::path("/out/x.qmv"));
+    EXPECT_EQ(ConvertRecording(out(), dir / "missing.qmv", true), kConvertNoSource);
+    WriteFile(dir / "short.qmv", Bytes(11, 0));
+    EXPECT_EQ(ConvertRecording(out(), dir / "short.qmv", true), kConvertTooShort);
+    WriteFile(dir / "twelve.qmv", Cat({Text("QMV1"), Le32(0), Text("QAVI")}));
+    EXPECT_EQ(ConvertRecording(out(), dir / "twelve.qmv", true), kConvertDone);
+    EXPECT_EQ(ReadFile(out() / "twelve.qmv.avi"), Cat({Text("RIFF"), Le32(4), Text("AVI ")}));
+    EXPECT_EQ(ConvertRecording(dir / "no" / "such" / "folder", dir / "twelve.qmv", true), kConvertNoOutput);
+}
+
+TEST_F(ConverterTest, CopyNeverReplacesItsOwnSource) {
+    WriteSynthetic(dir / "a.qmv", RecordingForm::Camera, true);
+    const Bytes before = ReadFile(dir / "a.qmv");
+    EXPECT_EQ(CopyRecording(dir.path(), dir / "a.qmv"), kConvertNoOutput);
+    EXPECT_EQ(ConvertRecording(dir.path(), dir / "a.qmv", false), kConvertNoOutput);
+    EXPECT_EQ(ReadFile(dir / "a.qmv"), before);
+    EXPECT_EQ(CopyRecording(out(), dir / "a.qmv"), kConvertDone);
+    EXPECT_EQ(ReadFile(out() / "a.qmv"), before);
+}
+
+TEST_F(ConverterTest, CancelRemovesThePartialOutput) {
+    WriteSynthetic(dir / "a.qmv", RecordingForm::Camera, true);
+    int calls = 0;
+    auto stop = [&](uint64_t, uint64_t) { return ++calls < 1; };
+    EXPECT_EQ(ConvertRecording(out(), dir / "a.qmv", true, stop), kConvertCancelled);
+    EXPECT_FALSE(fs::exists(out() / "a.qmv.avi"));
+    EXPECT_EQ(CopyRecording(out(), dir / "a.qmv", stop), kConvertCancelled);
+    EXPECT_FALSE(fs::exists(out() / "a.qmv"));
+    uint64_t last = 0, total = 0;
+    EXPECT_EQ(ConvertRecording(out(), dir / "a.qmv", true, [&](uint64_t d, uint64_t t) {
+                  last = d;
+                  total = t;
+                  return true;
+              }),
+              kConvertDoneWithIndex);
+    EXPECT_EQ(total, fs::file_size(dir / "a.qmv"));
+    EXPECT_GT(last, 0u);
+}

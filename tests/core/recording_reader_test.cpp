@@ -1,0 +1,172 @@
+// The recording reader: streams and duration of finished, unfinished and cut recordings, and the
+// data records in file order with their time stamps, through the index or by walking the chunks.
+#include "core/container/RecordingReader.h"
+#include "core/container/Riff.h"
+#include "support/ContainerFixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Rec {
+    std::string text;
+    uint32_t time;
+    bool operator==(const Rec&) const = default;
+};
+
+std::vector<Rec> AllRecords(RecordSource& source, uint32_t capacity = 1024) {
+    std::vector<Rec> out;
+    uint8_t buf[1024];
+    uint32_t size = capacity, time = 0;
+    while (source.GetNextRecord(buf, &size, &time) == 0) {
+        out.push_back({std::string(reinterpret_cast<char*>(buf), size), time});
+        size = capacity;
+    }
+    return out;
+}
+
+std::unique_ptr<RecordingReader> Open(const fs::path& path) {
+    std::string error;
+    auto r = RecordingReader::open(path, &error);
+    EXPECT_TRUE(r) << error;
+    return r;
+}
+
+} // namespace
+
+TEST(RecordingReader, DescribesStreamsAndDuration) {
+    TempDir dir;
+    SyntheticOptions o;
+    o.channels = 3;
+    o.seconds = 4;
+    WriteSynthetic(dir / "cam.qmv", RecordingForm::Camera, true, o);
+    WriteSynthetic(dir / "u.qmv", RecordingForm::Camera, false, o);
+    for (const char* name : {"cam.qmv", "u.qmv"}) {
+        auto r = Open(dir / name);
+        ASSERT_TRUE(r);
+        const RecordingInfo& info = r->info();
+        EXPECT_EQ(info.form, ContainerForm::Camera);
+        EXPECT_EQ(info.unfinished, std::string(name) == "u.qmv");
+        EXPECT_EQ(info.videoChannels, 3);
+        EXPECT_EQ(info.audio, AudioKind::Aac);
+        EXPECT_TRUE(info.hasDataStream);
+        EXPECT_EQ(info.durationMs, 4000u) << name;
+        ASSERT_EQ(info.streams.size(), 5u);
+        EXPECT_EQ(info.streams[1].width, 80u);
+        EXPECT_EQ(info.streams[1].frames, 20u);
+        EXPECT_EQ(info.streams[1].codec, "H264");
+    }
+    o.pcm = true;
+    o.channels = 1;
+    WriteSynthetic(dir / "pcm.avi", RecordingForm::Standard, true, o);
+    auto r = Open(dir / "pcm.avi");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->info().form, ContainerForm::StandardAvi);
+    EXPECT_EQ(r->info().audio, AudioKind::Pcm);
+    EXPECT_EQ(r->info().streams[1].durationMs, 2000u) << "20 blocks of 1600 bytes at 16000 bytes/s";
+}
+
+TEST(RecordingReader, RecordsInFileOrderThroughIndexOrWalk) {
+    TempDir dir;
+    WriteSynthetic(dir / "cam.qmv", RecordingForm::Camera, true);
+    WriteSynthetic(dir / "u.qmv", RecordingForm::Camera, false);
+    auto finished = Open(dir / "cam.qmv");
+    auto unfinished = Open(dir / "u.qmv");
+    ASSERT_TRUE(finished && unfinished);
+    const auto records = AllRecords(*finished);
+    ASSERT_EQ(records.size(), 6u);
+    for (size_t i = 0; i < records.size(); ++i)
+        EXPECT_EQ(records[i], (Rec{"R" + std::to_string(i), uint32_t(i * 1000 / 3)}));
+    EXPECT_EQ(AllRecords(*unfinished), records);
+    // Rewind starts again; a small buffer gets the record's beginning.
+    finished->Rewind();
+    auto cut = AllRecords(*finished, 1);
+    ASSERT_EQ(cut.size(), 6u);
+    EXPECT_EQ(cut[4], (Rec{"R", 1333}));
+}
+
+TEST(RecordingReader, WrongIndexFallsBackToTheChunks) {
+    TempDir dir;
+    WriteSynthetic(dir / "cam.qmv", RecordingForm::Camera, true);
+    auto good = Open(dir / "cam.qmv");
+    const auto expected = AllRecords(*good);
+    // Shift every index entry by two bytes: all still inside movi, none on a chunk.
+    Bytes bytes = ReadFile(dir / "cam.qmv");
+    auto idx = std::search(bytes.begin(), bytes.end(), std::begin("idx1"), std::end("idx1") - 1);
+    ASSERT_NE(idx, bytes.end());
+    const size_t first = size_t(idx - bytes.begin()) + 8;
+    for (size_t e = first + 16; e + 16 <= bytes.size(); e += 16)
+        writeLe32(&bytes[e + 8], readLe32(&bytes[e + 8]) + 2);
+    WriteFile(dir / "badindex.qmv", bytes);
+    auto r = Open(dir / "badindex.qmv");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(AllRecords(*r), expected);
+    r->Rewind();
+    EXPECT_EQ(AllRecords(*r), expected);
+}
+
+TEST(RecordingReader, CutRecordingDeliversTheRecordsBeforeTheCut) {
+    TempDir dir;
+    WriteSynthetic(dir / "cam.qmv", RecordingForm::Camera, true);
+    auto expected = AllRecords(*Open(dir / "cam.qmv"));
+    Bytes bytes = ReadFile(dir / "cam.qmv");
+    WriteFile(dir / "cut.qmv", Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2));
+    auto r = Open(dir / "cut.qmv");
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(r->info().truncated);
+    auto got = AllRecords(*r);
+    ASSERT_GT(got.size(), 0u);
+    ASSERT_LT(got.size(), expected.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin()));
+    EXPECT_LT(r->info().durationMs, 2000u);
+    EXPECT_GT(r->info().durationMs, 0u);
+}
+
+TEST(RecordingReader, RecordsWithoutRoomForATimeStampAreSkipped) {
+    Bytes hdrl = List("hdrl", Cat({Chunk("avih", Bytes(56, 0))}));
+    Bytes movi = Cat({Chunk("02tx", {1, 2}), Chunk("02tx", Cat({Le32(77), Text("$GPRMC")})), Chunk("02TX", Le32(5))});
+    Bytes file = Cat({Text("QMV1"), Le32(0), Text("QAVI"), hdrl, List("movi", movi)});
+    std::string error;
+    auto r = RecordingReader::openMemory(file.data(), file.size(), &error);
+    ASSERT_TRUE(r) << error;
+    EXPECT_EQ(AllRecords(*r), (std::vector<Rec>{{"$GPRMC", 77}, {"", 5}}));
+}
+
+TEST(RecordingReader, TellsWhatIsNoRecording) {
+    std::string error;
+    Bytes text = Text("hello, this is not a recording");
+    EXPECT_FALSE(RecordingReader::openMemory(text.data(), text.size(), &error));
+    EXPECT_NE(error.find("not a camera recording"), std::string::npos);
+    EXPECT_FALSE(RecordingReader::open("/nonexistent/x.qmv", &error));
+    Bytes brokenMp4 = Cat({Bytes{0, 0, 0, 16}, Text("ftypisom"), Bytes(4, 0), Bytes{0, 0, 0, 200}, Text("moov")});
+    EXPECT_FALSE(RecordingReader::openMemory(brokenMp4.data(), brokenMp4.size(), &error));
+}
+
+TEST(RecordingReader, SampleFilesOpenOrExplain) {
+    for (const auto& entry : fs::directory_iterator(QUILLENT_TEST_DATA)) {
+        const auto ext = entry.path().extension();
+        if (ext != ".qmv" && ext != ".avi" && ext != ".mp4")
+            continue;
+        std::string error;
+        auto r = RecordingReader::open(entry.path(), &error);
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("broken-", 0) != 0) {
+            ASSERT_TRUE(r) << name << ": " << error;
+            EXPECT_GT(r->info().durationMs, 0u) << name;
+        }
+        if (!r) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        uint8_t buf[1024];
+        uint32_t size = 1024, time;
+        int n = 0;
+        while (r->GetNextRecord(buf, &size, &time) == 0 && n < 100000) {
+            EXPECT_LE(size, 1024u);
+            size = 1024;
+            ++n;
+        }
+    }
+}
