@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
 #include <utility>
 
@@ -32,6 +33,15 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
         if (m_scrollBar->isVisible())
             m_scrollBar->setValue(m_scrollBar->value() + rows);
     });
+    // Dark like the list it scrolls (the window gives scroll bars the colour 0x3A3A3A).
+    m_scrollBar->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: #2c2c2c; width: %1px; margin: 0; border: none; }"
+        "QScrollBar::handle:vertical { background: #3a3a3a; min-height: 24px; border-radius: 3px; margin: 1px 3px; }"
+        "QScrollBar::handle:vertical:hover { background: #5c5c5c; }"
+        "QScrollBar::handle:vertical:pressed { background: #00a8ff; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; border: none; background: none; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+                                   .arg(m_scrollBar->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
     m_scrollBar->setRange(0, 0);
     m_scrollBar->setPageStep(1);
     m_scrollBar->hide();
