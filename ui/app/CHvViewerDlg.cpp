@@ -10,6 +10,7 @@
 #include "ui/app/EnginePlayback.h"
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/lists/ListController.h"
 #include "media/playback/PlaybackEngine.h"
 
 #include <QApplication>
@@ -88,6 +89,7 @@ CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
     m_docked.fill(true);
 
     createChildren();
+    createLists();
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
     LayoutPanels();
