@@ -1,6 +1,7 @@
 #include "ui/app/RecordingOpener.h"
 
 #include "core/config/ViewerConfig.h"
+#include "core/container/RecordingReader.h"
 #include "ui/app/PlaybackClock.h"
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
@@ -139,8 +140,10 @@ bool RecordingOpener::OpenSelectedRecording() {
 }
 
 LoadedTrackData RecordingOpener::readRecords(const std::filesystem::path& path) {
-    // TODO: the container reader's record source for `path`.
-    return m_records.Load(nullptr);
+    // A file the reader cannot make sense of has no records: the panels stay empty, it still plays.
+    std::string error;
+    std::unique_ptr<RecordingReader> reader = RecordingReader::open(path, &error);
+    return m_records.Load(reader.get());
 }
 
 bool RecordingOpener::checkIdentity() {
