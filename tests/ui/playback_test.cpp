@@ -149,8 +149,8 @@ TEST_F(Playback, AHeldMouseButtonFreezesTheClockAndTheLoopJumpsBack) {
     host->mouseDown = false;
 
     host->state.loopActive = true;
-    host->state.loopStartMs = 0;
-    host->state.loopEndMs = 600;
+    host->state.loopStart = 0;
+    host->state.loopEnd = 600;
     long long highest = 0;
     bool jumpedBack = runUntil([&] {
         const long long pos = host->last("callInternal:setPos").toLongLong();

@@ -48,6 +48,7 @@ void RecordingOpener::RequestOpen(int job) {
         connect(m_progress, &CProgressDlg::openNow, this, &RecordingOpener::onOpenNow);
     }
     m_progress->start(job);
+    m_host.setBusy(m_progress->isBusy());
 }
 
 bool RecordingOpener::isBusy() const { return m_progress && m_progress->isBusy(); }
@@ -67,11 +68,12 @@ void RecordingOpener::onOpenNow(int job) {
         MarkOpenedRow();
     if (m_progress)
         m_progress->finish();
+    m_host.setBusy(false);
     emit openFinished(job, opened);
 }
 
 void RecordingOpener::MarkOpenedRow() {
-    const PlaybackState& state = m_host.playbackState();
+    const ViewerState& state = m_host.playbackState();
     m_host.markOpenedRow(state.selectedIndex, m_host.kindFilter());
 }
 
@@ -87,7 +89,7 @@ void RecordingOpener::showScreens(bool show) {
 
 bool RecordingOpener::OpenSelectedRecording() {
     PlaybackEngineHolder& engine = m_host.engineHolder();
-    PlaybackState& state = m_host.playbackState();
+    ViewerState& state = m_host.playbackState();
     m_data.hasSetupRecord = false;
     engine.SetSourceModeFlag(0);
 
