@@ -25,6 +25,7 @@
 
 class BrowserHost;
 class CaptionButton;
+class ListController;
 class QLabel;
 class QScrollBar;
 struct LayoutInput;
@@ -62,6 +63,8 @@ public:
     // Docking flag of a panel; a docked panel is re-parented here and placed by LayoutPanels.
     void SetDocked(PanelSlot slot, bool docked);
     QScrollBar* ListScrollBar() const { return m_listScrollBar; }
+    // The recording list: scan, report list, drawn list, tabs (CHvViewerDlgLists.cpp).
+    ListController* Lists() const { return m_lists.get(); }
     BrowserHost* Page() const { return m_page; }
     LayoutInput CurrentLayoutInput() const;
     void LayoutPanels(); // places every docked child for the current client size
@@ -145,6 +148,7 @@ protected:
 
 private:
     void createChildren();
+    void createLists();
     void onPageLoaded(bool ok);
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;
@@ -156,6 +160,7 @@ private:
     std::array<bool, static_cast<int>(PanelSlot::Count)> m_docked{};
     BrowserHost* m_page = nullptr;
     QScrollBar* m_listScrollBar = nullptr;
+    std::unique_ptr<ListController> m_lists;
     CaptionButton* m_closeButton = nullptr;
     CaptionButton* m_maximiseButton = nullptr;
     CaptionButton* m_minimiseButton = nullptr;

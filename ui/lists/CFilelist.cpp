@@ -73,3 +73,8 @@ void CFilelist::wheelEvent(QWheelEvent* e) {
         emit wheelRows(-notches * 3);
     e->accept();
 }
+
+void CFilelist::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    emit resized();
+}

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <algorithm>
+#include <utility>
 
 namespace {
 const char* const kProductTitle = "Morvent QUILLENT";
@@ -26,6 +27,7 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
     m_list->SetBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
     connect(m_list, &CFilelist::notify, this, &ListController::HandleMessage);
     connect(m_menu, &CFilemenu::notify, this, &ListController::HandleMessage);
+    connect(m_list, &CFilelist::resized, this, &ListController::UpdateScrollBar);
     connect(m_list, &CFilelist::wheelRows, this, [this](int rows) {
         if (m_scrollBar->isVisible())
             m_scrollBar->setValue(m_scrollBar->value() + rows);
@@ -100,6 +102,26 @@ bool ListController::OpenSource() {
         return false;
     }
     return ScanAndShow(index);
+}
+
+bool ListController::OpenFolder(const std::filesystem::path& folder) {
+    auto& drives = m_scanner.Drives();
+    auto it = std::find_if(drives.begin(), drives.end(), [](const DriveEntry& d) { return d.kind == kFolderSource; });
+    if (it == drives.end()) {
+        DriveEntry entry;
+        entry.index = static_cast<int>(drives.size());
+        entry.name = m_scanner.FolderEntryLabel();
+        entry.kind = kFolderSource;
+        drives.push_back(entry);
+        it = drives.end() - 1;
+    }
+    const int index = static_cast<int>(it - drives.begin());
+    auto chooser = std::exchange(m_chooseFolder, [folder](const std::string&) {
+        return std::optional<std::filesystem::path>(folder);
+    });
+    const bool ok = ScanAndShow(index);
+    m_chooseFolder = std::move(chooser);
+    return ok;
 }
 
 bool ListController::ScanAndShow(int index) {
@@ -209,9 +231,18 @@ void ListController::FileFolder(int tab) {
     HandleMessage(kMsgTabChosen, tab);
 }
 
-void ListController::applyKind(int kind) {
-    if (kind != m_kind) {
-        m_kind = kind;
+void ListController::setKind(int kind) {
+    if (kind == m_kind)
+        return;
+    m_kind = kind;
+    emit kindChanged(kind);
+}
+
+void ListController::ShowKind(int kind) {
+    if (kind < 1 || kind > 4)
+        return;
+    if (kind != m_kind || m_list->Model().Filter() != kind) {
+        setKind(kind);
         m_list->Model().SetFilter(kind, m_savedTop[kind]);
     }
     m_menu->SetCurrentTab(kind);
@@ -259,7 +290,7 @@ void ListController::HandleMessage(int message, int wParam) {
         } else if (wParam >= 1 && wParam <= 4) {
             if (m_hooks.showMap)
                 m_hooks.showMap(false);
-            applyKind(wParam);
+            ShowKind(wParam);
         }
         break;
     default:
@@ -277,7 +308,7 @@ void ListController::Search() {
     const int entry = model.SelectByName(name);
     if (entry < 0)
         return;
-    m_kind = 1;
+    setKind(1);
     m_menu->SetCurrentTab(1);
     const int rows = rowsPerPage();
     if (entry >= rows)
@@ -292,8 +323,10 @@ void ListController::Search() {
 
 void ListController::SelectInList(int entry, int kind) {
     FileListModel& model = m_list->Model();
-    if (kind >= 1 && kind <= 4 && kind != m_kind)
-        m_kind = kind;
+    if (entry < -1 || entry >= model.Count())
+        return;
+    if (kind >= 1 && kind <= 4)
+        setKind(kind);
     if (!model.SetSelection(entry, kind >= 1 && kind <= 4 ? kind : 0))
         return;
     m_menu->SetCurrentTab(m_kind);
