@@ -10,6 +10,7 @@
 #include "ui/app/NullPlayback.h"
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/app/WindowPlayback.h"
 #include "ui/lists/ListController.h"
 
 #include <QApplication>
@@ -84,6 +85,7 @@ CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
     m_docked.fill(true);
 
     createChildren();
+    createPlayback();
     createLists();
     SetTitleText({});
     LayoutPanels();
