@@ -16,6 +16,8 @@ int32_t CAtoi(std::string_view text);
 double CAtof(std::string_view text);
 // printf("%f") with six decimals, always with "." whatever the process locale.
 std::string FormatFixed6(double value);
+// The same with `decimals` decimals (0..17), rounded as printf rounds.
+std::string FormatFixed(double value, int decimals);
 
 // Code page of the texts inside camera files (default "CP949", which is ASCII for English texts).
 void SetCameraCodePage(const std::string& iconvName);

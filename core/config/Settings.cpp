@@ -27,7 +27,9 @@ QString variantText(const QVariant& value) {
     return value.toString();
 }
 
-QString qtKey(const std::string& name) { return QString::fromStdString(name); }
+QString qtKey(const std::string& name) {
+    return QString::fromStdString(name);
+}
 
 } // namespace
 
@@ -49,7 +51,9 @@ void SetSettingsDirectoryForTesting(const std::string& directory) {
     g_pathOverridden = true;
 }
 
-std::string GetSettingsFilePath() { return openStore()->fileName().toStdString(); }
+std::string GetSettingsFilePath() {
+    return openStore()->fileName().toStdString();
+}
 
 std::string ReadSetting(const std::string& name) {
     if (name.empty())
@@ -87,7 +91,9 @@ std::string GetBasePath() {
     return GetProgramDirectory();
 }
 
-CRegistryEx::~CRegistryEx() { Close(); }
+CRegistryEx::~CRegistryEx() {
+    Close();
+}
 
 std::string CRegistryEx::groupName() const {
     if (m_keyPath == kProgramSettingsKey)
@@ -130,7 +136,9 @@ bool CRegistryEx::Open(const std::string& subKey) {
     return exists;
 }
 
-void CRegistryEx::Close() { m_open = false; }
+void CRegistryEx::Close() {
+    m_open = false;
+}
 
 bool CRegistryEx::WriteString(const std::string& name, const std::string& text) {
     if (!m_open) {

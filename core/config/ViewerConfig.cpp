@@ -71,7 +71,7 @@ bool folderKindFromType(const char* type, int32_t& kind) {
             c = static_cast<char>(c - 'a' + 'A');
     static const std::pair<const char*, FolderKind> kTypes[] = {
         {"NORMAL", FolderKind::Normal}, {"NORMAL2", FolderKind::Normal}, {"EVENT", FolderKind::Event},
-        {"MOTION", FolderKind::Motion}, {"MANUAL", FolderKind::Manual}, {"IMAGE", FolderKind::Image},
+        {"MOTION", FolderKind::Motion}, {"MANUAL", FolderKind::Manual},  {"IMAGE", FolderKind::Image},
     };
     for (const auto& [name, value] : kTypes) {
         if (upper == name) {
@@ -176,7 +176,8 @@ bool parseConfig(ViewerConfig& config, const TiXmlElement* configs) {
         std::set<std::string> names; // narrow names taken, compared byte for byte
         for (const DirEntry& existing : config.dirs())
             names.insert(existing.narrowName);
-        for (const TiXmlElement* dir = dirs->FirstChildElement("dir"); dir; dir = dir->NextSiblingElement("dir")) {
+        for (const TiXmlElement* dir = dirs->FirstChildElement("dir"); dir;
+             dir = dir->NextSiblingElement("dir")) {
             const char* text = dir->GetText();
             const char* type = dir->Attribute("type");
             int nxfsp = previousNxfsp; // an absent number repeats the previous folder's
@@ -382,4 +383,6 @@ std::string LString(const std::string& id) {
     return text;
 }
 
-std::string GetInstallerLanguage() { return ReadSetting("Installer Language") == "1042" ? "korean" : "english"; }
+std::string GetInstallerLanguage() {
+    return ReadSetting("Installer Language") == "1042" ? "korean" : "english";
+}

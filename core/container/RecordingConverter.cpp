@@ -73,7 +73,8 @@ private:
 class Conversion {
 public:
     Conversion(const ByteSource& src, Output& out, const ConvertProgress& progress)
-        : m_src(src), m_out(out), m_progress(progress), m_buffer(kBlockSize) {}
+        : m_src(src), m_out(out), m_progress(progress),
+          m_buffer(size_t(std::clamp<uint64_t>(src.size(), 64u << 10, kBlockSize))) {}
 
     int error = 0;
 
@@ -83,7 +84,7 @@ public:
         static const uint8_t kStartCode[4] = {0, 0, 0, 1};
         auto p = prefixes.begin();
         while (begin < end) {
-            size_t n = size_t(std::min<uint64_t>(kBlockSize, end - begin));
+            size_t n = size_t(std::min<uint64_t>(m_buffer.size(), end - begin));
             int64_t got = m_src.readAt(begin, m_buffer.data(), n);
             if (got < 0)
                 return fail(kConvertWriteFailed);
@@ -240,6 +241,29 @@ int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgres
 }
 
 } // namespace
+
+const char* ConvertResultText(int result) {
+    switch (result) {
+    case kConvertDone:
+    case kConvertDoneWithIndex:
+        return "done";
+    case kConvertNoSource:
+        return "the recording cannot be opened";
+    case kConvertTooShort:
+        return "the file is too short to be a recording";
+    case kConvertWriteFailed:
+        return "writing the output failed";
+    case kConvertNoOutput:
+        return "the output file cannot be created";
+    case kConvertNoMemory:
+        return "not enough memory";
+    case kConvertShortHeader:
+        return "the recording's header cannot be read";
+    case kConvertCancelled:
+        return "cancelled";
+    }
+    return "unknown failure";
+}
 
 fs::path ConvertedPath(const fs::path& targetFolder, const fs::path& sourcePath, bool toAvi) {
     std::string name = sourcePath.filename().string();

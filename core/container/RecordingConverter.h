@@ -20,6 +20,9 @@ enum ConvertResult : int {
     kConvertCancelled = -7,    // the progress callback asked to stop; output removed
 };
 
+// Readable text of a result, for messages and the command-line tool.
+const char* ConvertResultText(int result);
+
 // Called after every block: bytes of the source handled so far and the source's size. Return false
 // to cancel. May be empty.
 using ConvertProgress = std::function<bool(uint64_t done, uint64_t total)>;

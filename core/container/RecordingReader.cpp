@@ -10,10 +10,17 @@ namespace {
 uint32_t readBe32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 uint64_t readBe64(const uint8_t* p) { return uint64_t(readBe32(p)) << 32 | readBe32(p + 4); }
 
+// Milliseconds from a count in units of scale/rate seconds; damaged headers can ask for more than
+// any recording lasts, so the result is capped.
+uint64_t toMs(double value) {
+    constexpr double kCap = 1e15; // about 31,000 years
+    return value >= kCap ? uint64_t(kCap) : value > 0 ? uint64_t(value + 0.5) : 0;
+}
+
 uint64_t durationOf(uint64_t units, uint32_t scale, uint32_t rate) {
     if (!rate)
         return 0;
-    return uint64_t(double(units) * scale * 1000.0 / rate + 0.5);
+    return toMs(double(units) * scale * 1000.0 / rate);
 }
 
 // MP4 boxes: calls visit(type, dataOffset, dataEnd) for each box in [begin, end).
@@ -234,7 +241,7 @@ bool RecordingReader::describeMp4(std::string* error) {
             *error = ok ? "MP4 file without a movie header" : "damaged MP4 file";
         return false;
     }
-    m_info.durationMs = timescale ? uint64_t(double(duration) * 1000.0 / timescale + 0.5) : 0;
+    m_info.durationMs = timescale ? toMs(double(duration) * 1000.0 / timescale) : 0;
     m_recordsFound = true; // MP4 recordings carry no data records
     return true;
 }

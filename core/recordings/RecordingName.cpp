@@ -10,7 +10,9 @@ constexpr uint64_t kTicksPerSecond = 10000000; // file-time units per second
 constexpr int64_t kDaysFrom1601To1970 = 134774;
 constexpr int64_t kSecondsPerDay = 86400;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm); any month/day.
 int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -34,7 +36,9 @@ void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
     y = static_cast<int64_t>(yoe) + era * 400 + (m <= 2);
 }
 
-bool isLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int64_t y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 unsigned daysInMonth(int64_t y, unsigned m) {
     static const unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -49,7 +53,9 @@ int readField(std::string_view name, size_t pos, size_t count) {
     return value;
 }
 
-bool startsWith(std::string_view name, std::string_view prefix) { return name.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view name, std::string_view prefix) {
+    return name.substr(0, prefix.size()) == prefix;
+}
 
 // Position of the first `tag` that has more than 15 characters from it to the end of the name.
 size_t findTimeTag(std::string_view name, std::string_view tag) {
@@ -141,8 +147,8 @@ bool FormatStamp(uint64_t fileTime, int64_t offsetMs, bool toLocal, std::string&
         second = static_cast<int>(rest % 60);
     }
     char text[64];
-    std::snprintf(text, sizeof text, "%d%02d%02d_%02d%02d%02d", static_cast<int>(year), month, day, hour, minute,
-                  second);
+    std::snprintf(text, sizeof text, "%d%02d%02d_%02d%02d%02d", static_cast<int>(year), month, day, hour,
+                  minute, second);
     out = text;
     return true;
 }
@@ -168,6 +174,7 @@ bool StampFromName(std::string_view name, std::string& out, int64_t offsetMs) {
         return false;
     }
     const int64_t days = daysFromCivil(year, month, day) + kDaysFrom1601To1970;
-    const uint64_t seconds = static_cast<uint64_t>(days * kSecondsPerDay + hour * 3600 + minute * 60 + second);
+    const uint64_t seconds =
+        static_cast<uint64_t>(days * kSecondsPerDay + hour * 3600 + minute * 60 + second);
     return FormatStamp(seconds * kTicksPerSecond, offsetMs, false, out);
 }

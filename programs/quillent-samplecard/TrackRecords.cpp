@@ -1,6 +1,8 @@
 #include "TrackRecords.h"
 
+#include "camera_files.h"
 #include "core/camera/SetupRecord.h"
+#include "core/trackdata/InformationRecord.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,19 +77,18 @@ std::vector<TimedRecord> MakeTrackRecords(const TrackPlan& plan) {
     std::vector<TimedRecord> out;
     auto add = [&](uint32_t t, std::vector<uint8_t> bytes) { out.push_back({t, std::move(bytes)}); };
 
+    // The camera's own setup record, with the recording's ID and password.
+    SetupRecord record = SampleSetupRecord();
     if (plan.informationRecord) {
-        std::string text = "I,Morvent,QMV,1.6.3.5,Halvorn Logistics,12GA3456,J. Park," + plan.recordingId + "," +
-                           plan.recordingPassword + ",SN20140512-0042";
-        std::vector<uint8_t> bytes(text.begin(), text.end());
-        bytes.push_back(0);
-        add(0, std::move(bytes));
+        RecordingInfoTexts info;
+        info.version = GetSetupText(record.version);
+        info.company = GetSetupText(record.company);
+        info.vehicle = GetSetupText(record.vehicle);
+        info.driver = GetSetupText(record.driver);
+        info.serialNumber = "SN20140512-0042";
+        add(0, MakeInformationRecord(info, plan.recordingId, plan.recordingPassword));
     }
     if (plan.setup != SetupForm::None) {
-        SetupRecord record = DefaultSetupRecord();
-        SetSetupText(record.company, "Halvorn Logistics");
-        SetSetupText(record.vehicle, "Delivery van 7");
-        SetSetupText(record.vehicleNumber, "12GA3456");
-        SetSetupText(record.driver, "J. Park");
         SetSetupText(record.user, plan.recordingId);
         SetSetupText(record.passwd, plan.recordingPassword);
         if (plan.setup == SetupForm::V)

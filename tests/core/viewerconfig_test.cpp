@@ -15,7 +15,9 @@
 
 namespace {
 
-std::string dataFile(const std::string& name) { return std::string(QUILLENT_TEST_DATA) + "/config/" + name; }
+std::string dataFile(const std::string& name) {
+    return std::string(QUILLENT_TEST_DATA) + "/config/" + name;
+}
 
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
@@ -127,9 +129,10 @@ TEST_F(ViewerConfigTest, DeeplyNestedDocumentIsRefusedNotOverflowed) {
 
     // Ordinary depth, quotes holding tag characters, comments and CDATA are no nesting.
     ViewerConfig ok;
-    EXPECT_TRUE(LoadViewerConfigFromMemory("<r><!-- <a><a> --><configs><dirs><dir type=\"NORMAL\" x='<b>'>N</dir>"
-                                           "</dirs></configs><lstrings><![CDATA[<a><a>]]></lstrings></r>",
-                                           ok));
+    EXPECT_TRUE(
+        LoadViewerConfigFromMemory("<r><!-- <a><a> --><configs><dirs><dir type=\"NORMAL\" x='<b>'>N</dir>"
+                                   "</dirs></configs><lstrings><![CDATA[<a><a>]]></lstrings></r>",
+                                   ok));
     EXPECT_EQ(ok.GetDirCount(), 1);
 }
 
@@ -142,13 +145,15 @@ TEST_F(ViewerConfigTest, DirectoryRulesExtensionsAndFlags) {
         int32_t nxfsp;
     };
     const Expected expected[] = {
-        {"NORMAL", 0, 3},  {"EVENT", 1, 99}, // lower-case type accepted
-        {"NORMAL_B", 0, 0},                  // NORMAL2 is kind 0; nxfsp 100 stored as 0
-        {"MOTION", 2, 0},                    // -1 stored as 0
-        {"IMAGE", 4, 7},   {"MANUAL", 3, 7}, // no nxfsp: the previous folder's number
+        {"NORMAL", 0, 3},
+        {"EVENT", 1, 99},   // lower-case type accepted
+        {"NORMAL_B", 0, 0}, // NORMAL2 is kind 0; nxfsp 100 stored as 0
+        {"MOTION", 2, 0},   // -1 stored as 0
+        {"IMAGE", 4, 7},
+        {"MANUAL", 3, 7}, // no nxfsp: the previous folder's number
         // duplicate "EVENT", unknown or over-long type, missing type and empty name are skipped
-        {"녹화", 1, 10},   // carries the number of the skipped nameless folder before it
-        {"event", 1, 10},  // narrow names compare byte for byte
+        {"녹화", 1, 10},  // carries the number of the skipped nameless folder before it
+        {"event", 1, 10}, // narrow names compare byte for byte
     };
     const auto dirs = allDirs(config);
     ASSERT_EQ(dirs.size(), std::size(expected));
@@ -203,7 +208,8 @@ TEST_F(ViewerConfigTest, LanguageInForceNeedsElementAndInstallerLanguage) {
             WriteSetting("Installer Language", c.installer);
         ViewerConfig config;
         load(c.file, config, true);
-        EXPECT_EQ(config.GetLanguage(), c.language) << (c.installer ? c.installer : "(none)") << " " << c.file;
+        EXPECT_EQ(config.GetLanguage(), c.language)
+            << (c.installer ? c.installer : "(none)") << " " << c.file;
     }
 }
 
@@ -273,7 +279,8 @@ TEST_F(ViewerConfigTest, ProgramFolderIsSearched) {
     // working directory.
     const std::string name = "quillent-test-config-" + std::to_string(::getpid()) + ".cfg";
     const std::string path = GetProgramDirectory() + "/" + name;
-    writeFile(path, "<r><configs><extensions><extension>qmv</extension></extensions></configs><lstrings/></r>");
+    writeFile(path,
+              "<r><configs><extensions><extension>qmv</extension></extensions></configs><lstrings/></r>");
     ViewerConfig config;
     EXPECT_TRUE(LoadViewerConfig(name, config));
     EXPECT_EQ(config.GetExtensionCount(), 1);

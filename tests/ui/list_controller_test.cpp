@@ -22,12 +22,16 @@
 namespace fs = std::filesystem;
 
 namespace {
+// One application per test process, never destroyed: tearing it down during static destruction
+// crashes in the platform plugin.
 QApplication& app() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
     static int argc = 1;
     static char name[] = "list_controller_test";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 class FakeVolumes : public VolumeSource {
@@ -296,6 +300,37 @@ TEST(ListController, ListInputIsIgnoredWhileARecordingOpens) {
     EXPECT_EQ(f.model().Rows()[0].checked, 0);
     busy = false;
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
+    EXPECT_EQ(open.count(), 1);
+}
+
+TEST(ListController, TheSearchPagesChoiceIsSelectedUnderAllKindsAndOpened) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(4));
+    ASSERT_EQ(f.controller->KindFilter(), 4);
+    std::string answer = "RTC20140512_101100.qmv"; // the last normal recording
+    f.controller->SetSearchRunner([&](const RecordingScanner&) { return answer; });
+    QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
+    QSignalSpy kind(f.controller.get(), &ListController::kindChanged);
+    // The search icon of the tab strip.
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(15, 15));
+    ASSERT_EQ(open.count(), 1);
+    const int entry = open[0][0].toInt();
+    EXPECT_EQ(f.model().Rows()[entry].name, answer);
+    EXPECT_EQ(f.controller->KindFilter(), 1);
+    EXPECT_EQ(kind.last()[0].toInt(), 1);
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_EQ(f.model().Selection(), entry);
+    // Scrolled so that the choice is in view, no further than the scroll range allows.
+    EXPECT_EQ(f.model().TopRow(), std::min(entry - 200 / 50, 21 - 8));
+    EXPECT_GE(entry, f.model().TopRow());
+    // Nothing chosen, or a name that is not listed: nothing happens.
+    answer.clear();
+    f.controller->Search();
+    answer = "missing.qmv";
+    f.controller->Search();
     EXPECT_EQ(open.count(), 1);
 }
 

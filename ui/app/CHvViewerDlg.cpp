@@ -7,11 +7,12 @@
 #include "ui/app/KeyMap.h"
 #include "ui/app/MainLayout.h"
 #include "ui/app/MainWindowPainter.h"
-#include "ui/app/NullPlayback.h"
+#include "ui/app/EnginePlayback.h"
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/app/WindowPlayback.h"
 #include "ui/lists/ListController.h"
+#include "media/playback/PlaybackEngine.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -71,8 +72,10 @@ Qt::CursorShape cursorFor(WindowHit hit) {
 } // namespace
 
 CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_playback(std::make_unique<NullPlayback>()),
-      m_dispatcher(*this), m_arguments(arguments) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_engineHolder(std::make_unique<PlaybackEngineHolder>()),
+      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this),
+      m_arguments(arguments) {
     InitShellResources();
     setObjectName(QStringLiteral("HALVORN.TESQUE.BBPLAYER"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -88,6 +91,7 @@ CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
     createPlayback();
     createLists();
     SetTitleText({});
+    m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
     LayoutPanels();
 
     ScriptBridge::SetMainWindow(this);

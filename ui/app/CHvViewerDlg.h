@@ -24,6 +24,7 @@
 #include <memory>
 
 class BrowserHost;
+class PlaybackEngineHolder;
 class CaptionButton;
 class ListController;
 class WindowPlayback;
@@ -100,6 +101,8 @@ public:
     // --- CommandTarget ---
     ViewerState& State() override { return m_state; }
     PlaybackControl& Playback() override { return *m_playback; }
+    // The engine holder of the window: opening a recording and the video screens use it directly.
+    PlaybackEngineHolder& EngineHolder() { return *m_engineHolder; }
     bool IsBusy() const override { return m_busy; }
     void CallInternal(const QString& functionName, const QString& value) override;
     void PlayPause() override;
@@ -158,7 +161,8 @@ private:
     int scrollBarWidth() const;
 
     ViewerState m_state;
-    std::unique_ptr<PlaybackControl> m_playback;
+    std::unique_ptr<PlaybackEngineHolder> m_engineHolder;
+    std::unique_ptr<PlaybackControl> m_playback; // adapts m_engineHolder
     CommandDispatcher m_dispatcher;
     std::array<QWidget*, static_cast<int>(PanelSlot::Count)> m_panels{};
     std::array<bool, static_cast<int>(PanelSlot::Count)> m_docked{};

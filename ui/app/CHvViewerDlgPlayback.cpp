@@ -8,7 +8,6 @@
 void CHvViewerDlg::createPlayback() {
     m_player = std::make_unique<WindowPlayback>(*this);
     m_player->createScreens();
-    m_playback = m_player->makeControl();
     SetCommandHandler(kCmdZoom, [this](int) { m_player->ToggleZoom(); });
     SetCommandHandler(kMsgFloatingChanged, [this](int which) {
         if (which == 2)
@@ -36,6 +35,7 @@ void CHvViewerDlg::StopClock() { m_player->clock().ReturnToIdle(); }
 void CHvViewerDlg::ShutdownPlayback() {
     if (m_player)
         m_player->Shutdown();
+    m_engineHolder->CloseRecording();
 }
 
 void CHvViewerDlg::OpenSingleFile(const QString& folder, const QString& name, int64_t size) {

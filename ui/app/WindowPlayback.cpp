@@ -10,31 +10,6 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
-namespace {
-
-// The engine holder seen through the dispatcher's small control interface.
-class HolderControl final : public PlaybackControl {
-public:
-    explicit HolderControl(PlaybackEngineHolder& holder) : m_holder(holder) {}
-    int GetState() const override { return m_holder.GetState(); }
-    int GetChannelCount() const override { return m_holder.GetChannelCount(); }
-    uint64_t GetPositionMs() const override { return m_holder.GetPositionMs(); }
-    uint64_t GetDurationMs() const override { return m_holder.GetDurationMs(); }
-    bool Run() override { return m_holder.Run(); }
-    bool Pause() override { return m_holder.Pause(); }
-    bool Stop() override { return m_holder.Stop(); }
-    void SeekTo(int64_t ms) override { m_holder.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, ms))); }
-    void SetRate(float rate) override { m_holder.SetRate(rate); }
-    void SetBrightness(int channel, int level) override { m_holder.SetBrightness(channel, level); }
-    bool StepFrame() override { return m_holder.StepFrame(); }
-    void SetVolume(int level) override { m_holder.SetVolume(static_cast<uint32_t>(std::clamp(level, 0, 65535))); }
-    void SetViewOptions(uint32_t options) override { m_holder.SetViewOptions(options); }
-
-private:
-    PlaybackEngineHolder& m_holder; // const queries of the dispatcher still poll the pipeline
-};
-
-} // namespace
 
 WindowPlayback::WindowPlayback(CHvViewerDlg& window)
     : m_window(window), m_opener(*this, &window), m_clock(*this, m_opener), m_docking(*this, &window),
@@ -54,11 +29,11 @@ void WindowPlayback::createScreens() {
         m_window.InstallPanel(static_cast<PanelSlot>(i), m_screens[i]);
     }
     m_screens[3]->hide();
-    m_holder.AttachWindows({m_screens[0], m_screens[1], m_screens[2], m_screens[3]});
+    engineHolder().AttachWindows({m_screens[0], m_screens[1], m_screens[2], m_screens[3]});
     m_docking.connectScreens();
 }
 
-std::unique_ptr<PlaybackControl> WindowPlayback::makeControl() { return std::make_unique<HolderControl>(m_holder); }
+PlaybackEngineHolder& WindowPlayback::engineHolder() { return m_window.EngineHolder(); }
 
 void WindowPlayback::Shutdown() {
     m_clock.ReturnToIdle();

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "ui/app/PlaybackClock.h"
-#include "ui/app/PlaybackControl.h"
 #include "ui/app/PlaybackHost.h"
 #include "ui/app/RecordingOpener.h"
 #include "ui/app/ScreenDocking.h"
@@ -30,8 +29,6 @@ public:
 
     // Creates the screens in the window's screen slots and attaches them to the engine.
     void createScreens();
-    // The engine as the command dispatcher sees it.
-    std::unique_ptr<PlaybackControl> makeControl();
 
     RecordingOpener& opener() { return m_opener; }
     PlaybackClock& clock() { return m_clock; }
@@ -48,7 +45,7 @@ public:
     void Shutdown();
 
     // PlaybackHost
-    PlaybackEngineHolder& engineHolder() override { return m_holder; }
+    PlaybackEngineHolder& engineHolder() override;
     ViewerState& playbackState() override;
     void setBusy(bool busy) override;
     void callInternal(const QString& name, const QString& value) override;
@@ -78,7 +75,6 @@ public:
 
 private:
     CHvViewerDlg& m_window;
-    PlaybackEngineHolder m_holder;
     std::array<CDlgVideoScreen*, 4> m_screens{};
     RecordingOpener m_opener;
     PlaybackClock m_clock;

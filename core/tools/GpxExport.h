@@ -1,0 +1,30 @@
+// GPS track of an opened recording as a GPX 1.1 file (time and speed per point), for the
+// command-line tool's "gpx" command and anyone who wants the track in a map program.
+#pragma once
+
+#include "core/trackdata/TrackData.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// NMEA ddmm.mmmm (signed) -> decimal degrees.
+double NmeaToDegrees(double nmea);
+
+// UTC time of a store sample as "YYYY-MM-DDThh:mm:ssZ", or nothing when its date is missing.
+// The sample's hour is UTC + 9 (as the camera's sentences are read); the nine hours come off here.
+std::optional<std::string> GpxTime(const CWBCGPSData& sample);
+
+// The GPX document: one track named `name` with one point per valid sample that has a position.
+// Speed (m/s) and course go into the Garmin track-point extension, which map programs read.
+std::string MakeGpx(const std::vector<CWBCGPSData>& samples, const std::string& name, int* points = nullptr);
+
+struct GpxExportResult {
+    bool ok = false;
+    int points = 0;
+    std::string error;
+};
+
+GpxExportResult WriteGpx(const std::vector<CWBCGPSData>& samples, const std::string& name,
+                         const std::filesystem::path& out);

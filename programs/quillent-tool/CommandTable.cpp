@@ -1,0 +1,42 @@
+#include "ToolCommand.h"
+
+#include "SnapshotCommand.h"
+
+namespace {
+
+// Commands written against (argc, argv) with argv[0] the command name.
+template <int (*Command)(int, char**)>
+int RunArgv(const char* name, const std::vector<std::string>& args) {
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv{const_cast<char*>(name)};
+    for (auto& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return Command(int(argv.size() - 1), argv.data());
+}
+
+int RunSnapshot(const std::vector<std::string>& args) { return RunArgv<runSnapshotCommand>("snapshot", args); }
+
+} // namespace
+
+const std::vector<ToolCommand>& ToolCommands() {
+    static const std::vector<ToolCommand> commands = {
+        {"convert", "convert recordings to AVI files, or copy them unchanged",
+         "convert [--copy] --to <folder> <recording>...\n"
+         "  Writes <folder>/<name>.avi for each recording (camera form repaired into a standard AVI);\n"
+         "  with --copy, copies each recording unchanged to <folder>/<name>.",
+         RunConvert},
+        {"records", "list the data records of a recording with their time stamps",
+         "records <recording>\n"
+         "  One line per record in file order: time stamp (mm:ss.mmm), type and content.",
+         RunRecords},
+        {"info", "show the streams, channels and duration of a recording",
+         "info <recording>...\n"
+         "  Container form, state, duration, video channels, audio, data records and the\n"
+         "  recording's information texts and protection.",
+         RunInfo},
+        {"snapshot", "save one channel's picture at a position as JPEG",
+         "snapshot <recording> --at <ms> [--channel N] <out.jpg>", RunSnapshot},
+    };
+    return commands;
+}

@@ -1,0 +1,27 @@
+// The command table of quillent-tool. A command is one file with a run function and one line in
+// CommandTable.cpp; main() does the dispatch, --help and the exit codes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Exit codes shared by every command.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1; // a file could not be read, converted or written
+constexpr int kExitUsage = 2;  // wrong arguments
+
+struct ToolCommand {
+    const char* name;
+    const char* summary; // one line for the command list
+    const char* usage;   // arguments and options, shown by "<command> --help" and on usage errors
+    int (*run)(const std::vector<std::string>& args);
+};
+
+const std::vector<ToolCommand>& ToolCommands();
+
+// Prints "quillent-tool <name>: <text>" to standard error and returns kExitUsage.
+int UsageError(const char* command, const std::string& text);
+
+int RunConvert(const std::vector<std::string>& args);
+int RunRecords(const std::vector<std::string>& args);
+int RunInfo(const std::vector<std::string>& args);

@@ -1,0 +1,55 @@
+// GPS track export as GPX 1.1.
+#include "core/tools/GpxExport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+std::vector<uint8_t> bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+TEST(GpxExport, DegreesAndUtcTime) {
+    EXPECT_NEAR(NmeaToDegrees(3723.2475), 37.387458, 1e-6);
+    EXPECT_NEAR(NmeaToDegrees(-12658.3416), -126.972360, 1e-6);
+    EXPECT_EQ(NmeaToDegrees(0), 0);
+
+    CWBCTextData store; // 23:15 UTC is stored as hour 32; the date stays that of the UTC day
+    store.AddRecord(0, bytes("$GPRMC,231500,A,3723.2475,N,12658.3416,E,10,84.4,311224"));
+    ASSERT_EQ(store.gps().size(), 1u);
+    EXPECT_EQ(GpxTime(store.gps()[0]), "2024-12-31T23:15:00Z");
+    store.AddRecord(0, bytes("$GPRMC,231500,A,3723.2475,N"));
+    EXPECT_EQ(GpxTime(store.gps()[1]), std::nullopt);
+}
+
+TEST(GpxExport, KeepsValidPositionsWithSpeedInMetresPerSecond) {
+    CWBCTextData store;
+    store.AddRecord(0, bytes("$GPRMC,010203,A,3723.2475,N,12658.3416,E,10,84.4,070524,,,A,0"));
+    store.AddRecord(1000, bytes("$GPRMC,010204,V,3723.2475,N,12658.3416,E,10,84.4,070524,,,A,0"));
+    store.AddRecord(2000, bytes("$GPRMC,010205,A,,,,,,,070524"));
+    store.AddRecord(3000, bytes("$GPRMC,010206,A,9999.0,N,0,E,0,0,070524"));
+    int points = 0;
+    std::string gpx = MakeGpx(store.gps(), "a<b&c", &points);
+    EXPECT_EQ(points, 1);
+    EXPECT_NE(gpx.find("<gpx version=\"1.1\""), std::string::npos);
+    EXPECT_NE(gpx.find("<name>a&lt;b&amp;c</name>"), std::string::npos);
+    EXPECT_NE(gpx.find("<trkpt lat=\"37.387458\" lon=\"126.972360\">"), std::string::npos);
+    EXPECT_NE(gpx.find("<time>2024-05-07T01:02:03Z</time>"), std::string::npos);
+    EXPECT_NE(gpx.find("<gpxtpx:speed>5.14</gpxtpx:speed>"), std::string::npos); // 10 kn
+    EXPECT_NE(gpx.find("<gpxtpx:course>84.4</gpxtpx:course>"), std::string::npos);
+
+    auto path = std::filesystem::temp_directory_path() / "quillent-gpx-test.gpx";
+    GpxExportResult r = WriteGpx(store.gps(), "track", path);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.points, 1);
+    std::ifstream in(path);
+    std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, MakeGpx(store.gps(), "track"));
+    std::filesystem::remove(path);
+    EXPECT_FALSE(WriteGpx(store.gps(), "x", "/nonexistent-dir/x.gpx").ok);
+}
+
+} // namespace
