@@ -156,6 +156,7 @@ private:
     void createChildren();
     void createLists();
     void createPlayback();
+    void reportMissingComponents();
     void onPageLoaded(bool ok);
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;

@@ -28,7 +28,9 @@ RecordingOpener::RecordingOpener(PlaybackHost& host, QWidget* owner) : m_host(ho
     m_loader = [this](const std::filesystem::path& path) { return readRecords(path); };
 }
 
-RecordingOpener::~RecordingOpener() { shutdown(); }
+RecordingOpener::~RecordingOpener() {
+    shutdown();
+}
 
 float RecordingOpener::RateOfIndex(int speedIndex) {
     if (speedIndex < 0 || speedIndex >= static_cast<int>(std::size(kRates)))
@@ -39,7 +41,8 @@ float RecordingOpener::RateOfIndex(int speedIndex) {
 QString RecordingOpener::FormatTimeLabel(uint64_t lengthMs) {
     // Minutes are counted within the hour, as the camera's own players show them.
     const uint64_t withinHour = (lengthMs / 1000) % 3600;
-    return QString::asprintf("00:00 / %02d:%02d", static_cast<int>(withinHour / 60), static_cast<int>(withinHour % 60));
+    return QString::asprintf("00:00 / %02d:%02d", static_cast<int>(withinHour / 60),
+                             static_cast<int>(withinHour % 60));
 }
 
 void RecordingOpener::RequestOpen(int job) {
@@ -51,7 +54,9 @@ void RecordingOpener::RequestOpen(int job) {
     m_host.setBusy(m_progress->isBusy());
 }
 
-bool RecordingOpener::isBusy() const { return m_progress && m_progress->isBusy(); }
+bool RecordingOpener::isBusy() const {
+    return m_progress && m_progress->isBusy();
+}
 
 void RecordingOpener::shutdown() {
     if (m_progress) {

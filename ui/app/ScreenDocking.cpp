@@ -2,15 +2,18 @@
 
 #include "ui/panels/CDlgVideoScreen.h"
 
-ScreenDocking::ScreenDocking(PlaybackHost& host, QWidget* mainWindow) : m_host(host), m_mainWindow(mainWindow) {}
+ScreenDocking::ScreenDocking(PlaybackHost& host, QWidget* mainWindow)
+    : m_host(host), m_mainWindow(mainWindow) {}
 
 void ScreenDocking::connectScreens() {
     for (CDlgVideoScreen* screen : m_host.videoScreens()) {
         if (!screen)
             continue;
-        connect(screen, &CDlgVideoScreen::dockOrFloatRequested, this, [this](int index) { DockOrFloat(index); },
+        connect(
+            screen, &CDlgVideoScreen::dockOrFloatRequested, this, [this](int index) { DockOrFloat(index); },
+            Qt::UniqueConnection);
+        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized,
                 Qt::UniqueConnection);
-        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized, Qt::UniqueConnection);
     }
 }
 

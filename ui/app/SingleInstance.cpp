@@ -8,8 +8,9 @@
 #include <unistd.h>
 
 namespace {
-constexpr quint32 kMagic = 0x51494C31; // "QIL1": message format of the hand-over
-}
+constexpr quint32 kMagic = 0x51494C31;       // "QIL1": message format of the hand-over
+constexpr qsizetype kMaxMessage = 64 * 1024; // a path or link; anything larger is not ours
+} // namespace
 
 SingleInstance::SingleInstance(const QString& name, QObject* parent)
     : QObject(parent), m_serverName(QStringLiteral("%1-%2").arg(name).arg(getuid())) {}
@@ -51,6 +52,10 @@ void SingleInstance::onNewConnection() {
         auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
             buffer->append(socket->readAll());
+            if (buffer->size() > kMaxMessage) {
+                socket->abort();
+                return;
+            }
             QDataStream in(*buffer);
             in.startTransaction();
             quint32 magic = 0;

@@ -22,7 +22,8 @@ bool StartupOpener::OpenPath(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) {
         m_clock.ClearAndClose();
-        if (!m_host.listFolder(std::filesystem::path(QDir::cleanPath(info.absoluteFilePath()).toStdString()))) {
+        if (!m_host.listFolder(
+                std::filesystem::path(QDir::cleanPath(info.absoluteFilePath()).toStdString()))) {
             m_host.showMessage(QString::fromStdString(LString("MAIN_MSG_NO_FILES")), MessageIcon::Error);
             return true;
         }
