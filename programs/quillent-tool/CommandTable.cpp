@@ -1,6 +1,5 @@
 #include "ToolCommand.h"
 
-#include "SnapshotCommand.h"
 
 namespace {
 

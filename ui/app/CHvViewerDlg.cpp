@@ -10,6 +10,7 @@
 #include "ui/app/EnginePlayback.h"
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/app/WindowPlayback.h"
 #include "ui/lists/ListController.h"
 #include "media/playback/PlaybackEngine.h"
 
@@ -89,6 +90,7 @@ CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
     m_docked.fill(true);
 
     createChildren();
+    createPlayback();
     createLists();
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves

@@ -15,9 +15,7 @@ PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_ho
     m_opener.setClock(this);
 }
 
-bool PlaybackClock::busy() const {
-    return m_opener.isBusy();
-}
+bool PlaybackClock::busy() const { return m_opener.isBusy(); }
 
 int PlaybackClock::findRow(int from, int step) const {
     const int count = m_host.recordingCount();
@@ -41,14 +39,14 @@ void PlaybackClock::Tick() {
     if (state < 0 || state == PlaybackEngine::kNotBuilt)
         return;
 
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
-    const int64_t end = ps.loopActive ? ps.loopEndMs : static_cast<int64_t>(engine.GetDurationMs());
+    const int64_t end = ps.loopActive ? ps.loopEnd : static_cast<int64_t>(engine.GetDurationMs());
     if (pos >= 0 && pos < end) {
         ShowPosition();
         armClock();
     } else if (ps.loopActive) {
-        engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStartMs)));
+        engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStart)));
         ShowPosition();
         armClock();
     } else {
@@ -64,8 +62,7 @@ void PlaybackClock::Tick() {
     }
 
     const double speed = m_host.drawTrackPosition(pos);
-    m_host.callScript(QStringLiteral("drawSpeed"),
-                      {QString::number(static_cast<int>(std::trunc(speed * 1000)))});
+    m_host.drawSpeed(static_cast<int>(std::trunc(speed * 1000)));
     m_host.setTrackPanelPosition(pos);
     emit ticked(pos);
 }
@@ -76,7 +73,7 @@ void PlaybackClock::ShowPosition() {
     if (state != PlaybackEngine::kRunning && state != PlaybackEngine::kPaused)
         return;
     const uint64_t pos = engine.GetPositionMs();
-    m_host.playbackState().positionSec = static_cast<int>(pos / 1000);
+    m_host.playbackState().position = static_cast<int>(pos / 1000);
     m_host.callInternal(QStringLiteral("setPos"), QString::number(pos));
 }
 
@@ -111,7 +108,7 @@ void PlaybackClock::PlayPause() {
     const int count = m_host.recordingCount();
     if (count <= 0)
         return;
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     if (ps.selectedIndex < 0) {
         const int last = findRow(count - 1, -1);
         if (last < 0)
@@ -135,7 +132,7 @@ void PlaybackClock::StepForward() {
 }
 
 void PlaybackClock::OpenPrevious() {
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     const int row = findRow(ps.selectedIndex - 1, -1);
     if (row < 0)
         return;
@@ -144,7 +141,7 @@ void PlaybackClock::OpenPrevious() {
 }
 
 void PlaybackClock::OpenNext() {
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     const int row = findRow(ps.selectedIndex + 1, 1);
     if (row < 0) {
         ReturnToIdle(true);
@@ -162,12 +159,12 @@ void PlaybackClock::ReturnToIdle(bool resetTitle) {
     }
     m_clock.stop();
     closeEngine();
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
     m_host.hideFloatingGsensorWindows();
-    ps.positionSec = 0;
+    ps.position = 0;
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    m_host.callScript(QStringLiteral("drawSpeed"), {QStringLiteral("0")});
+    m_host.drawSpeed(0);
 }
 
 void PlaybackClock::ClearAndClose() {
@@ -175,11 +172,11 @@ void PlaybackClock::ClearAndClose() {
     m_openTimer.stop();
     m_host.engineHolder().CloseRecording();
     m_host.clearRecordings();
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
-    ps.positionSec = 0;
+    ps.position = 0;
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    m_host.callScript(QStringLiteral("drawSpeed"), {QStringLiteral("0")});
+    m_host.drawSpeed(0);
     // The wave output volume of the original is the engine's sound level here.
     m_host.engineHolder().SetVolume(0x7FFF);
 }
@@ -195,9 +192,7 @@ void PlaybackClock::PlaybackStarted() {
     armClock();
 }
 
-void PlaybackClock::UpdateChannelControls() {
-    m_host.engineHolder().Repaint();
-}
+void PlaybackClock::UpdateChannelControls() { m_host.engineHolder().Repaint(); }
 
 void PlaybackClock::Seek(int64_t positionMs) {
     if (busy())
@@ -211,7 +206,7 @@ void PlaybackClock::Seek(int64_t positionMs) {
 void PlaybackClock::OpenRow(int index) {
     if (busy())
         return;
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = index;
     if (index < 0)
         return;

@@ -1,6 +1,7 @@
 #include "ui/app/RecordingOpener.h"
 
 #include "core/config/ViewerConfig.h"
+#include "core/container/RecordingReader.h"
 #include "ui/app/PlaybackClock.h"
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
@@ -50,6 +51,7 @@ void RecordingOpener::RequestOpen(int job) {
         connect(m_progress, &CProgressDlg::openNow, this, &RecordingOpener::onOpenNow);
     }
     m_progress->start(job);
+    m_host.setBusy(m_progress->isBusy());
 }
 
 bool RecordingOpener::isBusy() const {
@@ -71,11 +73,12 @@ void RecordingOpener::onOpenNow(int job) {
         MarkOpenedRow();
     if (m_progress)
         m_progress->finish();
+    m_host.setBusy(false);
     emit openFinished(job, opened);
 }
 
 void RecordingOpener::MarkOpenedRow() {
-    const PlaybackState& state = m_host.playbackState();
+    const ViewerState& state = m_host.playbackState();
     m_host.markOpenedRow(state.selectedIndex, m_host.kindFilter());
 }
 
@@ -91,7 +94,7 @@ void RecordingOpener::showScreens(bool show) {
 
 bool RecordingOpener::OpenSelectedRecording() {
     PlaybackEngineHolder& engine = m_host.engineHolder();
-    PlaybackState& state = m_host.playbackState();
+    ViewerState& state = m_host.playbackState();
     m_data.hasSetupRecord = false;
     engine.SetSourceModeFlag(0);
 
@@ -144,8 +147,10 @@ bool RecordingOpener::OpenSelectedRecording() {
 }
 
 LoadedTrackData RecordingOpener::readRecords(const std::filesystem::path& path) {
-    // TODO: the container reader's record source for `path`.
-    return m_records.Load(nullptr);
+    // A file the reader cannot make sense of has no records: the panels stay empty, it still plays.
+    std::string error;
+    std::unique_ptr<RecordingReader> reader = RecordingReader::open(path, &error);
+    return m_records.Load(reader.get());
 }
 
 bool RecordingOpener::checkIdentity() {

@@ -29,10 +29,12 @@ void ScreenDocking::DockOrFloat(int index, bool forceDock) {
         screen->hide();
         screen->setParent(m_mainWindow);
         screen->setWindowFlags(Qt::Widget);
+        m_host.setScreenDocked(index, true);
         m_host.layoutPanels();
         screen->show();
     } else {
         // Parentless, with a full frame: it can be moved to another monitor and sized freely.
+        m_host.setScreenDocked(index, false);
         screen->hide();
         screen->setParent(nullptr);
         screen->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

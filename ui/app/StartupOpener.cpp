@@ -29,7 +29,7 @@ bool StartupOpener::OpenPath(const QString& path) {
         }
         // A card or folder named on the command line plays from its first recording on; the end
         // of each recording moves on to the next one.
-        PlaybackState& state = m_host.playbackState();
+        ViewerState& state = m_host.playbackState();
         state.selectedIndex = m_clock.findRow(0, 1);
         if (state.selectedIndex >= 0)
             m_clock.PlayPause();
