@@ -22,12 +22,16 @@
 namespace fs = std::filesystem;
 
 namespace {
+// One application per test process, never destroyed: tearing it down during static destruction
+// crashes in the platform plugin.
 QApplication& app() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
     static int argc = 1;
     static char name[] = "list_controller_test";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 class FakeVolumes : public VolumeSource {
@@ -51,8 +55,8 @@ MountedVolume cardVolume(const fs::path& root) {
 class Card {
 public:
     Card() {
-        m_root = fs::temp_directory_path() / ("quillent-listui-" + std::to_string(::getpid()) + "-" +
-                                              std::to_string(s_counter++));
+        m_root = fs::temp_directory_path() /
+                 ("quillent-listui-" + std::to_string(::getpid()) + "-" + std::to_string(s_counter++));
         fs::remove_all(m_root);
         for (int i = 0; i < 12; ++i)
             write("NORMAL/RTC20140512_10" + two(i) + "00.qmv");
@@ -299,6 +303,37 @@ TEST(ListController, ListInputIsIgnoredWhileARecordingOpens) {
     EXPECT_EQ(open.count(), 1);
 }
 
+TEST(ListController, TheSearchPagesChoiceIsSelectedUnderAllKindsAndOpened) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(4));
+    ASSERT_EQ(f.controller->KindFilter(), 4);
+    std::string answer = "RTC20140512_101100.qmv"; // the last normal recording
+    f.controller->SetSearchRunner([&](const RecordingScanner&) { return answer; });
+    QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
+    QSignalSpy kind(f.controller.get(), &ListController::kindChanged);
+    // The search icon of the tab strip.
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(15, 15));
+    ASSERT_EQ(open.count(), 1);
+    const int entry = open[0][0].toInt();
+    EXPECT_EQ(f.model().Rows()[entry].name, answer);
+    EXPECT_EQ(f.controller->KindFilter(), 1);
+    EXPECT_EQ(kind.last()[0].toInt(), 1);
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_EQ(f.model().Selection(), entry);
+    // Scrolled so that the choice is in view, no further than the scroll range allows.
+    EXPECT_EQ(f.model().TopRow(), std::min(entry - 200 / 50, 21 - 8));
+    EXPECT_GE(entry, f.model().TopRow());
+    // Nothing chosen, or a name that is not listed: nothing happens.
+    answer.clear();
+    f.controller->Search();
+    answer = "missing.qmv";
+    f.controller->Search();
+    EXPECT_EQ(open.count(), 1);
+}
+
 TEST(CSelectDriveDlg, OffersTheFakeCardAndHandsBackTheChosenIndex) {
     app();
     Card card;
@@ -353,10 +388,10 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     EXPECT_EQ(at(w - 110, 2), line);
     EXPECT_EQ(at(w - 72, 2), line);
     EXPECT_EQ(at(w - 36, 2), line);
-    EXPECT_EQ(at(5, 24), line);       // line under row 0 from x = 5 ...
-    EXPECT_EQ(at(w - 6, 24), line);   // ... to W - 5
+    EXPECT_EQ(at(5, 24), line);     // line under row 0 from x = 5 ...
+    EXPECT_EQ(at(w - 6, 24), line); // ... to W - 5
     EXPECT_EQ(at(4, 24), background);
-    EXPECT_EQ(at(w - 27, 5), frame);  // row 0's box: frame, empty inside
+    EXPECT_EQ(at(w - 27, 5), frame); // row 0's box: frame, empty inside
     EXPECT_EQ(at(w - 14, 18), frame);
     EXPECT_EQ(at(w - 25, 7), background);
     EXPECT_EQ(at(w - 20, 12), background);
@@ -365,7 +400,7 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     EXPECT_EQ(at(5, 25 + 2), band);        // and selected: band 5 pixels in
     EXPECT_EQ(at(4, 25 + 2), background);
     EXPECT_EQ(at(w - 6, 25 + 2), band);
-    EXPECT_EQ(at(2, 60), background);      // nothing below the rows
+    EXPECT_EQ(at(2, 60), background); // nothing below the rows
     // Some white text lies in the name column of row 0, none left of x = 8.
     bool text = false;
     for (int x = 8; x < 120 && !text; ++x)

@@ -13,12 +13,16 @@
 #include <gtest/gtest.h>
 
 namespace {
+// One application per test process, never destroyed: tearing it down during static destruction
+// crashes in the platform plugin.
 QApplication& app() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
     static int argc = 1;
     static char name[] = "skinned_controls_test";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 QPixmap solid(int w, int h, QColor c) {

@@ -26,6 +26,8 @@
 class BrowserHost;
 class PlaybackEngineHolder;
 class CaptionButton;
+class ListController;
+class WindowPlayback;
 class QLabel;
 class QScrollBar;
 struct LayoutInput;
@@ -63,6 +65,8 @@ public:
     // Docking flag of a panel; a docked panel is re-parented here and placed by LayoutPanels.
     void SetDocked(PanelSlot slot, bool docked);
     QScrollBar* ListScrollBar() const { return m_listScrollBar; }
+    // The recording list: scan, report list, drawn list, tabs (CHvViewerDlgLists.cpp).
+    ListController* Lists() const { return m_lists.get(); }
     BrowserHost* Page() const { return m_page; }
     LayoutInput CurrentLayoutInput() const;
     void LayoutPanels(); // places every docked child for the current client size
@@ -120,6 +124,8 @@ public:
     void OpenUrl(const QString& url) override;
 
     // --- Playback clock and operations (CHvViewerDlgPlayback.cpp) ---
+    // Engine, screens, opening, clock, docking and zoom.
+    WindowPlayback* Player() const;
     void ShowPosition();
     void StopClock();
     // Closing: stop the engine, release the recording, stop the clock.
@@ -148,6 +154,9 @@ protected:
 
 private:
     void createChildren();
+    void createLists();
+    void createPlayback();
+    void reportMissingComponents();
     void onPageLoaded(bool ok);
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;
@@ -160,6 +169,8 @@ private:
     std::array<bool, static_cast<int>(PanelSlot::Count)> m_docked{};
     BrowserHost* m_page = nullptr;
     QScrollBar* m_listScrollBar = nullptr;
+    std::unique_ptr<ListController> m_lists;
+    std::unique_ptr<WindowPlayback> m_player; // destroyed before the lists it reads
     CaptionButton* m_closeButton = nullptr;
     CaptionButton* m_maximiseButton = nullptr;
     CaptionButton* m_minimiseButton = nullptr;

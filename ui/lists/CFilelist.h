@@ -26,11 +26,13 @@ public:
 signals:
     void notify(int message, int wParam);
     void wheelRows(int rows); // the wheel asks to scroll by this many rows
+    void resized();           // the number of rows that fit may have changed
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void wheelEvent(QWheelEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
 
 private:
     FileListModel m_model;

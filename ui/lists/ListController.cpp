@@ -14,7 +14,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
+#include <utility>
 
 namespace {
 const char* const kProductTitle = "Morvent QUILLENT";
@@ -26,10 +28,22 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
     m_list->SetBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
     connect(m_list, &CFilelist::notify, this, &ListController::HandleMessage);
     connect(m_menu, &CFilemenu::notify, this, &ListController::HandleMessage);
+    connect(m_list, &CFilelist::resized, this, &ListController::UpdateScrollBar);
     connect(m_list, &CFilelist::wheelRows, this, [this](int rows) {
         if (m_scrollBar->isVisible())
             m_scrollBar->setValue(m_scrollBar->value() + rows);
     });
+    // Dark like the list it scrolls (the window gives scroll bars the colour 0x3A3A3A).
+    m_scrollBar->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: #2c2c2c; width: %1px; margin: 0; border: none; }"
+                       "QScrollBar::handle:vertical { background: #3a3a3a; min-height: 24px; border-radius: "
+                       "3px; margin: 1px 3px; }"
+                       "QScrollBar::handle:vertical:hover { background: #5c5c5c; }"
+                       "QScrollBar::handle:vertical:pressed { background: #00a8ff; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; border: "
+                       "none; background: none; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+            .arg(m_scrollBar->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
     m_scrollBar->setRange(0, 0);
     m_scrollBar->setPageStep(1);
     m_scrollBar->hide();
@@ -43,8 +57,8 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
         return dlg.exec() == QDialog::Accepted ? dlg.SelectedIndex() : -1;
     };
     m_chooseFolder = [this](const std::string& title) -> std::optional<std::filesystem::path> {
-        const QString dir = QFileDialog::getExistingDirectory(m_window, QString::fromStdString(title), QString(),
-                                                              QFileDialog::ShowDirsOnly);
+        const QString dir = QFileDialog::getExistingDirectory(m_window, QString::fromStdString(title),
+                                                              QString(), QFileDialog::ShowDirsOnly);
         if (dir.isEmpty())
             return std::nullopt;
         return std::filesystem::path(dir.toStdString());
@@ -102,6 +116,27 @@ bool ListController::OpenSource() {
     return ScanAndShow(index);
 }
 
+bool ListController::OpenFolder(const std::filesystem::path& folder) {
+    auto& drives = m_scanner.Drives();
+    auto it = std::find_if(drives.begin(), drives.end(),
+                           [](const DriveEntry& d) { return d.kind == kFolderSource; });
+    if (it == drives.end()) {
+        DriveEntry entry;
+        entry.index = static_cast<int>(drives.size());
+        entry.name = m_scanner.FolderEntryLabel();
+        entry.kind = kFolderSource;
+        drives.push_back(entry);
+        it = drives.end() - 1;
+    }
+    const int index = static_cast<int>(it - drives.begin());
+    auto chooser = std::exchange(m_chooseFolder, [folder](const std::string&) {
+        return std::optional<std::filesystem::path>(folder);
+    });
+    const bool ok = ScanAndShow(index);
+    m_chooseFolder = std::move(chooser);
+    return ok;
+}
+
 bool ListController::ScanAndShow(int index) {
     const bool scanned = m_scanner.ScanSource(index, m_chooseFolder);
     if (scanned) {
@@ -145,7 +180,9 @@ void ListController::ClearList() {
     m_list->update();
 }
 
-int ListController::rowsPerPage() const { return m_list->height() / FileListModel::kRowHeight; }
+int ListController::rowsPerPage() const {
+    return m_list->height() / FileListModel::kRowHeight;
+}
 
 void ListController::UpdateScrollBar() {
     const int count = m_list->Model().VisibleCount();
@@ -209,9 +246,18 @@ void ListController::FileFolder(int tab) {
     HandleMessage(kMsgTabChosen, tab);
 }
 
-void ListController::applyKind(int kind) {
-    if (kind != m_kind) {
-        m_kind = kind;
+void ListController::setKind(int kind) {
+    if (kind == m_kind)
+        return;
+    m_kind = kind;
+    emit kindChanged(kind);
+}
+
+void ListController::ShowKind(int kind) {
+    if (kind < 1 || kind > 4)
+        return;
+    if (kind != m_kind || m_list->Model().Filter() != kind) {
+        setKind(kind);
         m_list->Model().SetFilter(kind, m_savedTop[kind]);
     }
     m_menu->SetCurrentTab(kind);
@@ -259,7 +305,7 @@ void ListController::HandleMessage(int message, int wParam) {
         } else if (wParam >= 1 && wParam <= 4) {
             if (m_hooks.showMap)
                 m_hooks.showMap(false);
-            applyKind(wParam);
+            ShowKind(wParam);
         }
         break;
     default:
@@ -277,7 +323,7 @@ void ListController::Search() {
     const int entry = model.SelectByName(name);
     if (entry < 0)
         return;
-    m_kind = 1;
+    setKind(1);
     m_menu->SetCurrentTab(1);
     const int rows = rowsPerPage();
     if (entry >= rows)
@@ -292,8 +338,10 @@ void ListController::Search() {
 
 void ListController::SelectInList(int entry, int kind) {
     FileListModel& model = m_list->Model();
-    if (kind >= 1 && kind <= 4 && kind != m_kind)
-        m_kind = kind;
+    if (entry < -1 || entry >= model.Count())
+        return;
+    if (kind >= 1 && kind <= 4)
+        setKind(kind);
     if (!model.SetSelection(entry, kind >= 1 && kind <= 4 ? kind : 0))
         return;
     m_menu->SetCurrentTab(m_kind);

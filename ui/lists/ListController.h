@@ -6,6 +6,7 @@
 
 #include "core/recordings/RecordingScanner.h"
 #include "core/recordings/ReportList.h"
+#include "core/tools/MountWatcher.h"
 
 #include <QObject>
 #include <QString>
@@ -15,7 +16,6 @@
 
 class CFilelist;
 class CFilemenu;
-class MountWatcher;
 class QScrollBar;
 class QWidget;
 class VolumeSource;
@@ -75,6 +75,10 @@ public:
     void ChkAll(int value);
     void ChkRow(int entry, bool checked);
     void FileFolder(int tab);
+    // Shows kind `kind` (1..4) from its saved scroll position, as its tab does.
+    void ShowKind(int kind);
+    // Lists the recordings of a folder given on the command line (a folder source).
+    bool OpenFolder(const std::filesystem::path& folder);
     void Search(); // "btnSearch" and the search icon
 
     // The list's and the tab strip's messages (0x414 to 0x419).
@@ -93,9 +97,11 @@ signals:
     void openRowRequested(int entry);
     // The listed card went away; the list is already empty.
     void sourceRemoved();
+    // The kind filter changed (tabs, search, selection).
+    void kindChanged(int kind);
 
 private:
-    void applyKind(int kind);
+    void setKind(int kind);
     void onScroll(int value);
     int rowsPerPage() const;
     void reportError(const QString& text);
