@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <system_error>
 
 void SetDefaults(SetupRecord& r) {
     std::memset(&r, 0, sizeof(r));
@@ -79,8 +80,11 @@ void ClampTimesForShow(SetupRecord& r) {
 
 SetupFileResult LoadSetupFile(const std::filesystem::path& path, SetupRecord& record) {
     SetupFileResult result;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(path, ec))
+        in.open(path, std::ios::binary);
+    if (!in.is_open()) {
         result.error = "cannot open " + path.string();
         return result;
     }
