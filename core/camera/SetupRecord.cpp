@@ -70,6 +70,11 @@ void ClearCredentials(SetupRecord& record) {
     std::memset(record.passwd, 0, sizeof(record.passwd));
 }
 
+void LoadSetupFromRecordingCopy(SetupRecord& record, const SetupRecordBytes& copy) {
+    OverlaySetupBytes(record, copy);
+    ClearCredentials(record);
+}
+
 void ClampTimesForShow(SetupRecord& r) {
     r.recTime = std::clamp(r.recTime, 60, 120);
     if (r.eventPreTime == 0 || r.eventPreTime > 15)

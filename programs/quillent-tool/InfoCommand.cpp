@@ -64,6 +64,10 @@ void printInfo(const std::string& path, RecordingReader& reader) {
                 data.info.company.c_str(), data.info.vehicle.c_str(), data.info.driver.c_str(),
                 data.info.version.c_str(), data.info.serialNumber.c_str());
     std::printf("  protected: %s\n", data.isProtected() ? "yes (ID and password asked when opened)" : "no");
+    std::string marks;
+    for (const EventMark& m : ComputeEventMarks(data.gps))
+        marks += (marks.empty() ? "" : " ") + std::to_string(m.x) + ":" + std::string(1, m.type);
+    std::printf("  marks:     %s\n", marks.empty() ? "none" : marks.c_str());
 }
 
 } // namespace
