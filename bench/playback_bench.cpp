@@ -142,9 +142,18 @@ int main(int argc, char** argv) {
         uint64_t dropped = holder.engine()->GetDroppedFrames() - dropped0;
         uint64_t rendered = holder.engine()->GetRenderedFrames() - rendered0;
         holder.Pause();
+        int shown = 0, expected = 0;
+        for (int c = 0; c < channels; ++c) {
+            auto [got, due] = views[c].shownAndExpected();
+            shown += got;
+            expected += due;
+        }
+        const int missing = std::max(0, expected - shown);
+        std::printf("rate %.1f: pictures due %d, presented %d, missing %d (%.2f %%)\n", rate, expected, shown,
+                    missing, expected ? 100.0 * missing / expected : 0.0);
         std::printf(
             "rate %.1f: %.1f s wall, media advanced %.1f s (%.2fx), CPU %.1f s = %.0f %% of one core, "
-            "pictures %llu shown, %llu dropped (%.2f %%)\n",
+            "sinks rendered %llu, late and dropped %llu (%.2f %%)\n",
             rate, wall, (pos - pos0) / 1000.0, (pos - pos0) / 1000.0 / wall, cpu, 100.0 * cpu / wall,
             (unsigned long long)rendered, (unsigned long long)dropped,
             rendered + dropped ? 100.0 * dropped / double(rendered + dropped) : 0.0);
