@@ -762,9 +762,12 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
             }
             GstMessage* message = gst_bus_timed_pop(bus, std::min<int64_t>(left.count(), 20 * GST_MSECOND));
             if (!message) {
-                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
                 std::lock_guard lock(d.padMutex);
-                if (d.noMorePads && d.prerollingSinks == 0)
+                // A stream that cannot be decoded never prerolls: fail now, not at the time limit.
+                if (!d.padError.empty())
+                    error = d.padError;
+                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
+                else if (d.noMorePads && d.prerollingSinks == 0)
                     prerolled = true;
                 continue;
             }
