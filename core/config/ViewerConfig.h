@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,7 +57,9 @@ public:
     std::vector<DirEntry>& dirs() { return m_dirs; }
     std::vector<std::string>& extensions() { return m_extensions; }
     std::map<Key, int32_t>& languageTable() { return m_languageTable; }
+    const std::map<Key, int32_t>& languageTable() const { return m_languageTable; }
     std::map<Key, std::pair<std::string, std::string>>& stringTable() { return m_strings; } // (id, text)
+    const std::map<Key, std::pair<std::string, std::string>>& stringTable() const { return m_strings; }
     uint32_t& flags() { return m_flags; }
 
 private:
@@ -68,11 +71,36 @@ private:
     uint32_t m_flags = 0;
 };
 
+// The 32-bit key hash of names and IDs: 5381, then hash * 33 + each byte read as a signed 8-bit value.
+uint32_t ViewerConfigHash(std::string_view text);
+
+// The fixed language indexes (English and Korean are the languages that can be in force).
+enum LanguageIndex : int32_t {
+    kLanguageEnglish = 0,
+    kLanguageKorean = 1,
+    kLanguageJapanese = 2,
+    kLanguageChinese = 3,
+    kLanguageChineseMode1 = 4,
+    kLanguageRussian = 5,
+    kLanguageUnknown = 6, // any other (name, mode): stored, never shown
+};
+
+// Fills the language table with its fixed rows (done by every loader before it parses).
+void FillLanguageTable(ViewerConfig& config);
+// Index of (name, mode) in `config`'s language table; kLanguageUnknown when absent.
+int32_t LookupLanguage(const ViewerConfig& config, std::string_view name, int32_t mode);
+
 // Loads "viewerconfig.cfg" (fileName) from the program's folder into `config`. True only when the
 // document, `configs` and `lstrings` were all found. Diagnostics go to standard output.
 bool LoadViewerConfig(const std::string& fileName, ViewerConfig& config);
 // The same for a file at a full path (tests, tools).
 bool LoadViewerConfigFile(const std::string& path, ViewerConfig& config);
+// The same for the bytes of a file (fuzzing, tests); `bytes` may hold NUL characters.
+bool LoadViewerConfigFromMemory(std::string_view bytes, ViewerConfig& config);
+
+// Documents nested deeper than this are refused before parsing: the XML parser recurses once per
+// level and a corrupt file must not exhaust the stack. The real schema is four levels deep.
+inline constexpr int kMaxConfigNesting = 256;
 
 // Language text of `id` for the language in force; empty when missing (message-box convention).
 std::string LString(const std::string& id);

@@ -2,6 +2,7 @@
 
 #include "MediaEncoder.h"
 #include "TrackRecords.h"
+#include "camera_files.h"
 #include "core/config/ViewerConfig.h"
 #include "core/container/RecordingWriter.h"
 
@@ -21,7 +22,7 @@ enum class Ending { Finished, Unfinished, Truncated };
 
 struct RecordingPlan {
     FolderKind folder;
-    std::string name;  // file name, extension included
+    std::string name; // file name, extension included
     int channels = 3;
     bool pcm = false;
     char gsensorForm = 'M';
@@ -315,6 +316,16 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
     }
     result.lines.push_back(folders.names.at(FolderKind::Normal) + "/" + mp4Name + "  " +
                            humanSize(fs::file_size(mp4Path, ec)) + "  plain MP4 (H.264 + AAC)");
+    try {
+        WriteSampleCameraFiles(card);
+    } catch (const std::exception& e) {
+        result.error = std::string("camera files: ") + e.what();
+        return result;
+    }
+    for (const auto& e : fs::directory_iterator(card))
+        if (e.is_regular_file())
+            result.lines.push_back(e.path().filename().string() + "  " + humanSize(e.file_size()) +
+                                   "  camera file");
     result.ok = true;
     return result;
 }

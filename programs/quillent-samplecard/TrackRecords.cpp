@@ -1,6 +1,8 @@
 #include "TrackRecords.h"
 
+#include "camera_files.h"
 #include "core/camera/SetupRecord.h"
+#include "core/trackdata/InformationRecord.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +24,9 @@ std::string nmeaAngle(double deg, int degreeDigits) {
     return text;
 }
 
-uint8_t clampByte(double v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); }
+uint8_t clampByte(double v) {
+    return uint8_t(std::clamp(std::lround(v), 0L, 255L));
+}
 
 struct Motion {
     double speedKmh;
@@ -30,7 +34,8 @@ struct Motion {
 };
 
 Motion motionAt(const TrackPlan& plan, double t) {
-    double v = 38.0 + 26.0 * std::sin(2 * M_PI * (t + plan.phase) / 40.0) + 6.0 * std::sin(t / 3.1 + plan.phase);
+    double v =
+        38.0 + 26.0 * std::sin(2 * M_PI * (t + plan.phase) / 40.0) + 6.0 * std::sin(t / 3.1 + plan.phase);
     double course = std::fmod(70.0 + plan.phase * 17.0 + 35.0 * std::sin(t / 23.0 + plan.phase), 360.0);
     return {std::max(0.0, v), course < 0 ? course + 360.0 : course};
 }
@@ -75,19 +80,18 @@ std::vector<TimedRecord> MakeTrackRecords(const TrackPlan& plan) {
     std::vector<TimedRecord> out;
     auto add = [&](uint32_t t, std::vector<uint8_t> bytes) { out.push_back({t, std::move(bytes)}); };
 
+    // The camera's own setup record, with the recording's ID and password.
+    SetupRecord record = SampleSetupRecord();
     if (plan.informationRecord) {
-        std::string text = "I,Morvent,QMV,1.6.3.5,Halvorn Logistics,12GA3456,J. Park," + plan.recordingId + "," +
-                           plan.recordingPassword + ",SN20140512-0042";
-        std::vector<uint8_t> bytes(text.begin(), text.end());
-        bytes.push_back(0);
-        add(0, std::move(bytes));
+        RecordingInfoTexts info;
+        info.version = GetSetupText(record.version);
+        info.company = GetSetupText(record.company);
+        info.vehicle = GetSetupText(record.vehicle);
+        info.driver = GetSetupText(record.driver);
+        info.serialNumber = "SN20140512-0042";
+        add(0, MakeInformationRecord(info, plan.recordingId, plan.recordingPassword));
     }
     if (plan.setup != SetupForm::None) {
-        SetupRecord record = DefaultSetupRecord();
-        SetSetupText(record.company, "Halvorn Logistics");
-        SetSetupText(record.vehicle, "Delivery van 7");
-        SetSetupText(record.vehicleNumber, "12GA3456");
-        SetSetupText(record.driver, "J. Park");
         SetSetupText(record.user, plan.recordingId);
         SetSetupText(record.passwd, plan.recordingPassword);
         if (plan.setup == SetupForm::V)
@@ -106,7 +110,8 @@ std::vector<TimedRecord> MakeTrackRecords(const TrackPlan& plan) {
         const double v = m.speedKmh / 3.6;
         // Advance the position by 100 ms along the course.
         lat += v * 0.1 * std::cos(m.course * kDegToRad) / kEarthRadius / kDegToRad;
-        lon += v * 0.1 * std::sin(m.course * kDegToRad) / (kEarthRadius * std::cos(lat * kDegToRad)) / kDegToRad;
+        lon +=
+            v * 0.1 * std::sin(m.course * kDegToRad) / (kEarthRadius * std::cos(lat * kDegToRad)) / kDegToRad;
 
         char event = '0';
         for (const auto& [second, c] : plan.events)
@@ -132,6 +137,7 @@ std::vector<TimedRecord> MakeTrackRecords(const TrackPlan& plan) {
         add(tick * 100 + 50, MakeGsensorRecord(plan.gsensorForm, plan.sResolution, lateral, along, z));
         previous = m;
     }
-    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.timeMs < b.timeMs; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return a.timeMs < b.timeMs; });
     return out;
 }

@@ -1,5 +1,6 @@
 #include "ToolCommand.h"
 
+
 const std::vector<ToolCommand>& ToolCommands() {
     static const std::vector<ToolCommand> commands = {
         {"convert", "convert recordings to AVI files, or copy them unchanged",
@@ -16,6 +17,14 @@ const std::vector<ToolCommand>& ToolCommands() {
          "  Container form, state, duration, video channels, audio, data records and the\n"
          "  recording's information texts and protection.",
          RunInfo},
+        {"export-log", "export the camera's event log as CSV",
+         "export-log <log.bin> <out.csv>\n"
+         "  One CR LF line per event, up to where the camera's ring buffer wraps.",
+         RunExportLog},
+        {"gpx", "write the GPS track of a recording as GPX 1.1",
+         "gpx <recording> <out.gpx>\n"
+         "  One track point per valid GPS sentence, with UTC time, speed and course.",
+         RunGpx},
         {"snapshot", "save one channel's picture at a position as JPEG",
          "snapshot <recording> --at <ms> [--channel N] <out.jpg>\n"
          "  Opens the recording, seeks to <ms> and saves the full-size picture of channel N\n"

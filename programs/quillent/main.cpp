@@ -1,6 +1,6 @@
-#include <QApplication>
+// The player: everything happens in the application object of the user-interface library.
+#include "ui/app/CHvViewerApp.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    return CHvViewerApp::Main(argc, argv);
 }

@@ -1,0 +1,412 @@
+// The main window's list over a generated card: the open command, tabs and their scroll positions,
+// clicks under a kind filter, select-all under a kind, the "no files" cases, a pulled card, the drive
+// dialog over a fake mount table and the drawn list's pixels against its geometry.
+#include "core/tools/DriveList.h"
+#include "core/tools/MountWatcher.h"
+#include "ui/controls/CWBCButton.h"
+#include "ui/dialogs/CSelectDriveDlg.h"
+#include "ui/lists/CFilelist.h"
+#include "ui/lists/CFilemenu.h"
+#include "ui/lists/ListController.h"
+#include "ui/lists/ListMessages.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+// One application per test process, never destroyed: tearing it down during static destruction
+// crashes in the platform plugin.
+QApplication& app() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    static int argc = 1;
+    static char name[] = "list_controller_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
+}
+
+class FakeVolumes : public VolumeSource {
+public:
+    std::vector<MountedVolume> volumes;
+    std::vector<MountedVolume> Volumes() const override { return volumes; }
+};
+
+MountedVolume cardVolume(const fs::path& root) {
+    MountedVolume v;
+    v.rootPath = root.string();
+    v.device = "/dev/mmcblk0p1";
+    v.fsType = "exfat";
+    v.removable = 1;
+    v.bytesTotal = 1 << 30;
+    v.label = "CARD";
+    return v;
+}
+
+// A card: 12 normal, 4 event, 2 emergency and 3 motion recordings.
+class Card {
+public:
+    Card() {
+        m_root = fs::temp_directory_path() /
+                 ("quillent-listui-" + std::to_string(::getpid()) + "-" + std::to_string(s_counter++));
+        fs::remove_all(m_root);
+        for (int i = 0; i < 12; ++i)
+            write("NORMAL/RTC20140512_10" + two(i) + "00.qmv");
+        for (int i = 0; i < 4; ++i)
+            write("EVENT/EVENT_RTC20140512_10" + two(i) + "30.qmv");
+        for (int i = 0; i < 2; ++i)
+            write("EVENT/EMERGENCY_RTC20140512_10" + two(i) + "40.qmv");
+        for (int i = 0; i < 3; ++i)
+            write("MOTION/MOTION_RTC20140512_10" + two(i) + "50.qmv");
+    }
+    ~Card() { fs::remove_all(m_root); }
+    const fs::path& root() const { return m_root; }
+    void write(const std::string& relative) const {
+        fs::create_directories((m_root / relative).parent_path());
+        std::ofstream(m_root / relative) << "x";
+    }
+
+private:
+    static std::string two(int i) { return (i < 10 ? "0" : "") + std::to_string(i); }
+    static inline int s_counter = 0;
+    fs::path m_root;
+};
+
+struct Fixture {
+    struct AppFirst {
+        AppFirst() { app(); }
+    } appFirst; // the application exists before the first widget
+    QWidget window;
+    CFilelist* list;
+    CFilemenu* menu;
+    QScrollBar* bar;
+    std::unique_ptr<ListController> controller;
+    std::shared_ptr<FakeVolumes> volumes = std::make_shared<FakeVolumes>();
+    QStringList errors;
+    int closed = 0;
+    int chosenDrive = 0;
+    std::optional<fs::path> chosenFolder;
+
+    Fixture() {
+        app();
+        window.resize(400, 400);
+        menu = new CFilemenu(&window);
+        menu->setGeometry(0, 0, 330, 58);
+        list = new CFilelist(&window);
+        list->setGeometry(0, 58, 314, 200); // 8 rows
+        bar = new QScrollBar(Qt::Vertical, &window);
+        bar->setGeometry(315, 58, 15, 200);
+        controller = std::make_unique<ListController>(&window, list, menu, bar);
+        controller->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}, {"MOTION"}, {"MANUAL"}});
+        controller->Scanner().SetExtensions({"qmv", "mp4"});
+        controller->Scanner().SetRecursion(true, true);
+        controller->SetErrorReporter([this](const QString& text) { errors << text; });
+        controller->SetDriveChooser([this](RecordingScanner& s) {
+            BuildDriveList(s, *volumes);
+            return chosenDrive;
+        });
+        controller->SetFolderChooser([this](const std::string&) { return chosenFolder; });
+        ListController::Hooks hooks;
+        hooks.closeRecording = [this] { ++closed; };
+        controller->SetHooks(hooks);
+        window.show();
+    }
+    const FileListModel& model() const { return list->Model(); }
+};
+
+QPoint tabPoint(int tab) {
+    static const int x[] = {0, 40, 100, 170, 230, 280};
+    return QPoint(x[tab], 12);
+}
+} // namespace
+
+TEST(ListController, OpeningACardListsItsRecordingsInNameTimeOrder) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    EXPECT_TRUE(f.errors.isEmpty());
+    EXPECT_EQ(f.closed, 1);
+    EXPECT_EQ(f.model().Count(), 21);
+    EXPECT_EQ(f.controller->Report().Count(), 21);
+    EXPECT_EQ(f.model().Rows()[0].name, "RTC20140512_100000.qmv");
+    EXPECT_EQ(f.model().Rows()[1].name, "EVENT_RTC20140512_100030.qmv");
+    EXPECT_EQ(f.model().Rows()[2].name, "EMERGENCY_RTC20140512_100040.qmv");
+    // The report list's rows and the drawn rows name the same entries.
+    for (int i = 0; i < 21; ++i) {
+        EXPECT_EQ(f.controller->Report().Row(i)->name, f.model().Rows()[i].name);
+        EXPECT_EQ(*f.controller->Scanner().GetRowPath(i), f.controller->Scanner().GetEntry(i)->path);
+    }
+    EXPECT_TRUE(f.bar->isVisible());
+    EXPECT_EQ(f.bar->maximum(), 21 - 8);
+}
+
+TEST(ListController, ClicksUnderTheEventTabOpenTheRightEntryAndSelectAllChecksOnlyEvents) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
+
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    EXPECT_EQ(f.controller->KindFilter(), 3);
+    EXPECT_EQ(f.menu->CurrentTab(), 3);
+    EXPECT_EQ(f.model().VisibleCount(), 4);
+    EXPECT_FALSE(f.bar->isVisible()); // 4 rows fit
+    QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 25 + 12));
+    ASSERT_EQ(open.count(), 1);
+    const int entry = open[0][0].toInt();
+    EXPECT_EQ(f.model().Rows()[entry].name, "EVENT_RTC20140512_100130.qmv");
+
+    // The select-all box of the caption row.
+    const int v = f.menu->ScrollBarWidth();
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
+    EXPECT_TRUE(f.menu->SelectAll());
+    const RecordingScanner& s = f.controller->Scanner();
+    for (int i = 0; i < s.EntryCount(); ++i) {
+        const bool isEvent = f.model().Rows()[i].kind == 3;
+        EXPECT_EQ(s.GetEntry(i)->chosen, 1) << i;
+        EXPECT_EQ(f.controller->Report().IsChecked(i), isEvent) << i;
+        EXPECT_EQ(f.model().Rows()[i].checked, isEvent ? 1 : 0) << i;
+    }
+    // Unchecking one row through its box clears its report row and chosen flag.
+    QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(314 - 20, 12));
+    EXPECT_FALSE(f.controller->Report().IsChecked(1));
+    EXPECT_EQ(s.GetEntry(1)->chosen, 0);
+    // The skin's clear command clears every check; the drawn boxes follow.
+    f.controller->ChkClear();
+    for (int i = 0; i < s.EntryCount(); ++i) {
+        EXPECT_FALSE(f.controller->Report().IsChecked(i));
+        EXPECT_EQ(f.model().Rows()[i].checked, 0);
+    }
+    f.controller->ChkRow(5, true);
+    EXPECT_TRUE(f.controller->Report().IsChecked(5));
+    f.controller->ChkRow(99, true); // no such row: nothing
+}
+
+TEST(ListController, TabsReturnToTheirSavedScrollPositions) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    f.bar->setValue(5);
+    EXPECT_EQ(f.model().TopRow(), 5);
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    EXPECT_EQ(f.model().TopRow(), 0);
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(1));
+    EXPECT_EQ(f.model().TopRow(), 5);
+    EXPECT_EQ(f.bar->value(), 5);
+    // The MAP tab is not offered by default; its box does nothing.
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(5));
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    // The right part of MOTION's caption is MOTION's.
+    f.menu->SetMapOffered(true);
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(255, 12));
+    EXPECT_EQ(f.controller->KindFilter(), 4);
+    // Selecting an entry after an open scrolls it into view under its kind.
+    f.controller->SelectInList(20, 1);
+    EXPECT_EQ(f.controller->KindFilter(), 1);
+    EXPECT_EQ(f.model().Selection(), 20);
+    EXPECT_EQ(f.model().TopRow(), 20 - 8 + 1);
+    // "btnFileFolder" with a kind switches like its tab.
+    f.controller->FileFolder(2);
+    EXPECT_EQ(f.controller->KindFilter(), 2);
+    EXPECT_EQ(f.model().VisibleCount(), 2);
+}
+
+TEST(ListController, NoFilesIsShownOnlyWhenThePartNamesIt) {
+    Fixture f;
+    Card card;
+    fs::path empty = card.root() / "EMPTY";
+    fs::create_directories(empty);
+    f.volumes->volumes = {cardVolume(empty)};
+    int resets = 0;
+    ListController::Hooks hooks;
+    hooks.resetPlaybackControls = [&] { ++resets; };
+    f.controller->SetHooks(hooks);
+
+    // A card without recordings: an empty list and no message.
+    ASSERT_TRUE(f.controller->OpenSource());
+    EXPECT_TRUE(f.errors.isEmpty());
+    EXPECT_EQ(f.model().Count(), 0);
+    // A cancelled dialog.
+    f.chosenDrive = -1;
+    EXPECT_FALSE(f.controller->OpenSource());
+    EXPECT_EQ(f.errors.size(), 1);
+    // The folder entry with a cancelled folder choice, then with an empty folder.
+    f.chosenDrive = 1;
+    EXPECT_FALSE(f.controller->OpenSource());
+    EXPECT_EQ(f.errors.size(), 2);
+    f.chosenFolder = empty;
+    EXPECT_FALSE(f.controller->OpenSource());
+    EXPECT_EQ(f.errors.size(), 3);
+    EXPECT_EQ(resets, 3);
+    // A folder with recordings.
+    f.chosenFolder = card.root();
+    EXPECT_TRUE(f.controller->OpenSource());
+    EXPECT_EQ(f.model().Count(), 21);
+    EXPECT_EQ(f.errors.size(), 3);
+}
+
+TEST(ListController, PullingTheListedCardClearsTheListAndOtherVolumesChangeNothing) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    QSet<QString> table{"/", QString::fromStdString(card.root().string()), "/media/u/OTHER"};
+    auto watcher = std::make_unique<MountWatcher>([&] { return table; });
+    MountWatcher* w = watcher.get();
+    f.controller->StartMountWatch(std::move(watcher));
+    QSignalSpy removed(f.controller.get(), &ListController::sourceRemoved);
+    const int closedBefore = f.closed;
+
+    table.remove("/media/u/OTHER");
+    w->Check();
+    EXPECT_EQ(removed.count(), 0);
+    EXPECT_EQ(f.model().Count(), 21);
+
+    table.remove(QString::fromStdString(card.root().string()));
+    w->Check();
+    EXPECT_EQ(removed.count(), 1);
+    EXPECT_EQ(f.closed, closedBefore + 1);
+    EXPECT_EQ(f.model().Count(), 0);
+    EXPECT_EQ(f.controller->Report().Count(), 0);
+    EXPECT_EQ(f.controller->Scanner().GetRowPath(0), nullptr);
+    EXPECT_FALSE(f.bar->isVisible());
+}
+
+TEST(ListController, ListInputIsIgnoredWhileARecordingOpens) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    bool busy = true;
+    ListController::Hooks hooks;
+    hooks.busy = [&] { return busy; };
+    f.controller->SetHooks(hooks);
+    QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
+    QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
+    QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(314 - 20, 12));
+    EXPECT_EQ(open.count(), 0);
+    EXPECT_EQ(f.model().Selection(), -1);
+    EXPECT_EQ(f.model().Rows()[0].checked, 0);
+    busy = false;
+    QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
+    EXPECT_EQ(open.count(), 1);
+}
+
+TEST(ListController, TheSearchPagesChoiceIsSelectedUnderAllKindsAndOpened) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(4));
+    ASSERT_EQ(f.controller->KindFilter(), 4);
+    std::string answer = "RTC20140512_101100.qmv"; // the last normal recording
+    f.controller->SetSearchRunner([&](const RecordingScanner&) { return answer; });
+    QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
+    QSignalSpy kind(f.controller.get(), &ListController::kindChanged);
+    // The search icon of the tab strip.
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(15, 15));
+    ASSERT_EQ(open.count(), 1);
+    const int entry = open[0][0].toInt();
+    EXPECT_EQ(f.model().Rows()[entry].name, answer);
+    EXPECT_EQ(f.controller->KindFilter(), 1);
+    EXPECT_EQ(kind.last()[0].toInt(), 1);
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_EQ(f.model().Selection(), entry);
+    // Scrolled so that the choice is in view, no further than the scroll range allows.
+    EXPECT_EQ(f.model().TopRow(), std::min(entry - 200 / 50, 21 - 8));
+    EXPECT_GE(entry, f.model().TopRow());
+    // Nothing chosen, or a name that is not listed: nothing happens.
+    answer.clear();
+    f.controller->Search();
+    answer = "missing.qmv";
+    f.controller->Search();
+    EXPECT_EQ(open.count(), 1);
+}
+
+TEST(CSelectDriveDlg, OffersTheFakeCardAndHandsBackTheChosenIndex) {
+    app();
+    Card card;
+    auto volumes = std::make_shared<FakeVolumes>();
+    volumes->volumes = {cardVolume(card.root())};
+    RecordingScanner scanner;
+    CSelectDriveDlg dlg;
+    dlg.SetScanner(&scanner);
+    dlg.SetVolumeSource(volumes);
+    dlg.Populate();
+    EXPECT_EQ(dlg.size(), QSize(455, 181));
+    ASSERT_EQ(dlg.Combo()->count(), 2);
+    EXPECT_TRUE(dlg.Combo()->itemText(0).startsWith(QString::fromStdString(card.root().string())));
+    EXPECT_EQ(dlg.Combo()->itemText(1), "Find in My Computer");
+    EXPECT_EQ(dlg.Combo()->currentIndex(), 0);
+    EXPECT_EQ(dlg.OkButton()->geometry(), QRect(143, 130, 158, 36));
+    EXPECT_EQ(dlg.CloseButton()->geometry(), QRect(382, 8, 65, 28));
+    dlg.Combo()->setCurrentIndex(1);
+    QTimer::singleShot(0, &dlg, [&] { dlg.OkButton()->click(); });
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+    EXPECT_EQ(dlg.SelectedIndex(), 1);
+
+    CSelectDriveDlg closing;
+    closing.SetScanner(&scanner);
+    closing.SetVolumeSource(volumes);
+    QTimer::singleShot(0, &closing, [&] { closing.CloseButton()->click(); });
+    EXPECT_EQ(closing.exec(), QDialog::Rejected);
+}
+
+TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
+    app();
+    CFilelist list;
+    list.resize(314, 100);
+    FileInfo_t a;
+    a.name = "RTC20140512_101530.qmv";
+    a.dateText = "05.12";
+    a.sizeText = "58M";
+    a.kind = 1;
+    FileInfo_t b = a;
+    b.name = "EVENT_RTC20140512_101630.qmv";
+    b.kind = 3;
+    b.checked = 1;
+    list.Model().Append(a);
+    list.Model().Append(b);
+    list.Model().SetSelection(1, 0);
+    const QImage img = list.grab().toImage();
+    const int w = 314;
+    auto at = [&](int x, int y) { return img.pixelColor(x, y); };
+    const QColor background(44, 44, 44), line(58, 58, 58), frame(75, 75, 75), accent(0, 168, 255),
+        band(85, 85, 85);
+    EXPECT_EQ(at(2, 2), background);
+    EXPECT_EQ(at(w - 110, 2), line);
+    EXPECT_EQ(at(w - 72, 2), line);
+    EXPECT_EQ(at(w - 36, 2), line);
+    EXPECT_EQ(at(5, 24), line);     // line under row 0 from x = 5 ...
+    EXPECT_EQ(at(w - 6, 24), line); // ... to W - 5
+    EXPECT_EQ(at(4, 24), background);
+    EXPECT_EQ(at(w - 27, 5), frame); // row 0's box: frame, empty inside
+    EXPECT_EQ(at(w - 14, 18), frame);
+    EXPECT_EQ(at(w - 25, 7), background);
+    EXPECT_EQ(at(w - 20, 12), background);
+    EXPECT_EQ(at(w - 27, 4), background);
+    EXPECT_EQ(at(w - 24, 25 + 8), accent); // row 1 is checked
+    EXPECT_EQ(at(5, 25 + 2), band);        // and selected: band 5 pixels in
+    EXPECT_EQ(at(4, 25 + 2), background);
+    EXPECT_EQ(at(w - 6, 25 + 2), band);
+    EXPECT_EQ(at(2, 60), background); // nothing below the rows
+    // Some white text lies in the name column of row 0, none left of x = 8.
+    bool text = false;
+    for (int x = 8; x < 120 && !text; ++x)
+        for (int y = 3; y < 22 && !text; ++y)
+            text = at(x, y).lightness() > 150;
+    EXPECT_TRUE(text);
+    for (int y = 0; y < 24; ++y)
+        EXPECT_EQ(at(6, y), background) << y;
+}

@@ -1,0 +1,109 @@
+// Main window geometry: LayoutPanels at the smallest and a larger size, the caption buttons and
+// the edge/title hit test.
+#include "ui/app/MainLayout.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+LayoutInput input(int w, int h) {
+    LayoutInput in;
+    in.client = QSize(w, h);
+    in.scrollBarWidth = 17;
+    return in;
+}
+} // namespace
+
+TEST(MainLayoutTest, SmallestWindowMatchesTheDesignedNumbers) {
+    const MainLayout l = LayoutPanels(input(1200, 628));
+    EXPECT_EQ(l.a, 429);
+    EXPECT_EQ(l.hh, 245);
+    EXPECT_EQ(l.hb, 241);
+    // (a - 4) * 9 / 16 = 239 < hb: the cell keeps the column width and is centred vertically.
+    EXPECT_EQ(l.dx, 0);
+    EXPECT_EQ(l.dy, 2);
+    EXPECT_EQ(l.vw, 425);
+    EXPECT_EQ(l.vh, 239);
+    EXPECT_EQ(l.browser, QRect(3, 530, 1194, 95));
+    EXPECT_EQ(l.screens[0], QRect(6, 38, 425, 239));
+    EXPECT_EQ(l.screens[2], QRect(435, 38, 425, 239));
+    EXPECT_EQ(l.screens[1], QRect(6, 283, 425, 239));
+    EXPECT_EQ(l.screens[3], QRect(0, 0, 0, 0));
+    EXPECT_EQ(l.rightX, 864);
+    EXPECT_EQ(l.rightWidth, 330);
+    EXPECT_EQ(l.fileMenu, QRect(864, 37, 330, 58));
+    EXPECT_EQ(l.fileList, QRect(864, 95, 330 - 17 - 1, 183));
+    EXPECT_EQ(l.listScrollBar, QRect(864 + 330 - 17 + 5, 95, 17, 183));
+    EXPECT_EQ(l.accelerometer, QRect(864, 282, 330, 241));
+    EXPECT_EQ(l.gsensor, QRect(435, 282, 425, 118));
+    EXPECT_EQ(l.speed, QRect(435, 404, 425, 118));
+    EXPECT_EQ(l.map, QRect(864, 68, 312, 210));
+    EXPECT_EQ(l.closeButton, QRect(1165, 0, 38, 33));
+    EXPECT_EQ(l.maximiseButton, QRect(1135, 0, 38, 33));
+    EXPECT_EQ(l.minimiseButton, QRect(1105, 0, 38, 33));
+}
+
+TEST(MainLayoutTest, WideWindowShrinksCellsToSixteenByNine) {
+    // 1920 x 700: a = 789, hh = 281, hb = 277 < (785 * 9 / 16 = 441): width shrinks.
+    const MainLayout l = LayoutPanels(input(1920, 700));
+    EXPECT_EQ(l.a, 789);
+    EXPECT_EQ(l.dx, 785 - 277 * 16 / 9);
+    EXPECT_EQ(l.dy, 0);
+    EXPECT_EQ(l.vw, 789 - l.dx - 4);
+    EXPECT_EQ(l.vh, l.vw * 9 / 16);
+    EXPECT_LE(l.vh, l.hb);
+    EXPECT_EQ(l.screens[0].topLeft(), QPoint(l.dx / 2 + 6, 37));
+    EXPECT_EQ(l.screens[2].topLeft(), QPoint(l.dx / 2 + 789 + 6, 37));
+}
+
+TEST(MainLayoutTest, MapAndTabsFollowTheOpenRecording) {
+    LayoutInput in = input(1200, 628);
+    in.engineOpen = true;
+    in.channelCount = 2;
+    EXPECT_EQ(LayoutPanels(in).map, QRect(435, 37, 425, 241)); // top right video cell
+
+    in.channelCount = 3;
+    in.mapShown = true;
+    const MainLayout three = LayoutPanels(in);
+    EXPECT_EQ(three.fileMenu.height(), 30);
+    EXPECT_EQ(three.map, QRect(864, 68, 312, 210));
+
+    in.mapDocked = false;
+    const MainLayout floating = LayoutPanels(in);
+    EXPECT_EQ(floating.fileMenu.height(), 58);
+    EXPECT_TRUE(floating.map.isNull());
+}
+
+TEST(MainLayoutTest, FloatingPanelsAreNotPlaced) {
+    LayoutInput in = input(1200, 628);
+    in.screenDocked[1] = false;
+    in.gsensorDocked = false;
+    in.speedDocked = false;
+    in.accelerometerDocked = false;
+    const MainLayout l = LayoutPanels(in);
+    EXPECT_TRUE(l.screens[1].isNull());
+    EXPECT_FALSE(l.screens[0].isNull());
+    EXPECT_TRUE(l.gsensor.isNull());
+    EXPECT_TRUE(l.speed.isNull());
+    EXPECT_TRUE(l.accelerometer.isNull());
+}
+
+TEST(MainLayoutTest, HitTestTable) {
+    const QSize c(1200, 628);
+    struct Case {
+        QPoint p;
+        WindowHit hit;
+    } cases[] = {
+        {{0, 0}, WindowHit::TopLeft},      {{2, 2}, WindowHit::TopLeft},
+        {{1, 627}, WindowHit::BottomLeft}, {{0, 300}, WindowHit::Left},
+        {{1199, 0}, WindowHit::TopRight},  {{1197, 626}, WindowHit::BottomRight},
+        {{1198, 300}, WindowHit::Right},   {{600, 1}, WindowHit::Top},
+        {{600, 625}, WindowHit::Bottom},   {{600, 3}, WindowHit::Caption},
+        {{3, 32}, WindowHit::Caption},     {{600, 33}, WindowHit::Client},
+        {{1196, 300}, WindowHit::Client},  {{3, 624}, WindowHit::Client},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(HitTestWindow(k.p, c, false), k.hit) << k.p.x() << "," << k.p.y();
+    // Maximised: neither moved nor resized.
+    for (const Case& k : cases)
+        EXPECT_EQ(HitTestWindow(k.p, c, true), WindowHit::Client);
+}

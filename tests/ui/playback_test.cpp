@@ -1,0 +1,374 @@
+// Opening and playing recordings of generated sample cards end to end, headless: the real engine
+// draws into real video screens; the page, the list and the message boxes are recorded.
+#include "OpenTestHost.h"
+
+#include "ui/app/PlaybackClock.h"
+#include "ui/app/RecordingOpener.h"
+#include "ui/app/StartupOpener.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One generated card per test process: writing it takes a moment and every test only reads it.
+const fs::path& sampleCard() {
+    static QTemporaryDir dir;
+    static fs::path card;
+    if (card.empty()) {
+        card = fs::path(dir.path().toStdString()) / "card";
+        QProcess gen;
+        gen.start(QStringLiteral(QUILLENT_BIN_DIR "/quillent-samplecard"), {QString::fromStdString(card.string())});
+        EXPECT_TRUE(gen.waitForFinished(120000));
+        EXPECT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
+    }
+    return card;
+}
+
+// The card's recordings in list order (time key of the name, then name).
+std::vector<fs::path> cardRecordings() {
+    std::vector<fs::path> files;
+    for (const auto& e : fs::recursive_directory_iterator(sampleCard())) {
+        const std::string ext = e.path().extension().string();
+        if (e.is_regular_file() && (ext == ".qmv" || ext == ".avi" || ext == ".mp4"))
+            files.push_back(e.path());
+    }
+    std::stable_sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        const auto ka = GetNameTimeKey(a.filename().string()), kb = GetNameTimeKey(b.filename().string());
+        return ka != kb ? ka < kb : a.filename() < b.filename();
+    });
+    return files;
+}
+
+class Playback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host = std::make_unique<TestPlaybackHost>();
+        opener = std::make_unique<RecordingOpener>(*host, &host->window);
+        clock = std::make_unique<PlaybackClock>(*host, *opener);
+        host->files = cardRecordings();
+        ASSERT_GE(host->files.size(), 2u);
+    }
+    void TearDown() override {
+        clock.reset();
+        opener.reset();
+        host.reset();
+    }
+
+    // Opens a row as a list click does and waits for the busy window to go.
+    bool openRow(int row) {
+        QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
+        clock->OpenRow(row);
+        return finished.wait(20000);
+    }
+    // Lets the clock run until `pred` holds (or the wait gives up).
+    template <class Pred> bool runUntil(Pred pred, int maxTicks = 100) {
+        QSignalSpy ticks(clock.get(), &PlaybackClock::ticked);
+        for (int i = 0; i < maxTicks && !pred(); ++i) {
+            if (!ticks.wait(3000) && !pred())
+                return pred();
+        }
+        return pred();
+    }
+    int firstRowOfKind(int kind) const {
+        for (size_t i = 0; i < host->files.size(); ++i)
+            if (GetRecordingKind(host->files[i].filename().string()) == kind)
+                return static_cast<int>(i);
+        return -1;
+    }
+
+    std::unique_ptr<TestPlaybackHost> host;
+    std::unique_ptr<RecordingOpener> opener;
+    std::unique_ptr<PlaybackClock> clock;
+};
+
+} // namespace
+
+TEST(OpeningRules, TimeLabelRangeBrightnessAndRates) {
+    EXPECT_EQ(RecordingOpener::FormatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
+    EXPECT_EQ(RecordingOpener::FormatTimeLabel(59999), "00:00 / 00:59");
+    EXPECT_EQ(RecordingOpener::TrackRange(60000), 59000);
+    EXPECT_EQ(RecordingOpener::TrackRange(0), 0);
+    EXPECT_EQ(RecordingOpener::BrightnessValue(20), 255);
+    EXPECT_EQ(RecordingOpener::BrightnessValue(0), -255);
+    EXPECT_EQ(RecordingOpener::BrightnessValue(10), 0);
+    EXPECT_EQ(RecordingOpener::BrightnessValue(13), 76);
+    EXPECT_FLOAT_EQ(RecordingOpener::RateOfIndex(3), 3.4f);
+    EXPECT_FLOAT_EQ(RecordingOpener::RateOfIndex(9), 1.0f);
+}
+
+TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
+    ASSERT_TRUE(openRow(0));
+    EXPECT_TRUE(host->messages.empty()) << host->messages.front().first.toStdString();
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    const uint64_t duration = host->holder.GetDurationMs();
+    ASSERT_GT(duration, 1000u);
+    EXPECT_EQ(host->last("callInternal:setRange").toLongLong(), static_cast<long long>(duration - duration / 60));
+    EXPECT_EQ(host->timeLabel, RecordingOpener::FormatTimeLabel(duration));
+    EXPECT_EQ(host->title, QString::fromStdString(host->files[0].filename().string()));
+    EXPECT_EQ(host->marks, 1);
+    EXPECT_EQ(host->last("callInternal:setChannel").toInt(), host->holder.GetChannelCount());
+
+    // Event marks sit at (i + 1) * 260 / n of the GPS samples with an event.
+    const auto expected = ComputeEventMarks(opener->trackData().gps);
+    ASSERT_EQ(host->count("addEventMark"), static_cast<int>(expected.size()));
+    int k = 0;
+    for (const PageCall& c : host->calls) {
+        if (c.function != "addEventMark")
+            continue;
+        EXPECT_EQ(c.args.value(0).toInt(), expected[k].x);
+        ++k;
+    }
+
+    // The clock moves the time line forward.
+    const auto before = host->count("callInternal:setPos");
+    ASSERT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() >= 500; }));
+    EXPECT_GT(host->count("callInternal:setPos"), before);
+    EXPECT_FALSE(host->panelPositions.empty());
+    EXPECT_TRUE(host->screens[0]->isVisible() || !host->window.isVisible());
+    EXPECT_TRUE(runUntil([&] { return host->screens[0]->hasFrame(); }));
+}
+
+TEST_F(Playback, AHeldMouseButtonFreezesTheClockAndTheLoopJumpsBack) {
+    ASSERT_TRUE(openRow(0));
+    ASSERT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() > 0; }));
+    host->mouseDown = true;
+    const int shown = host->count("callInternal:setPos");
+    clock->Tick();
+    clock->Tick();
+    EXPECT_EQ(host->count("callInternal:setPos"), shown);
+    EXPECT_TRUE(clock->isRunning()); // re-armed, catching up on release
+    host->mouseDown = false;
+
+    host->state.loopActive = true;
+    host->state.loopStart = 0;
+    host->state.loopEnd = 600;
+    long long highest = 0;
+    bool jumpedBack = runUntil([&] {
+        const long long pos = host->last("callInternal:setPos").toLongLong();
+        const bool back = highest >= 300 && pos < highest - 200;
+        highest = std::max(highest, pos);
+        return back;
+    });
+    EXPECT_TRUE(jumpedBack);
+    EXPECT_LT(highest, 1600);
+}
+
+TEST_F(Playback, NextAndPreviousKeepToTheKindFilter) {
+    // A kind with two recordings and, ideally, one of another kind between them.
+    int kind = 0, first = -1, second = -1;
+    for (int k = kKindEmergency; k <= kKindMotion && second < 0; ++k) {
+        std::vector<int> rows;
+        for (size_t i = 0; i < host->files.size(); ++i)
+            if (GetRecordingKind(host->files[i].filename().string()) == k)
+                rows.push_back(static_cast<int>(i));
+        if (rows.size() >= 2) {
+            kind = k;
+            first = rows[0];
+            second = rows[1];
+        }
+    }
+    ASSERT_GT(kind, 0) << "the sample card has no kind with two recordings";
+    host->kind = kind;
+    ASSERT_TRUE(openRow(first));
+    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
+    clock->OpenNext();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(host->state.selectedIndex, second);
+    EXPECT_EQ(host->title, QString::fromStdString(host->files[second].filename().string()));
+    clock->OpenPrevious();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(host->state.selectedIndex, first);
+    // Nothing of the kind before the first one: nothing happens.
+    clock->OpenPrevious();
+    EXPECT_EQ(host->state.selectedIndex, first);
+    EXPECT_FALSE(opener->isBusy());
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+}
+
+TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
+    // The last row of its kind: the kind of the card's last recording.
+    const int last = static_cast<int>(host->files.size()) - 1;
+    host->kind = GetRecordingKind(host->files[last].filename().string());
+    ASSERT_TRUE(openRow(last));
+    const uint64_t duration = host->holder.GetDurationMs();
+    clock->Seek(static_cast<int64_t>(duration) - 300);
+    ASSERT_TRUE(runUntil([&] { return host->holder.GetState() == -1; }, 200));
+    EXPECT_TRUE(host->title.isEmpty());
+    EXPECT_EQ(host->last("callInternal:setPos"), "0");
+    EXPECT_EQ(host->last("drawSpeed"), "0");
+    EXPECT_EQ(host->state.selectedIndex, -1);
+    EXPECT_FALSE(clock->isRunning());
+}
+
+TEST_F(Playback, TheEndOfARecordingMovesToTheNextOfItsKindAfterASecond) {
+    host->kind = 1;
+    ASSERT_TRUE(openRow(0));
+    const uint64_t duration = host->holder.GetDurationMs();
+    clock->Seek(static_cast<int64_t>(duration) - 200);
+    ASSERT_TRUE(runUntil([&] { return clock->isOpenPending(); }, 200));
+    EXPECT_EQ(clock->openDelayMs(), PlaybackClock::kOpenNextMs);
+    EXPECT_EQ(host->state.selectedIndex, 1);
+    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(host->title, QString::fromStdString(host->files[1].filename().string()));
+}
+
+TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
+    // The identity of the recording comes from its records; the loader here gives a protected one.
+    opener->setTrackLoader([](const fs::path&) {
+        LoadedTrackData d;
+        d.recordingId = "fleet7";
+        d.recordingPassword = "Pa55";
+        return d;
+    });
+    std::vector<std::pair<QString, QString>> answers = {{"fleet7", "pa55"}, {"fleet7", "Pa55"}};
+    int asked = 0;
+    opener->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
+        EXPECT_FALSE(host->screens[0]->isVisibleTo(&host->window)); // hidden while asking
+        return answers.at(asked++);
+    });
+    ASSERT_TRUE(openRow(0));
+    EXPECT_EQ(asked, 2);
+    ASSERT_EQ(host->messages.size(), 1u); // "WRONG_USERINFO" once, for the wrong case
+    EXPECT_EQ(host->messages[0].second, MessageIcon::None);
+    EXPECT_EQ(opener->lastAcceptedId(), "fleet7");
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_TRUE(host->screens[0]->isVisibleTo(&host->window));
+
+    // The same pair again: no question.
+    ASSERT_TRUE(openRow(1));
+    EXPECT_EQ(asked, 2);
+
+    // Cancel: the recording stays open but hidden and nothing is applied.
+    opener->setTrackLoader([](const fs::path&) {
+        LoadedTrackData d;
+        d.recordingId = "other";
+        d.recordingPassword = "x";
+        d.gps.resize(1);
+        d.gps[0].event = 'E';
+        return d;
+    });
+    opener->setCredentialsAsker([]() { return std::optional<std::pair<QString, QString>>(); });
+    const int marksBefore = host->count("addEventMark");
+    ASSERT_TRUE(openRow(0));
+    EXPECT_EQ(host->count("addEventMark"), marksBefore);
+    EXPECT_FALSE(host->screens[0]->isVisibleTo(&host->window));
+    EXPECT_NE(host->holder.GetState(), PlaybackEngine::kRunning);
+
+    // The master password on both halves means unprotected.
+    opener->setTrackLoader([](const fs::path&) {
+        LoadedTrackData d;
+        d.recordingId = std::string(kMasterPassword);
+        d.recordingPassword = std::string(kMasterPassword);
+        return d;
+    });
+    opener->setCredentialsAsker([]() -> std::optional<std::pair<QString, QString>> {
+        ADD_FAILURE() << "asked for an unprotected recording";
+        return std::nullopt;
+    });
+    ASSERT_TRUE(openRow(1));
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+}
+
+TEST_F(Playback, TheCardsProtectedRecordingAsksForItsOwnPair) {
+    const auto it = std::find_if(host->files.begin(), host->files.end(),
+                                 [](const fs::path& p) { return p.filename() == "RTC20261207_080300.qmv"; });
+    ASSERT_NE(it, host->files.end());
+    std::vector<std::pair<QString, QString>> answers = {{"driver01", "0000"}, {"driver01", "2580"}};
+    size_t asked = 0;
+    opener->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
+        return asked < answers.size() ? std::optional(answers[asked++]) : std::nullopt;
+    });
+    ASSERT_TRUE(openRow(static_cast<int>(it - host->files.begin())));
+    EXPECT_EQ(asked, 2u);
+    EXPECT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_FALSE(opener->trackData().gps.empty());
+}
+
+TEST_F(Playback, EventMarksOfARecordingWithEvents) {
+    const auto it = std::find_if(host->files.begin(), host->files.end(), [](const fs::path& p) {
+        return p.filename() == "EMERGENCY_RTC20261207_080230.qmv";
+    });
+    ASSERT_NE(it, host->files.end());
+    ASSERT_TRUE(openRow(static_cast<int>(it - host->files.begin())));
+    const auto& gps = opener->trackData().gps;
+    ASSERT_FALSE(gps.empty());
+    // Samples 0 and 2 carry "S" and "B": marks at 260 / n and 3 * 260 / n.
+    ASSERT_EQ(host->count("addEventMark"), 2);
+    std::vector<PageCall> marks;
+    for (const PageCall& c : host->calls)
+        if (c.function == "addEventMark")
+            marks.push_back(c);
+    const float n = static_cast<float>(gps.size());
+    EXPECT_EQ(marks[0].args, QStringList({QString::number(static_cast<int>(260.0f / n)), "S"}));
+    EXPECT_EQ(marks[1].args, QStringList({QString::number(static_cast<int>(3 * 260.0f / n)), "B"}));
+    // clearEventMark came first.
+    const auto clear = std::find_if(host->calls.begin(), host->calls.end(),
+                                    [](const PageCall& c) { return c.function == "clearEventMark"; });
+    const auto add = std::find_if(host->calls.begin(), host->calls.end(),
+                                  [](const PageCall& c) { return c.function == "addEventMark"; });
+    EXPECT_LT(clear - host->calls.begin(), add - host->calls.begin());
+}
+
+TEST_F(Playback, ATruncatedRecordingStillPlays) {
+    QTemporaryDir dir;
+    const fs::path cut = fs::path(dir.path().toStdString()) / host->files[0].filename();
+    fs::copy_file(host->files[0], cut);
+    fs::resize_file(cut, fs::file_size(cut) * 6 / 10);
+    host->files = {cut};
+    ASSERT_TRUE(openRow(0));
+    EXPECT_TRUE(host->messages.empty());
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() > 200; }));
+}
+
+TEST_F(Playback, AMissingFileSaysSoAndStaysIdle) {
+    host->files = {sampleCard() / "NORMAL" / "gone.qmv"};
+    ASSERT_TRUE(openRow(0));
+    ASSERT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->messages[0].second, MessageIcon::Error);
+    EXPECT_EQ(host->holder.GetState(), -1);
+    EXPECT_TRUE(host->title.isEmpty());
+    EXPECT_EQ(host->state.selectedIndex, -1);
+    EXPECT_FALSE(clock->isRunning());
+}
+
+TEST_F(Playback, RemovingTheListedCardStopsAndEmptiesTheList) {
+    host->source = sampleCard();
+    ASSERT_TRUE(openRow(0));
+    clock->SourceRemoved("/media/other-drive");
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    clock->SourceRemoved(sampleCard().string() + "/");
+    EXPECT_EQ(host->holder.GetState(), -1);
+    EXPECT_TRUE(host->files.empty());
+    EXPECT_FALSE(clock->isRunning());
+    EXPECT_EQ(host->last("callInternal:setPos"), "0");
+}
+
+TEST_F(Playback, AStartUpFilePathIsListedAndPlayed) {
+    const fs::path file = host->files[0];
+    host->files.clear();
+    StartupOpener startup(*host, *clock);
+    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
+    EXPECT_TRUE(startup.ProcessStartupOpener({"quillent", QString::fromStdString(file.string())}));
+    ASSERT_EQ(host->files.size(), 1u);
+    EXPECT_EQ(host->listedSizeText, QStringLiteral("%1M").arg(fs::file_size(file) / 1000000));
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+
+    // Links are the download window's; no argument does nothing.
+    EXPECT_FALSE(startup.ProcessStartupOpener({"quillent", "qmv:http://h/x.qmv|x.qmv|10"}));
+    EXPECT_FALSE(startup.ProcessStartupOpener({"quillent"}));
+    EXPECT_EQ(StartupOpener::SizeText("/nonexistent/file.qmv"), "0M");
+}

@@ -1,0 +1,107 @@
+// window.external without a browser: method ids, value conversion and routing by method and name.
+#include "ui/bridge/ScriptBridge.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+struct Recorder : PageCommandHandler {
+    std::vector<std::pair<QString, QString>> calls;
+    void HandleCommand(const QString& name, const QString& value) override {
+        calls.emplace_back(name, value);
+    }
+};
+
+struct FakeHost : BridgeHost {
+    std::vector<std::pair<QString, int>> dispatched;
+    Recorder* setup = nullptr;
+    Recorder* search = nullptr;
+    Recorder* download = nullptr;
+    void DispatchCommand(const QString& name, int value) override { dispatched.emplace_back(name, value); }
+    PageCommandHandler* SetupWindow() const override { return setup; }
+    PageCommandHandler* SearchWindow() const override { return search; }
+    PageCommandHandler* DownloadWindow() const override { return download; }
+};
+
+class BridgeTest : public ::testing::Test {
+protected:
+    void SetUp() override { ScriptBridge::SetMainWindow(&host); }
+    void TearDown() override { ScriptBridge::SetMainWindow(nullptr); }
+    FakeHost host;
+    ScriptBridge bridge;
+};
+} // namespace
+
+TEST(BridgeIdsTest, NamesResolveCaseSensitivelyInOrder) {
+    QVector<int> ids;
+    EXPECT_EQ(GetIDsOfNames(BridgeMethodNames(), ids), kResultOk);
+    EXPECT_EQ(ids, (QVector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(GetIDsOfNames({"DoClick", "doclick", "DoSearchHandler"}, ids), kResultUnknownName);
+    EXPECT_EQ(ids, (QVector<int>{1, -1, 5}));
+    EXPECT_EQ(GetIDsOfNames({}, ids), kResultOk);
+    EXPECT_TRUE(ids.isEmpty());
+}
+
+TEST(BridgeValueTest, ValuesAsIntegersAndTexts) {
+    EXPECT_EQ(CommandValueToInt(QVariant(42.9)), 42);
+    EXPECT_EQ(CommandValueToInt(QVariant(-3.7)), -3);
+    EXPECT_EQ(CommandValueToInt(QVariant(1e12)), 2147483647);
+    EXPECT_EQ(CommandValueToInt(QVariant(QString("120"))), 120);
+    EXPECT_EQ(CommandValueToInt(QVariant(QString(" -15px"))), -15);
+    EXPECT_EQ(CommandValueToInt(QVariant(QString(""))), 0);
+    EXPECT_EQ(CommandValueToInt(QVariant(QString("abc"))), 0);
+    EXPECT_EQ(CommandValueToInt(QVariant(QString("99999999999"))), 2147483647);
+    EXPECT_EQ(CommandValueToInt(QVariant()), 0);
+    EXPECT_EQ(CommandValueToString(QVariant(7.0)), QString("7"));
+    EXPECT_EQ(CommandValueToString(QVariant(QString("on"))), QString("on"));
+    EXPECT_EQ(CommandValueToString(QVariant()), QString());
+}
+
+TEST_F(BridgeTest, DoClickGoesToTheDispatcher) {
+    bridge.call("DoClick", QString("btnVolumn"), 55.0);
+    bridge.call("DoClick", QString("btnPlay"), QString(""));
+    EXPECT_EQ(host.dispatched, (std::vector<std::pair<QString, int>>{{"btnVolumn", 55}, {"btnPlay", 0}}));
+}
+
+TEST_F(BridgeTest, FormatFromAnyMethodReachesTheDispatcher) {
+    for (const QString& method : BridgeMethodNames())
+        bridge.call(method, QString("btnFormat"), QString(""));
+    EXPECT_EQ(host.dispatched.size(), 6u);
+    for (const auto& [name, value] : host.dispatched) {
+        EXPECT_EQ(name, QString("btnFormat"));
+        EXPECT_EQ(value, 0);
+    }
+}
+
+TEST_F(BridgeTest, HandlerMethodsTwoAndThreeDoNothing) {
+    bridge.call("DoHandler", QString("btnPlay"), QString(""));
+    bridge.call("DoUpdateHandler", QString("btnStop"), 3.0);
+    bridge.call("doClick", QString("btnPlay"), QString("")); // unknown method
+    bridge.Invoke(0, "btnPlay", {});
+    bridge.Invoke(-1, "btnPlay", {});
+    EXPECT_TRUE(host.dispatched.empty());
+}
+
+TEST_F(BridgeTest, WindowMethodsReachTheWindowTheMainWindowHolds) {
+    // No window open: nothing happens and nothing breaks.
+    bridge.call("DoSetupHandler", QString("btnSave"), QString("x"));
+    Recorder setup, search, download;
+    host.setup = &setup;
+    host.search = &search;
+    host.download = &download;
+    bridge.call("DoSetupHandler", QString("btnSave"), QString("1,2,3"));
+    bridge.call("DoSearchHandler", QString("btnFind"), QString("20240101"));
+    bridge.call("DoDownloadHandler", QString("btnOK"), 1.0);
+    EXPECT_EQ(setup.calls, (std::vector<std::pair<QString, QString>>{{"btnSave", "1,2,3"}}));
+    EXPECT_EQ(search.calls, (std::vector<std::pair<QString, QString>>{{"btnFind", "20240101"}}));
+    EXPECT_EQ(download.calls, (std::vector<std::pair<QString, QString>>{{"btnOK", "1"}}));
+    EXPECT_TRUE(host.dispatched.empty());
+}
+
+TEST_F(BridgeTest, NoMainWindowNoCrash) {
+    ScriptBridge::SetMainWindow(nullptr);
+    bridge.call("DoClick", QString("btnPlay"), QString(""));
+    bridge.call("DoSetupHandler", QString("btnFormat"), QString(""));
+    EXPECT_TRUE(host.dispatched.empty());
+}

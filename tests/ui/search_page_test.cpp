@@ -1,0 +1,119 @@
+// The search page in the real web view: every scanned recording reaches the page in list order with
+// its size in "%dM" form, and the name chosen on the page comes back through DoSearchHandler.
+#include "core/recordings/RecordingScanner.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/dialogs/CSearchDlg.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+// One application per test process, never destroyed: tearing it down during static destruction
+// crashes in the platform plugin.
+QApplication& app() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    // As root the web engine's renderer only starts without its sandbox.
+    if (::geteuid() == 0) {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        if (!flags.contains("--no-sandbox"))
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --no-sandbox --disable-gpu");
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    static int argc = 1;
+    static char name[] = "search_page_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
+}
+
+QVariant evaluate(QWebEnginePage* page, const QString& script) {
+    QVariant result;
+    QEventLoop loop;
+    page->runJavaScript(script, [&](const QVariant& v) {
+        result = v;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return result;
+}
+
+// A folder with three recordings; one of them larger than 1000 MB (sparse).
+struct Folder {
+    fs::path root = fs::temp_directory_path() / ("quillent-search-" + std::to_string(::getpid()));
+    Folder() {
+        fs::remove_all(root);
+        fs::create_directories(root / "NORMAL");
+        write("NORMAL/RTC20140512_101600.qmv", 5 * 1024 * 1000);
+        write("NORMAL/EVENT_RTC20140512_101500.qmv", 1024);
+        write("NORMAL/RTC20140512_101700 \"quoted\" 'name'.qmv", 1'234'567LL * 1024);
+    }
+    ~Folder() { fs::remove_all(root); }
+    void write(const std::string& rel, int64_t bytes) const {
+        std::ofstream out(root / rel, std::ios::binary);
+        out.seekp(bytes - 1);
+        out.put('\0');
+    }
+};
+} // namespace
+
+TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
+    app();
+    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+    Folder folder;
+    RecordingScanner scanner;
+    scanner.SetFolders({{"NORMAL"}});
+    scanner.SetExtensions({"qmv"});
+    scanner.ScanDriveRoot(folder.root);
+    scanner.OrderByNameTime();
+    ASSERT_EQ(scanner.EntryCount(), 3);
+
+    CSearchDlg dlg(scanner);
+    EXPECT_EQ(dlg.size(), QSize(540, 630));
+    EXPECT_EQ(dlg.Page()->geometry(), QRect(0, 32, 540, 598));
+    QSignalSpy filled(&dlg, &CSearchDlg::listFilled);
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    dlg.open();
+    ASSERT_TRUE(filled.count() > 0 || filled.wait(20000));
+
+    const QStringList rows = evaluate(dlg.Page()->page(), QStringLiteral("listNames()")).toStringList();
+    ASSERT_EQ(rows.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const RecordingEntry* e = scanner.GetEntry(i);
+        EXPECT_TRUE(rows[i].startsWith(QString::fromStdString(e->name) + "|")) << rows[i].toStdString();
+    }
+    EXPECT_TRUE(rows[0].endsWith("|1M") || rows[0].endsWith("|0M")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[2].endsWith("|1234M")) << rows[2].toStdString(); // never "1.2G" on this page
+
+    // The user picks the name with quotes in it; the page answers "btnFilename" with it.
+    const std::string wanted = scanner.GetEntry(2)->name;
+    evaluate(dlg.Page()->page(), QStringLiteral("chooseName(listNames()[2].split('|')[0])"));
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.ChosenName(), wanted);
+}
+
+TEST(CSearchDlg, CancelAndOkeyCloseWithoutAName) {
+    app();
+    RecordingScanner scanner;
+    CSearchDlg dlg(scanner);
+    dlg.HandleCommand("btnOkey", "");
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg.ChosenName().empty());
+    CSearchDlg other(scanner);
+    other.HandleCommand("btnUnknown", "x");
+    other.HandleCommand("btnCancel", "");
+    EXPECT_EQ(other.result(), QDialog::Rejected);
+    EXPECT_TRUE(other.ChosenName().empty());
+}

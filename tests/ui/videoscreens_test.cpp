@@ -1,0 +1,169 @@
+// Video screens, the zoom window, the busy window and the ID/password dialog, headless.
+#include "OpenTestApp.h"
+
+#include "ui/dialogs/CProgressDlg.h"
+#include "ui/dialogs/CUserinfoDlg.h"
+#include "ui/panels/CDlgVideoScreen.h"
+#include "ui/panels/CZoomDlg.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+static VideoFramePtr solidFrame(int w, int h, QColor c) {
+    uint8_t* pixels = nullptr;
+    auto frame = VideoFrame::allocate(w, h, &pixels);
+    QImage(pixels, w, h, frame->stride, QImage::Format_RGB32).fill(c);
+    return frame;
+}
+
+class VideoScreens : public ::testing::Test {
+protected:
+    void SetUp() override { ensureTestApp(); }
+};
+
+TEST_F(VideoScreens, NamesAndMinimumSize) {
+    CDlgVideoScreen front(0), cabin(1), rear(2), none(3);
+    EXPECT_EQ(front.windowTitle(), "FRONT");
+    EXPECT_EQ(cabin.windowTitle(), "IN-CABIN");
+    EXPECT_EQ(rear.windowTitle(), "REAR");
+    EXPECT_TRUE(none.windowTitle().isEmpty());
+    EXPECT_EQ(front.minimumSize(), QSize(320, 240));
+}
+
+TEST_F(VideoScreens, PaintsGreyWithoutFrameAndTheFrameStretchedWithOne) {
+    CDlgVideoScreen screen(0);
+    screen.resize(400, 300);
+    QImage idle = screen.grab().toImage();
+    EXPECT_EQ(QColor(idle.pixel(200, 150)), CDlgVideoScreen::kBackground);
+    EXPECT_EQ(QColor(idle.pixel(0, 0)), CDlgVideoScreen::kBackground);
+
+    screen.presentFrame(solidFrame(160, 90, QColor(200, 10, 20)));
+    QImage shown = screen.grab().toImage();
+    EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(200, 10, 20));
+    EXPECT_EQ(QColor(shown.pixel(398, 298)), QColor(200, 10, 20));
+
+    screen.clearFrame();
+    EXPECT_FALSE(screen.hasFrame());
+    EXPECT_EQ(QColor(screen.grab().toImage().pixel(200, 150)), CDlgVideoScreen::kBackground);
+}
+
+TEST_F(VideoScreens, FramesFromAnotherThreadArriveAndRepaintOnce) {
+    CDlgVideoScreen screen(1);
+    screen.resize(320, 240);
+    screen.show();
+    QThread* producer = QThread::create([&screen] {
+        for (int i = 0; i < 200; ++i) {
+            screen.presentFrame(solidFrame(64, 36, QColor(i, 100, 50)));
+        }
+    });
+    producer->start();
+    ASSERT_TRUE(producer->wait(10000));
+    delete producer;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(screen.framesPresented(), 200u);
+    EXPECT_EQ(QColor(screen.grab().toImage().pixel(10, 10)), QColor(199, 100, 50));
+}
+
+TEST_F(VideoScreens, DoubleClickCloseAndResizeReportTheIndex) {
+    QWidget mainWindow;
+    CDlgVideoScreen screen(2, &mainWindow);
+    QSignalSpy dock(&screen, &CDlgVideoScreen::dockOrFloatRequested);
+    QSignalSpy sized(&screen, &CDlgVideoScreen::sizeChanged);
+    mainWindow.show();
+    screen.resize(500, 300);
+    QCoreApplication::processEvents();
+    ASSERT_GE(sized.count(), 1);
+    EXPECT_EQ(sized.last().at(0).toInt(), 2);
+
+    QTest::mouseDClick(&screen, Qt::LeftButton);
+    ASSERT_EQ(dock.count(), 1);
+    EXPECT_EQ(dock.last().at(0).toInt(), 2);
+
+    // A floating screen that is closed asks to be docked and stays alive.
+    screen.setParent(nullptr, Qt::Window);
+    screen.show();
+    EXPECT_FALSE(screen.close());
+    EXPECT_EQ(dock.count(), 2);
+    screen.setParent(&mainWindow);
+}
+
+TEST(ZoomWindow, SourceRectangleFollowsThePointerAndStaysOnScreen) {
+    const QSize screen(1920, 1080);
+    const QSize client(425, 330);
+    EXPECT_EQ(CZoomDlg::sourceRect({0, 0}, client, screen), QRect(0, 0, 212, 165));
+    EXPECT_EQ(CZoomDlg::sourceRect({1919, 1079}, client, screen), QRect(1920 - 212, 1080 - 165, 212, 165));
+    EXPECT_EQ(CZoomDlg::sourceRect({1000, 500}, client, screen), QRect(1000 - 106, 500 - 82, 212, 165));
+    // A client larger than the screen's double still starts at the top left.
+    EXPECT_EQ(CZoomDlg::sourceRect({5, 5}, QSize(800, 600), QSize(300, 200)).topLeft(), QPoint(0, 0));
+}
+
+TEST_F(VideoScreens, ZoomWindowKeepsItsGreyFillWhereTheDisplayGivesNothing) {
+    CZoomDlg zoom;
+    zoom.resize(425, 330);
+    zoom.show();
+    zoom.refresh(); // offscreen displays give no contents; nothing may break
+    const QImage shown = zoom.grab().toImage();
+    if (zoom.lastPicture().isNull()) {
+        EXPECT_EQ(QColor(shown.pixel(200, 150)), CZoomDlg::kBackground);
+    }
+    EXPECT_EQ(zoom.rememberedWidth(), 425);
+    QSignalSpy closed(&zoom, &CZoomDlg::closedByUser);
+    EXPECT_FALSE(zoom.close());
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(VideoScreens, BusyWindowReportsItsJobOnceAfterShowing) {
+    QWidget owner;
+    owner.resize(1200, 628);
+    CProgressDlg busy(&owner);
+    QSignalSpy open(&busy, &CProgressDlg::openNow);
+    busy.start(2);
+    EXPECT_TRUE(busy.isBusy());
+    EXPECT_TRUE(busy.isVisible());
+    EXPECT_EQ(busy.size(), QSize(219, 120));
+    ASSERT_TRUE(open.wait(5000));
+    EXPECT_EQ(open.last().at(0).toInt(), 2);
+    QTest::qWait(30);
+    EXPECT_EQ(open.count(), 1);
+    busy.finish();
+    EXPECT_FALSE(busy.isBusy());
+    EXPECT_FALSE(busy.isVisible());
+    // The bitmap is ours and drawn at the top left.
+    const QImage shown = busy.grab().toImage();
+    EXPECT_NE(QColor(shown.pixel(109, 88)), QColor(0x2C, 0x2C, 0x2C));
+
+    busy.start(0);
+    busy.stop();
+    QTest::qWait(30);
+    EXPECT_EQ(open.count(), 1);
+}
+
+TEST_F(VideoScreens, UserinfoDialogReturnsWhatWasTyped) {
+    CUserinfoDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), "ID / Passwd");
+    EXPECT_EQ(dlg.passwordEdit()->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(dlg.findChild<QPushButton*>("2")->text(), "Cancel"); // English unless Korean is set
+    dlg.idEdit()->setText("driver");
+    dlg.passwordEdit()->setText("Secret1");
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.enteredId(), "driver");
+    EXPECT_EQ(dlg.enteredPassword(), "Secret1");
+
+    CUserinfoDlg empty;
+    empty.accept();
+    EXPECT_TRUE(empty.enteredId().isEmpty());
+    EXPECT_TRUE(empty.enteredPassword().isEmpty());
+
+    CUserinfoDlg cancelled;
+    cancelled.idEdit()->setText("x");
+    cancelled.reject();
+    EXPECT_EQ(cancelled.result(), QDialog::Rejected);
+    EXPECT_TRUE(cancelled.enteredId().isEmpty());
+}

@@ -1,0 +1,66 @@
+#include "ui/app/CHvViewerApp.h"
+
+#include "core/config/ViewerConfig.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/SingleInstance.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+void CHvViewerApp::PrepareProcess() {
+    // Chromium refuses to start its sandbox as root; the program runs anyway without it.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+QStringList CHvViewerApp::ArgumentsForHandOver(const QStringList& arguments) {
+    QStringList out;
+    for (const QString& a : arguments) {
+        if (a.isEmpty() || a.startsWith(QLatin1String("qmv:")) || a.startsWith(QLatin1Char('/')))
+            out << a;
+        else
+            out << QFileInfo(a).absoluteFilePath();
+    }
+    return out;
+}
+
+int CHvViewerApp::Main(int argc, char** argv) {
+    PrepareProcess();
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillent"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quillent"));
+
+    const QStringList arguments = ArgumentsForHandOver(app.arguments().mid(1));
+    SingleInstance instance;
+    if (instance.NotifyRunning(arguments))
+        return 0; // the running copy comes to the front and takes the argument
+    if (!instance.Listen()) {
+        if (instance.NotifyRunning(arguments))
+            return 0; // another copy won the race to start
+        qInfo() << "could not register the running copy as" << instance.ServerName();
+    }
+
+    LoadViewerConfig(kConfigFileName, ViewerConfig::Instance()); // a missing file leaves it empty
+
+    int result = 0;
+    {
+        CHvViewerDlg window(arguments);
+        QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                         [&window](const QStringList& handed) {
+                             if (window.isMinimized())
+                                 window.showNormal();
+                             window.raise();
+                             window.activateWindow();
+                             if (!handed.isEmpty())
+                                 window.HandleArgument(handed.constFirst());
+                         });
+        window.show();
+        result = app.exec();
+    }
+    ViewerConfig::Release();
+    return result;
+}

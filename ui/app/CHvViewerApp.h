@@ -1,0 +1,20 @@
+// The application: one running copy per user, the program configuration, the main window run
+// and the release of the configuration at the end. programs/quillent/main.cpp calls Main.
+#pragma once
+
+#include <QStringList>
+
+class CHvViewerApp {
+public:
+    static constexpr const char* kConfigFileName = "viewerconfig.cfg";
+
+    // The whole program; returns the process exit code.
+    static int Main(int argc, char** argv);
+
+    // Process settings that must precede QApplication (web engine sandbox as root, GL sharing).
+    static void PrepareProcess();
+
+    // The argument a second start hands over: paths made absolute (the running copy has its own
+    // working folder), links and other text unchanged.
+    static QStringList ArgumentsForHandOver(const QStringList& arguments);
+};

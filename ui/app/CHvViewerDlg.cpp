@@ -1,0 +1,348 @@
+#include "ui/app/CHvViewerDlg.h"
+
+#include "core/config/Settings.h"
+#include "core/config/ViewerConfig.h"
+#include "ui/app/CaptionButton.h"
+#include "ui/app/CommandIds.h"
+#include "ui/app/KeyMap.h"
+#include "ui/app/MainLayout.h"
+#include "ui/app/MainWindowPainter.h"
+#include "ui/app/EnginePlayback.h"
+#include "ui/app/PanelPlaceholder.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/app/WindowPlayback.h"
+#include "ui/lists/ListController.h"
+#include "media/playback/PlaybackEngine.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+Qt::Edges edgesFor(WindowHit hit) {
+    switch (hit) {
+    case WindowHit::Left:
+        return Qt::LeftEdge;
+    case WindowHit::Right:
+        return Qt::RightEdge;
+    case WindowHit::Top:
+        return Qt::TopEdge;
+    case WindowHit::Bottom:
+        return Qt::BottomEdge;
+    case WindowHit::TopLeft:
+        return Qt::TopEdge | Qt::LeftEdge;
+    case WindowHit::TopRight:
+        return Qt::TopEdge | Qt::RightEdge;
+    case WindowHit::BottomLeft:
+        return Qt::BottomEdge | Qt::LeftEdge;
+    case WindowHit::BottomRight:
+        return Qt::BottomEdge | Qt::RightEdge;
+    default:
+        return {};
+    }
+}
+
+Qt::CursorShape cursorFor(WindowHit hit) {
+    switch (hit) {
+    case WindowHit::Left:
+    case WindowHit::Right:
+        return Qt::SizeHorCursor;
+    case WindowHit::Top:
+    case WindowHit::Bottom:
+        return Qt::SizeVerCursor;
+    case WindowHit::TopLeft:
+    case WindowHit::BottomRight:
+        return Qt::SizeFDiagCursor;
+    case WindowHit::TopRight:
+    case WindowHit::BottomLeft:
+        return Qt::SizeBDiagCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+} // namespace
+
+CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_engineHolder(std::make_unique<PlaybackEngineHolder>()),
+      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this),
+      m_arguments(arguments) {
+    InitShellResources();
+    setObjectName(QStringLiteral("HALVORN.TESQUE.BBPLAYER"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setMinimumSize(kMinWidth, kMinHeight);
+    setGeometry(0, 0, kMinWidth, kMinHeight);
+    setWindowTitle(QString::fromLatin1(kProductTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/shell/icon.png")));
+    m_state.programFolder = QCoreApplication::applicationDirPath();
+    m_docked.fill(true);
+
+    createChildren();
+    createPlayback();
+    createLists();
+    SetTitleText({});
+    m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
+    LayoutPanels();
+
+    ScriptBridge::SetMainWindow(this);
+    qApp->installEventFilter(this);
+    // Reported once the window is up, without holding up the start.
+    QTimer::singleShot(0, this, &CHvViewerDlg::reportMissingComponents);
+    m_page->Navigate(QStringLiteral("index.htm"));
+}
+
+void CHvViewerDlg::reportMissingComponents() {
+    const int check = m_engineHolder->CheckFilters();
+    const char* id = check == -1 ? "MAIN_MSG_NO_SRCFILTER" : check == -2 ? "MAIN_MSG_NO_VIDFILTER" : nullptr;
+    if (!id)
+        return; // a missing audio decoder or brightness element only costs sound or brightness
+    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kProductTitle),
+                                QString::fromStdString(LString(id)), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+CHvViewerDlg::~CHvViewerDlg() {
+    qApp->removeEventFilter(this);
+    if (ScriptBridge::MainWindow() == this)
+        ScriptBridge::SetMainWindow(nullptr);
+}
+
+void CHvViewerDlg::createChildren() {
+    for (int i = 0; i < static_cast<int>(PanelSlot::Count); ++i) {
+        auto* placeholder = new PanelPlaceholder(this);
+        placeholder->setObjectName(QStringLiteral("panel%1").arg(i));
+        m_panels[i] = placeholder;
+    }
+    Panel(PanelSlot::Screen3)->hide();
+    Panel(PanelSlot::Map)->hide(); // shown by the map commands
+
+    m_listScrollBar = new QScrollBar(Qt::Vertical, this);
+    m_listScrollBar->setRange(0, 100);
+    m_listScrollBar->setPageStep(1);
+    m_listScrollBar->hide(); // shown by the list when it has more rows than fit
+
+    m_page = new BrowserHost(this);
+    m_page->setObjectName(QStringLiteral("mainPage"));
+    connect(m_page, &BrowserHost::pageLoaded, this, &CHvViewerDlg::onPageLoaded);
+
+    m_closeButton = new CaptionButton(QStringLiteral(":/shell/close.png"), true, this);
+    m_maximiseButton = new CaptionButton(QStringLiteral(":/shell/maximise.png"), false, this);
+    m_minimiseButton = new CaptionButton(QStringLiteral(":/shell/minimise.png"), false, this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_maximiseButton->setObjectName(QStringLiteral("maximiseButton"));
+    m_minimiseButton->setObjectName(QStringLiteral("minimiseButton"));
+    connect(m_closeButton, &QAbstractButton::clicked, this, [this] { OnCommand(kCmdCaptionClose); });
+    connect(m_maximiseButton, &QAbstractButton::clicked, this, [this] { OnCommand(kCmdCaptionMaximise); });
+    connect(m_minimiseButton, &QAbstractButton::clicked, this, [this] { OnCommand(kCmdCaptionMinimise); });
+
+    m_titleLabel = new QLabel(this);
+    m_titleLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    m_titleLabel->hide();
+
+    m_logo = new QLabel(this);
+    m_logo->setPixmap(QPixmap(QStringLiteral(":/shell/logo.png")));
+    m_logo->setGeometry(8, 0, 189, 36);
+    m_logo->setAttribute(Qt::WA_TransparentForMouseEvents); // the title band drags through it
+    m_logo->show();
+}
+
+void CHvViewerDlg::InstallPanel(PanelSlot slot, QWidget* panel) {
+    const int i = static_cast<int>(slot);
+    QWidget* old = m_panels[i];
+    const bool visible = old ? !old->isHidden() : true;
+    if (old && old != panel)
+        old->deleteLater();
+    m_panels[i] = panel;
+    m_docked[i] = true;
+    panel->setParent(this);
+    panel->setVisible(visible);
+    LayoutPanels();
+}
+
+void CHvViewerDlg::SetDocked(PanelSlot slot, bool docked) {
+    const int i = static_cast<int>(slot);
+    m_docked[i] = docked;
+    if (docked && m_panels[i] && m_panels[i]->parentWidget() != this)
+        m_panels[i]->setParent(this);
+    LayoutPanels();
+}
+
+int CHvViewerDlg::scrollBarWidth() const {
+    return style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+}
+
+LayoutInput CHvViewerDlg::CurrentLayoutInput() const {
+    LayoutInput in;
+    in.client = size();
+    in.scrollBarWidth = scrollBarWidth();
+    in.mapShown = m_state.mapShown;
+    const int engineState = m_playback->GetState();
+    in.engineOpen = engineState != kStateNoEngine && engineState != kStateNotBuilt;
+    in.channelCount = m_playback->GetChannelCount();
+    for (int i = 0; i < 4; ++i)
+        in.screenDocked[i] = m_docked[i];
+    in.gsensorDocked = IsDocked(PanelSlot::Gsensor);
+    in.accelerometerDocked = IsDocked(PanelSlot::Accelerometer);
+    in.speedDocked = IsDocked(PanelSlot::Speed);
+    in.mapDocked = IsDocked(PanelSlot::Map);
+    return in;
+}
+
+void CHvViewerDlg::LayoutPanels() {
+    const MainLayout l = ::LayoutPanels(CurrentLayoutInput());
+    auto place = [this](PanelSlot slot, const QRect& r) {
+        QWidget* w = Panel(slot);
+        if (w && IsDocked(slot) && w->parentWidget() == this)
+            w->setGeometry(r);
+    };
+    m_page->setGeometry(l.browser);
+    for (int i = 0; i < 4; ++i)
+        place(static_cast<PanelSlot>(i), l.screens[i]);
+    place(PanelSlot::FileMenu, l.fileMenu);
+    place(PanelSlot::FileList, l.fileList);
+    place(PanelSlot::Accelerometer, l.accelerometer);
+    place(PanelSlot::Gsensor, l.gsensor);
+    place(PanelSlot::Speed, l.speed);
+    place(PanelSlot::Map, l.map);
+    m_listScrollBar->setGeometry(l.listScrollBar);
+    m_closeButton->setGeometry(l.closeButton);
+    m_maximiseButton->setGeometry(l.maximiseButton);
+    m_minimiseButton->setGeometry(l.minimiseButton);
+    m_closeButton->raise();
+    m_maximiseButton->raise();
+    m_minimiseButton->raise();
+    update();
+}
+
+void CHvViewerDlg::SetTitleText(const QString& fileName) {
+    const QString product = QString::fromLatin1(kProductTitle);
+    const QString text = fileName.isEmpty() ? product : QStringLiteral("%1 - %2").arg(product, fileName);
+    m_titleLabel->setText(text);
+    setWindowTitle(text); // what the task bar shows
+}
+
+QString CHvViewerDlg::TitleText() const {
+    return m_titleLabel->text();
+}
+
+void CHvViewerDlg::ToggleMaximise() {
+    if (m_state.maximised) {
+        m_state.maximised = false;
+        setGeometry(m_restoreGeometry);
+        m_maximiseButton->SetGlyph(QStringLiteral(":/shell/maximise.png"));
+    } else {
+        m_restoreGeometry = geometry();
+        QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+        m_state.maximised = true;
+        if (s)
+            setGeometry(s->availableGeometry());
+        m_maximiseButton->SetGlyph(QStringLiteral(":/shell/restore.png"));
+    }
+    setCursor(Qt::ArrowCursor);
+}
+
+void CHvViewerDlg::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (isMinimized())
+        return;
+    PaintMainWindow(p, size(), scrollBarWidth());
+}
+
+void CHvViewerDlg::resizeEvent(QResizeEvent*) {
+    LayoutPanels();
+    // A paused or stopped picture is drawn again at its size.
+    const int state = m_playback->GetState();
+    if (state == kStatePaused || state == kStateStopped)
+        m_playback->SeekTo(m_playback->GetPositionMs());
+}
+
+void CHvViewerDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    const WindowHit hit = HitTestWindow(event->position().toPoint(), size(), m_state.maximised);
+    QWindow* handle = windowHandle();
+    if (!handle || hit == WindowHit::Client)
+        return QWidget::mousePressEvent(event);
+    if (hit == WindowHit::Caption)
+        handle->startSystemMove();
+    else
+        handle->startSystemResize(edgesFor(hit));
+    event->accept();
+}
+
+void CHvViewerDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() == Qt::NoButton)
+        setCursor(cursorFor(HitTestWindow(event->position().toPoint(), size(), m_state.maximised)));
+    QWidget::mouseMoveEvent(event);
+}
+
+void CHvViewerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
+    const int state = m_playback->GetState();
+    if (state == kStatePaused || state == kStateStopped)
+        m_playback->SeekTo(m_playback->GetPositionMs());
+    UpdateChannelControls();
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void CHvViewerDlg::closeEvent(QCloseEvent* event) {
+    ShutdownPlayback();
+    event->accept();
+}
+
+bool CHvViewerDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return false; // keys of dialogs and floating panels are theirs
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept(); // keeps shortcuts from acting; the key press follows
+        return true;
+    }
+    handleKey(key->key(), key->modifiers());
+    return true; // every key of the main window is swallowed
+}
+
+bool CHvViewerDlg::handleKey(int key, Qt::KeyboardModifiers modifiers) {
+    int command = KeyCommand(key, modifiers);
+    if (command == 0)
+        return false;
+    if (command == kCmdPlayPause && !HasScanSource())
+        command = kCmdOpenSource;
+    OnCommand(command);
+    return true;
+}
+
+void CHvViewerDlg::CallInternal(const QString& functionName, const QString& value) {
+    m_page->CallInternal(functionName, value);
+}
+
+void CHvViewerDlg::onPageLoaded(bool ok) {
+    if (!ok)
+        qInfo() << "main page did not load from" << BrowserHost::SkinFolder();
+    m_page->CallScript(QStringLiteral("initLanguage"),
+                       QStringList{QString::fromStdString(GetInstallerLanguage())});
+    CallInternal(QStringLiteral("setWindowMap"), QStringLiteral("100"));
+    const QString unitText = QString::fromStdString(ReadSetting("speedunit"));
+    if (!unitText.isEmpty()) {
+        const int unit = unitText.toInt();
+        m_page->CallScript(QStringLiteral("setSpeedUnit"), QList<int>{unit});
+        SetSpeedUnit(unit);
+    }
+    ProcessStartupArguments();
+    emit pageReady();
+}

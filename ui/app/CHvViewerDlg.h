@@ -1,0 +1,186 @@
+// The main window: hosts the video screens, the data panels, the recording list and the main skin
+// page; owns the state shared by commands, clock and lists; lays out its children; moves, resizes
+// and paints its frame. Created and run by CHvViewerApp.
+//
+// Files by role: CHvViewerDlg.cpp (children, layout, frame, keys, page start-up),
+// CHvViewerDlgCommands.cpp (window commands, command target), CHvViewerDlgPlayback.cpp (playback
+// operations, clock, opening), CHvViewerDlgLists.cpp (card choice, list, tabs), MainLayout
+// (geometry), MainWindowPainter (painting), CommandDispatcher (skin commands).
+#pragma once
+
+#include "ui/app/CommandDispatcher.h"
+#include "ui/app/CommandTarget.h"
+#include "ui/app/ViewerState.h"
+#include "ui/bridge/ScriptBridge.h"
+
+#include <QRect>
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+
+class BrowserHost;
+class PlaybackEngineHolder;
+class CaptionButton;
+class ListController;
+class WindowPlayback;
+class QLabel;
+class QScrollBar;
+struct LayoutInput;
+
+// The children the main window places. Screens 0..3, then the panels, then the list.
+enum class PanelSlot : int {
+    Screen0,
+    Screen1,
+    Screen2,
+    Screen3,
+    Gsensor,
+    Accelerometer,
+    Speed,
+    Map,
+    FileMenu,
+    FileList,
+    Count,
+};
+
+class CHvViewerDlg : public QWidget, public CommandTarget, public BridgeHost {
+    Q_OBJECT
+public:
+    static constexpr const char* kProductTitle = "Morvent QUILLENT";
+
+    // `arguments`: the program's arguments after its name; the first one is processed when the
+    // main page has loaded.
+    explicit CHvViewerDlg(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    ~CHvViewerDlg() override;
+
+    // --- Children and layout ---
+    // Replaces the placeholder of `slot` with `panel` (re-parented here, docked, placed).
+    void InstallPanel(PanelSlot slot, QWidget* panel);
+    QWidget* Panel(PanelSlot slot) const { return m_panels[static_cast<int>(slot)]; }
+    bool IsDocked(PanelSlot slot) const { return m_docked[static_cast<int>(slot)]; }
+    // Docking flag of a panel; a docked panel is re-parented here and placed by LayoutPanels.
+    void SetDocked(PanelSlot slot, bool docked);
+    QScrollBar* ListScrollBar() const { return m_listScrollBar; }
+    // The recording list: scan, report list, drawn list, tabs (CHvViewerDlgLists.cpp).
+    ListController* Lists() const { return m_lists.get(); }
+    BrowserHost* Page() const { return m_page; }
+    LayoutInput CurrentLayoutInput() const;
+    void LayoutPanels(); // places every docked child for the current client size
+    void SetTitleText(const QString& fileName);
+    QString TitleText() const;
+    void ToggleMaximise();
+    bool IsMaximised() const { return m_state.maximised; }
+
+    // --- Window commands (keyboard, caption buttons, hidden controls) ---
+    // Runs a window command or user message (CommandIds.h) with its argument.
+    void OnCommand(int commandId, int value = 0);
+    // Installs the work of a command that another window provides (tools, list checks, card
+    // choice). RunCommand calls it; without one the command is only logged.
+    void SetCommandHandler(int commandId, std::function<void(int)> handler);
+
+    // --- Busy window and the windows routed by the script bridge ---
+    void SetBusy(bool busy) { m_busy = busy; }
+    void SetSetupWindow(PageCommandHandler* w) { m_setupWindow = w; }
+    void SetSearchWindow(PageCommandHandler* w) { m_searchWindow = w; }
+    void SetDownloadWindow(PageCommandHandler* w) { m_downloadWindow = w; }
+    CommandDispatcher& Dispatcher() { return m_dispatcher; }
+
+    // --- Start-up argument and single-file open ---
+    // A path, folder or "qmv:" link given on the command line or handed over by a second start.
+    void HandleArgument(const QString& argument);
+    void ProcessStartupArguments();
+    // Lists one recording file and starts it.
+    void OpenSingleFile(const QString& folder, const QString& name, int64_t size);
+    // Lists the recordings of a card or folder given as the argument.
+    void OpenSourceFolder(const QString& folder);
+
+    // --- CommandTarget ---
+    ViewerState& State() override { return m_state; }
+    PlaybackControl& Playback() override { return *m_playback; }
+    // The engine holder of the window: opening a recording and the video screens use it directly.
+    PlaybackEngineHolder& EngineHolder() { return *m_engineHolder; }
+    bool IsBusy() const override { return m_busy; }
+    void CallInternal(const QString& functionName, const QString& value) override;
+    void PlayPause() override;
+    void OpenPrevious() override;
+    void OpenNext() override;
+    void StepBack() override;
+    void StepForward() override;
+    void ReturnToIdle() override;
+    void OnSeek(int positionMs) override;
+    void OnOpenRow(int row) override;
+    void UpdateChannelControls() override;
+    void ClearMapPath() override;
+    void ShowMapPanel(bool show) override;
+    void SetSpeedUnit(int unit) override;
+    void KindFilterChanged() override;
+    bool RunCommand(int commandId, int value) override;
+    void ChooseMovieFile() override;
+    void ShowMovieInfo() override;
+    void OpenUrl(const QString& url) override;
+
+    // --- Playback clock and operations (CHvViewerDlgPlayback.cpp) ---
+    // Engine, screens, opening, clock, docking and zoom.
+    WindowPlayback* Player() const;
+    void ShowPosition();
+    void StopClock();
+    // Closing: stop the engine, release the recording, stop the clock.
+    void ShutdownPlayback();
+    // True once a card or folder has been chosen for the recording scan (Space plays then).
+    bool HasScanSource() const;
+
+    // --- BridgeHost ---
+    void DispatchCommand(const QString& name, int value) override { m_dispatcher.Dispatch(name, value); }
+    PageCommandHandler* SetupWindow() const override { return m_setupWindow; }
+    PageCommandHandler* SearchWindow() const override { return m_searchWindow; }
+    PageCommandHandler* DownloadWindow() const override { return m_downloadWindow; }
+
+signals:
+    // The main page has loaded and its start values are set (every load).
+    void pageReady();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createChildren();
+    void createLists();
+    void createPlayback();
+    void reportMissingComponents();
+    void onPageLoaded(bool ok);
+    bool handleKey(int key, Qt::KeyboardModifiers modifiers);
+    int scrollBarWidth() const;
+
+    ViewerState m_state;
+    std::unique_ptr<PlaybackEngineHolder> m_engineHolder;
+    std::unique_ptr<PlaybackControl> m_playback; // adapts m_engineHolder
+    CommandDispatcher m_dispatcher;
+    std::array<QWidget*, static_cast<int>(PanelSlot::Count)> m_panels{};
+    std::array<bool, static_cast<int>(PanelSlot::Count)> m_docked{};
+    BrowserHost* m_page = nullptr;
+    QScrollBar* m_listScrollBar = nullptr;
+    std::unique_ptr<ListController> m_lists;
+    std::unique_ptr<WindowPlayback> m_player; // destroyed before the lists it reads
+    CaptionButton* m_closeButton = nullptr;
+    CaptionButton* m_maximiseButton = nullptr;
+    CaptionButton* m_minimiseButton = nullptr;
+    QLabel* m_titleLabel = nullptr; // hidden; carries the title text
+    QLabel* m_logo = nullptr;
+    QRect m_restoreGeometry; // window rectangle before maximising
+    bool m_busy = false;
+    PageCommandHandler* m_setupWindow = nullptr;
+    PageCommandHandler* m_searchWindow = nullptr;
+    PageCommandHandler* m_downloadWindow = nullptr;
+    std::map<int, std::function<void(int)>> m_commandHandlers;
+    QStringList m_arguments;
+};

@@ -1,0 +1,128 @@
+// CHvViewerDlg: window commands, the command target's window work and the start-up argument.
+#include "ui/app/CHvViewerDlg.h"
+
+#include "core/config/ViewerConfig.h"
+#include "ui/app/CommandIds.h"
+#include "ui/app/StartupArguments.h"
+#include "ui/app/WindowPlayback.h"
+#include "ui/dialogs/CMovieInfoDlg.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QUrl>
+
+void CHvViewerDlg::OnCommand(int commandId, int value) {
+    // Messages that change the recording or the list wait for the busy window.
+    if (commandId >= kMsgSeek && commandId <= kMsgTabChosen && m_busy)
+        return;
+    switch (commandId) {
+    case kCmdMinimise:
+    case kCmdCaptionMinimise:
+        showMinimized();
+        return;
+    case kCmdCaptionMaximise:
+        ToggleMaximise();
+        return;
+    case kCmdClose:
+    case kCmdCaptionClose:
+        ShutdownPlayback();
+        close();
+        return;
+    case kCmdPrevious:
+        OpenPrevious();
+        return;
+    case kCmdPlayPause:
+        PlayPause();
+        return;
+    case kCmdStop:
+        ReturnToIdle();
+        return;
+    case kCmdNext:
+        OpenNext();
+        return;
+    case kCmdStepBack:
+        StepBack();
+        return;
+    case kCmdStepForward:
+        StepForward();
+        return;
+    case kMsgSeek:
+        OnSeek(value);
+        return;
+    case kMsgOpenRow:
+        OnOpenRow(value);
+        return;
+    default:
+        RunCommand(commandId, value);
+        return;
+    }
+}
+
+void CHvViewerDlg::SetCommandHandler(int commandId, std::function<void(int)> handler) {
+    if (handler)
+        m_commandHandlers[commandId] = std::move(handler);
+    else
+        m_commandHandlers.erase(commandId);
+}
+
+bool CHvViewerDlg::RunCommand(int commandId, int value) {
+    const auto it = m_commandHandlers.find(commandId);
+    if (it == m_commandHandlers.end()) {
+        qInfo().noquote() << QStringLiteral("command %1 is not available in this build").arg(commandId);
+        return false;
+    }
+    it->second(value);
+    return true;
+}
+
+void CHvViewerDlg::ChooseMovieFile() {
+    QFileDialog dialog(this, QStringLiteral("Select Movie file"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(
+        {QStringLiteral("Encryption Movie Files (*.qmv)"), QStringLiteral("MP4 Movie Files (*.mp4)")});
+    dialog.setDefaultSuffix(QStringLiteral("qmv"));
+    dialog.selectFile(QStringLiteral("Movie"));
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QFileInfo file(dialog.selectedFiles().constFirst());
+    OpenSingleFile(file.absolutePath(), file.fileName(), 0);
+}
+
+void CHvViewerDlg::ShowMovieInfo() {
+    CMovieInfoDlg dialog(m_state.movieInfo, GetInstallerLanguage() == "korean", this);
+    dialog.exec();
+}
+
+void CHvViewerDlg::OpenUrl(const QString& url) {
+    if (!QDesktopServices::openUrl(QUrl(url)))
+        qInfo() << "no web browser opened" << url;
+}
+
+void CHvViewerDlg::ProcessStartupArguments() {
+    if (!m_arguments.isEmpty())
+        HandleArgument(m_arguments.constFirst());
+}
+
+void CHvViewerDlg::HandleArgument(const QString& argument) {
+    const StartupArgument arg = ParseStartupArgument(argument);
+    switch (arg.kind) {
+    case StartupArgument::None:
+        return;
+    case StartupArgument::Link:
+        // The download window that fetches a linked recording to the desktop is not part of
+        // this build; the link is reported and nothing is listed.
+        qInfo() << "downloading a linked recording is not available:" << arg.source << arg.name;
+        return;
+    case StartupArgument::Path:
+        if (QFileInfo(argument).isDir()) {
+            OpenSourceFolder(argument);
+            m_player->PlayFirstListed();
+        } else
+            OpenSingleFile(arg.folder, arg.name, 0);
+        return;
+    }
+}

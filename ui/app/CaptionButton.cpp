@@ -1,0 +1,36 @@
+#include "ui/app/CaptionButton.h"
+
+#include <QPainter>
+
+CaptionButton::CaptionButton(const QString& glyphResource, bool closeStyle, QWidget* parent)
+    : QAbstractButton(parent), m_glyph(glyphResource), m_closeStyle(closeStyle) {
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::ArrowCursor);
+}
+
+void CaptionButton::SetGlyph(const QString& glyphResource) {
+    m_glyph = QPixmap(glyphResource);
+    update();
+}
+
+void CaptionButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (m_hover || isDown()) {
+        QColor bg = m_closeStyle ? QColor(0xC4, 0x2B, 0x1C) : QColor(255, 255, 255, 36);
+        if (isDown())
+            bg = m_closeStyle ? QColor(0x9E, 0x22, 0x16) : QColor(255, 255, 255, 22);
+        p.fillRect(rect(), bg);
+    }
+    if (!m_glyph.isNull())
+        p.drawPixmap((width() - m_glyph.width()) / 2, (height() - m_glyph.height()) / 2, m_glyph);
+}
+
+void CaptionButton::enterEvent(QEnterEvent*) {
+    m_hover = true;
+    update();
+}
+
+void CaptionButton::leaveEvent(QEvent*) {
+    m_hover = false;
+    update();
+}

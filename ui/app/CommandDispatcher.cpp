@@ -1,0 +1,339 @@
+#include "ui/app/CommandDispatcher.h"
+
+#include "core/config/Settings.h"
+#include "ui/app/CommandIds.h"
+#include "ui/app/CommandTarget.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+constexpr std::array<float, 5> kRates = {1.0f, 2.0f, 2.7f, 3.4f, 4.0f};
+}
+
+struct CommandDispatcher::Entry {
+    const char* name;
+    void (CommandDispatcher::*action)(int);
+};
+
+const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
+    // Order matters only for readers; names are unique.
+    static const Entry kTable[] = {
+        {"btnPlay", &CommandDispatcher::playPause},
+        {"btnPause", &CommandDispatcher::playPause},
+        {"btnOpen", &CommandDispatcher::openSource},
+        {"btnFileOpen", &CommandDispatcher::fileOpen},
+        {"btnMirror", &CommandDispatcher::mirror},
+        {"btnFlip", &CommandDispatcher::flip},
+        {"btnVolumn", &CommandDispatcher::volume},
+        {"btnSpeedUp", &CommandDispatcher::speed},
+        {"btnSpeedDown", &CommandDispatcher::speed},
+        {"btnControlDown1", &CommandDispatcher::brightness},
+        {"btnControlUp1", &CommandDispatcher::brightness},
+        {"btnGSensor", &CommandDispatcher::gsensor},
+        {"btnChange", &CommandDispatcher::change},
+        {"btnCollect", &CommandDispatcher::collect},
+        {"btnTripple", &CommandDispatcher::tripple},
+        {"btnSave", &CommandDispatcher::save},
+        {"btnZoom", &CommandDispatcher::zoom},
+        {"btnMerge", &CommandDispatcher::merge},
+        {"btnFormat", &CommandDispatcher::format},
+        {"btnHome", &CommandDispatcher::home},
+        {"btnEnd", &CommandDispatcher::end},
+        {"btnPrev", &CommandDispatcher::prev},
+        {"btnNext", &CommandDispatcher::next},
+        {"btnPicture", &CommandDispatcher::picture},
+        {"btnPrint", &CommandDispatcher::print},
+        {"btnPosition", &CommandDispatcher::position},
+        {"btnSpeedFrameDown", &CommandDispatcher::frameDown},
+        {"btnSpeedFrameUp", &CommandDispatcher::frameUp},
+        {"btnSetting", &CommandDispatcher::setting},
+        {"btnConvert", &CommandDispatcher::convert},
+        {"btnDownload", &CommandDispatcher::download},
+        {"btnFileSelect", &CommandDispatcher::fileSelect},
+        {"btnFileFolder", &CommandDispatcher::fileFolder},
+        {"btnChkClear", &CommandDispatcher::checkClear},
+        {"btnChkAll", &CommandDispatcher::checkAll},
+        {"btnChkOn", &CommandDispatcher::checkOn},
+        {"btnChkOff", &CommandDispatcher::checkOff},
+        {"btnMapsetting", &CommandDispatcher::mapSetting},
+        {"btnInfo", &CommandDispatcher::info},
+        {"btnUnit", &CommandDispatcher::unit},
+        {"btnMap", &CommandDispatcher::map},
+        {"btnLoop", &CommandDispatcher::loop},
+        {"btnLoopClose", &CommandDispatcher::loopClose},
+        {"btnLoopStart", &CommandDispatcher::loopStart},
+        {"btnLoopEnd", &CommandDispatcher::loopEnd},
+        {"btnSearch", &CommandDispatcher::search},
+        {"btnLog", &CommandDispatcher::log},
+        {"btnDeleteFile", &CommandDispatcher::deleteFile},
+        {"btnHomepage", &CommandDispatcher::homepage},
+    };
+    count = static_cast<int>(std::size(kTable));
+    return kTable;
+}
+
+QStringList CommandDispatcher::CommandNames() {
+    int count = 0;
+    const Entry* table = Table(count);
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << QString::fromLatin1(table[i].name);
+    return names;
+}
+
+bool CommandDispatcher::Dispatch(const QString& name, int value) {
+    if (m_target.IsBusy())
+        return false; // a recording is being opened: dropped, not queued
+    int count = 0;
+    const Entry* table = Table(count);
+    for (int i = 0; i < count; ++i) {
+        if (name == QLatin1String(table[i].name)) {
+            (this->*table[i].action)(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+float CommandDispatcher::RateForIndex(int index) {
+    return index >= 0 && index < static_cast<int>(kRates.size()) ? kRates[index] : 1.0f;
+}
+
+int CommandDispatcher::BrightnessLevel(int step) {
+    return (step - 10) * 255 / 10;
+}
+
+int CommandDispatcher::VolumeLevel(int percent) {
+    return static_cast<int>(static_cast<int64_t>(percent) * 65535 / 100);
+}
+
+int CommandDispatcher::RangeValue(uint64_t durationMs) {
+    const int64_t d = static_cast<int64_t>(durationMs);
+    return static_cast<int>(d - d / 60);
+}
+
+void CommandDispatcher::playPause(int) {
+    m_target.PlayPause();
+}
+void CommandDispatcher::openSource(int) {
+    m_target.RunCommand(kCmdOpenSource, 0);
+}
+void CommandDispatcher::fileOpen(int) {
+    m_target.ChooseMovieFile();
+}
+
+void CommandDispatcher::mirror(int) {
+    ViewerState& s = m_target.State();
+    s.viewOptions ^= kViewMirror;
+    m_target.Playback().SetViewOptions(s.viewOptions & (kViewFlip | kViewMirror));
+}
+
+void CommandDispatcher::flip(int) {
+    ViewerState& s = m_target.State();
+    s.viewOptions ^= kViewFlip;
+    m_target.Playback().SetViewOptions(s.viewOptions & (kViewFlip | kViewMirror));
+}
+
+void CommandDispatcher::volume(int value) {
+    // The page's slider runs 0..100; anything else would wrap the 16-bit level.
+    const int percent = std::clamp(value, 0, 100);
+    m_target.State().volume = percent;
+    m_target.Playback().SetVolume(VolumeLevel(percent));
+}
+
+void CommandDispatcher::speed(int index) {
+    if (index < 0 || index >= static_cast<int>(kRates.size())) {
+        qWarning() << "speed index out of range:" << index;
+        return;
+    }
+    m_target.State().speedIndex = index;
+    const int state = m_target.Playback().GetState();
+    if (state == kStateRunning || state == kStatePaused)
+        m_target.Playback().SetRate(kRates[index]);
+}
+
+void CommandDispatcher::brightness(int step) {
+    m_target.State().brightnessStep = step;
+    const int level = BrightnessLevel(step);
+    for (int channel = 0; channel < 4; ++channel)
+        m_target.Playback().SetBrightness(channel, level);
+}
+
+void CommandDispatcher::gsensor(int) {
+    m_target.RunCommand(kCmdGsensorWindows, 0);
+}
+
+void CommandDispatcher::change(int) {
+    m_target.State().viewOptions ^= kViewChange;
+    m_target.UpdateChannelControls();
+}
+
+void CommandDispatcher::collect(int) {
+    m_target.State().viewOptions ^= kViewCollect;
+    m_target.UpdateChannelControls();
+}
+
+void CommandDispatcher::tripple(int) {
+    ViewerState& s = m_target.State();
+    s.threeStateView = (s.threeStateView + 1) % 3;
+    m_target.UpdateChannelControls();
+}
+
+void CommandDispatcher::save(int) {
+    m_target.RunCommand(kCmdCopy, 0);
+}
+void CommandDispatcher::zoom(int) {
+    m_target.RunCommand(kCmdZoom, 0);
+}
+void CommandDispatcher::merge(int) {
+    m_target.RunCommand(kCmdMerge, 0);
+}
+void CommandDispatcher::format(int) {
+    m_target.RunCommand(kCmdFormat, 0);
+}
+void CommandDispatcher::home(int) {
+    m_target.OpenPrevious();
+}
+void CommandDispatcher::end(int) {
+    m_target.OpenNext();
+}
+
+void CommandDispatcher::prev(int) {
+    m_target.ClearMapPath();
+    m_target.StepBack();
+}
+
+void CommandDispatcher::next(int) {
+    m_target.ClearMapPath();
+    m_target.StepForward();
+}
+
+void CommandDispatcher::picture(int) {
+    m_target.RunCommand(kCmdSnapshot, 0);
+}
+void CommandDispatcher::print(int) {
+    m_target.RunCommand(kCmdPrint, 0);
+}
+
+void CommandDispatcher::position(int ms) {
+    m_target.ClearMapPath();
+    m_target.Playback().SeekTo(std::max(ms, 0));
+}
+
+void CommandDispatcher::frameDown(int) {
+    PlaybackControl& engine = m_target.Playback();
+    if (engine.GetState() == kStateRunning) {
+        engine.Pause();
+        m_target.CallInternal("setPlay", "0");
+    }
+    if (engine.GetState() != kStatePaused)
+        return;
+    const auto pos = static_cast<int64_t>(engine.GetPositionMs());
+    const int64_t target = pos > 1000 ? pos - 1000 : pos;
+    m_target.OnSeek(static_cast<int>(target));
+}
+
+void CommandDispatcher::frameUp(int) {
+    PlaybackControl& engine = m_target.Playback();
+    if (engine.GetState() == kStateRunning) {
+        engine.Pause();
+        m_target.CallInternal("setPlay", "0");
+    }
+    if (engine.GetState() == kStatePaused)
+        engine.StepFrame();
+}
+
+void CommandDispatcher::setting(int) {
+    m_target.RunCommand(kCmdSetup, 0);
+}
+void CommandDispatcher::convert(int) {
+    m_target.RunCommand(kCmdConvert, 0);
+}
+void CommandDispatcher::download(int) {
+    m_target.RunCommand(kCmdDownload, 0);
+}
+void CommandDispatcher::fileSelect(int row) {
+    m_target.OnOpenRow(row);
+}
+
+void CommandDispatcher::fileFolder(int tab) {
+    if (tab == 5) {
+        map(0);
+        return;
+    }
+    if (tab < 1 || tab > 4) {
+        qWarning() << "kind tab out of range:" << tab;
+        return;
+    }
+    ViewerState& s = m_target.State();
+    s.mapShown = false;
+    m_target.ShowMapPanel(false);
+    s.kindFilter = tab;
+    m_target.KindFilterChanged();
+}
+
+void CommandDispatcher::checkClear(int) {
+    m_target.RunCommand(kCmdCheckClear, 0);
+}
+void CommandDispatcher::checkAll(int value) {
+    m_target.RunCommand(value == 1 ? kMsgCheckAll : kMsgUncheckAll, 0);
+}
+void CommandDispatcher::checkOn(int row) {
+    m_target.RunCommand(kMsgCheckRow, row);
+}
+void CommandDispatcher::checkOff(int row) {
+    m_target.RunCommand(kMsgUncheckRow, row);
+}
+void CommandDispatcher::mapSetting(int) {
+    m_target.RunCommand(kCmdMapSetting, 0);
+}
+void CommandDispatcher::info(int) {
+    m_target.ShowMovieInfo();
+}
+
+void CommandDispatcher::unit(int unit) {
+    m_target.SetSpeedUnit(unit);
+    WriteSetting("speedunit", std::to_string(unit));
+}
+
+void CommandDispatcher::map(int) {
+    m_target.State().mapShown = true;
+    m_target.ShowMapPanel(true);
+}
+
+void CommandDispatcher::loop(int) {
+    ViewerState& s = m_target.State();
+    s.loopActive = true;
+    const int range = RangeValue(m_target.Playback().GetDurationMs());
+    m_target.CallInternal("setLoopRange", QString::number(range));
+    s.loopStart = 0;
+    s.loopEnd = range;
+}
+
+void CommandDispatcher::loopClose(int) {
+    m_target.State().loopActive = false;
+}
+void CommandDispatcher::loopStart(int ms) {
+    m_target.State().loopStart = ms;
+}
+void CommandDispatcher::loopEnd(int ms) {
+    m_target.State().loopEnd = ms;
+}
+void CommandDispatcher::search(int) {
+    m_target.RunCommand(kCmdSearch, 0);
+}
+void CommandDispatcher::log(int) {
+    m_target.RunCommand(kCmdEventLog, 0);
+}
+void CommandDispatcher::deleteFile(int) {
+    m_target.RunCommand(kCmdDeleteFiles, 0);
+}
+
+void CommandDispatcher::homepage(int) {
+    const QString& address = m_target.State().homepage;
+    m_target.OpenUrl(QStringLiteral("http://") +
+                     (address.isEmpty() ? QString::fromLatin1(kMakerSite) : address));
+}

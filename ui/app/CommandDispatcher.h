@@ -1,0 +1,82 @@
+// Turns a skin command (name, value) from window.external into an action of the main window.
+// One per main window; the script bridge calls Dispatch on the user-interface thread.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+class CommandTarget;
+
+class CommandDispatcher {
+public:
+    explicit CommandDispatcher(CommandTarget& target) : m_target(target) {}
+
+    // Runs the first table entry whose name equals `name` (case-sensitive). Returns false when
+    // the command was dropped (busy) or the name is unknown.
+    bool Dispatch(const QString& name, int value);
+
+    // Every command name, in table order.
+    static QStringList CommandNames();
+
+    static float RateForIndex(int index);       // rate table; 1.0 for an index outside it
+    static int BrightnessLevel(int step);       // (step - 10) * 255 / 10, truncated
+    static int VolumeLevel(int percent);        // trunc(percent * 65535 / 100)
+    static int RangeValue(uint64_t durationMs); // length less a sixtieth of it
+    static constexpr const char* kMakerSite = "www.morvent.com";
+    static constexpr const char* kViewerVersion = "1.6.3.5";
+
+private:
+    struct Entry;
+    static const Entry* Table(int& count);
+
+    void playPause(int);
+    void openSource(int);
+    void fileOpen(int);
+    void mirror(int);
+    void flip(int);
+    void volume(int value);
+    void speed(int index);
+    void brightness(int step);
+    void gsensor(int);
+    void change(int);
+    void collect(int);
+    void tripple(int);
+    void save(int);
+    void zoom(int);
+    void merge(int);
+    void format(int);
+    void home(int);
+    void end(int);
+    void prev(int);
+    void next(int);
+    void picture(int);
+    void print(int);
+    void position(int ms);
+    void frameDown(int);
+    void frameUp(int);
+    void setting(int);
+    void convert(int);
+    void download(int);
+    void fileSelect(int row);
+    void fileFolder(int tab);
+    void checkClear(int);
+    void checkAll(int value);
+    void checkOn(int row);
+    void checkOff(int row);
+    void mapSetting(int);
+    void info(int);
+    void unit(int unit);
+    void map(int);
+    void loop(int);
+    void loopClose(int);
+    void loopStart(int ms);
+    void loopEnd(int ms);
+    void search(int);
+    void log(int);
+    void deleteFile(int);
+    void homepage(int);
+
+    CommandTarget& m_target;
+};

@@ -1,0 +1,81 @@
+#include "ui/app/MainLayout.h"
+
+void PlaceCaptionButtons(int w, MainLayout& out) {
+    out.closeButton = QRect(w - 35, 0, 38, 33);
+    out.maximiseButton = QRect(w - 65, 0, 38, 33);
+    out.minimiseButton = QRect(w - 95, 0, 38, 33);
+}
+
+MainLayout LayoutPanels(const LayoutInput& in) {
+    MainLayout o;
+    const int w = in.client.width();
+    const int h = in.client.height();
+    const int sb = in.scrollBarWidth;
+
+    o.browser = QRect(3, h - 98, w - 6, 95);
+
+    o.a = (w - 342) / 2;
+    o.hh = (h - 138) / 2;
+    o.hb = o.hh - 4;
+
+    // Fit the cells to 16:9 inside a column of width a and a half height.
+    const int c = (o.a - 4) * 9 / 16;
+    o.dx = o.hb < c ? (o.a - 4) - o.hb * 16 / 9 : 0;
+    o.dy = o.hb > c ? o.hb - c : 0;
+    o.vw = o.a - o.dx - 4;
+    o.vh = o.vw * 9 / 16;
+
+    const int sx = o.dx / 2;
+    const int sy = o.dy / 2;
+    const QRect cells[4] = {
+        QRect(sx + 6, sy + 37, o.vw, o.vh),
+        QRect(sx + 6, sy + o.hh + 37, o.vw, o.vh),
+        QRect(sx + o.a + 6, sy + 37, o.vw, o.vh),
+        QRect(sx + 6, sy + o.hh + 37, o.vw, o.vh),
+    };
+    for (int i = 0; i < 3; ++i)
+        o.screens[i] = in.screenDocked[i] ? cells[i] : QRect();
+    o.screens[3] = QRect(0, 0, 0, 0); // the fourth screen is never shown docked
+
+    o.rightX = 2 * o.a + 6;
+    o.rightWidth = (w - 12) - 2 * o.a;
+    const bool threeChannelMap = in.mapShown && in.engineOpen && in.channelCount == 3 && in.mapDocked;
+    o.fileMenu = QRect(o.rightX, 37, o.rightWidth, threeChannelMap ? 30 : 58);
+    o.fileList = QRect(o.rightX, 95, o.rightWidth - sb - 1, o.hh - 62);
+    o.listScrollBar = QRect(o.rightX + o.rightWidth - sb + 5, 95, sb, o.hh - 62);
+
+    if (in.accelerometerDocked)
+        o.accelerometer = QRect(o.rightX, o.hh + 37, o.rightWidth, o.hb);
+    if (in.gsensorDocked)
+        o.gsensor = QRect(o.a + 6, o.hh + 37, o.a - 4, o.hh / 2 - 4);
+    if (in.speedDocked)
+        o.speed = QRect(o.a + 6, o.hh / 2 + o.hh + 37, o.a - 4, o.hh / 2 - 4);
+    if (in.mapDocked) {
+        if (in.engineOpen && in.channelCount == 2)
+            o.map = QRect(o.a + 6, 37, o.a - 4, o.hb);
+        else
+            o.map = QRect(o.rightX, 68, o.rightWidth - sb - 1, o.hh - 35);
+    }
+    PlaceCaptionButtons(w, o);
+    return o;
+}
+
+WindowHit HitTestWindow(QPoint p, QSize client, bool maximised) {
+    if (maximised)
+        return WindowHit::Client;
+    const bool left = p.x() < kResizeBand;
+    const bool right = p.x() >= client.width() - kResizeBand;
+    const bool top = p.y() < kResizeBand;
+    const bool bottom = p.y() >= client.height() - kResizeBand;
+    if (left)
+        return top ? WindowHit::TopLeft : bottom ? WindowHit::BottomLeft : WindowHit::Left;
+    if (right)
+        return top ? WindowHit::TopRight : bottom ? WindowHit::BottomRight : WindowHit::Right;
+    if (top)
+        return WindowHit::Top;
+    if (bottom)
+        return WindowHit::Bottom;
+    if (p.y() < kTitleHeight)
+        return WindowHit::Caption;
+    return WindowHit::Client;
+}

@@ -1,0 +1,9 @@
+// Paints the parts of the main window that no child covers: the graded title band, the black
+// frame around the skin page and the gaps between panels. Used by CHvViewerDlg::paintEvent.
+#pragma once
+
+#include <QSize>
+
+class QPainter;
+
+void PaintMainWindow(QPainter& painter, QSize client, int scrollBarWidth);

@@ -1,0 +1,234 @@
+#include "ui/app/PlaybackClock.h"
+
+#include "core/recordings/RecordingName.h"
+#include "ui/app/RecordingOpener.h"
+
+#include <cmath>
+
+PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_host(host), m_opener(opener) {
+    m_clock.setObjectName(QString::number(kClockTimerId));
+    m_clock.setSingleShot(true); // re-armed by each tick
+    connect(&m_clock, &QTimer::timeout, this, &PlaybackClock::Tick);
+    m_openTimer.setObjectName(QString::number(kOpenTimerId));
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, &PlaybackClock::DelayedOpen);
+    m_opener.setClock(this);
+}
+
+bool PlaybackClock::busy() const { return m_opener.isBusy(); }
+
+int PlaybackClock::findRow(int from, int step) const {
+    const int count = m_host.recordingCount();
+    const int filter = m_host.kindFilter();
+    for (int row = from; row >= 0 && row < count; row += step) {
+        if (filter == kKindNormal || GetRecordingKind(m_host.recordingName(row)) == filter)
+            return row;
+    }
+    return -1;
+}
+
+void PlaybackClock::Tick() {
+    m_clock.stop();
+    // Nothing moves while the user drags the time line or holds a click.
+    if (m_host.leftMouseButtonDown()) {
+        armClock();
+        return;
+    }
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    const int state = engine.GetState();
+    if (state < 0 || state == PlaybackEngine::kNotBuilt)
+        return;
+
+    ViewerState& ps = m_host.playbackState();
+    const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
+    const int64_t end = ps.loopActive ? ps.loopEnd : static_cast<int64_t>(engine.GetDurationMs());
+    if (pos >= 0 && pos < end) {
+        ShowPosition();
+        armClock();
+    } else if (ps.loopActive) {
+        engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStart)));
+        ShowPosition();
+        armClock();
+    } else {
+        // The recording has ended: the next one of the kind follows after a second, or idle.
+        const int next = findRow(ps.selectedIndex + 1, 1);
+        if (next >= 0) {
+            ps.selectedIndex = next;
+            m_host.selectInList(next, m_host.kindFilter());
+            m_openTimer.start(kOpenNextMs);
+        } else {
+            ReturnToIdle(true);
+        }
+    }
+
+    const double speed = m_host.drawTrackPosition(pos);
+    m_host.drawSpeed(static_cast<int>(std::trunc(speed * 1000)));
+    m_host.setTrackPanelPosition(pos);
+    emit ticked(pos);
+}
+
+void PlaybackClock::ShowPosition() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    const int state = engine.GetState();
+    if (state != PlaybackEngine::kRunning && state != PlaybackEngine::kPaused)
+        return;
+    const uint64_t pos = engine.GetPositionMs();
+    m_host.playbackState().position = static_cast<int>(pos / 1000);
+    m_host.callInternal(QStringLiteral("setPos"), QString::number(pos));
+}
+
+void PlaybackClock::DelayedOpen() {
+    m_openTimer.stop();
+    closeEngine();
+    m_opener.RequestOpen(RecordingOpener::kJobOpen);
+}
+
+void PlaybackClock::closeEngine() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    engine.Stop();
+    engine.SeekTo(0);
+    engine.Stop();
+    engine.CloseRecording();
+}
+
+void PlaybackClock::PlayPause() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    const int state = engine.GetState();
+    if (state == PlaybackEngine::kPaused) {
+        engine.Run();
+        armClock();
+        m_host.callInternal(QStringLiteral("setPause"), QStringLiteral("0"));
+        return;
+    }
+    if (state == PlaybackEngine::kRunning) {
+        engine.Pause();
+        m_host.callInternal(QStringLiteral("setPlay"), QStringLiteral("0"));
+        return;
+    }
+    const int count = m_host.recordingCount();
+    if (count <= 0)
+        return;
+    ViewerState& ps = m_host.playbackState();
+    if (ps.selectedIndex < 0) {
+        const int last = findRow(count - 1, -1);
+        if (last < 0)
+            return;
+        ps.selectedIndex = last;
+    }
+    m_host.selectInList(ps.selectedIndex, m_host.kindFilter());
+    m_openTimer.start(kOpenNowMs);
+}
+
+void PlaybackClock::StepBack() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    if (engine.SkipBack(2))
+        ShowPosition();
+}
+
+void PlaybackClock::StepForward() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    if (engine.SkipForward(1))
+        ShowPosition();
+}
+
+void PlaybackClock::OpenPrevious() {
+    ViewerState& ps = m_host.playbackState();
+    const int row = findRow(ps.selectedIndex - 1, -1);
+    if (row < 0)
+        return;
+    ps.selectedIndex = row;
+    m_opener.RequestOpen(RecordingOpener::kJobOpenAndMark);
+}
+
+void PlaybackClock::OpenNext() {
+    ViewerState& ps = m_host.playbackState();
+    const int row = findRow(ps.selectedIndex + 1, 1);
+    if (row < 0) {
+        ReturnToIdle(true);
+        return;
+    }
+    ps.selectedIndex = row;
+    m_opener.RequestOpen(RecordingOpener::kJobOpenAndMark);
+}
+
+void PlaybackClock::ReturnToIdle(bool resetTitle) {
+    if (resetTitle) {
+        m_host.setTitleText(QString());
+        m_host.clearListHighlight();
+        m_host.showFileMenuTab(1);
+    }
+    m_clock.stop();
+    closeEngine();
+    ViewerState& ps = m_host.playbackState();
+    ps.selectedIndex = -1;
+    m_host.hideFloatingGsensorWindows();
+    ps.position = 0;
+    m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
+    m_host.drawSpeed(0);
+}
+
+void PlaybackClock::ClearAndClose() {
+    m_clock.stop();
+    m_openTimer.stop();
+    m_host.engineHolder().CloseRecording();
+    m_host.clearRecordings();
+    ViewerState& ps = m_host.playbackState();
+    ps.selectedIndex = -1;
+    ps.position = 0;
+    m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
+    m_host.drawSpeed(0);
+    // The wave output volume of the original is the engine's sound level here.
+    m_host.engineHolder().SetVolume(0x7FFF);
+}
+
+void PlaybackClock::PlaybackStarted() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    UpdateChannelControls();
+    engine.Run();
+    for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
+        engine.SetBrightness(channel, 0);
+    engine.SetRate(1.0f);
+    m_host.callInternal(QStringLiteral("setChannel"), QString::number(engine.GetChannelCount()));
+    armClock();
+}
+
+void PlaybackClock::UpdateChannelControls() { m_host.engineHolder().Repaint(); }
+
+void PlaybackClock::Seek(int64_t positionMs) {
+    if (busy())
+        return;
+    m_host.clearMapPath();
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    if (engine.GetState() >= 0 && engine.GetState() != PlaybackEngine::kNotBuilt)
+        engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, positionMs)));
+}
+
+void PlaybackClock::OpenRow(int index) {
+    if (busy())
+        return;
+    ViewerState& ps = m_host.playbackState();
+    ps.selectedIndex = index;
+    if (index < 0)
+        return;
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    if (engine.GetState() == PlaybackEngine::kRunning) {
+        engine.Stop();
+        engine.SeekTo(0);
+        m_clock.stop();
+    }
+    m_opener.RequestOpen(RecordingOpener::kJobOpenFromList);
+}
+
+void PlaybackClock::SourceRemoved(const std::filesystem::path& path) {
+    const std::filesystem::path source = m_host.listedSource();
+    if (source.empty())
+        return;
+    auto normal = [](const std::filesystem::path& p) {
+        std::string s = p.lexically_normal().string();
+        while (s.size() > 1 && s.back() == '/')
+            s.pop_back();
+        return s;
+    };
+    if (normal(source) == normal(path))
+        ClearAndClose();
+}

@@ -1,0 +1,68 @@
+// The playback clock of the main window (timer 257) and the operations that start, stop and move
+// playback: play/pause, steps, previous/next, return to idle, the delayed open (timer 258), seeks
+// and row opens from panels and lists. Owned by the main window; commands and keys call it.
+#pragma once
+
+#include "ui/app/PlaybackHost.h"
+
+#include <QObject>
+#include <QTimer>
+
+class RecordingOpener;
+
+class PlaybackClock : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kClockTimerId = 257;
+    static constexpr int kClockPeriodMs = 100;
+    static constexpr int kOpenTimerId = 258;
+    static constexpr int kOpenNowMs = 1;     // open the chosen recording now
+    static constexpr int kOpenNextMs = 1000; // open the next one after the end of a recording
+    static constexpr int kMsgSeek = 0x413;
+    static constexpr int kMsgOpenRow = 0x414;
+
+    PlaybackClock(PlaybackHost& host, RecordingOpener& opener);
+
+    void PlayPause();
+    void StepBack();    // two seconds back
+    void StepForward(); // one second forward
+    void OpenPrevious();
+    void OpenNext();
+    void ReturnToIdle(bool resetTitle = false);
+    void ClearAndClose();
+    void ShowPosition();
+    void PlaybackStarted();
+    void UpdateChannelControls();
+
+    // 0x413: seek to a position in ms (ignored while busy).
+    void Seek(int64_t positionMs);
+    // 0x414 and "btnFileSelect": open a row of the recording list (ignored while busy).
+    void OpenRow(int index);
+    // 0x500: a drive or medium at `path` went away; the listed card closes when it is that one.
+    void SourceRemoved(const std::filesystem::path& path);
+
+    // One clock tick, as timer 257 runs it (tests call it directly).
+    void Tick();
+    // Timer 258's work, as it runs it.
+    void DelayedOpen();
+
+    bool isRunning() const { return m_clock.isActive(); }
+    bool isOpenPending() const { return m_openTimer.isActive(); }
+    int openDelayMs() const { return m_openTimer.interval(); }
+
+    // Last row, from `from` upwards or downwards, whose kind matches the kind filter; -1 none.
+    int findRow(int from, int step) const;
+
+signals:
+    void ticked(int64_t positionMs);
+
+private:
+    bool busy() const;
+    void armClock() { m_clock.start(kClockPeriodMs); }
+    void closeEngine();
+
+    PlaybackHost& m_host;
+    RecordingOpener& m_opener;
+    QTimer m_clock;     // 257
+    QTimer m_openTimer; // 258
+};

@@ -1,0 +1,175 @@
+#include "ui/app/RecordingOpener.h"
+
+#include "core/config/ViewerConfig.h"
+#include "core/container/RecordingReader.h"
+#include "ui/app/PlaybackClock.h"
+#include "ui/dialogs/CProgressDlg.h"
+#include "ui/dialogs/CUserinfoDlg.h"
+#include "ui/panels/CDlgVideoScreen.h"
+
+#include <QWidget>
+
+namespace {
+constexpr float kRates[] = {1.0f, 2.0f, 2.7f, 3.4f, 4.0f};
+
+QString recordingFileName(PlaybackHost& host, int index, const std::filesystem::path& path) {
+    const std::string name = host.recordingName(index);
+    return QString::fromStdString(name.empty() ? path.filename().string() : name);
+}
+} // namespace
+
+RecordingOpener::RecordingOpener(PlaybackHost& host, QWidget* owner) : m_host(host), m_owner(owner) {
+    m_asker = [this]() -> std::optional<std::pair<QString, QString>> {
+        CUserinfoDlg dialog(m_owner);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return std::make_pair(dialog.enteredId(), dialog.enteredPassword());
+    };
+    m_loader = [this](const std::filesystem::path& path) { return readRecords(path); };
+}
+
+RecordingOpener::~RecordingOpener() {
+    shutdown();
+}
+
+float RecordingOpener::RateOfIndex(int speedIndex) {
+    if (speedIndex < 0 || speedIndex >= static_cast<int>(std::size(kRates)))
+        return 1.0f;
+    return kRates[speedIndex];
+}
+
+QString RecordingOpener::FormatTimeLabel(uint64_t lengthMs) {
+    // Minutes are counted within the hour, as the camera's own players show them.
+    const uint64_t withinHour = (lengthMs / 1000) % 3600;
+    return QString::asprintf("00:00 / %02d:%02d", static_cast<int>(withinHour / 60),
+                             static_cast<int>(withinHour % 60));
+}
+
+void RecordingOpener::RequestOpen(int job) {
+    if (!m_progress) {
+        m_progress = new CProgressDlg(m_owner);
+        connect(m_progress, &CProgressDlg::openNow, this, &RecordingOpener::onOpenNow);
+    }
+    m_progress->start(job);
+    m_host.setBusy(m_progress->isBusy());
+}
+
+bool RecordingOpener::isBusy() const {
+    return m_progress && m_progress->isBusy();
+}
+
+void RecordingOpener::shutdown() {
+    if (m_progress) {
+        m_progress->stop();
+        delete m_progress;
+    }
+}
+
+void RecordingOpener::onOpenNow(int job) {
+    if (!m_progress || !m_progress->isBusy())
+        return;
+    const bool opened = OpenSelectedRecording();
+    if (job == kJobOpenAndMark || job == kJobOpenFromList)
+        MarkOpenedRow();
+    if (m_progress)
+        m_progress->finish();
+    m_host.setBusy(false);
+    emit openFinished(job, opened);
+}
+
+void RecordingOpener::MarkOpenedRow() {
+    const ViewerState& state = m_host.playbackState();
+    m_host.markOpenedRow(state.selectedIndex, m_host.kindFilter());
+}
+
+void RecordingOpener::showScreens(bool show) {
+    const auto screens = m_host.videoScreens();
+    for (int i = 0; i < 3; ++i) {
+        if (screens[i])
+            screens[i]->setVisible(show);
+    }
+    if (screens[3])
+        screens[3]->hide();
+}
+
+bool RecordingOpener::OpenSelectedRecording() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    ViewerState& state = m_host.playbackState();
+    m_data.hasSetupRecord = false;
+    engine.SetSourceModeFlag(0);
+
+    const std::filesystem::path path = m_host.rowPath(state.selectedIndex);
+    if (path.empty() || !engine.OpenRecording(path)) {
+        m_host.setTitleText(QString());
+        if (m_clock)
+            m_clock->ReturnToIdle();
+        m_host.showMessage(QString::fromStdString(LString("MAIN_MSG_NO_PLAY")), MessageIcon::Error);
+        return false;
+    }
+
+    showScreens(true);
+    m_host.layoutPanels();
+
+    m_totalLengthMs = engine.GetDurationMs();
+    m_trackRangeMs = TrackRange(m_totalLengthMs);
+    m_host.callInternal(QStringLiteral("setRange"), QString::number(m_trackRangeMs));
+    m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
+    m_timeLabel = FormatTimeLabel(m_totalLengthMs);
+    m_host.setTimeLabel(m_timeLabel);
+    m_name = recordingFileName(m_host, state.selectedIndex, path);
+
+    // Everything of the previous recording goes before any record of this one is read (the
+    // loader keeps the setup-record copy: pieces may arrive without their siblings).
+    m_data = LoadedTrackData{};
+    m_marks.clear();
+    m_host.callScript(QStringLiteral("clearEventMark"), {});
+    m_host.resetTrackPanels();
+    m_data = m_loader(path);
+
+    if (!checkIdentity())
+        return true; // cancelled: the recording stays open and hidden, nothing reaches the panels
+
+    m_host.setTrackPanelData(m_data, m_trackRangeMs);
+    if (m_clock)
+        m_clock->PlaybackStarted();
+    m_host.setTitleText(m_name);
+
+    engine.SetRate(RateOfIndex(state.speedIndex));
+    const int brightness = BrightnessValue(state.brightnessStep);
+    for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
+        engine.SetBrightness(channel, brightness);
+
+    m_marks = ComputeEventMarks(m_data.gps);
+    for (const EventMark& mark : m_marks)
+        m_host.callScript(QStringLiteral("addEventMark"),
+                          {QString::number(mark.x), QString(QChar::fromLatin1(mark.type))});
+    return true;
+}
+
+LoadedTrackData RecordingOpener::readRecords(const std::filesystem::path& path) {
+    // A file the reader cannot make sense of has no records: the panels stay empty, it still plays.
+    std::string error;
+    std::unique_ptr<RecordingReader> reader = RecordingReader::open(path, &error);
+    return m_records.Load(reader.get());
+}
+
+bool RecordingOpener::checkIdentity() {
+    if (m_data.recordingId == kMasterPassword && m_data.recordingPassword == kMasterPassword) {
+        m_data.recordingId.clear();
+        m_data.recordingPassword.clear();
+    }
+    if (!m_identity.NeedsQuestion(m_data))
+        return true;
+
+    showScreens(false);
+    for (;;) {
+        const auto answer = m_asker();
+        if (!answer)
+            return false;
+        if (m_identity.Accept(m_data, answer->first.toStdString(), answer->second.toStdString())) {
+            showScreens(true);
+            return true;
+        }
+        m_host.showMessage(QString::fromStdString(LString("WRONG_USERINFO")), MessageIcon::None);
+    }
+}

@@ -1,0 +1,56 @@
+#include "ui/dialogs/CProgressDlg.h"
+
+#include <QPainter>
+
+static void initOpenResources() { Q_INIT_RESOURCE(open); }
+
+CProgressDlg::CProgressDlg(QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), m_owner(owner) {
+    initOpenResources();
+    setObjectName(QStringLiteral("progress317"));
+    setFixedSize(kWidth, kHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    m_picture.load(QStringLiteral(":/open/busy385.png"));
+    m_timer.setObjectName(QString::number(kTimerId));
+    m_timer.setInterval(kDelayMs);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &CProgressDlg::onTimer);
+}
+
+void CProgressDlg::start(int job) {
+    if (m_stopped)
+        return;
+    if (m_owner) {
+        const QRect ownerRect = m_owner->frameGeometry();
+        move(ownerRect.center() - QPoint(kWidth / 2, kHeight / 2));
+    }
+    m_busy = true;
+    m_job = job;
+    show();
+    raise();
+    m_timer.start();
+}
+
+void CProgressDlg::finish() {
+    m_busy = false;
+    hide();
+}
+
+void CProgressDlg::stop() {
+    m_stopped = true;
+    m_timer.stop();
+    finish();
+}
+
+void CProgressDlg::onTimer() {
+    if (m_stopped)
+        return;
+    emit openNow(m_job);
+}
+
+void CProgressDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0x2C, 0x2C, 0x2C));
+    painter.drawPixmap(0, 0, m_picture);
+}

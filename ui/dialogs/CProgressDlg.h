@@ -1,0 +1,46 @@
+// The small busy window shown while a recording opens: it is drawn first, then 10 ms later it tells
+// its owner that the (possibly slow) opening may run. The list and the command dispatch ignore
+// input while it reports busy.
+#pragma once
+
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+class CProgressDlg : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 219;
+    static constexpr int kHeight = 120;
+    static constexpr int kTimerId = 1;
+    static constexpr int kDelayMs = 10;
+    static constexpr int kMsgOpenNow = 0x41a; // sent to the owner with the job
+
+    explicit CProgressDlg(QWidget* owner);
+
+    // Shows the window centred over its owner, marks it busy and arms the 10 ms timer for `job`.
+    void start(int job);
+    // Ends a run: not busy any more, hidden.
+    void finish();
+    // Stops a pending timer for good (owner closing): no openNow() after this.
+    void stop();
+
+    bool isBusy() const { return m_busy; }
+    int job() const { return m_job; }
+
+signals:
+    void openNow(int job); // 0x41a
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void onTimer();
+
+    QWidget* m_owner;
+    bool m_busy = false;
+    bool m_stopped = false;
+    int m_job = 0;
+    QTimer m_timer;
+    QPixmap m_picture; // bitmap 385
+};

@@ -1,0 +1,56 @@
+// The search page window: lists the scanned recordings in the skin's "search.htm" and hands back the
+// name the user picked. Run modally by the list's search icon and the "btnSearch" command; the script
+// bridge routes the page's DoSearchHandler calls here.
+#pragma once
+
+#include "ui/bridge/ScriptBridge.h"
+
+#include <QDialog>
+#include <string>
+
+class BrowserHost;
+class CWBCButton;
+class RecordingScanner;
+
+class CSearchDlg : public QDialog, public PageCommandHandler {
+    Q_OBJECT
+public:
+    static constexpr int kHeaderId = 1239;
+    static constexpr int kBrowserId = 1107;
+    static constexpr int kWidth = 540;
+    static constexpr int kHeight = 630;
+    static constexpr int kHeaderHeight = 32;
+
+    CSearchDlg(const RecordingScanner& scanner, QWidget* parent = nullptr);
+    ~CSearchDlg() override;
+
+    // The page's commands: "btnOkey" and "btnCancel" close; "btnFilename" keeps the name and closes.
+    void HandleCommand(const QString& name, const QString& value) override;
+    // The chosen recording's name; empty when the page was closed without a choice.
+    const std::string& ChosenName() const { return m_chosen; }
+    BrowserHost* Page() const { return m_page; }
+
+signals:
+    // Every entry has been handed to the page.
+    void listFilled();
+
+protected:
+    void showEvent(QShowEvent*) override;
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    void fillPage(bool ok);
+
+    const RecordingScanner& m_scanner;
+    BrowserHost* m_page = nullptr;
+    CWBCButton* m_close = nullptr;
+    std::string m_chosen;
+    QPoint m_dragOffset;
+    bool m_dragging = false;
+};
+
+// Runs the search page over the scanner's entries; the chosen name, empty when none was chosen.
+std::string RunSearchPage(QWidget* parent, const RecordingScanner& scanner);

@@ -1,0 +1,106 @@
+#include "ui/lists/CFilemenu.h"
+
+#include "ui/controls/CWBCMemDC.h"
+#include "ui/controls/SkinBitmaps.h"
+#include "ui/lists/ListMessages.h"
+#include "ui/lists/ListPainting.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+
+namespace {
+struct TabBox {
+    int tab;
+    int left;
+    int right;
+    const char* caption;
+};
+// The drawn caption boxes. Clicks use the same boxes, so a click lands on the tab it is drawn on.
+constexpr TabBox kTabs[] = {{1, 30, 60, "ALL"},
+                            {2, 60, 150, "EMERGENCY"},
+                            {3, 150, 200, "EVENT"},
+                            {4, 200, 265, "MOTION"},
+                            {5, 265, 305, "MAP"}};
+constexpr int kSearchIconId = 364;
+} // namespace
+
+CFilemenu::CFilemenu(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("fileMenu"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+int CFilemenu::ScrollBarWidth() const {
+    return style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+}
+
+int CFilemenu::TabAt(int x) const {
+    for (const auto& t : kTabs) {
+        if (t.tab == 5 && !m_mapOffered)
+            continue;
+        if (t.tab == 1 ? (x >= t.left && x <= t.right) : (x > t.left && x <= t.right))
+            return t.tab;
+    }
+    return 0;
+}
+
+void CFilemenu::Draw(QPainter& p, int w, int h, int v, int tab, bool selectAll, bool mapOffered) {
+    const int wp = w - v;
+    p.fillRect(QRect(0, 0, w, h), listcolors::kBackground);
+    p.fillRect(QRect(0, 0, w, 14), QColor(92, 92, 92));
+    p.fillRect(QRect(0, 14, w, 14), QColor(33, 33, 33));
+    p.fillRect(QRect(0, 28, w, 2), Qt::black);
+    p.drawPixmap(5, 4, LoadSkinBitmap(kSearchIconId));
+    p.setFont(ListFont(20, QFont::Black));
+    for (const auto& t : kTabs) {
+        if (t.tab == 5 && !mapOffered)
+            continue;
+        p.setPen(t.tab == tab ? listcolors::kAccent : listcolors::kTabIdle);
+        p.drawText(QRect(t.left, 3, t.right - t.left, 20), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                   QString::fromLatin1(t.caption));
+    }
+    if (h <= 30)
+        return; // the map shares the column: only the strip is shown
+    const int top = 30;
+    const int rowH = 24;
+    p.fillRect(QRect(0, top, wp, rowH), listcolors::kBackground);
+    p.setFont(ListFont(16, QFont::Normal));
+    p.setPen(listcolors::kCaption);
+    const int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+    p.drawText(QRect(8, top, wp - 115 - 8, rowH), flags | Qt::AlignLeft, QStringLiteral("Filename"));
+    p.drawText(QRect(wp - 108, top, 39, rowH), flags | Qt::AlignHCenter, QStringLiteral("Size"));
+    p.drawText(QRect(wp - 72, top, 37, rowH), flags | Qt::AlignHCenter, QStringLiteral("Date"));
+    p.fillRect(QRect(wp - 110, top, 1, rowH), listcolors::kLine);
+    p.fillRect(QRect(wp - 72, top, 1, rowH), listcolors::kLine);
+    p.fillRect(QRect(wp - 36, top, 1, rowH), listcolors::kLine);
+    p.fillRect(QRect(5, top + rowH, wp - 10, 1), listcolors::kLine);
+    DrawListCheckBox(p, wp - 27, top, selectAll);
+}
+
+void CFilemenu::paintEvent(QPaintEvent*) {
+    QPainter target(this);
+    CWBCMemDC mem(target, rect(), false);
+    Draw(mem.painter(), width(), height(), ScrollBarWidth(), m_tab, m_selectAll != 0, m_mapOffered != 0);
+}
+
+void CFilemenu::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton)
+        return;
+    const QPoint pos = e->position().toPoint();
+    const int x = pos.x(), y = pos.y();
+    const int wp = width() - ScrollBarWidth();
+    if (x >= wp - 27 && x <= wp - 13 && y >= 33 && y <= 58) {
+        m_selectAll = m_selectAll ? 0 : 1;
+        update();
+        emit notify(m_selectAll ? kMsgCheckAll : kMsgUncheckAll, 0);
+    } else if (x >= 5 && x <= 25 && y >= 5 && y <= 25) {
+        emit notify(kMsgTabChosen, 0);
+    } else if (y >= 3 && y <= 23) {
+        const int tab = TabAt(x);
+        if (tab != 0) {
+            m_tab = tab;
+            update();
+            emit notify(kMsgTabChosen, tab);
+        }
+    }
+}

@@ -1,0 +1,48 @@
+// The tab strip above the recording list: search icon, kind tabs ALL / EMERGENCY / EVENT / MOTION
+// (and MAP when offered), the column captions and the select-all box. Sends 0x415, 0x416, 0x419.
+#pragma once
+
+#include <QWidget>
+
+class CFilemenu : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kControlId = 1267;
+
+    explicit CFilemenu(QWidget* parent = nullptr);
+
+    int CurrentTab() const { return m_tab; }
+    void SetCurrentTab(int tab) {
+        m_tab = tab;
+        update();
+    }
+    bool SelectAll() const { return m_selectAll != 0; }
+    void SetSelectAll(bool on) {
+        m_selectAll = on ? 1 : 0;
+        update();
+    }
+    bool MapOffered() const { return m_mapOffered != 0; }
+    void SetMapOffered(bool offered) {
+        m_mapOffered = offered ? 1 : 0;
+        update();
+    }
+    // Width of the list's scroll bar, which the captions leave free on the right.
+    int ScrollBarWidth() const;
+    // Tab under x in the strip (1..5) or 0.
+    int TabAt(int x) const;
+
+    static void Draw(QPainter& p, int width, int height, int scrollBarWidth, int tab, bool selectAll,
+                     bool mapOffered);
+
+signals:
+    void notify(int message, int wParam);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+
+private:
+    uint8_t m_selectAll = 0;
+    int m_tab = 1;
+    int m_mapOffered = 0;
+};

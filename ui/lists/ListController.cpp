@@ -1,0 +1,380 @@
+#include "ui/lists/ListController.h"
+
+#include "core/config/ViewerConfig.h"
+#include "core/recordings/ListText.h"
+#include "core/recordings/RecordingName.h"
+#include "core/tools/DriveList.h"
+#include "core/tools/MountWatcher.h"
+#include "ui/dialogs/CSearchDlg.h"
+#include "ui/dialogs/CSelectDriveDlg.h"
+#include "ui/lists/CFilelist.h"
+#include "ui/lists/CFilemenu.h"
+#include "ui/lists/ListMessages.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
+#include <utility>
+
+namespace {
+const char* const kProductTitle = "Morvent QUILLENT";
+}
+
+ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu, QScrollBar* scrollBar,
+                               QObject* parent)
+    : QObject(parent), m_window(window), m_list(list), m_menu(menu), m_scrollBar(scrollBar) {
+    m_list->SetBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
+    connect(m_list, &CFilelist::notify, this, &ListController::HandleMessage);
+    connect(m_menu, &CFilemenu::notify, this, &ListController::HandleMessage);
+    connect(m_list, &CFilelist::resized, this, &ListController::UpdateScrollBar);
+    connect(m_list, &CFilelist::wheelRows, this, [this](int rows) {
+        if (m_scrollBar->isVisible())
+            m_scrollBar->setValue(m_scrollBar->value() + rows);
+    });
+    // Dark like the list it scrolls (the window gives scroll bars the colour 0x3A3A3A).
+    m_scrollBar->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: #2c2c2c; width: %1px; margin: 0; border: none; }"
+                       "QScrollBar::handle:vertical { background: #3a3a3a; min-height: 24px; border-radius: "
+                       "3px; margin: 1px 3px; }"
+                       "QScrollBar::handle:vertical:hover { background: #5c5c5c; }"
+                       "QScrollBar::handle:vertical:pressed { background: #00a8ff; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; border: "
+                       "none; background: none; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+            .arg(m_scrollBar->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
+    m_scrollBar->setRange(0, 0);
+    m_scrollBar->setPageStep(1);
+    m_scrollBar->hide();
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, &ListController::onScroll);
+
+    m_chooseDrive = [this](RecordingScanner& scanner) {
+        CSelectDriveDlg dlg(m_window);
+        dlg.SetScanner(&scanner);
+        if (m_volumes)
+            dlg.SetVolumeSource(m_volumes);
+        return dlg.exec() == QDialog::Accepted ? dlg.SelectedIndex() : -1;
+    };
+    m_chooseFolder = [this](const std::string& title) -> std::optional<std::filesystem::path> {
+        const QString dir = QFileDialog::getExistingDirectory(m_window, QString::fromStdString(title),
+                                                              QString(), QFileDialog::ShowDirsOnly);
+        if (dir.isEmpty())
+            return std::nullopt;
+        return std::filesystem::path(dir.toStdString());
+    };
+    m_runSearch = [this](const RecordingScanner& scanner) { return RunSearchPage(m_window, scanner); };
+    m_reportError = [this](const QString& text) {
+        QMessageBox::critical(m_window, QString::fromLatin1(kProductTitle), text);
+    };
+}
+
+ListController::~ListController() = default;
+
+void ListController::Configure() {
+    const ViewerConfig& config = ViewerConfig::Instance();
+    std::vector<ScanFolder> folders;
+    for (int i = 0; i < config.GetDirCount(); ++i) {
+        DirEntry d;
+        if (config.GetDirEntry(i, d))
+            folders.push_back({d.name});
+    }
+    m_scanner.SetFolders(std::move(folders));
+    std::vector<std::string> extensions;
+    for (int i = 0; i < config.GetExtensionCount(); ++i) {
+        std::string e;
+        if (config.GetExtension(i, e))
+            extensions.push_back(e);
+    }
+    m_scanner.SetExtensions(extensions);
+    m_scanner.SetRecursion(config.GetFlags() & kFlagRemoval, config.GetFlags() & kFlagDesktop);
+    m_scanner.SetBrowseTitle(LString("COMM_SEL_FOLDER"));
+    m_scanner.SetFolderEntryLabel(LString("SELDRV_COMBO_DESKTOP"));
+}
+
+void ListController::StartMountWatch(std::unique_ptr<MountWatcher> watcher) {
+    m_mounts = watcher ? std::move(watcher) : std::make_unique<MountWatcher>();
+    m_mounts->OnRemoved([this](const QString& mountPoint) { OnVolumeRemoved(mountPoint); });
+    m_mounts->Start();
+}
+
+void ListController::reportError(const QString& text) {
+    if (m_reportError)
+        m_reportError(text);
+}
+
+bool ListController::OpenSource() {
+    if (m_hooks.returnToIdle)
+        m_hooks.returnToIdle();
+    const int index = m_chooseDrive ? m_chooseDrive(m_scanner) : -1;
+    if (index < 0) {
+        reportError(QString::fromStdString(LString("MAIN_MSG_NO_FILES")));
+        if (m_hooks.resetPlaybackControls)
+            m_hooks.resetPlaybackControls();
+        return false;
+    }
+    return ScanAndShow(index);
+}
+
+bool ListController::OpenFolder(const std::filesystem::path& folder) {
+    auto& drives = m_scanner.Drives();
+    auto it = std::find_if(drives.begin(), drives.end(),
+                           [](const DriveEntry& d) { return d.kind == kFolderSource; });
+    if (it == drives.end()) {
+        DriveEntry entry;
+        entry.index = static_cast<int>(drives.size());
+        entry.name = m_scanner.FolderEntryLabel();
+        entry.kind = kFolderSource;
+        drives.push_back(entry);
+        it = drives.end() - 1;
+    }
+    const int index = static_cast<int>(it - drives.begin());
+    auto chooser = std::exchange(m_chooseFolder, [folder](const std::string&) {
+        return std::optional<std::filesystem::path>(folder);
+    });
+    const bool ok = ScanAndShow(index);
+    m_chooseFolder = std::move(chooser);
+    return ok;
+}
+
+bool ListController::ScanAndShow(int index) {
+    const bool scanned = m_scanner.ScanSource(index, m_chooseFolder);
+    if (scanned) {
+        // The previous source's recording is closed before the new list replaces it.
+        if (m_hooks.closeRecording)
+            m_hooks.closeRecording();
+        ShowList();
+        if (m_hooks.setCardControls)
+            m_hooks.setCardControls(m_scanner.SourceKind() == kDriveSource);
+    }
+    if (!scanned || (m_scanner.SourceKind() == kFolderSource && m_scanner.FoundCount() == 0)) {
+        reportError(QString::fromStdString(LString("MAIN_MSG_NO_FILES")));
+        if (m_hooks.resetPlaybackControls)
+            m_hooks.resetPlaybackControls();
+        return false;
+    }
+    return true;
+}
+
+void ListController::ShowList() {
+    // Ordered first, so that a row of the report list and of the drawn list name the same entry.
+    m_scanner.OrderByNameTime();
+    m_scanner.FillReportList(m_report);
+    FileListModel& model = m_list->Model();
+    model.Clear();
+    m_savedTop.fill(0);
+    for (const auto& e : m_scanner.Entries())
+        model.Append(MakeFileInfo(e));
+    m_menu->SetSelectAll(false);
+    UpdateScrollBar();
+    m_list->update();
+}
+
+void ListController::ClearList() {
+    m_scanner.Clear();
+    m_report.Clear();
+    m_list->Model().Clear();
+    m_savedTop.fill(0);
+    m_menu->SetSelectAll(false);
+    UpdateScrollBar();
+    m_list->update();
+}
+
+int ListController::rowsPerPage() const {
+    return m_list->height() / FileListModel::kRowHeight;
+}
+
+void ListController::UpdateScrollBar() {
+    const int count = m_list->Model().VisibleCount();
+    const int rows = rowsPerPage();
+    const int maximum = std::max(0, count - rows);
+    int top = std::clamp(m_list->Model().TopRow(), 0, maximum);
+    m_settingScroll = true;
+    m_scrollBar->setRange(0, maximum);
+    m_scrollBar->setPageStep(std::max(1, rows));
+    m_scrollBar->setValue(top);
+    m_settingScroll = false;
+    if (top != m_list->Model().TopRow()) {
+        m_list->Model().SetTopRow(top);
+        if (m_kind >= 1 && m_kind <= 4)
+            m_savedTop[m_kind] = top;
+        m_list->update();
+    }
+    m_scrollBar->setVisible(count > 0 && count >= rows - 1);
+}
+
+void ListController::onScroll(int value) {
+    if (m_settingScroll)
+        return;
+    m_list->Model().SetTopRow(value);
+    if (m_kind >= 1 && m_kind <= 4)
+        m_savedTop[m_kind] = value;
+    m_list->update();
+}
+
+void ListController::ChkClear() {
+    m_report.SetAllChecked(false);
+    // The drawn boxes follow the report list, so what is shown is what the tools take.
+    m_list->Model().SetCheckedAll(false);
+    m_menu->SetSelectAll(false);
+    m_list->update();
+}
+
+void ListController::ChkAll(int value) {
+    HandleMessage(value == 1 ? kMsgCheckAll : kMsgUncheckAll, 0);
+    m_menu->SetSelectAll(value == 1);
+}
+
+void ListController::ChkRow(int entry, bool checked) {
+    if (!m_report.SetChecked(entry, checked))
+        return;
+    if (RecordingEntry* e = m_scanner.GetEntry(entry))
+        e->chosen = checked ? 1 : 0;
+    m_list->Model().SetChecked(entry, checked);
+    m_list->update();
+}
+
+void ListController::FileFolder(int tab) {
+    if (tab == kFilterMap) {
+        HandleMessage(kMsgTabChosen, kFilterMap);
+        m_menu->SetCurrentTab(kFilterMap);
+        return;
+    }
+    if (tab < 1 || tab > 4)
+        return;
+    m_menu->SetCurrentTab(tab);
+    HandleMessage(kMsgTabChosen, tab);
+}
+
+void ListController::setKind(int kind) {
+    if (kind == m_kind)
+        return;
+    m_kind = kind;
+    emit kindChanged(kind);
+}
+
+void ListController::ShowKind(int kind) {
+    if (kind < 1 || kind > 4)
+        return;
+    if (kind != m_kind || m_list->Model().Filter() != kind) {
+        setKind(kind);
+        m_list->Model().SetFilter(kind, m_savedTop[kind]);
+    }
+    m_menu->SetCurrentTab(kind);
+    UpdateScrollBar();
+    m_list->update();
+}
+
+void ListController::HandleMessage(int message, int wParam) {
+    if (m_hooks.busy && m_hooks.busy())
+        return;
+    switch (message) {
+    case kMsgOpenRow:
+        emit openRowRequested(wParam);
+        break;
+    case kMsgCheckAll:
+    case kMsgUncheckAll: {
+        const bool on = message == kMsgCheckAll;
+        // Rows of the current kind change their check state; every entry's chosen flag changes. The
+        // batch tools take rows that are both checked and chosen, so only the shown kind is taken.
+        for (int i = 0; i < m_scanner.EntryCount(); ++i) {
+            RecordingEntry* e = m_scanner.GetEntry(i);
+            if (m_kind == 1 || GetRecordingKind(e->name) == m_kind)
+                m_report.SetChecked(i, on);
+            e->chosen = on ? 1 : 0;
+        }
+        m_list->Model().SetCheckedAll(on);
+        m_list->update();
+        break;
+    }
+    case kMsgCheckRow:
+    case kMsgUncheckRow: {
+        const bool on = message == kMsgCheckRow;
+        if (m_report.SetChecked(wParam, on))
+            if (RecordingEntry* e = m_scanner.GetEntry(wParam))
+                e->chosen = on ? 1 : 0;
+        break;
+    }
+    case kMsgTabChosen:
+        if (wParam == 0) {
+            Search();
+        } else if (wParam == kFilterMap) {
+            if (m_hooks.showMap)
+                m_hooks.showMap(true);
+            UpdateScrollBar();
+        } else if (wParam >= 1 && wParam <= 4) {
+            if (m_hooks.showMap)
+                m_hooks.showMap(false);
+            ShowKind(wParam);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void ListController::Search() {
+    if (!m_runSearch)
+        return;
+    const std::string name = m_runSearch(m_scanner);
+    if (name.empty())
+        return;
+    FileListModel& model = m_list->Model();
+    const int entry = model.SelectByName(name);
+    if (entry < 0)
+        return;
+    setKind(1);
+    m_menu->SetCurrentTab(1);
+    const int rows = rowsPerPage();
+    if (entry >= rows)
+        model.SetTopRow(entry - m_list->height() / 50);
+    else
+        model.SetTopRow(0);
+    m_savedTop[1] = model.TopRow();
+    UpdateScrollBar();
+    m_list->update();
+    HandleMessage(kMsgOpenRow, entry);
+}
+
+void ListController::SelectInList(int entry, int kind) {
+    FileListModel& model = m_list->Model();
+    if (entry < -1 || entry >= model.Count())
+        return;
+    if (kind >= 1 && kind <= 4)
+        setKind(kind);
+    if (!model.SetSelection(entry, kind >= 1 && kind <= 4 ? kind : 0))
+        return;
+    m_menu->SetCurrentTab(m_kind);
+    const int rows = std::max(1, rowsPerPage());
+    int top = m_savedTop[std::clamp(m_kind, 0, 4)];
+    const int row = model.EntryToRow(entry);
+    if (row >= 0) {
+        if (row >= top + rows)
+            top = row - rows + 1;
+        else if (row < top)
+            top = row;
+    }
+    top = std::clamp(top, 0, std::max(0, model.VisibleCount() - 1));
+    model.SetTopRow(top);
+    if (m_kind >= 1 && m_kind <= 4)
+        m_savedTop[m_kind] = top;
+    UpdateScrollBar();
+    m_list->update();
+}
+
+void ListController::ResetSelection() {
+    m_list->Model().SetSelection(-1, 0);
+    m_menu->SetCurrentTab(1);
+    m_list->update();
+}
+
+void ListController::OnVolumeRemoved(const QString& mountPoint) {
+    if (m_scanner.SourceKind() == kNoSource || m_scanner.SourcePath().empty())
+        return;
+    if (!SourceIsOnVolume(QString::fromStdString(m_scanner.SourcePath().string()), mountPoint))
+        return;
+    if (m_hooks.closeRecording)
+        m_hooks.closeRecording();
+    ClearList();
+    emit sourceRemoved();
+}

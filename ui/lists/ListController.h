@@ -1,0 +1,125 @@
+// The main window's recording list: the scanner of the chosen card or folder, the hidden report list,
+// the drawn list with its tab strip and scroll bar, the open command's dialog and scan, the list
+// commands of the skin, the search page and the reaction to a card being pulled out. The main window
+// owns one and connects it to its playback through Hooks and openRowRequested.
+#pragma once
+
+#include "core/recordings/RecordingScanner.h"
+#include "core/recordings/ReportList.h"
+#include "core/tools/MountWatcher.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+
+class CFilelist;
+class CFilemenu;
+class QScrollBar;
+class QWidget;
+class VolumeSource;
+
+class ListController : public QObject {
+    Q_OBJECT
+public:
+    // What the list needs from the main window; every hook may be left empty.
+    struct Hooks {
+        std::function<void()> returnToIdle;          // stop playback before another source is chosen
+        std::function<void()> closeRecording;        // stop and close the open recording; lists untouched
+        std::function<bool()> busy;                  // a recording is being opened: list input is ignored
+        std::function<void(bool)> setCardControls;   // enable (drive) or disable (folder) card controls
+        std::function<void()> resetPlaybackControls; // after "no files"
+        std::function<void(bool)> showMap;           // map tab chosen (true) or a kind tab (false)
+    };
+    // Asks for a drive-list index (runs the drive dialog); -1 when cancelled.
+    using DriveChooser = std::function<int(RecordingScanner&)>;
+    // Shows the search page over the entries; the chosen name, empty when none.
+    using SearchRunner = std::function<std::string(const RecordingScanner&)>;
+    using ErrorReporter = std::function<void(const QString&)>;
+
+    ListController(QWidget* window, CFilelist* list, CFilemenu* menu, QScrollBar* scrollBar,
+                   QObject* parent = nullptr);
+    ~ListController() override;
+
+    void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    // Folders, extensions, recursion flags and labels from the program configuration.
+    void Configure();
+    // Watches the mount table (on by default in the program; tests drive their own watcher).
+    void StartMountWatch(std::unique_ptr<MountWatcher> watcher = {});
+
+    // Injection points for tests; the defaults show the real dialogs.
+    void SetDriveChooser(DriveChooser chooser) { m_chooseDrive = std::move(chooser); }
+    void SetFolderChooser(RecordingScanner::FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
+    void SetSearchRunner(SearchRunner runner) { m_runSearch = std::move(runner); }
+    void SetErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
+    void SetVolumeSource(std::shared_ptr<const VolumeSource> source) { m_volumes = std::move(source); }
+
+    RecordingScanner& Scanner() { return m_scanner; }
+    const RecordingScanner& Scanner() const { return m_scanner; }
+    ReportList& Report() { return m_report; }
+    int KindFilter() const { return m_kind; }
+    int SavedTopRow(int kind) const { return kind >= 0 && kind < 5 ? m_savedTop[kind] : 0; }
+    bool SourceChosen() const { return m_scanner.SourceKind() != kNoSource; }
+
+    // "btnOpen" (command 1012): stop playback, drive dialog, scan, list. True when a list is shown.
+    bool OpenSource();
+    // The part after the dialog: scan drive-list entry `index` and show the result.
+    bool ScanAndShow(int index);
+    // Builds the visible list from the scanner's entries (after a scan or a deletion).
+    void ShowList();
+    void ClearList(); // empties the scan, the report list and the drawn list
+
+    // Skin commands of the list.
+    void ChkClear();
+    void ChkAll(int value);
+    void ChkRow(int entry, bool checked);
+    void FileFolder(int tab);
+    // Shows kind `kind` (1..4) from its saved scroll position, as its tab does.
+    void ShowKind(int kind);
+    // Lists the recordings of a folder given on the command line (a folder source).
+    bool OpenFolder(const std::filesystem::path& folder);
+    void Search(); // "btnSearch" and the search icon
+
+    // The list's and the tab strip's messages (0x414 to 0x419).
+    void HandleMessage(int message, int wParam);
+    // After a recording opened: highlight it under `kind` and scroll it into view.
+    void SelectInList(int entry, int kind);
+    // Highlight none and show tab 1 (the end of a recording list was reached).
+    void ResetSelection();
+    // Recomputes the scroll bar for the list's current height (after layout changes).
+    void UpdateScrollBar();
+    // A volume was unmounted: when it holds the listed recordings, the list is cleared.
+    void OnVolumeRemoved(const QString& mountPoint);
+
+signals:
+    // 0x414: the main window opens this entry (its open hook).
+    void openRowRequested(int entry);
+    // The listed card went away; the list is already empty.
+    void sourceRemoved();
+    // The kind filter changed (tabs, search, selection).
+    void kindChanged(int kind);
+
+private:
+    void setKind(int kind);
+    void onScroll(int value);
+    int rowsPerPage() const;
+    void reportError(const QString& text);
+
+    QWidget* m_window;
+    CFilelist* m_list;
+    CFilemenu* m_menu;
+    QScrollBar* m_scrollBar;
+    RecordingScanner m_scanner;
+    ReportList m_report;
+    Hooks m_hooks;
+    DriveChooser m_chooseDrive;
+    RecordingScanner::FolderChooser m_chooseFolder;
+    SearchRunner m_runSearch;
+    ErrorReporter m_reportError;
+    std::shared_ptr<const VolumeSource> m_volumes;
+    std::unique_ptr<MountWatcher> m_mounts;
+    std::array<int, 5> m_savedTop{}; // first visible row per kind filter
+    int m_kind = 1;
+    bool m_settingScroll = false;
+};
