@@ -881,8 +881,9 @@ EngineResult PlaybackEngine::SeekTo(uint64_t ms) {
         return EngineResult::NotReady;
     int64_t target = static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND;
     int64_t duration = d.duration();
-    if (duration > 0 && target > duration)
-        target = duration;
+    // The end itself has no picture (the last one ends there): a seek to it shows the last one.
+    if (duration > 0 && target >= duration)
+        target = duration - GST_MSECOND;
     return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
 }
 
@@ -914,9 +915,8 @@ EngineResult PlaybackEngine::SkipForward(uint32_t seconds) {
         return EngineResult::Failed;
     int64_t target = position + int64_t(seconds) * int64_t(GST_SECOND);
     int64_t duration = d.duration();
-    if (duration > 0 && target >= duration) {
-        target = duration;
-    }
+    if (duration > 0 && target >= duration)
+        target = duration - GST_MSECOND; // the last picture, as SeekTo
     return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
 }
 
