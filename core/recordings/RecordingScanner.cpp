@@ -299,3 +299,18 @@ void RecordingScanner::Clear() {
     m_foundCount = 0;
     m_sourcePath.clear();
 }
+
+void RecordingScanner::AppendFile(const std::filesystem::path& path) {
+    RecordingEntry e;
+    e.name = path.filename().string();
+    e.path = path.string();
+    FileFacts facts;
+    if (statFile(AT_FDCWD, path.c_str(), facts) && facts.isFile) {
+        const int64_t ticks = facts.seconds * 10000000LL + facts.nanoseconds / 100;
+        e.creationTime = static_cast<uint64_t>(ticks) + kUnixEpochAsFileTime;
+        e.localCreation = toLocal(facts.seconds, facts.nanoseconds);
+        e.sizeKiB = facts.size / 1024;
+    }
+    m_entries.push_back(std::move(e));
+    ++m_foundCount;
+}

@@ -80,8 +80,11 @@ public:
     const RecordingEntry* GetEntry(int index) const;
     const std::string* GetRowPath(int row) const;  // null when the row is not in the map
     int FindByName(const std::string& name) const; // first entry with exactly this name, -1 none
-    bool RemoveEntry(int index);                   // the report list must be refilled afterwards
-    void Clear(); // entries, row map and found folders; the source is forgotten
+    bool RemoveEntry(int index); // the report list must be refilled afterwards
+    void Clear();                // entries, row map and found folders; the source is forgotten
+    // Appends one recording file named by the user (single-file open); a file that cannot be
+    // read is still listed, with size 0, so that opening it reports the failure.
+    void AppendFile(const std::filesystem::path& path);
 
     int SourceKind() const { return m_sourceKind; }
     int FoundCount() const { return m_foundCount; }

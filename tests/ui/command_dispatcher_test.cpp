@@ -1,12 +1,14 @@
 // Skin command dispatch against a recording target: the table, the busy drop and the value
 // arithmetic of the volume, brightness, rate and loop commands.
 #include "ui/app/CommandDispatcher.h"
+#include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/CommandTarget.h"
 
 #include <gtest/gtest.h>
 
 #include <QSet>
+#include <QTemporaryDir>
 #include <utility>
 #include <vector>
 
@@ -83,6 +85,11 @@ struct FakeTarget : CommandTarget {
 
 class DispatchTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        static QTemporaryDir settings;
+        SetSettingsDirectoryForTesting(settings.path().toStdString());
+    }
+
     FakeTarget t;
     CommandDispatcher d{t};
 };
@@ -302,4 +309,5 @@ TEST_F(DispatchTest, WindowsOfThisPart) {
     EXPECT_EQ(t.url, QString("http://example.org/car"));
     d.Dispatch("btnUnit", 2);
     EXPECT_EQ(t.speedUnit, 2);
+    EXPECT_EQ(ReadSetting("speedunit"), "2");
 }

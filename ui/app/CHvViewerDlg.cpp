@@ -10,6 +10,7 @@
 #include "ui/app/EnginePlayback.h"
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/app/WindowPlayback.h"
 #include "ui/lists/ListController.h"
 #include "media/playback/PlaybackEngine.h"
 
@@ -19,11 +20,13 @@
 #include <QDebug>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QWindow>
 
 namespace {
@@ -87,6 +90,7 @@ CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
     m_docked.fill(true);
 
     createChildren();
+    createPlayback();
     createLists();
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
@@ -94,7 +98,20 @@ CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
 
     ScriptBridge::SetMainWindow(this);
     qApp->installEventFilter(this);
+    // Reported once the window is up, without holding up the start.
+    QTimer::singleShot(0, this, &CHvViewerDlg::reportMissingComponents);
     m_page->Navigate(QStringLiteral("index.htm"));
+}
+
+void CHvViewerDlg::reportMissingComponents() {
+    const int check = m_engineHolder->CheckFilters();
+    const char* id = check == -1 ? "MAIN_MSG_NO_SRCFILTER" : check == -2 ? "MAIN_MSG_NO_VIDFILTER" : nullptr;
+    if (!id)
+        return; // a missing audio decoder or brightness element only costs sound or brightness
+    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kProductTitle),
+                                QString::fromStdString(LString(id)), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 CHvViewerDlg::~CHvViewerDlg() {

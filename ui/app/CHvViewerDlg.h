@@ -27,6 +27,7 @@ class BrowserHost;
 class PlaybackEngineHolder;
 class CaptionButton;
 class ListController;
+class WindowPlayback;
 class QLabel;
 class QScrollBar;
 struct LayoutInput;
@@ -123,6 +124,8 @@ public:
     void OpenUrl(const QString& url) override;
 
     // --- Playback clock and operations (CHvViewerDlgPlayback.cpp) ---
+    // Engine, screens, opening, clock, docking and zoom.
+    WindowPlayback* Player() const;
     void ShowPosition();
     void StopClock();
     // Closing: stop the engine, release the recording, stop the clock.
@@ -152,6 +155,8 @@ protected:
 private:
     void createChildren();
     void createLists();
+    void createPlayback();
+    void reportMissingComponents();
     void onPageLoaded(bool ok);
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;
@@ -165,6 +170,7 @@ private:
     BrowserHost* m_page = nullptr;
     QScrollBar* m_listScrollBar = nullptr;
     std::unique_ptr<ListController> m_lists;
+    std::unique_ptr<WindowPlayback> m_player; // destroyed before the lists it reads
     CaptionButton* m_closeButton = nullptr;
     CaptionButton* m_maximiseButton = nullptr;
     CaptionButton* m_minimiseButton = nullptr;

@@ -4,6 +4,7 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/StartupArguments.h"
+#include "ui/app/WindowPlayback.h"
 #include "ui/dialogs/CMovieInfoDlg.h"
 
 #include <QDebug>
@@ -117,9 +118,10 @@ void CHvViewerDlg::HandleArgument(const QString& argument) {
         qInfo() << "downloading a linked recording is not available:" << arg.source << arg.name;
         return;
     case StartupArgument::Path:
-        if (QFileInfo(argument).isDir())
+        if (QFileInfo(argument).isDir()) {
             OpenSourceFolder(argument);
-        else
+            m_player->PlayFirstListed();
+        } else
             OpenSingleFile(arg.folder, arg.name, 0);
         return;
     }

@@ -39,14 +39,14 @@ void PlaybackClock::Tick() {
     if (state < 0 || state == PlaybackEngine::kNotBuilt)
         return;
 
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
-    const int64_t end = ps.loopActive ? ps.loopEndMs : static_cast<int64_t>(engine.GetDurationMs());
+    const int64_t end = ps.loopActive ? ps.loopEnd : static_cast<int64_t>(engine.GetDurationMs());
     if (pos >= 0 && pos < end) {
         ShowPosition();
         armClock();
     } else if (ps.loopActive) {
-        engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStartMs)));
+        engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStart)));
         ShowPosition();
         armClock();
     } else {
@@ -62,7 +62,7 @@ void PlaybackClock::Tick() {
     }
 
     const double speed = m_host.drawTrackPosition(pos);
-    m_host.callScript(QStringLiteral("drawSpeed"), {QString::number(static_cast<int>(std::trunc(speed * 1000)))});
+    m_host.drawSpeed(static_cast<int>(std::trunc(speed * 1000)));
     m_host.setTrackPanelPosition(pos);
     emit ticked(pos);
 }
@@ -73,7 +73,7 @@ void PlaybackClock::ShowPosition() {
     if (state != PlaybackEngine::kRunning && state != PlaybackEngine::kPaused)
         return;
     const uint64_t pos = engine.GetPositionMs();
-    m_host.playbackState().positionSec = static_cast<int>(pos / 1000);
+    m_host.playbackState().position = static_cast<int>(pos / 1000);
     m_host.callInternal(QStringLiteral("setPos"), QString::number(pos));
 }
 
@@ -108,7 +108,7 @@ void PlaybackClock::PlayPause() {
     const int count = m_host.recordingCount();
     if (count <= 0)
         return;
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     if (ps.selectedIndex < 0) {
         const int last = findRow(count - 1, -1);
         if (last < 0)
@@ -132,7 +132,7 @@ void PlaybackClock::StepForward() {
 }
 
 void PlaybackClock::OpenPrevious() {
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     const int row = findRow(ps.selectedIndex - 1, -1);
     if (row < 0)
         return;
@@ -141,7 +141,7 @@ void PlaybackClock::OpenPrevious() {
 }
 
 void PlaybackClock::OpenNext() {
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     const int row = findRow(ps.selectedIndex + 1, 1);
     if (row < 0) {
         ReturnToIdle(true);
@@ -159,12 +159,12 @@ void PlaybackClock::ReturnToIdle(bool resetTitle) {
     }
     m_clock.stop();
     closeEngine();
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
     m_host.hideFloatingGsensorWindows();
-    ps.positionSec = 0;
+    ps.position = 0;
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    m_host.callScript(QStringLiteral("drawSpeed"), {QStringLiteral("0")});
+    m_host.drawSpeed(0);
 }
 
 void PlaybackClock::ClearAndClose() {
@@ -172,11 +172,11 @@ void PlaybackClock::ClearAndClose() {
     m_openTimer.stop();
     m_host.engineHolder().CloseRecording();
     m_host.clearRecordings();
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
-    ps.positionSec = 0;
+    ps.position = 0;
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    m_host.callScript(QStringLiteral("drawSpeed"), {QStringLiteral("0")});
+    m_host.drawSpeed(0);
     // The wave output volume of the original is the engine's sound level here.
     m_host.engineHolder().SetVolume(0x7FFF);
 }
@@ -206,7 +206,7 @@ void PlaybackClock::Seek(int64_t positionMs) {
 void PlaybackClock::OpenRow(int index) {
     if (busy())
         return;
-    PlaybackState& ps = m_host.playbackState();
+    ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = index;
     if (index < 0)
         return;

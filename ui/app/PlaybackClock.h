@@ -63,6 +63,6 @@ private:
 
     PlaybackHost& m_host;
     RecordingOpener& m_opener;
-    QTimer m_clock;      // 257
-    QTimer m_openTimer;  // 258
+    QTimer m_clock;     // 257
+    QTimer m_openTimer; // 258
 };

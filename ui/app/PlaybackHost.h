@@ -4,6 +4,7 @@
 #pragma once
 
 #include "media/playback/PlaybackEngine.h"
+#include "ui/app/ViewerState.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,18 +18,6 @@ class CDlgVideoScreen;
 struct RecordingData;
 using LoadedTrackData = RecordingData;
 
-// The part of the main window's state that playback reads and writes.
-struct PlaybackState {
-    int selectedIndex = -1; // entry of the recording list that is open or chosen; -1 none
-    int positionSec = 0;    // last position shown on the time line
-    int speedIndex = 0;     // 0..4 into the rate table
-    int brightnessStep = 10; // 0..20, 10 neutral
-    bool loopActive = false;
-    int loopStartMs = 0;
-    int loopEndMs = 0;
-    bool mapShown = false;
-};
-
 enum class MessageIcon { None, Information, Error };
 
 class PlaybackHost {
@@ -36,11 +25,14 @@ public:
     virtual ~PlaybackHost() = default;
 
     virtual PlaybackEngineHolder& engineHolder() = 0;
-    virtual PlaybackState& playbackState() = 0;
+    virtual ViewerState& playbackState() = 0;
+    // The busy window is up (true) or gone (false): list clicks and commands wait meanwhile.
+    virtual void setBusy(bool busy) {}
 
     // Page of the main window.
     virtual void callInternal(const QString& name, const QString& value) = 0;
     virtual void callScript(const QString& function, const QStringList& args) = 0;
+    virtual void drawSpeed(int speedTimes1000) = 0; // the page's speed read-out, one integer
 
     // Window.
     virtual void setTitleText(const QString& fileName) = 0;
@@ -75,6 +67,9 @@ public:
     virtual void hideFloatingGsensorWindows() {}
     virtual void clearMapPath() {}
     virtual void resizeMapPage() {}
+
+    // A docked (true) screen is placed by layoutPanels; a floating one is left where it is.
+    virtual void setScreenDocked(int index, bool docked) {}
 
     // Whether the left mouse button is held anywhere (the clock does not move meanwhile).
     virtual bool leftMouseButtonDown() = 0;

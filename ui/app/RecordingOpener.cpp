@@ -1,6 +1,7 @@
 #include "ui/app/RecordingOpener.h"
 
 #include "core/config/ViewerConfig.h"
+#include "core/container/RecordingReader.h"
 #include "ui/app/PlaybackClock.h"
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
@@ -27,7 +28,9 @@ RecordingOpener::RecordingOpener(PlaybackHost& host, QWidget* owner) : m_host(ho
     m_loader = [this](const std::filesystem::path& path) { return readRecords(path); };
 }
 
-RecordingOpener::~RecordingOpener() { shutdown(); }
+RecordingOpener::~RecordingOpener() {
+    shutdown();
+}
 
 float RecordingOpener::RateOfIndex(int speedIndex) {
     if (speedIndex < 0 || speedIndex >= static_cast<int>(std::size(kRates)))
@@ -38,7 +41,8 @@ float RecordingOpener::RateOfIndex(int speedIndex) {
 QString RecordingOpener::FormatTimeLabel(uint64_t lengthMs) {
     // Minutes are counted within the hour, as the camera's own players show them.
     const uint64_t withinHour = (lengthMs / 1000) % 3600;
-    return QString::asprintf("00:00 / %02d:%02d", static_cast<int>(withinHour / 60), static_cast<int>(withinHour % 60));
+    return QString::asprintf("00:00 / %02d:%02d", static_cast<int>(withinHour / 60),
+                             static_cast<int>(withinHour % 60));
 }
 
 void RecordingOpener::RequestOpen(int job) {
@@ -47,9 +51,12 @@ void RecordingOpener::RequestOpen(int job) {
         connect(m_progress, &CProgressDlg::openNow, this, &RecordingOpener::onOpenNow);
     }
     m_progress->start(job);
+    m_host.setBusy(m_progress->isBusy());
 }
 
-bool RecordingOpener::isBusy() const { return m_progress && m_progress->isBusy(); }
+bool RecordingOpener::isBusy() const {
+    return m_progress && m_progress->isBusy();
+}
 
 void RecordingOpener::shutdown() {
     if (m_progress) {
@@ -66,11 +73,12 @@ void RecordingOpener::onOpenNow(int job) {
         MarkOpenedRow();
     if (m_progress)
         m_progress->finish();
+    m_host.setBusy(false);
     emit openFinished(job, opened);
 }
 
 void RecordingOpener::MarkOpenedRow() {
-    const PlaybackState& state = m_host.playbackState();
+    const ViewerState& state = m_host.playbackState();
     m_host.markOpenedRow(state.selectedIndex, m_host.kindFilter());
 }
 
@@ -86,7 +94,7 @@ void RecordingOpener::showScreens(bool show) {
 
 bool RecordingOpener::OpenSelectedRecording() {
     PlaybackEngineHolder& engine = m_host.engineHolder();
-    PlaybackState& state = m_host.playbackState();
+    ViewerState& state = m_host.playbackState();
     m_data.hasSetupRecord = false;
     engine.SetSourceModeFlag(0);
 
@@ -139,8 +147,10 @@ bool RecordingOpener::OpenSelectedRecording() {
 }
 
 LoadedTrackData RecordingOpener::readRecords(const std::filesystem::path& path) {
-    // TODO: the container reader's record source for `path`.
-    return m_records.Load(nullptr);
+    // A file the reader cannot make sense of has no records: the panels stay empty, it still plays.
+    std::string error;
+    std::unique_ptr<RecordingReader> reader = RecordingReader::open(path, &error);
+    return m_records.Load(reader.get());
 }
 
 bool RecordingOpener::checkIdentity() {

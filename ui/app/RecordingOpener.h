@@ -23,8 +23,8 @@ class RecordingOpener : public QObject {
     Q_OBJECT
 public:
     enum Job : int {
-        kJobOpen = 0,       // delayed open of the clock (the row is already selected)
-        kJobOpenAndMark = 1, // previous / next
+        kJobOpen = 0,         // delayed open of the clock (the row is already selected)
+        kJobOpenAndMark = 1,  // previous / next
         kJobOpenFromList = 2, // a list click, the search page, "btnFileSelect"
     };
 

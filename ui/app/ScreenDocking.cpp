@@ -2,15 +2,18 @@
 
 #include "ui/panels/CDlgVideoScreen.h"
 
-ScreenDocking::ScreenDocking(PlaybackHost& host, QWidget* mainWindow) : m_host(host), m_mainWindow(mainWindow) {}
+ScreenDocking::ScreenDocking(PlaybackHost& host, QWidget* mainWindow)
+    : m_host(host), m_mainWindow(mainWindow) {}
 
 void ScreenDocking::connectScreens() {
     for (CDlgVideoScreen* screen : m_host.videoScreens()) {
         if (!screen)
             continue;
-        connect(screen, &CDlgVideoScreen::dockOrFloatRequested, this, [this](int index) { DockOrFloat(index); },
+        connect(
+            screen, &CDlgVideoScreen::dockOrFloatRequested, this, [this](int index) { DockOrFloat(index); },
+            Qt::UniqueConnection);
+        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized,
                 Qt::UniqueConnection);
-        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized, Qt::UniqueConnection);
     }
 }
 
@@ -26,10 +29,12 @@ void ScreenDocking::DockOrFloat(int index, bool forceDock) {
         screen->hide();
         screen->setParent(m_mainWindow);
         screen->setWindowFlags(Qt::Widget);
+        m_host.setScreenDocked(index, true);
         m_host.layoutPanels();
         screen->show();
     } else {
         // Parentless, with a full frame: it can be moved to another monitor and sized freely.
+        m_host.setScreenDocked(index, false);
         screen->hide();
         screen->setParent(nullptr);
         screen->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

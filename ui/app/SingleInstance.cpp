@@ -8,8 +8,9 @@
 #include <unistd.h>
 
 namespace {
-constexpr quint32 kMagic = 0x51494C31; // "QIL1": message format of the hand-over
-}
+constexpr quint32 kMagic = 0x51494C31;       // "QIL1": message format of the hand-over
+constexpr qsizetype kMaxMessage = 64 * 1024; // a path or link; anything larger is not ours
+} // namespace
 
 SingleInstance::SingleInstance(const QString& name, QObject* parent)
     : QObject(parent), m_serverName(QStringLiteral("%1-%2").arg(name).arg(getuid())) {}
@@ -33,14 +34,20 @@ bool SingleInstance::NotifyRunning(const QStringList& arguments, int timeoutMs) 
 }
 
 bool SingleInstance::Listen() {
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_serverName)) {
-        // A socket left by a copy that crashed: nobody answered NotifyRunning, so take it over.
-        QLocalServer::removeServer(m_serverName);
-        if (!m_server->listen(m_serverName))
+    // A listen with access options binds elsewhere and renames over the name, so it would take
+    // the name from a live copy (one that started at the same moment): ask first. A socket that
+    // nobody answers was left by a copy that crashed and is removed.
+    {
+        QLocalSocket probe;
+        probe.connectToServer(m_serverName);
+        if (probe.waitForConnected(500))
             return false;
     }
+    QLocalServer::removeServer(m_serverName);
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_serverName))
+        return false;
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
     return true;
 }
@@ -51,6 +58,10 @@ void SingleInstance::onNewConnection() {
         auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
             buffer->append(socket->readAll());
+            if (buffer->size() > kMaxMessage) {
+                socket->abort();
+                return;
+            }
             QDataStream in(*buffer);
             in.startTransaction();
             quint32 magic = 0;

@@ -22,13 +22,14 @@ bool StartupOpener::OpenPath(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) {
         m_clock.ClearAndClose();
-        if (!m_host.listFolder(std::filesystem::path(QDir::cleanPath(info.absoluteFilePath()).toStdString()))) {
+        if (!m_host.listFolder(
+                std::filesystem::path(QDir::cleanPath(info.absoluteFilePath()).toStdString()))) {
             m_host.showMessage(QString::fromStdString(LString("MAIN_MSG_NO_FILES")), MessageIcon::Error);
             return true;
         }
         // A card or folder named on the command line plays from its first recording on; the end
         // of each recording moves on to the next one.
-        PlaybackState& state = m_host.playbackState();
+        ViewerState& state = m_host.playbackState();
         state.selectedIndex = m_clock.findRow(0, 1);
         if (state.selectedIndex >= 0)
             m_clock.PlayPause();

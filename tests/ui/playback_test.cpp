@@ -4,7 +4,7 @@
 
 #include "ui/app/PlaybackClock.h"
 #include "ui/app/RecordingOpener.h"
-#include "ui/app/StartupArguments.h"
+#include "ui/app/StartupOpener.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -149,8 +149,8 @@ TEST_F(Playback, AHeldMouseButtonFreezesTheClockAndTheLoopJumpsBack) {
     host->mouseDown = false;
 
     host->state.loopActive = true;
-    host->state.loopStartMs = 0;
-    host->state.loopEndMs = 600;
+    host->state.loopStart = 0;
+    host->state.loopEnd = 600;
     long long highest = 0;
     bool jumpedBack = runUntil([&] {
         const long long pos = host->last("callInternal:setPos").toLongLong();
@@ -163,31 +163,35 @@ TEST_F(Playback, AHeldMouseButtonFreezesTheClockAndTheLoopJumpsBack) {
 }
 
 TEST_F(Playback, NextAndPreviousKeepToTheKindFilter) {
-    const int firstEvent = firstRowOfKind(kKindEvent);
-    ASSERT_GE(firstEvent, 0);
-    host->kind = kKindEvent;
-    ASSERT_TRUE(openRow(firstEvent));
+    // A kind with two recordings and, ideally, one of another kind between them.
+    int kind = 0, first = -1, second = -1;
+    for (int k = kKindEmergency; k <= kKindMotion && second < 0; ++k) {
+        std::vector<int> rows;
+        for (size_t i = 0; i < host->files.size(); ++i)
+            if (GetRecordingKind(host->files[i].filename().string()) == k)
+                rows.push_back(static_cast<int>(i));
+        if (rows.size() >= 2) {
+            kind = k;
+            first = rows[0];
+            second = rows[1];
+        }
+    }
+    ASSERT_GT(kind, 0) << "the sample card has no kind with two recordings";
+    host->kind = kind;
+    ASSERT_TRUE(openRow(first));
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
     clock->OpenNext();
-    const int sel = host->state.selectedIndex;
-    if (sel >= 0) {
-        ASSERT_TRUE(finished.wait(20000));
-        EXPECT_GT(sel, firstEvent);
-        EXPECT_EQ(GetRecordingKind(host->files[sel].filename().string()), kKindEvent);
-        clock->OpenPrevious();
-        ASSERT_TRUE(finished.wait(20000));
-        EXPECT_EQ(host->state.selectedIndex, firstEvent);
-    } else {
-        // Only one event recording: next returns to idle with the title reset.
-        EXPECT_EQ(host->holder.GetState(), -1);
-        EXPECT_TRUE(host->title.isEmpty());
-    }
-    const int before = host->state.selectedIndex;
-    host->state.selectedIndex = firstEvent;
-    clock->OpenPrevious(); // nothing of the kind before the first one: nothing happens
-    EXPECT_EQ(host->state.selectedIndex, firstEvent);
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(host->state.selectedIndex, second);
+    EXPECT_EQ(host->title, QString::fromStdString(host->files[second].filename().string()));
+    clock->OpenPrevious();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(host->state.selectedIndex, first);
+    // Nothing of the kind before the first one: nothing happens.
+    clock->OpenPrevious();
+    EXPECT_EQ(host->state.selectedIndex, first);
     EXPECT_FALSE(opener->isBusy());
-    (void)before;
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
 }
 
 TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
@@ -276,6 +280,47 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
 }
 
+TEST_F(Playback, TheCardsProtectedRecordingAsksForItsOwnPair) {
+    const auto it = std::find_if(host->files.begin(), host->files.end(),
+                                 [](const fs::path& p) { return p.filename() == "RTC20261207_080300.qmv"; });
+    ASSERT_NE(it, host->files.end());
+    std::vector<std::pair<QString, QString>> answers = {{"driver01", "0000"}, {"driver01", "2580"}};
+    size_t asked = 0;
+    opener->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
+        return asked < answers.size() ? std::optional(answers[asked++]) : std::nullopt;
+    });
+    ASSERT_TRUE(openRow(static_cast<int>(it - host->files.begin())));
+    EXPECT_EQ(asked, 2u);
+    EXPECT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_FALSE(opener->trackData().gps.empty());
+}
+
+TEST_F(Playback, EventMarksOfARecordingWithEvents) {
+    const auto it = std::find_if(host->files.begin(), host->files.end(), [](const fs::path& p) {
+        return p.filename() == "EMERGENCY_RTC20261207_080230.qmv";
+    });
+    ASSERT_NE(it, host->files.end());
+    ASSERT_TRUE(openRow(static_cast<int>(it - host->files.begin())));
+    const auto& gps = opener->trackData().gps;
+    ASSERT_FALSE(gps.empty());
+    // Samples 0 and 2 carry "S" and "B": marks at 260 / n and 3 * 260 / n.
+    ASSERT_EQ(host->count("addEventMark"), 2);
+    std::vector<PageCall> marks;
+    for (const PageCall& c : host->calls)
+        if (c.function == "addEventMark")
+            marks.push_back(c);
+    const float n = static_cast<float>(gps.size());
+    EXPECT_EQ(marks[0].args, QStringList({QString::number(static_cast<int>(260.0f / n)), "S"}));
+    EXPECT_EQ(marks[1].args, QStringList({QString::number(static_cast<int>(3 * 260.0f / n)), "B"}));
+    // clearEventMark came first.
+    const auto clear = std::find_if(host->calls.begin(), host->calls.end(),
+                                    [](const PageCall& c) { return c.function == "clearEventMark"; });
+    const auto add = std::find_if(host->calls.begin(), host->calls.end(),
+                                  [](const PageCall& c) { return c.function == "addEventMark"; });
+    EXPECT_LT(clear - host->calls.begin(), add - host->calls.begin());
+}
+
 TEST_F(Playback, ATruncatedRecordingStillPlays) {
     QTemporaryDir dir;
     const fs::path cut = fs::path(dir.path().toStdString()) / host->files[0].filename();
@@ -314,16 +359,16 @@ TEST_F(Playback, RemovingTheListedCardStopsAndEmptiesTheList) {
 TEST_F(Playback, AStartUpFilePathIsListedAndPlayed) {
     const fs::path file = host->files[0];
     host->files.clear();
-    StartupArguments startup(*host, *clock);
+    StartupOpener startup(*host, *clock);
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-    EXPECT_TRUE(startup.ProcessStartupArguments({"quillent", QString::fromStdString(file.string())}));
+    EXPECT_TRUE(startup.ProcessStartupOpener({"quillent", QString::fromStdString(file.string())}));
     ASSERT_EQ(host->files.size(), 1u);
     EXPECT_EQ(host->listedSizeText, QStringLiteral("%1M").arg(fs::file_size(file) / 1000000));
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
 
     // Links are the download window's; no argument does nothing.
-    EXPECT_FALSE(startup.ProcessStartupArguments({"quillent", "qmv:http://h/x.qmv|x.qmv|10"}));
-    EXPECT_FALSE(startup.ProcessStartupArguments({"quillent"}));
-    EXPECT_EQ(StartupArguments::SizeText("/nonexistent/file.qmv"), "0M");
+    EXPECT_FALSE(startup.ProcessStartupOpener({"quillent", "qmv:http://h/x.qmv|x.qmv|10"}));
+    EXPECT_FALSE(startup.ProcessStartupOpener({"quillent"}));
+    EXPECT_EQ(StartupOpener::SizeText("/nonexistent/file.qmv"), "0M");
 }

@@ -1,0 +1,404 @@
+// The main window with its real skin page, headless: size and modes, keys, the page's controls
+// reaching the dispatcher, the page functions, the script bridge in frames and before the
+// channel connects, and CallScript before a page has loaded.
+#include "core/config/Settings.h"
+#include "media/playback/PlaybackEngine.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CommandIds.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/dialogs/CMovieInfoDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "main_window_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* instance = [] {
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        auto* a = new QApplication(argc, argv); // lives until the process ends, as WebEngine wants
+        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+        static QTemporaryDir settings;
+        SetSettingsDirectoryForTesting(settings.path().toStdString());
+        return a;
+    }();
+    return *instance;
+}
+
+QVariant runJs(QWebEnginePage* page, const QString& js) {
+    QVariant result;
+    bool done = false;
+    QEventLoop loop;
+    page->runJavaScript(js, [&](const QVariant& r) {
+        result = r;
+        done = true;
+        loop.quit();
+    });
+    if (!done) {
+        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    EXPECT_TRUE(done) << js.toStdString();
+    return result;
+}
+
+struct Call {
+    int dispid;
+    QString name;
+    QString value;
+    bool operator==(const Call& o) const { return dispid == o.dispid && name == o.name && value == o.value; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Call& c) {
+    return os << c.dispid << ":" << c.name.toStdString() << "=" << c.value.toStdString();
+}
+
+// Records every call a bridge routes.
+struct CallLog {
+    explicit CallLog(ScriptBridge* bridge) {
+        QObject::connect(bridge, &ScriptBridge::invoked, [this](int id, const QString& n, const QVariant& v) {
+            calls.push_back({id, n, CommandValueToString(v)});
+        });
+        spy = std::make_unique<QSignalSpy>(bridge, &ScriptBridge::invoked);
+    }
+    bool waitFor(size_t count) {
+        while (calls.size() < count)
+            if (!spy->wait(15000))
+                return false;
+        return true;
+    }
+    std::vector<Call> calls;
+    std::unique_ptr<QSignalSpy> spy;
+};
+
+// One main window for the whole executable: each web view is a renderer process.
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        app();
+        WriteSetting("speedunit", "3"); // the page shows the stored unit once loaded
+        s_window = new CHvViewerDlg();
+        QSignalSpy ready(s_window, &CHvViewerDlg::pageReady);
+        s_window->show();
+        ASSERT_TRUE(ready.wait(30000));
+    }
+    static void TearDownTestSuite() {
+        delete s_window;
+        s_window = nullptr;
+    }
+    QVariant js(const QString& code) { return runJs(s_window->Page()->page(), code); }
+    static CHvViewerDlg* s_window;
+};
+CHvViewerDlg* MainWindowTest::s_window = nullptr;
+
+} // namespace
+
+TEST_F(MainWindowTest, SizeModesAndChildren) {
+    CHvViewerDlg& w = *s_window;
+    EXPECT_EQ(w.size(), QSize(1200, 628));
+    EXPECT_EQ(w.minimumSize(), QSize(1200, 628));
+    EXPECT_EQ(w.pos(), QPoint(0, 0));
+    EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(w.Page()->geometry(), QRect(3, 530, 1194, 95));
+    EXPECT_EQ(w.Panel(PanelSlot::Screen0)->geometry(), QRect(6, 38, 425, 239));
+    EXPECT_TRUE(w.Panel(PanelSlot::Screen3)->isHidden());
+    EXPECT_TRUE(w.Panel(PanelSlot::Map)->isHidden());
+    EXPECT_EQ(w.TitleText(), QString("Morvent QUILLENT"));
+    // The page loaded with the stored speed unit.
+    EXPECT_EQ(js("document.getElementById('btnUnit').textContent").toString(), QString("Knot/h"));
+    w.SetTitleText("20240101_120000_E.qmv");
+    EXPECT_EQ(w.TitleText(), QString("Morvent QUILLENT - 20240101_120000_E.qmv"));
+    w.SetTitleText({});
+
+    const QRect before = w.geometry();
+    w.ToggleMaximise();
+    EXPECT_TRUE(w.IsMaximised());
+    w.ToggleMaximise();
+    EXPECT_FALSE(w.IsMaximised());
+    EXPECT_EQ(w.geometry(), before);
+
+    // An installed panel takes the placeholder's place.
+    auto* speed = new QWidget;
+    w.InstallPanel(PanelSlot::Speed, speed);
+    EXPECT_EQ(w.Panel(PanelSlot::Speed), speed);
+    EXPECT_EQ(speed->parentWidget(), &w);
+    EXPECT_EQ(speed->geometry(), QRect(435, 404, 425, 118));
+}
+
+TEST_F(MainWindowTest, EveryKeyIsSwallowedAndSpaceChoosesACardFirst) {
+    CHvViewerDlg& w = *s_window;
+    QWidget* target = w.Page()->focusProxy() ? w.Page()->focusProxy() : w.Page();
+    int openSource = 0;
+    w.SetCommandHandler(kCmdOpenSource, [&](int) { ++openSource; });
+    auto press = [&](int key, Qt::KeyboardModifiers mods = {}) {
+        QKeyEvent e(QEvent::KeyPress, key, mods);
+        return QCoreApplication::sendEvent(target, &e);
+    };
+    EXPECT_TRUE(press(Qt::Key_Space));
+    EXPECT_EQ(openSource, 1); // no card or folder chosen yet
+    EXPECT_TRUE(press(Qt::Key_A));
+    EXPECT_TRUE(press(Qt::Key_Return));
+    EXPECT_TRUE(press(Qt::Key_F4, Qt::AltModifier));
+    EXPECT_TRUE(press(Qt::Key_Escape));
+    EXPECT_TRUE(press(Qt::Key_Left));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(openSource, 1);
+    w.SetCommandHandler(kCmdOpenSource, {});
+}
+
+TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
+    CHvViewerDlg& w = *s_window;
+    CallLog log(w.Page()->Bridge());
+    w.SetBusy(true); // the dispatcher drops them: no dialogs, no browser
+    struct Click {
+        const char* id;
+        const char* name;
+        const char* value;
+    };
+    const Click clicks[] = {
+        {"btnHome", "btnHome", ""},
+        {"btnPrev", "btnPrev", ""},
+        {"btnSpeedFrameDown", "btnSpeedFrameDown", ""},
+        {"btnPlay", "btnPlay", ""},
+        {"btnSpeedFrameUp", "btnSpeedFrameUp", ""},
+        {"btnNext", "btnNext", ""},
+        {"btnEnd", "btnEnd", ""},
+        {"btnSpeedUp", "btnSpeedUp", "1"},
+        {"btnSpeedUp", "btnSpeedUp", "2"},
+        {"btnSpeedDown", "btnSpeedDown", "1"},
+        {"btnOpen", "btnOpen", ""},
+        {"btnFileOpen", "btnFileOpen", ""},
+        {"btnSearch", "btnSearch", ""},
+        {"btnPicture", "btnPicture", ""},
+        {"btnPrint", "btnPrint", ""},
+        {"btnSave", "btnSave", ""},
+        {"btnConvert", "btnConvert", ""},
+        {"btnDownload", "btnDownload", ""},
+        {"btnMerge", "btnMerge", ""},
+        {"btnLog", "btnLog", ""},
+        {"btnDeleteFile", "btnDeleteFile", ""},
+        {"btnFormat", "btnFormat", ""},
+        {"btnMirror", "btnMirror", ""},
+        {"btnFlip", "btnFlip", ""},
+        {"btnChange", "btnChange", ""},
+        {"btnCollect", "btnCollect", ""},
+        {"btnTripple", "btnTripple", ""},
+        {"btnZoom", "btnZoom", ""},
+        {"btnGSensor", "btnGSensor", ""},
+        {"btnMap", "btnMap", ""},
+        {"btnMapsetting", "btnMapsetting", ""},
+        {"btnSetting", "btnSetting", ""},
+        {"btnInfo", "btnInfo", ""},
+        {"btnHomepage", "btnHomepage", ""},
+        {"btnControlUp1", "btnControlUp1", "11"},
+        {"btnControlDown1", "btnControlDown1", "10"},
+        {"btnControlDown1", "btnControlDown1", "9"},
+        {"btnUnit", "btnUnit", "1"}, // from the stored 3 round to 1
+        {"btnLoop", "btnLoop", ""},
+    };
+    std::vector<Call> expected;
+    for (const Click& c : clicks) {
+        js(QStringLiteral("document.getElementById('%1').click()").arg(c.id));
+        expected.push_back({kDispDoClick, c.name, c.value});
+    }
+    ASSERT_TRUE(log.waitFor(expected.size()));
+    EXPECT_EQ(log.calls, expected);
+
+    // The repeat range comes from the program; A, B and the close button then act.
+    w.CallInternal("setRange", "100000");
+    w.CallInternal("setLoopRange", "59000");
+    w.CallInternal("setPos", "30000");
+    w.CallInternal("setPause", "0");
+    const Click loopClicks[] = {{"btnLoopStart", "btnLoopStart", "30000"},
+                                {"btnLoopEnd", "btnLoopEnd", "30000"},
+                                {"btnPlay", "btnPause", ""},
+                                {"btnLoop", "btnLoopClose", ""}};
+    for (const Click& c : loopClicks) {
+        js(QStringLiteral("document.getElementById('%1').click()").arg(c.id));
+        expected.push_back({kDispDoClick, c.name, c.value});
+    }
+    // The volume slider and the time line.
+    js("var v=document.getElementById('btnVolumn'); v.value=100; v.dispatchEvent(new Event('input'));");
+    expected.push_back({kDispDoClick, "btnVolumn", "100"});
+    js("(function(){var t=document.getElementById('timeline'); var r=t.getBoundingClientRect();"
+       "var o={clientX:r.left+r.width/4, clientY:r.top+r.height/2, button:0, pointerId:1, bubbles:true};"
+       "t.dispatchEvent(new PointerEvent('pointerdown',o)); t.dispatchEvent(new "
+       "PointerEvent('pointerup',o));})()");
+    ASSERT_TRUE(log.waitFor(expected.size() + 1));
+    const Call seek = log.calls.back();
+    log.calls.pop_back();
+    EXPECT_EQ(log.calls, expected);
+    EXPECT_EQ(seek.name, QString("btnPosition"));
+    EXPECT_NEAR(seek.value.toInt(), 25000, 300);
+    w.SetBusy(false);
+}
+
+TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
+    CHvViewerDlg& w = *s_window;
+    w.SetBusy(true);
+    w.Dispatcher().Dispatch("btnVolumn", 10);
+    EXPECT_NE(w.EngineHolder().GetVolume(), 6553u); // dropped while busy
+    w.SetBusy(false);
+    w.Dispatcher().Dispatch("btnVolumn", 100);
+    EXPECT_EQ(w.EngineHolder().GetVolume(), 65535u);
+    w.Dispatcher().Dispatch("btnVolumn", 50);
+    EXPECT_EQ(w.EngineHolder().GetVolume(), 32767u);
+    EXPECT_EQ(w.State().volume, 50);
+    w.Dispatcher().Dispatch("btnFlip", 0);
+    EXPECT_EQ(w.EngineHolder().GetViewOptions(), 0x04u);
+    w.Dispatcher().Dispatch("btnFlip", 0);
+    EXPECT_EQ(w.EngineHolder().GetViewOptions(), 0u);
+
+    int snapshots = 0;
+    w.SetCommandHandler(kCmdSnapshot, [&](int) { ++snapshots; });
+    w.Dispatcher().Dispatch("btnPicture", 0);
+    EXPECT_EQ(snapshots, 1);
+    w.SetCommandHandler(kCmdSnapshot, {});
+    EXPECT_FALSE(w.RunCommand(kCmdSnapshot, 0)); // nothing installed: only logged
+
+    // The repeat command answers the page with the range of the (absent) recording.
+    w.Dispatcher().Dispatch("btnLoop", 0);
+    EXPECT_TRUE(w.State().loopActive);
+    EXPECT_EQ(w.State().loopEnd, 0);
+    EXPECT_EQ(js("document.getElementById('loopRange').hidden").toBool(), false);
+    w.Dispatcher().Dispatch("btnLoopClose", 0);
+}
+
+TEST_F(MainWindowTest, PageFunctionsChangeThePage) {
+    CHvViewerDlg& w = *s_window;
+    BrowserHost* page = w.Page();
+    w.CallInternal("setRange", "130000");
+    w.CallInternal("setPos", "65000");
+    EXPECT_EQ(js("document.getElementById('timeText').textContent").toString(), QString("01:05 / 02:10"));
+    EXPECT_EQ(js("document.getElementById('progress').style.width").toString(), QString("50%"));
+
+    w.CallInternal("setPause", "0");
+    EXPECT_EQ(js("document.querySelector('#btnPlay use').getAttribute('href')").toString(),
+              QString("#i-pause"));
+    w.CallInternal("setPlay", "0");
+    EXPECT_EQ(js("document.querySelector('#btnPlay use').getAttribute('href')").toString(),
+              QString("#i-play"));
+
+    page->CallScript("drawSpeed", QList<int>{72400});
+    EXPECT_EQ(js("document.getElementById('speedValue').textContent").toString(), QString("72"));
+    page->CallScript("setSpeedUnit", QList<int>{2});
+    EXPECT_EQ(js("document.getElementById('speedUnit').textContent").toString(), QString("Mile/h"));
+    page->CallScript("setSpeedUnit", QList<int>{1});
+
+    w.CallInternal("setChannel", "3");
+    EXPECT_EQ(js("document.getElementById('channelBadge').textContent").toString(), QString("3CH"));
+    EXPECT_FALSE(js("document.getElementById('channelBadge').hidden").toBool());
+
+    w.CallInternal("setLoopRange", "65000");
+    EXPECT_EQ(js("document.getElementById('loopRange').style.width").toString(), QString("50%"));
+
+    page->CallScript("clearEventMark");
+    page->CallScript("addEventMark", QStringList{"130", "E"});
+    page->CallScript("addEventMark", QStringList{"26", "G"});
+    EXPECT_EQ(js("document.querySelectorAll('#marks .mark').length").toInt(), 2);
+    EXPECT_EQ(js("document.querySelector('#marks .mark').style.left").toString(), QString("50%"));
+    page->CallScript("clearEventMark");
+    EXPECT_EQ(js("document.querySelectorAll('#marks .mark').length").toInt(), 0);
+
+    page->CallScript("initLanguage", QStringList{"korean"});
+    EXPECT_EQ(js("document.getElementById('btnPlay').title").toString(), QString::fromUtf8("재생"));
+    EXPECT_EQ(js("document.documentElement.lang").toString(), QString("ko"));
+    page->CallScript("initLanguage", QStringList{"english"});
+    EXPECT_EQ(js("document.getElementById('btnPlay').title").toString(), QString("Play"));
+
+    // Set when the page loaded.
+    EXPECT_EQ(js("document.body.dataset.windowMap").toString(), QString("100"));
+    // A function the page does not have is simply not called.
+    page->CallScript("noSuchFunction", QStringList{"x"});
+    page->CallScript("setPos", QStringList{"'); alert('x"}); // text stays text
+    EXPECT_EQ(js("document.getElementById('timeText').textContent").toString(), QString("00:00 / 02:10"));
+}
+
+TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
+    CHvViewerDlg& w = *s_window;
+    w.SetBusy(true); // "btnInfo" would open its dialog
+    BrowserHost view;
+    EXPECT_EQ(view.contextMenuPolicy(), Qt::NoContextMenu);
+    EXPECT_FALSE(view.IsDocumentReady());
+
+    // Before any page: nothing runs, no result ever comes.
+    bool early = false;
+    view.CallScript("anything", [&](const QVariant&) { early = true; });
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    BrowserHost::SetSkinFolder(dir.path());
+    QFile page(dir.filePath("probe.htm"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("<!DOCTYPE html><html><head><script>"
+               "window.external.DoClick('btnInfo', 7);" // before the channel is up: queued
+               "function answer(a, b) { return a + '|' + b; }"
+               "</script></head><body>"
+               "<iframe srcdoc=\"<script>window.external.DoHandler('btnFormat', '')</script>\"></iframe>"
+               "</body></html>");
+    page.close();
+
+    CallLog log(view.Bridge());
+    BrowserHost::SetPrintMode(true);
+    QSignalSpy loaded(&view, &BrowserHost::pageLoaded);
+    view.Navigate("probe.htm");
+    ASSERT_TRUE(loaded.wait(30000));
+    BrowserHost::SetPrintMode(false);
+    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+    EXPECT_TRUE(view.settings()->testAttribute(QWebEngineSettings::ShowScrollBars));
+    EXPECT_FALSE(w.Page()->settings()->testAttribute(QWebEngineSettings::ShowScrollBars));
+
+    ASSERT_TRUE(log.waitFor(2));
+    std::vector<Call> calls = log.calls;
+    std::sort(calls.begin(), calls.end(), [](const Call& a, const Call& b) { return a.dispid < b.dispid; });
+    EXPECT_EQ(calls[0], (Call{kDispDoClick, "btnInfo", "7"}));
+    EXPECT_EQ(calls[1], (Call{kDispDoHandler, "btnFormat", ""}));
+
+    EXPECT_EQ(runJs(view.page(), "typeof window.external.DoDownloadHandler").toString(), QString("function"));
+    EXPECT_EQ(runJs(view.page(), "typeof window.external.doclick").toString(), QString("undefined"));
+
+    QVariant answer;
+    bool answered = false;
+    view.CallScript("answer", QStringList{"a\"b", "c'd"}, [&](const QVariant& r) {
+        answer = r;
+        answered = true;
+    });
+    runJs(view.page(), "0"); // results arrive in order: the call above has answered by now
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(answer.toString(), QString("a\"b|c'd"));
+    EXPECT_FALSE(early);
+    w.SetBusy(false);
+}
+
+TEST_F(MainWindowTest, MovieInfoDialogCaptionsAndValues) {
+    MovieInfo info{"Halvorn", "12GA3456", "Kim", "FW 2.1", "SN-0042"};
+    CMovieInfoDlg english(info, false);
+    EXPECT_EQ(english.windowTitle(), QString("Movie Info"));
+    EXPECT_EQ(english.Caption(1251), QString("Vehicle Info"));
+    EXPECT_EQ(english.Caption(1258), QString("Serial NO."));
+    const int ids[] = {1243, 1244, 1245, 1246, 1247};
+    const QString values[] = {"Halvorn", "12GA3456", "Kim", "FW 2.1", "SN-0042"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(english.Value(ids[i]), values[i]);
+    EXPECT_EQ(english.Value(1248), QString("1.6.3.5"));
+    CMovieInfoDlg korean(info, true);
+    const char* captions[] = {"차량 정보", "펌웨어 정보", "프로그램 정보", "회사명", "차량번호",
+                              "운전자명",  "버전",        "시리얼",        "버전"};
+    for (int id = 1251; id <= 1259; ++id)
+        EXPECT_EQ(korean.Caption(id), QString::fromUtf8(captions[id - 1251])) << id;
+    EXPECT_EQ(korean.Value(1243), QString("Halvorn"));
+}

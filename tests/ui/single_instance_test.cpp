@@ -1,0 +1,97 @@
+// One running copy per user: a later start hands its argument over; a socket left by a copy
+// that crashed does not keep the next start from running.
+#include "ui/app/CHvViewerApp.h"
+#include "ui/app/SingleInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSignalSpy>
+
+#include <atomic>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+QCoreApplication& app() {
+    static int argc = 1;
+    static char name[] = "single_instance_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+QString testName(const char* what) {
+    return QStringLiteral("quillent-test-%1-%2").arg(what).arg(QCoreApplication::applicationPid());
+}
+} // namespace
+
+TEST(SingleInstanceTest, LaterStartHandsItsArgumentToTheRunningCopy) {
+    app();
+    SingleInstance first(testName("handover"));
+    ASSERT_TRUE(first.Listen());
+    QSignalSpy spy(&first, &SingleInstance::activationRequested);
+
+    std::atomic<bool> handed{false};
+    std::thread second([&] {
+        SingleInstance later(testName("handover"));
+        handed = later.NotifyRunning({"/cards/EVENT/20240101_120000_E.qmv"});
+    });
+    ASSERT_TRUE(spy.wait(10000));
+    second.join();
+    EXPECT_TRUE(handed);
+    EXPECT_EQ(spy.at(0).at(0).toStringList(), QStringList{"/cards/EVENT/20240101_120000_E.qmv"});
+}
+
+TEST(SingleInstanceTest, NoRunningCopyMeansThisStartRuns) {
+    app();
+    SingleInstance alone(testName("alone"));
+    EXPECT_FALSE(alone.NotifyRunning({}, 500));
+    EXPECT_TRUE(alone.Listen());
+}
+
+TEST(SingleInstanceTest, SocketOfACrashedCopyIsTakenOver) {
+    app();
+    SingleInstance next(testName("stale"));
+    // A bound socket file nobody listens on, as a killed copy leaves it.
+    const QByteArray path = QDir(QDir::tempPath()).filePath(next.ServerName()).toLocal8Bit();
+    ::unlink(path.constData());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(static_cast<size_t>(path.size()), sizeof(addr.sun_path));
+    memcpy(addr.sun_path, path.constData(), path.size());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ::close(fd);
+
+    EXPECT_FALSE(next.NotifyRunning({}, 500));
+    EXPECT_TRUE(next.Listen());
+}
+
+TEST(SingleInstanceTest, RelativePathsAreMadeAbsoluteForTheRunningCopy) {
+    app();
+    const QStringList out =
+        CHvViewerApp::ArgumentsForHandOver({"clip.qmv", "/abs/x.qmv", "qmv:http://h/a|a|1"});
+    EXPECT_EQ(out.at(0), QDir::current().absoluteFilePath("clip.qmv"));
+    EXPECT_EQ(out.at(1), QString("/abs/x.qmv"));
+    EXPECT_EQ(out.at(2), QString("qmv:http://h/a|a|1"));
+}
+
+TEST(SingleInstanceTest, ALiveCopysSocketIsNeverTakenOver) {
+    app();
+    SingleInstance first(testName("race"));
+    ASSERT_TRUE(first.Listen());
+    SingleInstance second(testName("race"));
+    EXPECT_FALSE(second.Listen()); // the first keeps its name and still hears later starts
+    QSignalSpy spy(&first, &SingleInstance::activationRequested);
+    std::thread third([] {
+        SingleInstance later(testName("race"));
+        later.NotifyRunning({});
+    });
+    EXPECT_TRUE(spy.wait(10000));
+    third.join();
+}
