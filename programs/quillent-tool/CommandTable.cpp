@@ -1,24 +1,5 @@
 #include "ToolCommand.h"
 
-
-namespace {
-
-// Commands written against (argc, argv) with argv[0] the command name.
-template <int (*Command)(int, char**)> int RunArgv(const char* name, const std::vector<std::string>& args) {
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv{const_cast<char*>(name)};
-    for (auto& a : copy)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    return Command(int(argv.size() - 1), argv.data());
-}
-
-int RunSnapshot(const std::vector<std::string>& args) {
-    return RunArgv<runSnapshotCommand>("snapshot", args);
-}
-
-} // namespace
-
 const std::vector<ToolCommand>& ToolCommands() {
     static const std::vector<ToolCommand> commands = {
         {"convert", "convert recordings to AVI files, or copy them unchanged",
