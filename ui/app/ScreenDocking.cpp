@@ -17,6 +17,8 @@ void ScreenDocking::connectScreens() {
     }
 }
 
+void ScreenDocking::onDockOrFloatRequested(int index) { DockOrFloat(index); }
+
 void ScreenDocking::DockOrFloat(int index, bool forceDock) {
     if (index == 10) // an old sender's spelling of screen 1
         index = 1;

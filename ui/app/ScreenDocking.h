@@ -25,6 +25,8 @@ public:
     static QSize floatingSize() { return {kFloatingVideoWidth, kFloatingVideoWidth * 9 / 16}; }
 
 private:
+    void onDockOrFloatRequested(int index);
+
     PlaybackHost& m_host;
     QWidget* m_mainWindow;
 };
