@@ -165,6 +165,7 @@ void PlaybackClock::ReturnToIdle(bool resetTitle) {
     ps.position = 0;
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
     m_host.drawSpeed(0);
+    m_host.callInternal(QStringLiteral("setPlay"), QStringLiteral("0")); // nothing plays now
 }
 
 void PlaybackClock::ClearAndClose() {
@@ -189,6 +190,9 @@ void PlaybackClock::PlaybackStarted() {
         engine.SetBrightness(channel, 0);
     engine.SetRate(1.0f);
     m_host.callInternal(QStringLiteral("setChannel"), QString::number(engine.GetChannelCount()));
+    // The page shows its pause button while a recording plays, however playback was started.
+    if (engine.GetState() == PlaybackEngine::kRunning)
+        m_host.callInternal(QStringLiteral("setPause"), QStringLiteral("0"));
     armClock();
 }
 

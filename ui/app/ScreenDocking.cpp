@@ -12,8 +12,7 @@ void ScreenDocking::connectScreens() {
         connect(
             screen, &CDlgVideoScreen::dockOrFloatRequested, this, [this](int index) { DockOrFloat(index); },
             Qt::UniqueConnection);
-        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized,
-                Qt::UniqueConnection);
+        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized);
     }
 }
 

@@ -14,7 +14,7 @@ public:
 
     ScreenDocking(PlaybackHost& host, QWidget* mainWindow);
 
-    // Connects the screens' requests; call once the screens exist.
+    // Connects the screens' requests; call once, when the screens exist.
     void connectScreens();
 
     // 0x401: a floating screen (or any with forceDock) docks; a docked one floats.
