@@ -15,7 +15,9 @@ PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_ho
     m_opener.setClock(this);
 }
 
-bool PlaybackClock::busy() const { return m_opener.isBusy(); }
+bool PlaybackClock::busy() const {
+    return m_opener.isBusy();
+}
 
 int PlaybackClock::findRow(int from, int step) const {
     const int count = m_host.recordingCount();
@@ -196,7 +198,9 @@ void PlaybackClock::PlaybackStarted() {
     armClock();
 }
 
-void PlaybackClock::UpdateChannelControls() { m_host.engineHolder().Repaint(); }
+void PlaybackClock::UpdateChannelControls() {
+    m_host.engineHolder().Repaint();
+}
 
 void PlaybackClock::Seek(int64_t positionMs) {
     if (busy())

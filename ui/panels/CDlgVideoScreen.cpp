@@ -134,8 +134,8 @@ void CDlgVideoScreen::changeEvent(QEvent* event) {
 
 void CDlgVideoScreen::keyPressEvent(QKeyEvent* event) {
     // Enter and Esc were the dialog's OK and Cancel: they dock a floating screen.
-    if (isFloating() && (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-                         event->key() == Qt::Key_Enter)) {
+    if (isFloating() &&
+        (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         emit dockOrFloatRequested(m_index);
         return;
     }
