@@ -106,8 +106,12 @@ void readAll(benchmark::State& state, const char* name) {
     state.counters["records"] = double(count);
 }
 
-void BM_ReadRecords60MinFinished(benchmark::State& state) { readAll(state, "long.qmv"); }
-void BM_ReadRecords60MinUnfinished(benchmark::State& state) { readAll(state, "long-unfinished.qmv"); }
+void BM_ReadRecords60MinFinished(benchmark::State& state) {
+    readAll(state, "long.qmv");
+}
+void BM_ReadRecords60MinUnfinished(benchmark::State& state) {
+    readAll(state, "long-unfinished.qmv");
+}
 
 void BM_RepairedViewOpen60Min(benchmark::State& state) {
     for (auto _ : state)

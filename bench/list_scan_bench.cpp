@@ -35,8 +35,8 @@ const fs::path& tree() {
             fs::create_directories(r / f);
         for (const auto& [folder, i] : order) {
             char name[64];
-            std::snprintf(name, sizeof name, "%sRTC2014%02d%02d_%02d%02d%02d_F.qmv", prefixes[folder], 1 + i % 12,
-                          1 + i % 28, i / 3600 % 24, i / 60 % 60, i % 60);
+            std::snprintf(name, sizeof name, "%sRTC2014%02d%02d_%02d%02d%02d_F.qmv", prefixes[folder],
+                          1 + i % 12, 1 + i % 28, i / 3600 % 24, i / 60 % 60, i % 60);
             std::ofstream(r / folders[folder] / name) << 'x';
         }
         // A few files that are not recordings.
@@ -71,7 +71,8 @@ void BM_ScanOrderFill(benchmark::State& state) {
 BENCHMARK(BM_ScanOrderFill)->Unit(benchmark::kMillisecond);
 
 void BM_FindSameTree(benchmark::State& state) {
-    const std::string cmd = "find '" + tree().string() + "' -type f -iname '*.qmv' -printf '%T@ %s %p\\n' > /dev/null";
+    const std::string cmd =
+        "find '" + tree().string() + "' -type f -iname '*.qmv' -printf '%T@ %s %p\\n' > /dev/null";
     for (auto _ : state)
         benchmark::DoNotOptimize(std::system(cmd.c_str()));
 }

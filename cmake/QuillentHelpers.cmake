@@ -13,7 +13,7 @@ function(quillent_add_unit_tests dir)
     file(GLOB _support CONFIGURE_DEPENDS ${dir}/support/*.cpp)
     foreach(_t ${_tests})
         get_filename_component(_name ${_t} NAME_WE)
-        add_executable(${_name} ${_t} ${_support})
+        add_executable(${_name} ${_t} ${_support} ${CMAKE_SOURCE_DIR}/cmake/TestEnvironment.cpp)
         target_link_libraries(${_name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
         target_include_directories(${_name} PRIVATE ${CMAKE_SOURCE_DIR} ${dir})
         target_compile_definitions(${_name} PRIVATE
@@ -23,8 +23,7 @@ function(quillent_add_unit_tests dir)
         set_target_properties(${_name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
         gtest_discover_tests(${_name}
             DISCOVERY_TIMEOUT 60
-            PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox;GST_DEBUG_NO_COLOR=1"
-                       TIMEOUT 300)
+            PROPERTIES TIMEOUT 300)
     endforeach()
 endfunction()
 

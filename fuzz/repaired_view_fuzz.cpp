@@ -15,12 +15,23 @@
 
 namespace {
 
-std::filesystem::path outputFolder() {
-    static const std::filesystem::path folder = [] {
+// The conversions' output folder, removed when the fuzzer exits.
+struct OutputFolder {
+    std::filesystem::path path;
+    OutputFolder() {
         char pattern[] = "/tmp/quillent-fuzz-XXXXXX";
-        return std::filesystem::path(mkdtemp(pattern));
-    }();
-    return folder;
+        if (mkdtemp(pattern))
+            path = pattern;
+    }
+    ~OutputFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+const std::filesystem::path& outputFolder() {
+    static OutputFolder folder;
+    return folder.path;
 }
 
 } // namespace

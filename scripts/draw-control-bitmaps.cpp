@@ -1,7 +1,8 @@
 // Draws the bitmaps of the skinned dialogs and the list header (resources/controls/<id>.png).
 // They are committed; run this again only to change their look:
 //   g++ -std=c++20 -fPIC scripts/draw-control-bitmaps.cpp -o /tmp/draw-bitmaps \
-//       $(pkg-config --cflags --libs Qt6Gui) && QT_QPA_PLATFORM=offscreen /tmp/draw-bitmaps resources/controls
+//       $(pkg-config --cflags --libs Qt6Gui) && QT_QPA_PLATFORM=offscreen /tmp/draw-bitmaps
+//       resources/controls
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -21,7 +22,9 @@ QImage canvas(int w, int h, QColor fill = Qt::transparent) {
     return img;
 }
 
-void save(const QImage& img, int id) { img.save(g_out + QStringLiteral("/%1.png").arg(id)); }
+void save(const QImage& img, int id) {
+    img.save(g_out + QStringLiteral("/%1.png").arg(id));
+}
 
 QFont font(int px, int weight = QFont::Normal, const QString& family = QStringLiteral("Carlito")) {
     QFont f(family);
@@ -108,7 +111,8 @@ int main(int argc, char** argv) {
     g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(g_out);
     driveBackground(131, QStringLiteral("Select Drive"), QStringLiteral("Drive"), QStringLiteral("Carlito"));
-    driveBackground(339, QStringLiteral("드라이브 선택"), QStringLiteral("드라이브"), QStringLiteral("Noto Sans CJK KR"));
+    driveBackground(339, QStringLiteral("드라이브 선택"), QStringLiteral("드라이브"),
+                    QStringLiteral("Noto Sans CJK KR"));
     closeButton(145, Qt::transparent, QColor(190, 190, 190));
     closeButton(146, QColor(80, 80, 80), Qt::white);
     closeButton(147, QColor(200, 40, 40), Qt::white);

@@ -130,12 +130,15 @@ double CAtof(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::string FormatFixed6(double value) { return FormatFixed(value, 6); }
+std::string FormatFixed6(double value) {
+    return FormatFixed(value, 6);
+}
 
 std::string FormatFixed(double value, int decimals) {
     char buffer[400]; // DBL_MAX has 309 integer digits
     decimals = std::clamp(decimals, 0, 17);
-    auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, decimals);
+    auto [ptr, ec] =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, decimals);
     if (ec != std::errc())
         return "0";
     return std::string(buffer, ptr);

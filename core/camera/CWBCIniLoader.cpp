@@ -9,7 +9,9 @@
 
 namespace {
 
-bool isSeparator(char c) { return c == ' ' || c == '=' || c == '\r' || c == '\n' || c == '\t'; }
+bool isSeparator(char c) {
+    return c == ' ' || c == '=' || c == '\r' || c == '\n' || c == '\t';
+}
 
 std::vector<std::string_view> tokens(std::string_view line) {
     std::vector<std::string_view> out;
@@ -77,7 +79,8 @@ void CWBCIniLoader::ParseLine(std::string_view line) {
         return;
     int index = 0;
     if (!FindItem(std::string(t[0]), index)) {
-        std::printf("INI ITEM <%.*s> is not registered! Ignore it.\n", static_cast<int>(t[0].size()), t[0].data());
+        std::printf("INI ITEM <%.*s> is not registered! Ignore it.\n", static_cast<int>(t[0].size()),
+                    t[0].data());
         return;
     }
     if (t.size() > 1)

@@ -10,12 +10,12 @@
 #include <vector>
 
 struct IniItem {
-    int32_t type = 0;         // 0 = integer, the only type registered
-    std::string name;         // key, compared exactly
-    std::string fileValue;    // as read from the file; the default until a line sets it
-    std::string value;        // current value, written by Save
+    int32_t type = 0;      // 0 = integer, the only type registered
+    std::string name;      // key, compared exactly
+    std::string fileValue; // as read from the file; the default until a line sets it
+    std::string value;     // current value, written by Save
     int32_t reserved = 0;
-    int32_t upperBound = 0;   // largest valid value; kept, not enforced
+    int32_t upperBound = 0; // largest valid value; kept, not enforced
 };
 
 class CWBCIniLoader {
@@ -55,7 +55,7 @@ struct QuickSettingItem {
     int32_t upperBound;
 };
 inline constexpr QuickSettingItem kQuickSettingItems[] = {
-    {"SENSOR_GY_STV", 2, 2}, {"LCD_BRIGHT_LV", 2, 2}, {"VOICE_GUIDE_ON", 1, 1},    {"VOICE_REC_ON", 0, 1},
-    {"LED_PARKING_ON", 1, 1}, {"LCD_OFF_TIME", 1, 4}, {"VOLTAGE_CUTOFF_LV", 1, 4}, {"TIME_EXP_GMT", 9, 12},
+    {"SENSOR_GY_STV", 2, 2},  {"LCD_BRIGHT_LV", 2, 2}, {"VOICE_GUIDE_ON", 1, 1},    {"VOICE_REC_ON", 0, 1},
+    {"LED_PARKING_ON", 1, 1}, {"LCD_OFF_TIME", 1, 4},  {"VOLTAGE_CUTOFF_LV", 1, 4}, {"TIME_EXP_GMT", 9, 12},
 };
 void RegisterQuickSettingItems(CWBCIniLoader& loader);

@@ -20,8 +20,7 @@ std::vector<std::string_view> splitValues(std::string_view text) {
 
 // Stores a 64-bit intermediate into a field of any width; wider values wrap as the page's
 // integer did when it was stored into the field.
-template <typename Field>
-void store(Field& field, int64_t value) {
+template <typename Field> void store(Field& field, int64_t value) {
     field = static_cast<Field>(static_cast<uint64_t>(value));
 }
 
@@ -36,7 +35,9 @@ struct ButtonField {
 void ParseSettingString(std::string_view text, SetupRecord& r) {
     SetDefaults(r);
     auto values = splitValues(text);
-    auto raw = [&](int i) -> std::string_view { return i < static_cast<int>(values.size()) ? values[i] : ""; };
+    auto raw = [&](int i) -> std::string_view {
+        return i < static_cast<int>(values.size()) ? values[i] : "";
+    };
     auto n = [&](int i) -> int64_t { return CAtoi(raw(i)); };
     auto b = [&](int i) -> int64_t { return n(i) - 1; };
     auto f = [&](int i) -> float { return static_cast<float>(CAtof(raw(i))); };
@@ -174,7 +175,9 @@ std::vector<PageCall> PopulateCalls(SetupRecord& r) {
         calls.push_back({std::move(function), std::move(args)});
     };
     auto button = [&](const char* function, int64_t field) { call(function, {field + 1}); };
-    auto text = [&](const char* element, std::string value) { call("setText", {std::string(element), value}); };
+    auto text = [&](const char* element, std::string value) {
+        call("setText", {std::string(element), value});
+    };
     auto decimal = [](int64_t v) { return std::to_string(v); };
 
     if (r.ledScenario == 1 && r.securityLed == 1)
@@ -293,20 +296,32 @@ std::string MakeSettingString(const SetupRecord& r) {
     v[4] = n(r.slide3);
     v[5] = n(r.slide4);
     v[6] = n(r.slide5);
-    const int64_t buttons1[] = {r.rear,      r.quality,  r.fps,   r.parking,  r.audio,
-                                r.summertime, r.emergency, r.gSensor, r.sound,   r.videoMode,
-                                r.videoOut,  r.frontLed, r.securityLed + (r.securityLed == 1 && r.ledScenario == 1),
-                                r.frontRotation, r.inCabinRotation};
+    const int64_t buttons1[] = {r.rear,
+                                r.quality,
+                                r.fps,
+                                r.parking,
+                                r.audio,
+                                r.summertime,
+                                r.emergency,
+                                r.gSensor,
+                                r.sound,
+                                r.videoMode,
+                                r.videoOut,
+                                r.frontLed,
+                                r.securityLed + (r.securityLed == 1 && r.ledScenario == 1),
+                                r.frontRotation,
+                                r.inCabinRotation};
     for (int i = 0; i < 15; ++i)
         v[7 + i] = b(buttons1[i]);
-    const int64_t buttons2[] = {r.fileType,   r.useOverspeedFps, r.overspeedFps, r.rearMirror, r.overspeed,
-                                r.suddenAccel, r.suddenBrake,   r.fileNamingRule, r.overlayTime, r.speedType,
-                                r.overlayType, r.overlaySize,   r.network,      r.modemPort,  r.ledScenario};
+    const int64_t buttons2[] = {r.fileType,    r.useOverspeedFps, r.overspeedFps, r.rearMirror,
+                                r.overspeed,   r.suddenAccel,     r.suddenBrake,  r.fileNamingRule,
+                                r.overlayTime, r.speedType,       r.overlayType,  r.overlaySize,
+                                r.network,     r.modemPort,       r.ledScenario};
     for (int i = 0; i < 15; ++i)
         v[22 + i] = b(buttons2[i]);
-    const int64_t buttons3[] = {r.streamingChannel, r.parkFps,  r.usbBackup,  r.lbp,
-                                r.externalEvent,    r.fileBackup, r.usbStorage, r.usbEvent,
-                                r.localBackup,      r.networkSendType, r.lanType, r.lan};
+    const int64_t buttons3[] = {r.streamingChannel, r.parkFps,         r.usbBackup,  r.lbp,
+                                r.externalEvent,    r.fileBackup,      r.usbStorage, r.usbEvent,
+                                r.localBackup,      r.networkSendType, r.lanType,    r.lan};
     for (int i = 0; i < 12; ++i)
         v[37 + i] = b(buttons3[i]);
     // Harsh levels travel as group (1-based) and step 0..4.

@@ -60,7 +60,8 @@ SetupRecordBytes SerializeSetupRecord(const SetupRecord& record) {
 }
 
 void OverlaySetupBytes(SetupRecord& record, std::span<const uint8_t> bytes) {
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), kSetupRecordSize));
+    if (!bytes.empty())
+        std::memcpy(&record, bytes.data(), std::min(bytes.size(), kSetupRecordSize));
 }
 
 void ClearCredentials(SetupRecord& record) {

@@ -20,18 +20,18 @@ static_assert(std::endian::native == std::endian::little, "the record is stored 
 
 #pragma pack(push, 1)
 struct SetupRecord {
-    char model[10];             // "Morvent"
+    char model[10]; // "Morvent"
     int8_t lanType;
     int8_t lan;
     uint8_t reserved12[2];
     int8_t networkSendType;
     uint8_t reserved15;
-    char maker[4];              // "QMV"
-    int32_t recTime;            // seconds per file, 60..120
+    char maker[4];   // "QMV"
+    int32_t recTime; // seconds per file, 60..120
     int32_t fileBackup;
-    uint16_t eventPreTime;      // 1..15
-    uint16_t eventAfterTime;    // 1..15
-    char version[16];           // "1.6.3.5"
+    uint16_t eventPreTime;   // 1..15
+    uint16_t eventAfterTime; // 1..15
+    char version[16];        // "1.6.3.5"
     int32_t rear;
     int32_t audio;
     int32_t videoOut;
@@ -78,40 +78,40 @@ struct SetupRecord {
     char vehicleNumber[24];
     char driver[32];
     char localHostname[32];
-    char user[32];              // recording ID
-    char passwd[32];            // recording password
+    char user[32];   // recording ID
+    char passwd[32]; // recording password
     int32_t timezone;
     int32_t fileType;
     int32_t useOverspeedFps;
     int32_t overspeedFps;
-    int32_t reserved460;        // 0
+    int32_t reserved460; // 0
     int32_t overspeed;
-    int32_t reserved468[2];     // 0, 0
+    int32_t reserved468[2]; // 0, 0
     int32_t suddenAccel;
     int32_t suddenBrake;
     int32_t suddenAccelThreshold;
     int32_t suddenBrakeThreshold;
     int32_t rearMirror;
     int32_t speedType;
-    int32_t reserved500;        // 5
+    int32_t reserved500; // 5
     int32_t slide3;
     int32_t slide4;
-    int32_t slide5;             // always 1
+    int32_t slide5; // always 1
     int32_t overlayType;
     int32_t overlaySize;
-    int32_t reserved524;        // 0
+    int32_t reserved524; // 0
     int32_t ledScenario;
     int32_t modemPort;
-    int32_t reserved536;        // 600
+    int32_t reserved536; // 600
     int32_t parkFps;
     int16_t streamingChannel;
     int16_t localBackup;
     int32_t usbBackup;
     int32_t lbp;
     int32_t lbpTime;
-    int32_t reserved560;        // 1
+    int32_t reserved560; // 1
     int32_t externalEvent;
-    uint16_t gpsFlags;          // bits 1..3; 0 becomes 7
+    uint16_t gpsFlags; // bits 1..3; 0 becomes 7
     int16_t usbStorage;
     char ssid[64];
     char key[64];
@@ -228,17 +228,15 @@ void ClearCredentials(SetupRecord& record);
 
 // Text field <-> UTF-8. A text longer than the field is cut to field size - 1 bytes at a character
 // boundary; the rest of the field is zeroed.
-template <size_t N>
-std::string GetSetupText(const char (&field)[N]);
-template <size_t N>
-void SetSetupText(char (&field)[N], std::string_view utf8);
+template <size_t N> std::string GetSetupText(const char (&field)[N]);
+template <size_t N> void SetSetupText(char (&field)[N], std::string_view utf8);
 
 // Range rules applied before the page shows the record: recTime 60..120, event times 1..15 (0 is 15).
 void ClampTimesForShow(SetupRecord& record);
 
 struct SetupFileResult {
     bool ok = false;
-    std::string error;   // empty when ok
+    std::string error;    // empty when ok
     size_t bytesRead = 0; // load: how many bytes of the file replaced the record's start
 };
 
@@ -254,13 +252,11 @@ SetupFileResult SaveSetupFile(const std::filesystem::path& path, const SetupReco
 std::vector<uint8_t> MakeSetupVRecord(const SetupRecord& record);
 std::vector<std::vector<uint8_t>> MakeSetupZPieces(const SetupRecord& record);
 
-template <size_t N>
-std::string GetSetupText(const char (&field)[N]) {
+template <size_t N> std::string GetSetupText(const char (&field)[N]) {
     return FromCameraCodePage(FieldText(field, N));
 }
 
-template <size_t N>
-void SetSetupText(char (&field)[N], std::string_view utf8) {
+template <size_t N> void SetSetupText(char (&field)[N], std::string_view utf8) {
     std::string bytes = ToCameraCodePage(utf8, N - 1);
     std::memset(field, 0, N);
     std::memcpy(field, bytes.data(), bytes.size());

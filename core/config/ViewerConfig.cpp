@@ -35,6 +35,7 @@ constexpr const char* unitName(const char* path) {
     } while (0)
 
 constexpr int kMaxTypeLength = 15;
+constexpr size_t kParserPadding = 8; // NUL bytes after the document, see parseDocument
 
 // The platform's UTF-8 conversion: invalid sequences become replacement characters, never an error.
 std::string fromUtf8(const char* text) {
@@ -257,8 +258,15 @@ bool parseDocument(const std::string& text, ViewerConfig& config) {
         CONFIG_DIAG("Can not configuration file\n");
         return false;
     }
+    // The XML parser steps over a whole UTF-8 sequence from its lead byte, so a file that ends in a
+    // truncated sequence makes it jump over the terminating NUL and read past the buffer. A few
+    // more NULs than the longest sequence keep every such jump inside the buffer.
+    std::string buffer;
+    buffer.reserve(text.size() + kParserPadding);
+    buffer.append(text);
+    buffer.append(kParserPadding, '\0');
     TiXmlDocument document;
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    document.Parse(buffer.c_str(), nullptr, TIXML_ENCODING_UTF8);
     if (document.Error()) {
         CONFIG_DIAG("Can not configuration file\n");
         return false;

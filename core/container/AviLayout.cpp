@@ -108,7 +108,8 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
             } else {
                 // Find where the written chunks end: at a following index (unfinished file) or at
                 // the last complete chunk (file cut short).
-                ChunkWalker inner(src, layout.moviDataStart, declaredEnd);
+                ReadAheadSource ahead(src);
+                ChunkWalker inner(ahead, layout.moviDataStart, declaredEnd);
                 RiffChunk m;
                 uint64_t end = layout.moviDataStart;
                 while (inner.next(m)) {
@@ -149,8 +150,10 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
     return true;
 }
 
-bool WalkMovi(const ByteSource& src, const AviLayout& layout, const std::function<void(const RiffChunk&)>& visit) {
-    ChunkWalker w(src, layout.moviDataStart, layout.moviEnd);
+bool WalkMovi(const ByteSource& src, const AviLayout& layout,
+              const std::function<void(const RiffChunk&)>& visit) {
+    ReadAheadSource ahead(src);
+    ChunkWalker w(ahead, layout.moviDataStart, layout.moviEnd);
     RiffChunk c;
     while (w.next(c)) {
         if (c.truncated)
@@ -160,7 +163,8 @@ bool WalkMovi(const ByteSource& src, const AviLayout& layout, const std::functio
     return !w.failed();
 }
 
-bool ReadAviIndex(const ByteSource& src, const AviLayout& layout, std::vector<IndexEntry>& entries) {
+bool ReadAviIndex(const ByteSource& src, const AviLayout& layout, std::vector<IndexEntry>& entries,
+                  bool (*keep)(uint32_t id)) {
     entries.clear();
     if (!layout.hasIdx1 || layout.idx1Size < 16)
         return false;
@@ -182,7 +186,8 @@ bool ReadAviIndex(const ByteSource& src, const AviLayout& layout, std::vector<In
             base = 0;
         }
     }
-    entries.reserve(count);
+    if (!keep)
+        entries.reserve(count);
     uint64_t previous = 0;
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* e = raw.data() + i * 16;
@@ -193,7 +198,8 @@ bool ReadAviIndex(const ByteSource& src, const AviLayout& layout, std::vector<In
             return false;
         }
         previous = entry.offset;
-        entries.push_back(entry);
+        if (!keep || keep(entry.id))
+            entries.push_back(entry);
     }
     return true;
 }

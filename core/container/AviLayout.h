@@ -12,13 +12,13 @@
 #include <vector>
 
 struct AviStreamHeader {
-    uint32_t type = 0;         // "vids", "auds", "txts"
+    uint32_t type = 0; // "vids", "auds", "txts"
     uint32_t handler = 0;
     uint32_t scale = 0;
     uint32_t rate = 0;
-    uint32_t length = 0;       // frames (or samples when sampleSize > 0); 0 in unfinished files
+    uint32_t length = 0; // frames (or samples when sampleSize > 0); 0 in unfinished files
     uint32_t sampleSize = 0;
-    uint16_t frameWidth = 0;   // from the rcFrame rectangle
+    uint16_t frameWidth = 0; // from the rcFrame rectangle
     uint16_t frameHeight = 0;
     uint64_t strhDataOffset = 0; // file offset of the strh data; 0 when the stream had none
     std::vector<uint8_t> format; // strf data (cut to 4 KiB)
@@ -39,17 +39,17 @@ struct AviLayout {
     std::vector<AviStreamHeader> streams;
 
     bool hasMovi = false;
-    uint64_t moviOffset = 0;     // the movi LIST header
-    uint64_t moviDataStart = 0;  // first chunk inside movi
-    uint64_t moviEnd = 0;        // end of the last complete chunk of movi
+    uint64_t moviOffset = 0;    // the movi LIST header
+    uint64_t moviDataStart = 0; // first chunk inside movi
+    uint64_t moviEnd = 0;       // end of the last complete chunk of movi
     uint32_t moviStoredSize = 0;
     bool moviUnfinished = false; // size 0: the camera never closed the file
     bool moviTruncated = false;  // the file ends inside movi
 
-    bool hasIdx1 = false;        // a complete idx1 chunk after movi
+    bool hasIdx1 = false; // a complete idx1 chunk after movi
     uint64_t idx1Offset = 0;
     uint32_t idx1Size = 0;
-    uint64_t contentEnd = 0;     // end of the last complete top-level chunk
+    uint64_t contentEnd = 0; // end of the last complete top-level chunk
 };
 
 // Parses the top level and the header list. False with a reason when the bytes are no AVI-like
@@ -58,7 +58,8 @@ bool ParseAviLayout(const ByteSource& source, AviLayout& layout, std::string* er
 
 // Visits every chunk of the movi list in file order (nested lists as one chunk) up to moviEnd.
 // Returns false on a read error.
-bool WalkMovi(const ByteSource& source, const AviLayout& layout, const std::function<void(const RiffChunk&)>& visit);
+bool WalkMovi(const ByteSource& source, const AviLayout& layout,
+              const std::function<void(const RiffChunk&)>& visit);
 
 // One entry of an idx1 chunk with its offset made absolute (the header position in the file).
 struct IndexEntry {
@@ -69,4 +70,6 @@ struct IndexEntry {
 };
 // Reads the idx1 chunk and resolves its offsets (relative to the movi list or absolute, tested on
 // the first entry). False when the index is missing, unreadable or points outside the movi list.
-bool ReadAviIndex(const ByteSource& source, const AviLayout& layout, std::vector<IndexEntry>& entries);
+// Every entry is checked; only those whose identifier passes `keep` (all when null) are returned.
+bool ReadAviIndex(const ByteSource& source, const AviLayout& layout, std::vector<IndexEntry>& entries,
+                  bool (*keep)(uint32_t id) = nullptr);

@@ -1,5 +1,6 @@
 #include "core/container/ByteSource.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -52,4 +53,30 @@ int64_t MemoryByteSource::readAt(uint64_t offset, void* buf, size_t len) const {
     if (n)
         std::memcpy(buf, m_data + offset, n);
     return static_cast<int64_t>(n);
+}
+
+int64_t ReadAheadSource::readAt(uint64_t offset, void* buf, size_t len) const {
+    if (len > m_window / 2)
+        return m_source.readAt(offset, buf, len);
+    const bool inside = offset >= m_start && offset + len <= m_start + m_buffer.size();
+    if (!inside) {
+        // A window that served fewer than two reads was wasted copying: chunks are far apart, so
+        // read just around the request until they come close together again.
+        const size_t want = m_hits >= 2 ? m_window : std::max<size_t>(len, 4096);
+        m_hits = 0;
+        m_buffer.resize(want);
+        int64_t got = m_source.readAt(offset, m_buffer.data(), want);
+        if (got < 0) {
+            m_buffer.clear();
+            return -1;
+        }
+        m_buffer.resize(size_t(got));
+        m_start = offset;
+    }
+    ++m_hits;
+    const uint64_t at = offset - m_start;
+    const size_t n = size_t(std::min<uint64_t>(len, m_buffer.size() - at));
+    if (n)
+        std::memcpy(buf, m_buffer.data() + at, n);
+    return int64_t(n);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class ByteSource {
 public:
@@ -40,11 +41,30 @@ private:
 // Bytes held by the caller (fuzzers, tests); the memory must outlive the source.
 class MemoryByteSource : public ByteSource {
 public:
-    MemoryByteSource(const void* data, size_t size) : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
+    MemoryByteSource(const void* data, size_t size)
+        : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
     uint64_t size() const override { return m_size; }
     int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
 
 private:
     const uint8_t* m_data;
     size_t m_size;
+};
+
+// Serves small reads of a forward walk (chunk headers, records) from a window read in one go, so
+// walking thousands of small chunks costs a few large reads instead of one read per header.
+// Not thread-safe: one per walk.
+class ReadAheadSource : public ByteSource {
+public:
+    explicit ReadAheadSource(const ByteSource& source, size_t window = 64 * 1024)
+        : m_source(source), m_window(window) {}
+    uint64_t size() const override { return m_source.size(); }
+    int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
+
+private:
+    const ByteSource& m_source;
+    size_t m_window;
+    mutable std::vector<uint8_t> m_buffer;
+    mutable uint64_t m_start = 0;
+    mutable int m_hits = 2; // reads served by the current window
 };

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
-bool RiffChunk::isList() const { return id == kFccList || id == kFccRiff; }
+bool RiffChunk::isList() const {
+    return id == kFccList || id == kFccRiff;
+}
 
 ChunkWalker::ChunkWalker(const ByteSource& source, uint64_t begin, uint64_t end, ZeroSize rule)
     : m_source(source), m_pos(begin), m_end(std::min(end, source.size())), m_rule(rule) {}

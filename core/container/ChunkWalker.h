@@ -29,7 +29,7 @@ struct RiffChunk {
 class ChunkWalker {
 public:
     enum class ZeroSize {
-        Empty,     // a size of 0 is an empty chunk
+        Empty,      // a size of 0 is an empty chunk
         RestOfRange // a size of 0 is an unfinished chunk that runs to the end of the range
     };
 

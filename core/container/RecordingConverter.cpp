@@ -5,6 +5,7 @@
 #include "core/container/Riff.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -17,7 +18,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::atomic<bool> g_kernelCopy{true};
+
 constexpr size_t kBlockSize = 4u << 20;
+constexpr uint64_t kKernelStep = 16u << 20; // progress and cancel are checked this often
 
 class Output {
 public:
@@ -30,6 +34,29 @@ public:
     }
     bool isOpen() const { return m_fd >= 0; }
     uint64_t position() const { return m_pos; }
+    int fd() const { return m_fd; }
+
+    // Copies len bytes from the file `in` at inOffset in the kernel. Returns the bytes copied;
+    // -1 when the kernel cannot copy between these files (the caller copies through memory).
+    int64_t copyFrom(int in, uint64_t inOffset, uint64_t len) {
+        uint64_t done = 0;
+        while (done < len) {
+            loff_t from = loff_t(inOffset + done);
+            ssize_t n = ::copy_file_range(in, &from, m_fd, nullptr, size_t(len - done), 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return done ? int64_t(done) : -1;
+            if (n == 0)
+                break;
+            done += uint64_t(n);
+            m_pos += uint64_t(n);
+        }
+        return int64_t(done);
+    }
+    bool writeAt(uint64_t at, const void* data, size_t len) {
+        return ::pwrite(m_fd, data, len, off_t(at)) == ssize_t(len);
+    }
 
     bool write(const void* data, size_t len) {
         auto* p = static_cast<const uint8_t*>(data);
@@ -73,16 +100,41 @@ private:
 class Conversion {
 public:
     Conversion(const ByteSource& src, Output& out, const ConvertProgress& progress)
-        : m_src(src), m_out(out), m_progress(progress),
-          m_buffer(size_t(std::clamp<uint64_t>(src.size(), 64u << 10, kBlockSize))) {}
+        : m_src(src), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
 
     int error = 0;
 
     // Copies [begin, end) of the source; the bytes at each offset in `prefixes` (sorted, inside
-    // the range) and the three after it read 00 00 00 01 in the output.
+    // the range) and the three after it read 00 00 00 01 in the output. Files are copied by the
+    // kernel in large steps with the start codes written over afterwards; anything else, or a
+    // file system that cannot do that, goes through the block buffer.
     bool copy(uint64_t begin, uint64_t end, const std::vector<uint64_t>& prefixes = {}) {
         static const uint8_t kStartCode[4] = {0, 0, 0, 1};
         auto p = prefixes.begin();
+        const auto* file = dynamic_cast<const FileByteSource*>(&m_src);
+        while (file && m_kernelCopy && begin < end) {
+            const uint64_t outStart = m_out.position();
+            int64_t got = m_out.copyFrom(file->fd(), begin, std::min<uint64_t>(kKernelStep, end - begin));
+            if (got < 0) {
+                m_kernelCopy = false;
+                break;
+            }
+            if (got == 0)
+                return true; // the file shrank under us: keep what was written
+            const uint64_t n = uint64_t(got);
+            for (; p != prefixes.end() && *p < begin + n; ++p) {
+                const uint64_t from = std::max(*p, begin), to = std::min(*p + 4, begin + n);
+                if (!m_out.writeAt(outStart + (from - begin), kStartCode + (from - *p), size_t(to - from)))
+                    return fail(kConvertWriteFailed);
+            }
+            if (p != prefixes.begin() && *(p - 1) + 4 > begin + n)
+                --p;
+            begin += n;
+            if (m_progress && !m_progress(begin, m_src.size()))
+                return fail(kConvertCancelled);
+        }
+        if (begin < end && m_buffer.empty())
+            m_buffer.resize(size_t(std::clamp<uint64_t>(m_src.size(), 64u << 10, kBlockSize)));
         while (begin < end) {
             size_t n = size_t(std::min<uint64_t>(m_buffer.size(), end - begin));
             int64_t got = m_src.readAt(begin, m_buffer.data(), n);
@@ -111,7 +163,8 @@ public:
     // Chunks are walked flat: a nested list is copied as a whole, its frames unchanged.
     bool restoreVideoFrames(uint64_t begin, uint64_t end) {
         std::vector<uint64_t> prefixes;
-        ChunkWalker w(m_src, begin, end);
+        ReadAheadSource ahead(m_src);
+        ChunkWalker w(ahead, begin, end);
         RiffChunk c;
         while (w.next(c)) {
             const uint64_t available = std::min(c.size, end - c.dataOffset());
@@ -135,11 +188,13 @@ private:
     Output& m_out;
     const ConvertProgress& m_progress;
     std::vector<uint8_t> m_buffer;
+    bool m_kernelCopy;
 };
 
 // End of the last complete chunk in [begin, end), and whether an "idx1" chunk stops the range first.
 uint64_t completeChunksEnd(const ByteSource& src, uint64_t begin, uint64_t end, bool stopAtIndex) {
-    ChunkWalker w(src, begin, end);
+    ReadAheadSource ahead(src);
+    ChunkWalker w(ahead, begin, end);
     RiffChunk c;
     uint64_t last = begin;
     while (w.next(c) && !c.truncated) {
@@ -191,7 +246,8 @@ int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgres
             if (isMovi) {
                 const uint64_t end = completeChunksEnd(src, d + 12, S, false);
                 writeLe32(header + 4, uint32_t(end - d - 8));
-                if (!job.write(header, 12) || !(toAvi ? job.restoreVideoFrames(d + 12, end) : job.copy(d + 12, end)))
+                if (!job.write(header, 12) ||
+                    !(toAvi ? job.restoreVideoFrames(d + 12, end) : job.copy(d + 12, end)))
                     return job.error;
             }
             break;
@@ -242,6 +298,10 @@ int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgres
 
 } // namespace
 
+void UseKernelCopy(bool enabled) {
+    g_kernelCopy = enabled;
+}
+
 const char* ConvertResultText(int result) {
     switch (result) {
     case kConvertDone:
@@ -252,7 +312,7 @@ const char* ConvertResultText(int result) {
     case kConvertTooShort:
         return "the file is too short to be a recording";
     case kConvertWriteFailed:
-        return "writing the output failed";
+        return "reading the recording or writing the output failed";
     case kConvertNoOutput:
         return "the output file cannot be created";
     case kConvertNoMemory:
@@ -315,10 +375,25 @@ int CopyRecording(const fs::path& targetFolder, const fs::path& sourcePath, cons
         std::fputs("File Create Error\n", stdout);
         return kConvertNoOutput;
     }
-    std::vector<uint8_t> buffer(kBlockSize);
     uint64_t done = 0;
     int result = kConvertDone;
-    for (;;) {
+    bool kernel = g_kernelCopy;
+    while (kernel && result == kConvertDone) {
+        int64_t n = out.copyFrom(in, done, kKernelStep);
+        if (n < 0 && done == 0) {
+            kernel = false; // this file system pair cannot: copy through memory
+            break;
+        }
+        if (n <= 0) {
+            result = n < 0 ? kConvertWriteFailed : result;
+            break;
+        }
+        done += uint64_t(n);
+        if (progress && !progress(done, total))
+            result = kConvertCancelled;
+    }
+    std::vector<uint8_t> buffer(kernel ? 0 : kBlockSize);
+    for (; !kernel;) {
         ssize_t n = ::read(in, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;

@@ -13,12 +13,17 @@ enum ConvertResult : int {
     kConvertDoneWithIndex = 1, // done; an "idx1" chunk was seen
     kConvertNoSource = -1,     // the source cannot be opened
     kConvertTooShort = -2,     // the source is shorter than 12 bytes
-    kConvertWriteFailed = -3,  // writing the output failed (disk full, card removed); output removed
-    kConvertNoOutput = -4,     // the output cannot be created (or would replace the source), or a list type could not be read
-    kConvertNoMemory = -5,     // kept for callers; block copying needs no header-sized buffer
-    kConvertShortHeader = -6,  // the header list could not be read in full
-    kConvertCancelled = -7,    // the progress callback asked to stop; output removed
+    kConvertWriteFailed = -3,  // a read or write failed (disk full, card removed); output removed
+    kConvertNoOutput =
+        -4, // the output cannot be created (or would replace the source), or a list type could not be read
+    kConvertNoMemory = -5,    // kept for callers; block copying needs no header-sized buffer
+    kConvertShortHeader = -6, // the header list could not be read in full
+    kConvertCancelled = -7,   // the progress callback asked to stop; output removed
 };
+
+// Files are copied by the kernel (copy_file_range) where the file systems allow it, else through a
+// buffer. Tests switch the kernel copy off to check both give the same bytes.
+void UseKernelCopy(bool enabled);
 
 // Readable text of a result, for messages and the command-line tool.
 const char* ConvertResultText(int result);

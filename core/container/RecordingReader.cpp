@@ -7,8 +7,12 @@
 
 namespace {
 
-uint32_t readBe32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-uint64_t readBe64(const uint8_t* p) { return uint64_t(readBe32(p)) << 32 | readBe32(p + 4); }
+uint32_t readBe32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+uint64_t readBe64(const uint8_t* p) {
+    return uint64_t(readBe32(p)) << 32 | readBe32(p + 4);
+}
 
 // Milliseconds from a count in units of scale/rate seconds; damaged headers can ask for more than
 // any recording lasts, so the result is capped.
@@ -24,8 +28,7 @@ uint64_t durationOf(uint64_t units, uint32_t scale, uint32_t rate) {
 }
 
 // MP4 boxes: calls visit(type, dataOffset, dataEnd) for each box in [begin, end).
-template <typename Visit>
-bool walkBoxes(const ByteSource& src, uint64_t begin, uint64_t end, Visit visit) {
+template <typename Visit> bool walkBoxes(const ByteSource& src, uint64_t begin, uint64_t end, Visit visit) {
     uint64_t pos = begin;
     int guard = 0;
     while (pos + 8 <= end && ++guard < 10000) {
@@ -64,7 +67,8 @@ const char* ContainerFormName(ContainerForm form) {
     return "?";
 }
 
-std::unique_ptr<RecordingReader> RecordingReader::open(const std::filesystem::path& path, std::string* error) {
+std::unique_ptr<RecordingReader> RecordingReader::open(const std::filesystem::path& path,
+                                                       std::string* error) {
     std::string why;
     auto file = FileByteSource::open(path, &why);
     if (!file) {
@@ -78,11 +82,13 @@ std::unique_ptr<RecordingReader> RecordingReader::open(const std::filesystem::pa
     return reader;
 }
 
-std::unique_ptr<RecordingReader> RecordingReader::openMemory(const void* data, size_t size, std::string* error) {
+std::unique_ptr<RecordingReader> RecordingReader::openMemory(const void* data, size_t size,
+                                                             std::string* error) {
     return openSource(std::make_unique<MemoryByteSource>(data, size), error);
 }
 
-std::unique_ptr<RecordingReader> RecordingReader::openSource(std::unique_ptr<ByteSource> source, std::string* error) {
+std::unique_ptr<RecordingReader> RecordingReader::openSource(std::unique_ptr<ByteSource> source,
+                                                             std::string* error) {
     std::unique_ptr<RecordingReader> r(new RecordingReader);
     r->m_source = std::move(source);
     r->m_info.fileSize = r->m_source->size();
@@ -106,8 +112,9 @@ bool RecordingReader::describeAvi(std::string* error) {
     m_info.unfinished = L.moviUnfinished || L.riffSize == 0;
     m_info.truncated = L.moviTruncated;
 
+    // One pass over the index checks it and keeps the places of the data records.
     std::vector<IndexEntry> index;
-    m_info.hasIndex = ReadAviIndex(*m_source, L, index);
+    m_info.hasIndex = ReadAviIndex(*m_source, L, index, isRecordChunkId);
 
     // Frame counts come from the stream headers; an unfinished or damaged file needs the chunks
     // counted, which is the same walk that finds the records.
@@ -165,8 +172,10 @@ bool RecordingReader::describeAvi(std::string* error) {
             }
             AudioKind kind = tag == 0x00FF || tag == 0x1600 || tag == 0x1610 || tag == 0x706D ? AudioKind::Aac
                              : tag == 0x0001                                                  ? AudioKind::Pcm
-                                                                                              : AudioKind::Other;
-            s.codec = kind == AudioKind::Aac ? "AAC" : kind == AudioKind::Pcm ? "PCM" : "audio " + std::to_string(tag);
+                                             : AudioKind::Other;
+            s.codec = kind == AudioKind::Aac   ? "AAC"
+                      : kind == AudioKind::Pcm ? "PCM"
+                                               : "audio " + std::to_string(tag);
             if (m_info.audio == AudioKind::None)
                 m_info.audio = kind;
         } else if (h.type == kFccTxts) {
@@ -182,6 +191,11 @@ bool RecordingReader::describeAvi(std::string* error) {
     }
     if (m_info.videoChannels == 0)
         m_info.durationMs = longest;
+    if (!m_recordsFound && m_info.hasIndex) {
+        for (const auto& e : index)
+            m_records.push_back({e.offset, e.size});
+        m_recordsFound = true;
+    }
     return true;
 }
 
@@ -250,10 +264,9 @@ void RecordingReader::findRecords() {
     m_recordsFound = true;
     m_records.clear();
     std::vector<IndexEntry> index;
-    if (ReadAviIndex(*m_source, m_layout, index)) {
+    if (ReadAviIndex(*m_source, m_layout, index, isRecordChunkId)) {
         for (const auto& e : index)
-            if (isRecordChunkId(e.id))
-                m_records.push_back({e.offset, e.size});
+            m_records.push_back({e.offset, e.size});
         return;
     }
     WalkMovi(*m_source, m_layout, [&](const RiffChunk& c) {
@@ -273,7 +286,9 @@ int RecordingReader::GetNextRecord(uint8_t* buffer, uint32_t* size, uint32_t* ti
             continue; // no room for the time stamp: not a record
         uint8_t chunk[8 + 4 + kMaxRecordSize];
         const size_t want = 8 + std::min<size_t>(place.size, 4 + kMaxRecordSize);
-        if (!m_source->readExact(place.offset, chunk, want))
+        if (!m_ahead)
+            m_ahead = std::make_unique<ReadAheadSource>(*m_source);
+        if (!m_ahead->readExact(place.offset, chunk, want))
             continue;
         if (!isRecordChunkId(readLe32(chunk)) || readLe32(chunk + 4) != place.size) {
             if (m_walked)

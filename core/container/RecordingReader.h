@@ -24,14 +24,14 @@ enum class AudioKind { None, Aac, Pcm, Other };
 
 struct StreamDescription {
     StreamKind kind = StreamKind::Other;
-    int number = 0;           // stream number as in the chunk identifiers ("01dc" is 1)
-    std::string codec;        // "H264", "AAC", "PCM", "records", or the four-character code
+    int number = 0;    // stream number as in the chunk identifiers ("01dc" is 1)
+    std::string codec; // "H264", "AAC", "PCM", "records", or the four-character code
     uint32_t width = 0, height = 0;
     double framesPerSecond = 0;
     uint32_t sampleRate = 0;
-    uint16_t channels = 0;    // audio channels
+    uint16_t channels = 0; // audio channels
     uint16_t bitsPerSample = 0;
-    uint64_t frames = 0;      // chunks (or PCM blocks) in the file
+    uint64_t frames = 0; // chunks (or PCM blocks) in the file
     uint64_t durationMs = 0;
     std::string name;
 };
@@ -65,7 +65,8 @@ public:
 
 private:
     RecordingReader() = default;
-    static std::unique_ptr<RecordingReader> openSource(std::unique_ptr<ByteSource> source, std::string* error);
+    static std::unique_ptr<RecordingReader> openSource(std::unique_ptr<ByteSource> source,
+                                                       std::string* error);
     bool describeAvi(std::string* error);
     bool describeMp4(std::string* error);
     void findRecords();
@@ -76,6 +77,7 @@ private:
     };
 
     std::unique_ptr<ByteSource> m_source;
+    std::unique_ptr<ReadAheadSource> m_ahead; // record reads in file order
     std::vector<uint8_t> m_memoryCopy;
     AviLayout m_layout;
     RecordingInfo m_info;

@@ -84,11 +84,11 @@ std::unique_ptr<RecordingWriter> RecordingWriter::create(const std::filesystem::
     size_t avih = b.begin(kFccAvih);
     w->m_avihOffset = b.size();
     b.u32(uint32_t(uint64_t(1000000) * v0.fpsDen / v0.fpsNum)); // microseconds per frame
-    b.u32(0);                                                    // max bytes per second
-    b.u32(0);                                                    // padding granularity
-    b.u32(kAviIsInterleaved);                                    // flags; has-index set by finish()
-    b.u32(0);                                                    // total frames, set by finish()
-    b.u32(0);                                                    // initial frames
+    b.u32(0);                                                   // max bytes per second
+    b.u32(0);                                                   // padding granularity
+    b.u32(kAviIsInterleaved);                                   // flags; has-index set by finish()
+    b.u32(0);                                                   // total frames, set by finish()
+    b.u32(0);                                                   // initial frames
     b.u32(uint32_t(streamCount));
     b.u32(1 << 20); // suggested buffer size
     b.u32(v0.width);

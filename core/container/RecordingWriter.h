@@ -29,8 +29,8 @@ struct AudioTrackSpec {
     AudioCodec codec = AudioCodec::Aac;
     uint32_t sampleRate = 44100;
     uint16_t channels = 1;
-    uint16_t bitsPerSample = 16;          // PCM only
-    std::vector<uint8_t> codecConfig;     // AAC AudioSpecificConfig
+    uint16_t bitsPerSample = 16;            // PCM only
+    std::vector<uint8_t> codecConfig;       // AAC AudioSpecificConfig
     uint32_t averageBytesPerSecond = 16000; // AAC: nominal; PCM: computed
 };
 

@@ -18,7 +18,7 @@ struct Segment {
     uint64_t viewStart = 0;
     uint64_t length = 0;
     bool fromFile = false;
-    uint64_t fileOffset = 0;            // fromFile
+    uint64_t fileOffset = 0;                      // fromFile
     const std::vector<uint8_t>* memory = nullptr; // otherwise
     uint64_t memoryOffset = 0;
     bool patchPrefixes = false;
@@ -79,13 +79,14 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
     std::vector<Walked> chunks;
     std::vector<uint64_t> counts(layout.streams.size(), 0), bytes(layout.streams.size(), 0);
     bool readError = false;
-    bool ok = WalkMovi(*file, layout, [&](const RiffChunk& c) {
+    ReadAheadSource ahead(*file);
+    bool ok = WalkMovi(ahead, layout, [&](const RiffChunk& c) {
         bool video = isVideoChunkId(c.id);
         bool key = true;
         if (video && c.size >= 4) {
             uint8_t first[5] = {};
             size_t n = size_t(std::min<uint64_t>(c.size, 5));
-            if (!file->readExact(c.dataOffset(), first, n))
+            if (!ahead.readExact(c.dataOffset(), first, n))
                 readError = true;
             if (cameraForm) {
                 d.prefixes.push_back(c.dataOffset());
@@ -125,7 +126,9 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
         const uint64_t base = layout.moviOffset + 8;
         for (size_t i = 0; i < chunks.size(); ++i) {
             uint8_t* e = d.index.data() + 8 + i * 16;
-            uint32_t flags = chunks[i].id == kFccList ? kIndexListFlag : chunks[i].key ? kAviIndexKeyFrame : 0;
+            uint32_t flags = chunks[i].id == kFccList ? kIndexListFlag
+                             : chunks[i].key          ? kAviIndexKeyFrame
+                                                      : 0;
             writeLe32(e, chunks[i].id);
             writeLe32(e + 4, flags);
             writeLe32(e + 8, uint32_t(chunks[i].offset - base));
@@ -166,7 +169,8 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
         d.segments.push_back({0, d.size, true, 0, nullptr, 0, false});
     } else {
         d.segments.push_back({0, d.header.size(), false, 0, &d.header, 0, false});
-        d.segments.push_back({layout.moviDataStart, moviLength, true, layout.moviDataStart, nullptr, 0, cameraForm});
+        d.segments.push_back(
+            {layout.moviDataStart, moviLength, true, layout.moviDataStart, nullptr, 0, cameraForm});
         if (indexUsable)
             d.segments.push_back({layout.moviEnd, tailEnd - tailStart, true, tailStart, nullptr, 0, false});
         else
@@ -176,9 +180,13 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
     return view;
 }
 
-uint64_t RepairedView::size() const { return m_impl->size; }
+uint64_t RepairedView::size() const {
+    return m_impl->size;
+}
 
-bool RepairedView::isRepaired() const { return m_impl->repaired; }
+bool RepairedView::isRepaired() const {
+    return m_impl->repaired;
+}
 
 int64_t RepairedView::read(uint64_t offset, void* buf, size_t len) {
     const Impl& d = *m_impl;

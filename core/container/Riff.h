@@ -38,7 +38,9 @@ constexpr uint32_t kStrhSize = 56;
 inline uint32_t readLe32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-inline uint16_t readLe16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint16_t readLe16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 inline void writeLe32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
@@ -50,7 +52,9 @@ inline void writeLe16(uint8_t* p, uint16_t v) {
     p[1] = uint8_t(v >> 8);
 }
 
-inline char asciiLower(uint8_t c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : char(c); }
+inline char asciiLower(uint8_t c) {
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : char(c);
+}
 
 // A movi chunk is a video frame when characters 3-4 of its identifier are "dc", in any case.
 inline bool isVideoChunkId(uint32_t id) {
@@ -77,4 +81,6 @@ inline std::string fourccText(uint32_t id) {
     return s;
 }
 
-inline uint64_t paddedSize(uint64_t size) { return (size + 1) & ~uint64_t(1); }
+inline uint64_t paddedSize(uint64_t size) {
+    return (size + 1) & ~uint64_t(1);
+}

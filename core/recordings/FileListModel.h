@@ -33,10 +33,10 @@ public:
     // outside the rows.
     bool SetSelection(int entry, int kind);
     void SetFilter(int kind, int topRow);
-    int VisibleCount() const;             // rows that pass the filter
-    int EntryToRow(int entry) const;      // its row among the rows of the filter, -1 when hidden
-    int RowToEntry(int row) const;        // entry at that row of the filter, -1 past the end
-    void SetCheckedAll(bool checked);     // every row of the filter
+    int VisibleCount() const;         // rows that pass the filter
+    int EntryToRow(int entry) const;  // its row among the rows of the filter, -1 when hidden
+    int RowToEntry(int row) const;    // entry at that row of the filter, -1 past the end
+    void SetCheckedAll(bool checked); // every row of the filter
     bool SetChecked(int entry, bool checked);
     int SelectByName(const std::string& name); // filter back to all; the entry or -1
     // A click at (x, y) of a list `width` pixels wide, as the list handles it.

@@ -5,8 +5,7 @@
 #include <cstdio>
 
 namespace {
-template <typename... Args>
-std::string format(const char* fmt, Args... args) {
+template <typename... Args> std::string format(const char* fmt, Args... args) {
     char buf[64];
     int n = std::snprintf(buf, sizeof buf, fmt, args...);
     return std::string(buf, n < 0 ? 0 : std::min<size_t>(static_cast<size_t>(n), sizeof buf - 1));
@@ -21,14 +20,21 @@ std::string FormatListSize(int64_t sizeKiB) {
 }
 
 std::string FormatReportSize(int64_t sizeKiB) {
-    return format("%lld,%03lld", static_cast<long long>(sizeKiB / 1000), static_cast<long long>(sizeKiB % 1000));
+    return format("%lld,%03lld", static_cast<long long>(sizeKiB / 1000),
+                  static_cast<long long>(sizeKiB % 1000));
 }
 
-std::string FormatSearchSize(int64_t sizeKiB) { return format("%lldM", static_cast<long long>(sizeKiB / 1000)); }
+std::string FormatSearchSize(int64_t sizeKiB) {
+    return format("%lldM", static_cast<long long>(sizeKiB / 1000));
+}
 
-std::string FormatListDate(const LocalTime& t) { return format("%02d.%02d", t.month, t.day); }
+std::string FormatListDate(const LocalTime& t) {
+    return format("%02d.%02d", t.month, t.day);
+}
 
-std::string FormatReportDate(const LocalTime& t) { return format("%02d/%02d/%d", t.month, t.day, t.year); }
+std::string FormatReportDate(const LocalTime& t) {
+    return format("%02d/%02d/%d", t.month, t.day, t.year);
+}
 
 FileInfo_t MakeFileInfo(const RecordingEntry& entry) {
     FileInfo_t info;

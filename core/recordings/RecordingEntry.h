@@ -17,13 +17,13 @@ struct LocalTime {
 };
 
 struct RecordingEntry {
-    int folder = -1;            // index of the configured folder it was found under, -1 none
-    std::string name;           // file name without folder (UTF-8)
-    std::string path;           // searched folder (ending in '/') + name
-    uint64_t creationTime = 0;  // 100 ns units since 1601-01-01 UTC
-    LocalTime localCreation;    // creationTime in the local time zone
-    int64_t sizeKiB = 0;        // bytes / 1024
-    uint8_t chosen = 0;         // marked for the batch tools; 0 after a scan
+    int folder = -1;           // index of the configured folder it was found under, -1 none
+    std::string name;          // file name without folder (UTF-8)
+    std::string path;          // searched folder (ending in '/') + name
+    uint64_t creationTime = 0; // 100 ns units since 1601-01-01 UTC
+    LocalTime localCreation;   // creationTime in the local time zone
+    int64_t sizeKiB = 0;       // bytes / 1024
+    uint8_t chosen = 0;        // marked for the batch tools; 0 after a scan
 };
 
 // One row of the drawn recording list.

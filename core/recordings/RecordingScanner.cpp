@@ -24,7 +24,9 @@ std::string lowerAscii(std::string s) {
     return s;
 }
 
-bool equalsIgnoreCase(const std::string& a, const std::string& b) { return lowerAscii(a) == lowerAscii(b); }
+bool equalsIgnoreCase(const std::string& a, const std::string& b) {
+    return lowerAscii(a) == lowerAscii(b);
+}
 
 std::string withSlash(std::string path) {
     if (path.empty() || path.back() != '/')
@@ -175,12 +177,14 @@ void RecordingScanner::ScanFolderTree(const std::filesystem::path& chosen) {
                 bool isDir = d->d_type == DT_DIR;
                 if (d->d_type == DT_UNKNOWN) {
                     struct stat st {};
-                    isDir = fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+                    isDir =
+                        fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
                 }
                 if (!isDir)
                     continue;
-                const bool configured = std::any_of(m_folders.begin(), m_folders.end(),
-                                                    [&](const ScanFolder& f) { return equalsIgnoreCase(f.name, name); });
+                const bool configured =
+                    std::any_of(m_folders.begin(), m_folders.end(),
+                                [&](const ScanFolder& f) { return equalsIgnoreCase(f.name, name); });
                 if (!configured)
                     subs.push_back(name);
             }
@@ -220,13 +224,14 @@ bool RecordingScanner::ScanSource(int index, const FolderChooser& choose) {
 }
 
 void RecordingScanner::sortEntries() {
-    std::stable_sort(m_entries.begin(), m_entries.end(), [](const RecordingEntry& a, const RecordingEntry& b) {
-        if (a.creationTime != b.creationTime)
-            return a.creationTime < b.creationTime;
-        if (a.name != b.name)
-            return a.name < b.name; // ordinal comparison of the UTF-8 bytes
-        return a.sizeKiB < b.sizeKiB;
-    });
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [](const RecordingEntry& a, const RecordingEntry& b) {
+                         if (a.creationTime != b.creationTime)
+                             return a.creationTime < b.creationTime;
+                         if (a.name != b.name)
+                             return a.name < b.name; // ordinal comparison of the UTF-8 bytes
+                         return a.sizeKiB < b.sizeKiB;
+                     });
 }
 
 void RecordingScanner::OrderByNameTime() {
@@ -235,7 +240,8 @@ void RecordingScanner::OrderByNameTime() {
     for (size_t i = 0; i < m_entries.size(); ++i)
         keys.emplace_back(GetNameTimeKey(m_entries[i].name), i);
     // A stable sort yields exactly what exchanging neighbours with a strictly greater left key gives.
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<RecordingEntry> ordered;
     ordered.reserve(m_entries.size());
     for (const auto& k : keys)

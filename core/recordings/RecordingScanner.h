@@ -16,16 +16,16 @@ class ReportList;
 
 // One entry of the drive list (the sources the user can pick).
 struct DriveEntry {
-    int index = 0;       // position among the offered volumes
-    std::string name;    // root path of the volume ending in '/', or the folder entry's label
-    int kind = 0;        // kDriveSource or kFolderSource
-    std::string label;   // volume label shown beside the path; empty for none
+    int index = 0;     // position among the offered volumes
+    std::string name;  // root path of the volume ending in '/', or the folder entry's label
+    int kind = 0;      // kDriveSource or kFolderSource
+    std::string label; // volume label shown beside the path; empty for none
     bool removable = false;
 };
 
-inline constexpr int kDriveSource = 0;   // a mounted volume
-inline constexpr int kFolderSource = 1;  // a folder chosen by browsing
-inline constexpr int kNoSource = 2;      // nothing scanned yet
+inline constexpr int kDriveSource = 0;  // a mounted volume
+inline constexpr int kFolderSource = 1; // a folder chosen by browsing
+inline constexpr int kNoSource = 2;     // nothing scanned yet
 
 // A configured recording folder ("NORMAL", "EVENT", ...), searched below a drive's root.
 struct ScanFolder {
@@ -42,10 +42,19 @@ public:
     // Configuration, given once at start-up.
     void SetFolders(std::vector<ScanFolder> folders) { m_folders = std::move(folders); }
     void SetExtensions(const std::vector<std::string>& extensions); // compared lower-case
-    void SetRecursion(bool removal, bool desktop) { m_removal = removal; m_desktop = desktop; }
-    void SetBrowseTitle(const std::string& title) { if (!title.empty()) m_browseTitle = title; }
+    void SetRecursion(bool removal, bool desktop) {
+        m_removal = removal;
+        m_desktop = desktop;
+    }
+    void SetBrowseTitle(const std::string& title) {
+        if (!title.empty())
+            m_browseTitle = title;
+    }
     const std::string& BrowseTitle() const { return m_browseTitle; }
-    void SetFolderEntryLabel(const std::string& label) { if (!label.empty()) m_folderLabel = label; }
+    void SetFolderEntryLabel(const std::string& label) {
+        if (!label.empty())
+            m_folderLabel = label;
+    }
     const std::string& FolderEntryLabel() const { return m_folderLabel; }
     const std::vector<ScanFolder>& Folders() const { return m_folders; }
 
@@ -69,7 +78,7 @@ public:
     const std::vector<RecordingEntry>& Entries() const { return m_entries; }
     RecordingEntry* GetEntry(int index);
     const RecordingEntry* GetEntry(int index) const;
-    const std::string* GetRowPath(int row) const; // null when the row is not in the map
+    const std::string* GetRowPath(int row) const;  // null when the row is not in the map
     int FindByName(const std::string& name) const; // first entry with exactly this name, -1 none
     bool RemoveEntry(int index); // the report list must be refilled afterwards
     void Clear();                // entries, row map and found folders; the source is forgotten

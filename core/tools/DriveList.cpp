@@ -10,7 +10,9 @@
 #include <string_view>
 
 namespace {
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
 bool underPath(const std::string& path, std::string_view folder) {
     return path == folder || startsWith(path, std::string(folder) + "/");
@@ -27,7 +29,8 @@ bool isSystemMountPoint(const std::string& root) {
         if (underPath(root, s))
             return true;
     // These mount points themselves are system volumes; a data disk mounted below one is not.
-    static constexpr std::array<std::string_view, 6> kSystemPoints = {"/home", "/opt", "/srv", "/root", "/tmp", "/bin"};
+    static constexpr std::array<std::string_view, 6> kSystemPoints = {"/home", "/opt", "/srv",
+                                                                      "/root", "/tmp", "/bin"};
     for (auto s : kSystemPoints)
         if (root == s)
             return true;
@@ -39,9 +42,9 @@ bool isSystemMountPoint(const std::string& root) {
 
 bool isPseudoFileSystem(const std::string& fs) {
     static constexpr std::array<std::string_view, 24> kPseudo = {
-        "tmpfs", "devtmpfs", "overlay", "squashfs", "proc", "sysfs", "cgroup", "cgroup2", "autofs", "ramfs",
-        "nsfs", "mqueue", "debugfs", "tracefs", "securityfs", "pstore", "efivarfs", "bpf", "configfs",
-        "fusectl", "hugetlbfs", "binfmt_misc", "iso9660", "udf"};
+        "tmpfs",    "devtmpfs", "overlay",  "squashfs", "proc",      "sysfs",       "cgroup",     "cgroup2",
+        "autofs",   "ramfs",    "nsfs",     "mqueue",   "debugfs",   "tracefs",     "securityfs", "pstore",
+        "efivarfs", "bpf",      "configfs", "fusectl",  "hugetlbfs", "binfmt_misc", "iso9660",    "udf"};
     if (std::find(kPseudo.begin(), kPseudo.end(), fs) != kPseudo.end())
         return true;
     // Network shares are not drives of this list.
@@ -54,7 +57,8 @@ bool IsOfferedVolume(const MountedVolume& v) {
         return false; // a reader without a medium
     if (!startsWith(v.device, "/dev/"))
         return false; // pseudo and network file systems
-    if (startsWith(v.device, "/dev/sr") || startsWith(v.device, "/dev/loop") || startsWith(v.device, "/dev/zram"))
+    if (startsWith(v.device, "/dev/sr") || startsWith(v.device, "/dev/loop") ||
+        startsWith(v.device, "/dev/zram"))
         return false; // optical drives, images and snaps, swap
     if (isPseudoFileSystem(v.fsType) || isSystemMountPoint(v.rootPath))
         return false;
@@ -131,4 +135,6 @@ int BuildDriveList(RecordingScanner& scanner, const VolumeSource& source) {
     return static_cast<int>(drives.size());
 }
 
-int BuildDriveList(RecordingScanner& scanner) { return BuildDriveList(scanner, SystemVolumeSource()); }
+int BuildDriveList(RecordingScanner& scanner) {
+    return BuildDriveList(scanner, SystemVolumeSource());
+}

@@ -9,15 +9,13 @@
 
 namespace {
 
-template <typename T>
-T readAt(const uint8_t* record, size_t offset) {
+template <typename T> T readAt(const uint8_t* record, size_t offset) {
     T value;
     std::memcpy(&value, record + offset, sizeof(T));
     return value;
 }
 
-template <typename T>
-void writeAt(uint8_t* record, size_t offset, T value) {
+template <typename T> void writeAt(uint8_t* record, size_t offset, T value) {
     std::memcpy(record + offset, &value, sizeof(T));
 }
 
@@ -96,7 +94,8 @@ std::string_view EventTypeName(int32_t code) {
 
 EventLogRecord DecodeEventLogRecord(std::span<const uint8_t> bytes) {
     uint8_t r[kEventLogRecordSize] = {};
-    std::memcpy(r, bytes.data(), std::min(bytes.size(), kEventLogRecordSize));
+    if (!bytes.empty())
+        std::memcpy(r, bytes.data(), std::min(bytes.size(), kEventLogRecordSize));
     EventLogRecord e;
     e.ordering = readAt<int32_t>(r, 0);
     e.type = readAt<int32_t>(r, 16);
@@ -143,7 +142,8 @@ std::vector<EventLogRecord> ReadEventLog(std::span<const uint8_t> bytes) {
     std::vector<EventLogRecord> records;
     int64_t previous = -1;
     for (size_t offset = 0; offset < bytes.size(); offset += kEventLogRecordSize) {
-        auto record = DecodeEventLogRecord(bytes.subspan(offset, std::min(kEventLogRecordSize, bytes.size() - offset)));
+        auto record =
+            DecodeEventLogRecord(bytes.subspan(offset, std::min(kEventLogRecordSize, bytes.size() - offset)));
         if (record.ordering < previous)
             break;
         previous = record.ordering;
@@ -168,7 +168,8 @@ std::string FormatEventLogLine(const EventLogRecord& e) {
     return line;
 }
 
-EventLogExportResult ExportEventLog(const std::filesystem::path& logPath, const std::filesystem::path& csvPath) {
+EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
+                                    const std::filesystem::path& csvPath) {
     EventLogExportResult result;
     std::error_code ec;
     // Writing the CSV over the log itself would destroy the log before it is read.

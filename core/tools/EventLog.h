@@ -48,4 +48,5 @@ struct EventLogExportResult {
 };
 
 // Writes the header and one CR LF line per record of `logPath` into `csvPath`.
-EventLogExportResult ExportEventLog(const std::filesystem::path& logPath, const std::filesystem::path& csvPath);
+EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
+                                    const std::filesystem::path& csvPath);

@@ -13,10 +13,18 @@ std::string xmlEscape(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
         default:
             // Control characters are not allowed in XML 1.0 text.
             if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n')
@@ -26,7 +34,9 @@ std::string xmlEscape(const std::string& text) {
     return out;
 }
 
-std::string fixed(double value, int decimals) { return FormatFixed(value, decimals); }
+std::string fixed(double value, int decimals) {
+    return FormatFixed(value, decimals);
+}
 
 } // namespace
 

@@ -20,8 +20,7 @@ std::vector<std::string_view> splitFields(std::string_view text) {
     return fields;
 }
 
-template <size_t N>
-std::string setupText(const SetupRecordBytes& record, size_t offset) {
+template <size_t N> std::string setupText(const SetupRecordBytes& record, size_t offset) {
     return FromCameraCodePage(FieldText(reinterpret_cast<const char*>(record.data() + offset), N));
 }
 
@@ -121,7 +120,9 @@ void RecordingDataLoader::fileRecord(RecordingData& data, const uint8_t* buffer,
 void RecordingDataLoader::readInformationText(RecordingData& data, const uint8_t* buffer) {
     std::string text = FromCameraCodePage(FieldText(reinterpret_cast<const char*>(buffer), kBufferSize));
     auto fields = splitFields(text);
-    auto field = [&](size_t i) -> std::string { return i < fields.size() ? std::string(fields[i]) : std::string(); };
+    auto field = [&](size_t i) -> std::string {
+        return i < fields.size() ? std::string(fields[i]) : std::string();
+    };
     data.info.version = field(3);
     data.info.company = field(4);
     data.info.vehicle = field(5);

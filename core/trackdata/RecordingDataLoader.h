@@ -40,8 +40,8 @@ struct RecordingData {
 };
 
 struct EventMark {
-    int x = 0;        // 0..260 on the page's time line
-    char type = '0';  // the sample's event character
+    int x = 0;       // 0..260 on the page's time line
+    char type = '0'; // the sample's event character
     bool operator==(const EventMark&) const = default;
 };
 

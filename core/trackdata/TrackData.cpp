@@ -37,7 +37,9 @@ int32_t twoDigits(std::string_view field, size_t pos) {
     return CAtoi(field.substr(pos, 2));
 }
 
-char firstChar(std::string_view field) { return field.empty() ? '\0' : field.front(); }
+char firstChar(std::string_view field) {
+    return field.empty() ? '\0' : field.front();
+}
 
 // Fields 1..9 shared by both GPS sample kinds. Returns the number of fields read (0..10).
 template <typename Sample, typename SpeedFn>
@@ -83,7 +85,9 @@ size_t readCommonFields(Sample& s, const std::vector<std::string_view>& f, Speed
     return std::min<size_t>(f.size(), 10);
 }
 
-uint8_t byteAt(std::span<const uint8_t> r, size_t i) { return i < r.size() ? r[i] : 0; }
+uint8_t byteAt(std::span<const uint8_t> r, size_t i) {
+    return i < r.size() ? r[i] : 0;
+}
 uint16_t wordAt(std::span<const uint8_t> r, size_t i) {
     return static_cast<uint16_t>(byteAt(r, i) | (byteAt(r, i + 1) << 8));
 }
@@ -123,9 +127,15 @@ bool CGpsData::ParseSentence(std::string_view record) {
 CGsensorData MakeGsensorSample(uint8_t byte1, uint8_t byte2, uint8_t byte3, int32_t range) {
     float d = 16.0f;
     switch (range) {
-    case 2: d = -64.0f; break;
-    case 4: d = -32.0f; break;
-    case 8: d = -16.0f; break;
+    case 2:
+        d = -64.0f;
+        break;
+    case 4:
+        d = -32.0f;
+        break;
+    case 8:
+        d = -16.0f;
+        break;
     }
     CGsensorData s;
     s.x = static_cast<float>(128 - byte1) / d;
@@ -149,8 +159,8 @@ int CWBCTextData::AddRecord(uint32_t timestampMs, std::span<const uint8_t> recor
     case '4':
     case '8':
     case 'M':
-        m_gsensor.push_back({128 - byteAt(record, 1), 128 - byteAt(record, 2), 128 - byteAt(record, 3), 0,
-                             timestampMs});
+        m_gsensor.push_back(
+            {128 - byteAt(record, 1), 128 - byteAt(record, 2), 128 - byteAt(record, 3), 0, timestampMs});
         break;
     case 'S': {
         uint8_t code = byteAt(record, 1);
@@ -158,8 +168,7 @@ int CWBCTextData::AddRecord(uint32_t timestampMs, std::span<const uint8_t> recor
         if (code == 8)
             m_gsensor.push_back({128 - (wx & 0xFF), 128 - (wy & 0xFF), 128 - (wz & 0xFF), 1, timestampMs});
         else if (code == 10)
-            m_gsensor.push_back(
-                {512 - (wx & 0x3FF), 512 - (wy & 0x3FF), 512 - (wz & 0x3FF), 2, timestampMs});
+            m_gsensor.push_back({512 - (wx & 0x3FF), 512 - (wy & 0x3FF), 512 - (wz & 0x3FF), 2, timestampMs});
         // Other resolution codes have no known conversion.
         break;
     }

@@ -11,20 +11,20 @@
 // One GPS sample of the position-indexed array.
 class CGpsData {
 public:
-    int32_t year = 0;   // two-digit year
-    int32_t month = 0;  // 1..12
+    int32_t year = 0;  // two-digit year
+    int32_t month = 0; // 1..12
     int32_t day = 0;
-    int32_t hour = 0;   // UTC hour + 9 (9..32: the date is not corrected)
+    int32_t hour = 0; // UTC hour + 9 (9..32: the date is not corrected)
     int32_t minute = 0;
     int32_t second = 0;
-    int32_t valid = 0;  // 1 when the status field begins with "A"
+    int32_t valid = 0;    // 1 when the status field begins with "A"
     double latitude = 0;  // NMEA ddmm.mmmm, negative for south
     double longitude = 0; // NMEA dddmm.mmmm, negative for west
     float speed = 0;      // knots
     double course = 0;    // degrees, rounded through single precision
     int64_t time = 0;     // calendar time (seconds) of the fields, read in local time; 0 if incomplete
     int32_t reserved = 0;
-    char event = '0';     // event character of field 13; "0" for none
+    char event = '0'; // event character of field 13; "0" for none
 
     // Fills the sample from a "$" record (text up to its first zero byte). True when all fields
     // 0..13 were present; the caller keeps the sample either way.

@@ -4,14 +4,16 @@
 
 #include "media/playback/VideoFrame.h"
 
+#include <utility>
+
 // Threading contract:
 // - presentFrame() is called from a GStreamer streaming thread while a recording plays (one call
 //   per decoded picture at its presentation time), and from the engine's thread for Repaint(), a
 //   seek or a frame step while paused. It must return quickly and must not call back into the
 //   engine: keep the pointer under a lock and schedule a repaint on the view's own thread (for a
 //   widget: store it, then QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection)).
-// - The frame is full resolution; the view scales it to its own size when it draws (the picture is
-//   stretched to the whole view, no borders, as the video screens always did).
+// - The frame comes at the size of frameSizeHint() (full resolution without a hint); the view
+//   stretches it over its whole area, no borders, as the video screens always did.
 // - clearFrame() is called on the engine's thread when the channel no longer has a picture (the
 //   recording was closed or has fewer channels than views): show the empty background.
 // - After PlaybackEngineHolder::CloseRecording(), AttachWindows() with other views, or the holder's
@@ -24,4 +26,11 @@ public:
 
     virtual void presentFrame(VideoFramePtr frame) = 0;
     virtual void clearFrame() = 0;
+
+    // The size in pixels the view draws at, asked on the engine's thread when a recording opens,
+    // on AttachWindows and on every Repaint (the main window repaints after a view is resized).
+    // Pictures are then handed over at that size (never larger than decoded), which spares
+    // converting full-size pictures nobody sees; {0, 0} (the default) asks for the full size.
+    // CaptureImage always returns the full size.
+    virtual std::pair<int, int> frameSizeHint() const { return {0, 0}; }
 };

@@ -75,6 +75,49 @@ VideoFramePtr frameFromSample(GstSample* sample) {
     return frame;
 }
 
+// The full-size BGRx picture of a decoded frame, for captures (rare, so converted on demand).
+VideoFramePtr convertToBgrx(GstBuffer* buffer, GstCaps* caps, const GstSegment* segment) {
+    GstVideoInfo in;
+    if (!gst_video_info_from_caps(&in, caps))
+        return nullptr;
+    GstVideoInfo out;
+    gst_video_info_set_format(&out, GST_VIDEO_FORMAT_BGRx, GST_VIDEO_INFO_WIDTH(&in),
+                              GST_VIDEO_INFO_HEIGHT(&in));
+    GST_VIDEO_INFO_FPS_N(&out) = GST_VIDEO_INFO_FPS_N(&in);
+    GST_VIDEO_INFO_FPS_D(&out) = GST_VIDEO_INFO_FPS_D(&in);
+    GST_VIDEO_INFO_PAR_N(&out) = GST_VIDEO_INFO_PAR_N(&in);
+    GST_VIDEO_INFO_PAR_D(&out) = GST_VIDEO_INFO_PAR_D(&in);
+    GstVideoFrame source;
+    if (!gst_video_frame_map(&source, &in, buffer, GST_MAP_READ))
+        return nullptr;
+    uint8_t* pixels = nullptr;
+    auto frame = VideoFrame::allocate(GST_VIDEO_INFO_WIDTH(&in), GST_VIDEO_INFO_HEIGHT(&in), &pixels);
+    GstBuffer* target = gst_buffer_new_wrapped_full(GstMemoryFlags(0), pixels, GST_VIDEO_INFO_SIZE(&out), 0,
+                                                    GST_VIDEO_INFO_SIZE(&out), nullptr, nullptr);
+    GstVideoFrame dest;
+    bool ok = gst_video_frame_map(&dest, &out, target, GST_MAP_WRITE);
+    if (ok) {
+        GstVideoConverter* converter = gst_video_converter_new(&in, &out, nullptr);
+        ok = converter != nullptr;
+        if (converter) {
+            gst_video_converter_frame(converter, &source, &dest);
+            gst_video_converter_free(converter);
+        }
+        gst_video_frame_unmap(&dest);
+    }
+    gst_video_frame_unmap(&source);
+    gst_buffer_unref(target);
+    if (!ok || frame->stride != GST_VIDEO_INFO_PLANE_STRIDE(&out, 0))
+        return nullptr;
+    GstClockTime pts = GST_BUFFER_PTS(buffer);
+    if (segment && segment->format == GST_FORMAT_TIME && GST_CLOCK_TIME_IS_VALID(pts)) {
+        guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
+        if (GST_CLOCK_TIME_IS_VALID(streamTime))
+            frame->timestampMs = static_cast<int64_t>(streamTime / GST_MSECOND);
+    }
+    return frame;
+}
+
 int videoDirection(uint32_t options) {
     bool flip = options & PlaybackEngine::kViewFlip;
     bool mirror = options & PlaybackEngine::kViewMirror;
@@ -128,10 +171,23 @@ struct PlaybackEngine::Impl {
         GstElement* balance = nullptr;
         GstElement* flip = nullptr;
         GstElement* sink = nullptr;
+        GstElement* sizeFilter = nullptr; // the size the view draws at, or any
         std::atomic<bool> colorimetrySignalled{false};
-        std::mutex mutex; // guards view and latest against the streaming thread
+        std::mutex mutex; // guards view, latest and the full picture against the streaming thread
         ChannelView* view = nullptr;
-        VideoFramePtr latest;
+        VideoFramePtr latest; // as handed to the view (its size)
+        // The full-size decoded picture behind `latest`, kept by reference; converted only when a
+        // capture asks for it.
+        GstBuffer* fullBuffer = nullptr;
+        GstCaps* fullCaps = nullptr;
+        GstSegment fullSegment{};
+        std::pair<int, int> drawSize{0, 0}; // applied view size hint, {0, 0} full size
+        ~Channel() {
+            if (fullBuffer)
+                gst_buffer_unref(fullBuffer);
+            if (fullCaps)
+                gst_caps_unref(fullCaps);
+        }
         uint64_t frames = 0; // pictures received, counted under Impl::frameMutex
         Impl* owner = nullptr;
     };
@@ -153,6 +209,13 @@ struct PlaybackEngine::Impl {
     std::condition_variable frameArrived;
 
     std::array<ChannelView*, kMaxChannels> views{};
+    // The views' drawing sizes, read on the engine's thread (the demuxer's thread builds branches).
+    std::array<std::pair<int, int>, kMaxChannels> hints{};
+
+    void readHints() {
+        for (int i = 0; i < kMaxChannels; ++i)
+            hints[i] = views[i] ? views[i]->frameSizeHint() : std::pair<int, int>{0, 0};
+    }
     std::array<int, kMaxChannels> brightness{};
     std::atomic<uint32_t> viewOptions{0};
     std::atomic<uint32_t> volumeLevel{65535};
@@ -218,6 +281,32 @@ struct PlaybackEngine::Impl {
         if (GstSample* sample = gst_app_sink_pull_preroll(sink))
             deliver(static_cast<Channel*>(data), sample);
         return GST_FLOW_OK;
+    }
+
+    // Keeps the full-size picture (after brightness and flip) of every frame for the capture.
+    static GstPadProbeReturn keepFullPicture(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+        Channel* channel = static_cast<Channel*>(data);
+        if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+            GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+            GstCaps* caps = gst_pad_get_current_caps(pad);
+            std::lock_guard lock(channel->mutex);
+            gst_buffer_replace(&channel->fullBuffer, buffer);
+            gst_caps_replace(&channel->fullCaps, caps);
+            if (caps)
+                gst_caps_unref(caps);
+        } else if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+            GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+            if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+                const GstSegment* segment = nullptr;
+                gst_event_parse_segment(event, &segment);
+                std::lock_guard lock(channel->mutex);
+                gst_segment_copy_into(segment, &channel->fullSegment);
+            } else if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
+                std::lock_guard lock(channel->mutex);
+                gst_buffer_replace(&channel->fullBuffer, nullptr);
+            }
+        }
+        return GST_PAD_PROBE_OK;
     }
 
     static GstPadProbeReturn watchParsedCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -305,6 +394,23 @@ struct PlaybackEngine::Impl {
         return linked;
     }
 
+    // The views draw at most at their size: the converter scales to fit within it (keeping the
+    // picture's shape, the view stretches it) and never above the decoded size.
+    void applyViewSize(Channel& c) {
+        std::pair<int, int> hint = hints[c.index];
+        if (hint.first <= 0 || hint.second <= 0)
+            hint = {0, 0};
+        if (hint == c.drawSize)
+            return;
+        c.drawSize = hint;
+        GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
+        if (hint.first > 0)
+            gst_caps_set_simple(caps, "width", GST_TYPE_INT_RANGE, 2, std::max(2, hint.first), "height",
+                                GST_TYPE_INT_RANGE, 2, std::max(2, hint.second), nullptr);
+        g_object_set(c.sizeFilter, "caps", caps, nullptr);
+        gst_caps_unref(caps);
+    }
+
     bool addVideoChannel(GstPad* pad, const GstStructure* s, std::vector<GstElement*>& made) {
         auto channel = std::make_unique<Channel>();
         channel->index = videoStreams;
@@ -312,13 +418,19 @@ struct PlaybackEngine::Impl {
         channel->view = views[channel->index];
         GstElement* balance = add("videobalance");
         GstElement* flip = add("videoflip");
-        GstElement* convert = add("videoconvert");
+        // One pass converts to the views' pixel format and scales to the view's size: converting
+        // every full-size picture would cost as much as decoding it.
+        GstElement* convert = add("videoconvertscale");
+        GstElement* sizeFilter = add("capsfilter");
         GstElement* sink = add("appsink");
-        if (!balance || !flip || !convert || !sink)
+        if (!balance || !flip || !convert || !sizeFilter || !sink)
             return false;
-        made.insert(made.end(), {balance, flip, convert, sink});
+        made.insert(made.end(), {balance, flip, convert, sizeFilter, sink});
+        g_object_set(convert, "add-borders", FALSE, nullptr); // the views stretch, as they always did
         g_object_set(balance, "brightness", brightness[channel->index] / 255.0, nullptr);
         g_object_set(flip, "video-direction", videoDirection(viewOptions), nullptr);
+        channel->sizeFilter = sizeFilter;
+        applyViewSize(*channel);
         GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
         // Late pictures are skipped (and the decoder told to catch up) rather than shown late.
         g_object_set(sink, "caps", caps, "sync", TRUE, "qos", TRUE, "max-lateness", gint64(20 * GST_MSECOND),
@@ -328,11 +440,17 @@ struct PlaybackEngine::Impl {
         callbacks.new_sample = onNewSample;
         callbacks.new_preroll = onNewPreroll;
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, channel.get(), nullptr);
-        if (!gst_element_link_many(balance, flip, convert, sink, nullptr))
+        if (!gst_element_link_many(balance, flip, convert, sizeFilter, sink, nullptr))
             return false;
-        GstPad* convertSink = gst_element_get_static_pad(convert, "sink");
-        gst_pad_add_probe(convertSink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, fixColorimetry, channel.get(),
+        GstPad* balanceSink = gst_element_get_static_pad(balance, "sink");
+        gst_pad_add_probe(balanceSink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, fixColorimetry, channel.get(),
                           nullptr);
+        gst_object_unref(balanceSink);
+        GstPad* convertSink = gst_element_get_static_pad(convert, "sink");
+        gst_pad_add_probe(convertSink,
+                          GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                          GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                          keepFullPicture, channel.get(), nullptr);
         gst_object_unref(convertSink);
 
         bool h264 = gst_structure_has_name(s, "video/x-h264");
@@ -546,8 +664,13 @@ struct PlaybackEngine::Impl {
 
     int64_t duration() {
         if (durationNs <= 0 && pipeline) {
+            // The recording lasts as long as its first camera: a cut-short file's sound header
+            // may still claim the planned length. Without pictures the longest stream counts.
             gint64 d = 0;
-            if (gst_element_query_duration(pipeline, GST_FORMAT_TIME, &d) && d > 0)
+            GstElement* first = channels[0] ? channels[0]->sink : nullptr;
+            if (first && gst_element_query_duration(first, GST_FORMAT_TIME, &d) && d > 0)
+                durationNs = d;
+            else if (gst_element_query_duration(pipeline, GST_FORMAT_TIME, &d) && d > 0)
                 durationNs = d;
         }
         return durationNs;
@@ -618,6 +741,7 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
     gst_bin_add_many(GST_BIN(d.pipeline), source, d.demux, nullptr);
     if (!gst_element_link(source, d.demux))
         return fail("the recording source cannot feed the demuxer");
+    d.readHints();
     g_signal_connect(d.demux, "pad-added", G_CALLBACK(Impl::onPadAdded), &d);
     g_signal_connect(d.demux, "no-more-pads", G_CALLBACK(Impl::onNoMorePads), &d);
     GstBus* bus = gst_element_get_bus(d.pipeline);
@@ -682,6 +806,7 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
     d.state = kStopped;
     d.appliedRate = 1.0;
     d.duration();
+    applyViewSizes();
     return true;
 }
 
@@ -953,11 +1078,13 @@ void PlaybackEngine::SetViews(const std::array<ChannelView*, kMaxChannels>& view
                 views[i]->clearFrame();
         }
     }
+    applyViewSizes();
 }
 
 void PlaybackEngine::Repaint() {
     Impl& d = *m_impl;
     d.poll();
+    applyViewSizes(); // the views may have been resized; the next picture comes at the new size
     for (int i = 0; i < m_channelCount; ++i) {
         if (!d.channels[i])
             continue;
@@ -977,8 +1104,34 @@ VideoFramePtr PlaybackEngine::CaptureImage(int channel) {
     if (!d.built || channel < 1 || channel > m_channelCount || !d.channels[channel - 1])
         return nullptr;
     d.settle(kSettleTimeout);
-    std::lock_guard lock(d.channels[channel - 1]->mutex);
-    return d.channels[channel - 1]->latest;
+    Impl::Channel& c = *d.channels[channel - 1];
+    GstBuffer* buffer = nullptr;
+    GstCaps* caps = nullptr;
+    GstSegment segment;
+    VideoFramePtr latest;
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.fullBuffer && c.fullCaps) {
+            buffer = gst_buffer_ref(c.fullBuffer);
+            caps = gst_caps_ref(c.fullCaps);
+            gst_segment_copy_into(&c.fullSegment, &segment);
+        }
+        latest = c.latest;
+    }
+    if (!buffer)
+        return latest && latest->isValid() ? latest : nullptr;
+    VideoFramePtr frame = convertToBgrx(buffer, caps, &segment);
+    gst_buffer_unref(buffer);
+    gst_caps_unref(caps);
+    return frame ? frame : latest;
+}
+
+void PlaybackEngine::applyViewSizes() {
+    Impl& d = *m_impl;
+    d.readHints();
+    for (int i = 0; i < m_channelCount; ++i)
+        if (d.channels[i])
+            d.applyViewSize(*d.channels[i]);
 }
 
 static uint64_t sinkStat(GstElement* sink, const char* field) {

@@ -92,6 +92,8 @@ public:
     struct Impl;
 
 private:
+    void applyViewSizes(); // asks the views for their drawing size (engine thread)
+
     std::unique_ptr<Impl> m_impl;
     int m_channelCount = 0;
     float m_rate = 1.0f;

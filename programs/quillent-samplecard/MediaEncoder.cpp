@@ -102,7 +102,8 @@ EncodedStream pull(const std::string& description, bool wantCodecConfig) {
 void zeroMp4Times(std::vector<uint8_t>& d, size_t begin, size_t end, int depth) {
     size_t pos = begin;
     while (pos + 8 <= end && depth < 6) {
-        uint32_t size = uint32_t(d[pos]) << 24 | uint32_t(d[pos + 1]) << 16 | uint32_t(d[pos + 2]) << 8 | d[pos + 3];
+        uint32_t size =
+            uint32_t(d[pos]) << 24 | uint32_t(d[pos + 1]) << 16 | uint32_t(d[pos + 2]) << 8 | d[pos + 3];
         std::string type(reinterpret_cast<const char*>(&d[pos + 4]), 4);
         if (size < 8 || pos + size > end)
             return;
@@ -176,8 +177,9 @@ EncodedStream MakePcm(uint32_t sampleRate, uint32_t channels, uint32_t seconds) 
 }
 
 bool WriteMp4(const std::string& path, const VideoRequest& r, std::string* error) {
-    std::string d = videoSource(r) + " ! " + x264(r) + " ! h264parse ! mp4mux name=mux ! filesink location=\"" +
-                    path + "\" audiotestsrc num-buffers=" + std::to_string((44100 * r.seconds) / 1024) +
+    std::string d = videoSource(r) + " ! " + x264(r) +
+                    " ! h264parse ! mp4mux name=mux ! filesink location=\"" + path +
+                    "\" audiotestsrc num-buffers=" + std::to_string((44100 * r.seconds) / 1024) +
                     " samplesperbuffer=1024 wave=ticks volume=0.4 ! audio/x-raw,rate=44100,channels=1 ! "
                     "audioconvert ! avenc_aac ! aacparse ! mux.";
     GError* err = nullptr;
@@ -193,8 +195,8 @@ bool WriteMp4(const std::string& path, const VideoRequest& r, std::string* error
         g_error_free(err);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* msg =
-        gst_bus_timed_pop_filtered(bus, GST_CLOCK_TIME_NONE, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    GstMessage* msg = gst_bus_timed_pop_filtered(bus, GST_CLOCK_TIME_NONE,
+                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
     if (!ok && error)
         *error = "MP4 pipeline failed";

@@ -22,7 +22,7 @@ enum class Ending { Finished, Unfinished, Truncated };
 
 struct RecordingPlan {
     FolderKind folder;
-    std::string name;  // file name, extension included
+    std::string name; // file name, extension included
     int channels = 3;
     bool pcm = false;
     char gsensorForm = 'M';
@@ -324,7 +324,8 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
     }
     for (const auto& e : fs::directory_iterator(card))
         if (e.is_regular_file())
-            result.lines.push_back(e.path().filename().string() + "  " + humanSize(e.file_size()) + "  camera file");
+            result.lines.push_back(e.path().filename().string() + "  " + humanSize(e.file_size()) +
+                                   "  camera file");
     result.ok = true;
     return result;
 }

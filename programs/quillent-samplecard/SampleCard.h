@@ -7,7 +7,7 @@
 #include <vector>
 
 struct SampleCardOptions {
-    bool realistic = false;  // 60 s of 1920x1080 + 2 x 1280x720 at 30 fps instead of small clips
+    bool realistic = false;           // 60 s of 1920x1080 + 2 x 1280x720 at 30 fps instead of small clips
     std::filesystem::path configFile; // viewerconfig.cfg with the folder names; defaults when absent
 };
 

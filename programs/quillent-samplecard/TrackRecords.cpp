@@ -24,7 +24,9 @@ std::string nmeaAngle(double deg, int degreeDigits) {
     return text;
 }
 
-uint8_t clampByte(double v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); }
+uint8_t clampByte(double v) {
+    return uint8_t(std::clamp(std::lround(v), 0L, 255L));
+}
 
 struct Motion {
     double speedKmh;
@@ -32,7 +34,8 @@ struct Motion {
 };
 
 Motion motionAt(const TrackPlan& plan, double t) {
-    double v = 38.0 + 26.0 * std::sin(2 * M_PI * (t + plan.phase) / 40.0) + 6.0 * std::sin(t / 3.1 + plan.phase);
+    double v =
+        38.0 + 26.0 * std::sin(2 * M_PI * (t + plan.phase) / 40.0) + 6.0 * std::sin(t / 3.1 + plan.phase);
     double course = std::fmod(70.0 + plan.phase * 17.0 + 35.0 * std::sin(t / 23.0 + plan.phase), 360.0);
     return {std::max(0.0, v), course < 0 ? course + 360.0 : course};
 }
@@ -107,7 +110,8 @@ std::vector<TimedRecord> MakeTrackRecords(const TrackPlan& plan) {
         const double v = m.speedKmh / 3.6;
         // Advance the position by 100 ms along the course.
         lat += v * 0.1 * std::cos(m.course * kDegToRad) / kEarthRadius / kDegToRad;
-        lon += v * 0.1 * std::sin(m.course * kDegToRad) / (kEarthRadius * std::cos(lat * kDegToRad)) / kDegToRad;
+        lon +=
+            v * 0.1 * std::sin(m.course * kDegToRad) / (kEarthRadius * std::cos(lat * kDegToRad)) / kDegToRad;
 
         char event = '0';
         for (const auto& [second, c] : plan.events)
@@ -133,6 +137,7 @@ std::vector<TimedRecord> MakeTrackRecords(const TrackPlan& plan) {
         add(tick * 100 + 50, MakeGsensorRecord(plan.gsensorForm, plan.sResolution, lateral, along, z));
         previous = m;
     }
-    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.timeMs < b.timeMs; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return a.timeMs < b.timeMs; });
     return out;
 }

@@ -18,14 +18,14 @@ enum class SetupForm { None, V, Z };
 
 struct TrackPlan {
     uint32_t seconds = 3;
-    std::tm utcStart{};          // GPS (UTC) time of the recording's first second
-    double startLat = 37.5665;   // degrees
-    double startLon = 126.9780;  // degrees
-    double phase = 0;            // varies the speed profile between recordings
-    char gsensorForm = 'M';      // 'M', '2', '4', '8' or 'S'
-    int sResolution = 10;        // 'S' records: 8 or 10
+    std::tm utcStart{};                            // GPS (UTC) time of the recording's first second
+    double startLat = 37.5665;                     // degrees
+    double startLon = 126.9780;                    // degrees
+    double phase = 0;                              // varies the speed profile between recordings
+    char gsensorForm = 'M';                        // 'M', '2', '4', '8' or 'S'
+    int sResolution = 10;                          // 'S' records: 8 or 10
     std::vector<std::pair<uint32_t, char>> events; // (second, event character in field 13)
-    std::string recordingId;     // "I" record fields 7 and 8 (the master password when unprotected)
+    std::string recordingId; // "I" record fields 7 and 8 (the master password when unprotected)
     std::string recordingPassword;
     SetupForm setup = SetupForm::V;
     bool informationRecord = true;

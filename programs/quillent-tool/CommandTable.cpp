@@ -1,23 +1,5 @@
 #include "ToolCommand.h"
 
-#include "SnapshotCommand.h"
-
-namespace {
-
-// Commands written against (argc, argv) with argv[0] the command name.
-template <int (*Command)(int, char**)>
-int RunArgv(const char* name, const std::vector<std::string>& args) {
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv{const_cast<char*>(name)};
-    for (auto& a : copy)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    return Command(int(argv.size() - 1), argv.data());
-}
-
-int RunSnapshot(const std::vector<std::string>& args) { return RunArgv<runSnapshotCommand>("snapshot", args); }
-
-} // namespace
 
 const std::vector<ToolCommand>& ToolCommands() {
     static const std::vector<ToolCommand> commands = {
@@ -35,8 +17,19 @@ const std::vector<ToolCommand>& ToolCommands() {
          "  Container form, state, duration, video channels, audio, data records and the\n"
          "  recording's information texts and protection.",
          RunInfo},
+        {"export-log", "export the camera's event log as CSV",
+         "export-log <log.bin> <out.csv>\n"
+         "  One CR LF line per event, up to where the camera's ring buffer wraps.",
+         RunExportLog},
+        {"gpx", "write the GPS track of a recording as GPX 1.1",
+         "gpx <recording> <out.gpx>\n"
+         "  One track point per valid GPS sentence, with UTC time, speed and course.",
+         RunGpx},
         {"snapshot", "save one channel's picture at a position as JPEG",
-         "snapshot <recording> --at <ms> [--channel N] <out.jpg>", RunSnapshot},
+         "snapshot <recording> --at <ms> [--channel N] <out.jpg>\n"
+         "  Opens the recording, seeks to <ms> and saves the full-size picture of channel N\n"
+         "  (1 to 4, default 1) as a JPEG file.",
+         RunSnapshot},
     };
     return commands;
 }

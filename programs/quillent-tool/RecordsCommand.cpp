@@ -44,8 +44,8 @@ std::string describe(const uint8_t* r, uint32_t n) {
     case 0:
         return std::string(r[0] ? "V" : "0") + " setup record (" + std::to_string(n) + " bytes)";
     case 'Z':
-        return "Z setup piece " + std::string(1, n > 1 ? char(r[1]) : '?') + " (" + std::to_string(n > 2 ? n - 2 : 0) +
-               " bytes)";
+        return "Z setup piece " + std::string(1, n > 1 ? char(r[1]) : '?') + " (" +
+               std::to_string(n > 2 ? n - 2 : 0) + " bytes)";
     }
     return "? " + hex(r, n);
 }

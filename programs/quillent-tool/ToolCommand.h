@@ -25,3 +25,6 @@ int UsageError(const char* command, const std::string& text);
 int RunConvert(const std::vector<std::string>& args);
 int RunRecords(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
+int RunExportLog(const std::vector<std::string>& args);
+int RunGpx(const std::vector<std::string>& args);
+int RunSnapshot(const std::vector<std::string>& args);

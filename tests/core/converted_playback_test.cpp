@@ -13,7 +13,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool HaveFfmpeg() { return std::system("ffprobe -version >/dev/null 2>&1 && ffmpeg -version >/dev/null 2>&1") == 0; }
+bool HaveFfmpeg() {
+    return std::system("ffprobe -version >/dev/null 2>&1 && ffmpeg -version >/dev/null 2>&1") == 0;
+}
 
 std::string RunCommand(const std::string& command, int* status) {
     std::string out;
@@ -33,7 +35,8 @@ std::string RunCommand(const std::string& command, int* status) {
 // "video,video,audio,subtitle" for the streams ffprobe sees.
 std::string StreamKinds(const fs::path& file) {
     int status = 0;
-    std::string out = RunCommand("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + file.string() + "'", &status);
+    std::string out = RunCommand(
+        "ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + file.string() + "'", &status);
     EXPECT_EQ(status, 0) << out;
     std::string kinds;
     for (char c : out)
@@ -45,7 +48,8 @@ std::string StreamKinds(const fs::path& file) {
 
 void ExpectDecodes(const fs::path& file) {
     int status = 0;
-    std::string out = RunCommand("ffmpeg -nostdin -v error -i '" + file.string() + "' -map 0:v -map 0:a -f null -", &status);
+    std::string out = RunCommand(
+        "ffmpeg -nostdin -v error -i '" + file.string() + "' -map 0:v -map 0:a -f null -", &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out, "") << file;
     out = RunCommand("ffmpeg -nostdin -v error -i '" + file.string() + "' -f null -", &status);

@@ -11,7 +11,8 @@ public:
     std::vector<MountedVolume> Volumes() const override { return volumes; }
 };
 
-MountedVolume vol(std::string root, std::string device, std::string fs, int removable, int64_t bytes = 1 << 30) {
+MountedVolume vol(std::string root, std::string device, std::string fs, int removable,
+                  int64_t bytes = 1 << 30) {
     MountedVolume v;
     v.rootPath = std::move(root);
     v.device = std::move(device);

@@ -32,7 +32,9 @@ fs::path tempPath(const std::string& name) {
     return dir / name;
 }
 
-std::string header() { return std::string(kEventLogCsvHeader) + "\r\n"; }
+std::string header() {
+    return std::string(kEventLogCsvHeader) + "\r\n";
+}
 
 TEST(EventLog, MatchesGoldenCsv) {
     fs::path out = tempPath("golden.csv");
@@ -77,7 +79,8 @@ TEST(EventLog, StopsAtDecreasingOrderingAndZeroFillsShortRecord) {
     EXPECT_EQ(wrapped.lines, 2);
 
     auto shortLog = readFile(kData / "broken-eventlog-short.bin");
-    auto records = ReadEventLog(std::span(reinterpret_cast<const uint8_t*>(shortLog.data()), shortLog.size()));
+    auto records =
+        ReadEventLog(std::span(reinterpret_cast<const uint8_t*>(shortLog.data()), shortLog.size()));
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].ordering, 101);
     EXPECT_EQ(records[1].type, 1);

@@ -29,7 +29,9 @@ FileListModel mixedList() {
     return m;
 }
 
-int yOfRow(int row) { return row * FileListModel::kRowHeight + 12; }
+int yOfRow(int row) {
+    return row * FileListModel::kRowHeight + 12;
+}
 } // namespace
 
 TEST(FileListModel, EventFilterMapsTheSecondVisibleRowToTheSecondEventEntry) {

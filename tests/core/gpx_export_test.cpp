@@ -7,10 +7,13 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
-std::vector<uint8_t> bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> bytes(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 TEST(GpxExport, DegreesAndUtcTime) {
     EXPECT_NEAR(NmeaToDegrees(3723.2475), 37.387458, 1e-6);
@@ -50,6 +53,47 @@ TEST(GpxExport, KeepsValidPositionsWithSpeedInMetresPerSecond) {
     EXPECT_EQ(written, MakeGpx(store.gps(), "track"));
     std::filesystem::remove(path);
     EXPECT_FALSE(WriteGpx(store.gps(), "x", "/nonexistent-dir/x.gpx").ok);
+}
+
+} // namespace
+
+#include "core/container/RecordingWriter.h"
+#include "core/tools/RecordingGpx.h"
+#include "core/trackdata/InformationRecord.h"
+
+namespace {
+
+TEST(GpxExport, FromARecordingFileThroughTheRecordLoop) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("quillent-gpx-rec-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    fs::path recording = dir / "RTC20261207_080000.qmv";
+    RecordingLayout layout;
+    layout.video.push_back({320, 240, 30, 1});
+    std::string error;
+    auto writer = RecordingWriter::create(recording, layout, RecordingForm::Camera, &error);
+    ASSERT_TRUE(writer) << error;
+    const uint8_t frame[] = {0, 0, 0, 1, 0x65, 0x88, 0x84, 0x00};
+    ASSERT_TRUE(writer->writeVideoFrame(0, frame, sizeof frame, true));
+    auto info = MakeInformationRecord({"Co", "Van", "Driver", "1.6.3.5", "SN"}, "", "");
+    ASSERT_TRUE(writer->writeRecord(0, info.data(), info.size()));
+    for (int i = 0; i < 3; ++i) {
+        std::string s =
+            "$GPRMC,23000" + std::to_string(i) + ",A,3723.2475,N,12658.3416,E,10,84.4,061226,,,A,0";
+        ASSERT_TRUE(writer->writeRecord(i * 1000, reinterpret_cast<const uint8_t*>(s.data()), s.size() + 1));
+    }
+    ASSERT_TRUE(writer->finish());
+    writer.reset();
+
+    GpxExportResult r = ExportRecordingGpx(recording, dir / "track.gpx");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.points, 3);
+    std::ifstream in(dir / "track.gpx");
+    std::string gpx((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(gpx.find("<time>2026-12-06T23:00:02Z</time>"), std::string::npos);
+
+    EXPECT_FALSE(ExportRecordingGpx(dir / "missing.qmv", dir / "x.gpx").ok);
+    fs::remove_all(dir);
 }
 
 } // namespace

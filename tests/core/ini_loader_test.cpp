@@ -54,9 +54,9 @@ TEST(IniLoader, ReadsCardFileByTheCameraRules) {
     EXPECT_EQ(intOf(loader, "SENSOR_GY_STV"), 1); // blanks around "="
     EXPECT_EQ(intOf(loader, "LCD_BRIGHT_LV"), 2); // key alone keeps its default
     EXPECT_EQ(intOf(loader, "VOICE_GUIDE_ON"), 0);
-    EXPECT_EQ(intOf(loader, "LCD_OFF_TIME"), 4);  // the later line wins
+    EXPECT_EQ(intOf(loader, "LCD_OFF_TIME"), 4); // the later line wins
     EXPECT_EQ(intOf(loader, "VOLTAGE_CUTOFF_LV"), 2);
-    EXPECT_EQ(intOf(loader, "TIME_EXP_GMT"), 9);  // missing: default
+    EXPECT_EQ(intOf(loader, "TIME_EXP_GMT"), 9); // missing: default
     EXPECT_NE(out.find("INI ITEM <WIFI_MODE> is not registered! Ignore it.\n"), std::string::npos);
     EXPECT_TRUE(loader.IsUnchanged());
 
@@ -116,8 +116,9 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
     fs::path out = tempPath("saved.ini");
     ASSERT_TRUE(loader.Save(out));
     std::string echoed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(readFile(out), "SENSOR_GY_STV=1\r\nLCD_BRIGHT_LV=2\r\nVOICE_GUIDE_ON=0\r\nVOICE_REC_ON=1\r\n"
-                             "LED_PARKING_ON=1\r\nLCD_OFF_TIME=4\r\nVOLTAGE_CUTOFF_LV=02\r\nTIME_EXP_GMT=9\r\n");
+    EXPECT_EQ(readFile(out),
+              "SENSOR_GY_STV=1\r\nLCD_BRIGHT_LV=2\r\nVOICE_GUIDE_ON=0\r\nVOICE_REC_ON=1\r\n"
+              "LED_PARKING_ON=1\r\nLCD_OFF_TIME=4\r\nVOLTAGE_CUTOFF_LV=02\r\nTIME_EXP_GMT=9\r\n");
     EXPECT_NE(echoed.find("LCD_OFF_TIME=4\n"), std::string::npos);
 
     // Round trip: what was saved reads back unchanged.

@@ -132,7 +132,9 @@ Bytes Hdrl() {
                                                Chunk("strf", Bytes(40, 0))}))}));
 }
 
-Bytes Frame(const std::string& id, Bytes data) { return Chunk(id, data); }
+Bytes Frame(const std::string& id, Bytes data) {
+    return Chunk(id, data);
+}
 
 class ConverterTest : public ::testing::Test {
 protected:
@@ -155,23 +157,28 @@ protected:
 } // namespace
 
 TEST_F(ConverterTest, AgreesWithTheDesignedWalkOnWellFormedRecordings) {
-    for (bool finish : {true, false})
-        for (bool pcm : {false, true}) {
-            SyntheticOptions o;
-            o.pcm = pcm;
-            o.channels = pcm ? 1 : 3;
-            fs::path src = dir / ("rec" + std::to_string(finish) + std::to_string(pcm) + ".qmv");
-            WriteSynthetic(src, RecordingForm::Camera, finish, o);
-            Bytes bytes = ReadFile(src);
-            if (!finish && (bytes.size() & 1)) {
-                bytes.push_back(0); // keep the rest of an unfinished file even, as the design assumes
-                WriteFile(src, bytes);
+    for (bool kernel : {true, false})
+        for (bool finish : {true, false})
+            for (bool pcm : {false, true}) {
+                SyntheticOptions o;
+                o.pcm = pcm;
+                o.channels = pcm ? 1 : 3;
+                UseKernelCopy(kernel);
+                fs::path src = dir / ("rec" + std::to_string(finish) + std::to_string(pcm) + ".qmv");
+                WriteSynthetic(src, RecordingForm::Camera, finish, o);
+                Bytes bytes = ReadFile(src);
+                if (!finish && (bytes.size() & 1)) {
+                    bytes.push_back(0); // keep the rest of an unfinished file even, as the design assumes
+                    WriteFile(src, bytes);
+                }
+                Bytes avi = ConvertBoth(src, true, finish ? 1 : 0);
+                EXPECT_EQ(Bytes(avi.begin(), avi.begin() + 4), Text("RIFF"));
+                EXPECT_EQ(Bytes(avi.begin() + 8, avi.begin() + 12), Text("AVI "));
+                ConvertBoth(src, false, finish ? 1 : 0);
+                EXPECT_EQ(CopyRecording(out(), src), kConvertDone);
+                EXPECT_EQ(ReadFile(out() / src.filename()), bytes);
+                UseKernelCopy(true);
             }
-            Bytes avi = ConvertBoth(src, true, finish ? 1 : 0);
-            EXPECT_EQ(Bytes(avi.begin(), avi.begin() + 4), Text("RIFF"));
-            EXPECT_EQ(Bytes(avi.begin() + 8, avi.begin() + 12), Text("AVI "));
-            ConvertBoth(src, false, finish ? 1 : 0);
-        }
 }
 
 TEST_F(ConverterTest, ConvertedCameraRecordingEqualsTheStandardFormOfTheSameRecording) {
@@ -226,7 +233,8 @@ TEST_F(ConverterTest, ZeroSizedMoviGetsItsSizeFromTheIndexThatFollows) {
 TEST_F(ConverterTest, UnfinishedRecordingWithOddRemainderKeepsItsFrames) {
     // The last frame has an odd size and no pad byte: the data is complete and must not be lost.
     Bytes movi = Cat({Frame("00dc", {1, 1, 1, 1, 0x65, 0}), Text("00dc"), Le32(5), Bytes{2, 2, 2, 2, 0x41}});
-    Bytes file = Cat({Text("QMV1"), Le32(0), Text("QAVI"), Hdrl(), Text("LIST"), Le32(0), Text("movi"), movi});
+    Bytes file =
+        Cat({Text("QMV1"), Le32(0), Text("QAVI"), Hdrl(), Text("LIST"), Le32(0), Text("movi"), movi});
     WriteFile(dir / "odd.qmv", file);
     ASSERT_EQ(ConvertRecording(out(), dir / "odd.qmv", true), kConvertDone);
     Bytes avi = ReadFile(out() / "odd.qmv.avi");
@@ -236,7 +244,9 @@ TEST_F(ConverterTest, UnfinishedRecordingWithOddRemainderKeepsItsFrames) {
 }
 
 TEST_F(ConverterTest, TruncatedRecordingKeepsItsCompleteFrames) {
-    WriteSynthetic(dir / "full.qmv", RecordingForm::Camera, true);
+    SyntheticOptions big;
+    big.seconds = 60; // several blocks of the buffered copy
+    WriteSynthetic(dir / "full.qmv", RecordingForm::Camera, true, big);
     Bytes full = ReadFile(dir / "full.qmv");
     Bytes cut(full.begin(), full.begin() + full.size() / 2 + 3);
     WriteFile(dir / "cut.qmv", cut);
@@ -248,8 +258,10 @@ TEST_F(ConverterTest, TruncatedRecordingKeepsItsCompleteFrames) {
     // The output is a prefix of the converted complete file, apart from the two sizes.
     ConvertRecording(out(), dir / "full.qmv", true);
     Bytes whole = ReadFile(out() / "full.qmv.avi");
-    const size_t moviSizeAt = size_t(std::search(whole.begin(), whole.end(), std::begin("movi"), std::end("movi") - 1) -
-                                     whole.begin()) - 4;
+    const size_t moviSizeAt =
+        size_t(std::search(whole.begin(), whole.end(), std::begin("movi"), std::end("movi") - 1) -
+               whole.begin()) -
+        4;
     Bytes a = avi, b(whole.begin(), whole.begin() + avi.size());
     for (size_t at : {size_t(4), moviSizeAt})
         for (size_t k = 0; k < 4; ++k)
@@ -290,12 +302,32 @@ TEST_F(ConverterTest, CancelRemovesThePartialOutput) {
     EXPECT_EQ(CopyRecording(out(), dir / "a.qmv", stop), kConvertCancelled);
     EXPECT_FALSE(fs::exists(out() / "a.qmv"));
     uint64_t last = 0, total = 0;
-    EXPECT_EQ(ConvertRecording(out(), dir / "a.qmv", true, [&](uint64_t d, uint64_t t) {
-                  last = d;
-                  total = t;
-                  return true;
-              }),
+    EXPECT_EQ(ConvertRecording(out(), dir / "a.qmv", true,
+                               [&](uint64_t d, uint64_t t) {
+                                   last = d;
+                                   total = t;
+                                   return true;
+                               }),
               kConvertDoneWithIndex);
     EXPECT_EQ(total, fs::file_size(dir / "a.qmv"));
     EXPECT_GT(last, 0u);
+}
+
+TEST_F(ConverterTest, LargeFileGivesTheSameBytesThroughKernelAndBufferedCopy) {
+    // 17 MB: start codes fall on both sides of the 4 MiB buffer and 16 MiB kernel-copy steps.
+    SyntheticOptions o;
+    o.channels = 3;
+    o.seconds = 60;
+    o.fps = 30;
+    o.frameFiller = 3200;
+    WriteSynthetic(dir / "big.qmv", RecordingForm::Camera, true, o);
+    WriteSynthetic(dir / "big.avi", RecordingForm::Standard, true, o);
+    const Bytes standard = ReadFile(dir / "big.avi");
+    ASSERT_GT(standard.size(), 17u << 20);
+    for (bool kernel : {true, false}) {
+        UseKernelCopy(kernel);
+        ASSERT_EQ(ConvertRecording(out(), dir / "big.qmv", true), kConvertDoneWithIndex);
+        EXPECT_TRUE(ReadFile(out() / "big.qmv.avi") == standard) << (kernel ? "kernel" : "buffered");
+    }
+    UseKernelCopy(true);
 }

@@ -24,7 +24,8 @@ public:
             return 1;
         const Record& r = m_records[m_next++];
         uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(r.bytes.size()), *size);
-        std::memcpy(buffer, r.bytes.data(), n);
+        if (n > 0)
+            std::memcpy(buffer, r.bytes.data(), n);
         *size = n;
         *timestampMs = r.timestampMs;
         return 0;
@@ -48,9 +49,13 @@ public:
     void Rewind() override {}
 };
 
-Record text(const std::string& s, uint32_t ts = 0) { return {std::vector<uint8_t>(s.begin(), s.end()), ts}; }
+Record text(const std::string& s, uint32_t ts = 0) {
+    return {std::vector<uint8_t>(s.begin(), s.end()), ts};
+}
 
-Record setupPiece(const SetupRecord& r, int piece) { return {MakeSetupZPieces(r)[piece - 1], 0}; }
+Record setupPiece(const SetupRecord& r, int piece) {
+    return {MakeSetupZPieces(r)[piece - 1], 0};
+}
 
 // The texts sit in pieces 2 to 5; the sixth piece only completes the record.
 std::vector<Record> setupPieces(const SetupRecord& r, std::vector<Record> after = {}) {
@@ -230,6 +235,31 @@ TEST(RecordingDataLoader, NoSourceOrBadSourcesEndTheLoop) {
     RecordingData big = capped.Load(&endless);
     EXPECT_EQ(big.recordsDelivered, 5000);
     EXPECT_EQ(big.gsensor.size(), 5000u);
+}
+
+} // namespace
+
+#include "core/trackdata/RecordingSummary.h"
+
+namespace {
+
+TEST(RecordingSummary, ShowsProtectionButNeverTheCredentials) {
+    SetupRecord setup = protectedSetup("fleet", "s3cret");
+    std::vector<Record> records = setupPieces(setup);
+    records.push_back(text("$GPRMC,010203,A,3723.2475,N,12658.3416,E,5,90,070524,,,A,E"));
+    FakeSource source(records);
+    RecordingDataLoader loader;
+    auto lines = SummariseRecordingData(loader.Load(&source));
+    std::string all;
+    for (const auto& l : lines)
+        all += l + "\n";
+    EXPECT_NE(all.find("company: Halvorn Freight\n"), std::string::npos);
+    EXPECT_NE(all.find("protected: yes\n"), std::string::npos);
+    EXPECT_NE(all.find("setup record: present (model Morvent, version 1.6.3.5)\n"), std::string::npos);
+    EXPECT_NE(all.find("GPS samples: 1 (1 valid)\n"), std::string::npos);
+    EXPECT_NE(all.find("event marks: 260:E\n"), std::string::npos);
+    EXPECT_EQ(all.find("s3cret"), std::string::npos);
+    EXPECT_EQ(all.find("fleet"), std::string::npos);
 }
 
 } // namespace

@@ -126,7 +126,8 @@ TEST(RecordingReader, CutRecordingDeliversTheRecordsBeforeTheCut) {
 
 TEST(RecordingReader, RecordsWithoutRoomForATimeStampAreSkipped) {
     Bytes hdrl = List("hdrl", Cat({Chunk("avih", Bytes(56, 0))}));
-    Bytes movi = Cat({Chunk("02tx", {1, 2}), Chunk("02tx", Cat({Le32(77), Text("$GPRMC")})), Chunk("02TX", Le32(5))});
+    Bytes movi =
+        Cat({Chunk("02tx", {1, 2}), Chunk("02tx", Cat({Le32(77), Text("$GPRMC")})), Chunk("02TX", Le32(5))});
     Bytes file = Cat({Text("QMV1"), Le32(0), Text("QAVI"), hdrl, List("movi", movi)});
     std::string error;
     auto r = RecordingReader::openMemory(file.data(), file.size(), &error);
@@ -140,15 +141,16 @@ TEST(RecordingReader, TellsWhatIsNoRecording) {
     EXPECT_FALSE(RecordingReader::openMemory(text.data(), text.size(), &error));
     EXPECT_NE(error.find("not a camera recording"), std::string::npos);
     EXPECT_FALSE(RecordingReader::open("/nonexistent/x.qmv", &error));
-    Bytes brokenMp4 = Cat({Bytes{0, 0, 0, 16}, Text("ftypisom"), Bytes(4, 0), Bytes{0, 0, 0, 200}, Text("moov")});
+    Bytes brokenMp4 =
+        Cat({Bytes{0, 0, 0, 16}, Text("ftypisom"), Bytes(4, 0), Bytes{0, 0, 0, 200}, Text("moov")});
     EXPECT_FALSE(RecordingReader::openMemory(brokenMp4.data(), brokenMp4.size(), &error));
 }
 
 TEST(RecordingReader, SampleFilesOpenOrExplain) {
     for (const auto& entry : fs::directory_iterator(QUILLENT_TEST_DATA)) {
-        const auto ext = entry.path().extension();
-        if (ext != ".qmv" && ext != ".avi" && ext != ".mp4")
-            continue;
+        const std::string ext = entry.path().extension().string();
+        if (!entry.is_regular_file() || (ext != ".qmv" && ext != ".avi" && ext != ".mp4"))
+            continue; // the camera's other files share this folder
         std::string error;
         auto r = RecordingReader::open(entry.path(), &error);
         const std::string name = entry.path().filename().string();

@@ -68,8 +68,8 @@ TEST(RecordingScan, DriveScanFindsConfiguredFoldersWithExtensionsInAnyCase) {
     card.file("EVENT/qmv.bak");
     card.file("EVENT/archive.qmv.part");
     card.file("NORMAL/deeper/RTC20140512_111111.qmv");
-    card.file("ELSEWHERE/RTC20140512_121212.qmv"); // not a configured folder
-    card.file("RTC20140512_131313.qmv");           // the card's root is not searched
+    card.file("ELSEWHERE/RTC20140512_121212.qmv");             // not a configured folder
+    card.file("RTC20140512_131313.qmv");                       // the card's root is not searched
     fs::create_directories(card.root() / "NORMAL/folder.qmv"); // a folder is never a recording
 
     RecordingScanner flat = configuredScanner(false, false);
@@ -138,7 +138,8 @@ TEST(RecordingScan, RefusedSourcesLeaveThePreviousScan) {
     EXPECT_EQ(s.EntryCount(), 1);
     EXPECT_EQ(s.SourceKind(), kDriveSource);
     // A missing or unreadable folder adds nothing and is no error.
-    ASSERT_TRUE(s.ScanSource(1, [&](const std::string&) { return std::optional<fs::path>(card.root() / "gone"); }));
+    ASSERT_TRUE(
+        s.ScanSource(1, [&](const std::string&) { return std::optional<fs::path>(card.root() / "gone"); }));
     EXPECT_EQ(s.EntryCount(), 0);
     EXPECT_TRUE(s.FoundFolders().empty());
 }

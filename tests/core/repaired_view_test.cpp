@@ -78,7 +78,8 @@ TEST(RepairedView, PiecewiseReadsFromManyThreadsAgreeWithOneRead) {
             int64_t got = view->read(offset, part.data(), len);
             size_t expected = offset >= whole.size() ? 0 : std::min<size_t>(len, whole.size() - offset);
             if (got != int64_t(expected) ||
-                !std::equal(part.begin(), part.begin() + expected, whole.begin() + std::min<size_t>(offset, whole.size())))
+                !std::equal(part.begin(), part.begin() + expected,
+                            whole.begin() + std::min<size_t>(offset, whole.size())))
                 *ok = false;
         }
     };

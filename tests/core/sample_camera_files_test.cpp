@@ -44,8 +44,8 @@ TEST(SampleCameraFiles, ReadBackThroughTheCardCode) {
 }
 
 TEST(SampleCameraFiles, InformationRecordRoundTrip) {
-    RecordingInfoTexts info{"Halvorn Logistics", "Delivery Van 12", "\xEB\xB0\x95\xEB\xAF\xBC\xEC\xA4\x80", "1.6.3.5",
-                            "SN-0042"};
+    RecordingInfoTexts info{"Halvorn Logistics", "Delivery Van 12", "\xEB\xB0\x95\xEB\xAF\xBC\xEC\xA4\x80",
+                            "1.6.3.5", "SN-0042"};
     auto record = MakeInformationRecord(info, "fleet", "s3cret");
     EXPECT_EQ(record.back(), 0);
 

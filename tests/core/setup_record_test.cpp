@@ -29,8 +29,7 @@ void writeFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-template <typename T>
-T at(const SetupRecordBytes& b, size_t offset) {
+template <typename T> T at(const SetupRecordBytes& b, size_t offset) {
     T v;
     std::memcpy(&v, b.data() + offset, sizeof(T));
     return v;
@@ -53,16 +52,19 @@ const PageCall* findCall(const std::vector<PageCall>& calls, const std::string& 
     for (const auto& c : calls) {
         if (c.function != function)
             continue;
-        if (firstText.empty() ||
-            (!c.args.empty() && std::holds_alternative<std::string>(c.args[0]) &&
-             std::get<std::string>(c.args[0]) == firstText))
+        if (firstText.empty() || (!c.args.empty() && std::holds_alternative<std::string>(c.args[0]) &&
+                                  std::get<std::string>(c.args[0]) == firstText))
             return &c;
     }
     return nullptr;
 }
 
-int64_t intArg(const PageCall* c, size_t i = 0) { return std::get<int64_t>(c->args.at(i)); }
-std::string textArg(const PageCall* c, size_t i) { return std::get<std::string>(c->args.at(i)); }
+int64_t intArg(const PageCall* c, size_t i = 0) {
+    return std::get<int64_t>(c->args.at(i));
+}
+std::string textArg(const PageCall* c, size_t i) {
+    return std::get<std::string>(c->args.at(i));
+}
 
 TEST(SetupRecord, DefaultsAreTheCamerasBytes) {
     auto b = SerializeSetupRecord(DefaultSetupRecord());
@@ -199,8 +201,11 @@ TEST(SettingString, ShortOrHostileStringsReadMissingValuesAsEmpty) {
     EXPECT_EQ(r.recTime, 60);
     EXPECT_EQ(GetSetupText(r.company), "");
 
-    ParseSettingString(settingString({{0, "99999999999999"}, {8, "-2147483648"}, {49, "2147483647"},
-                                      {51, "-2147483648"}, {55, std::string(300, 'x')}}),
+    ParseSettingString(settingString({{0, "99999999999999"},
+                                      {8, "-2147483648"},
+                                      {49, "2147483647"},
+                                      {51, "-2147483648"},
+                                      {55, std::string(300, 'x')}}),
                        r);
     EXPECT_EQ(r.overspeedLimit, INT32_MAX);
     EXPECT_EQ(r.quality, INT32_MAX); // wraps like the page's 32-bit value
@@ -216,8 +221,8 @@ TEST(SettingString, PopulateCallsInOrderWithShowRules) {
     EXPECT_EQ(calls[16], (PageCall{"setTimezone", {int64_t{61}}}));
     EXPECT_EQ(*findCall(calls, "setText", "txtOverspeed"),
               (PageCall{"setText", {std::string("txtOverspeed"), std::string("128")}}));
-    EXPECT_EQ(calls.back(), (PageCall{"setHarshRight", {std::string("0"), std::string("0.000000"),
-                                                        std::string("0.000000")}}));
+    EXPECT_EQ(calls.back(), (PageCall{"setHarshRight",
+                                      {std::string("0"), std::string("0.000000"), std::string("0.000000")}}));
     EXPECT_EQ(findCall(calls, "setNetwork"), nullptr);
     // gpsFlags 7: bits 1 and 2 set, bit 3 clear.
     EXPECT_NE(std::find(calls.begin(), calls.end(), PageCall{"setGPS", {int64_t{2}}}), calls.end());
@@ -262,14 +267,10 @@ TEST(SettingString, SavedNetworkChoiceShowsAsSixAfterReload) {
 
 TEST(SettingString, MadeStringParsesBackToTheSameRecord) {
     SetupRecord r;
-    ParseSettingString(settingString({{19, "3"},
-                                      {49, "3"},
-                                      {51, "930"},
-                                      {56, "Truck 7"},
-                                      {62, "k|ey"},
-                                      {75, "2"},
-                                      {82, "1.25"}}),
-                       r);
+    ParseSettingString(
+        settingString(
+            {{19, "3"}, {49, "3"}, {51, "930"}, {56, "Truck 7"}, {62, "k|ey"}, {75, "2"}, {82, "1.25"}}),
+        r);
     SetupRecord back;
     ParseSettingString(MakeSettingString(r), back);
     SetupRecord expected = r;

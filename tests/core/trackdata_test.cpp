@@ -11,7 +11,9 @@
 
 namespace {
 
-std::vector<uint8_t> bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> bytes(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 // Calendar times are read in the computer's zone; pin it so expectations are fixed.
 class TrackDataTest : public ::testing::Test {

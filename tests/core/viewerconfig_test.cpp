@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -134,6 +135,30 @@ TEST_F(ViewerConfigTest, DeeplyNestedDocumentIsRefusedNotOverflowed) {
                                    "</dirs></configs><lstrings><![CDATA[<a><a>]]></lstrings></r>",
                                    ok));
     EXPECT_EQ(ok.GetDirCount(), 1);
+}
+
+TEST_F(ViewerConfigTest, TruncatedUtf8AtEndStaysInsideTheBuffer) {
+    // A file cut inside a multi-byte character: the parser must not read past the end (the
+    // sanitizer build checks that) and the file is simply not well-formed.
+    const std::string cut =
+        "<r><configs/><lstrings><lstring id=\"A\"><language type=\"korean\">\xeb\xb3\xb5\xeb";
+    for (size_t length = cut.size() - 3; length <= cut.size(); ++length) {
+        ViewerConfig config;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(LoadViewerConfigFromMemory(std::string_view(cut).substr(0, length), config));
+        testing::internal::GetCapturedStdout();
+    }
+    // A real case: a full file cut in the middle of a Korean text.
+    std::ifstream in(dataFile("broken-truncated-utf8.xml"), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GT(bytes.size(), 1000u);
+    for (const bool fromFile : {false, true}) {
+        ViewerConfig config;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(fromFile ? LoadViewerConfigFile(dataFile("broken-truncated-utf8.xml"), config)
+                              : LoadViewerConfigFromMemory(bytes, config));
+        testing::internal::GetCapturedStdout();
+    }
 }
 
 TEST_F(ViewerConfigTest, DirectoryRulesExtensionsAndFlags) {

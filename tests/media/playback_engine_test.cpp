@@ -354,6 +354,43 @@ TEST_F(EngineTest, RepaintAndNewViewsGetThePicture) {
     EXPECT_FALSE(floating.last());
 }
 
+// A view that draws at a fixed size.
+class SizedView : public RecordingView {
+public:
+    std::pair<int, int> frameSizeHint() const override { return m_size; }
+    std::pair<int, int> m_size{160, 90};
+};
+
+TEST_F(EngineTest, ViewsGetPicturesAtTheirSizeAndCapturesStayFull) {
+    SizedView small;
+    holder.AttachWindows({&small, &views[1], &views[2], &views[3]});
+    ASSERT_TRUE(open(samples::threeChannelAvi()));
+    ASSERT_TRUE(small.last());
+    EXPECT_LE(small.last()->width, 160);
+    EXPECT_EQ(small.last()->height, 90) << "within the view, keeping the picture's shape";
+    EXPECT_EQ(views[1].last()->width, 160) << "no hint: the decoded size";
+    VideoFramePtr full = holder.CaptureImage(1);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->width, 320);
+    EXPECT_EQ(full->height, 240);
+
+    // A resized view is asked again at the next repaint; never larger than decoded.
+    small.m_size = {1000, 1000};
+    holder.Repaint();
+    holder.SeekTo(600);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_EQ(small.last()->width, 320);
+    small.m_size = {101, 75};
+    holder.Repaint();
+    holder.SeekTo(900);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    EXPECT_LE(small.last()->width, 101);
+    EXPECT_LE(small.last()->height, 75);
+    EXPECT_GE(small.last()->width, 90);
+    EXPECT_EQ(holder.CaptureImage(1)->width, 320);
+    holder.CloseRecording();
+}
+
 TEST_F(EngineTest, VolumeIsKeptAcrossRecordings) {
     holder.SetVolume(70000);
     EXPECT_EQ(holder.GetVolume(), 65535u);

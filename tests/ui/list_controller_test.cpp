@@ -55,8 +55,8 @@ MountedVolume cardVolume(const fs::path& root) {
 class Card {
 public:
     Card() {
-        m_root = fs::temp_directory_path() / ("quillent-listui-" + std::to_string(::getpid()) + "-" +
-                                              std::to_string(s_counter++));
+        m_root = fs::temp_directory_path() /
+                 ("quillent-listui-" + std::to_string(::getpid()) + "-" + std::to_string(s_counter++));
         fs::remove_all(m_root);
         for (int i = 0; i < 12; ++i)
             write("NORMAL/RTC20140512_10" + two(i) + "00.qmv");
@@ -388,10 +388,10 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     EXPECT_EQ(at(w - 110, 2), line);
     EXPECT_EQ(at(w - 72, 2), line);
     EXPECT_EQ(at(w - 36, 2), line);
-    EXPECT_EQ(at(5, 24), line);       // line under row 0 from x = 5 ...
-    EXPECT_EQ(at(w - 6, 24), line);   // ... to W - 5
+    EXPECT_EQ(at(5, 24), line);     // line under row 0 from x = 5 ...
+    EXPECT_EQ(at(w - 6, 24), line); // ... to W - 5
     EXPECT_EQ(at(4, 24), background);
-    EXPECT_EQ(at(w - 27, 5), frame);  // row 0's box: frame, empty inside
+    EXPECT_EQ(at(w - 27, 5), frame); // row 0's box: frame, empty inside
     EXPECT_EQ(at(w - 14, 18), frame);
     EXPECT_EQ(at(w - 25, 7), background);
     EXPECT_EQ(at(w - 20, 12), background);
@@ -400,7 +400,7 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     EXPECT_EQ(at(5, 25 + 2), band);        // and selected: band 5 pixels in
     EXPECT_EQ(at(4, 25 + 2), background);
     EXPECT_EQ(at(w - 6, 25 + 2), band);
-    EXPECT_EQ(at(2, 60), background);      // nothing below the rows
+    EXPECT_EQ(at(2, 60), background); // nothing below the rows
     // Some white text lies in the name column of row 0, none left of x = 8.
     bool text = false;
     for (int x = 8; x < 120 && !text; ++x)

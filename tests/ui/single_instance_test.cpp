@@ -80,3 +80,18 @@ TEST(SingleInstanceTest, RelativePathsAreMadeAbsoluteForTheRunningCopy) {
     EXPECT_EQ(out.at(1), QString("/abs/x.qmv"));
     EXPECT_EQ(out.at(2), QString("qmv:http://h/a|a|1"));
 }
+
+TEST(SingleInstanceTest, ALiveCopysSocketIsNeverTakenOver) {
+    app();
+    SingleInstance first(testName("race"));
+    ASSERT_TRUE(first.Listen());
+    SingleInstance second(testName("race"));
+    EXPECT_FALSE(second.Listen()); // the first keeps its name and still hears later starts
+    QSignalSpy spy(&first, &SingleInstance::activationRequested);
+    std::thread third([] {
+        SingleInstance later(testName("race"));
+        later.NotifyRunning({});
+    });
+    EXPECT_TRUE(spy.wait(10000));
+    third.join();
+}

@@ -38,8 +38,11 @@ int CHvViewerApp::Main(int argc, char** argv) {
     SingleInstance instance;
     if (instance.NotifyRunning(arguments))
         return 0; // the running copy comes to the front and takes the argument
-    if (!instance.Listen())
+    if (!instance.Listen()) {
+        if (instance.NotifyRunning(arguments))
+            return 0; // another copy won the race to start
         qInfo() << "could not register the running copy as" << instance.ServerName();
+    }
 
     LoadViewerConfig(kConfigFileName, ViewerConfig::Instance()); // a missing file leaves it empty
 

@@ -44,8 +44,10 @@ void CHvViewerDlg::createLists() {
         SetSearchWindow(nullptr);
         return dlg.ChosenName();
     });
-    connect(m_lists.get(), &ListController::openRowRequested, this, [this](int entry) { OnCommand(kMsgOpenRow, entry); });
-    connect(m_lists.get(), &ListController::kindChanged, this, [this](int kind) { m_state.kindFilter = kind; });
+    connect(m_lists.get(), &ListController::openRowRequested, this,
+            [this](int entry) { OnCommand(kMsgOpenRow, entry); });
+    connect(m_lists.get(), &ListController::kindChanged, this,
+            [this](int kind) { m_state.kindFilter = kind; });
 
     SetCommandHandler(kCmdOpenSource, [this](int) { m_lists->OpenSource(); });
     SetCommandHandler(kCmdCheckClear, [this](int) { m_lists->ChkClear(); });

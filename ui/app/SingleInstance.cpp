@@ -34,14 +34,20 @@ bool SingleInstance::NotifyRunning(const QStringList& arguments, int timeoutMs) 
 }
 
 bool SingleInstance::Listen() {
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_serverName)) {
-        // A socket left by a copy that crashed: nobody answered NotifyRunning, so take it over.
-        QLocalServer::removeServer(m_serverName);
-        if (!m_server->listen(m_serverName))
+    // A listen with access options binds elsewhere and renames over the name, so it would take
+    // the name from a live copy (one that started at the same moment): ask first. A socket that
+    // nobody answers was left by a copy that crashed and is removed.
+    {
+        QLocalSocket probe;
+        probe.connectToServer(m_serverName);
+        if (probe.waitForConnected(500))
             return false;
     }
+    QLocalServer::removeServer(m_serverName);
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_serverName))
+        return false;
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
     return true;
 }

@@ -23,7 +23,8 @@ public:
 
     // Hands `arguments` to a running copy. True when one answered: this start should end.
     bool NotifyRunning(const QStringList& arguments, int timeoutMs = 2000);
-    // Becomes the running copy. False when the name cannot be taken.
+    // Becomes the running copy. False when the name cannot be taken, e.g. because another copy
+    // started at the same moment (hand the arguments to it then).
     bool Listen();
 
 signals:

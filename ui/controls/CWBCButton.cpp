@@ -15,8 +15,9 @@ CWBCButton::CWBCButton(QWidget* parent) : QAbstractButton(parent) {
 
 void CWBCButton::SetBitmaps(int normal, int pressed, int hover, int disabled, int focus, int mask) {
     const QPixmap maskPm = LoadSkinBitmap(mask);
-    SetBitmaps(LoadSkinBitmap(normal), LoadSkinBitmap(pressed), LoadSkinBitmap(hover), LoadSkinBitmap(disabled),
-               LoadSkinBitmap(focus), maskPm.isNull() ? QImage() : maskPm.toImage());
+    SetBitmaps(LoadSkinBitmap(normal), LoadSkinBitmap(pressed), LoadSkinBitmap(hover),
+               LoadSkinBitmap(disabled), LoadSkinBitmap(focus),
+               maskPm.isNull() ? QImage() : maskPm.toImage());
 }
 
 void CWBCButton::SetBitmaps(const QPixmap& normal, const QPixmap& pressed, const QPixmap& hover,
@@ -72,7 +73,8 @@ void CWBCButton::ClearCheck() {
 }
 
 QSize CWBCButton::sizeHint() const {
-    return m_normalBitmap.isNull() ? QSize(80, 28) : m_normalBitmap.size() / m_normalBitmap.devicePixelRatio();
+    return m_normalBitmap.isNull() ? QSize(80, 28)
+                                   : m_normalBitmap.size() / m_normalBitmap.devicePixelRatio();
 }
 
 bool CWBCButton::hitButton(const QPoint& pos) const {
@@ -124,7 +126,8 @@ void CWBCButton::paintEvent(QPaintEvent*) {
         else
             p.drawTiledPixmap(r, pm);
     };
-    QRect textRect = r.adjusted(m_focusMargin + 2, m_focusMargin + 2, -(m_focusMargin + 2), -(m_focusMargin + 2));
+    QRect textRect =
+        r.adjusted(m_focusMargin + 2, m_focusMargin + 2, -(m_focusMargin + 2), -(m_focusMargin + 2));
     QColor textColor = m_textColor;
     if (!isEnabled()) {
         drawBitmap(m_disabledBitmap);

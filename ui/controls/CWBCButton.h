@@ -25,7 +25,10 @@ public:
     void SetCheck(bool checked);
     bool GetCheck() const { return m_checked; }
     void ClearCheck(); // message 0x500: clears a set check state and repaints
-    void SetTextColor(const QColor& c) { m_textColor = c; update(); }
+    void SetTextColor(const QColor& c) {
+        m_textColor = c;
+        update();
+    }
 
     // The outline of a mask: every horizontal run of pixels that are not pure white.
     static QRegion RegionFromMask(const QImage& mask);

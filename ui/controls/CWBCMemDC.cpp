@@ -3,7 +3,8 @@
 #include <QImage>
 #include <QPaintEngine>
 
-CWBCMemDC::CWBCMemDC(QPainter& target, const QRect& rect, bool copyBackground) : m_target(target), m_rect(rect) {
+CWBCMemDC::CWBCMemDC(QPainter& target, const QRect& rect, bool copyBackground)
+    : m_target(target), m_rect(rect) {
     const QPaintEngine* engine = target.paintEngine();
     const auto type = engine ? engine->type() : QPaintEngine::User;
     if (type == QPaintEngine::Pdf || type == QPaintEngine::Picture || rect.isEmpty()) {

@@ -12,7 +12,9 @@ CWBCSlider::CWBCSlider(QWidget* parent, int controlId) : QWidget(parent), m_cont
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void CWBCSlider::SetBitmaps(int first, int second) { SetBitmaps(LoadSkinBitmap(first), LoadSkinBitmap(second)); }
+void CWBCSlider::SetBitmaps(int first, int second) {
+    SetBitmaps(LoadSkinBitmap(first), LoadSkinBitmap(second));
+}
 
 void CWBCSlider::SetBitmaps(const QPixmap& first, const QPixmap& second) {
     m_trackFirst = first;
@@ -55,7 +57,9 @@ void CWBCSlider::SetRange(int minimum, int maximum) {
     update();
 }
 
-int CWBCSlider::clamp(int position) const { return std::clamp(position, m_minimum, m_maximum); }
+int CWBCSlider::clamp(int position) const {
+    return std::clamp(position, m_minimum, m_maximum);
+}
 
 void CWBCSlider::SetPos(int position) {
     m_position = clamp(position);
@@ -66,11 +70,15 @@ QSize CWBCSlider::sizeHint() const {
     return m_trackFirst.isNull() ? QSize(120, 20) : m_trackFirst.size() / m_trackFirst.devicePixelRatio();
 }
 
-int CWBCSlider::TrackLength() const { return length() - marginAfter() - thumbLength() - marginBefore(); }
+int CWBCSlider::TrackLength() const {
+    return length() - marginAfter() - thumbLength() - marginBefore();
+}
 
 int CWBCSlider::PixelOfPosition(int position) const {
     const int range = m_maximum - m_minimum;
-    const int offset = range > 0 ? static_cast<int>(static_cast<long long>(TrackLength()) * (position - m_minimum) / range) : 0;
+    const int offset =
+        range > 0 ? static_cast<int>(static_cast<long long>(TrackLength()) * (position - m_minimum) / range)
+                  : 0;
     return marginBefore() + offset + thumbLength() / 2;
 }
 
@@ -127,15 +135,29 @@ void CWBCSlider::keyPressEvent(QKeyEvent* e) {
     }
     int target = m_position;
     switch (e->key()) {
-    case Qt::Key_PageUp: target = m_position - m_pageStep; break;
-    case Qt::Key_PageDown: target = m_position + m_pageStep; break;
-    case Qt::Key_End: target = m_maximum; break;
-    case Qt::Key_Home: target = m_minimum; break;
+    case Qt::Key_PageUp:
+        target = m_position - m_pageStep;
+        break;
+    case Qt::Key_PageDown:
+        target = m_position + m_pageStep;
+        break;
+    case Qt::Key_End:
+        target = m_maximum;
+        break;
+    case Qt::Key_Home:
+        target = m_minimum;
+        break;
     case Qt::Key_Right:
-    case Qt::Key_Down: target = m_position + 1; break;
+    case Qt::Key_Down:
+        target = m_position + 1;
+        break;
     case Qt::Key_Left:
-    case Qt::Key_Up: target = m_position - 1; break;
-    default: e->ignore(); return;
+    case Qt::Key_Up:
+        target = m_position - 1;
+        break;
+    default:
+        e->ignore();
+        return;
     }
     SetPos(target);
     emit notify(kMsgSliderChanged, m_controlId, m_position);

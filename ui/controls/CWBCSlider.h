@@ -20,7 +20,10 @@ public:
     void SetThumbBitmaps(const QPixmap& normal, const QPixmap& pressed);
     void SetThumbSize(int width, int height); // without a thumb bitmap
     void SetMargins(int left, int right, int top, int bottom);
-    void SetVertical(bool vertical) { m_vertical = vertical; update(); }
+    void SetVertical(bool vertical) {
+        m_vertical = vertical;
+        update();
+    }
     void SetRange(int minimum, int maximum);
     void SetPageStep(int step) { m_pageStep = step; }
     void SetPos(int position); // clamped to the range, repaints
@@ -28,7 +31,10 @@ public:
     int Minimum() const { return m_minimum; }
     int Maximum() const { return m_maximum; }
     int ControlId() const { return m_controlId; }
-    void SetEnabledState(bool enabled) { m_enabled = enabled; update(); }
+    void SetEnabledState(bool enabled) {
+        m_enabled = enabled;
+        update();
+    }
 
     // Geometry along the slider's axis.
     int TrackLength() const;

@@ -12,10 +12,20 @@ public:
 
     // The parent calls this after painting its background: keeps the part under this control.
     void CaptureBackground(const QPixmap& parentPicture);
-    void SetText(const QString& text) { m_text = text; update(); }
+    void SetText(const QString& text) {
+        m_text = text;
+        update();
+    }
     QString Text() const { return m_text; }
-    void SetTextColor(const QColor& c) { m_textColor = c; update(); }
-    void SetFont(const QString& name, int points) { m_fontName = name; m_fontSize = points; update(); }
+    void SetTextColor(const QColor& c) {
+        m_textColor = c;
+        update();
+    }
+    void SetFont(const QString& name, int points) {
+        m_fontName = name;
+        m_fontSize = points;
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -2,7 +2,9 @@
 
 #include <QPixmapCache>
 
-static void initControlsResources() { Q_INIT_RESOURCE(controls); }
+static void initControlsResources() {
+    Q_INIT_RESOURCE(controls);
+}
 
 QPixmap LoadSkinBitmap(int id) {
     static const bool initialised = (initControlsResources(), true);

@@ -15,7 +15,8 @@
 #include <QScreen>
 #include <QWebEnginePage>
 
-CSearchDlg::CSearchDlg(const RecordingScanner& scanner, QWidget* parent) : QDialog(parent), m_scanner(scanner) {
+CSearchDlg::CSearchDlg(const RecordingScanner& scanner, QWidget* parent)
+    : QDialog(parent), m_scanner(scanner) {
     setObjectName(QStringLiteral("searchDlg"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setFixedSize(kWidth, kHeight);
@@ -34,13 +35,14 @@ CSearchDlg::CSearchDlg(const RecordingScanner& scanner, QWidget* parent) : QDial
     connect(m_page, &BrowserHost::pageLoaded, this, &CSearchDlg::fillPage);
     // The page's answers arrive through the bridge; the main window routes them here while it holds
     // this window as its search window, otherwise they are taken from the bridge directly.
-    connect(m_page->Bridge(), &ScriptBridge::invoked, this, [this](int dispid, const QString& name, const QVariant& value) {
-        if (dispid != kDispDoSearchHandler)
-            return;
-        BridgeHost* host = ScriptBridge::MainWindow();
-        if (!host || host->SearchWindow() != this)
-            HandleCommand(name, CommandValueToString(value));
-    });
+    connect(m_page->Bridge(), &ScriptBridge::invoked, this,
+            [this](int dispid, const QString& name, const QVariant& value) {
+                if (dispid != kDispDoSearchHandler)
+                    return;
+                BridgeHost* host = ScriptBridge::MainWindow();
+                if (!host || host->SearchWindow() != this)
+                    HandleCommand(name, CommandValueToString(value));
+            });
     m_page->Navigate(QStringLiteral("search.htm"));
 }
 
@@ -49,12 +51,14 @@ CSearchDlg::~CSearchDlg() = default;
 void CSearchDlg::fillPage(bool ok) {
     if (!ok)
         return;
-    m_page->CallScript(QStringLiteral("initLanguage"), QStringList{QString::fromStdString(GetInstallerLanguage())});
+    m_page->CallScript(QStringLiteral("initLanguage"),
+                       QStringList{QString::fromStdString(GetInstallerLanguage())});
     // One callListInsert per entry, in list order, sent in one script so that thousands of
     // recordings arrive without a round trip each.
     QJsonArray rows;
     for (const RecordingEntry& e : m_scanner.Entries()) {
-        rows.append(QJsonArray{QString::fromStdString(e.name), QString::fromStdString(FormatListDate(e.localCreation)),
+        rows.append(QJsonArray{QString::fromStdString(e.name),
+                               QString::fromStdString(FormatListDate(e.localCreation)),
                                QString::fromStdString(FormatSearchSize(e.sizeKiB))});
     }
     const QString script =
@@ -77,8 +81,9 @@ void CSearchDlg::HandleCommand(const QString& name, const QString& value) {
 }
 
 void CSearchDlg::showEvent(QShowEvent* e) {
-    const QRect area = parentWidget() ? parentWidget()->window()->frameGeometry()
-                                      : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
+    const QRect area = parentWidget()
+                           ? parentWidget()->window()->frameGeometry()
+                           : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
     move(area.center() - rect().center());
     QDialog::showEvent(e);
 }
@@ -95,7 +100,8 @@ void CSearchDlg::paintEvent(QPaintEvent*) {
     f.setBold(true);
     p.setFont(f);
     p.setPen(Qt::white);
-    p.drawText(QRect(14, 0, kWidth - 100, kHeaderHeight - 2), Qt::AlignVCenter | Qt::AlignLeft, windowTitle());
+    p.drawText(QRect(14, 0, kWidth - 100, kHeaderHeight - 2), Qt::AlignVCenter | Qt::AlignLeft,
+               windowTitle());
 }
 
 void CSearchDlg::mousePressEvent(QMouseEvent* e) {

@@ -32,10 +32,13 @@ void CFilelist::Draw(QPainter& p, FileListModel& model, int w, int h) {
         const int flags = Qt::AlignVCenter | Qt::TextSingleLine;
         p.save();
         p.setClipRect(QRect(8, y, w - 115 - 8, rowH - 1));
-        p.drawText(QRect(8, y, w - 115 - 8, rowH - 1), flags | Qt::AlignLeft, QString::fromStdString(info.name));
+        p.drawText(QRect(8, y, w - 115 - 8, rowH - 1), flags | Qt::AlignLeft,
+                   QString::fromStdString(info.name));
         p.restore();
-        p.drawText(QRect(w - 108, y, 39, rowH - 1), flags | Qt::AlignHCenter, QString::fromStdString(info.sizeText));
-        p.drawText(QRect(w - 72, y, 37, rowH - 1), flags | Qt::AlignHCenter, QString::fromStdString(info.dateText));
+        p.drawText(QRect(w - 108, y, 39, rowH - 1), flags | Qt::AlignHCenter,
+                   QString::fromStdString(info.sizeText));
+        p.drawText(QRect(w - 72, y, 37, rowH - 1), flags | Qt::AlignHCenter,
+                   QString::fromStdString(info.dateText));
         p.fillRect(QRect(w - 110, y, 1, rowH - 1), listcolors::kLine);
         p.fillRect(QRect(w - 72, y, 1, rowH - 1), listcolors::kLine);
         p.fillRect(QRect(w - 36, y, 1, rowH - 1), listcolors::kLine);
@@ -57,10 +60,20 @@ void CFilelist::mousePressEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     const ListClick click = m_model.Click(pos.x(), pos.y(), width());
     switch (click.action) {
-    case ListClick::None: return;
-    case ListClick::Checked: update(); emit notify(kMsgCheckRow, click.entry); break;
-    case ListClick::Unchecked: update(); emit notify(kMsgUncheckRow, click.entry); break;
-    case ListClick::Selected: update(); emit notify(kMsgOpenRow, click.entry); break;
+    case ListClick::None:
+        return;
+    case ListClick::Checked:
+        update();
+        emit notify(kMsgCheckRow, click.entry);
+        break;
+    case ListClick::Unchecked:
+        update();
+        emit notify(kMsgUncheckRow, click.entry);
+        break;
+    case ListClick::Selected:
+        update();
+        emit notify(kMsgOpenRow, click.entry);
+        break;
     }
 }
 

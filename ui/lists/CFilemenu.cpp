@@ -17,8 +17,11 @@ struct TabBox {
     const char* caption;
 };
 // The drawn caption boxes. Clicks use the same boxes, so a click lands on the tab it is drawn on.
-constexpr TabBox kTabs[] = {
-    {1, 30, 60, "ALL"}, {2, 60, 150, "EMERGENCY"}, {3, 150, 200, "EVENT"}, {4, 200, 265, "MOTION"}, {5, 265, 305, "MAP"}};
+constexpr TabBox kTabs[] = {{1, 30, 60, "ALL"},
+                            {2, 60, 150, "EMERGENCY"},
+                            {3, 150, 200, "EVENT"},
+                            {4, 200, 265, "MOTION"},
+                            {5, 265, 305, "MAP"}};
 constexpr int kSearchIconId = 364;
 } // namespace
 
@@ -27,7 +30,9 @@ CFilemenu::CFilemenu(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-int CFilemenu::ScrollBarWidth() const { return style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this); }
+int CFilemenu::ScrollBarWidth() const {
+    return style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+}
 
 int CFilemenu::TabAt(int x) const {
     for (const auto& t : kTabs) {

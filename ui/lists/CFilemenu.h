@@ -12,17 +12,27 @@ public:
     explicit CFilemenu(QWidget* parent = nullptr);
 
     int CurrentTab() const { return m_tab; }
-    void SetCurrentTab(int tab) { m_tab = tab; update(); }
+    void SetCurrentTab(int tab) {
+        m_tab = tab;
+        update();
+    }
     bool SelectAll() const { return m_selectAll != 0; }
-    void SetSelectAll(bool on) { m_selectAll = on ? 1 : 0; update(); }
+    void SetSelectAll(bool on) {
+        m_selectAll = on ? 1 : 0;
+        update();
+    }
     bool MapOffered() const { return m_mapOffered != 0; }
-    void SetMapOffered(bool offered) { m_mapOffered = offered ? 1 : 0; update(); }
+    void SetMapOffered(bool offered) {
+        m_mapOffered = offered ? 1 : 0;
+        update();
+    }
     // Width of the list's scroll bar, which the captions leave free on the right.
     int ScrollBarWidth() const;
     // Tab under x in the strip (1..5) or 0.
     int TabAt(int x) const;
 
-    static void Draw(QPainter& p, int width, int height, int scrollBarWidth, int tab, bool selectAll, bool mapOffered);
+    static void Draw(QPainter& p, int width, int height, int scrollBarWidth, int tab, bool selectAll,
+                     bool mapOffered);
 
 signals:
     void notify(int message, int wParam);

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
 #include <utility>
 
@@ -32,6 +33,17 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
         if (m_scrollBar->isVisible())
             m_scrollBar->setValue(m_scrollBar->value() + rows);
     });
+    // Dark like the list it scrolls (the window gives scroll bars the colour 0x3A3A3A).
+    m_scrollBar->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: #2c2c2c; width: %1px; margin: 0; border: none; }"
+                       "QScrollBar::handle:vertical { background: #3a3a3a; min-height: 24px; border-radius: "
+                       "3px; margin: 1px 3px; }"
+                       "QScrollBar::handle:vertical:hover { background: #5c5c5c; }"
+                       "QScrollBar::handle:vertical:pressed { background: #00a8ff; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; border: "
+                       "none; background: none; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+            .arg(m_scrollBar->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
     m_scrollBar->setRange(0, 0);
     m_scrollBar->setPageStep(1);
     m_scrollBar->hide();
@@ -45,8 +57,8 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
         return dlg.exec() == QDialog::Accepted ? dlg.SelectedIndex() : -1;
     };
     m_chooseFolder = [this](const std::string& title) -> std::optional<std::filesystem::path> {
-        const QString dir = QFileDialog::getExistingDirectory(m_window, QString::fromStdString(title), QString(),
-                                                              QFileDialog::ShowDirsOnly);
+        const QString dir = QFileDialog::getExistingDirectory(m_window, QString::fromStdString(title),
+                                                              QString(), QFileDialog::ShowDirsOnly);
         if (dir.isEmpty())
             return std::nullopt;
         return std::filesystem::path(dir.toStdString());
@@ -106,7 +118,8 @@ bool ListController::OpenSource() {
 
 bool ListController::OpenFolder(const std::filesystem::path& folder) {
     auto& drives = m_scanner.Drives();
-    auto it = std::find_if(drives.begin(), drives.end(), [](const DriveEntry& d) { return d.kind == kFolderSource; });
+    auto it = std::find_if(drives.begin(), drives.end(),
+                           [](const DriveEntry& d) { return d.kind == kFolderSource; });
     if (it == drives.end()) {
         DriveEntry entry;
         entry.index = static_cast<int>(drives.size());
@@ -167,7 +180,9 @@ void ListController::ClearList() {
     m_list->update();
 }
 
-int ListController::rowsPerPage() const { return m_list->height() / FileListModel::kRowHeight; }
+int ListController::rowsPerPage() const {
+    return m_list->height() / FileListModel::kRowHeight;
+}
 
 void ListController::UpdateScrollBar() {
     const int count = m_list->Model().VisibleCount();

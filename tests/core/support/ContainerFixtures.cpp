@@ -6,8 +6,12 @@
 #include <stdexcept>
 #include <unistd.h>
 
-Bytes Le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Le32(uint32_t v) {
+    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
@@ -72,7 +76,7 @@ void WriteSynthetic(const std::filesystem::path& path, RecordingForm form, bool 
         const bool key = i % o.fps == 0;
         for (int ch = 0; ch < o.channels; ++ch) {
             Bytes f = {0, 0, 0, 1, uint8_t(key ? 0x67 : 0x41)};
-            f.resize(f.size() + 20 + rng() % 300, uint8_t(ch + i));
+            f.resize(f.size() + 20 + rng() % 300 + size_t(o.frameFiller), uint8_t(ch + i));
             w->writeVideoFrame(ch, f.data(), f.size(), key);
         }
         if (o.audio) {
@@ -82,8 +86,8 @@ void WriteSynthetic(const std::filesystem::path& path, RecordingForm form, bool 
         const uint32_t now = uint32_t(i * 1000 / o.fps);
         while (uint32_t(record * 1000 / o.recordsPerSecond) <= now) {
             std::string r = "R" + std::to_string(record);
-            w->writeRecord(uint32_t(record * 1000 / o.recordsPerSecond), reinterpret_cast<const uint8_t*>(r.data()),
-                           r.size());
+            w->writeRecord(uint32_t(record * 1000 / o.recordsPerSecond),
+                           reinterpret_cast<const uint8_t*>(r.data()), r.size());
             ++record;
         }
     }

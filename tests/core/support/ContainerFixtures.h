@@ -40,6 +40,7 @@ struct SyntheticOptions {
     int seconds = 2;
     int fps = 5;
     int recordsPerSecond = 3;
+    int frameFiller = 0; // bytes added to every video frame (large files)
 };
 
 // Writes a recording with made-up H.264-looking frames (start code, NAL header, filler of odd and

@@ -2,7 +2,9 @@
 
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -178,18 +180,26 @@ VideoFramePtr ffmpegFrame(const std::filesystem::path& file, int stream, int64_t
     }
     if (w <= 0 || h <= 0)
         return nullptr;
+    // Every picture of the half second up to `ms`; the last one is on screen at `ms`.
+    char window[96];
+    std::snprintf(window, sizeof window, "select=between(t\\,%.3f\\,%.3f)",
+                  std::max<int64_t>(ms - 500, 0) / 1000.0, (ms + 1) / 1000.0); // slack for rounded stamps
     std::string cmd = "ffmpeg -v error -y -i '" + file.string() + "' -map 0:v:" + std::to_string(stream) +
-                      " -vf 'select=gte(t\\," + std::to_string(ms / 1000.0) +
-                      ")' -frames:v 1 -f rawvideo -pix_fmt bgr0 '" + out.string() + "'";
+                      " -vf '" + window + "' -vsync passthrough -f rawvideo -pix_fmt bgr0 '" + out.string() +
+                      "'";
     if (std::system(cmd.c_str()) != 0)
         return nullptr;
     std::ifstream in(out, std::ios::binary);
-    uint8_t* pixels = nullptr;
-    auto frame = VideoFrame::allocate(w, h, &pixels);
-    in.read(reinterpret_cast<char*>(pixels), std::streamsize(w) * h * 4);
+    std::string all((std::istreambuf_iterator<char>(in)), {});
     in.close();
     std::filesystem::remove(out);
-    return in.gcount() == std::streamsize(w) * h * 4 ? frame : nullptr;
+    const size_t frameBytes = size_t(w) * h * 4;
+    if (all.size() < frameBytes)
+        return nullptr;
+    uint8_t* pixels = nullptr;
+    auto frame = VideoFrame::allocate(w, h, &pixels);
+    std::memcpy(pixels, all.data() + (all.size() / frameBytes - 1) * frameBytes, frameBytes);
+    return frame;
 }
 
 } // namespace samples

@@ -30,8 +30,8 @@ bool runPipeline(const std::string& description, std::string* error);
 double meanLuma(const VideoFrame& frame);
 // Peak signal-to-noise ratio of the RGB channels of two equally sized BGRx pictures.
 double psnr(const VideoFrame& a, const VideoFrame& b);
-// ffmpeg's decode (BGRx) of the first picture of video stream `stream` at or after `ms`; null
-// when ffmpeg fails.
+// ffmpeg's decode (BGRx) of the picture of video stream `stream` shown at `ms` (the last one that
+// starts at or before it); null when ffmpeg fails.
 VideoFramePtr ffmpegFrame(const std::filesystem::path& file, int stream, int64_t ms);
 
 } // namespace samples

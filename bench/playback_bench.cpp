@@ -1,0 +1,155 @@
+// Playback figures of the engine on one recording, run by hand (bench/playback_bench.sh):
+// open-to-first-picture time, seek-to-picture time, and CPU and dropped pictures while playing at
+// rate 1.0 and 2.0. Views only take the pictures, as the video screens do before they draw.
+#include "media/playback/PlaybackEngine.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <mutex>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Counts the distinct pictures it is given; the smallest step between two of them is the
+// recording's picture interval, so pictures the decoder skipped to keep up show as gaps.
+class CountingView : public ChannelView {
+public:
+    void presentFrame(VideoFramePtr frame) override {
+        std::lock_guard lock(m_mutex);
+        m_frames++;
+        int64_t t = frame ? frame->timestampMs : -1;
+        if (t > m_last && m_last >= 0)
+            m_interval = std::min(m_interval, t - m_last);
+        if (t != m_last)
+            m_distinct++;
+        m_last = t;
+    }
+    void clearFrame() override {}
+    // A docked video screen of the main window is about this size.
+    std::pair<int, int> frameSizeHint() const override { return {m_width, m_width * 9 / 16}; }
+    int m_width = 640;
+    void restart() {
+        std::lock_guard lock(m_mutex);
+        m_distinct = 0;
+        m_first = m_last;
+    }
+    // Pictures shown and pictures the media time covered since restart().
+    std::pair<int, int> shownAndExpected() {
+        std::lock_guard lock(m_mutex);
+        if (m_interval <= 0 || m_interval == INT64_MAX || m_last <= m_first)
+            return {m_distinct, m_distinct};
+        return {m_distinct, int((m_last - m_first) / m_interval)};
+    }
+    std::atomic<int> m_frames{0};
+
+private:
+    std::mutex m_mutex;
+    int64_t m_last = -1, m_first = -1, m_interval = INT64_MAX;
+    int m_distinct = 0;
+};
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: playback_bench <recording> [seconds per rate, default 20] [view width, "
+                             "default 640, 0 full size]\n");
+        return 2;
+    }
+    const double seconds = argc > 2 ? std::atof(argv[2]) : 20.0;
+    CountingView views[4];
+    // Third argument: the width the views draw at (0 = full size pictures).
+    for (auto& view : views)
+        view.m_width = argc > 3 ? std::atoi(argv[3]) : 640;
+    PlaybackEngineHolder holder;
+    holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+
+    // Open: the recording is cued when OpenRecording returns, with every channel's first picture.
+    std::vector<double> opens;
+    for (int i = 0; i < 3; ++i) {
+        auto start = Clock::now();
+        if (!holder.OpenRecording(argv[1])) {
+            std::fprintf(stderr, "cannot open: %s\n", holder.lastError().c_str());
+            return 1;
+        }
+        opens.push_back(msSince(start));
+    }
+    const int channels = holder.GetChannelCount();
+    for (int c = 0; c < channels; ++c)
+        if (views[c].m_frames == 0)
+            std::printf("channel %d has no first picture after the open\n", c + 1);
+    std::printf("channels %d, duration %llu ms\n", channels, (unsigned long long)holder.GetDurationMs());
+    std::printf("open to first picture of every channel: %.0f / %.0f / %.0f ms\n", opens[0], opens[1],
+                opens[2]);
+
+    // Seek while paused: from the request until every channel shows the new picture.
+    holder.Pause();
+    const uint64_t duration = holder.GetDurationMs();
+    double worst = 0, total = 0;
+    int seeks = 0;
+    for (uint64_t at = 1700; at + 1000 < duration && seeks < 12; at += duration / 13, ++seeks) {
+        auto start = Clock::now();
+        holder.SeekTo(at);
+        holder.engine()->WaitForPicture(5000);
+        double ms = msSince(start);
+        worst = std::max(worst, ms);
+        total += ms;
+    }
+    if (seeks)
+        std::printf("seek to new picture (%d seeks): mean %.0f ms, worst %.0f ms\n", seeks, total / seeks,
+                    worst);
+
+    for (float rate : {1.0f, 2.0f}) {
+        holder.SeekTo(0);
+        holder.engine()->WaitForPicture(5000);
+        holder.SetRate(rate);
+        for (int c = 0; c < channels; ++c)
+            views[c].restart();
+        uint64_t dropped0 = holder.engine()->GetDroppedFrames();
+        uint64_t rendered0 = holder.engine()->GetRenderedFrames();
+        double cpu0 = cpuSeconds();
+        auto start = Clock::now();
+        holder.Run();
+        uint64_t pos0 = holder.GetPositionMs();
+        double limit = std::min(seconds, (duration / 1000.0) / rate - 1.0);
+        while (msSince(start) < limit * 1000.0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            holder.GetState(); // the clock's poll
+        }
+        double wall = msSince(start) / 1000.0;
+        double cpu = cpuSeconds() - cpu0;
+        uint64_t pos = holder.GetPositionMs();
+        uint64_t dropped = holder.engine()->GetDroppedFrames() - dropped0;
+        uint64_t rendered = holder.engine()->GetRenderedFrames() - rendered0;
+        holder.Pause();
+        std::printf(
+            "rate %.1f: %.1f s wall, media advanced %.1f s (%.2fx), CPU %.1f s = %.0f %% of one core, "
+            "pictures %llu shown, %llu dropped (%.2f %%)\n",
+            rate, wall, (pos - pos0) / 1000.0, (pos - pos0) / 1000.0 / wall, cpu, 100.0 * cpu / wall,
+            (unsigned long long)rendered, (unsigned long long)dropped,
+            rendered + dropped ? 100.0 * dropped / double(rendered + dropped) : 0.0);
+        holder.SetRate(1.0f);
+    }
+    holder.CloseRecording();
+    return 0;
+}

@@ -1,0 +1,21 @@
+#include "core/tools/RecordingGpx.h"
+
+#include "core/container/RecordingReader.h"
+#include "core/trackdata/RecordingDataLoader.h"
+
+GpxExportResult ExportRecordingGpx(const std::filesystem::path& recording, const std::filesystem::path& out) {
+    GpxExportResult result;
+    std::string error;
+    auto reader = RecordingReader::open(recording, &error);
+    if (!reader) {
+        result.error = error.empty() ? "cannot open " + recording.string() : error;
+        return result;
+    }
+    if (!reader->info().hasDataStream) {
+        result.error = recording.filename().string() + " carries no data records";
+        return result;
+    }
+    RecordingDataLoader loader;
+    RecordingData data = loader.Load(reader.get());
+    return WriteGpx(data.store.gps(), recording.filename().string(), out);
+}

@@ -1,0 +1,197 @@
+// The engine over the sample card of the project's generator: camera-form recordings (finished,
+// unfinished, truncated, one to three channels, AAC and PCM) and the plain MP4.
+#include "core/container/RecordingConverter.h"
+#include "core/container/RecordingReader.h"
+#include "media/playback/PlaybackEngine.h"
+#include "media/playback/RecordingBytes.h"
+#include "support/MediaSamples.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const bool kSilent = [] { return setenv("QUILLENT_AUDIO_SINK", "fakesink", 1) == 0; }();
+
+// Written once and shared by the test processes (renamed into place when complete).
+fs::path sampleCard() {
+    static fs::path card = [] {
+        fs::path dir = samples::folder() / "card";
+        if (fs::exists(dir))
+            return dir;
+        fs::path part = dir.string() + ".part" + std::to_string(getpid());
+        std::string cmd =
+            std::string("'") + QUILLENT_BIN_DIR + "/quillent-samplecard' '" + part.string() + "' > /dev/null";
+        if (std::system(cmd.c_str()) != 0)
+            return fs::path();
+        std::error_code ec;
+        fs::rename(part, dir, ec);
+        if (ec)
+            fs::remove_all(part);
+        return dir;
+    }();
+    return card;
+}
+
+std::vector<fs::path> cardRecordings() {
+    std::vector<fs::path> files;
+    if (sampleCard().empty())
+        return files;
+    for (const auto& entry : fs::recursive_directory_iterator(sampleCard()))
+        if (entry.is_regular_file() &&
+            (entry.path().extension() == ".qmv" || entry.path().extension() == ".mp4"))
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class SampleCardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(kSilent);
+        if (!fs::exists(fs::path(QUILLENT_BIN_DIR) / "quillent-samplecard"))
+            GTEST_SKIP() << "quillent-samplecard is not built";
+        ASSERT_FALSE(sampleCard().empty()) << "the sample card could not be written";
+        holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+    }
+
+    fs::path find(const std::string& name) {
+        for (const auto& f : cardRecordings())
+            if (f.filename() == name)
+                return f;
+        return {};
+    }
+
+    template <typename F> bool waitFor(F done, int seconds = 30) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+
+    RecordingView views[4];
+    PlaybackEngineHolder holder;
+};
+
+TEST_F(SampleCardTest, EveryRecordingOpensWithItsChannelsAndDuration) {
+    auto files = cardRecordings();
+    ASSERT_GE(files.size(), 10u);
+    for (const auto& file : files) {
+        std::string error;
+        auto reader = RecordingReader::open(file, &error);
+        ASSERT_TRUE(reader) << file << ": " << error;
+        ASSERT_TRUE(holder.OpenRecording(file)) << file << ": " << holder.lastError();
+        EXPECT_EQ(holder.GetChannelCount(), reader->info().videoChannels) << file;
+        EXPECT_NEAR(double(holder.GetDurationMs()), double(reader->info().durationMs), 150.0) << file;
+        for (int c = 1; c <= holder.GetChannelCount(); ++c)
+            EXPECT_TRUE(views[c - 1].last()) << file << " channel " << c << " shows its first picture";
+    }
+}
+
+TEST_F(SampleCardTest, AccurateSeekMatchesTheConvertedRecording) {
+    fs::path file = find("RTC20261207_080000.qmv"); // three channels, AAC
+    ASSERT_FALSE(file.empty());
+    fs::path out = samples::folder() / ("converted" + std::to_string(getpid()));
+    fs::create_directories(out);
+    ASSERT_GE(ConvertRecording(out, file, true), 0);
+    fs::path avi = ConvertedPath(out, file, true);
+
+    ASSERT_TRUE(holder.OpenRecording(file));
+    ASSERT_EQ(holder.GetChannelCount(), 3);
+    const uint64_t duration = holder.GetDurationMs();
+    // A picture's start, inside one, near the end.
+    for (uint64_t at : {uint64_t(1500), uint64_t(2366), duration - 150}) {
+        holder.SeekTo(at);
+        // Every branch, the sound included, finds the new position (camera-form AAC is timed by
+        // its frames, not by its bytes).
+        EXPECT_TRUE(holder.engine()->WaitForPicture()) << "at " << at;
+        for (int channel = 1; channel <= 3; ++channel) {
+            VideoFramePtr shown = holder.CaptureImage(channel);
+            ASSERT_TRUE(shown);
+            VideoFramePtr reference = samples::ffmpegFrame(avi, channel - 1, at);
+            ASSERT_TRUE(reference) << "ffmpeg cannot decode channel " << channel << " at " << at;
+            EXPECT_GT(samples::psnr(*shown, *reference), 35.0) << "channel " << channel << " at " << at;
+        }
+    }
+    fs::remove_all(out);
+}
+
+TEST_F(SampleCardTest, CompressedSoundIsTimedByItsFrames) {
+    // The camera marks AAC as byte-aligned; the player's view makes the demuxer count frames.
+    std::string error;
+    auto bytes = openRecordingBytes(find("RTC20261207_080000.qmv"), &error);
+    ASSERT_TRUE(bytes) << error;
+    std::string head(64 * 1024, '\0');
+    head.resize(size_t(std::max<int64_t>(bytes->read(0, head.data(), head.size()), 0)));
+    size_t auds = head.find("auds");
+    ASSERT_NE(auds, std::string::npos);
+    size_t strf = head.find("strf", auds);
+    ASSERT_NE(strf, std::string::npos);
+    const auto* f = reinterpret_cast<const uint8_t*>(head.data() + strf + 8);
+    EXPECT_EQ(f[0] | f[1] << 8, 0xFF) << "AAC";
+    EXPECT_EQ(f[12] | f[13] << 8, 1024) << "block alignment = samples per frame";
+
+    // PCM keeps its own alignment.
+    bytes = openRecordingBytes(find("RTC20261207_080200.qmv"), &error);
+    ASSERT_TRUE(bytes) << error;
+    head.assign(64 * 1024, '\0');
+    head.resize(size_t(std::max<int64_t>(bytes->read(0, head.data(), head.size()), 0)));
+    strf = head.find("strf", head.find("auds"));
+    ASSERT_NE(strf, std::string::npos);
+    f = reinterpret_cast<const uint8_t*>(head.data() + strf + 8);
+    EXPECT_EQ(f[0] | f[1] << 8, 1) << "PCM";
+    EXPECT_EQ(f[12] | f[13] << 8, 2);
+}
+
+TEST_F(SampleCardTest, UnfinishedAndTruncatedRecordingsPlayToTheirEnd) {
+    for (const char* name : {"RTC20261207_080400.qmv", "RTC20261207_080500.qmv", "RTC20261207_080200.qmv"}) {
+        fs::path file = find(name);
+        ASSERT_FALSE(file.empty()) << name;
+        ASSERT_TRUE(holder.OpenRecording(file)) << name << ": " << holder.lastError();
+        uint64_t duration = holder.GetDurationMs();
+        ASSERT_GT(duration, 0u) << name;
+        holder.SeekTo(duration > 700 ? duration - 700 : 0);
+        holder.SetRate(2.0f);
+        ASSERT_TRUE(holder.Run());
+        EXPECT_TRUE(waitFor([&] { return holder.GetPositionMs() >= duration; })) << name;
+        EXPECT_EQ(holder.GetState(), PlaybackEngine::kRunning)
+            << name << ": " << holder.engine()->lastError();
+    }
+}
+
+TEST_F(SampleCardTest, FrameStepMovesEveryChannel) {
+    fs::path file = find("RTC20261207_080000.qmv");
+    ASSERT_TRUE(holder.OpenRecording(file));
+    holder.SeekTo(1000);
+    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    // Each step moves every channel by one picture interval (the same for all steps).
+    std::array<int64_t, 3> times{};
+    for (int c = 0; c < 3; ++c)
+        times[c] = holder.CaptureImage(c + 1)->timestampMs;
+    std::array<int64_t, 3> firstStep{};
+    for (int step = 0; step < 3; ++step) {
+        ASSERT_TRUE(holder.StepFrame());
+        for (int c = 0; c < 3; ++c) {
+            int64_t now = holder.CaptureImage(c + 1)->timestampMs;
+            int64_t moved = now - times[c];
+            EXPECT_GT(moved, 0) << "channel " << c + 1;
+            EXPECT_LE(moved, 100) << "channel " << c + 1;
+            if (step == 0)
+                firstStep[c] = moved;
+            else
+                EXPECT_EQ(moved, firstStep[c]) << "channel " << c + 1 << " step " << step;
+            times[c] = now;
+        }
+    }
+}
+
+} // namespace
