@@ -19,17 +19,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Counts the distinct pictures it is given; the smallest step between two of them is the
-// recording's picture interval, so pictures the decoder skipped to keep up show as gaps.
+// Counts the distinct pictures it is given and the gaps between them: a step of more than one
+// and a half picture intervals (the smallest step seen) means pictures were skipped to keep up.
 class CountingView : public ChannelView {
 public:
     void presentFrame(VideoFramePtr frame) override {
         std::lock_guard lock(m_mutex);
         m_frames++;
         int64_t t = frame ? frame->timestampMs : -1;
-        if (t > m_last && m_last >= 0)
-            m_interval = std::min(m_interval, t - m_last);
-        if (t != m_last)
+        if (t == m_last || t < 0)
+            return;
+        if (m_last >= 0 && t > m_last) {
+            int64_t step = t - m_last;
+            m_interval = std::min(m_interval, step);
+            if (m_counting && step * 2 > m_interval * 3)
+                m_missing += int((step + m_interval / 2) / m_interval) - 1;
+        }
+        if (m_counting)
             m_distinct++;
         m_last = t;
     }
@@ -40,21 +46,21 @@ public:
     void restart() {
         std::lock_guard lock(m_mutex);
         m_distinct = 0;
-        m_first = m_last;
+        m_missing = 0;
+        m_counting = true;
     }
-    // Pictures shown and pictures the media time covered since restart().
-    std::pair<int, int> shownAndExpected() {
+    // Pictures presented and pictures skipped since restart().
+    std::pair<int, int> shownAndMissing() {
         std::lock_guard lock(m_mutex);
-        if (m_interval <= 0 || m_interval == INT64_MAX || m_last <= m_first)
-            return {m_distinct, m_distinct};
-        return {m_distinct, int((m_last - m_first) / m_interval)};
+        return {m_distinct, m_missing};
     }
     std::atomic<int> m_frames{0};
 
 private:
     std::mutex m_mutex;
-    int64_t m_last = -1, m_first = -1, m_interval = INT64_MAX;
-    int m_distinct = 0;
+    int64_t m_last = -1, m_interval = INT64_MAX;
+    int m_distinct = 0, m_missing = 0;
+    bool m_counting = false;
 };
 
 double cpuSeconds() {
@@ -142,9 +148,17 @@ int main(int argc, char** argv) {
         uint64_t dropped = holder.engine()->GetDroppedFrames() - dropped0;
         uint64_t rendered = holder.engine()->GetRenderedFrames() - rendered0;
         holder.Pause();
+        int shown = 0, missing = 0;
+        for (int c = 0; c < channels; ++c) {
+            auto [got, skipped] = views[c].shownAndMissing();
+            shown += got;
+            missing += skipped;
+        }
+        std::printf("rate %.1f: pictures presented %d, skipped %d (%.2f %%)\n", rate, shown, missing,
+                    shown + missing ? 100.0 * missing / (shown + missing) : 0.0);
         std::printf(
             "rate %.1f: %.1f s wall, media advanced %.1f s (%.2fx), CPU %.1f s = %.0f %% of one core, "
-            "pictures %llu shown, %llu dropped (%.2f %%)\n",
+            "sinks rendered %llu, late and dropped %llu (%.2f %%)\n",
             rate, wall, (pos - pos0) / 1000.0, (pos - pos0) / 1000.0 / wall, cpu, 100.0 * cpu / wall,
             (unsigned long long)rendered, (unsigned long long)dropped,
             rendered + dropped ? 100.0 * dropped / double(rendered + dropped) : 0.0);

@@ -418,15 +418,17 @@ struct PlaybackEngine::Impl {
         channel->view = views[channel->index];
         GstElement* balance = add("videobalance");
         GstElement* flip = add("videoflip");
-        // One pass converts to the views' pixel format and scales to the view's size: converting
-        // every full-size picture would cost as much as decoding it.
-        GstElement* convert = add("videoconvertscale");
+        // The picture is scaled to the view's size before it is converted to the views' pixel
+        // format: converting every full-size picture costs about as much as decoding it, scaling
+        // the planar picture first and converting the small one costs a third of that.
+        GstElement* scale = add("videoscale");
+        GstElement* convert = add("videoconvert");
         GstElement* sizeFilter = add("capsfilter");
         GstElement* sink = add("appsink");
-        if (!balance || !flip || !convert || !sizeFilter || !sink)
+        if (!balance || !flip || !scale || !convert || !sizeFilter || !sink)
             return false;
-        made.insert(made.end(), {balance, flip, convert, sizeFilter, sink});
-        g_object_set(convert, "add-borders", FALSE, nullptr); // the views stretch, as they always did
+        made.insert(made.end(), {balance, flip, scale, convert, sizeFilter, sink});
+        g_object_set(scale, "add-borders", FALSE, nullptr); // the views stretch, as they always did
         g_object_set(balance, "brightness", brightness[channel->index] / 255.0, nullptr);
         g_object_set(flip, "video-direction", videoDirection(viewOptions), nullptr);
         channel->sizeFilter = sizeFilter;
@@ -440,18 +442,18 @@ struct PlaybackEngine::Impl {
         callbacks.new_sample = onNewSample;
         callbacks.new_preroll = onNewPreroll;
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, channel.get(), nullptr);
-        if (!gst_element_link_many(balance, flip, convert, sizeFilter, sink, nullptr))
+        if (!gst_element_link_many(balance, flip, scale, convert, sizeFilter, sink, nullptr))
             return false;
         GstPad* balanceSink = gst_element_get_static_pad(balance, "sink");
         gst_pad_add_probe(balanceSink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, fixColorimetry, channel.get(),
                           nullptr);
         gst_object_unref(balanceSink);
-        GstPad* convertSink = gst_element_get_static_pad(convert, "sink");
-        gst_pad_add_probe(convertSink,
+        GstPad* scaleSink = gst_element_get_static_pad(scale, "sink");
+        gst_pad_add_probe(scaleSink,
                           GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
                                           GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                           keepFullPicture, channel.get(), nullptr);
-        gst_object_unref(convertSink);
+        gst_object_unref(scaleSink);
 
         bool h264 = gst_structure_has_name(s, "video/x-h264");
         GstElement* parser = nullptr;
@@ -760,9 +762,12 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
             }
             GstMessage* message = gst_bus_timed_pop(bus, std::min<int64_t>(left.count(), 20 * GST_MSECOND));
             if (!message) {
-                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
                 std::lock_guard lock(d.padMutex);
-                if (d.noMorePads && d.prerollingSinks == 0)
+                // A stream that cannot be decoded never prerolls: fail now, not at the time limit.
+                if (!d.padError.empty())
+                    error = d.padError;
+                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
+                else if (d.noMorePads && d.prerollingSinks == 0)
                     prerolled = true;
                 continue;
             }
@@ -876,8 +881,9 @@ EngineResult PlaybackEngine::SeekTo(uint64_t ms) {
         return EngineResult::NotReady;
     int64_t target = static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND;
     int64_t duration = d.duration();
-    if (duration > 0 && target > duration)
-        target = duration;
+    // The end itself has no picture (the last one ends there): a seek to it shows the last one.
+    if (duration > 0 && target >= duration)
+        target = duration - GST_MSECOND;
     return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
 }
 
@@ -909,9 +915,8 @@ EngineResult PlaybackEngine::SkipForward(uint32_t seconds) {
         return EngineResult::Failed;
     int64_t target = position + int64_t(seconds) * int64_t(GST_SECOND);
     int64_t duration = d.duration();
-    if (duration > 0 && target >= duration) {
-        target = duration;
-    }
+    if (duration > 0 && target >= duration)
+        target = duration - GST_MSECOND; // the last picture, as SeekTo
     return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
 }
 

@@ -226,6 +226,11 @@ TEST_F(EngineTest, SkipsStayInsideTheRecording) {
     EXPECT_TRUE(holder.SkipForward(1));
     ASSERT_TRUE(holder.engine()->WaitForPicture());
     EXPECT_GE(holder.GetPositionMs() + 100, duration);
+    // The end shows the last picture, not the one before the seek.
+    holder.SeekTo(duration + 5000);
+    VideoFramePtr last = holder.CaptureImage(1);
+    ASSERT_TRUE(last);
+    EXPECT_GE(last->timestampMs + 150, int64_t(duration));
 }
 
 TEST_F(EngineTest, RatesAreClampedWhenApplied) {
