@@ -104,6 +104,19 @@ void searchIcon(int id) {
     p.drawLine(QPointF(12.8, 12.8), QPointF(17.5, 17.5));
     save(img, id);
 }
+// Drop-down arrow of the dark combo boxes, 10 x 6.
+void comboArrow() {
+    QImage img = canvas(10, 6);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.moveTo(0, 0);
+    path.lineTo(10, 0);
+    path.lineTo(5, 6);
+    path.closeSubpath();
+    p.fillPath(path, QColor(200, 200, 200));
+    img.save(g_out + QStringLiteral("/combo-arrow.png"));
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -121,5 +134,6 @@ int main(int argc, char** argv) {
     okButton(382, QColor(0, 120, 186), QColor(0, 100, 160), QColor(220, 240, 255));
     okButton(383, QColor(80, 80, 80), QColor(64, 64, 64), QColor(140, 140, 140));
     searchIcon(364);
+    comboArrow();
     return 0;
 }

@@ -1,6 +1,5 @@
 #include "ToolCommand.h"
 
-
 const std::vector<ToolCommand>& ToolCommands() {
     static const std::vector<ToolCommand> commands = {
         {"convert", "convert recordings to AVI files, or copy them unchanged",

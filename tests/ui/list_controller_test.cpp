@@ -351,6 +351,9 @@ TEST(CSelectDriveDlg, OffersTheFakeCardAndHandsBackTheChosenIndex) {
     EXPECT_EQ(dlg.Combo()->currentIndex(), 0);
     EXPECT_EQ(dlg.OkButton()->geometry(), QRect(143, 130, 158, 36));
     EXPECT_EQ(dlg.CloseButton()->geometry(), QRect(382, 8, 65, 28));
+    // QUILLENT_SCREEN_DIR set: keep a picture of the dialog for a look by eye.
+    if (qEnvironmentVariableIsSet("QUILLENT_SCREEN_DIR"))
+        dlg.grab().save(qEnvironmentVariable("QUILLENT_SCREEN_DIR") + "/select-drive.png");
     dlg.Combo()->setCurrentIndex(1);
     QTimer::singleShot(0, &dlg, [&] { dlg.OkButton()->click(); });
     EXPECT_EQ(dlg.exec(), QDialog::Accepted);

@@ -31,7 +31,7 @@ CSelectDriveDlg::CSelectDriveDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(455, 181);
     const bool korean = GetInstallerLanguage() == "korean";
     setWindowTitle(korean ? QStringLiteral("드라이브 선택") : QStringLiteral("Select Drive"));
-    m_background = LoadSkinBitmap(korean ? kBackgroundKorean : kBackgroundEnglish);
+    m_background = LoadSkinBitmap(korean ? kBackgroundKorean : kBackgroundEnglish); // also registers the bitmaps
 
     m_close = new CWBCButton(this);
     m_close->setObjectName(QStringLiteral("btnClose"));
@@ -48,6 +48,7 @@ CSelectDriveDlg::CSelectDriveDlg(QWidget* parent) : QDialog(parent) {
         " padding-left: 8px; font-size: 14px; }"
         "QComboBox:focus { border-color: #00a8ff; }"
         "QComboBox::drop-down { width: 24px; border: none; }"
+        "QComboBox::down-arrow { image: url(:/controls/combo-arrow.png); width: 10px; height: 6px; }"
         "QComboBox QAbstractItemView { background: #262626; color: white;"
         " selection-background-color: #00a8ff; border: 1px solid #4b4b4b; }"));
 

@@ -1,0 +1,111 @@
+// The list commands of the skin reach the main window's list: "btnOpen" over a generated card, the
+// check commands, "btnFileFolder", Space before a source is chosen, and the list's open message.
+#include "core/tools/DriveList.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CommandIds.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/lists/CFilelist.h"
+#include "ui/lists/ListController.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+// One application per test process, never destroyed: tearing it down during static destruction
+// crashes in the platform plugin.
+QApplication& app() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    // As root the web engine's renderer only starts without its sandbox.
+    if (::geteuid() == 0) {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        if (!flags.contains("--no-sandbox"))
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --no-sandbox --disable-gpu");
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    static int argc = 1;
+    static char name[] = "main_window_lists_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
+}
+
+struct Card {
+    fs::path root = fs::temp_directory_path() / ("quillent-mainlist-" + std::to_string(::getpid()));
+    Card() {
+        fs::remove_all(root);
+        for (const char* rel : {"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
+                                "EVENT/EVENT_RTC20140512_100030.qmv", "EVENT/EVENT_RTC20140512_100130.qmv",
+                                "MOTION/MOTION_RTC20140512_100200.qmv"}) {
+            fs::create_directories((root / rel).parent_path());
+            std::ofstream(root / rel) << "x";
+        }
+    }
+    ~Card() { fs::remove_all(root); }
+};
+} // namespace
+
+TEST(MainWindowLists, SkinListCommandsDriveTheList) {
+    app();
+    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+    Card card;
+    CHvViewerDlg window;
+    ListController* lists = window.Lists();
+    ASSERT_NE(lists, nullptr);
+    lists->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}, {"MOTION"}});
+    lists->Scanner().SetExtensions({"qmv"});
+    int dialogs = 0;
+    lists->SetDriveChooser([&](RecordingScanner& s) {
+        ++dialogs;
+        s.Drives() = {{0, card.root.string() + "/", kDriveSource, "CARD", true},
+                      {1, "Find in My Computer", kFolderSource, "", false}};
+        return 0;
+    });
+    lists->SetErrorReporter([](const QString&) { ADD_FAILURE() << "no message expected"; });
+    window.show();
+
+    // Space before a card is chosen opens the card choice.
+    EXPECT_FALSE(window.HasScanSource());
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(window.HasScanSource());
+
+    window.Dispatcher().Dispatch("btnOpen", 0);
+    EXPECT_EQ(dialogs, 2);
+    auto* list = qobject_cast<CFilelist*>(window.Panel(PanelSlot::FileList));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Model().Count(), 5);
+    EXPECT_EQ(list->Model().Rows()[1].name, "EVENT_RTC20140512_100030.qmv");
+
+    window.Dispatcher().Dispatch("btnFileFolder", 3);
+    EXPECT_EQ(window.State().kindFilter, 3);
+    EXPECT_EQ(list->Model().VisibleCount(), 2);
+    window.Dispatcher().Dispatch("btnChkAll", 1);
+    const RecordingScanner& s = lists->Scanner();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(s.GetEntry(i)->chosen, 1);
+        EXPECT_EQ(lists->Report().IsChecked(i), list->Model().Rows()[i].kind == 3) << i;
+    }
+    window.Dispatcher().Dispatch("btnChkOff", 1);
+    EXPECT_FALSE(lists->Report().IsChecked(1));
+    EXPECT_EQ(s.GetEntry(1)->chosen, 0);
+    window.Dispatcher().Dispatch("btnChkOn", 0);
+    EXPECT_TRUE(lists->Report().IsChecked(0));
+    window.Dispatcher().Dispatch("btnChkClear", 0);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(lists->Report().IsChecked(i));
+
+    // While a recording is being opened the list takes no clicks (nothing is opened here).
+    window.SetBusy(true);
+    QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(30, 12));
+    EXPECT_EQ(window.State().selectedIndex, -1);
+    EXPECT_EQ(list->Model().Selection(), -1);
+    window.SetBusy(false);
+}
