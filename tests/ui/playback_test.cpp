@@ -26,7 +26,8 @@ const fs::path& sampleCard() {
     if (card.empty()) {
         card = fs::path(dir.path().toStdString()) / "card";
         QProcess gen;
-        gen.start(QStringLiteral(QUILLENT_BIN_DIR "/quillent-samplecard"), {QString::fromStdString(card.string())});
+        gen.start(QStringLiteral(QUILLENT_BIN_DIR "/quillent-samplecard"),
+                  {QString::fromStdString(card.string())});
         EXPECT_TRUE(gen.waitForFinished(120000));
         EXPECT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
     }
@@ -111,7 +112,8 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
     const uint64_t duration = host->holder.GetDurationMs();
     ASSERT_GT(duration, 1000u);
-    EXPECT_EQ(host->last("callInternal:setRange").toLongLong(), static_cast<long long>(duration - duration / 60));
+    EXPECT_EQ(host->last("callInternal:setRange").toLongLong(),
+              static_cast<long long>(duration - duration / 60));
     EXPECT_EQ(host->timeLabel, RecordingOpener::FormatTimeLabel(duration));
     EXPECT_EQ(host->title, QString::fromStdString(host->files[0].filename().string()));
     EXPECT_EQ(host->marks, 1);

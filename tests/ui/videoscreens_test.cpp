@@ -33,6 +33,11 @@ TEST_F(VideoScreens, NamesAndMinimumSize) {
     EXPECT_EQ(cabin.windowTitle(), "IN-CABIN");
     EXPECT_EQ(rear.windowTitle(), "REAR");
     EXPECT_TRUE(none.windowTitle().isEmpty());
+    // The minimum size holds for a floating screen only; docked, the layout decides.
+    QWidget mainWindow;
+    front.setParent(&mainWindow);
+    EXPECT_EQ(front.minimumSize(), QSize(0, 0));
+    front.setParent(nullptr, Qt::Window);
     EXPECT_EQ(front.minimumSize(), QSize(320, 240));
 }
 

@@ -19,18 +19,40 @@ void CHvViewerDlg::createPlayback() {
     SetCommandHandler(kMsgScreenResized, [this](int index) { m_player->docking().ScreenResized(index); });
 }
 
-void CHvViewerDlg::PlayPause() { m_player->clock().PlayPause(); }
-void CHvViewerDlg::OpenPrevious() { m_player->clock().OpenPrevious(); }
-void CHvViewerDlg::OpenNext() { m_player->clock().OpenNext(); }
-void CHvViewerDlg::StepBack() { m_player->clock().StepBack(); }
-void CHvViewerDlg::StepForward() { m_player->clock().StepForward(); }
-void CHvViewerDlg::ReturnToIdle() { m_player->clock().ReturnToIdle(); }
-void CHvViewerDlg::OnSeek(int positionMs) { m_player->clock().Seek(positionMs); }
-void CHvViewerDlg::OnOpenRow(int row) { m_player->clock().OpenRow(row); }
-void CHvViewerDlg::UpdateChannelControls() { m_player->clock().UpdateChannelControls(); }
+void CHvViewerDlg::PlayPause() {
+    m_player->clock().PlayPause();
+}
+void CHvViewerDlg::OpenPrevious() {
+    m_player->clock().OpenPrevious();
+}
+void CHvViewerDlg::OpenNext() {
+    m_player->clock().OpenNext();
+}
+void CHvViewerDlg::StepBack() {
+    m_player->clock().StepBack();
+}
+void CHvViewerDlg::StepForward() {
+    m_player->clock().StepForward();
+}
+void CHvViewerDlg::ReturnToIdle() {
+    m_player->clock().ReturnToIdle();
+}
+void CHvViewerDlg::OnSeek(int positionMs) {
+    m_player->clock().Seek(positionMs);
+}
+void CHvViewerDlg::OnOpenRow(int row) {
+    m_player->clock().OpenRow(row);
+}
+void CHvViewerDlg::UpdateChannelControls() {
+    m_player->clock().UpdateChannelControls();
+}
 void CHvViewerDlg::ClearMapPath() {}
-void CHvViewerDlg::ShowPosition() { m_player->clock().ShowPosition(); }
-void CHvViewerDlg::StopClock() { m_player->clock().ReturnToIdle(); }
+void CHvViewerDlg::ShowPosition() {
+    m_player->clock().ShowPosition();
+}
+void CHvViewerDlg::StopClock() {
+    m_player->clock().ReturnToIdle();
+}
 
 void CHvViewerDlg::ShutdownPlayback() {
     if (m_player)
@@ -42,4 +64,6 @@ void CHvViewerDlg::OpenSingleFile(const QString& folder, const QString& name, in
     m_player->startup().OpenSingleFile(folder, name, size);
 }
 
-WindowPlayback* CHvViewerDlg::Player() const { return m_player.get(); }
+WindowPlayback* CHvViewerDlg::Player() const {
+    return m_player.get();
+}

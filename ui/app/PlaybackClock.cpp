@@ -15,7 +15,9 @@ PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_ho
     m_opener.setClock(this);
 }
 
-bool PlaybackClock::busy() const { return m_opener.isBusy(); }
+bool PlaybackClock::busy() const {
+    return m_opener.isBusy();
+}
 
 int PlaybackClock::findRow(int from, int step) const {
     const int count = m_host.recordingCount();
@@ -165,6 +167,7 @@ void PlaybackClock::ReturnToIdle(bool resetTitle) {
     ps.position = 0;
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
     m_host.drawSpeed(0);
+    m_host.callInternal(QStringLiteral("setPlay"), QStringLiteral("0")); // nothing plays now
 }
 
 void PlaybackClock::ClearAndClose() {
@@ -189,10 +192,15 @@ void PlaybackClock::PlaybackStarted() {
         engine.SetBrightness(channel, 0);
     engine.SetRate(1.0f);
     m_host.callInternal(QStringLiteral("setChannel"), QString::number(engine.GetChannelCount()));
+    // The page shows its pause button while a recording plays, however playback was started.
+    if (engine.GetState() == PlaybackEngine::kRunning)
+        m_host.callInternal(QStringLiteral("setPause"), QStringLiteral("0"));
     armClock();
 }
 
-void PlaybackClock::UpdateChannelControls() { m_host.engineHolder().Repaint(); }
+void PlaybackClock::UpdateChannelControls() {
+    m_host.engineHolder().Repaint();
+}
 
 void PlaybackClock::Seek(int64_t positionMs) {
     if (busy())

@@ -45,7 +45,7 @@ public:
     // Recording list (scan entries in list order) and its kind filter (RecordingKind, 1 = all).
     virtual int kindFilter() = 0;
     virtual int recordingCount() = 0;
-    virtual std::string recordingName(int index) = 0;  // file name without folder; empty if none
+    virtual std::string recordingName(int index) = 0;     // file name without folder; empty if none
     virtual std::filesystem::path rowPath(int index) = 0; // empty when out of range
     virtual std::filesystem::path listedSource() = 0;     // drive or folder whose recordings are listed
     virtual void selectInList(int index, int kind) = 0;   // highlight, tab, scroll into view
@@ -54,7 +54,8 @@ public:
     virtual void showFileMenuTab(int tab) = 0;
     virtual void clearRecordings() = 0; // empties the scan, the drawn list and the report list
     // Lists the one file (single-file open); sizeText is the drawn size column.
-    virtual void listSingleFile(const std::filesystem::path& path, int64_t sizeKiB, const QString& sizeText) = 0;
+    virtual void listSingleFile(const std::filesystem::path& path, int64_t sizeKiB,
+                                const QString& sizeText) = 0;
     // Lists a folder's recordings as the folder choice does; false when nothing was found.
     virtual bool listFolder(const std::filesystem::path& folder) = 0;
 

@@ -9,12 +9,13 @@ void ScreenDocking::connectScreens() {
     for (CDlgVideoScreen* screen : m_host.videoScreens()) {
         if (!screen)
             continue;
-        connect(
-            screen, &CDlgVideoScreen::dockOrFloatRequested, this, [this](int index) { DockOrFloat(index); },
-            Qt::UniqueConnection);
-        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized,
-                Qt::UniqueConnection);
+        connect(screen, &CDlgVideoScreen::dockOrFloatRequested, this, &ScreenDocking::onDockOrFloatRequested);
+        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized);
     }
+}
+
+void ScreenDocking::onDockOrFloatRequested(int index) {
+    DockOrFloat(index);
 }
 
 void ScreenDocking::DockOrFloat(int index, bool forceDock) {

@@ -14,7 +14,7 @@ public:
 
     ScreenDocking(PlaybackHost& host, QWidget* mainWindow);
 
-    // Connects the screens' requests; call once the screens exist.
+    // Connects the screens' requests; call once, when the screens exist.
     void connectScreens();
 
     // 0x401: a floating screen (or any with forceDock) docks; a docked one floats.
@@ -25,6 +25,8 @@ public:
     static QSize floatingSize() { return {kFloatingVideoWidth, kFloatingVideoWidth * 9 / 16}; }
 
 private:
+    void onDockOrFloatRequested(int index);
+
     PlaybackHost& m_host;
     QWidget* m_mainWindow;
 };

@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
-
 WindowPlayback::WindowPlayback(CHvViewerDlg& window)
     : m_window(window), m_opener(*this, &window), m_clock(*this, m_opener), m_docking(*this, &window),
       m_startup(*this, m_clock) {
@@ -21,7 +20,9 @@ WindowPlayback::WindowPlayback(CHvViewerDlg& window)
     };
 }
 
-WindowPlayback::~WindowPlayback() { Shutdown(); }
+WindowPlayback::~WindowPlayback() {
+    Shutdown();
+}
 
 void WindowPlayback::createScreens() {
     for (int i = 0; i < 4; ++i) {
@@ -33,7 +34,9 @@ void WindowPlayback::createScreens() {
     m_docking.connectScreens();
 }
 
-PlaybackEngineHolder& WindowPlayback::engineHolder() { return m_window.EngineHolder(); }
+PlaybackEngineHolder& WindowPlayback::engineHolder() {
+    return m_window.EngineHolder();
+}
 
 void WindowPlayback::Shutdown() {
     m_clock.ReturnToIdle();
@@ -51,7 +54,8 @@ void WindowPlayback::ToggleZoom() {
     if (!m_zoom) {
         m_zoom = new CZoomDlg(&m_window);
         m_zoom->setGeometry(850, 465, 425, 330);
-        connect(m_zoom, &CZoomDlg::closedByUser, this, [this] { m_window.OnCommand(kMsgFloatingChanged, 2); });
+        connect(m_zoom, &CZoomDlg::closedByUser, this,
+                [this] { m_window.OnCommand(kMsgFloatingChanged, 2); });
     }
     m_zoom->setVisible(!m_zoom->isVisible());
 }
@@ -66,11 +70,17 @@ void WindowPlayback::PlayFirstListed() {
     m_clock.PlayPause();
 }
 
-ViewerState& WindowPlayback::playbackState() { return m_window.State(); }
+ViewerState& WindowPlayback::playbackState() {
+    return m_window.State();
+}
 
-void WindowPlayback::setBusy(bool busy) { m_window.SetBusy(busy); }
+void WindowPlayback::setBusy(bool busy) {
+    m_window.SetBusy(busy);
+}
 
-void WindowPlayback::callInternal(const QString& name, const QString& value) { m_window.CallInternal(name, value); }
+void WindowPlayback::callInternal(const QString& name, const QString& value) {
+    m_window.CallInternal(name, value);
+}
 
 void WindowPlayback::callScript(const QString& function, const QStringList& args) {
     m_window.Page()->CallScript(function, args);
@@ -80,16 +90,22 @@ void WindowPlayback::drawSpeed(int speedTimes1000) {
     m_window.Page()->CallScript(QStringLiteral("drawSpeed"), QList<int>{speedTimes1000});
 }
 
-void WindowPlayback::setTitleText(const QString& fileName) { m_window.SetTitleText(fileName); }
+void WindowPlayback::setTitleText(const QString& fileName) {
+    m_window.SetTitleText(fileName);
+}
 
 void WindowPlayback::showMessage(const QString& text, MessageIcon icon) {
     if (m_showMessage)
         m_showMessage(text, icon);
 }
 
-void WindowPlayback::layoutPanels() { m_window.LayoutPanels(); }
+void WindowPlayback::layoutPanels() {
+    m_window.LayoutPanels();
+}
 
-int WindowPlayback::kindFilter() { return m_window.State().kindFilter; }
+int WindowPlayback::kindFilter() {
+    return m_window.State().kindFilter;
+}
 
 int WindowPlayback::recordingCount() {
     ListController* lists = m_window.Lists();
@@ -156,4 +172,6 @@ void WindowPlayback::setScreenDocked(int index, bool docked) {
         m_window.SetDocked(static_cast<PanelSlot>(index), docked);
 }
 
-bool WindowPlayback::leftMouseButtonDown() { return QGuiApplication::mouseButtons() & Qt::LeftButton; }
+bool WindowPlayback::leftMouseButtonDown() {
+    return QGuiApplication::mouseButtons() & Qt::LeftButton;
+}

@@ -2,7 +2,9 @@
 
 #include <QPainter>
 
-static void initOpenResources() { Q_INIT_RESOURCE(open); }
+static void initOpenResources() {
+    Q_INIT_RESOURCE(open);
+}
 
 CProgressDlg::CProgressDlg(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), m_owner(owner) {

@@ -30,13 +30,13 @@ protected:
 private:
     void applyLanguage();
 
-    QGroupBox* m_group;       // 1295
-    QLabel* m_idLabel;        // 1296
-    QLabel* m_passwordLabel;  // 1297
+    QGroupBox* m_group;        // 1295
+    QLabel* m_idLabel;         // 1296
+    QLabel* m_passwordLabel;   // 1297
     QLineEdit* m_idEdit;       // 1240
     QLineEdit* m_passwordEdit; // 1241
-    QPushButton* m_ok;        // 1
-    QPushButton* m_cancel;    // 2
+    QPushButton* m_ok;         // 1
+    QPushButton* m_cancel;     // 2
     QString m_enteredId;
     QString m_enteredPassword;
 };

@@ -15,7 +15,8 @@ CDlgVideoScreen::CDlgVideoScreen(int index, QWidget* parent) : QWidget(parent), 
     setWindowTitle(channelName(index));
     if (QApplication::instance())
         setWindowIcon(QApplication::windowIcon());
-    setMinimumSize(kMinWidth, kMinHeight);
+    // The 320 x 240 minimum applies while the screen floats (see changeEvent); docked, the main
+    // window's layout decides its size.
     // Every pixel is painted here: no background erase, no flicker between frames.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
@@ -123,6 +124,8 @@ void CDlgVideoScreen::closeEvent(QCloseEvent* event) {
 
 void CDlgVideoScreen::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::ParentChange)
+        setMinimumSize(isWindow() ? QSize(kMinWidth, kMinHeight) : QSize(0, 0));
     if (event->type() == QEvent::WindowStateChange && isFloating() && (windowState() & Qt::WindowMinimized)) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
         emit dockOrFloatRequested(m_index);
@@ -131,8 +134,8 @@ void CDlgVideoScreen::changeEvent(QEvent* event) {
 
 void CDlgVideoScreen::keyPressEvent(QKeyEvent* event) {
     // Enter and Esc were the dialog's OK and Cancel: they dock a floating screen.
-    if (isFloating() && (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-                         event->key() == Qt::Key_Enter)) {
+    if (isFloating() &&
+        (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         emit dockOrFloatRequested(m_index);
         return;
     }

@@ -41,7 +41,7 @@ protected:
 
 private:
     int m_factor = 2;
-    int m_width = 500;  // the window's width after its last resize
+    int m_width = 500; // the window's width after its last resize
     QTimer m_timer;
     QImage m_picture; // the magnified area, client-sized; null until the display gave contents
 };

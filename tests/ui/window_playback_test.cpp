@@ -1,0 +1,130 @@
+// The main window playing a generated card given on its command line, headless: the card is
+// listed and its first recording plays; screens float and dock; the zoom window toggles; the
+// busy window holds list and commands back while a recording opens.
+#include "core/config/Settings.h"
+#include "core/config/ViewerConfig.h"
+#include "media/playback/PlaybackEngine.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CommandIds.h"
+#include "ui/app/WindowPlayback.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/lists/ListController.h"
+#include "ui/panels/CDlgVideoScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "window_playback_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* instance = [] {
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        auto* a = new QApplication(argc, argv); // lives until the process ends, as WebEngine wants
+        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+        static QTemporaryDir settings;
+        SetSettingsDirectoryForTesting(settings.path().toStdString());
+        // Folder names and extensions of the shipped configuration, as the program loads them.
+        LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
+        return a;
+    }();
+    return *instance;
+}
+
+class WindowPlaybackTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        app();
+        static QTemporaryDir dir;
+        s_card = dir.path() + "/card";
+        QProcess gen;
+        gen.start(QStringLiteral(QUILLENT_BIN_DIR "/quillent-samplecard"), {s_card});
+        ASSERT_TRUE(gen.waitForFinished(120000));
+        ASSERT_EQ(gen.exitCode(), 0);
+
+        s_window = new CHvViewerDlg({s_card});
+        s_window->Player()->setMessageShower(
+            [](const QString& text, MessageIcon) { s_messages.push_back(text); });
+        s_window->Lists()->SetErrorReporter([](const QString& text) { s_messages.push_back(text); });
+        QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+        s_window->show();
+        ASSERT_TRUE(opened.wait(60000)); // page loaded, card listed, first recording opened
+    }
+    static void TearDownTestSuite() {
+        delete s_window;
+        s_window = nullptr;
+    }
+    static CHvViewerDlg* s_window;
+    static QString s_card;
+    static QStringList s_messages;
+};
+CHvViewerDlg* WindowPlaybackTest::s_window = nullptr;
+QString WindowPlaybackTest::s_card;
+QStringList WindowPlaybackTest::s_messages;
+
+} // namespace
+
+TEST_F(WindowPlaybackTest, ACardOnTheCommandLineIsListedAndPlaysFromItsFirstRecording) {
+    RecordingScanner& scanner = s_window->Lists()->Scanner();
+    ASSERT_GE(scanner.EntryCount(), 10);
+    EXPECT_EQ(s_window->State().selectedIndex, 0);
+    EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
+    EXPECT_TRUE(s_window->TitleText().endsWith(QString::fromStdString(scanner.GetEntry(0)->name)));
+    EXPECT_TRUE(s_messages.isEmpty()) << s_messages.join('|').toStdString();
+
+    // The clock moves the position; the first screen gets pictures.
+    auto* front = qobject_cast<CDlgVideoScreen*>(s_window->Panel(PanelSlot::Screen0));
+    ASSERT_NE(front, nullptr);
+    QSignalSpy ticks(&s_window->Player()->clock(), &PlaybackClock::ticked);
+    ASSERT_TRUE(ticks.wait(5000));
+    EXPECT_TRUE(ticks.wait(5000));
+    EXPECT_TRUE(front->hasFrame());
+}
+
+TEST_F(WindowPlaybackTest, AScreenFloatsAtItsVideoSizeAndDocksBackIntoItsCell) {
+    auto* screen = qobject_cast<CDlgVideoScreen*>(s_window->Panel(PanelSlot::Screen1));
+    ASSERT_NE(screen, nullptr);
+    const QRect cell = screen->geometry();
+    s_window->OnCommand(kMsgDockScreen, 1);
+    EXPECT_TRUE(screen->isFloating());
+    EXPECT_FALSE(s_window->IsDocked(PanelSlot::Screen1));
+    EXPECT_EQ(screen->size(), QSize(1024, 576));
+    EXPECT_EQ(screen->minimumSize(), QSize(320, 240));
+    emit screen->dockOrFloatRequested(1); // as its double click or close button does
+    EXPECT_FALSE(screen->isFloating());
+    EXPECT_TRUE(s_window->IsDocked(PanelSlot::Screen1));
+    EXPECT_EQ(screen->parentWidget(), s_window);
+    EXPECT_EQ(screen->geometry(), cell);
+    EXPECT_TRUE(s_window->Panel(PanelSlot::Screen3)->isHidden());
+}
+
+TEST_F(WindowPlaybackTest, TheZoomCommandShowsAndItsCloseHidesTheZoomWindow) {
+    s_window->OnCommand(kCmdZoom);
+    ASSERT_NE(s_window->Player()->zoomWindow(), nullptr);
+    EXPECT_TRUE(s_window->Player()->zoomWindow()->isVisible());
+    EXPECT_EQ(s_window->Player()->zoomWindow()->geometry(), QRect(850, 465, 425, 330));
+    s_window->Player()->zoomWindow()->close(); // reports 0x501 with 2
+    EXPECT_FALSE(s_window->Player()->zoomWindow()->isVisible());
+}
+
+TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClicks) {
+    QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+    s_window->OnCommand(kMsgOpenRow, 2);
+    EXPECT_TRUE(s_window->IsBusy());
+    s_window->OnCommand(kMsgOpenRow, 5); // dropped, not queued
+    ASSERT_TRUE(opened.wait(20000));
+    EXPECT_FALSE(s_window->IsBusy());
+    EXPECT_EQ(s_window->State().selectedIndex, 2);
+    EXPECT_EQ(opened.count(), 1);
+
+    // Esc-like stop returns to idle with the engine closed.
+    s_window->OnCommand(kCmdStop);
+    EXPECT_EQ(s_window->EngineHolder().GetState(), -1);
+    EXPECT_EQ(s_window->State().selectedIndex, -1);
+}
