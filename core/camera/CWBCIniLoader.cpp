@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <system_error>
 #include <iterator>
 #include <sstream>
 
@@ -43,8 +44,11 @@ bool CWBCIniLoader::RegisterItem(const std::string& name, int32_t defaultValue, 
 }
 
 bool CWBCIniLoader::Load(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(path, ec))
+        in.open(path, std::ios::binary);
+    if (!in.is_open()) {
         m_loaded = false;
     } else {
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

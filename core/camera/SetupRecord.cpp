@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <system_error>
 
 void SetDefaults(SetupRecord& r) {
     std::memset(&r, 0, sizeof(r));
@@ -69,6 +70,11 @@ void ClearCredentials(SetupRecord& record) {
     std::memset(record.passwd, 0, sizeof(record.passwd));
 }
 
+void LoadSetupFromRecordingCopy(SetupRecord& record, const SetupRecordBytes& copy) {
+    OverlaySetupBytes(record, copy);
+    ClearCredentials(record);
+}
+
 void ClampTimesForShow(SetupRecord& r) {
     r.recTime = std::clamp(r.recTime, 60, 120);
     if (r.eventPreTime == 0 || r.eventPreTime > 15)
@@ -79,8 +85,11 @@ void ClampTimesForShow(SetupRecord& r) {
 
 SetupFileResult LoadSetupFile(const std::filesystem::path& path, SetupRecord& record) {
     SetupFileResult result;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(path, ec))
+        in.open(path, std::ios::binary);
+    if (!in.is_open()) {
         result.error = "cannot open " + path.string();
         return result;
     }

@@ -225,6 +225,8 @@ SetupRecordBytes SerializeSetupRecord(const SetupRecord& record);
 void OverlaySetupBytes(SetupRecord& record, std::span<const uint8_t> bytes);
 // The recording ID and password never leave a loaded file or recording for the page.
 void ClearCredentials(SetupRecord& record);
+// "Load from recording": the open recording's 700-byte copy replaces the record, credentials cleared.
+void LoadSetupFromRecordingCopy(SetupRecord& record, const SetupRecordBytes& copy);
 
 // Text field <-> UTF-8. A text longer than the field is cut to field size - 1 bytes at a character
 // boundary; the rest of the field is zeroed.

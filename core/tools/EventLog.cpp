@@ -177,8 +177,10 @@ EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
         result.error = "the CSV file must not be the log file itself";
         return result;
     }
-    std::ifstream in(logPath, std::ios::binary);
-    if (!in) {
+    std::ifstream in;
+    if (!std::filesystem::is_directory(logPath, ec))
+        in.open(logPath, std::ios::binary);
+    if (!in.is_open()) {
         result.error = "cannot open the log file " + logPath.string();
         return result;
     }

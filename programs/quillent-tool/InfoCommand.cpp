@@ -3,7 +3,6 @@
 #include "ToolCommand.h"
 #include "core/container/RecordingReader.h"
 #include "core/trackdata/RecordingDataLoader.h"
-#include "core/trackdata/RecordingSummary.h"
 
 #include <cstdio>
 
@@ -56,12 +55,19 @@ void printInfo(const std::string& path, RecordingReader& reader) {
     }
     if (!i.hasDataStream)
         return;
-    // The record loop of an opened recording supplies the texts, the protection and the samples.
+    // The record loop of an opened recording supplies the texts and the protection.
     RecordingDataLoader loader;
     RecordingData data = loader.Load(&reader);
-    std::printf("  records:   %d\n", data.recordsDelivered);
-    for (const auto& line : SummariseRecordingData(data))
-        std::printf("  %s\n", line.c_str());
+    std::printf("  records:   %d (%zu GPS, %zu G-sensor)%s\n", data.recordsDelivered, data.gps.size(),
+                data.gsensor.size(), data.hasSetupRecord ? ", setup record" : "");
+    std::printf("  company:   %s\n  vehicle:   %s\n  driver:    %s\n  version:   %s\n  serial:    %s\n",
+                data.info.company.c_str(), data.info.vehicle.c_str(), data.info.driver.c_str(),
+                data.info.version.c_str(), data.info.serialNumber.c_str());
+    std::printf("  protected: %s\n", data.isProtected() ? "yes (ID and password asked when opened)" : "no");
+    std::string marks;
+    for (const EventMark& m : ComputeEventMarks(data.gps))
+        marks += (marks.empty() ? "" : " ") + std::to_string(m.x) + ":" + std::string(1, m.type);
+    std::printf("  marks:     %s\n", marks.empty() ? "none" : marks.c_str());
 }
 
 } // namespace

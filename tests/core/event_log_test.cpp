@@ -113,6 +113,7 @@ TEST(EventLog, FailuresLeaveFilesAlone) {
     EXPECT_FALSE(missing.ok);
     EXPECT_FALSE(missing.error.empty());
     EXPECT_EQ(readFile(out), "keep");
+    EXPECT_FALSE(ExportEventLog(out.parent_path(), tempPath("from-folder.csv")).ok);
 
     // The CSV chosen over the log itself would destroy it.
     fs::path log = tempPath("self.bin");

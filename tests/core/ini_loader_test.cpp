@@ -96,6 +96,11 @@ TEST(IniLoader, MissingFileKeepsDefaultsAndOffersSave) {
     EXPECT_FALSE(loader.IsUnchanged());
     EXPECT_EQ(intOf(loader, "TIME_EXP_GMT"), 9);
 
+    CWBCIniLoader folder; // a folder of that name is no file
+    RegisterQuickSettingItems(folder);
+    folder.Load(tempPath("folder.ini").parent_path());
+    EXPECT_FALSE(folder.loaded());
+
     CWBCIniLoader empty;
     EXPECT_TRUE(empty.IsUnchanged()); // no items
 

@@ -132,6 +132,13 @@ TEST(RecordingDataLoader, ZPiecesAssembleTheRecordAndGiveIdentity) {
     EXPECT_EQ(data.recordingId, "fleet");
     EXPECT_EQ(data.recordingPassword, "s3cret");
     EXPECT_TRUE(data.isProtected());
+
+    // The setup page's "load from recording" never shows the recording's credentials.
+    SetupRecord page = DefaultSetupRecord();
+    LoadSetupFromRecordingCopy(page, data.setupRecord);
+    EXPECT_EQ(GetSetupText(page.company), "Halvorn Freight");
+    EXPECT_EQ(GetSetupText(page.user), "");
+    EXPECT_EQ(GetSetupText(page.passwd), "");
 }
 
 TEST(RecordingDataLoader, SixthPieceAloneKeepsPreviousRecordingsBytes) {

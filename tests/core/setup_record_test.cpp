@@ -124,6 +124,7 @@ TEST(SetupRecord, FileLoadOverlaysAndClearsCredentials) {
 
     SetupRecord untouched = DefaultSetupRecord();
     EXPECT_FALSE(LoadSetupFile(tempPath("missing.cfg"), untouched).ok);
+    EXPECT_FALSE(LoadSetupFile(tempPath("x").parent_path(), untouched).ok);
     EXPECT_EQ(SerializeSetupRecord(untouched), SerializeSetupRecord(DefaultSetupRecord()));
     EXPECT_FALSE(SaveSetupFile(tempPath("no-dir") / "x" / "setup.cfg", r).ok);
 }
