@@ -50,9 +50,7 @@ void CHvViewerDlg::ClearMapPath() {}
 void CHvViewerDlg::ShowPosition() {
     m_player->clock().ShowPosition();
 }
-void CHvViewerDlg::StopClock() {
-    m_player->clock().ReturnToIdle();
-}
+void CHvViewerDlg::StopClock() { m_player->clock().StopTimers(); }
 
 void CHvViewerDlg::ShutdownPlayback() {
     if (m_player)

@@ -46,6 +46,12 @@ public:
     // Timer 258's work, as it runs it.
     void DelayedOpen();
 
+    // Stops timers 257 and 258 without touching the engine (the window is closing).
+    void StopTimers() {
+        m_clock.stop();
+        m_openTimer.stop();
+    }
+
     bool isRunning() const { return m_clock.isActive(); }
     bool isOpenPending() const { return m_openTimer.isActive(); }
     int openDelayMs() const { return m_openTimer.interval(); }
