@@ -51,8 +51,7 @@ void ScreenDocking::DockOrFloat(int index, bool forceDock) {
 }
 
 void ScreenDocking::ScreenResized(int) {
-    // Frames are scaled to the screen at every paint; only a still picture needs handing over again.
-    PlaybackEngineHolder& engine = m_host.engineHolder();
-    if (engine.GetState() != PlaybackEngine::kRunning)
-        engine.Repaint();
+    // The engine hands pictures over at the screen's size: let it ask again (and show a still
+    // picture at the new size).
+    m_host.engineHolder().Repaint();
 }

@@ -141,3 +141,10 @@ void CDlgVideoScreen::keyPressEvent(QKeyEvent* event) {
     }
     QWidget::keyPressEvent(event);
 }
+
+std::pair<int, int> CDlgVideoScreen::frameSizeHint() const {
+    if (width() <= 0 || height() <= 0)
+        return {0, 0};
+    const qreal ratio = devicePixelRatioF();
+    return {qRound(width() * ratio), qRound(height() * ratio)};
+}

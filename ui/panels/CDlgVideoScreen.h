@@ -28,6 +28,9 @@ public:
     void presentFrame(VideoFramePtr frame) override;
     // Forgets the last frame (recording closed): the screen shows its grey fill again.
     void clearFrame() override;
+    // The screen's own size in device pixels, so the engine converts no more than is shown.
+    // Asked on the UI thread.
+    std::pair<int, int> frameSizeHint() const override;
     bool hasFrame() const;
     // Number of frames handed over since construction (diagnostics and tests).
     quint64 framesPresented() const;
