@@ -346,31 +346,17 @@ TEST_F(Playback, AMissingFileSaysSoAndStaysIdle) {
     EXPECT_FALSE(clock->isRunning());
 }
 
-TEST_F(Playback, RemovingTheListedCardStopsAndEmptiesTheList) {
-    host->source = sampleCard();
-    ASSERT_TRUE(openRow(0));
-    clock->SourceRemoved("/media/other-drive");
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
-    clock->SourceRemoved(sampleCard().string() + "/");
-    EXPECT_EQ(host->holder.GetState(), -1);
-    EXPECT_TRUE(host->files.empty());
-    EXPECT_FALSE(clock->isRunning());
-    EXPECT_EQ(host->last("callInternal:setPos"), "0");
-}
-
 TEST_F(Playback, AStartUpFilePathIsListedAndPlayed) {
     const fs::path file = host->files[0];
     host->files.clear();
     StartupOpener startup(*host, *clock);
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-    EXPECT_TRUE(startup.ProcessStartupOpener({"quillent", QString::fromStdString(file.string())}));
+    startup.OpenSingleFile(QString::fromStdString(file.parent_path().string()),
+                           QString::fromStdString(file.filename().string()), 0);
     ASSERT_EQ(host->files.size(), 1u);
     EXPECT_EQ(host->listedSizeText, QStringLiteral("%1M").arg(fs::file_size(file) / 1000000));
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
 
-    // Links are the download window's; no argument does nothing.
-    EXPECT_FALSE(startup.ProcessStartupOpener({"quillent", "qmv:http://h/x.qmv|x.qmv|10"}));
-    EXPECT_FALSE(startup.ProcessStartupOpener({"quillent"}));
     EXPECT_EQ(StartupOpener::SizeText("/nonexistent/file.qmv"), "0M");
 }

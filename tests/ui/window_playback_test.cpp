@@ -10,6 +10,7 @@
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/ListController.h"
 #include "ui/panels/CDlgVideoScreen.h"
+#include "core/tools/MountWatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -127,4 +128,24 @@ TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClick
     s_window->OnCommand(kCmdStop);
     EXPECT_EQ(s_window->EngineHolder().GetState(), -1);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
+}
+
+TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
+    auto table = std::make_shared<QSet<QString>>(QSet<QString>{"/", "/media/other", s_card});
+    auto watcher = std::make_unique<MountWatcher>([table] { return *table; });
+    MountWatcher* w = watcher.get();
+    s_window->Lists()->StartMountWatch(std::move(watcher));
+    ASSERT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
+
+    table->remove("/media/other"); // another volume: nothing changes
+    w->Check();
+    EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
+    EXPECT_GE(s_window->Lists()->Scanner().EntryCount(), 10);
+
+    table->remove(s_card);
+    w->Check();
+    EXPECT_NE(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(s_window->Lists()->Scanner().EntryCount(), 0);
+    EXPECT_EQ(s_window->State().selectedIndex, -1);
+    EXPECT_TRUE(s_window->TitleText().endsWith(QStringLiteral("QUILLENT")));
 }

@@ -227,16 +227,3 @@ void PlaybackClock::OpenRow(int index) {
     m_opener.RequestOpen(RecordingOpener::kJobOpenFromList);
 }
 
-void PlaybackClock::SourceRemoved(const std::filesystem::path& path) {
-    const std::filesystem::path source = m_host.listedSource();
-    if (source.empty())
-        return;
-    auto normal = [](const std::filesystem::path& p) {
-        std::string s = p.lexically_normal().string();
-        while (s.size() > 1 && s.back() == '/')
-            s.pop_back();
-        return s;
-    };
-    if (normal(source) == normal(path))
-        ClearAndClose();
-}

@@ -38,8 +38,6 @@ public:
     void Seek(int64_t positionMs);
     // 0x414 and "btnFileSelect": open a row of the recording list (ignored while busy).
     void OpenRow(int index);
-    // 0x500: a drive or medium at `path` went away; the listed card closes when it is that one.
-    void SourceRemoved(const std::filesystem::path& path);
 
     // One clock tick, as timer 257 runs it (tests call it directly).
     void Tick();
