@@ -27,10 +27,8 @@ void CHvViewerDlg::createLists() {
     };
     hooks.busy = [this] { return m_busy; };
     hooks.resetPlaybackControls = [this] { ReturnToIdle(); };
-    hooks.setCardControls = [](bool card) {
-        // The card-only tools (format, quick settings) check the scan's source kind themselves.
-        Q_UNUSED(card);
-    };
+    // No setCardControls: the card-only tools (format, quick settings) check the scan's source
+    // kind themselves when they run.
     hooks.showMap = [this](bool show) {
         m_state.mapShown = show;
         ShowMapPanel(show);

@@ -58,8 +58,8 @@ void CHvViewerDlg::ShutdownPlayback() {
     m_engineHolder->CloseRecording();
 }
 
-void CHvViewerDlg::OpenSingleFile(const QString& folder, const QString& name, int64_t size) {
-    m_player->startup().OpenSingleFile(folder, name, size);
+void CHvViewerDlg::OpenSingleFile(const QString& folder, const QString& name) {
+    m_player->startup().OpenSingleFile(folder, name);
 }
 
 WindowPlayback* CHvViewerDlg::Player() const {

@@ -156,6 +156,8 @@ void CommandDispatcher::speed(int index) {
 }
 
 void CommandDispatcher::brightness(int step) {
+    // The page's meter has 21 steps; a value from elsewhere is held to it (the level would overflow).
+    step = std::clamp(step, 0, 20);
     m_target.State().brightnessStep = step;
     const int level = BrightnessLevel(step);
     for (int channel = 0; channel < 4; ++channel)
@@ -295,6 +297,11 @@ void CommandDispatcher::info(int) {
 }
 
 void CommandDispatcher::unit(int unit) {
+    // Only a known unit is stored: the stored value is read back at every start.
+    if (unit < 1 || unit > 3) {
+        qWarning() << "speed unit out of range:" << unit;
+        return;
+    }
     m_target.SetSpeedUnit(unit);
     WriteSetting("speedunit", std::to_string(unit));
 }
@@ -317,10 +324,10 @@ void CommandDispatcher::loopClose(int) {
     m_target.State().loopActive = false;
 }
 void CommandDispatcher::loopStart(int ms) {
-    m_target.State().loopStart = ms;
+    m_target.State().loopStart = std::max(ms, 0);
 }
 void CommandDispatcher::loopEnd(int ms) {
-    m_target.State().loopEnd = ms;
+    m_target.State().loopEnd = std::max(ms, 0);
 }
 void CommandDispatcher::search(int) {
     m_target.RunCommand(kCmdSearch, 0);
