@@ -132,6 +132,12 @@ TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
     auto watcher = std::make_unique<MountWatcher>([table] { return *table; });
     MountWatcher* w = watcher.get();
     s_window->Lists()->StartMountWatch(std::move(watcher));
+    if (s_window->EngineHolder().GetState() != PlaybackEngine::kRunning) {
+        // An earlier test of this process stopped playback: start a recording again.
+        QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+        s_window->OnCommand(kMsgOpenRow, 0);
+        ASSERT_TRUE(opened.wait(20000));
+    }
     ASSERT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
 
     table->remove("/media/other"); // another volume: nothing changes
