@@ -82,5 +82,7 @@ void CHvViewerDlg::ShowMapPanel(bool show) {
 }
 
 void CHvViewerDlg::SetSpeedUnit(int unit) {
+    // The page shows the unit itself; the speed panel that scales its graph to the unit is still a
+    // placeholder in this build, so there is nothing else to tell.
     Q_UNUSED(unit);
 }

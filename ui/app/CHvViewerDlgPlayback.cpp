@@ -46,7 +46,9 @@ void CHvViewerDlg::OnOpenRow(int row) {
 void CHvViewerDlg::UpdateChannelControls() {
     m_player->clock().UpdateChannelControls();
 }
-void CHvViewerDlg::ClearMapPath() {}
+void CHvViewerDlg::ClearMapPath() {
+    // The map view that draws the driven path is still a placeholder: no path to clear.
+}
 void CHvViewerDlg::ShowPosition() {
     m_player->clock().ShowPosition();
 }
