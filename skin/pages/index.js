@@ -50,7 +50,8 @@ var state = {
     loopEnd: 0,
     channels: 0,
     windowMap: '',
-    dragging: false
+    dragging: false,
+    dragFromMs: 0
 };
 
 function $(id) { return document.getElementById(id); }
@@ -306,6 +307,7 @@ function bindTimeline() {
         if (e.button !== 0) return;
         state.dragging = true;
         tl.classList.add('dragging');
+        state.dragFromMs = state.posMs;
         try { tl.setPointerCapture(e.pointerId); } catch (err) { /* synthetic events */ }
         state.posMs = msAt(e.clientX);
         drawTime();
@@ -325,8 +327,12 @@ function bindTimeline() {
     }
     tl.addEventListener('pointerup', finish);
     tl.addEventListener('pointercancel', function () {
+        if (!state.dragging) return;
         state.dragging = false;
         tl.classList.remove('dragging');
+        // Nothing was sought: the time line goes back to where playback is.
+        state.posMs = state.dragFromMs;
+        drawTime();
     });
 }
 

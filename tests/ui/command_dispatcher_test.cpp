@@ -311,3 +311,25 @@ TEST_F(DispatchTest, WindowsOfThisPart) {
     EXPECT_EQ(t.speedUnit, 2);
     EXPECT_EQ(ReadSetting("speedunit"), "2");
 }
+
+TEST_F(DispatchTest, PageValuesOutsideTheirControlsAreHeldOrIgnored) {
+    // Brightness is held to the meter's 21 steps, so the level never overflows.
+    d.Dispatch("btnControlUp1", 2147483647);
+    EXPECT_EQ(t.state.brightnessStep, 20);
+    EXPECT_EQ(t.engine.brightness.back(), std::make_pair(3, 255));
+    d.Dispatch("btnControlDown1", -2147483647 - 1);
+    EXPECT_EQ(t.state.brightnessStep, 0);
+    EXPECT_EQ(t.engine.brightness.back(), std::make_pair(3, -255));
+
+    // An unknown unit is neither applied nor stored.
+    d.Dispatch("btnUnit", 3);
+    d.Dispatch("btnUnit", 0);
+    d.Dispatch("btnUnit", 7);
+    EXPECT_EQ(t.speedUnit, 3);
+    EXPECT_EQ(ReadSetting("speedunit"), "3");
+
+    d.Dispatch("btnLoopStart", -500);
+    d.Dispatch("btnLoopEnd", -1);
+    EXPECT_EQ(t.state.loopStart, 0);
+    EXPECT_EQ(t.state.loopEnd, 0);
+}

@@ -1,6 +1,7 @@
 // The main window's list over a generated card: the open command, tabs and their scroll positions,
 // clicks under a kind filter, select-all under a kind, the "no files" cases, a pulled card, the drive
 // dialog over a fake mount table and the drawn list's pixels against its geometry.
+#include "OpenTestApp.h"
 #include "core/tools/DriveList.h"
 #include "core/tools/MountWatcher.h"
 #include "ui/controls/CWBCButton.h"
@@ -22,16 +23,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-// One application per test process, never destroyed: tearing it down during static destruction
-// crashes in the platform plugin.
 QApplication& app() {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "list_controller_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
+    return *ensureTestApp();
 }
 
 class FakeVolumes : public VolumeSource {

@@ -1,5 +1,6 @@
 // The list commands of the skin reach the main window's list: "btnOpen" over a generated card, the
 // check commands, "btnFileFolder", Space before a source is chosen, and the list's open message.
+#include "OpenTestApp.h"
 #include "core/tools/DriveList.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
@@ -18,23 +19,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-// One application per test process, never destroyed: tearing it down during static destruction
-// crashes in the platform plugin.
 QApplication& app() {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    // As root the web engine's renderer only starts without its sandbox.
-    if (::geteuid() == 0) {
-        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        if (!flags.contains("--no-sandbox"))
-            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --no-sandbox --disable-gpu");
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-    static int argc = 1;
-    static char name[] = "main_window_lists_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
+    return *ensureTestApp();
 }
 
 struct Card {

@@ -1,6 +1,7 @@
 // The main window with its real skin page, headless: size and modes, keys, the page's controls
 // reaching the dispatcher, the page functions, the script bridge in frames and before the
 // channel connects, and CallScript before a page has loaded.
+#include "OpenTestApp.h"
 #include "core/config/Settings.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
@@ -25,12 +26,8 @@
 namespace {
 
 QApplication& app() {
-    static int argc = 1;
-    static char name[] = "main_window_test";
-    static char* argv[] = {name, nullptr};
     static QApplication* instance = [] {
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        auto* a = new QApplication(argc, argv); // lives until the process ends, as WebEngine wants
+        QApplication* a = ensureTestApp();
         BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
         static QTemporaryDir settings;
         SetSettingsDirectoryForTesting(settings.path().toStdString());

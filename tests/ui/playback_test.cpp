@@ -2,6 +2,7 @@
 // draws into real video screens; the page, the list and the message boxes are recorded.
 #include "OpenTestHost.h"
 
+#include "ui/app/CommandDispatcher.h"
 #include "ui/app/PlaybackClock.h"
 #include "ui/app/RecordingOpener.h"
 #include "ui/app/StartupOpener.h"
@@ -96,14 +97,14 @@ protected:
 TEST(OpeningRules, TimeLabelRangeBrightnessAndRates) {
     EXPECT_EQ(RecordingOpener::FormatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
     EXPECT_EQ(RecordingOpener::FormatTimeLabel(59999), "00:00 / 00:59");
-    EXPECT_EQ(RecordingOpener::TrackRange(60000), 59000);
-    EXPECT_EQ(RecordingOpener::TrackRange(0), 0);
-    EXPECT_EQ(RecordingOpener::BrightnessValue(20), 255);
-    EXPECT_EQ(RecordingOpener::BrightnessValue(0), -255);
-    EXPECT_EQ(RecordingOpener::BrightnessValue(10), 0);
-    EXPECT_EQ(RecordingOpener::BrightnessValue(13), 76);
-    EXPECT_FLOAT_EQ(RecordingOpener::RateOfIndex(3), 3.4f);
-    EXPECT_FLOAT_EQ(RecordingOpener::RateOfIndex(9), 1.0f);
+    EXPECT_EQ(CommandDispatcher::RangeValue(60000), 59000);
+    EXPECT_EQ(CommandDispatcher::RangeValue(0), 0);
+    EXPECT_EQ(CommandDispatcher::BrightnessLevel(20), 255);
+    EXPECT_EQ(CommandDispatcher::BrightnessLevel(0), -255);
+    EXPECT_EQ(CommandDispatcher::BrightnessLevel(10), 0);
+    EXPECT_EQ(CommandDispatcher::BrightnessLevel(13), 76);
+    EXPECT_FLOAT_EQ(CommandDispatcher::RateForIndex(3), 3.4f);
+    EXPECT_FLOAT_EQ(CommandDispatcher::RateForIndex(9), 1.0f);
 }
 
 TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
@@ -137,6 +138,27 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     EXPECT_FALSE(host->panelPositions.empty());
     EXPECT_TRUE(host->screens[0]->isVisible() || !host->window.isVisible());
     EXPECT_TRUE(runUntil([&] { return host->screens[0]->hasFrame(); }));
+}
+
+TEST_F(Playback, APausedRecordingIsNotRedrawnEveryTick) {
+    ASSERT_TRUE(openRow(0));
+    ASSERT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() > 0; }));
+    clock->PlayPause();
+    ASSERT_EQ(host->holder.GetState(), PlaybackEngine::kPaused);
+    clock->Tick(); // the position the pause settled on
+    const int shown = host->count("callInternal:setPos");
+    const int speeds = host->count("drawSpeed");
+    const size_t panels = host->panelPositions.size();
+    clock->Tick();
+    clock->Tick();
+    EXPECT_EQ(host->count("callInternal:setPos"), shown);
+    EXPECT_EQ(host->count("drawSpeed"), speeds);
+    EXPECT_EQ(host->panelPositions.size(), panels);
+    EXPECT_TRUE(clock->isRunning());
+    // A step while paused is drawn.
+    clock->StepBack();
+    clock->Tick();
+    EXPECT_GT(host->count("callInternal:setPos"), shown);
 }
 
 TEST_F(Playback, AHeldMouseButtonFreezesTheClockAndTheLoopJumpsBack) {
@@ -346,17 +368,24 @@ TEST_F(Playback, AMissingFileSaysSoAndStaysIdle) {
     EXPECT_FALSE(clock->isRunning());
 }
 
+TEST_F(Playback, ARowTheListDoesNotHaveIsIgnored) {
+    host->state.selectedIndex = 0;
+    clock->OpenRow(static_cast<int>(host->files.size()));
+    clock->OpenRow(2147483647);
+    EXPECT_FALSE(opener->isBusy());
+    EXPECT_TRUE(host->messages.empty());
+    EXPECT_EQ(host->state.selectedIndex, 0);
+}
+
 TEST_F(Playback, AStartUpFilePathIsListedAndPlayed) {
     const fs::path file = host->files[0];
     host->files.clear();
     StartupOpener startup(*host, *clock);
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
     startup.OpenSingleFile(QString::fromStdString(file.parent_path().string()),
-                           QString::fromStdString(file.filename().string()), 0);
+                           QString::fromStdString(file.filename().string()));
     ASSERT_EQ(host->files.size(), 1u);
-    EXPECT_EQ(host->listedSizeText, QStringLiteral("%1M").arg(fs::file_size(file) / 1000000));
+    EXPECT_EQ(host->files[0], file);
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
-
-    EXPECT_EQ(StartupOpener::SizeText("/nonexistent/file.qmv"), "0M");
 }

@@ -1,5 +1,6 @@
 // The search page in the real web view: every scanned recording reaches the page in list order with
 // its size in "%dM" form, and the name chosen on the page comes back through DoSearchHandler.
+#include "OpenTestApp.h"
 #include "core/recordings/RecordingScanner.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/dialogs/CSearchDlg.h"
@@ -18,23 +19,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-// One application per test process, never destroyed: tearing it down during static destruction
-// crashes in the platform plugin.
 QApplication& app() {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    // As root the web engine's renderer only starts without its sandbox.
-    if (::geteuid() == 0) {
-        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        if (!flags.contains("--no-sandbox"))
-            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --no-sandbox --disable-gpu");
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-    static int argc = 1;
-    static char name[] = "search_page_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
+    return *ensureTestApp();
 }
 
 QVariant evaluate(QWebEnginePage* page, const QString& script) {

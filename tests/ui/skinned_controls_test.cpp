@@ -1,5 +1,6 @@
 // Skinned controls: the button's outline from its mask and the clicks it takes, check state, the
 // slider's geometry, mouse and key rules and its notifications.
+#include "OpenTestApp.h"
 #include "ui/controls/CWBCButton.h"
 #include "ui/controls/CWBCMemDC.h"
 #include "ui/controls/CWBCSlider.h"
@@ -13,16 +14,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-// One application per test process, never destroyed: tearing it down during static destruction
-// crashes in the platform plugin.
 QApplication& app() {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "skinned_controls_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
+    return *ensureTestApp();
 }
 
 QPixmap solid(int w, int h, QColor c) {

@@ -1,6 +1,7 @@
 // The main window playing a generated card given on its command line, headless: the card is
 // listed and its first recording plays; screens float and dock; the zoom window toggles; the
 // busy window holds list and commands back while a recording opens.
+#include "OpenTestApp.h"
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "media/playback/PlaybackEngine.h"
@@ -22,12 +23,8 @@
 namespace {
 
 QApplication& app() {
-    static int argc = 1;
-    static char name[] = "window_playback_test";
-    static char* argv[] = {name, nullptr};
     static QApplication* instance = [] {
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        auto* a = new QApplication(argc, argv); // lives until the process ends, as WebEngine wants
+        QApplication* a = ensureTestApp();
         BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
         static QTemporaryDir settings;
         SetSettingsDirectoryForTesting(settings.path().toStdString());
@@ -135,6 +132,12 @@ TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
     auto watcher = std::make_unique<MountWatcher>([table] { return *table; });
     MountWatcher* w = watcher.get();
     s_window->Lists()->StartMountWatch(std::move(watcher));
+    if (s_window->EngineHolder().GetState() != PlaybackEngine::kRunning) {
+        // An earlier test of this process stopped playback: start a recording again.
+        QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+        s_window->OnCommand(kMsgOpenRow, 0);
+        ASSERT_TRUE(opened.wait(20000));
+    }
     ASSERT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
 
     table->remove("/media/other"); // another volume: nothing changes

@@ -94,7 +94,7 @@ public:
     void HandleArgument(const QString& argument);
     void ProcessStartupArguments();
     // Lists one recording file and starts it.
-    void OpenSingleFile(const QString& folder, const QString& name, int64_t size);
+    void OpenSingleFile(const QString& folder, const QString& name);
     // Lists the recordings of a card or folder given as the argument.
     void OpenSourceFolder(const QString& folder);
 

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <utility>
+
 void CHvViewerDlg::OnCommand(int commandId, int value) {
     // Messages that change the recording or the list wait for the busy window.
     if (commandId >= kMsgSeek && commandId <= kMsgTabChosen && m_busy)
@@ -89,7 +91,7 @@ void CHvViewerDlg::ChooseMovieFile() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QFileInfo file(dialog.selectedFiles().constFirst());
-    OpenSingleFile(file.absolutePath(), file.fileName(), 0);
+    OpenSingleFile(file.absolutePath(), file.fileName());
 }
 
 void CHvViewerDlg::ShowMovieInfo() {
@@ -103,8 +105,10 @@ void CHvViewerDlg::OpenUrl(const QString& url) {
 }
 
 void CHvViewerDlg::ProcessStartupArguments() {
-    if (!m_arguments.isEmpty())
-        HandleArgument(m_arguments.constFirst());
+    // Taken once: a reload of the page (its renderer restarted) must not open the card again.
+    const QStringList arguments = std::exchange(m_arguments, {});
+    if (!arguments.isEmpty())
+        HandleArgument(arguments.constFirst());
 }
 
 void CHvViewerDlg::HandleArgument(const QString& argument) {
@@ -122,7 +126,7 @@ void CHvViewerDlg::HandleArgument(const QString& argument) {
             OpenSourceFolder(argument);
             m_player->PlayFirstListed();
         } else
-            OpenSingleFile(arg.folder, arg.name, 0);
+            OpenSingleFile(arg.folder, arg.name);
         return;
     }
 }

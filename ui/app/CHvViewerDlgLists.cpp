@@ -27,10 +27,8 @@ void CHvViewerDlg::createLists() {
     };
     hooks.busy = [this] { return m_busy; };
     hooks.resetPlaybackControls = [this] { ReturnToIdle(); };
-    hooks.setCardControls = [](bool card) {
-        // The card-only tools (format, quick settings) check the scan's source kind themselves.
-        Q_UNUSED(card);
-    };
+    // No setCardControls: the card-only tools (format, quick settings) check the scan's source
+    // kind themselves when they run.
     hooks.showMap = [this](bool show) {
         m_state.mapShown = show;
         ShowMapPanel(show);
@@ -84,5 +82,7 @@ void CHvViewerDlg::ShowMapPanel(bool show) {
 }
 
 void CHvViewerDlg::SetSpeedUnit(int unit) {
+    // The page shows the unit itself; the speed panel that scales its graph to the unit is still a
+    // placeholder in this build, so there is nothing else to tell.
     Q_UNUSED(unit);
 }

@@ -46,7 +46,9 @@ void CHvViewerDlg::OnOpenRow(int row) {
 void CHvViewerDlg::UpdateChannelControls() {
     m_player->clock().UpdateChannelControls();
 }
-void CHvViewerDlg::ClearMapPath() {}
+void CHvViewerDlg::ClearMapPath() {
+    // The map view that draws the driven path is still a placeholder: no path to clear.
+}
 void CHvViewerDlg::ShowPosition() {
     m_player->clock().ShowPosition();
 }
@@ -58,8 +60,8 @@ void CHvViewerDlg::ShutdownPlayback() {
     m_engineHolder->CloseRecording();
 }
 
-void CHvViewerDlg::OpenSingleFile(const QString& folder, const QString& name, int64_t size) {
-    m_player->startup().OpenSingleFile(folder, name, size);
+void CHvViewerDlg::OpenSingleFile(const QString& folder, const QString& name) {
+    m_player->startup().OpenSingleFile(folder, name);
 }
 
 WindowPlayback* CHvViewerDlg::Player() const {

@@ -15,7 +15,8 @@ constexpr std::array<float, 5> kRates = {1.0f, 2.0f, 2.7f, 3.4f, 4.0f};
 
 struct CommandDispatcher::Entry {
     const char* name;
-    void (CommandDispatcher::*action)(int);
+    void (CommandDispatcher::*action)(int); // null: the window command below, with value 0
+    int command = 0;
 };
 
 const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
@@ -23,7 +24,7 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
     static const Entry kTable[] = {
         {"btnPlay", &CommandDispatcher::playPause},
         {"btnPause", &CommandDispatcher::playPause},
-        {"btnOpen", &CommandDispatcher::openSource},
+        {"btnOpen", nullptr, kCmdOpenSource},
         {"btnFileOpen", &CommandDispatcher::fileOpen},
         {"btnMirror", &CommandDispatcher::mirror},
         {"btnFlip", &CommandDispatcher::flip},
@@ -32,33 +33,33 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
         {"btnSpeedDown", &CommandDispatcher::speed},
         {"btnControlDown1", &CommandDispatcher::brightness},
         {"btnControlUp1", &CommandDispatcher::brightness},
-        {"btnGSensor", &CommandDispatcher::gsensor},
+        {"btnGSensor", nullptr, kCmdGsensorWindows},
         {"btnChange", &CommandDispatcher::change},
         {"btnCollect", &CommandDispatcher::collect},
         {"btnTripple", &CommandDispatcher::tripple},
-        {"btnSave", &CommandDispatcher::save},
-        {"btnZoom", &CommandDispatcher::zoom},
-        {"btnMerge", &CommandDispatcher::merge},
-        {"btnFormat", &CommandDispatcher::format},
+        {"btnSave", nullptr, kCmdCopy},
+        {"btnZoom", nullptr, kCmdZoom},
+        {"btnMerge", nullptr, kCmdMerge},
+        {"btnFormat", nullptr, kCmdFormat},
         {"btnHome", &CommandDispatcher::home},
         {"btnEnd", &CommandDispatcher::end},
         {"btnPrev", &CommandDispatcher::prev},
         {"btnNext", &CommandDispatcher::next},
-        {"btnPicture", &CommandDispatcher::picture},
-        {"btnPrint", &CommandDispatcher::print},
+        {"btnPicture", nullptr, kCmdSnapshot},
+        {"btnPrint", nullptr, kCmdPrint},
         {"btnPosition", &CommandDispatcher::position},
         {"btnSpeedFrameDown", &CommandDispatcher::frameDown},
         {"btnSpeedFrameUp", &CommandDispatcher::frameUp},
-        {"btnSetting", &CommandDispatcher::setting},
-        {"btnConvert", &CommandDispatcher::convert},
-        {"btnDownload", &CommandDispatcher::download},
+        {"btnSetting", nullptr, kCmdSetup},
+        {"btnConvert", nullptr, kCmdConvert},
+        {"btnDownload", nullptr, kCmdDownload},
         {"btnFileSelect", &CommandDispatcher::fileSelect},
         {"btnFileFolder", &CommandDispatcher::fileFolder},
-        {"btnChkClear", &CommandDispatcher::checkClear},
+        {"btnChkClear", nullptr, kCmdCheckClear},
         {"btnChkAll", &CommandDispatcher::checkAll},
         {"btnChkOn", &CommandDispatcher::checkOn},
         {"btnChkOff", &CommandDispatcher::checkOff},
-        {"btnMapsetting", &CommandDispatcher::mapSetting},
+        {"btnMapsetting", nullptr, kCmdMapSetting},
         {"btnInfo", &CommandDispatcher::info},
         {"btnUnit", &CommandDispatcher::unit},
         {"btnMap", &CommandDispatcher::map},
@@ -66,9 +67,9 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
         {"btnLoopClose", &CommandDispatcher::loopClose},
         {"btnLoopStart", &CommandDispatcher::loopStart},
         {"btnLoopEnd", &CommandDispatcher::loopEnd},
-        {"btnSearch", &CommandDispatcher::search},
-        {"btnLog", &CommandDispatcher::log},
-        {"btnDeleteFile", &CommandDispatcher::deleteFile},
+        {"btnSearch", nullptr, kCmdSearch},
+        {"btnLog", nullptr, kCmdEventLog},
+        {"btnDeleteFile", nullptr, kCmdDeleteFiles},
         {"btnHomepage", &CommandDispatcher::homepage},
     };
     count = static_cast<int>(std::size(kTable));
@@ -91,7 +92,10 @@ bool CommandDispatcher::Dispatch(const QString& name, int value) {
     const Entry* table = Table(count);
     for (int i = 0; i < count; ++i) {
         if (name == QLatin1String(table[i].name)) {
-            (this->*table[i].action)(value);
+            if (table[i].action)
+                (this->*table[i].action)(value);
+            else
+                m_target.RunCommand(table[i].command, 0);
             return true;
         }
     }
@@ -117,9 +121,6 @@ int CommandDispatcher::RangeValue(uint64_t durationMs) {
 
 void CommandDispatcher::playPause(int) {
     m_target.PlayPause();
-}
-void CommandDispatcher::openSource(int) {
-    m_target.RunCommand(kCmdOpenSource, 0);
 }
 void CommandDispatcher::fileOpen(int) {
     m_target.ChooseMovieFile();
@@ -156,14 +157,12 @@ void CommandDispatcher::speed(int index) {
 }
 
 void CommandDispatcher::brightness(int step) {
+    // The page's meter has 21 steps; a value from elsewhere is held to it (the level would overflow).
+    step = std::clamp(step, 0, 20);
     m_target.State().brightnessStep = step;
     const int level = BrightnessLevel(step);
     for (int channel = 0; channel < 4; ++channel)
         m_target.Playback().SetBrightness(channel, level);
-}
-
-void CommandDispatcher::gsensor(int) {
-    m_target.RunCommand(kCmdGsensorWindows, 0);
 }
 
 void CommandDispatcher::change(int) {
@@ -182,18 +181,6 @@ void CommandDispatcher::tripple(int) {
     m_target.UpdateChannelControls();
 }
 
-void CommandDispatcher::save(int) {
-    m_target.RunCommand(kCmdCopy, 0);
-}
-void CommandDispatcher::zoom(int) {
-    m_target.RunCommand(kCmdZoom, 0);
-}
-void CommandDispatcher::merge(int) {
-    m_target.RunCommand(kCmdMerge, 0);
-}
-void CommandDispatcher::format(int) {
-    m_target.RunCommand(kCmdFormat, 0);
-}
 void CommandDispatcher::home(int) {
     m_target.OpenPrevious();
 }
@@ -209,13 +196,6 @@ void CommandDispatcher::prev(int) {
 void CommandDispatcher::next(int) {
     m_target.ClearMapPath();
     m_target.StepForward();
-}
-
-void CommandDispatcher::picture(int) {
-    m_target.RunCommand(kCmdSnapshot, 0);
-}
-void CommandDispatcher::print(int) {
-    m_target.RunCommand(kCmdPrint, 0);
 }
 
 void CommandDispatcher::position(int ms) {
@@ -246,15 +226,6 @@ void CommandDispatcher::frameUp(int) {
         engine.StepFrame();
 }
 
-void CommandDispatcher::setting(int) {
-    m_target.RunCommand(kCmdSetup, 0);
-}
-void CommandDispatcher::convert(int) {
-    m_target.RunCommand(kCmdConvert, 0);
-}
-void CommandDispatcher::download(int) {
-    m_target.RunCommand(kCmdDownload, 0);
-}
 void CommandDispatcher::fileSelect(int row) {
     m_target.OnOpenRow(row);
 }
@@ -275,9 +246,6 @@ void CommandDispatcher::fileFolder(int tab) {
     m_target.KindFilterChanged();
 }
 
-void CommandDispatcher::checkClear(int) {
-    m_target.RunCommand(kCmdCheckClear, 0);
-}
 void CommandDispatcher::checkAll(int value) {
     m_target.RunCommand(value == 1 ? kMsgCheckAll : kMsgUncheckAll, 0);
 }
@@ -287,14 +255,16 @@ void CommandDispatcher::checkOn(int row) {
 void CommandDispatcher::checkOff(int row) {
     m_target.RunCommand(kMsgUncheckRow, row);
 }
-void CommandDispatcher::mapSetting(int) {
-    m_target.RunCommand(kCmdMapSetting, 0);
-}
 void CommandDispatcher::info(int) {
     m_target.ShowMovieInfo();
 }
 
 void CommandDispatcher::unit(int unit) {
+    // Only a known unit is stored: the stored value is read back at every start.
+    if (unit < 1 || unit > 3) {
+        qWarning() << "speed unit out of range:" << unit;
+        return;
+    }
     m_target.SetSpeedUnit(unit);
     WriteSetting("speedunit", std::to_string(unit));
 }
@@ -317,21 +287,11 @@ void CommandDispatcher::loopClose(int) {
     m_target.State().loopActive = false;
 }
 void CommandDispatcher::loopStart(int ms) {
-    m_target.State().loopStart = ms;
+    m_target.State().loopStart = std::max(ms, 0);
 }
 void CommandDispatcher::loopEnd(int ms) {
-    m_target.State().loopEnd = ms;
+    m_target.State().loopEnd = std::max(ms, 0);
 }
-void CommandDispatcher::search(int) {
-    m_target.RunCommand(kCmdSearch, 0);
-}
-void CommandDispatcher::log(int) {
-    m_target.RunCommand(kCmdEventLog, 0);
-}
-void CommandDispatcher::deleteFile(int) {
-    m_target.RunCommand(kCmdDeleteFiles, 0);
-}
-
 void CommandDispatcher::homepage(int) {
     const QString& address = m_target.State().homepage;
     m_target.OpenUrl(QStringLiteral("http://") +

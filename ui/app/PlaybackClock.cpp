@@ -44,8 +44,13 @@ void PlaybackClock::Tick() {
     ViewerState& ps = m_host.playbackState();
     const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
     const int64_t end = ps.loopActive ? ps.loopEnd : static_cast<int64_t>(engine.GetDurationMs());
+    // A paused recording gives the same position tick after tick; the page and the panels already
+    // show it, so the clock does not call into them ten times a second for nothing.
+    const bool moved = pos != m_tickPos;
+    m_tickPos = pos;
     if (pos >= 0 && pos < end) {
-        ShowPosition();
+        if (moved)
+            ShowPosition();
         armClock();
     } else if (ps.loopActive) {
         engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStart)));
@@ -63,9 +68,11 @@ void PlaybackClock::Tick() {
         }
     }
 
-    const double speed = m_host.drawTrackPosition(pos);
-    m_host.drawSpeed(static_cast<int>(std::trunc(speed * 1000)));
-    m_host.setTrackPanelPosition(pos);
+    if (moved) {
+        const double speed = m_host.drawTrackPosition(pos);
+        showSpeed(static_cast<int>(std::trunc(speed * 1000)));
+        m_host.setTrackPanelPosition(pos);
+    }
     emit ticked(pos);
 }
 
@@ -77,6 +84,19 @@ void PlaybackClock::ShowPosition() {
     const uint64_t pos = engine.GetPositionMs();
     m_host.playbackState().position = static_cast<int>(pos / 1000);
     m_host.callInternal(QStringLiteral("setPos"), QString::number(pos));
+}
+
+void PlaybackClock::showSpeed(int speedTimes1000) {
+    // The speed changes once a second at most: most ticks would send the same number.
+    if (speedTimes1000 == m_shownSpeed)
+        return;
+    m_shownSpeed = speedTimes1000;
+    m_host.drawSpeed(speedTimes1000);
+}
+
+void PlaybackClock::forgetShown() {
+    m_tickPos = -1;
+    m_shownSpeed = kNoSpeedShown;
 }
 
 void PlaybackClock::DelayedOpen() {
@@ -166,7 +186,8 @@ void PlaybackClock::ReturnToIdle(bool resetTitle) {
     m_host.hideFloatingGsensorWindows();
     ps.position = 0;
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    m_host.drawSpeed(0);
+    forgetShown();
+    showSpeed(0);
     m_host.callInternal(QStringLiteral("setPlay"), QStringLiteral("0")); // nothing plays now
 }
 
@@ -179,8 +200,9 @@ void PlaybackClock::ClearAndClose() {
     ps.selectedIndex = -1;
     ps.position = 0;
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    m_host.drawSpeed(0);
-    // The wave output volume of the original is the engine's sound level here.
+    forgetShown();
+    showSpeed(0);
+    // Sound goes back to half, as at start-up, for whatever is opened next.
     m_host.engineHolder().SetVolume(0x7FFF);
 }
 
@@ -195,6 +217,7 @@ void PlaybackClock::PlaybackStarted() {
     // The page shows its pause button while a recording plays, however playback was started.
     if (engine.GetState() == PlaybackEngine::kRunning)
         m_host.callInternal(QStringLiteral("setPause"), QStringLiteral("0"));
+    forgetShown(); // a new recording: its first tick is drawn whatever the last one showed
     armClock();
 }
 
@@ -213,6 +236,9 @@ void PlaybackClock::Seek(int64_t positionMs) {
 
 void PlaybackClock::OpenRow(int index) {
     if (busy())
+        return;
+    // A row the list does not have (a stale or made-up page value) is no reason for an error box.
+    if (index >= m_host.recordingCount())
         return;
     ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = index;

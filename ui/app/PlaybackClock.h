@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <limits>
+
 class RecordingOpener;
 
 class PlaybackClock : public QObject {
@@ -64,9 +66,14 @@ private:
     bool busy() const;
     void armClock() { m_clock.start(kClockPeriodMs); }
     void closeEngine();
+    void showSpeed(int speedTimes1000);
+    void forgetShown();
+    static constexpr int kNoSpeedShown = std::numeric_limits<int>::min();
 
     PlaybackHost& m_host;
     RecordingOpener& m_opener;
     QTimer m_clock;     // 257
     QTimer m_openTimer; // 258
+    int64_t m_tickPos = -1;           // position the last tick handed to the page and panels
+    int m_shownSpeed = kNoSpeedShown; // last drawSpeed value
 };

@@ -53,9 +53,8 @@ public:
     virtual void clearListHighlight() = 0;
     virtual void showFileMenuTab(int tab) = 0;
     virtual void clearRecordings() = 0; // empties the scan, the drawn list and the report list
-    // Lists the one file (single-file open); sizeText is the drawn size column.
-    virtual void listSingleFile(const std::filesystem::path& path, int64_t sizeKiB,
-                                const QString& sizeText) = 0;
+    // Lists the one file (single-file open); the list reads its size itself.
+    virtual void listSingleFile(const std::filesystem::path& path) = 0;
     // Lists a folder's recordings as the folder choice does; false when nothing was found.
     virtual bool listFolder(const std::filesystem::path& folder) = 0;
 

@@ -2,6 +2,7 @@
 
 #include "core/config/ViewerConfig.h"
 #include "core/container/RecordingReader.h"
+#include "ui/app/CommandDispatcher.h"
 #include "ui/app/PlaybackClock.h"
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
@@ -10,8 +11,6 @@
 #include <QWidget>
 
 namespace {
-constexpr float kRates[] = {1.0f, 2.0f, 2.7f, 3.4f, 4.0f};
-
 QString recordingFileName(PlaybackHost& host, int index, const std::filesystem::path& path) {
     const std::string name = host.recordingName(index);
     return QString::fromStdString(name.empty() ? path.filename().string() : name);
@@ -30,12 +29,6 @@ RecordingOpener::RecordingOpener(PlaybackHost& host, QWidget* owner) : m_host(ho
 
 RecordingOpener::~RecordingOpener() {
     shutdown();
-}
-
-float RecordingOpener::RateOfIndex(int speedIndex) {
-    if (speedIndex < 0 || speedIndex >= static_cast<int>(std::size(kRates)))
-        return 1.0f;
-    return kRates[speedIndex];
 }
 
 QString RecordingOpener::FormatTimeLabel(uint64_t lengthMs) {
@@ -111,7 +104,7 @@ bool RecordingOpener::OpenSelectedRecording() {
     m_host.layoutPanels();
 
     m_totalLengthMs = engine.GetDurationMs();
-    m_trackRangeMs = TrackRange(m_totalLengthMs);
+    m_trackRangeMs = CommandDispatcher::RangeValue(m_totalLengthMs);
     m_host.callInternal(QStringLiteral("setRange"), QString::number(m_trackRangeMs));
     m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
     m_timeLabel = FormatTimeLabel(m_totalLengthMs);
@@ -134,8 +127,8 @@ bool RecordingOpener::OpenSelectedRecording() {
         m_clock->PlaybackStarted();
     m_host.setTitleText(m_name);
 
-    engine.SetRate(RateOfIndex(state.speedIndex));
-    const int brightness = BrightnessValue(state.brightnessStep);
+    engine.SetRate(CommandDispatcher::RateForIndex(state.speedIndex));
+    const int brightness = CommandDispatcher::BrightnessLevel(state.brightnessStep);
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
         engine.SetBrightness(channel, brightness);
 

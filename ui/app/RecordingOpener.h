@@ -61,9 +61,6 @@ public:
     QString lastAcceptedPassword() const { return QString::fromStdString(m_identity.lastPassword()); }
 
     static QString FormatTimeLabel(uint64_t lengthMs);
-    static int TrackRange(uint64_t lengthMs) { return static_cast<int>(lengthMs - lengthMs / 60); }
-    static int BrightnessValue(int step) { return (step - 10) * 255 / 10; }
-    static float RateOfIndex(int speedIndex);
 
 signals:
     void openFinished(int job, bool opened); // after the busy window has gone

@@ -5,10 +5,6 @@
 #include "ui/app/PlaybackHost.h"
 
 #include <QString>
-#include <QString>
-
-#include <cstdint>
-#include <filesystem>
 
 class PlaybackClock;
 
@@ -16,11 +12,8 @@ class StartupOpener {
 public:
     StartupOpener(PlaybackHost& host, PlaybackClock& clock) : m_host(host), m_clock(clock) {}
 
-    // Lists one recording file and starts it (sizeBytes: the expected size, 0 when unknown).
-    void OpenSingleFile(const QString& folder, const QString& name, int64_t sizeBytes);
-
-    // "%dM" of the file's actual size in bytes ÷ 1 000 000; "0M" when it cannot be read.
-    static QString SizeText(const std::filesystem::path& path);
+    // Lists one recording file and starts it.
+    void OpenSingleFile(const QString& folder, const QString& name);
 
 private:
     PlaybackHost& m_host;

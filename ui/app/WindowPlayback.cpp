@@ -153,7 +153,7 @@ void WindowPlayback::clearRecordings() {
         lists->ClearList();
 }
 
-void WindowPlayback::listSingleFile(const std::filesystem::path& path, int64_t, const QString&) {
+void WindowPlayback::listSingleFile(const std::filesystem::path& path) {
     ListController* lists = m_window.Lists();
     if (!lists)
         return;

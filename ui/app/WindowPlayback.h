@@ -66,7 +66,7 @@ public:
     void clearListHighlight() override;
     void showFileMenuTab(int tab) override;
     void clearRecordings() override;
-    void listSingleFile(const std::filesystem::path& path, int64_t sizeKiB, const QString& sizeText) override;
+    void listSingleFile(const std::filesystem::path& path) override;
     bool listFolder(const std::filesystem::path& folder) override;
     void setScreenDocked(int index, bool docked) override;
     bool leftMouseButtonDown() override;

@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 #include <QWebEnginePage>
 
 CSearchDlg::CSearchDlg(const RecordingScanner& scanner, QWidget* parent)
@@ -106,22 +107,9 @@ void CSearchDlg::paintEvent(QPaintEvent*) {
 
 void CSearchDlg::mousePressEvent(QMouseEvent* e) {
     // The header strip drags the window.
-    if (e->button() == Qt::LeftButton && e->position().y() < kHeaderHeight) {
-        m_dragging = true;
-        m_dragOffset = e->globalPosition().toPoint() - frameGeometry().topLeft();
-    }
+    if (e->button() == Qt::LeftButton && e->position().y() < kHeaderHeight && windowHandle())
+        windowHandle()->startSystemMove();
     QDialog::mousePressEvent(e);
-}
-
-void CSearchDlg::mouseMoveEvent(QMouseEvent* e) {
-    if (m_dragging)
-        move(e->globalPosition().toPoint() - m_dragOffset);
-    QDialog::mouseMoveEvent(e);
-}
-
-void CSearchDlg::mouseReleaseEvent(QMouseEvent* e) {
-    m_dragging = false;
-    QDialog::mouseReleaseEvent(e);
 }
 
 std::string RunSearchPage(QWidget* parent, const RecordingScanner& scanner) {

@@ -38,8 +38,6 @@ protected:
     void showEvent(QShowEvent*) override;
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
 
 private:
     void fillPage(bool ok);
@@ -48,8 +46,6 @@ private:
     BrowserHost* m_page = nullptr;
     CWBCButton* m_close = nullptr;
     std::string m_chosen;
-    QPoint m_dragOffset;
-    bool m_dragging = false;
 };
 
 // Runs the search page over the scanner's entries; the chosen name, empty when none was chosen.

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 constexpr int kBackgroundEnglish = 131;
@@ -107,20 +108,7 @@ void CSelectDriveDlg::paintEvent(QPaintEvent*) {
 }
 
 void CSelectDriveDlg::mousePressEvent(QMouseEvent* e) {
-    if ((m_windowFlags & 2) && e->button() == Qt::LeftButton) {
-        m_dragging = true;
-        m_dragOffset = e->globalPosition().toPoint() - frameGeometry().topLeft();
-    }
+    if ((m_windowFlags & 2) && e->button() == Qt::LeftButton && windowHandle())
+        windowHandle()->startSystemMove();
     QDialog::mousePressEvent(e);
-}
-
-void CSelectDriveDlg::mouseMoveEvent(QMouseEvent* e) {
-    if (m_dragging)
-        move(e->globalPosition().toPoint() - m_dragOffset);
-    QDialog::mouseMoveEvent(e);
-}
-
-void CSelectDriveDlg::mouseReleaseEvent(QMouseEvent* e) {
-    m_dragging = false;
-    QDialog::mouseReleaseEvent(e);
 }

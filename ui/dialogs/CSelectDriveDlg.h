@@ -38,8 +38,6 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
 
 private:
     uint32_t m_windowFlags = 3; // bit 1: a left click anywhere drags the window
@@ -49,8 +47,6 @@ private:
     RecordingScanner* m_scanner = nullptr;
     std::shared_ptr<const VolumeSource> m_source;
     QPixmap m_background;
-    QPoint m_dragOffset;
-    bool m_dragging = false;
     bool m_populated = false;
     int m_selected = -1;
 };

@@ -59,7 +59,6 @@ public:
     const RecordingScanner& Scanner() const { return m_scanner; }
     ReportList& Report() { return m_report; }
     int KindFilter() const { return m_kind; }
-    int SavedTopRow(int kind) const { return kind >= 0 && kind < 5 ? m_savedTop[kind] : 0; }
     bool SourceChosen() const { return m_scanner.SourceKind() != kNoSource; }
 
     // "btnOpen" (command 1012): stop playback, drive dialog, scan, list. True when a list is shown.

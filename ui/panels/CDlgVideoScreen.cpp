@@ -91,10 +91,10 @@ void CDlgVideoScreen::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), kBackground);
         return;
     }
-    // BGRx in memory is RGB32 on this machine: wrap the pixels, no copy.
+    // BGRx in memory is RGB32 on a little-endian host: wrap the pixels, no copy.
     const QImage picture(frame->data, frame->width, frame->height, frame->stride, QImage::Format_RGB32);
-    // The picture fills the screen (stretched like the original renderer; the main window keeps
-    // docked screens at 16:9, so a camera picture is not distorted there).
+    // The picture is stretched to fill the screen; the main window keeps docked screens at 16:9,
+    // so a camera picture is not distorted there.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(rect(), picture);
 }

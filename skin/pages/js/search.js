@@ -109,7 +109,8 @@
   };
 
   window.initLanguage = function (language) {
-    texts = TEXTS[language] || TEXTS.english;
+    texts = String(language).toLowerCase() === 'korean' ? TEXTS.korean : TEXTS.english;
+    document.documentElement.lang = texts === TEXTS.korean ? 'ko' : 'en';
     document.getElementById('query').placeholder = texts.placeholder;
     document.getElementById('colName').textContent = texts.name;
     document.getElementById('colDate').textContent = texts.date;
