@@ -1,10 +1,15 @@
 #include "core/tools/RecordingGpx.h"
 
 #include "core/container/RecordingReader.h"
+#include "core/tools/FileReplace.h"
 #include "core/trackdata/RecordingDataLoader.h"
 
 GpxExportResult ExportRecordingGpx(const std::filesystem::path& recording, const std::filesystem::path& out) {
     GpxExportResult result;
+    if (IsSameFile(recording, out)) {
+        result.error = "the GPX file must not be the recording itself";
+        return result;
+    }
     std::string error;
     auto reader = RecordingReader::open(recording, &error);
     if (!reader) {
