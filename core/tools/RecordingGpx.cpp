@@ -16,11 +16,13 @@ GpxExportResult ExportRecordingGpx(const std::filesystem::path& recording, const
         result.error = error.empty() ? "cannot open " + recording.string() : error;
         return result;
     }
-    if (!reader->info().hasDataStream) {
+    // Records are looked for even when the header lost the data stream's description: the
+    // chunks themselves still say what they are.
+    RecordingDataLoader loader;
+    RecordingData data = loader.Load(reader.get());
+    if (data.recordsDelivered == 0) {
         result.error = recording.filename().string() + " carries no data records";
         return result;
     }
-    RecordingDataLoader loader;
-    RecordingData data = loader.Load(reader.get());
     return WriteGpx(data.store.gps(), recording.filename().string(), out);
 }

@@ -93,6 +93,14 @@ TEST(GpxExport, FromARecordingFileThroughTheRecordLoop) {
     EXPECT_NE(gpx.find("<time>2026-12-06T23:00:02Z</time>"), std::string::npos);
 
     EXPECT_FALSE(ExportRecordingGpx(dir / "missing.qmv", dir / "x.gpx").ok);
+    GpxExportResult mp4 = ExportRecordingGpx(fs::path(QUILLENT_TEST_DATA) / "plain.mp4", dir / "x.gpx");
+    EXPECT_NE(mp4.error.find("carries no data records"), std::string::npos) << mp4.error;
+    // A damaged header that lost the data stream's description still has its GPS records.
+    GpxExportResult damaged =
+        ExportRecordingGpx(fs::path(QUILLENT_TEST_DATA) / "broken-header-sizes.qmv", dir / "x.gpx");
+    ASSERT_TRUE(damaged.ok) << damaged.error;
+    EXPECT_EQ(damaged.points, 3);
+    fs::remove(dir / "x.gpx");
 
     // The recording itself as the output (here through another spelling) is refused untouched.
     const auto recordingSize = fs::file_size(recording);
