@@ -100,5 +100,8 @@ TEST_F(ToolCommands, OutputNamingTheInputIsRefused) {
     EXPECT_NE(r.output.find("must not be the recording itself"), std::string::npos) << r.output;
     r = Tool("export-log " + same);
     EXPECT_EQ(r.exitCode, 1);
+    r = Tool("convert --copy --to '" + dir.path().string() + "' '" + (dir / "a.qmv").string() + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("the copy would be the recording itself"), std::string::npos) << r.output;
     EXPECT_EQ(ReadFile(dir / "a.qmv"), before);
 }
