@@ -7,7 +7,6 @@
 #include <fstream>
 #include <system_error>
 #include <iterator>
-#include <sstream>
 
 namespace {
 
