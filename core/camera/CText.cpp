@@ -83,15 +83,22 @@ bool isAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-} // namespace
-
-int32_t CAtoi(std::string_view text) {
+// Position after the leading blanks and the optional sign that atoi and strtod both accept.
+size_t skipBlanksAndSign(std::string_view text, bool& negative) {
     size_t i = 0;
     while (i < text.size() && isCBlank(text[i]))
         ++i;
-    bool negative = false;
+    negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
+    return i;
+}
+
+} // namespace
+
+int32_t CAtoi(std::string_view text) {
+    bool negative;
+    size_t i = skipBlanksAndSign(text, negative);
     int64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
@@ -104,16 +111,12 @@ int32_t CAtoi(std::string_view text) {
 }
 
 double CAtof(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && isCBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    bool negative;
+    const size_t i = skipBlanksAndSign(text, negative);
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         return 0.0; // "--1" is not a number for strtod
     double value = 0.0;
-    auto [ptr, ec] = std::from_chars(text.data() + i, text.data() + text.size(), value);
+    const std::errc ec = std::from_chars(text.data() + i, text.data() + text.size(), value).ec;
     if (ec == std::errc::result_out_of_range) {
         // strtod saturates: huge values become infinity, tiny ones zero.
         const char* p = text.data() + i;
@@ -126,7 +129,6 @@ double CAtof(std::string_view text) {
     } else if (ec != std::errc()) {
         value = 0.0;
     }
-    (void)ptr;
     return negative ? -value : value;
 }
 
@@ -205,6 +207,18 @@ std::string ToCameraCodePage(std::string_view utf8, size_t maxBytes) {
         i += len;
     }
     return out;
+}
+
+std::vector<std::string_view> SplitText(std::string_view text, char separator, size_t maxFields) {
+    std::vector<std::string_view> fields;
+    while (fields.size() < maxFields) {
+        size_t at = text.find(separator);
+        fields.push_back(text.substr(0, at));
+        if (at == std::string_view::npos)
+            break;
+        text.remove_prefix(at + 1);
+    }
+    return fields;
 }
 
 std::string_view FieldText(const char* field, size_t size) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Decimal integer as C atoi reads it: leading blanks, optional sign, digits; no digits gives 0.
 // Values beyond the 32-bit range are clamped instead of overflowing.
@@ -28,6 +29,10 @@ std::string FromCameraCodePage(std::string_view bytes);
 // UTF-8 -> camera code page, at most `maxBytes` bytes, never cutting a character in two.
 // Characters the code page lacks become "?".
 std::string ToCameraCodePage(std::string_view utf8, size_t maxBytes = SIZE_MAX);
+
+// `text` cut at every `separator` into at most `maxFields` pieces (empty pieces count; the last
+// piece ends at the next separator and the rest of the text is dropped).
+std::vector<std::string_view> SplitText(std::string_view text, char separator, size_t maxFields = SIZE_MAX);
 
 // Zero-terminated text inside a fixed field: up to the first zero byte or the field's end.
 std::string_view FieldText(const char* field, size_t size);

@@ -1,12 +1,12 @@
 #include "core/camera/CWBCIniLoader.h"
 
 #include "core/camera/CText.h"
+#include "core/tools/FileReplace.h"
 
 #include <cstdio>
 #include <fstream>
 #include <system_error>
 #include <iterator>
-#include <sstream>
 
 namespace {
 
@@ -48,14 +48,12 @@ bool CWBCIniLoader::Load(const std::filesystem::path& path) {
     std::ifstream in;
     if (!std::filesystem::is_directory(path, ec))
         in.open(path, std::ios::binary);
-    if (!in.is_open()) {
-        m_loaded = false;
-    } else {
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        LoadFromText(text);
-    }
-    for (auto& item : m_items)
-        item.value = item.fileValue;
+    // A loader used again keeps no "loaded" from an earlier file.
+    m_loaded = in.is_open();
+    std::string text;
+    if (m_loaded)
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    LoadFromText(text);
     return true;
 }
 
@@ -148,18 +146,13 @@ bool CWBCIniLoader::Save(const std::filesystem::path& path) const {
             return false;
         }
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        std::printf("Cannot create %s\n", path.string().c_str());
+    if (std::string error = ReplaceFileContents(path, SavedText()); !error.empty()) {
+        std::printf("%s\n", error.c_str());
         return false;
     }
-    for (const auto& item : m_items) {
-        std::string line = item.name + "=" + item.value;
-        out << line << "\r\n";
-        std::printf("%s\n", line.c_str());
-    }
-    out.close();
-    return static_cast<bool>(out);
+    for (const auto& item : m_items)
+        std::printf("%s=%s\n", item.name.c_str(), item.value.c_str());
+    return true;
 }
 
 void RegisterQuickSettingItems(CWBCIniLoader& loader) {

@@ -6,18 +6,6 @@
 
 namespace {
 
-std::vector<std::string_view> splitValues(std::string_view text) {
-    std::vector<std::string_view> values;
-    while (true) {
-        size_t bar = text.find('|');
-        values.push_back(text.substr(0, bar));
-        if (bar == std::string_view::npos)
-            break;
-        text.remove_prefix(bar + 1);
-    }
-    return values;
-}
-
 // Stores a 64-bit intermediate into a field of any width; wider values wrap as the page's
 // integer did when it was stored into the field.
 template <typename Field> void store(Field& field, int64_t value) {
@@ -34,7 +22,7 @@ struct ButtonField {
 
 void ParseSettingString(std::string_view text, SetupRecord& r) {
     SetDefaults(r);
-    auto values = splitValues(text);
+    auto values = SplitText(text, '|');
     auto raw = [&](int i) -> std::string_view {
         return i < static_cast<int>(values.size()) ? values[i] : "";
     };

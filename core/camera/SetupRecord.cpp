@@ -1,5 +1,7 @@
 #include "core/camera/SetupRecord.h"
 
+#include "core/tools/FileReplace.h"
+
 #include <algorithm>
 #include <fstream>
 #include <system_error>
@@ -108,19 +110,10 @@ SetupFileResult LoadSetupFile(const std::filesystem::path& path, SetupRecord& re
 
 SetupFileResult SaveSetupFile(const std::filesystem::path& path, const SetupRecord& record) {
     SetupFileResult result;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        result.error = "cannot create " + path.string();
-        return result;
-    }
     auto bytes = SerializeSetupRecord(record);
-    out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    out.close();
-    if (!out) {
-        result.error = "cannot write " + path.string();
-        return result;
-    }
-    result.ok = true;
+    result.error = ReplaceFileContents(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    result.ok = result.error.empty();
     return result;
 }
 

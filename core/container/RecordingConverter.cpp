@@ -3,6 +3,7 @@
 #include "core/container/ByteSource.h"
 #include "core/container/ChunkWalker.h"
 #include "core/container/Riff.h"
+#include "core/tools/FileReplace.h"
 
 #include <algorithm>
 #include <atomic>
@@ -205,11 +206,6 @@ uint64_t completeChunksEnd(const ByteSource& src, uint64_t begin, uint64_t end, 
     return last;
 }
 
-bool sameFile(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    return fs::exists(b, ec) && fs::equivalent(a, b, ec);
-}
-
 int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgress& progress) {
     const uint64_t S = src.size();
     uint8_t head[12];
@@ -338,7 +334,7 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     if (src->size() < 12)
         return kConvertTooShort;
     const fs::path target = ConvertedPath(targetFolder, sourcePath, toAvi);
-    if (sameFile(sourcePath, target))
+    if (IsSameFile(sourcePath, target))
         return kConvertNoOutput; // writing would truncate the recording being read
     Output out(target);
     if (!out.isOpen()) {
@@ -365,7 +361,7 @@ int CopyRecording(const fs::path& targetFolder, const fs::path& sourcePath, cons
     const fs::path target = ConvertedPath(targetFolder, sourcePath, false);
     std::error_code ec;
     const uint64_t total = fs::file_size(sourcePath, ec);
-    if (ec || sameFile(sourcePath, target)) {
+    if (ec || IsSameFile(sourcePath, target)) {
         ::close(in);
         return ec ? kConvertNoSource : kConvertNoOutput;
     }

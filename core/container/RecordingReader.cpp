@@ -45,7 +45,7 @@ template <typename Visit> bool walkBoxes(const ByteSource& src, uint64_t begin, 
         } else if (size == 0) {
             size = end - pos;
         }
-        if (size < headerSize || pos + size > end)
+        if (size < headerSize || size > end - pos) // a 64-bit size can wrap pos + size
             return false;
         visit(readLe32(h + 4), pos + headerSize, pos + size);
         pos += size;
@@ -269,8 +269,13 @@ void RecordingReader::findRecords() {
             m_records.push_back({e.offset, e.size});
         return;
     }
+    walkRecords(0);
+}
+
+void RecordingReader::walkRecords(uint64_t from) {
+    m_records.clear();
     WalkMovi(*m_source, m_layout, [&](const RiffChunk& c) {
-        if (isRecordChunkId(c.id))
+        if (isRecordChunkId(c.id) && c.offset >= from)
             m_records.push_back({c.offset, uint32_t(c.size)});
     });
 }
@@ -295,12 +300,7 @@ int RecordingReader::GetNextRecord(uint8_t* buffer, uint32_t* size, uint32_t* ti
                 continue; // the file changed under us
             // The index disagrees with the file: trust the chunks themselves from here on.
             m_walked = true;
-            const uint64_t after = place.offset;
-            m_records.clear();
-            WalkMovi(*m_source, m_layout, [&](const RiffChunk& c) {
-                if (isRecordChunkId(c.id) && c.offset >= after)
-                    m_records.push_back({c.offset, uint32_t(c.size)});
-            });
+            walkRecords(place.offset);
             m_next = 0;
             continue;
         }
@@ -316,12 +316,6 @@ int RecordingReader::GetNextRecord(uint8_t* buffer, uint32_t* size, uint32_t* ti
 
 void RecordingReader::Rewind() {
     m_next = 0;
-    if (m_walked) {
-        // After an index mismatch the list holds only the tail: walk the whole movi list.
-        m_records.clear();
-        WalkMovi(*m_source, m_layout, [&](const RiffChunk& c) {
-            if (isRecordChunkId(c.id))
-                m_records.push_back({c.offset, uint32_t(c.size)});
-        });
-    }
+    if (m_walked) // after an index mismatch the list holds only the tail
+        walkRecords(0);
 }

@@ -70,6 +70,8 @@ private:
     bool describeAvi(std::string* error);
     bool describeMp4(std::string* error);
     void findRecords();
+    // Replaces the record list by the record chunks the movi walk finds at or after `from`.
+    void walkRecords(uint64_t from);
 
     struct RecordPlace {
         uint64_t offset; // chunk header

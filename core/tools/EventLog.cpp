@@ -1,6 +1,7 @@
 #include "core/tools/EventLog.h"
 
 #include "core/camera/CText.h"
+#include "core/tools/FileReplace.h"
 
 #include <cstring>
 #include <fstream>
@@ -172,8 +173,8 @@ EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
                                     const std::filesystem::path& csvPath) {
     EventLogExportResult result;
     std::error_code ec;
-    // Writing the CSV over the log itself would destroy the log before it is read.
-    if (std::filesystem::equivalent(logPath, csvPath, ec)) {
+    // Writing the CSV over the log itself would destroy the log.
+    if (IsSameFile(logPath, csvPath)) {
         result.error = "the CSV file must not be the log file itself";
         return result;
     }
@@ -189,21 +190,12 @@ EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
         result.error = "cannot read the log file " + logPath.string();
         return result;
     }
-    std::ofstream out(csvPath, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        result.error = "cannot create the CSV file " + csvPath.string();
-        return result;
-    }
-    out << kEventLogCsvHeader << "\r\n";
+    std::string csv = std::string(kEventLogCsvHeader) + "\r\n";
     for (const auto& record : ReadEventLog(bytes)) {
-        out << FormatEventLogLine(record) << "\r\n";
+        csv += FormatEventLogLine(record) + "\r\n";
         ++result.lines;
     }
-    out.close();
-    if (!out) {
-        result.error = "cannot write the CSV file " + csvPath.string();
-        return result;
-    }
-    result.ok = true;
+    result.error = ReplaceFileContents(csvPath, csv);
+    result.ok = result.error.empty();
     return result;
 }

@@ -1,11 +1,11 @@
 #include "core/tools/GpxExport.h"
 
 #include "core/camera/CText.h"
+#include "core/tools/FileReplace.h"
 
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 
 namespace {
 
@@ -110,17 +110,7 @@ GpxExportResult WriteGpx(const std::vector<CWBCGPSData>& samples, const std::str
                          const std::filesystem::path& path) {
     GpxExportResult result;
     std::string text = MakeGpx(samples, name, &result.points);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        result.error = "cannot create " + path.string();
-        return result;
-    }
-    out << text;
-    out.close();
-    if (!out) {
-        result.error = "cannot write " + path.string();
-        return result;
-    }
-    result.ok = true;
+    result.error = ReplaceFileContents(path, text);
+    result.ok = result.error.empty();
     return result;
 }

@@ -8,18 +8,6 @@ namespace {
 
 constexpr size_t kBufferSize = RecordSource::kMaxRecordSize;
 
-std::vector<std::string_view> splitFields(std::string_view text) {
-    std::vector<std::string_view> fields;
-    while (true) {
-        size_t comma = text.find(',');
-        fields.push_back(text.substr(0, comma));
-        if (comma == std::string_view::npos)
-            break;
-        text.remove_prefix(comma + 1);
-    }
-    return fields;
-}
-
 template <size_t N> std::string setupText(const SetupRecordBytes& record, size_t offset) {
     return FromCameraCodePage(FieldText(reinterpret_cast<const char*>(record.data() + offset), N));
 }
@@ -119,7 +107,7 @@ void RecordingDataLoader::fileRecord(RecordingData& data, const uint8_t* buffer,
 
 void RecordingDataLoader::readInformationText(RecordingData& data, const uint8_t* buffer) {
     std::string text = FromCameraCodePage(FieldText(reinterpret_cast<const char*>(buffer), kBufferSize));
-    auto fields = splitFields(text);
+    auto fields = SplitText(text, ',');
     auto field = [&](size_t i) -> std::string {
         return i < fields.size() ? std::string(fields[i]) : std::string();
     };

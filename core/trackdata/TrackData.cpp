@@ -16,18 +16,9 @@ std::vector<std::string_view> splitSentence(std::string_view text, size_t maxFie
     if (auto zero = text.find('\0'); zero != std::string_view::npos)
         text = text.substr(0, zero);
     size_t start = text.find_first_not_of(',');
-    std::vector<std::string_view> fields;
     if (start == std::string_view::npos)
-        return fields;
-    text.remove_prefix(start);
-    while (fields.size() < maxFields) {
-        size_t comma = text.find(',');
-        fields.push_back(text.substr(0, comma));
-        if (comma == std::string_view::npos)
-            break;
-        text.remove_prefix(comma + 1);
-    }
-    return fields;
+        return {};
+    return SplitText(text.substr(start), ',', maxFields);
 }
 
 // Two characters from `pos` read as a decimal number (atoi rules, so "1" or "x" read naturally).

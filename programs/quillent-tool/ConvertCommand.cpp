@@ -1,6 +1,7 @@
 // "convert": conversion to AVI or unchanged copy of recordings into a folder.
 #include "ToolCommand.h"
 #include "core/container/RecordingConverter.h"
+#include "core/tools/FileReplace.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -35,8 +36,13 @@ int RunConvert(const std::vector<std::string>& args) {
     }
     int failures = 0;
     for (const auto& source : sources) {
-        const int result = copy ? CopyRecording(folder, source) : ConvertRecording(folder, source, true);
         const fs::path target = ConvertedPath(folder, source, !copy);
+        if (IsSameFile(source, target)) {
+            std::fprintf(stderr, "%s: the copy would be the recording itself\n", source.c_str());
+            ++failures;
+            continue;
+        }
+        const int result = copy ? CopyRecording(folder, source) : ConvertRecording(folder, source, true);
         if (result < 0) {
             std::fprintf(stderr, "%s: %s\n", source.c_str(), ConvertResultText(result));
             ++failures;

@@ -1,5 +1,6 @@
 // "snapshot": the full-size picture of one channel of a recording at a position, saved as JPEG.
 #include "ToolCommand.h"
+#include "core/tools/FileReplace.h"
 #include "media/playback/FrameJpeg.h"
 #include "media/playback/PlaybackEngine.h"
 
@@ -48,6 +49,8 @@ int RunSnapshot(const std::vector<std::string>& args) {
         return UsageError("snapshot", "a recording and an output file are needed");
     if (at < 0)
         return UsageError("snapshot", "--at <ms> is needed");
+    if (IsSameFile(recording, output))
+        return UsageError("snapshot", "the JPEG file must not be the recording itself");
 
     // No sound is played: the clock of a fake sink is enough to cue the pictures.
     setenv("QUILLENT_AUDIO_SINK", "fakesink", 0);

@@ -93,6 +93,31 @@ TEST(GpxExport, FromARecordingFileThroughTheRecordLoop) {
     EXPECT_NE(gpx.find("<time>2026-12-06T23:00:02Z</time>"), std::string::npos);
 
     EXPECT_FALSE(ExportRecordingGpx(dir / "missing.qmv", dir / "x.gpx").ok);
+    GpxExportResult mp4 = ExportRecordingGpx(fs::path(QUILLENT_TEST_DATA) / "plain.mp4", dir / "x.gpx");
+    EXPECT_NE(mp4.error.find("carries no data records"), std::string::npos) << mp4.error;
+    // A damaged header that lost the data stream's description still has its GPS records.
+    GpxExportResult damaged =
+        ExportRecordingGpx(fs::path(QUILLENT_TEST_DATA) / "broken-header-sizes.qmv", dir / "x.gpx");
+    ASSERT_TRUE(damaged.ok) << damaged.error;
+    EXPECT_EQ(damaged.points, 3);
+    fs::remove(dir / "x.gpx");
+
+    // The recording itself as the output (here through another spelling) is refused untouched.
+    const auto recordingSize = fs::file_size(recording);
+    GpxExportResult over = ExportRecordingGpx(recording, dir / "." / recording.filename());
+    EXPECT_FALSE(over.ok);
+    EXPECT_FALSE(over.error.empty());
+    EXPECT_EQ(fs::file_size(recording), recordingSize);
+
+    // A write that cannot complete leaves what was there and no temporary file behind.
+    fs::create_directories(dir / "busy.gpx" / "inside");
+    GpxExportResult busy = ExportRecordingGpx(recording, dir / "busy.gpx");
+    EXPECT_FALSE(busy.ok);
+    EXPECT_TRUE(fs::is_directory(dir / "busy.gpx" / "inside"));
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
+        ++files;
+    EXPECT_EQ(files, 3u); // the recording, track.gpx and busy.gpx
     fs::remove_all(dir);
 }
 

@@ -100,6 +100,9 @@ TEST(IniLoader, MissingFileKeepsDefaultsAndOffersSave) {
     RegisterQuickSettingItems(folder);
     folder.Load(tempPath("folder.ini").parent_path());
     EXPECT_FALSE(folder.loaded());
+    folder.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini"); // the card put back in
+    EXPECT_TRUE(folder.loaded());
+    EXPECT_TRUE(folder.IsUnchanged());
 
     CWBCIniLoader empty;
     EXPECT_TRUE(empty.IsUnchanged()); // no items
@@ -134,6 +137,19 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
         EXPECT_EQ(again.items()[i].value, loader.items()[i].value);
 
     EXPECT_FALSE(loader.Save(tempPath("no-such-dir") / "x" / "setup.ini"));
+    fs::path readOnly = tempPath("read-only");
+    fs::create_directories(readOnly);
+    { std::ofstream(readOnly / "setup.ini", std::ios::binary) << "K=7\r\n"; }
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
+    testing::internal::CaptureStdout();
+    const bool saved = loader.Save(readOnly / "setup.ini");
+    testing::internal::GetCapturedStdout();
+    fs::permissions(readOnly, fs::perms::owner_all);
+    if (::geteuid() != 0) { // root writes anyway
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(readFile(readOnly / "setup.ini"), "K=7\r\n");
+    }
+    EXPECT_FALSE(fs::exists(readOnly / ("setup.ini.part" + std::to_string(::getpid()))));
 }
 
 TEST(IniLoader, OverlongLineIsRefusedAndTheFileKept) {

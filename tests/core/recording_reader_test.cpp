@@ -144,6 +144,13 @@ TEST(RecordingReader, TellsWhatIsNoRecording) {
     Bytes brokenMp4 =
         Cat({Bytes{0, 0, 0, 16}, Text("ftypisom"), Bytes(4, 0), Bytes{0, 0, 0, 200}, Text("moov")});
     EXPECT_FALSE(RecordingReader::openMemory(brokenMp4.data(), brokenMp4.size(), &error));
+    // A 64-bit box size so large that offset + size wraps round to a point inside the file.
+    Bytes wrappingMp4 = Cat({Bytes{0, 0, 0, 16}, Text("ftypisom"), Bytes(4, 0), Bytes{0, 0, 0, 1},
+                             Text("moov"), Bytes(7, 0xff), Bytes{0xf8}, Bytes{0, 0, 0, 16}, Text("mvhd"),
+                             Bytes(8, 0)});
+    error.clear();
+    EXPECT_FALSE(RecordingReader::openMemory(wrappingMp4.data(), wrappingMp4.size(), &error));
+    EXPECT_EQ(error, "damaged MP4 file");
 }
 
 TEST(RecordingReader, SampleFilesOpenOrExplain) {

@@ -87,3 +87,21 @@ TEST_F(ToolCommands, RecordsAndInfo) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("junk.qmv: file too short"), std::string::npos) << r.output;
 }
+
+TEST_F(ToolCommands, OutputNamingTheInputIsRefused) {
+    WriteSynthetic(dir / "a.qmv", RecordingForm::Camera, true);
+    const Bytes before = ReadFile(dir / "a.qmv");
+    const std::string same = "'" + (dir / "a.qmv").string() + "' '" + (dir / "." / "a.qmv").string() + "'";
+    Result r = Tool("snapshot --at 0 " + same);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("must not be the recording itself"), std::string::npos) << r.output;
+    r = Tool("gpx " + same);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("must not be the recording itself"), std::string::npos) << r.output;
+    r = Tool("export-log " + same);
+    EXPECT_EQ(r.exitCode, 1);
+    r = Tool("convert --copy --to '" + dir.path().string() + "' '" + (dir / "a.qmv").string() + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("the copy would be the recording itself"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFile(dir / "a.qmv"), before);
+}
