@@ -39,6 +39,14 @@ struct MappedSample {
     }
 };
 
+// The position of a picture in the recording, or -1 when its segment cannot say.
+int64_t streamTimeMs(const GstSegment* segment, GstClockTime pts) {
+    if (!segment || segment->format != GST_FORMAT_TIME || !GST_CLOCK_TIME_IS_VALID(pts))
+        return -1;
+    guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
+    return GST_CLOCK_TIME_IS_VALID(streamTime) ? static_cast<int64_t>(streamTime / GST_MSECOND) : -1;
+}
+
 VideoFramePtr frameFromSample(GstSample* sample) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstCaps* caps = gst_sample_get_caps(sample);
@@ -64,13 +72,8 @@ VideoFramePtr frameFromSample(GstSample* sample) {
     if (offset + static_cast<gsize>(frame->stride) * frame->height > mapped->map.size)
         return nullptr;
     frame->data = mapped->map.data + offset;
-    const GstSegment* segment = gst_sample_get_segment(sample);
-    GstClockTime pts = GST_BUFFER_PTS(buffer);
-    if (segment && GST_CLOCK_TIME_IS_VALID(pts)) {
-        guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
-        if (GST_CLOCK_TIME_IS_VALID(streamTime))
-            frame->timestampMs = static_cast<int64_t>(streamTime / GST_MSECOND);
-    }
+    if (int64_t ms = streamTimeMs(gst_sample_get_segment(sample), GST_BUFFER_PTS(buffer)); ms >= 0)
+        frame->timestampMs = ms;
     frame->storage = mapped;
     return frame;
 }
@@ -109,12 +112,8 @@ VideoFramePtr convertToBgrx(GstBuffer* buffer, GstCaps* caps, const GstSegment* 
     gst_buffer_unref(target);
     if (!ok || frame->stride != GST_VIDEO_INFO_PLANE_STRIDE(&out, 0))
         return nullptr;
-    GstClockTime pts = GST_BUFFER_PTS(buffer);
-    if (segment && segment->format == GST_FORMAT_TIME && GST_CLOCK_TIME_IS_VALID(pts)) {
-        guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
-        if (GST_CLOCK_TIME_IS_VALID(streamTime))
-            frame->timestampMs = static_cast<int64_t>(streamTime / GST_MSECOND);
-    }
+    if (int64_t ms = streamTimeMs(segment, GST_BUFFER_PTS(buffer)); ms >= 0)
+        frame->timestampMs = ms;
     return frame;
 }
 
@@ -221,7 +220,6 @@ struct PlaybackEngine::Impl {
     std::atomic<uint32_t> volumeLevel{65535};
 
     int state = kNotBuilt;
-    bool ready = true;
     bool built = false;
     bool atEnd = false;   // end of stream reached since the last seek
     bool stepped = false; // video sinks were stepped ahead of the audio since the last seek
@@ -649,6 +647,42 @@ struct PlaybackEngine::Impl {
         return ok;
     }
 
+    // Drains the bus, then says whether an operation may act: NotReady until a recording is cued,
+    // WrongState when the operation needs a running or paused engine and it is neither.
+    EngineResult admit(bool needsActive) {
+        poll();
+        if (!built)
+            return EngineResult::NotReady;
+        if (needsActive && state != kRunning && state != kPaused)
+            return EngineResult::WrongState;
+        return EngineResult::Ok;
+    }
+
+    // Pause and Stop both keep the pipeline cued where it is; only the reported state differs.
+    EngineResult holdAt(int newState) {
+        if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+            return EngineResult::Failed;
+        state = newState;
+        return EngineResult::Ok;
+    }
+
+    // Seeks at the applied rate, within the recording: the end itself has no picture (the last
+    // one ends there), so a target at or past it shows the last one.
+    EngineResult seekWithin(int64_t target) {
+        int64_t length = duration();
+        if (length > 0 && target >= length)
+            target = length - GST_MSECOND;
+        return seekNs(std::max<int64_t>(target, 0), appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    }
+
+    // A still picture shows a changed brightness or direction at once: decode it again where it is.
+    void redecodeStill() {
+        if (state == kRunning || !built || atEnd)
+            return;
+        if (int64_t position = positionNs(); position >= 0)
+            seekNs(position, appliedRate);
+    }
+
     int64_t positionNs() {
         if (!pipeline)
             return -1;
@@ -821,9 +855,8 @@ void PlaybackEngine::PollBus() {
 
 EngineResult PlaybackEngine::Run() {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
+    if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
+        return admitted;
     if (d.state != kPaused && d.state != kStopped)
         return EngineResult::WrongState;
     // 1.0 is applied as it is; any other rate is held to what the sound can follow.
@@ -848,82 +881,53 @@ EngineResult PlaybackEngine::Run() {
 
 EngineResult PlaybackEngine::Pause() {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    if (d.state != kRunning)
-        return EngineResult::Ok;
-    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
-        return EngineResult::Failed;
-    d.state = kPaused;
-    return EngineResult::Ok;
+    if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
+        return admitted;
+    return d.state == kRunning ? d.holdAt(kPaused) : EngineResult::Ok;
 }
 
 EngineResult PlaybackEngine::Stop() {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    if (d.state != kRunning && d.state != kPaused)
-        return EngineResult::WrongState;
+    if (EngineResult admitted = d.admit(true); admitted != EngineResult::Ok)
+        return admitted;
     // Stopped keeps the pipeline cued (paused) where it is: seeks still show their picture and a
     // run continues from the current position, as the callers expect.
-    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
-        return EngineResult::Failed;
-    d.state = kStopped;
-    return EngineResult::Ok;
+    return d.holdAt(kStopped);
 }
 
 EngineResult PlaybackEngine::SeekTo(uint64_t ms) {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    int64_t target = static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND;
-    int64_t duration = d.duration();
-    // The end itself has no picture (the last one ends there): a seek to it shows the last one.
-    if (duration > 0 && target >= duration)
-        target = duration - GST_MSECOND;
-    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
+        return admitted;
+    return d.seekWithin(static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND);
 }
 
 EngineResult PlaybackEngine::SkipBack(uint32_t seconds) {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    if (d.state != kRunning && d.state != kPaused)
-        return EngineResult::WrongState;
+    if (EngineResult admitted = d.admit(true); admitted != EngineResult::Ok)
+        return admitted;
     int64_t position = d.positionNs();
     if (position < 0)
         return EngineResult::Failed;
     if (d.atEnd && d.duration() > 0)
         position = d.duration();
-    int64_t target = std::max<int64_t>(0, position - int64_t(seconds) * int64_t(GST_SECOND));
-    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    return d.seekWithin(position - int64_t(seconds) * int64_t(GST_SECOND));
 }
 
 EngineResult PlaybackEngine::SkipForward(uint32_t seconds) {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    if (d.state != kRunning && d.state != kPaused)
-        return EngineResult::WrongState;
+    if (EngineResult admitted = d.admit(true); admitted != EngineResult::Ok)
+        return admitted;
     int64_t position = d.positionNs();
     if (position < 0)
         return EngineResult::Failed;
-    int64_t target = position + int64_t(seconds) * int64_t(GST_SECOND);
-    int64_t duration = d.duration();
-    if (duration > 0 && target >= duration)
-        target = duration - GST_MSECOND; // the last picture, as SeekTo
-    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    return d.seekWithin(position + int64_t(seconds) * int64_t(GST_SECOND));
 }
 
 bool PlaybackEngine::StepFrame() {
     Impl& d = *m_impl;
     d.poll();
-    if (!d.ready || !d.built || m_channelCount == 0 || d.atEnd)
+    if (!d.built || m_channelCount == 0 || d.atEnd)
         return false;
     if (d.state == kRunning) {
         if (Pause() != EngineResult::Ok)
@@ -1028,12 +1032,8 @@ void PlaybackEngine::SetBrightness(int channel, int value) {
     if (!d.channels[channel] || channel >= m_channelCount)
         return;
     g_object_set(d.channels[channel]->balance, "brightness", value / 255.0, nullptr);
-    if (changed && d.state != kRunning && d.built) {
-        // A still picture shows the new brightness at once: decode it again where it is.
-        int64_t position = d.positionNs();
-        if (position >= 0 && !d.atEnd)
-            d.seekNs(position, d.appliedRate);
-    }
+    if (changed)
+        d.redecodeStill();
 }
 
 void PlaybackEngine::SetViewOptions(uint32_t options) {
@@ -1044,11 +1044,8 @@ void PlaybackEngine::SetViewOptions(uint32_t options) {
     for (int i = 0; i < m_channelCount; ++i)
         if (d.channels[i])
             g_object_set(d.channels[i]->flip, "video-direction", direction, nullptr);
-    if (videoDirection(old) != direction && d.state != kRunning && d.built && m_channelCount > 0) {
-        int64_t position = d.positionNs();
-        if (position >= 0 && !d.atEnd)
-            d.seekNs(position, d.appliedRate);
-    }
+    if (videoDirection(old) != direction && m_channelCount > 0)
+        d.redecodeStill();
 }
 
 void PlaybackEngine::SetVolume(uint32_t level) {
@@ -1139,29 +1136,28 @@ void PlaybackEngine::applyViewSizes() {
             d.applyViewSize(*d.channels[i]);
 }
 
-static uint64_t sinkStat(GstElement* sink, const char* field) {
-    GstStructure* stats = nullptr;
-    g_object_get(sink, "stats", &stats, nullptr);
-    guint64 value = 0;
-    if (stats) {
-        gst_structure_get_uint64(stats, field, &value);
-        gst_structure_free(stats);
+// A counter of the video sinks' statistics, summed over the channels.
+static uint64_t sinkStat(PlaybackEngine::Impl& d, int channelCount, const char* field) {
+    uint64_t total = 0;
+    for (int i = 0; i < channelCount; ++i) {
+        if (!d.channels[i])
+            continue;
+        GstStructure* stats = nullptr;
+        g_object_get(d.channels[i]->sink, "stats", &stats, nullptr);
+        guint64 value = 0;
+        if (stats) {
+            gst_structure_get_uint64(stats, field, &value);
+            gst_structure_free(stats);
+        }
+        total += value;
     }
-    return value;
+    return total;
 }
 
 uint64_t PlaybackEngine::GetDroppedFrames() {
-    uint64_t total = 0;
-    for (int i = 0; i < m_channelCount; ++i)
-        if (m_impl->channels[i])
-            total += sinkStat(m_impl->channels[i]->sink, "dropped");
-    return total;
+    return sinkStat(*m_impl, m_channelCount, "dropped");
 }
 
 uint64_t PlaybackEngine::GetRenderedFrames() {
-    uint64_t total = 0;
-    for (int i = 0; i < m_channelCount; ++i)
-        if (m_impl->channels[i])
-            total += sinkStat(m_impl->channels[i]->sink, "rendered");
-    return total;
+    return sinkStat(*m_impl, m_channelCount, "rendered");
 }
