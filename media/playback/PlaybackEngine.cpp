@@ -193,6 +193,7 @@ struct PlaybackEngine::Impl {
 
     PlaybackEngine* engine = nullptr;
     GstElement* pipeline = nullptr;
+    GstBus* bus = nullptr; // the pipeline's, kept: the clock drains it several times a second
     GstElement* demux = nullptr;
     GstElement* volume = nullptr;
 
@@ -234,6 +235,10 @@ struct PlaybackEngine::Impl {
             gst_element_set_state(pipeline, GST_STATE_NULL);
             gst_object_unref(pipeline);
             pipeline = nullptr;
+        }
+        if (bus) {
+            gst_object_unref(bus);
+            bus = nullptr;
         }
         demux = nullptr;
         volume = nullptr;
@@ -282,19 +287,20 @@ struct PlaybackEngine::Impl {
     }
 
     // Keeps the full-size picture (after brightness and flip) of every frame for the capture.
-    static GstPadProbeReturn keepFullPicture(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    static GstPadProbeReturn keepFullPicture(GstPad*, GstPadProbeInfo* info, gpointer data) {
         Channel* channel = static_cast<Channel*>(data);
         if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
-            GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-            GstCaps* caps = gst_pad_get_current_caps(pad);
             std::lock_guard lock(channel->mutex);
-            gst_buffer_replace(&channel->fullBuffer, buffer);
-            gst_caps_replace(&channel->fullCaps, caps);
-            if (caps)
-                gst_caps_unref(caps);
+            gst_buffer_replace(&channel->fullBuffer, GST_PAD_PROBE_INFO_BUFFER(info));
         } else if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
             GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-            if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+            if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+                // Kept from the caps event, not asked of the pad for every picture.
+                GstCaps* caps = nullptr;
+                gst_event_parse_caps(event, &caps);
+                std::lock_guard lock(channel->mutex);
+                gst_caps_replace(&channel->fullCaps, caps);
+            } else if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
                 const GstSegment* segment = nullptr;
                 gst_event_parse_segment(event, &segment);
                 std::lock_guard lock(channel->mutex);
@@ -612,14 +618,12 @@ struct PlaybackEngine::Impl {
     }
 
     void poll() {
-        if (!pipeline)
+        if (!bus)
             return;
-        GstBus* bus = gst_element_get_bus(pipeline);
         while (GstMessage* message = gst_bus_pop(bus)) {
             handle(message);
             gst_message_unref(message);
         }
-        gst_object_unref(bus);
     }
 
     // Waits for the pipeline to finish a pending state change (preroll after a seek or step).
@@ -780,7 +784,8 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
     d.readHints();
     g_signal_connect(d.demux, "pad-added", G_CALLBACK(Impl::onPadAdded), &d);
     g_signal_connect(d.demux, "no-more-pads", G_CALLBACK(Impl::onNoMorePads), &d);
-    GstBus* bus = gst_element_get_bus(d.pipeline);
+    d.bus = gst_element_get_bus(d.pipeline);
+    GstBus* bus = d.bus;
     gst_bus_set_sync_handler(bus, Impl::filterMessages, &d, nullptr);
 
     // Cue: preroll every branch so the first picture of each channel is shown, stopped.
@@ -828,7 +833,6 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
     } else {
         error = "the recording cannot be played";
     }
-    gst_object_unref(bus);
     {
         std::lock_guard lock(d.padMutex);
         if (error.empty() && !d.padError.empty())
