@@ -362,16 +362,27 @@ struct PlaybackEngine::Impl {
         gst_object_unref(sinkPad);
     }
 
-    // Links `pad` into a decoder chain ending at `next`: the named parser/decoder when given, a
-    // decodebin for anything else. Returns the elements to bring to the pipeline's state.
-    bool linkDecoder(GstPad* pad, const char* parser, const char* decoder, GstElement* next,
-                     std::vector<GstElement*>& made, GstElement** decoderOut = nullptr) {
+    // Feeds the demuxer's `pad` through a queue of its own (each stream decodes on its own
+    // thread) into `next`. A played stream's queue is bounded by time only, so a channel with
+    // large pictures never stalls the demuxer on a buffer or byte count.
+    bool feedThroughQueue(GstPad* pad, GstElement* next, std::vector<GstElement*>& made, bool played = true) {
         GstElement* queue = add("queue");
         if (!queue)
             return false;
-        g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
-                     guint64(3 * GST_SECOND), nullptr);
         made.push_back(queue);
+        if (played)
+            g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
+                         guint64(3 * GST_SECOND), nullptr);
+        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
+        bool ok = gst_element_link(queue, next) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
+        gst_object_unref(queueSink);
+        return ok;
+    }
+
+    // Links `pad` into a decoder chain ending at `next`: the named parser/decoder when given, a
+    // decodebin for anything else. `made` gets the elements to bring to the pipeline's state.
+    bool linkDecoder(GstPad* pad, const char* parser, const char* decoder, GstElement* next,
+                     std::vector<GstElement*>& made, GstElement** parserOut = nullptr) {
         if (parser && decoder) {
             GstElement* p = add(parser);
             GstElement* d = add(decoder);
@@ -379,23 +390,16 @@ struct PlaybackEngine::Impl {
                 return false;
             made.push_back(p);
             made.push_back(d);
-            if (decoderOut)
-                *decoderOut = p;
-            if (!gst_element_link_many(queue, p, d, next, nullptr))
-                return false;
-        } else {
-            GstElement* bin = add("decodebin");
-            if (!bin)
-                return false;
-            made.push_back(bin);
-            g_signal_connect(bin, "pad-added", G_CALLBACK(linkDecodebinPad), next);
-            if (!gst_element_link(queue, bin))
-                return false;
+            if (parserOut)
+                *parserOut = p;
+            return gst_element_link_many(p, d, next, nullptr) && feedThroughQueue(pad, p, made);
         }
-        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
-        bool linked = gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
-        gst_object_unref(queueSink);
-        return linked;
+        GstElement* bin = add("decodebin");
+        if (!bin)
+            return false;
+        made.push_back(bin);
+        g_signal_connect(bin, "pad-added", G_CALLBACK(linkDecodebinPad), next);
+        return feedThroughQueue(pad, bin, made);
     }
 
     // The views draw at most at their size: the converter scales to fit within it (keeping the
@@ -502,16 +506,7 @@ struct PlaybackEngine::Impl {
         if (!gst_element_link_many(convert, resample, tempo, convert2, vol, sink, nullptr))
             return false;
         if (raw) {
-            GstElement* queue = add("queue");
-            if (!queue)
-                return false;
-            made.push_back(queue);
-            g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
-                         guint64(3 * GST_SECOND), nullptr);
-            GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
-            bool ok = gst_element_link(queue, convert) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
-            gst_object_unref(queueSink);
-            if (!ok)
+            if (!feedThroughQueue(pad, convert, made))
                 return false;
         } else if (!linkDecoder(pad, aac ? "aacparse" : nullptr, aac ? "avdec_aac" : nullptr, convert,
                                 made)) {
@@ -524,16 +519,12 @@ struct PlaybackEngine::Impl {
     // Streams nobody shows (data records, a fifth camera, a second audio track) still need a
     // sink so the demuxer does not stop; it must not hold up the preroll.
     bool addDiscard(GstPad* pad, std::vector<GstElement*>& made) {
-        GstElement* queue = add("queue");
         GstElement* sink = add("fakesink");
-        if (!queue || !sink)
+        if (!sink)
             return false;
-        made.insert(made.end(), {queue, sink});
+        made.push_back(sink);
         g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
-        bool ok = gst_element_link(queue, sink) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
-        gst_object_unref(queueSink);
-        return ok;
+        return feedThroughQueue(pad, sink, made, false);
     }
 
     static void onPadAdded(GstElement*, GstPad* pad, gpointer data) {
@@ -677,6 +668,18 @@ struct PlaybackEngine::Impl {
         if (length > 0 && target >= length)
             target = length - GST_MSECOND;
         return seekNs(std::max<int64_t>(target, 0), appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    }
+
+    // A skip from where the recording is (its end once reached), kept inside it.
+    EngineResult skipBy(int64_t deltaNs) {
+        if (EngineResult admitted = admit(true); admitted != EngineResult::Ok)
+            return admitted;
+        int64_t position = positionNs();
+        if (position < 0)
+            return EngineResult::Failed;
+        if (atEnd && duration() > 0)
+            position = duration();
+        return seekWithin(position + deltaNs);
     }
 
     // A still picture shows a changed brightness or direction at once: decode it again where it is.
@@ -907,25 +910,11 @@ EngineResult PlaybackEngine::SeekTo(uint64_t ms) {
 }
 
 EngineResult PlaybackEngine::SkipBack(uint32_t seconds) {
-    Impl& d = *m_impl;
-    if (EngineResult admitted = d.admit(true); admitted != EngineResult::Ok)
-        return admitted;
-    int64_t position = d.positionNs();
-    if (position < 0)
-        return EngineResult::Failed;
-    if (d.atEnd && d.duration() > 0)
-        position = d.duration();
-    return d.seekWithin(position - int64_t(seconds) * int64_t(GST_SECOND));
+    return m_impl->skipBy(-int64_t(seconds) * int64_t(GST_SECOND));
 }
 
 EngineResult PlaybackEngine::SkipForward(uint32_t seconds) {
-    Impl& d = *m_impl;
-    if (EngineResult admitted = d.admit(true); admitted != EngineResult::Ok)
-        return admitted;
-    int64_t position = d.positionNs();
-    if (position < 0)
-        return EngineResult::Failed;
-    return d.seekWithin(position + int64_t(seconds) * int64_t(GST_SECOND));
+    return m_impl->skipBy(int64_t(seconds) * int64_t(GST_SECOND));
 }
 
 bool PlaybackEngine::StepFrame() {
