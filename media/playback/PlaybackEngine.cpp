@@ -586,12 +586,7 @@ struct PlaybackEngine::Impl {
     void handle(GstMessage* message) {
         switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR: {
-            GError* error = nullptr;
-            gchar* debug = nullptr;
-            gst_message_parse_error(message, &error, &debug);
-            engine->m_lastError = error ? error->message : "playback error";
-            g_clear_error(&error);
-            g_free(debug);
+            engine->m_lastError = errorText(message, "playback error");
             // The pipeline stays paused where it failed; the clock sees "stopped" and a later Run
             // or seek may try again.
             if (pipeline)
@@ -605,6 +600,58 @@ struct PlaybackEngine::Impl {
             break;
         default:
             break;
+        }
+    }
+
+    static std::string errorText(GstMessage* message, const char* fallback) {
+        GError* error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        std::string text = error && error->message ? error->message : fallback;
+        g_clear_error(&error);
+        return text;
+    }
+
+    // Brings the new pipeline to paused and waits (bounded) until every branch has its first
+    // picture or sound; empty when cued, otherwise why not.
+    std::string cue() {
+        if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+            return "the recording cannot be played";
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(kBuildTimeout);
+        for (;;) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return "the recording did not start in time";
+            GstMessage* message = gst_bus_timed_pop(bus, std::min<int64_t>(left.count(), 20 * GST_MSECOND));
+            if (!message) {
+                std::lock_guard lock(padMutex);
+                // A stream that cannot be decoded never prerolls: fail now, not at the time limit.
+                if (!padError.empty())
+                    return padError;
+                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
+                if (noMorePads && prerollingSinks == 0)
+                    return {};
+                continue;
+            }
+            std::string error;
+            bool prerolled = false;
+            switch (GST_MESSAGE_TYPE(message)) {
+            case GST_MESSAGE_ERROR:
+                error = errorText(message, "the recording cannot be played");
+                break;
+            case GST_MESSAGE_ASYNC_DONE:
+                prerolled = true;
+                break;
+            case GST_MESSAGE_EOS:
+                // A recording without any picture or sound ends at once; it still opens.
+                atEnd = true;
+                break;
+            default:
+                break;
+            }
+            gst_message_unref(message);
+            if (prerolled || !error.empty())
+                return error;
         }
     }
 
@@ -788,61 +835,11 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
     g_signal_connect(d.demux, "pad-added", G_CALLBACK(Impl::onPadAdded), &d);
     g_signal_connect(d.demux, "no-more-pads", G_CALLBACK(Impl::onNoMorePads), &d);
     d.bus = gst_element_get_bus(d.pipeline);
-    GstBus* bus = d.bus;
-    gst_bus_set_sync_handler(bus, Impl::filterMessages, &d, nullptr);
+    gst_bus_set_sync_handler(d.bus, Impl::filterMessages, &d, nullptr);
 
     // Cue: preroll every branch so the first picture of each channel is shown, stopped.
-    bool prerolled = false;
-    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(kBuildTimeout);
-        while (!prerolled && error.empty()) {
-            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                error = "the recording did not start in time";
-                break;
-            }
-            GstMessage* message = gst_bus_timed_pop(bus, std::min<int64_t>(left.count(), 20 * GST_MSECOND));
-            if (!message) {
-                std::lock_guard lock(d.padMutex);
-                // A stream that cannot be decoded never prerolls: fail now, not at the time limit.
-                if (!d.padError.empty())
-                    error = d.padError;
-                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
-                else if (d.noMorePads && d.prerollingSinks == 0)
-                    prerolled = true;
-                continue;
-            }
-            switch (GST_MESSAGE_TYPE(message)) {
-            case GST_MESSAGE_ERROR: {
-                GError* gerror = nullptr;
-                gst_message_parse_error(message, &gerror, nullptr);
-                error = gerror ? gerror->message : "the recording cannot be played";
-                g_clear_error(&gerror);
-                break;
-            }
-            case GST_MESSAGE_ASYNC_DONE:
-                prerolled = true;
-                break;
-            case GST_MESSAGE_EOS:
-                // A recording without any picture or sound ends at once; it still opens.
-                d.atEnd = true;
-                break;
-            default:
-                break;
-            }
-            gst_message_unref(message);
-        }
-    } else {
-        error = "the recording cannot be played";
-    }
-    {
-        std::lock_guard lock(d.padMutex);
-        if (error.empty() && !d.padError.empty())
-            error = d.padError;
-    }
-    if (!prerolled)
-        return fail(error.empty() ? "the recording cannot be played" : error);
+    if (std::string cueError = d.cue(); !cueError.empty())
+        return fail(cueError);
 
     {
         std::lock_guard lock(d.padMutex);
