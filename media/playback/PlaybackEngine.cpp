@@ -618,8 +618,8 @@ struct PlaybackEngine::Impl {
             return "the recording cannot be played";
         auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(kBuildTimeout);
         for (;;) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 return "the recording did not start in time";
             GstMessage* message = gst_bus_timed_pop(bus, std::min<int64_t>(left.count(), 20 * GST_MSECOND));
