@@ -39,6 +39,14 @@ struct MappedSample {
     }
 };
 
+// The position of a picture in the recording, or -1 when its segment cannot say.
+int64_t streamTimeMs(const GstSegment* segment, GstClockTime pts) {
+    if (!segment || segment->format != GST_FORMAT_TIME || !GST_CLOCK_TIME_IS_VALID(pts))
+        return -1;
+    guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
+    return GST_CLOCK_TIME_IS_VALID(streamTime) ? static_cast<int64_t>(streamTime / GST_MSECOND) : -1;
+}
+
 VideoFramePtr frameFromSample(GstSample* sample) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstCaps* caps = gst_sample_get_caps(sample);
@@ -64,13 +72,8 @@ VideoFramePtr frameFromSample(GstSample* sample) {
     if (offset + static_cast<gsize>(frame->stride) * frame->height > mapped->map.size)
         return nullptr;
     frame->data = mapped->map.data + offset;
-    const GstSegment* segment = gst_sample_get_segment(sample);
-    GstClockTime pts = GST_BUFFER_PTS(buffer);
-    if (segment && GST_CLOCK_TIME_IS_VALID(pts)) {
-        guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
-        if (GST_CLOCK_TIME_IS_VALID(streamTime))
-            frame->timestampMs = static_cast<int64_t>(streamTime / GST_MSECOND);
-    }
+    if (int64_t ms = streamTimeMs(gst_sample_get_segment(sample), GST_BUFFER_PTS(buffer)); ms >= 0)
+        frame->timestampMs = ms;
     frame->storage = mapped;
     return frame;
 }
@@ -109,12 +112,8 @@ VideoFramePtr convertToBgrx(GstBuffer* buffer, GstCaps* caps, const GstSegment* 
     gst_buffer_unref(target);
     if (!ok || frame->stride != GST_VIDEO_INFO_PLANE_STRIDE(&out, 0))
         return nullptr;
-    GstClockTime pts = GST_BUFFER_PTS(buffer);
-    if (segment && segment->format == GST_FORMAT_TIME && GST_CLOCK_TIME_IS_VALID(pts)) {
-        guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts);
-        if (GST_CLOCK_TIME_IS_VALID(streamTime))
-            frame->timestampMs = static_cast<int64_t>(streamTime / GST_MSECOND);
-    }
+    if (int64_t ms = streamTimeMs(segment, GST_BUFFER_PTS(buffer)); ms >= 0)
+        frame->timestampMs = ms;
     return frame;
 }
 
@@ -194,6 +193,7 @@ struct PlaybackEngine::Impl {
 
     PlaybackEngine* engine = nullptr;
     GstElement* pipeline = nullptr;
+    GstBus* bus = nullptr; // the pipeline's, kept: the clock drains it several times a second
     GstElement* demux = nullptr;
     GstElement* volume = nullptr;
 
@@ -221,7 +221,6 @@ struct PlaybackEngine::Impl {
     std::atomic<uint32_t> volumeLevel{65535};
 
     int state = kNotBuilt;
-    bool ready = true;
     bool built = false;
     bool atEnd = false;   // end of stream reached since the last seek
     bool stepped = false; // video sinks were stepped ahead of the audio since the last seek
@@ -236,6 +235,10 @@ struct PlaybackEngine::Impl {
             gst_element_set_state(pipeline, GST_STATE_NULL);
             gst_object_unref(pipeline);
             pipeline = nullptr;
+        }
+        if (bus) {
+            gst_object_unref(bus);
+            bus = nullptr;
         }
         demux = nullptr;
         volume = nullptr;
@@ -284,19 +287,20 @@ struct PlaybackEngine::Impl {
     }
 
     // Keeps the full-size picture (after brightness and flip) of every frame for the capture.
-    static GstPadProbeReturn keepFullPicture(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    static GstPadProbeReturn keepFullPicture(GstPad*, GstPadProbeInfo* info, gpointer data) {
         Channel* channel = static_cast<Channel*>(data);
         if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
-            GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-            GstCaps* caps = gst_pad_get_current_caps(pad);
             std::lock_guard lock(channel->mutex);
-            gst_buffer_replace(&channel->fullBuffer, buffer);
-            gst_caps_replace(&channel->fullCaps, caps);
-            if (caps)
-                gst_caps_unref(caps);
+            gst_buffer_replace(&channel->fullBuffer, GST_PAD_PROBE_INFO_BUFFER(info));
         } else if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
             GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-            if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+            if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+                // Kept from the caps event, not asked of the pad for every picture.
+                GstCaps* caps = nullptr;
+                gst_event_parse_caps(event, &caps);
+                std::lock_guard lock(channel->mutex);
+                gst_caps_replace(&channel->fullCaps, caps);
+            } else if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
                 const GstSegment* segment = nullptr;
                 gst_event_parse_segment(event, &segment);
                 std::lock_guard lock(channel->mutex);
@@ -358,16 +362,27 @@ struct PlaybackEngine::Impl {
         gst_object_unref(sinkPad);
     }
 
-    // Links `pad` into a decoder chain ending at `next`: the named parser/decoder when given, a
-    // decodebin for anything else. Returns the elements to bring to the pipeline's state.
-    bool linkDecoder(GstPad* pad, const char* parser, const char* decoder, GstElement* next,
-                     std::vector<GstElement*>& made, GstElement** decoderOut = nullptr) {
+    // Feeds the demuxer's `pad` through a queue of its own (each stream decodes on its own
+    // thread) into `next`. A played stream's queue is bounded by time only, so a channel with
+    // large pictures never stalls the demuxer on a buffer or byte count.
+    bool feedThroughQueue(GstPad* pad, GstElement* next, std::vector<GstElement*>& made, bool played = true) {
         GstElement* queue = add("queue");
         if (!queue)
             return false;
-        g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
-                     guint64(3 * GST_SECOND), nullptr);
         made.push_back(queue);
+        if (played)
+            g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
+                         guint64(3 * GST_SECOND), nullptr);
+        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
+        bool ok = gst_element_link(queue, next) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
+        gst_object_unref(queueSink);
+        return ok;
+    }
+
+    // Links `pad` into a decoder chain ending at `next`: the named parser/decoder when given, a
+    // decodebin for anything else. `made` gets the elements to bring to the pipeline's state.
+    bool linkDecoder(GstPad* pad, const char* parser, const char* decoder, GstElement* next,
+                     std::vector<GstElement*>& made, GstElement** parserOut = nullptr) {
         if (parser && decoder) {
             GstElement* p = add(parser);
             GstElement* d = add(decoder);
@@ -375,23 +390,16 @@ struct PlaybackEngine::Impl {
                 return false;
             made.push_back(p);
             made.push_back(d);
-            if (decoderOut)
-                *decoderOut = p;
-            if (!gst_element_link_many(queue, p, d, next, nullptr))
-                return false;
-        } else {
-            GstElement* bin = add("decodebin");
-            if (!bin)
-                return false;
-            made.push_back(bin);
-            g_signal_connect(bin, "pad-added", G_CALLBACK(linkDecodebinPad), next);
-            if (!gst_element_link(queue, bin))
-                return false;
+            if (parserOut)
+                *parserOut = p;
+            return gst_element_link_many(p, d, next, nullptr) && feedThroughQueue(pad, p, made);
         }
-        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
-        bool linked = gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
-        gst_object_unref(queueSink);
-        return linked;
+        GstElement* bin = add("decodebin");
+        if (!bin)
+            return false;
+        made.push_back(bin);
+        g_signal_connect(bin, "pad-added", G_CALLBACK(linkDecodebinPad), next);
+        return feedThroughQueue(pad, bin, made);
     }
 
     // The views draw at most at their size: the converter scales to fit within it (keeping the
@@ -498,16 +506,7 @@ struct PlaybackEngine::Impl {
         if (!gst_element_link_many(convert, resample, tempo, convert2, vol, sink, nullptr))
             return false;
         if (raw) {
-            GstElement* queue = add("queue");
-            if (!queue)
-                return false;
-            made.push_back(queue);
-            g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
-                         guint64(3 * GST_SECOND), nullptr);
-            GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
-            bool ok = gst_element_link(queue, convert) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
-            gst_object_unref(queueSink);
-            if (!ok)
+            if (!feedThroughQueue(pad, convert, made))
                 return false;
         } else if (!linkDecoder(pad, aac ? "aacparse" : nullptr, aac ? "avdec_aac" : nullptr, convert,
                                 made)) {
@@ -520,16 +519,12 @@ struct PlaybackEngine::Impl {
     // Streams nobody shows (data records, a fifth camera, a second audio track) still need a
     // sink so the demuxer does not stop; it must not hold up the preroll.
     bool addDiscard(GstPad* pad, std::vector<GstElement*>& made) {
-        GstElement* queue = add("queue");
         GstElement* sink = add("fakesink");
-        if (!queue || !sink)
+        if (!sink)
             return false;
-        made.insert(made.end(), {queue, sink});
+        made.push_back(sink);
         g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
-        bool ok = gst_element_link(queue, sink) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
-        gst_object_unref(queueSink);
-        return ok;
+        return feedThroughQueue(pad, sink, made, false);
     }
 
     static void onPadAdded(GstElement*, GstPad* pad, gpointer data) {
@@ -591,12 +586,7 @@ struct PlaybackEngine::Impl {
     void handle(GstMessage* message) {
         switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR: {
-            GError* error = nullptr;
-            gchar* debug = nullptr;
-            gst_message_parse_error(message, &error, &debug);
-            engine->m_lastError = error ? error->message : "playback error";
-            g_clear_error(&error);
-            g_free(debug);
+            engine->m_lastError = errorText(message, "playback error");
             // The pipeline stays paused where it failed; the clock sees "stopped" and a later Run
             // or seek may try again.
             if (pipeline)
@@ -613,15 +603,65 @@ struct PlaybackEngine::Impl {
         }
     }
 
+    static std::string errorText(GstMessage* message, const char* fallback) {
+        GError* error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        std::string text = error && error->message ? error->message : fallback;
+        g_clear_error(&error);
+        return text;
+    }
+
+    // Brings the new pipeline to paused and waits (bounded) until every branch has its first
+    // picture or sound; empty when cued, otherwise why not.
+    std::string cue() {
+        if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+            return "the recording cannot be played";
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(kBuildTimeout);
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return "the recording did not start in time";
+            GstMessage* message = gst_bus_timed_pop(bus, std::min<int64_t>(left.count(), 20 * GST_MSECOND));
+            if (!message) {
+                std::lock_guard lock(padMutex);
+                // A stream that cannot be decoded never prerolls: fail now, not at the time limit.
+                if (!padError.empty())
+                    return padError;
+                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
+                if (noMorePads && prerollingSinks == 0)
+                    return {};
+                continue;
+            }
+            std::string error;
+            bool prerolled = false;
+            switch (GST_MESSAGE_TYPE(message)) {
+            case GST_MESSAGE_ERROR:
+                error = errorText(message, "the recording cannot be played");
+                break;
+            case GST_MESSAGE_ASYNC_DONE:
+                prerolled = true;
+                break;
+            case GST_MESSAGE_EOS:
+                // A recording without any picture or sound ends at once; it still opens.
+                atEnd = true;
+                break;
+            default:
+                break;
+            }
+            gst_message_unref(message);
+            if (prerolled || !error.empty())
+                return error;
+        }
+    }
+
     void poll() {
-        if (!pipeline)
+        if (!bus)
             return;
-        GstBus* bus = gst_element_get_bus(pipeline);
         while (GstMessage* message = gst_bus_pop(bus)) {
             handle(message);
             gst_message_unref(message);
         }
-        gst_object_unref(bus);
     }
 
     // Waits for the pipeline to finish a pending state change (preroll after a seek or step).
@@ -647,6 +687,54 @@ struct PlaybackEngine::Impl {
             stepped = false;
         }
         return ok;
+    }
+
+    // Drains the bus, then says whether an operation may act: NotReady until a recording is cued,
+    // WrongState when the operation needs a running or paused engine and it is neither.
+    EngineResult admit(bool needsActive) {
+        poll();
+        if (!built)
+            return EngineResult::NotReady;
+        if (needsActive && state != kRunning && state != kPaused)
+            return EngineResult::WrongState;
+        return EngineResult::Ok;
+    }
+
+    // Pause and Stop both keep the pipeline cued where it is; only the reported state differs.
+    EngineResult holdAt(int newState) {
+        if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+            return EngineResult::Failed;
+        state = newState;
+        return EngineResult::Ok;
+    }
+
+    // Seeks at the applied rate, within the recording: the end itself has no picture (the last
+    // one ends there), so a target at or past it shows the last one.
+    EngineResult seekWithin(int64_t target) {
+        int64_t length = duration();
+        if (length > 0 && target >= length)
+            target = length - GST_MSECOND;
+        return seekNs(std::max<int64_t>(target, 0), appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    }
+
+    // A skip from where the recording is (its end once reached), kept inside it.
+    EngineResult skipBy(int64_t deltaNs) {
+        if (EngineResult admitted = admit(true); admitted != EngineResult::Ok)
+            return admitted;
+        int64_t position = positionNs();
+        if (position < 0)
+            return EngineResult::Failed;
+        if (atEnd && duration() > 0)
+            position = duration();
+        return seekWithin(position + deltaNs);
+    }
+
+    // A still picture shows a changed brightness or direction at once: decode it again where it is.
+    void redecodeStill() {
+        if (state == kRunning || !built || atEnd)
+            return;
+        if (int64_t position = positionNs(); position >= 0)
+            seekNs(position, appliedRate);
     }
 
     int64_t positionNs() {
@@ -746,62 +834,12 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
     d.readHints();
     g_signal_connect(d.demux, "pad-added", G_CALLBACK(Impl::onPadAdded), &d);
     g_signal_connect(d.demux, "no-more-pads", G_CALLBACK(Impl::onNoMorePads), &d);
-    GstBus* bus = gst_element_get_bus(d.pipeline);
-    gst_bus_set_sync_handler(bus, Impl::filterMessages, &d, nullptr);
+    d.bus = gst_element_get_bus(d.pipeline);
+    gst_bus_set_sync_handler(d.bus, Impl::filterMessages, &d, nullptr);
 
     // Cue: preroll every branch so the first picture of each channel is shown, stopped.
-    bool prerolled = false;
-    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(kBuildTimeout);
-        while (!prerolled && error.empty()) {
-            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                error = "the recording did not start in time";
-                break;
-            }
-            GstMessage* message = gst_bus_timed_pop(bus, std::min<int64_t>(left.count(), 20 * GST_MSECOND));
-            if (!message) {
-                std::lock_guard lock(d.padMutex);
-                // A stream that cannot be decoded never prerolls: fail now, not at the time limit.
-                if (!d.padError.empty())
-                    error = d.padError;
-                // Only data streams (or nothing): no sink prerolls, the recording is cued as is.
-                else if (d.noMorePads && d.prerollingSinks == 0)
-                    prerolled = true;
-                continue;
-            }
-            switch (GST_MESSAGE_TYPE(message)) {
-            case GST_MESSAGE_ERROR: {
-                GError* gerror = nullptr;
-                gst_message_parse_error(message, &gerror, nullptr);
-                error = gerror ? gerror->message : "the recording cannot be played";
-                g_clear_error(&gerror);
-                break;
-            }
-            case GST_MESSAGE_ASYNC_DONE:
-                prerolled = true;
-                break;
-            case GST_MESSAGE_EOS:
-                // A recording without any picture or sound ends at once; it still opens.
-                d.atEnd = true;
-                break;
-            default:
-                break;
-            }
-            gst_message_unref(message);
-        }
-    } else {
-        error = "the recording cannot be played";
-    }
-    gst_object_unref(bus);
-    {
-        std::lock_guard lock(d.padMutex);
-        if (error.empty() && !d.padError.empty())
-            error = d.padError;
-    }
-    if (!prerolled)
-        return fail(error.empty() ? "the recording cannot be played" : error);
+    if (std::string cueError = d.cue(); !cueError.empty())
+        return fail(cueError);
 
     {
         std::lock_guard lock(d.padMutex);
@@ -821,9 +859,8 @@ void PlaybackEngine::PollBus() {
 
 EngineResult PlaybackEngine::Run() {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
+    if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
+        return admitted;
     if (d.state != kPaused && d.state != kStopped)
         return EngineResult::WrongState;
     // 1.0 is applied as it is; any other rate is held to what the sound can follow.
@@ -848,82 +885,39 @@ EngineResult PlaybackEngine::Run() {
 
 EngineResult PlaybackEngine::Pause() {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    if (d.state != kRunning)
-        return EngineResult::Ok;
-    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
-        return EngineResult::Failed;
-    d.state = kPaused;
-    return EngineResult::Ok;
+    if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
+        return admitted;
+    return d.state == kRunning ? d.holdAt(kPaused) : EngineResult::Ok;
 }
 
 EngineResult PlaybackEngine::Stop() {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    if (d.state != kRunning && d.state != kPaused)
-        return EngineResult::WrongState;
+    if (EngineResult admitted = d.admit(true); admitted != EngineResult::Ok)
+        return admitted;
     // Stopped keeps the pipeline cued (paused) where it is: seeks still show their picture and a
     // run continues from the current position, as the callers expect.
-    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
-        return EngineResult::Failed;
-    d.state = kStopped;
-    return EngineResult::Ok;
+    return d.holdAt(kStopped);
 }
 
 EngineResult PlaybackEngine::SeekTo(uint64_t ms) {
     Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    int64_t target = static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND;
-    int64_t duration = d.duration();
-    // The end itself has no picture (the last one ends there): a seek to it shows the last one.
-    if (duration > 0 && target >= duration)
-        target = duration - GST_MSECOND;
-    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
+        return admitted;
+    return d.seekWithin(static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND);
 }
 
 EngineResult PlaybackEngine::SkipBack(uint32_t seconds) {
-    Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    if (d.state != kRunning && d.state != kPaused)
-        return EngineResult::WrongState;
-    int64_t position = d.positionNs();
-    if (position < 0)
-        return EngineResult::Failed;
-    if (d.atEnd && d.duration() > 0)
-        position = d.duration();
-    int64_t target = std::max<int64_t>(0, position - int64_t(seconds) * int64_t(GST_SECOND));
-    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    return m_impl->skipBy(-int64_t(seconds) * int64_t(GST_SECOND));
 }
 
 EngineResult PlaybackEngine::SkipForward(uint32_t seconds) {
-    Impl& d = *m_impl;
-    d.poll();
-    if (!d.ready || !d.built)
-        return EngineResult::NotReady;
-    if (d.state != kRunning && d.state != kPaused)
-        return EngineResult::WrongState;
-    int64_t position = d.positionNs();
-    if (position < 0)
-        return EngineResult::Failed;
-    int64_t target = position + int64_t(seconds) * int64_t(GST_SECOND);
-    int64_t duration = d.duration();
-    if (duration > 0 && target >= duration)
-        target = duration - GST_MSECOND; // the last picture, as SeekTo
-    return d.seekNs(target, d.appliedRate) ? EngineResult::Ok : EngineResult::Failed;
+    return m_impl->skipBy(int64_t(seconds) * int64_t(GST_SECOND));
 }
 
 bool PlaybackEngine::StepFrame() {
     Impl& d = *m_impl;
     d.poll();
-    if (!d.ready || !d.built || m_channelCount == 0 || d.atEnd)
+    if (!d.built || m_channelCount == 0 || d.atEnd)
         return false;
     if (d.state == kRunning) {
         if (Pause() != EngineResult::Ok)
@@ -1028,12 +1022,8 @@ void PlaybackEngine::SetBrightness(int channel, int value) {
     if (!d.channels[channel] || channel >= m_channelCount)
         return;
     g_object_set(d.channels[channel]->balance, "brightness", value / 255.0, nullptr);
-    if (changed && d.state != kRunning && d.built) {
-        // A still picture shows the new brightness at once: decode it again where it is.
-        int64_t position = d.positionNs();
-        if (position >= 0 && !d.atEnd)
-            d.seekNs(position, d.appliedRate);
-    }
+    if (changed)
+        d.redecodeStill();
 }
 
 void PlaybackEngine::SetViewOptions(uint32_t options) {
@@ -1044,11 +1034,8 @@ void PlaybackEngine::SetViewOptions(uint32_t options) {
     for (int i = 0; i < m_channelCount; ++i)
         if (d.channels[i])
             g_object_set(d.channels[i]->flip, "video-direction", direction, nullptr);
-    if (videoDirection(old) != direction && d.state != kRunning && d.built && m_channelCount > 0) {
-        int64_t position = d.positionNs();
-        if (position >= 0 && !d.atEnd)
-            d.seekNs(position, d.appliedRate);
-    }
+    if (videoDirection(old) != direction && m_channelCount > 0)
+        d.redecodeStill();
 }
 
 void PlaybackEngine::SetVolume(uint32_t level) {
@@ -1139,29 +1126,28 @@ void PlaybackEngine::applyViewSizes() {
             d.applyViewSize(*d.channels[i]);
 }
 
-static uint64_t sinkStat(GstElement* sink, const char* field) {
-    GstStructure* stats = nullptr;
-    g_object_get(sink, "stats", &stats, nullptr);
-    guint64 value = 0;
-    if (stats) {
-        gst_structure_get_uint64(stats, field, &value);
-        gst_structure_free(stats);
+// A counter of the video sinks' statistics, summed over the channels.
+static uint64_t sinkStat(PlaybackEngine::Impl& d, int channelCount, const char* field) {
+    uint64_t total = 0;
+    for (int i = 0; i < channelCount; ++i) {
+        if (!d.channels[i])
+            continue;
+        GstStructure* stats = nullptr;
+        g_object_get(d.channels[i]->sink, "stats", &stats, nullptr);
+        guint64 value = 0;
+        if (stats) {
+            gst_structure_get_uint64(stats, field, &value);
+            gst_structure_free(stats);
+        }
+        total += value;
     }
-    return value;
+    return total;
 }
 
 uint64_t PlaybackEngine::GetDroppedFrames() {
-    uint64_t total = 0;
-    for (int i = 0; i < m_channelCount; ++i)
-        if (m_impl->channels[i])
-            total += sinkStat(m_impl->channels[i]->sink, "dropped");
-    return total;
+    return sinkStat(*m_impl, m_channelCount, "dropped");
 }
 
 uint64_t PlaybackEngine::GetRenderedFrames() {
-    uint64_t total = 0;
-    for (int i = 0; i < m_channelCount; ++i)
-        if (m_impl->channels[i])
-            total += sinkStat(m_impl->channels[i]->sink, "rendered");
-    return total;
+    return sinkStat(*m_impl, m_channelCount, "rendered");
 }

@@ -168,7 +168,6 @@ private:
     std::array<ChannelView*, kWindowCount> m_views{};
     int m_windowCount = 0; // 0 until AttachWindows, then always 4 (a null view just draws nothing)
     std::unique_ptr<PlaybackEngine> m_engine;
-    uint8_t m_brightnessFilterOption = 0;
     uint8_t m_sourceMode = 1;
     uint32_t m_volume = 65535;
     uint32_t m_viewOptions = 0;

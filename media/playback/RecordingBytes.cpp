@@ -1,43 +1,26 @@
 #include "media/playback/RecordingBytes.h"
 
+#include "core/container/ByteSource.h"
 #include "core/container/RepairedView.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <vector>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-// The file as it is; pread keeps concurrent readers independent of a shared file offset.
+// The file as it is (MP4 and other containers the repaired view does not take).
 class PlainFileBytes final : public RecordingBytes {
 public:
-    PlainFileBytes(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
-    ~PlainFileBytes() override { ::close(m_fd); }
-    uint64_t size() const override { return m_size; }
+    explicit PlainFileBytes(std::unique_ptr<FileByteSource> file) : m_file(std::move(file)) {}
+    uint64_t size() const override { return m_file->size(); }
     int64_t read(uint64_t offset, void* buffer, size_t length) override {
-        size_t done = 0;
-        while (done < length) {
-            ssize_t n = ::pread(m_fd, static_cast<char*>(buffer) + done, length - done,
-                                static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return -1;
-            if (n == 0)
-                break;
-            done += static_cast<size_t>(n);
-        }
-        return static_cast<int64_t>(done);
+        return m_file->readAt(offset, buffer, length);
     }
 
 private:
-    int m_fd;
-    uint64_t m_size;
+    std::unique_ptr<FileByteSource> m_file;
 };
 
 class RepairedBytes final : public RecordingBytes {
@@ -139,23 +122,6 @@ std::unique_ptr<RecordingBytes> withAudioTimingFix(std::unique_ptr<RecordingByte
     return std::make_unique<AudioTimingFix>(std::move(bytes), std::move(patches));
 }
 
-std::unique_ptr<RecordingBytes> openPlainFile(const std::filesystem::path& path, std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (error)
-            *error = "cannot open " + path.string() + ": " + std::strerror(errno);
-        return nullptr;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        if (error)
-            *error = path.string() + " is not a regular file";
-        return nullptr;
-    }
-    return std::make_unique<PlainFileBytes>(fd, static_cast<uint64_t>(st.st_size));
-}
-
 } // namespace
 
 std::unique_ptr<RecordingBytes> openRecordingBytes(const std::filesystem::path& path, std::string* error) {
@@ -169,9 +135,10 @@ std::unique_ptr<RecordingBytes> openRecordingBytes(const std::filesystem::path& 
     std::string viewError;
     if (auto view = RepairedView::open(path, &viewError))
         return withAudioTimingFix(std::make_unique<RepairedBytes>(std::move(view)));
-    auto plain = openPlainFile(path, error);
-    if (!plain)
+    auto file = FileByteSource::open(path, error);
+    if (!file)
         return nullptr;
+    auto plain = std::make_unique<PlainFileBytes>(std::move(file));
     char head[12] = {};
     if (plain->read(0, head, sizeof head) == static_cast<int64_t>(sizeof head) &&
         std::memcmp(head + 4, "ftyp", 4) == 0)

@@ -12,7 +12,7 @@
 namespace {
 
 // Silent runs, also on machines with a sound device.
-const bool kSilent = [] { return setenv("QUILLENT_AUDIO_SINK", "fakesink", 1) == 0; }();
+const bool kSilent = samples::silenceSound();
 
 class EngineTest : public ::testing::Test {
 protected:
@@ -27,17 +27,7 @@ protected:
         return holder.OpenRecording(path);
     }
 
-    // Polls the engine the way the clock does, until `done` or a generous bound (never asserted
-    // on: a slow machine only makes the test wait longer).
-    template <typename F> bool waitFor(F done, int seconds = 20) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
-    }
+    template <typename F> bool waitFor(F done, int seconds = 20) { return samples::waitFor(done, seconds); }
 
     RecordingView views[4];
     PlaybackEngineHolder holder;

@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const bool kSilent = [] { return setenv("QUILLENT_AUDIO_SINK", "fakesink", 1) == 0; }();
+const bool kSilent = samples::silenceSound();
 
 // Written once and shared by the test processes (renamed into place when complete).
 fs::path sampleCard() {
@@ -68,15 +68,7 @@ protected:
         return {};
     }
 
-    template <typename F> bool waitFor(F done, int seconds = 30) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
-    }
+    template <typename F> bool waitFor(F done) { return samples::waitFor(done, 30); }
 
     RecordingView views[4];
     PlaybackEngineHolder holder;

@@ -202,6 +202,10 @@ VideoFramePtr ffmpegFrame(const std::filesystem::path& file, int stream, int64_t
     return frame;
 }
 
+bool silenceSound() {
+    return setenv("QUILLENT_AUDIO_SINK", "fakesink", 1) == 0;
+}
+
 } // namespace samples
 
 void RecordingView::presentFrame(VideoFramePtr frame) {

@@ -4,10 +4,12 @@
 
 #include "media/playback/ChannelView.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace samples {
@@ -33,6 +35,22 @@ double psnr(const VideoFrame& a, const VideoFrame& b);
 // ffmpeg's decode (BGRx) of the picture of video stream `stream` shown at `ms` (the last one that
 // starts at or before it); null when ffmpeg fails.
 VideoFramePtr ffmpegFrame(const std::filesystem::path& file, int stream, int64_t ms);
+
+// Sends the engine's sound to a fake sink, so runs stay silent on machines with a sound device.
+// True when the setting took.
+bool silenceSound();
+
+// Polls `done` the way the playback clock polls the engine, until it holds or a generous bound
+// (never asserted on: a slow machine only makes the test wait longer).
+template <typename F> bool waitFor(F done, int seconds = 20) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
 
 } // namespace samples
 
