@@ -3,9 +3,9 @@
 #include "OpenTestHost.h"
 
 #include "ui/app/CommandDispatcher.h"
-#include "ui/app/PlaybackClock.h"
-#include "ui/app/RecordingOpener.h"
-#include "ui/app/StartupOpener.h"
+#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/StartupOpener.h"
 
 #include <QProcess>
 #include <QSignalSpy>

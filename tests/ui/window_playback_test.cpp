@@ -8,7 +8,7 @@
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/app/CommandIds.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/ListController.h"
 #include "ui/panels/CDlgVideoScreen.h"

@@ -133,7 +133,6 @@ public:
     // Engine, screens, opening, clock, docking and zoom.
     WindowPlayback* Player() const;
     void ShowPosition();
-    void StopClock();
     // Closing: stop the engine, release the recording, stop the clock.
     void ShutdownPlayback();
     // True once a card or folder has been chosen for the recording scan (Space plays then).

@@ -4,7 +4,7 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/StartupArguments.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 #include "ui/dialogs/CMovieInfoDlg.h"
 
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"

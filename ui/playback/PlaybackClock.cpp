@@ -1,16 +1,17 @@
-#include "ui/app/PlaybackClock.h"
+#include "ui/playback/PlaybackClock.h"
 
 #include "core/recordings/RecordingName.h"
-#include "ui/app/RecordingOpener.h"
+#include "ui/app/CommandIds.h"
+#include "ui/playback/RecordingOpener.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <cmath>
 
 PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_host(host), m_opener(opener) {
-    m_clock.setObjectName(QString::number(kClockTimerId));
+    m_clock.setObjectName(QString::number(kTimerClock));
     m_clock.setSingleShot(true); // re-armed by each tick
     connect(&m_clock, &QTimer::timeout, this, &PlaybackClock::Tick);
-    m_openTimer.setObjectName(QString::number(kOpenTimerId));
+    m_openTimer.setObjectName(QString::number(kTimerDelayedOpen));
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, &PlaybackClock::DelayedOpen);
     m_opener.setClock(this);
