@@ -61,6 +61,8 @@ private:
     bool busy() const;
     void armClock() { m_clock.start(kClockPeriodMs); }
     void closeEngine();
+    void clearLoop();
+    void requestOpen(int job);
 
     PlaybackHost& m_host;
     RecordingOpener& m_opener;
