@@ -16,6 +16,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -247,6 +248,20 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     EXPECT_EQ(seek.name, QString("btnPosition"));
     EXPECT_NEAR(seek.value.toInt(), 25000, 300);
     w.SetBusy(false);
+}
+
+TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
+    CHvViewerDlg& w = *s_window;
+    const QRect before = w.geometry();
+    ASSERT_FALSE(w.IsMaximised());
+    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
+    EXPECT_TRUE(w.IsMaximised());
+    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
+    EXPECT_FALSE(w.IsMaximised());
+    EXPECT_EQ(w.geometry(), before);
+    // Below the band a double click is the client's.
+    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 200));
+    EXPECT_FALSE(w.IsMaximised());
 }
 
 TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
