@@ -2,6 +2,7 @@
 // clicks under a kind filter, select-all under a kind, the "no files" cases, a pulled card, the drive
 // dialog over a fake mount table and the drawn list's pixels against its geometry.
 #include "OpenTestApp.h"
+#include "core/config/ViewerConfig.h"
 #include "core/tools/DriveList.h"
 #include "core/tools/MountWatcher.h"
 #include "ui/controls/CWBCButton.h"
@@ -348,6 +349,13 @@ TEST(CSelectDriveDlg, OffersTheFakeCardAndHandsBackTheChosenIndex) {
     EXPECT_TRUE(dlg.Combo()->itemText(0).startsWith(QString::fromStdString(card.root().string())));
     EXPECT_EQ(dlg.Combo()->itemText(1), "Find in My Computer");
     EXPECT_EQ(dlg.Combo()->currentIndex(), 0);
+    // Every entry's text fits the box beside the arrow and the padding (no "…on this co").
+    dlg.Combo()->addItem(QStringLiteral("Browse for a folder on this computer"));
+    const QFontMetrics metrics(dlg.Combo()->font());
+    for (int i = 0; i < dlg.Combo()->count(); ++i)
+        EXPECT_LE(metrics.horizontalAdvance(dlg.Combo()->itemText(i)) + 8 + 24 + 8, dlg.Combo()->width())
+            << dlg.Combo()->itemText(i).toStdString();
+    dlg.Combo()->removeItem(2);
     EXPECT_EQ(dlg.OkButton()->geometry(), QRect(143, 130, 158, 36));
     EXPECT_EQ(dlg.CloseButton()->geometry(), QRect(382, 8, 65, 28));
     // QUILLENT_SCREEN_DIR set: keep a picture of the dialog for a look by eye.
@@ -411,4 +419,40 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     EXPECT_TRUE(text);
     for (int y = 0; y < 24; ++y)
         EXPECT_EQ(at(6, y), background) << y;
+}
+
+TEST(ListController, ABusyWindowsDroppedClickLeavesTabAndSelectAllAsDrawn) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    bool busy = true;
+    ListController::Hooks hooks;
+    hooks.busy = [&] { return busy; };
+    f.controller->SetHooks(hooks);
+    QSignalSpy notified(f.menu, &CFilemenu::notify);
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    const int v = f.menu->ScrollBarWidth();
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_FALSE(f.menu->SelectAll());
+    EXPECT_EQ(notified.count(), 0);
+    busy = false;
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    EXPECT_EQ(f.menu->CurrentTab(), 3);
+}
+
+TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {
+    app();
+    ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
+    ViewerConfig::Instance().SetLanguage(kLanguageKorean);
+    const QStringList korean = CFilemenu::Captions();
+    ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
+    const QStringList english = CFilemenu::Captions();
+    EXPECT_EQ(english,
+              QStringList({"ALL", "EMERGENCY", "EVENT", "MOTION", "MAP", "Filename", "Size", "Date"}));
+    EXPECT_EQ(korean,
+              QStringList({QString::fromUtf8("전체"), QString::fromUtf8("긴급"), QString::fromUtf8("이벤트"),
+                           QString::fromUtf8("동작"), QString::fromUtf8("지도"), QString::fromUtf8("파일명"),
+                           QString::fromUtf8("크기"), QString::fromUtf8("날짜")}));
 }

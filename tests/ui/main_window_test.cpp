@@ -221,6 +221,16 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     ASSERT_TRUE(log.waitFor(expected.size()));
     EXPECT_EQ(log.calls, expected);
 
+    // With nothing loaded (no range) a click on the time line moves nothing and seeks nothing.
+    w.CallInternal("setRange", "0");
+    w.CallInternal("setPos", "0");
+    js("(function(){var t=document.getElementById('timeline'); var r=t.getBoundingClientRect();"
+       "var o={clientX:r.left+r.width/2, clientY:r.top+r.height/2, button:0, pointerId:1, bubbles:true};"
+       "t.dispatchEvent(new PointerEvent('pointerdown',o)); t.dispatchEvent(new "
+       "PointerEvent('pointerup',o));})()");
+    EXPECT_EQ(js("state.posMs").toInt(), 0);
+    EXPECT_FALSE(js("state.dragging").toBool());
+
     // The repeat range comes from the program; A, B and the close button then act.
     w.CallInternal("setRange", "100000");
     w.CallInternal("setLoopRange", "59000");

@@ -29,6 +29,7 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
                                QObject* parent)
     : QObject(parent), m_window(window), m_list(list), m_menu(menu), m_scrollBar(scrollBar) {
     m_list->SetBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
+    m_menu->SetBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
     connect(m_list, &CFilelist::notify, this, &ListController::HandleMessage);
     connect(m_menu, &CFilemenu::notify, this, &ListController::HandleMessage);
     connect(m_list, &CFilelist::resized, this, &ListController::UpdateScrollBar);
