@@ -72,6 +72,10 @@ void parseHdrl(const ByteSource& src, uint64_t begin, uint64_t end, AviLayout& l
 
 } // namespace
 
+bool IsMoviList(const RiffChunk& c) {
+    return c.id == kFccList && c.hasListType && c.listType == kFccMovi;
+}
+
 bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error) {
     auto fail = [&](const char* text) {
         if (error)
@@ -92,6 +96,13 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
     RiffChunk c;
     bool hdrlSeen = false;
     while (top.next(c)) {
+        // "Size 0 runs to the end" repairs an unfinished recording (RIFF size 0) and its movi list;
+        // elsewhere in a finished file an empty chunk is just empty.
+        if (c.zeroSizeFilled && layout.riffSize != 0 && !IsMoviList(c)) {
+            top.seek(c.offset + 8);
+            layout.contentEnd = c.offset + 8;
+            continue;
+        }
         if (c.id == kFccList && c.hasListType && c.listType == kFccHdrl && !hdrlSeen) {
             hdrlSeen = true;
             uint64_t end = std::min(c.dataOffset() + c.size, layout.fileSize);
@@ -132,11 +143,11 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
                 layout.contentEnd = end;
                 continue;
             }
-        } else if (c.id == kFccIdx1 && layout.hasMovi && !layout.hasIdx1 && !c.truncated &&
-                   !c.zeroSizeFilled) {
+        } else if (c.id == kFccIdx1 && layout.hasMovi && !layout.hasIdx1 && !c.truncated) {
+            // A zero size (unfinished file) runs to the end of the file.
             layout.hasIdx1 = true;
             layout.idx1Offset = c.offset;
-            layout.idx1Size = c.storedSize;
+            layout.idx1Size = uint32_t(c.size);
         }
         if (!c.truncated)
             layout.contentEnd = c.next;
