@@ -1,5 +1,6 @@
 #include "core/container/AviLayout.h"
 
+#include "core/container/MoviWalk.h"
 #include "core/container/Riff.h"
 
 #include <algorithm>
@@ -119,21 +120,12 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
             } else {
                 // Find where the written chunks end: at a following index (unfinished file) or at
                 // the last complete chunk (file cut short).
-                ReadAheadSource ahead(src);
-                ChunkWalker inner(ahead, layout.moviDataStart, declaredEnd);
-                RiffChunk m;
-                uint64_t end = layout.moviDataStart;
-                while (inner.next(m)) {
-                    if (m.truncated) {
-                        layout.moviTruncated = true;
-                        break;
-                    }
-                    if (c.zeroSizeFilled && m.id == kFccIdx1)
-                        break;
-                    end = m.next;
-                }
-                if (inner.failed())
+                const MoviWalkResult walked = WalkMoviRange(src, layout.moviDataStart, declaredEnd,
+                                                            c.zeroSizeFilled, [](const RiffChunk&) {});
+                if (walked.readError)
                     return fail("read error in the movie data");
+                const uint64_t end = walked.end;
+                layout.moviTruncated = walked.truncated;
                 if (!c.zeroSizeFilled)
                     layout.moviTruncated = true;
                 else if (end + 8 > declaredEnd && end < declaredEnd)
@@ -163,15 +155,7 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
 
 bool WalkMovi(const ByteSource& src, const AviLayout& layout,
               const std::function<void(const RiffChunk&)>& visit) {
-    ReadAheadSource ahead(src);
-    ChunkWalker w(ahead, layout.moviDataStart, layout.moviEnd);
-    RiffChunk c;
-    while (w.next(c)) {
-        if (c.truncated)
-            break;
-        visit(c);
-    }
-    return !w.failed();
+    return !WalkMoviRange(src, layout.moviDataStart, layout.moviEnd, false, visit).readError;
 }
 
 bool ReadAviIndex(const ByteSource& src, const AviLayout& layout, std::vector<IndexEntry>& entries,

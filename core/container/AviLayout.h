@@ -59,8 +59,8 @@ bool ParseAviLayout(const ByteSource& source, AviLayout& layout, std::string* er
 // A "LIST" chunk of type "movi".
 bool IsMoviList(const RiffChunk& chunk);
 
-// Visits every chunk of the movi list in file order (nested lists as one chunk) up to moviEnd.
-// Returns false on a read error.
+// Visits every chunk of the movi list in file order (nested lists as one chunk) up to moviEnd,
+// stepping over damaged chunk headers (WalkMoviRange). Returns false on a read error.
 bool WalkMovi(const ByteSource& source, const AviLayout& layout,
               const std::function<void(const RiffChunk&)>& visit);
 

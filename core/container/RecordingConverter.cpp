@@ -4,10 +4,12 @@
 #include "core/container/AviLayout.h"
 #include "core/container/ByteSource.h"
 #include "core/container/ChunkWalker.h"
+#include "core/container/MoviWalk.h"
 #include "core/container/Riff.h"
 #include "core/tools/FileReplace.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -120,6 +122,12 @@ private:
     uint64_t m_pos = 0;
 };
 
+// Four bytes written over the copy at a source offset (start codes, filler headers).
+struct Patch {
+    uint64_t at;
+    std::array<uint8_t, 4> bytes;
+};
+
 // State of one conversion: the source, the output, one block buffer and the progress callback.
 class Conversion {
 public:
@@ -127,14 +135,14 @@ public:
         : m_src(src), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
 
     int error = 0;
+    bool damaged = false; // damaged chunk headers were stepped over
 
-    // Copies [begin, end) of the source; the bytes at each offset in `prefixes` (sorted, inside
-    // the range) and the three after it read 00 00 00 01 in the output. Files are copied by the
-    // kernel in large steps with the start codes written over afterwards; anything else, or a
-    // file system that cannot do that, goes through the block buffer.
-    bool copy(uint64_t begin, uint64_t end, const std::vector<uint64_t>& prefixes = {}) {
-        static const uint8_t kStartCode[4] = {0, 0, 0, 1};
-        auto p = prefixes.begin();
+    // Copies [begin, end) of the source with `patches` (sorted, inside the range, not overlapping)
+    // written over it. Files are copied by the kernel in large steps with the patches written
+    // over afterwards; anything else, or a file system that cannot do that, goes through the
+    // block buffer.
+    bool copy(uint64_t begin, uint64_t end, const std::vector<Patch>& patches = {}) {
+        auto p = patches.begin();
         const auto* file = dynamic_cast<const FileByteSource*>(&m_src);
         while (file && m_kernelCopy && begin < end) {
             const uint64_t outStart = m_out.position();
@@ -146,12 +154,13 @@ public:
             if (got == 0)
                 return fail(kConvertSourceChanged); // the file shrank under us (a card pulled)
             const uint64_t n = uint64_t(got);
-            for (; p != prefixes.end() && *p < begin + n; ++p) {
-                const uint64_t from = std::max(*p, begin), to = std::min(*p + 4, begin + n);
-                if (!m_out.writeAt(outStart + (from - begin), kStartCode + (from - *p), size_t(to - from)))
+            for (; p != patches.end() && p->at < begin + n; ++p) {
+                const uint64_t from = std::max(p->at, begin), to = std::min(p->at + 4, begin + n);
+                if (!m_out.writeAt(outStart + (from - begin), p->bytes.data() + (from - p->at),
+                                   size_t(to - from)))
                     return fail(kConvertWriteFailed);
             }
-            if (p != prefixes.begin() && *(p - 1) + 4 > begin + n)
+            if (p != patches.begin() && (p - 1)->at + 4 > begin + n)
                 --p;
             begin += n;
             if (m_progress && !m_progress(begin, m_src.size()))
@@ -167,12 +176,12 @@ public:
             if (got == 0)
                 return fail(kConvertSourceChanged);
             n = size_t(got);
-            for (; p != prefixes.end() && *p < begin + n; ++p)
+            for (; p != patches.end() && p->at < begin + n; ++p)
                 for (uint64_t k = 0; k < 4; ++k)
-                    if (*p + k >= begin && *p + k < begin + n)
-                        m_buffer[size_t(*p + k - begin)] = kStartCode[k];
-            // A prefix that straddles the block boundary is finished in the next block.
-            if (p != prefixes.begin() && *(p - 1) + 4 > begin + n)
+                    if (p->at + k >= begin && p->at + k < begin + n)
+                        m_buffer[size_t(p->at + k - begin)] = p->bytes[k];
+            // A patch that straddles the block boundary is finished in the next block.
+            if (p != patches.begin() && (p - 1)->at + 4 > begin + n)
                 --p;
             if (!m_out.write(m_buffer.data(), n))
                 return fail(kConvertWriteFailed);
@@ -183,21 +192,29 @@ public:
         return true;
     }
 
-    // The movi transformation over [begin, end): video frames get the start code in front.
-    // Chunks are walked flat: a nested list is copied as a whole, its frames unchanged.
-    bool restoreVideoFrames(uint64_t begin, uint64_t end) {
-        std::vector<uint64_t> prefixes;
-        ReadAheadSource ahead(m_src);
-        ChunkWalker w(ahead, begin, end);
-        RiffChunk c;
-        while (w.next(c)) {
-            const uint64_t available = std::min(c.size, end - c.dataOffset());
-            if (isVideoChunkId(c.id) && c.size >= 4 && available >= 4)
-                prefixes.push_back(c.dataOffset());
-        }
-        if (w.failed())
+    // The movi list's chunks over [begin, end): with toAvi video frames get the start code in
+    // front. Chunks are walked flat: a nested list is copied as a whole, its frames unchanged. A
+    // damaged span the walk steps over becomes a "JUNK" chunk, so players skip it and find the
+    // chunks after it.
+    bool copyMovi(uint64_t begin, uint64_t end, bool toAvi) {
+        std::vector<Patch> patches;
+        const MoviWalkResult walked = WalkMoviRange(
+            m_src, begin, end, false,
+            [&](const RiffChunk& c) {
+                const uint64_t available = std::min(c.size, end - c.dataOffset());
+                if (toAvi && isVideoChunkId(c.id) && c.size >= 4 && available >= 4)
+                    patches.push_back({c.dataOffset(), {0, 0, 0, 1}});
+            },
+            [&](uint64_t from, uint64_t to) {
+                Patch id{from, {'J', 'U', 'N', 'K'}}, size{from + 4, {}};
+                writeLe32(size.bytes.data(), uint32_t(to - from - 8));
+                patches.push_back(id);
+                patches.push_back(size);
+            });
+        if (walked.readError)
             return fail(kConvertWriteFailed);
-        return copy(begin, end, prefixes);
+        damaged = damaged || walked.damaged;
+        return copy(begin, end, patches);
     }
 
     bool write(const void* data, size_t len) { return m_out.write(data, len) || fail(kConvertWriteFailed); }
@@ -215,18 +232,10 @@ private:
     bool m_kernelCopy;
 };
 
-// End of the last complete chunk in [begin, end), and whether an "idx1" chunk stops the range first.
+// End of the last complete chunk of a movi list in [begin, end) (an unfinished one ends where
+// its index begins).
 uint64_t completeChunksEnd(const ByteSource& src, uint64_t begin, uint64_t end, bool stopAtIndex) {
-    ReadAheadSource ahead(src);
-    ChunkWalker w(ahead, begin, end);
-    RiffChunk c;
-    uint64_t last = begin;
-    while (w.next(c) && !c.truncated) {
-        if (stopAtIndex && c.id == kFccIdx1)
-            return c.offset;
-        last = c.next;
-    }
-    return last;
+    return WalkMoviRange(src, begin, end, stopAtIndex, [](const RiffChunk&) {}).end;
 }
 
 // True when the file's idx1 lists exactly the chunks of its movi list, in order. An index that
@@ -239,7 +248,8 @@ bool indexMatchesMovi(const ByteSource& src, const AviLayout& layout) {
     size_t i = 0;
     bool same = true;
     if (!WalkMovi(src, layout, [&](const RiffChunk& c) {
-            same = same && i < entries.size() && entries[i].offset == c.offset && entries[i].id == c.id;
+            same = same && i < entries.size() && entries[i].offset == c.offset && entries[i].id == c.id &&
+                   entries[i].size == c.size;
             ++i;
         }))
         return false;
@@ -300,8 +310,7 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
                 const uint64_t end = completeChunksEnd(src, d + 12, S, false);
                 writeLe32(header + 4, uint32_t(end - d - 8));
                 moviSizeAt = out.position() + 4;
-                if (!job.write(header, 12) ||
-                    !(toAvi ? job.restoreVideoFrames(d + 12, end) : job.copy(d + 12, end)))
+                if (!job.write(header, 12) || !job.copyMovi(d + 12, end, toAvi))
                     return job.error;
             }
             break;
@@ -326,7 +335,7 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
                 if (!job.copy(begin, end))
                     return job.error == kConvertWriteFailed ? kConvertShortHeader : job.error;
             } else if (isMovi) {
-                if (!(toAvi ? job.restoreVideoFrames(begin, end) : job.copy(begin, end)))
+                if (!job.copyMovi(begin, end, toAvi))
                     return job.error;
             } else if (!job.copy(begin, end)) {
                 return job.error;
@@ -350,7 +359,7 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
     // says what was written.
     if ((out.position() != S || damaged) && !out.patch32(4, uint32_t(out.position() - 8)))
         return kConvertWriteFailed;
-    return damaged ? kConvertRepaired : result;
+    return damaged || job.damaged ? kConvertRepaired : result;
 }
 
 } // namespace
