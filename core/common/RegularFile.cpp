@@ -1,5 +1,6 @@
 #include "core/common/RegularFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -34,4 +35,33 @@ RegularFile OpenRegularFile(const std::filesystem::path& path) {
     file.fd = fd;
     file.size = uint64_t(st.st_size);
     return file;
+}
+
+bool ReadFileStart(const std::filesystem::path& path, size_t limit, std::string& bytes, std::string* error) {
+    bytes.clear();
+    RegularFile file = OpenRegularFile(path);
+    if (file.fd < 0) {
+        if (error)
+            *error = file.error;
+        return false;
+    }
+    bytes.resize(size_t(std::min<uint64_t>(file.size, limit)));
+    size_t done = 0;
+    bool ok = true;
+    while (done < bytes.size()) {
+        ssize_t n = ::read(file.fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ok = false;
+            if (error)
+                *error = path.string() + ": " + std::strerror(errno);
+        }
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    bytes.resize(done);
+    ::close(file.fd);
+    return ok;
 }

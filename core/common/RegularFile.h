@@ -16,3 +16,8 @@ struct RegularFile {
 // Opens `path` read-only when it names a regular file (symbolic links are followed). The caller
 // closes fd.
 RegularFile OpenRegularFile(const std::filesystem::path& path);
+
+// Reads at most `limit` bytes from the start of a regular file into `bytes` (a camera file has a
+// fixed small size; a huge or endless input is not read to its end). False with *error set when the
+// file cannot be opened or read.
+bool ReadFileStart(const std::filesystem::path& path, size_t limit, std::string& bytes, std::string* error);

@@ -437,6 +437,9 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     AviLayout layout;
     if (!ParseAviLayout(*src, layout, &error))
         return failWith(kConvertShortHeader, why, sourcePath.string() + ": " + error);
+    if (!layout.hasAvih || layout.streams.empty())
+        return failWith(kConvertShortHeader, why,
+                        sourcePath.string() + ": the header list is damaged (no main or stream header)");
     if (layout.moviEnd <= layout.moviDataStart)
         return failWith(kConvertShortHeader, why,
                         sourcePath.string() + ": the movie data holds no complete frame");

@@ -211,8 +211,12 @@ protected:
         fs::create_directories(dir);
     }
     void TearDown() override {
+        // QUILLENT_CORPUS_KEEP=1 keeps the inputs of a failing run to look at.
         std::error_code ec;
-        fs::remove_all(dir, ec);
+        if (!std::getenv("QUILLENT_CORPUS_KEEP") || !HasFailure())
+            fs::remove_all(dir, ec);
+        else
+            std::printf("inputs kept in %s\n", dir.c_str());
     }
     fs::path dir;
 };
@@ -318,8 +322,9 @@ TEST_F(DamagedRecordings, EveryCommandFailsCleanlyOrGivesAReadableResult) {
         if (i % 4 == 0) {
             const bool opened = engine.OpenRecording(file);
             counts[opened ? "engine plays" : "engine refuses"] += 1;
-            if (!opened)
+            if (!opened) {
                 EXPECT_FALSE(engine.lastError().empty());
+            }
         }
     }
     std::string summary;
