@@ -131,8 +131,8 @@ struct Patch {
 // State of one conversion: the source, the output, one block buffer and the progress callback.
 class Conversion {
 public:
-    Conversion(const ByteSource& src, Output& out, const ConvertProgress& progress)
-        : m_src(src), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
+    Conversion(const ByteSource& src, const AviLayout& layout, Output& out, const ConvertProgress& progress)
+        : m_src(src), m_layout(layout), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
 
     int error = 0;
     bool damaged = false; // damaged chunk headers were stepped over
@@ -201,6 +201,13 @@ public:
         const MoviWalkResult walked = WalkMoviRange(
             m_src, begin, end, false,
             [&](const RiffChunk& c) {
+                if (!fitsItsStream(c.id)) {
+                    // A stream chunk of the wrong kind (a flipped bit in its identifier, or a
+                    // stream header lost): players would feed it to the wrong decoder.
+                    patches.push_back({c.offset, {'J', 'U', 'N', 'K'}});
+                    damaged = true;
+                    return;
+                }
                 const uint64_t available = std::min(c.size, end - c.dataOffset());
                 if (toAvi && isVideoChunkId(c.id) && c.size >= 4 && available >= 4)
                     patches.push_back({c.dataOffset(), {0, 0, 0, 1}});
@@ -217,6 +224,26 @@ public:
         return copy(begin, end, patches);
     }
 
+    // True unless `id` names a stream chunk ("NNxx") whose kind does not match the stream header:
+    // video "dc"/"db", sound "wb", records "tx".
+    bool fitsItsStream(uint32_t id) const {
+        const int n = chunkStreamNumber(id);
+        if (n < 0)
+            return true; // lists, filler and stream indexes
+        if (size_t(n) >= m_layout.streams.size())
+            return false;
+        const char a = asciiLower(uint8_t(id >> 16)), b = asciiLower(uint8_t(id >> 24));
+        switch (m_layout.streams[size_t(n)].type) {
+        case kFccVids:
+            return a == 'd' && (b == 'c' || b == 'b');
+        case kFccAuds:
+            return a == 'w' && b == 'b';
+        case kFccTxts:
+            return a == 't' && b == 'x';
+        }
+        return true;
+    }
+
     bool write(const void* data, size_t len) { return m_out.write(data, len) || fail(kConvertWriteFailed); }
     bool fail(int code) {
         if (!error)
@@ -226,6 +253,7 @@ public:
 
 private:
     const ByteSource& m_src;
+    const AviLayout& m_layout;
     Output& m_out;
     const ConvertProgress& m_progress;
     std::vector<uint8_t> m_buffer;
@@ -271,7 +299,7 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
     }
     if (unfinished)
         writeLe32(head + 4, uint32_t(S - 8));
-    Conversion job(src, out, progress);
+    Conversion job(src, layout, out, progress);
     if (!job.write(head, 12))
         return job.error;
 

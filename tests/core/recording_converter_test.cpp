@@ -128,10 +128,17 @@ int ReferenceConvert(const fs::path& folder, const fs::path& source, bool toAvi)
     return result;
 }
 
+Bytes Strl(const std::string& type) {
+    return List(
+        "strl",
+        Cat({Chunk("strh", Cat({Text(type), type == "vids" ? Text("H264") : Bytes(4, 0), Bytes(48, 0)})),
+             Chunk("strf", Bytes(40, 0))}));
+}
+
+// Streams 0 and 1 video, 2 records, 3 sound.
 Bytes Hdrl() {
-    return List("hdrl", Cat({Chunk("avih", Bytes(56, 0)),
-                             List("strl", Cat({Chunk("strh", Cat({Text("vids"), Text("H264"), Bytes(48, 0)})),
-                                               Chunk("strf", Bytes(40, 0))}))}));
+    return List("hdrl",
+                Cat({Chunk("avih", Bytes(56, 0)), Strl("vids"), Strl("vids"), Strl("txts"), Strl("auds")}));
 }
 
 Bytes Frame(const std::string& id, Bytes data) {
@@ -233,7 +240,7 @@ TEST_F(ConverterTest, HandMadeChunks) {
 }
 
 TEST_F(ConverterTest, ZeroSizedMoviGetsItsSizeFromTheIndexThatFollows) {
-    Bytes movi = Cat({Frame("00dc", {1, 1, 1, 1, 0x65, 0}), Frame("01tx", {0, 0, 0, 0, 'A'})});
+    Bytes movi = Cat({Frame("00dc", {1, 1, 1, 1, 0x65, 0}), Frame("02tx", {0, 0, 0, 0, 'A'})});
     Bytes index = IndexFor(movi);
     Bytes file = Cat({Text("RIFF"), Le32(0), Text("AVI "), Hdrl(), List("movi", movi, 0), index});
     WriteFile(dir / "u.qmv", file);
@@ -402,6 +409,13 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
     const Bytes unfinished = zeroSizes(b, {4, s.movi() + 4});
     Bytes padded = unfinishedNoIndex;
     padded.resize(padded.size() + (1 << 20), 0);
+    Bytes wrongKind = b;
+    const std::string record = "02tx";
+    const size_t recordAt = size_t(
+        std::search(wrongKind.begin() + ptrdiff_t(s.movi()), wrongKind.end(), record.begin(), record.end()) -
+        wrongKind.begin());
+    ASSERT_LT(recordAt, s.idx1());
+    wrongKind[recordAt + 1] = '0'; // a record chunk that names the video stream
     const std::vector<Case> cases = {
         // An unfinished file whose index size is 0 too: the index keeps its identifier and gets
         // its real size; the movi list gets its own.
@@ -416,6 +430,8 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
          true},
         // An index that does not list the chunks is dropped.
         {"zeroed index", zeroedIndex, kConvertRepaired, int64_t(s.idx1()), false},
+        // A chunk whose kind does not fit its stream becomes filler; the index no longer fits.
+        {"wrong kind", wrongKind, kConvertRepaired, int64_t(s.idx1()), false},
         // Zeros after an unfinished recording end it.
         {"zero padding", padded, kConvertDone, int64_t(unfinishedNoIndex.size()), false},
     };
@@ -440,6 +456,9 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         MemoryByteSource view(avi.data(), avi.size());
         std::vector<IndexEntry> entries;
         EXPECT_EQ(ReadAviIndex(view, l, entries), c.indexed);
+        if (c.name == "wrong kind")
+            EXPECT_EQ(Bytes(avi.begin() + ptrdiff_t(recordAt), avi.begin() + ptrdiff_t(recordAt) + 4),
+                      Text("JUNK"));
         // The reader of the player finds the movie data of the damaged source too.
         std::string error;
         EXPECT_NE(RecordingReader::open(src, &error), nullptr) << error;

@@ -1,5 +1,6 @@
 // quillent-tool's container commands as a user runs them: exit codes, messages and output.
 // Skipped when the tool is not built (core-only builds).
+#include "core/container/Riff.h"
 #include "support/ContainerFixtures.h"
 
 #include <gtest/gtest.h>
@@ -158,4 +159,22 @@ TEST_F(ToolCommands, DamagedAndWrongInputsSayWhy) {
     r = Tool("records '" + (dir / "s.qmv").string() + "'");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("00:00.002  S G-sensor, code 0: \n"), std::string::npos) << r.output;
+
+    // A damaged stream header: the values that cannot be right are not printed as if they were.
+    const Bytes strh = Cat({Text("vids"), Text("H264"), Bytes(12, 0), Le32(1), Le32(1), Le32(0),
+                            Le32(0xFFFFFFF0), Bytes(20, 0)});
+    const Bytes strf =
+        Cat({Le32(40), Le32(0xFFFFFFFF), Le32(0xFFFFFFFF), Bytes(4, 0), Text("H264"), Bytes(20, 0)});
+    const Bytes damagedHdrl = List(
+        "hdrl",
+        Cat({Chunk("avih", Bytes(56, 0)), List("strl", Cat({Chunk("strh", strh), Chunk("strf", strf)}))}));
+    Bytes finished = Cat(
+        {Text("QMV1"), Le32(0), Text("QAVI"), damagedHdrl, List("movi", Chunk("00dc", {0, 0, 0, 1, 0x65}))});
+    writeLe32(finished.data() + 4, uint32_t(finished.size() - 8));
+    WriteFile(dir / "h.qmv", finished);
+    r = Tool("info '" + (dir / "h.qmv").string() + "'");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output.find("4294967295"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("picture size in the header is damaged"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("duration:  unknown"), std::string::npos) << r.output;
 }
