@@ -456,9 +456,10 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         MemoryByteSource view(avi.data(), avi.size());
         std::vector<IndexEntry> entries;
         EXPECT_EQ(ReadAviIndex(view, l, entries), c.indexed);
-        if (c.name == "wrong kind")
+        if (c.name == "wrong kind") {
             EXPECT_EQ(Bytes(avi.begin() + ptrdiff_t(recordAt), avi.begin() + ptrdiff_t(recordAt) + 4),
                       Text("JUNK"));
+        }
         // The reader of the player finds the movie data of the damaged source too.
         std::string error;
         EXPECT_NE(RecordingReader::open(src, &error), nullptr) << error;
