@@ -3,11 +3,11 @@
 // the window's state, page, list and message boxes. CHvViewerDlg owns one.
 #pragma once
 
-#include "ui/app/PlaybackClock.h"
-#include "ui/app/PlaybackHost.h"
-#include "ui/app/RecordingOpener.h"
-#include "ui/app/ScreenDocking.h"
-#include "ui/app/StartupOpener.h"
+#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/PlaybackHost.h"
+#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/ScreenDocking.h"
+#include "ui/playback/StartupOpener.h"
 #include "ui/panels/CZoomDlg.h"
 
 #include <QObject>
@@ -48,9 +48,7 @@ public:
     PlaybackEngineHolder& engineHolder() override;
     ViewerState& playbackState() override;
     void setBusy(bool busy) override;
-    void callInternal(const QString& name, const QString& value) override;
-    void callScript(const QString& function, const QStringList& args) override;
-    void drawSpeed(int speedTimes1000) override;
+    PlaybackSession& session() override;
     void setTitleText(const QString& fileName) override;
     void setTimeLabel(const QString& text) override { m_timeLabel = text; }
     void showMessage(const QString& text, MessageIcon icon) override;
@@ -62,7 +60,6 @@ public:
     std::filesystem::path rowPath(int index) override;
     std::filesystem::path listedSource() override;
     void selectInList(int index, int kind) override;
-    void markOpenedRow(int index, int kind) override;
     void clearListHighlight() override;
     void showFileMenuTab(int tab) override;
     void clearRecordings() override;

@@ -1,6 +1,7 @@
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 
 #include "ui/app/CHvViewerDlg.h"
+#include "core/recordings/RecordingName.h"
 #include "ui/app/CommandIds.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/ListController.h"
@@ -78,16 +79,8 @@ void WindowPlayback::setBusy(bool busy) {
     m_window.SetBusy(busy);
 }
 
-void WindowPlayback::callInternal(const QString& name, const QString& value) {
-    m_window.CallInternal(name, value);
-}
-
-void WindowPlayback::callScript(const QString& function, const QStringList& args) {
-    m_window.Page()->CallScript(function, args);
-}
-
-void WindowPlayback::drawSpeed(int speedTimes1000) {
-    m_window.Page()->CallScript(QStringLiteral("drawSpeed"), QList<int>{speedTimes1000});
+PlaybackSession& WindowPlayback::session() {
+    return m_window.Session();
 }
 
 void WindowPlayback::setTitleText(const QString& fileName) {
@@ -134,11 +127,6 @@ void WindowPlayback::selectInList(int index, int kind) {
         lists->SelectInList(index, kind);
 }
 
-void WindowPlayback::markOpenedRow(int index, int kind) {
-    // The drawn list shows the row; the hidden report list has no selection of its own here.
-    selectInList(index, kind);
-}
-
 void WindowPlayback::clearListHighlight() {
     if (ListController* lists = m_window.Lists())
         lists->ResetSelection();
@@ -160,6 +148,8 @@ void WindowPlayback::listSingleFile(const std::filesystem::path& path) {
     lists->Scanner().Clear();
     lists->Scanner().AppendFile(path);
     lists->ShowList();
+    // Under another kind's tab the one file would be listed but hidden, and nothing would play.
+    lists->ShowKind(kKindNormal);
 }
 
 bool WindowPlayback::listFolder(const std::filesystem::path& folder) {
