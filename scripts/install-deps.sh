@@ -20,6 +20,8 @@ PACKAGES=(
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
     # sample cards, checks of converted files, headless runs
     ffmpeg xvfb xauth poppler-utils
+    # desktop integration checks and the Debian package
+    desktop-file-utils dpkg-dev
 )
 
 missing=()
