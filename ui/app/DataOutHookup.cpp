@@ -1,12 +1,16 @@
 #include "ui/app/DataOutHookup.h"
 
+#include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "core/network/DownloadTarget.h"
 #include "core/recordings/RecordingScanner.h"
+#include "core/tools/ReportMoment.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/WindowPlayback.h"
+#include "ui/bridge/BrowserHost.h"
 #include "ui/dialogs/CDownloadDlg.h"
+#include "ui/dialogs/CPrintDlg.h"
 #include "ui/lists/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/tools/DataOutCommands.h"
@@ -40,6 +44,18 @@ DataOutHookup::DataOutHookup(CHvViewerDlg& window)
         r.lengthMs = static_cast<int64_t>(player->opener().totalLengthMs());
         r.trackRangeMs = player->opener().trackRangeMs();
         m_session->open(std::move(r), player->opener().trackData());
+    });
+
+    m_commands->setPrintRunner([this](const DataOutCommands::PrintJob& job) {
+        CPrintDlg::Content content;
+        content.moment = ReportMomentAt(m_session->trackData(), job.positionMs, job.trackRangeMs);
+        const int unit = QString::fromStdString(ReadSetting("speedunit")).toInt();
+        content.speedUnit = unit >= 1 && unit <= 3 ? unit : 1;
+        CPrintDlg::TilesFromSettings(content);
+        BrowserHost::SetPrintMode(true); // the report page may scroll
+        CPrintDlg dialog(job, std::move(content), ReverseGeocoder::OptionsFromSettings(), &m_window);
+        dialog.exec(); // queued work, never inside a page's call
+        BrowserHost::SetPrintMode(false);
     });
 
     window.SetCommandHandler(kCmdSnapshot, [this](int) { queue(&DataOutHookup::runSnapshot); });
