@@ -23,7 +23,7 @@ PACKAGES=(
     # sample cards, checks of converted files, headless runs
     ffmpeg xvfb xauth poppler-utils
     # desktop integration checks and the Debian package
-    desktop-file-utils dpkg-dev
+    desktop-file-utils dpkg-dev xdg-utils shared-mime-info
 )
 
 missing=()

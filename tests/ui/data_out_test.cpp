@@ -10,6 +10,7 @@
 #include "ui/app/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackSession.h"
 #include "ui/dialogs/CDownloadDlg.h"
 #include "ui/tools/DataOutCommands.h"
 #include "tests/support/LocalHttpServer.h"
@@ -81,7 +82,8 @@ protected:
         gen.start(QStringLiteral(QUILLENT_BIN_DIR "/quillent-samplecard"), {s_card});
         ASSERT_TRUE(gen.waitForFinished(120000));
         ASSERT_EQ(gen.exitCode(), 0);
-        s_window = new CHvViewerDlg({s_card});
+        s_session = new PlaybackSession;
+        s_window = new CHvViewerDlg(*s_session, {s_card});
         QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
         s_window->show();
         ASSERT_TRUE(opened.wait(60000));
@@ -112,6 +114,7 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    static inline PlaybackSession* s_session = nullptr; // the application's, outliving the window
     static CHvViewerDlg* s_window;
     static QString s_card;
     DataOutHookup* tools = nullptr;

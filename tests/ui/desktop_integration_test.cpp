@@ -1,12 +1,14 @@
 // Desktop integration: the desktop file passes desktop-file-validate and registers the "qmv:"
 // scheme and the recording type; an install into a clean folder has the program beside its skin
-// and configuration; the Debian package unpacks with dpkg -x into the same layout.
+// and configuration, and the desktop's own lookup (xdg-mime) names Quillent for both; the Debian
+// package unpacks with dpkg -x into the same layout.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -17,15 +19,14 @@ const QString kBuild = QFileInfo(QStringLiteral(QUILLENT_BIN_DIR)).absolutePath(
 
 // Runs a program to its end; its exit code, or -1 when it is missing or does not finish.
 int run(const QString& program, const QStringList& args, QString* output = nullptr,
-        const QString& folder = QString()) {
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     const QString path = QStandardPaths::findExecutable(program);
     EXPECT_FALSE(path.isEmpty()) << program.toStdString() << " is needed (scripts/install-deps.sh)";
     if (path.isEmpty())
         return -1;
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    if (!folder.isEmpty())
-        p.setWorkingDirectory(folder);
+    p.setProcessEnvironment(environment);
     p.start(path, args);
     if (!p.waitForFinished(600000))
         return -1;
@@ -69,6 +70,26 @@ TEST(DesktopIntegration, InstallAndDebianPackageHoldTheWholeProgram) {
     ASSERT_EQ(run(QStringLiteral("cmake"), {"--install", kBuild, "--prefix", prefix.path()}, &out), 0)
         << out.toStdString();
     expectInstalledLayout(prefix.path());
+
+    // The desktop finds Quillent for "qmv:" links and for ".qmv" files once its databases are
+    // refreshed (the package's triggers do this on a real system).
+    const QString share = prefix.path() + "/share";
+    ASSERT_EQ(run(QStringLiteral("update-desktop-database"), {share + "/applications"}, &out), 0)
+        << out.toStdString();
+    ASSERT_EQ(run(QStringLiteral("update-mime-database"), {share + "/mime"}, &out), 0) << out.toStdString();
+    QFile globs(share + "/mime/globs2");
+    ASSERT_TRUE(globs.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(globs.readAll().contains("video/x-quillent-qmv:*.qmv"));
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), share);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("X-Generic"));
+    for (const char* type : {"x-scheme-handler/qmv", "video/x-quillent-qmv"}) {
+        ASSERT_EQ(run(QStringLiteral("xdg-mime"), {"query", "default", type}, &out, env), 0) << type;
+        EXPECT_EQ(out.trimmed(), QStringLiteral("quillent.desktop")) << type;
+    }
 
     QTemporaryDir packages;
     ASSERT_EQ(run(QStringLiteral("cpack"), {"--config", kBuild + "/CPackConfig.cmake", "-B", packages.path()},

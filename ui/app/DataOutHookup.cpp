@@ -19,9 +19,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
-DataOutHookup::DataOutHookup(CHvViewerDlg& window)
-    : QObject(&window), m_window(window), m_session(std::make_unique<PlaybackSession>()) {
-    m_commands = new DataOutCommands(&window, *m_session, window.EngineHolder());
+DataOutHookup::DataOutHookup(CHvViewerDlg& window) : QObject(&window), m_window(window) {
+    m_commands = new DataOutCommands(&window, window.Session(), window.EngineHolder());
     m_commands->setCheckedRecordings([this] {
         std::vector<std::filesystem::path> out;
         if (ListController* lists = m_window.Lists())
@@ -31,24 +30,9 @@ DataOutHookup::DataOutHookup(CHvViewerDlg& window)
         return out;
     });
 
-    WindowPlayback* player = window.Player();
-    connect(&player->opener(), &RecordingOpener::openFinished, this, [this, player](int, bool opened) {
-        if (!opened) {
-            m_session->close();
-            return;
-        }
-        OpenRecording r;
-        r.listIndex = m_window.State().selectedIndex;
-        r.path = player->rowPath(r.listIndex);
-        r.channels = m_window.EngineHolder().GetChannelCount();
-        r.lengthMs = static_cast<int64_t>(player->opener().totalLengthMs());
-        r.trackRangeMs = player->opener().trackRangeMs();
-        m_session->open(std::move(r), player->opener().trackData());
-    });
-
     m_commands->setPrintRunner([this](const DataOutCommands::PrintJob& job) {
         CPrintDlg::Content content;
-        content.moment = ReportMomentAt(m_session->trackData(), job.positionMs, job.trackRangeMs);
+        content.moment = ReportMomentAt(m_window.Session().trackData(), job.positionMs, job.trackRangeMs);
         const int unit = QString::fromStdString(ReadSetting("speedunit")).toInt();
         content.speedUnit = unit >= 1 && unit <= 3 ? unit : 1;
         CPrintDlg::TilesFromSettings(content);

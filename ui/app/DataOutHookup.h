@@ -14,7 +14,6 @@
 
 class CHvViewerDlg;
 class DataOutCommands;
-class PlaybackSession;
 
 class DataOutHookup : public QObject {
     Q_OBJECT
@@ -41,8 +40,6 @@ private:
     void runGpx();
 
     CHvViewerDlg& m_window;
-    // Fed from the opener until the application's playback session announces the recording.
-    std::unique_ptr<PlaybackSession> m_session;
     DataOutCommands* m_commands = nullptr;
     QPointer<CDownloadDlg> m_download;
     std::function<QString()> m_desktopFolder;
