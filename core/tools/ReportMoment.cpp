@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 ReportMoment ReportMomentAt(const RecordingData& data, int64_t positionMs, int64_t trackRangeMs) {
     ReportMoment m;
@@ -22,10 +23,23 @@ ReportMoment ReportMomentAt(const RecordingData& data, int64_t positionMs, int64
     m.latitude = NmeaToDegrees(s.latitude);
     m.longitude = NmeaToDegrees(s.longitude);
     m.speedKnots = s.speed;
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", s.year + 2000, s.month, s.day, s.hour,
-                  s.minute, s.second);
-    m.timeText = text;
+    // The sample's hour runs on to 32 (UTC + 9 without the date carried); the report shows a real
+    // calendar time: the hours past midnight move into the next day.
+    std::tm t{};
+    t.tm_year = s.year + 2000 - 1900;
+    t.tm_mon = s.month - 1;
+    t.tm_mday = s.day;
+    t.tm_hour = s.hour;
+    t.tm_min = s.minute;
+    t.tm_sec = s.second;
+    const std::time_t seconds = timegm(&t);
+    std::tm n{};
+    if (s.month >= 1 && s.month <= 12 && s.day >= 1 && s.day <= 31 && gmtime_r(&seconds, &n)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", n.tm_year + 1900, n.tm_mon + 1,
+                      n.tm_mday, n.tm_hour, n.tm_min, n.tm_sec);
+        m.timeText = text;
+    }
     return m;
 }
 

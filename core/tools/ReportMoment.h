@@ -14,7 +14,9 @@ struct ReportMoment {
     double latitude = 0;      // decimal degrees
     double longitude = 0;
     float speedKnots = 0;
-    std::string timeText; // "%04d-%02d-%02d %02d:%02d:%02d" of the sample (year + 2000); empty if none
+    // "%04d-%02d-%02d %02d:%02d:%02d" of the sample (year + 2000), the hours past 23 carried into the
+    // next day; empty when there is no sample or its date is no date.
+    std::string timeText;
     std::vector<std::pair<double, double>> track; // every valid position of the recording, in order
 };
 

@@ -7,6 +7,7 @@
 #include "core/network/ReverseGeocoder.h"
 #include "core/network/UrlTextFetcher.h"
 #include "core/recordings/RecordingName.h"
+#include "core/tools/ReportMoment.h"
 #include "core/tools/SnapshotNaming.h"
 #include "tests/support/LocalHttpServer.h"
 
@@ -97,6 +98,38 @@ TEST(PictureNames, ChannelFilesKeepWhatTheUserTyped) {
     for (const auto& c : cases)
         EXPECT_EQ(SnapshotChannelPath(c.chosen, c.channel).string(), c.expected) << c.chosen;
     EXPECT_EQ(ReportPicturePath("/tmp/r", "base", 3).string(), "/tmp/r/base_3.jpg");
+}
+
+TEST(ReportMoment, TheSampleOfTheMomentWithARealCalendarTime) {
+    RecordingData data;
+    auto sample = [](int day, int hour, double lat, double lon, float knots, int valid) {
+        CGpsData g;
+        g.year = 26;
+        g.month = 12;
+        g.day = day;
+        g.hour = hour;
+        g.minute = 0;
+        g.second = 9;
+        g.latitude = lat;
+        g.longitude = lon;
+        g.speed = knots;
+        g.valid = valid;
+        return g;
+    };
+    data.gps = {sample(6, 32, 3733.6746, 12658.5326, 35.1f, 1), sample(31, 23, 0, 0, 0, 0),
+                sample(31, 33, 3733.7, 12658.6, 1, 1)};
+    ReportMoment m = ReportMomentAt(data, 0, 3000);
+    ASSERT_TRUE(m.hasPosition);
+    EXPECT_EQ(m.timeText, "2026-12-07 08:00:09"); // hour 32 of the 6th is 08:00 of the 7th
+    EXPECT_NEAR(m.latitude, 37.561243, 1e-6);
+    EXPECT_NEAR(m.longitude, 126.975543, 1e-6);
+    EXPECT_EQ(m.track.size(), 2u); // the invalid sample is no point of the path
+    EXPECT_EQ(ReportMomentAt(data, 2999, 3000).timeText, "2027-01-01 09:00:09"); // into the next year
+    EXPECT_FALSE(ReportMomentAt(RecordingData{}, 0, 3000).hasPosition);
+
+    EXPECT_EQ(FormatReportSpeed(10, 1), "18.52 [Km/h]");
+    EXPECT_EQ(FormatReportSpeed(10, 2), "11.51 [Mile/h]");
+    EXPECT_EQ(FormatReportSpeed(10, 3), "10.00 [Knot/h]");
 }
 
 TEST(DownloadTarget, LinkNamesCannotLeaveTheFolder) {

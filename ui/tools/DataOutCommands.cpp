@@ -33,9 +33,10 @@ uint64_t creationFileTime(const std::filesystem::path& path) {
     return FileTimeFromUnixMs(t.toMSecsSinceEpoch());
 }
 
+// Where the save dialogs start: the user's pictures folder when it exists, else the home folder.
 QString picturesFolder() {
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return pictures.isEmpty() ? QDir::homePath() : pictures;
+    return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
 }
 
 } // namespace
@@ -45,10 +46,11 @@ DataOutCommands::DataOutCommands(QWidget* window, const PlaybackSession& session
     : QObject(window), m_window(window), m_session(session), m_engine(engine) {
     m_prompts.saveFile = [this](const QString& title, const QString& proposed, const QString& filters,
                                 const QString& suffix) {
-        QFileDialog dialog(m_window, title, QString(), filters);
+        const QFileInfo file(proposed);
+        QFileDialog dialog(m_window, title, file.isAbsolute() ? file.absolutePath() : QString(), filters);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(suffix);
-        dialog.selectFile(proposed);
+        dialog.selectFile(file.fileName());
         dialog.setSizeGripEnabled(true);
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                    ? dialog.selectedFiles().constFirst()
@@ -173,7 +175,8 @@ bool DataOutCommands::ExportEventLog() {
     if (log.isEmpty())
         return false;
     const QString csv =
-        m_prompts.saveFile(text("LOG_TITLE_SAVE"), QFileInfo(log).completeBaseName() + QStringLiteral(".csv"),
+        m_prompts.saveFile(text("LOG_TITLE_SAVE"),
+                           QDir::home().filePath(QFileInfo(log).completeBaseName() + QStringLiteral(".csv")),
                            QStringLiteral("CSV Log File (*.csv);;All Files (*)"), QStringLiteral("csv"));
     if (csv.isEmpty())
         return false;
@@ -199,8 +202,8 @@ bool DataOutCommands::ExportGpx() {
         m_prompts.message(text("MAIN_MSG_NO_SELECT"), false);
         return false;
     }
-    const QString proposed =
-        QString::fromStdString(recordings.front().stem().string()) + QStringLiteral(".gpx");
+    const QString proposed = QDir::home().filePath(
+        QString::fromStdString(recordings.front().stem().string()) + QStringLiteral(".gpx"));
     const QString out =
         m_prompts.saveFile(text("GPX_TITLE_SAVE"), proposed,
                            QStringLiteral("GPX Track (*.gpx);;All Files (*)"), QStringLiteral("gpx"));
