@@ -2,8 +2,12 @@
 // clock, docking, zoom); the window's operations forward to it.
 #include "ui/app/CHvViewerDlg.h"
 
+#include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/WindowPlayback.h"
+#include "ui/panels/DataPanelSet.h"
+
+#include <cstdlib>
 
 void CHvViewerDlg::createPlayback() {
     m_player = std::make_unique<WindowPlayback>(*this);
@@ -17,6 +21,30 @@ void CHvViewerDlg::createPlayback() {
     });
     SetCommandHandler(kMsgDockScreen, [this](int index) { m_player->docking().DockOrFloat(index); });
     SetCommandHandler(kMsgScreenResized, [this](int index) { m_player->docking().ScreenResized(index); });
+    createDataPanels();
+}
+
+void CHvViewerDlg::createDataPanels() {
+    using Which = DataPanelSet::Which;
+    m_dataPanels = new DataPanelSet(this);
+    InstallPanel(PanelSlot::Gsensor, m_dataPanels->panel(Which::Gsensor));
+    InstallPanel(PanelSlot::Accelerometer, m_dataPanels->panel(Which::Accelerometer));
+    InstallPanel(PanelSlot::Speed, m_dataPanels->panel(Which::Speed));
+    m_dataPanels->setDockedSetter([this](Which which, bool docked) {
+        const PanelSlot slot = which == Which::Gsensor         ? PanelSlot::Gsensor
+                               : which == Which::Accelerometer ? PanelSlot::Accelerometer
+                                                               : PanelSlot::Speed;
+        SetDocked(slot, docked);
+    });
+    SetCommandHandler(kMsgDockGsensor,
+                      [this](int force) { m_dataPanels->DockOrFloat(Which::Gsensor, force); });
+    SetCommandHandler(kMsgDockSpeed, [this](int force) { m_dataPanels->DockOrFloat(Which::Speed, force); });
+    SetCommandHandler(kMsgDockAccelerometer,
+                      [this](int force) { m_dataPanels->DockOrFloat(Which::Accelerometer, force); });
+    m_dataPanels->setSession(&m_player->session());
+    // The stored unit holds from the start, whether or not the page loads.
+    if (const std::string unit = ReadSetting("speedunit"); !unit.empty())
+        m_dataPanels->setSpeedUnit(std::atoi(unit.c_str()));
 }
 
 void CHvViewerDlg::PlayPause() {
@@ -52,11 +80,15 @@ void CHvViewerDlg::ClearMapPath() {
 void CHvViewerDlg::ShowPosition() {
     m_player->clock().ShowPosition();
 }
-void CHvViewerDlg::StopClock() { m_player->clock().StopTimers(); }
+void CHvViewerDlg::StopClock() {
+    m_player->clock().StopTimers();
+}
 
 void CHvViewerDlg::ShutdownPlayback() {
     if (m_player)
         m_player->Shutdown();
+    if (m_dataPanels)
+        m_dataPanels->dockAll();
     m_engineHolder->CloseRecording();
 }
 

@@ -18,6 +18,8 @@ WindowPlayback::WindowPlayback(CHvViewerDlg& window)
                         m_window.windowTitle(), text, QMessageBox::Ok, &m_window);
         box.exec();
     };
+    // Clicks on the graphs (0x413) seek as the page's time line does.
+    connect(&m_session, &PlaybackSession::seekRequested, this, [this](qint64 ms) { m_clock.Seek(ms); });
 }
 
 WindowPlayback::~WindowPlayback() {
@@ -48,6 +50,31 @@ void WindowPlayback::Shutdown() {
         if (m_screens[i] && m_screens[i]->isFloating())
             m_docking.DockOrFloat(i, true);
     }
+}
+
+void WindowPlayback::resetTrackPanels() {
+    m_session.close();
+}
+
+void WindowPlayback::setTrackPanelData(const LoadedTrackData& data, int trackRangeMs) {
+    OpenRecording recording;
+    recording.listIndex = m_window.State().selectedIndex;
+    recording.channels = engineHolder().GetChannelCount();
+    recording.lengthMs = engineHolder().GetDurationMs();
+    recording.trackRangeMs = trackRangeMs;
+    m_session.open(std::move(recording), data);
+}
+
+double WindowPlayback::drawTrackPosition(int64_t posMs) {
+    // The speed of the page's read-out: the first time-stamped sample after the position, in km/h.
+    if (!m_session.isOpen() || posMs < 0)
+        return 0;
+    const CWBCGPSData* sample = m_session.trackData().store.FindGpsAfter(static_cast<uint32_t>(posMs));
+    return sample && sample->valid ? sample->speed : 0;
+}
+
+void WindowPlayback::setTrackPanelPosition(int64_t posMs) {
+    m_session.publishPosition(posMs);
 }
 
 void WindowPlayback::ToggleZoom() {

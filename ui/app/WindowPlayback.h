@@ -9,6 +9,7 @@
 #include "ui/app/ScreenDocking.h"
 #include "ui/app/StartupOpener.h"
 #include "ui/panels/CZoomDlg.h"
+#include "ui/playback/PlaybackSession.h"
 
 #include <QObject>
 #include <QPointer>
@@ -35,6 +36,8 @@ public:
     ScreenDocking& docking() { return m_docking; }
     StartupOpener& startup() { return m_startup; }
     CZoomDlg* zoomWindow() const { return m_zoom; }
+    // What the data panels follow: the opened recording's track data and the clock's position.
+    PlaybackSession& session() { return m_session; }
     void setMessageShower(MessageShower shower) { m_showMessage = std::move(shower); }
 
     // Command 1121 and message 0x501 (2): show or hide the zoom window.
@@ -69,6 +72,10 @@ public:
     void listSingleFile(const std::filesystem::path& path) override;
     bool listFolder(const std::filesystem::path& folder) override;
     void setScreenDocked(int index, bool docked) override;
+    void resetTrackPanels() override;
+    void setTrackPanelData(const LoadedTrackData& data, int trackRangeMs) override;
+    double drawTrackPosition(int64_t posMs) override;
+    void setTrackPanelPosition(int64_t posMs) override;
     bool leftMouseButtonDown() override;
 
     const QString& timeLabel() const { return m_timeLabel; }
@@ -83,4 +90,5 @@ private:
     QPointer<CZoomDlg> m_zoom;
     MessageShower m_showMessage;
     QString m_timeLabel; // "00:00 / mm:ss" of the open recording
+    PlaybackSession m_session;
 };

@@ -3,14 +3,14 @@
 // repaints only the plot area on a tick, turns clicks into seeks and asks to be docked or floated.
 #pragma once
 
+#include "ui/playback/PlaybackSession.h"
+
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
 #include <optional>
-
-class PlaybackSession;
 
 class DataPanel : public QWidget {
     Q_OBJECT
