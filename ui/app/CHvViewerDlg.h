@@ -160,6 +160,7 @@ private:
     void createLists();
     void createPlayback();
     void createDataPanels();
+    bool mapShownWhenDocked() const; // a docked map panel is visible
     void reportMissingComponents();
     void onPageLoaded(bool ok);
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);

@@ -5,7 +5,10 @@
 #include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/WindowPlayback.h"
+#include "ui/dialogs/CMapsettingDlg.h"
 #include "ui/panels/DataPanelSet.h"
+
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -26,25 +29,47 @@ void CHvViewerDlg::createPlayback() {
 
 void CHvViewerDlg::createDataPanels() {
     using Which = DataPanelSet::Which;
+    static constexpr PanelSlot kSlots[] = {PanelSlot::Gsensor, PanelSlot::Accelerometer, PanelSlot::Speed,
+                                           PanelSlot::Map};
     m_dataPanels = new DataPanelSet(this);
-    InstallPanel(PanelSlot::Gsensor, m_dataPanels->panel(Which::Gsensor));
-    InstallPanel(PanelSlot::Accelerometer, m_dataPanels->panel(Which::Accelerometer));
-    InstallPanel(PanelSlot::Speed, m_dataPanels->panel(Which::Speed));
+    for (int i = 0; i < static_cast<int>(Which::Count); ++i)
+        InstallPanel(kSlots[i], m_dataPanels->panel(static_cast<Which>(i)));
     m_dataPanels->setDockedSetter([this](Which which, bool docked) {
-        const PanelSlot slot = which == Which::Gsensor         ? PanelSlot::Gsensor
-                               : which == Which::Accelerometer ? PanelSlot::Accelerometer
-                                                               : PanelSlot::Speed;
-        SetDocked(slot, docked);
+        SetDocked(kSlots[static_cast<int>(which)], docked);
+        return which != Which::Map || mapShownWhenDocked();
     });
     SetCommandHandler(kMsgDockGsensor,
                       [this](int force) { m_dataPanels->DockOrFloat(Which::Gsensor, force); });
     SetCommandHandler(kMsgDockSpeed, [this](int force) { m_dataPanels->DockOrFloat(Which::Speed, force); });
+    SetCommandHandler(kMsgDockMap, [this](int force) { m_dataPanels->DockOrFloat(Which::Map, force); });
     SetCommandHandler(kMsgDockAccelerometer,
                       [this](int force) { m_dataPanels->DockOrFloat(Which::Accelerometer, force); });
-    m_dataPanels->setSession(&m_player->session());
+    // The selection holds a choice, no web view: it opens once the page's call has returned.
+    SetCommandHandler(kCmdMapSetting, [this](int) {
+        QTimer::singleShot(0, this, [this] {
+            auto* dlg =
+                new CMapsettingDlg([this](int kind) { m_dataPanels->map()->ReloadMapPage(kind); }, this);
+            dlg->setAttribute(Qt::WA_DeleteOnClose);
+            dlg->open();
+        });
+    });
+    PlaybackSession& session = m_player->session();
+    m_dataPanels->setSession(&session);
+    // With two channels the map takes the free video cell; with three it follows the map display.
+    connect(&session, &PlaybackSession::recordingOpened, this, [this] {
+        if (IsDocked(PanelSlot::Map)) {
+            Panel(PanelSlot::Map)->setVisible(mapShownWhenDocked());
+            LayoutPanels();
+        }
+    });
     // The stored unit holds from the start, whether or not the page loads.
     if (const std::string unit = ReadSetting("speedunit"); !unit.empty())
         m_dataPanels->setSpeedUnit(std::atoi(unit.c_str()));
+}
+
+bool CHvViewerDlg::mapShownWhenDocked() const {
+    const int channels = m_playback->GetChannelCount();
+    return channels == 2 || (channels == 3 && m_state.mapShown);
 }
 
 void CHvViewerDlg::PlayPause() {
@@ -75,7 +100,7 @@ void CHvViewerDlg::UpdateChannelControls() {
     m_player->clock().UpdateChannelControls();
 }
 void CHvViewerDlg::ClearMapPath() {
-    // The map view that draws the driven path is still a placeholder: no path to clear.
+    m_dataPanels->map()->ClearMapPath();
 }
 void CHvViewerDlg::ShowPosition() {
     m_player->clock().ShowPosition();

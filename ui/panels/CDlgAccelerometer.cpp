@@ -1,8 +1,10 @@
 #include "ui/panels/CDlgAccelerometer.h"
 
+#include "ui/panels/render/PanelPainting.h"
 #include "ui/playback/PlaybackSession.h"
 
-CDlgAccelerometer::CDlgAccelerometer(QWidget* parent) : DataPanel(QStringLiteral("G-Sensor"), parent) {
+CDlgAccelerometer::CDlgAccelerometer(QWidget* parent)
+    : DataPanel(PanelText("PANEL_GSENSOR_TITLE", "G-Sensor"), parent) {
     setObjectName(QStringLiteral("accelerometerPanel"));
 }
 

@@ -1,8 +1,9 @@
 #include "ui/panels/CDlgGsensor.h"
 
+#include "ui/panels/render/PanelPainting.h"
 #include "ui/playback/PlaybackSession.h"
 
-CDlgGsensor::CDlgGsensor(QWidget* parent) : DataPanel(QStringLiteral("G-Sensor"), parent) {
+CDlgGsensor::CDlgGsensor(QWidget* parent) : DataPanel(PanelText("PANEL_GSENSOR_TITLE", "G-Sensor"), parent) {
     setObjectName(QStringLiteral("gsensorPanel"));
 }
 

@@ -1,8 +1,9 @@
 #include "ui/panels/CDlgSpeed.h"
 
+#include "ui/panels/render/PanelPainting.h"
 #include "ui/playback/PlaybackSession.h"
 
-CDlgSpeed::CDlgSpeed(QWidget* parent) : DataPanel(QStringLiteral("Speed"), parent) {
+CDlgSpeed::CDlgSpeed(QWidget* parent) : DataPanel(PanelText("PANEL_SPEED_TITLE", "Speed"), parent) {
     setObjectName(QStringLiteral("speedPanel"));
 }
 

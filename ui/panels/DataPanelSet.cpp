@@ -4,18 +4,23 @@
 #include "ui/panels/CDlgGsensor.h"
 #include "ui/panels/CDlgSpeed.h"
 
-DataPanelSet::DataPanelSet(QWidget* mainWindow)
+DataPanelSet::DataPanelSet(QWidget* mainWindow, ConnectivityMonitor* monitor)
     : QObject(mainWindow), m_mainWindow(mainWindow), m_speed(new CDlgSpeed(mainWindow)),
-      m_gsensor(new CDlgGsensor(mainWindow)), m_accelerometer(new CDlgAccelerometer(mainWindow)) {
-    for (int i = 0; i < static_cast<int>(Which::Count); ++i) {
-        const auto which = static_cast<Which>(i);
-        connect(panel(which), &DataPanel::dockToggleRequested, this, [this, which] { DockOrFloat(which); });
+      m_gsensor(new CDlgGsensor(mainWindow)), m_accelerometer(new CDlgAccelerometer(mainWindow)),
+      m_map(new CDlgMap(mainWindow, monitor)) {
+    for (DataPanel* p : {static_cast<DataPanel*>(m_gsensor), static_cast<DataPanel*>(m_accelerometer),
+                         static_cast<DataPanel*>(m_speed)}) {
+        const Which which = p == m_gsensor ? Which::Gsensor
+                            : p == m_speed ? Which::Speed
+                                           : Which::Accelerometer;
+        connect(p, &DataPanel::dockToggleRequested, this, [this, which] { DockOrFloat(which); });
     }
+    connect(m_map, &CDlgMap::dockToggleRequested, this, [this] { DockOrFloat(Which::Map); });
 }
 
 DataPanelSet::~DataPanelSet() = default;
 
-DataPanel* DataPanelSet::panel(Which which) const {
+QWidget* DataPanelSet::panel(Which which) const {
     switch (which) {
     case Which::Gsensor:
         return m_gsensor;
@@ -23,6 +28,8 @@ DataPanel* DataPanelSet::panel(Which which) const {
         return m_accelerometer;
     case Which::Speed:
         return m_speed;
+    case Which::Map:
+        return m_map;
     case Which::Count:
         break;
     }
@@ -30,10 +37,13 @@ DataPanel* DataPanelSet::panel(Which which) const {
 }
 
 void DataPanelSet::setSession(PlaybackSession* session) {
-    for (int i = 0; i < static_cast<int>(Which::Count); ++i) {
-        if (DataPanel* p = panel(static_cast<Which>(i)))
+    for (DataPanel* p : {static_cast<DataPanel*>(m_gsensor), static_cast<DataPanel*>(m_accelerometer),
+                         static_cast<DataPanel*>(m_speed)}) {
+        if (p)
             p->setSession(session);
     }
+    if (m_map)
+        m_map->setSession(session);
 }
 
 void DataPanelSet::setSpeedUnit(int unit) {
@@ -42,19 +52,18 @@ void DataPanelSet::setSpeedUnit(int unit) {
 }
 
 void DataPanelSet::DockOrFloat(Which which, bool forceDock) {
-    DataPanel* p = panel(which);
+    QWidget* p = panel(which);
     if (!p)
         return;
     const int i = static_cast<int>(which);
-    if (p->isFloating() || forceDock) {
-        if (p->isFloating())
+    if (p->isWindow() || forceDock) {
+        if (p->isWindow())
             m_floatingGeometry[i] = p->geometry();
         p->hide();
         p->setParent(m_mainWindow);
         p->setWindowFlags(Qt::Widget);
-        if (m_setDocked)
-            m_setDocked(which, true);
-        p->show();
+        const bool shown = m_setDocked ? m_setDocked(which, true) : true;
+        p->setVisible(shown);
     } else {
         if (m_setDocked)
             m_setDocked(which, false);
@@ -66,15 +75,17 @@ void DataPanelSet::DockOrFloat(Which which, bool forceDock) {
         if (m_floatingGeometry[i].isValid())
             p->setGeometry(m_floatingGeometry[i]);
         else
-            p->setGeometry(0, 0, kFloatingWidth, kFloatingHeight);
+            p->setGeometry(0, 0, kFloatingWidth, which == Which::Map ? 480 : kFloatingHeight);
         p->show();
     }
+    if (m_map)
+        m_map->ResizeMap();
 }
 
 void DataPanelSet::dockAll() {
     for (int i = 0; i < static_cast<int>(Which::Count); ++i) {
-        DataPanel* p = panel(static_cast<Which>(i));
-        if (p && p->isFloating())
+        QWidget* p = panel(static_cast<Which>(i));
+        if (p && p->isWindow())
             DockOrFloat(static_cast<Which>(i), true);
     }
 }

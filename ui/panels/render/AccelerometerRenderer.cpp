@@ -101,7 +101,8 @@ void AccelerometerRenderer::paintOverlay(QPainter& p, QSize size, int64_t positi
     const int w = size.width();
     DrawPanelText(p, w - 143, 0, QString::asprintf("X:%+0.3f", v.x), panelcolors::kX);
     DrawPanelText(p, w - 58, 0, QString::asprintf("Y:%+0.3f", v.y), panelcolors::kY);
-    DrawPanelText(p, (w - 100) / 2, size.height() - 20, QStringLiteral("ACCELEROMETER"), panelcolors::kText);
+    DrawPanelText(p, (w - 100) / 2, size.height() - 20, PanelText("PANEL_ACCELEROMETER", "ACCELEROMETER"),
+                  panelcolors::kText);
 }
 
 void AccelerometerRenderer::paint(QPainter& p, QSize size, int64_t positionMs) const {

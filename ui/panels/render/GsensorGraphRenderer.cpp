@@ -127,7 +127,8 @@ void GsensorGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positio
     DrawPanelText(p, w - 243, 0, QString::asprintf("X:%+0.3f", v.x), panelcolors::kX);
     DrawPanelText(p, w - 163, 0, QString::asprintf("Y:%+0.3f", v.y), panelcolors::kY);
     DrawPanelText(p, w - 80, 0, QString::asprintf("Z:%+0.3f", v.z), panelcolors::kZ);
-    DrawPanelText(p, w - 160, h - 20, QString::asprintf("G-SENSOR SUM:%0.3f", v.magnitude),
+    DrawPanelText(p, w - 160, h - 20,
+                  PanelText("PANEL_GSENSOR_SUM", "G-SENSOR SUM") + QString::asprintf(":%0.3f", v.magnitude),
                   panelcolors::kText);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/panels/render/PanelPainting.h"
 
+#include "core/config/ViewerConfig.h"
 #include "ui/lists/ListPainting.h"
 
 #include <QFontMetrics>
@@ -20,4 +21,9 @@ void DrawPanelText(QPainter& p, int x, int y, const QString& text, const QColor&
 void DrawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {
     p.setPen(QPen(colour, 0));
     p.drawLine(x1, y1, x2, y2);
+}
+
+QString PanelText(const char* id, const char* fallback) {
+    const std::string text = LString(id);
+    return QString::fromStdString(text.empty() ? std::string(fallback) : text);
 }

@@ -23,5 +23,8 @@ inline const QColor kZ(126, 175, 215);
 QFont PanelTextFont();
 // Text whose cell's top-left corner is at (x, y), as the panels' layouts give positions.
 void DrawPanelText(QPainter& p, int x, int y, const QString& text, const QColor& colour);
+// A text of the panels in the program's language: the language string `id`, or `fallback` where
+// the configuration has none.
+QString PanelText(const char* id, const char* fallback);
 // A solid one-pixel line, drawn without smoothing so the pixels land where the formulas say.
 void DrawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour);

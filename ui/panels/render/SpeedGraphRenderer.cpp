@@ -120,7 +120,8 @@ void SpeedGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positionM
         DrawPanelLine(p, x, d / 2 - e / 2 + 5, x, d / 2 + e / 2 + 5, panelcolors::kPosition);
     }
 
-    const QString text = QString::asprintf("SPEED    %0.4f %s", speedAt(positionMs), u.name);
+    const QString text =
+        PanelText("PANEL_SPEED", "SPEED") + QString::asprintf("    %0.4f %s", speedAt(positionMs), u.name);
     DrawPanelText(p, w - 145, bottom - 20, text, panelcolors::kText);
 }
 
