@@ -3,9 +3,9 @@
 #include "OpenTestHost.h"
 
 #include "ui/app/CommandDispatcher.h"
-#include "ui/app/PlaybackClock.h"
-#include "ui/app/RecordingOpener.h"
-#include "ui/app/StartupOpener.h"
+#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/StartupOpener.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -121,7 +121,7 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     EXPECT_EQ(host->last("callInternal:setChannel").toInt(), host->holder.GetChannelCount());
 
     // Event marks sit at (i + 1) * 260 / n of the GPS samples with an event.
-    const auto expected = ComputeEventMarks(opener->trackData().gps);
+    const auto expected = ComputeEventMarks(host->playbackSession.trackData().gps);
     ASSERT_EQ(host->count("addEventMark"), static_cast<int>(expected.size()));
     int k = 0;
     for (const PageCall& c : host->calls) {
@@ -247,6 +247,62 @@ TEST_F(Playback, TheEndOfARecordingMovesToTheNextOfItsKindAfterASecond) {
     EXPECT_EQ(host->title, QString::fromStdString(host->files[1].filename().string()));
 }
 
+TEST_F(Playback, LeavingOrOpeningCancelsThePendingOpenOfTheNextRecording) {
+    host->kind = 1;
+    auto endAndWaitForTheNext = [&] {
+        clock->Seek(static_cast<int64_t>(host->holder.GetDurationMs()) - 200);
+        return runUntil([&] { return clock->isOpenPending(); }, 200);
+    };
+    ASSERT_TRUE(openRow(0));
+    ASSERT_TRUE(endAndWaitForTheNext());
+    clock->ReturnToIdle(); // Esc within the second: no open (and no error box) follows
+    EXPECT_FALSE(clock->isOpenPending());
+
+    // A row click within the second opens that row, once.
+    ASSERT_TRUE(openRow(0));
+    ASSERT_TRUE(endAndWaitForTheNext());
+    ASSERT_TRUE(openRow(2));
+    EXPECT_FALSE(clock->isOpenPending());
+    EXPECT_EQ(host->playbackSession.recording().listIndex, 2);
+
+    // Previous within the second (row 3 is already shown as the next): row 2 plays, and the
+    // next one does not follow a moment later.
+    ASSERT_TRUE(endAndWaitForTheNext());
+    EXPECT_EQ(host->highlighted, 3);
+    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
+    clock->OpenPrevious();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_FALSE(clock->isOpenPending());
+    EXPECT_EQ(host->playbackSession.recording().listIndex, 2);
+    EXPECT_EQ(host->state.selectedIndex, 2);
+    EXPECT_TRUE(host->messages.empty());
+}
+
+TEST_F(Playback, ALoopBelongsToItsRecordingAndTakesItsPointsInEitherOrder) {
+    ASSERT_TRUE(openRow(0));
+    // B set before A: played between the two, not frozen on A with a seek on every tick.
+    host->state.loopActive = true;
+    host->state.loopStart = 1500;
+    host->state.loopEnd = 500;
+    long long highest = 0;
+    EXPECT_TRUE(runUntil(
+        [&] {
+            const long long pos = host->last("callInternal:setPos").toLongLong();
+            const bool back = highest >= 1200 && pos < highest - 300;
+            highest = std::max(highest, pos);
+            return back;
+        },
+        200));
+    EXPECT_LT(highest, 2100);
+
+    // The next recording plays on its own, past where the loop was.
+    const int cleared = host->count("clearLoopRange");
+    ASSERT_TRUE(openRow(1));
+    EXPECT_FALSE(host->state.loopActive);
+    EXPECT_GT(host->count("clearLoopRange"), cleared);
+    EXPECT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() >= 1800; }, 200));
+}
+
 TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     // The identity of the recording comes from its records; the loader here gives a protected one.
     opener->setTrackLoader([](const fs::path&) {
@@ -273,7 +329,7 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     ASSERT_TRUE(openRow(1));
     EXPECT_EQ(asked, 2);
 
-    // Cancel: the recording stays open but hidden and nothing is applied.
+    // Cancel: nothing of the recording is shown and the window is idle.
     opener->setTrackLoader([](const fs::path&) {
         LoadedTrackData d;
         d.recordingId = "other";
@@ -287,7 +343,12 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     ASSERT_TRUE(openRow(0));
     EXPECT_EQ(host->count("addEventMark"), marksBefore);
     EXPECT_FALSE(host->screens[0]->isVisibleTo(&host->window));
-    EXPECT_NE(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(host->holder.GetState(), -1);
+    EXPECT_FALSE(host->playbackSession.isOpen());
+    EXPECT_EQ(host->playbackSession.state(), PlaybackSession::State::Idle);
+    EXPECT_TRUE(host->title.isEmpty());
+    EXPECT_EQ(host->highlighted, -1);
+    EXPECT_EQ(host->last("callInternal:setPlay"), "0");
 
     // The master password on both halves means unprotected.
     opener->setTrackLoader([](const fs::path&) {

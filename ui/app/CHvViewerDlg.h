@@ -25,6 +25,8 @@
 
 class BrowserHost;
 class DataPanelSet;
+class MainPage;
+class PlaybackSession;
 class PlaybackEngineHolder;
 class CaptionButton;
 class ListController;
@@ -53,9 +55,10 @@ class CHvViewerDlg : public QWidget, public CommandTarget, public BridgeHost {
 public:
     static constexpr const char* kProductTitle = "Morvent QUILLENT";
 
-    // `arguments`: the program's arguments after its name; the first one is processed when the
-    // main page has loaded.
-    explicit CHvViewerDlg(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    // `session`: the application's playback session, which outlives the window. `arguments`: the
+    // program's arguments after its name; the first one is processed when the main page has loaded.
+    explicit CHvViewerDlg(PlaybackSession& session, const QStringList& arguments = {},
+                          QWidget* parent = nullptr);
     ~CHvViewerDlg() override;
 
     // --- Children and layout ---
@@ -71,6 +74,9 @@ public:
     // The recording list: scan, report list, drawn list, tabs (CHvViewerDlgLists.cpp).
     ListController* Lists() const { return m_lists.get(); }
     BrowserHost* Page() const { return m_page; }
+    // The main page's functions; it follows the session by itself.
+    MainPage* PageFunctions() const { return m_mainPage; }
+    PlaybackSession& Session() const { return m_session; }
     LayoutInput CurrentLayoutInput() const;
     void LayoutPanels(); // places every docked child for the current client size
     void SetTitleText(const QString& fileName);
@@ -86,7 +92,8 @@ public:
     void SetCommandHandler(int commandId, std::function<void(int)> handler);
 
     // --- Busy window and the windows routed by the script bridge ---
-    void SetBusy(bool busy) { m_busy = busy; }
+    // While busy, list clicks and commands are dropped and a handed-over argument waits.
+    void SetBusy(bool busy);
     void SetSetupWindow(PageCommandHandler* w) { m_setupWindow = w; }
     void SetSearchWindow(PageCommandHandler* w) { m_searchWindow = w; }
     void SetDownloadWindow(PageCommandHandler* w) { m_downloadWindow = w; }
@@ -124,13 +131,14 @@ public:
     bool RunCommand(int commandId, int value) override;
     void ChooseMovieFile() override;
     void ShowMovieInfo() override;
+    // The information texts of the open recording (empty when nothing is open), for "btnInfo".
+    MovieInfo OpenRecordingInfo() const;
     void OpenUrl(const QString& url) override;
 
     // --- Playback clock and operations (CHvViewerDlgPlayback.cpp) ---
     // Engine, screens, opening, clock, docking and zoom.
     WindowPlayback* Player() const;
     void ShowPosition();
-    void StopClock();
     // Closing: stop the engine, release the recording, stop the clock.
     void ShutdownPlayback();
     // True once a card or folder has been chosen for the recording scan (Space plays then).
@@ -166,6 +174,7 @@ private:
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;
 
+    PlaybackSession& m_session;
     ViewerState m_state;
     std::unique_ptr<PlaybackEngineHolder> m_engineHolder;
     std::unique_ptr<PlaybackControl> m_playback; // adapts m_engineHolder
@@ -173,6 +182,7 @@ private:
     std::array<QWidget*, static_cast<int>(PanelSlot::Count)> m_panels{};
     std::array<bool, static_cast<int>(PanelSlot::Count)> m_docked{};
     BrowserHost* m_page = nullptr;
+    MainPage* m_mainPage = nullptr;
     QScrollBar* m_listScrollBar = nullptr;
     std::unique_ptr<ListController> m_lists;
     std::unique_ptr<WindowPlayback> m_player; // destroyed before the lists it reads
@@ -189,4 +199,5 @@ private:
     PageCommandHandler* m_downloadWindow = nullptr;
     std::map<int, std::function<void(int)>> m_commandHandlers;
     QStringList m_arguments;
+    QString m_waitingArgument; // handed over while busy; taken when the busy window goes
 };

@@ -19,6 +19,7 @@ void CHvViewerDlg::createLists() {
     InstallPanel(PanelSlot::FileList, list);
     m_lists = std::make_unique<ListController>(this, list, menu, m_listScrollBar);
     m_lists->Configure();
+    m_lists->FollowSession(m_session);
 
     ListController::Hooks hooks;
     hooks.returnToIdle = [this] { ReturnToIdle(); };
@@ -60,7 +61,8 @@ void CHvViewerDlg::createLists() {
 }
 
 bool CHvViewerDlg::HasScanSource() const {
-    return m_lists && m_lists->SourceChosen();
+    // A single file listed on its own counts: Space plays it rather than asking for a card.
+    return m_lists && (m_lists->SourceChosen() || m_lists->Scanner().EntryCount() > 0);
 }
 
 void CHvViewerDlg::OpenSourceFolder(const QString& folder) {

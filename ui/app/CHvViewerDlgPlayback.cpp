@@ -4,9 +4,11 @@
 
 #include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/bridge/MainPage.h"
 #include "ui/dialogs/CMapsettingDlg.h"
 #include "ui/panels/DataPanelSet.h"
+#include "ui/playback/PlaybackSession.h"
+#include "ui/playback/WindowPlayback.h"
 
 #include <QTimer>
 
@@ -53,10 +55,17 @@ void CHvViewerDlg::createDataPanels() {
             dlg->open();
         });
     });
-    PlaybackSession& session = m_player->session();
-    m_dataPanels->setSession(&session);
+    m_dataPanels->setSession(&m_session);
+    // The page's read-out: the speed of the track sample after the position, as the map view's
+    // track gives it (km/h).
+    m_mainPage->setSpeedSource([this](int64_t positionMs) -> double {
+        if (!m_session.isOpen() || positionMs < 0)
+            return 0;
+        const CWBCGPSData* s = m_session.trackData().store.FindGpsAfter(static_cast<uint32_t>(positionMs));
+        return s && s->valid ? s->speed : 0;
+    });
     // With two channels the map takes the free video cell; with three it follows the map display.
-    connect(&session, &PlaybackSession::recordingOpened, this, [this] {
+    connect(&m_session, &PlaybackSession::recordingOpened, this, [this] {
         if (IsDocked(PanelSlot::Map)) {
             Panel(PanelSlot::Map)->setVisible(mapShownWhenDocked());
             LayoutPanels();
@@ -104,9 +113,6 @@ void CHvViewerDlg::ClearMapPath() {
 }
 void CHvViewerDlg::ShowPosition() {
     m_player->clock().ShowPosition();
-}
-void CHvViewerDlg::StopClock() {
-    m_player->clock().StopTimers();
 }
 
 void CHvViewerDlg::ShutdownPlayback() {

@@ -3,13 +3,12 @@
 // the window's state, page, list and message boxes. CHvViewerDlg owns one.
 #pragma once
 
-#include "ui/app/PlaybackClock.h"
-#include "ui/app/PlaybackHost.h"
-#include "ui/app/RecordingOpener.h"
-#include "ui/app/ScreenDocking.h"
-#include "ui/app/StartupOpener.h"
+#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/PlaybackHost.h"
+#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/ScreenDocking.h"
+#include "ui/playback/StartupOpener.h"
 #include "ui/panels/CZoomDlg.h"
-#include "ui/playback/PlaybackSession.h"
 
 #include <QObject>
 #include <QPointer>
@@ -36,8 +35,6 @@ public:
     ScreenDocking& docking() { return m_docking; }
     StartupOpener& startup() { return m_startup; }
     CZoomDlg* zoomWindow() const { return m_zoom; }
-    // What the data panels follow: the opened recording's track data and the clock's position.
-    PlaybackSession& session() { return m_session; }
     void setMessageShower(MessageShower shower) { m_showMessage = std::move(shower); }
 
     // Command 1121 and message 0x501 (2): show or hide the zoom window.
@@ -51,9 +48,7 @@ public:
     PlaybackEngineHolder& engineHolder() override;
     ViewerState& playbackState() override;
     void setBusy(bool busy) override;
-    void callInternal(const QString& name, const QString& value) override;
-    void callScript(const QString& function, const QStringList& args) override;
-    void drawSpeed(int speedTimes1000) override;
+    PlaybackSession& session() override;
     void setTitleText(const QString& fileName) override;
     void setTimeLabel(const QString& text) override { m_timeLabel = text; }
     void showMessage(const QString& text, MessageIcon icon) override;
@@ -65,17 +60,12 @@ public:
     std::filesystem::path rowPath(int index) override;
     std::filesystem::path listedSource() override;
     void selectInList(int index, int kind) override;
-    void markOpenedRow(int index, int kind) override;
     void clearListHighlight() override;
     void showFileMenuTab(int tab) override;
     void clearRecordings() override;
     void listSingleFile(const std::filesystem::path& path) override;
     bool listFolder(const std::filesystem::path& folder) override;
     void setScreenDocked(int index, bool docked) override;
-    void resetTrackPanels() override;
-    void setTrackPanelData(const LoadedTrackData& data, int trackRangeMs) override;
-    double drawTrackPosition(int64_t posMs) override;
-    void setTrackPanelPosition(int64_t posMs) override;
     bool leftMouseButtonDown() override;
 
     const QString& timeLabel() const { return m_timeLabel; }
@@ -90,5 +80,4 @@ private:
     QPointer<CZoomDlg> m_zoom;
     MessageShower m_showMessage;
     QString m_timeLabel; // "00:00 / mm:ss" of the open recording
-    PlaybackSession m_session;
 };

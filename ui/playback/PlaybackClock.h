@@ -1,27 +1,22 @@
-// The playback clock of the main window (timer 257) and the operations that start, stop and move
-// playback: play/pause, steps, previous/next, return to idle, the delayed open (timer 258), seeks
-// and row opens from panels and lists. Owned by the main window; commands and keys call it.
+// The playback clock (timer 257) and the operations that start, stop and move playback:
+// play/pause, steps, previous/next, return to idle, the delayed open (timer 258), seeks and row
+// opens. It only reads the engine and publishes the position and state through the session; the
+// page, the list and the panels follow the session. Commands and keys call it.
 #pragma once
 
-#include "ui/app/PlaybackHost.h"
+#include "ui/playback/PlaybackHost.h"
 
 #include <QObject>
 #include <QTimer>
-
-#include <limits>
 
 class RecordingOpener;
 
 class PlaybackClock : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kClockTimerId = 257;
-    static constexpr int kClockPeriodMs = 100;
-    static constexpr int kOpenTimerId = 258;
-    static constexpr int kOpenNowMs = 1;     // open the chosen recording now
-    static constexpr int kOpenNextMs = 1000; // open the next one after the end of a recording
-    static constexpr int kMsgSeek = 0x413;
-    static constexpr int kMsgOpenRow = 0x414;
+    static constexpr int kClockPeriodMs = 100; // timer kTimerClock
+    static constexpr int kOpenNowMs = 1;       // open the chosen recording now
+    static constexpr int kOpenNextMs = 1000;   // open the next one after the end of a recording
 
     PlaybackClock(PlaybackHost& host, RecordingOpener& opener);
 
@@ -66,14 +61,11 @@ private:
     bool busy() const;
     void armClock() { m_clock.start(kClockPeriodMs); }
     void closeEngine();
-    void showSpeed(int speedTimes1000);
-    void forgetShown();
-    static constexpr int kNoSpeedShown = std::numeric_limits<int>::min();
+    void clearLoop();
+    void requestOpen(int job);
 
     PlaybackHost& m_host;
     RecordingOpener& m_opener;
     QTimer m_clock;     // 257
     QTimer m_openTimer; // 258
-    int64_t m_tickPos = -1;           // position the last tick handed to the page and panels
-    int m_shownSpeed = kNoSpeedShown; // last drawSpeed value
 };

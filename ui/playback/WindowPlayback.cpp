@@ -1,6 +1,7 @@
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 
 #include "ui/app/CHvViewerDlg.h"
+#include "core/recordings/RecordingName.h"
 #include "ui/app/CommandIds.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/ListController.h"
@@ -18,8 +19,6 @@ WindowPlayback::WindowPlayback(CHvViewerDlg& window)
                         m_window.windowTitle(), text, QMessageBox::Ok, &m_window);
         box.exec();
     };
-    // Clicks on the graphs (0x413) seek as the page's time line does.
-    connect(&m_session, &PlaybackSession::seekRequested, this, [this](qint64 ms) { m_clock.Seek(ms); });
 }
 
 WindowPlayback::~WindowPlayback() {
@@ -52,31 +51,6 @@ void WindowPlayback::Shutdown() {
     }
 }
 
-void WindowPlayback::resetTrackPanels() {
-    m_session.close();
-}
-
-void WindowPlayback::setTrackPanelData(const LoadedTrackData& data, int trackRangeMs) {
-    OpenRecording recording;
-    recording.listIndex = m_window.State().selectedIndex;
-    recording.channels = engineHolder().GetChannelCount();
-    recording.lengthMs = engineHolder().GetDurationMs();
-    recording.trackRangeMs = trackRangeMs;
-    m_session.open(std::move(recording), data);
-}
-
-double WindowPlayback::drawTrackPosition(int64_t posMs) {
-    // The speed of the page's read-out: the first time-stamped sample after the position, in km/h.
-    if (!m_session.isOpen() || posMs < 0)
-        return 0;
-    const CWBCGPSData* sample = m_session.trackData().store.FindGpsAfter(static_cast<uint32_t>(posMs));
-    return sample && sample->valid ? sample->speed : 0;
-}
-
-void WindowPlayback::setTrackPanelPosition(int64_t posMs) {
-    m_session.publishPosition(posMs);
-}
-
 void WindowPlayback::ToggleZoom() {
     if (!m_zoom) {
         m_zoom = new CZoomDlg(&m_window);
@@ -105,16 +79,8 @@ void WindowPlayback::setBusy(bool busy) {
     m_window.SetBusy(busy);
 }
 
-void WindowPlayback::callInternal(const QString& name, const QString& value) {
-    m_window.CallInternal(name, value);
-}
-
-void WindowPlayback::callScript(const QString& function, const QStringList& args) {
-    m_window.Page()->CallScript(function, args);
-}
-
-void WindowPlayback::drawSpeed(int speedTimes1000) {
-    m_window.Page()->CallScript(QStringLiteral("drawSpeed"), QList<int>{speedTimes1000});
+PlaybackSession& WindowPlayback::session() {
+    return m_window.Session();
 }
 
 void WindowPlayback::setTitleText(const QString& fileName) {
@@ -161,11 +127,6 @@ void WindowPlayback::selectInList(int index, int kind) {
         lists->SelectInList(index, kind);
 }
 
-void WindowPlayback::markOpenedRow(int index, int kind) {
-    // The drawn list shows the row; the hidden report list has no selection of its own here.
-    selectInList(index, kind);
-}
-
 void WindowPlayback::clearListHighlight() {
     if (ListController* lists = m_window.Lists())
         lists->ResetSelection();
@@ -187,6 +148,8 @@ void WindowPlayback::listSingleFile(const std::filesystem::path& path) {
     lists->Scanner().Clear();
     lists->Scanner().AppendFile(path);
     lists->ShowList();
+    // Under another kind's tab the one file would be listed but hidden, and nothing would play.
+    lists->ShowKind(kKindNormal);
 }
 
 bool WindowPlayback::listFolder(const std::filesystem::path& folder) {

@@ -1,18 +1,25 @@
-#include "ui/app/PlaybackClock.h"
+#include "ui/playback/PlaybackClock.h"
 
 #include "core/recordings/RecordingName.h"
-#include "ui/app/RecordingOpener.h"
+#include "ui/app/CommandIds.h"
+#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/PlaybackSession.h"
 
 #include <cmath>
 
 PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_host(host), m_opener(opener) {
-    m_clock.setObjectName(QString::number(kClockTimerId));
+    m_clock.setObjectName(QString::number(kTimerClock));
     m_clock.setSingleShot(true); // re-armed by each tick
     connect(&m_clock, &QTimer::timeout, this, &PlaybackClock::Tick);
-    m_openTimer.setObjectName(QString::number(kOpenTimerId));
+    m_openTimer.setObjectName(QString::number(kTimerDelayedOpen));
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, &PlaybackClock::DelayedOpen);
     m_opener.setClock(this);
+    // Panels, the list and tools ask the session for a seek; the clock carries it out.
+    connect(&m_host.session(), &PlaybackSession::seekRequested, this, [this](qint64 positionMs) {
+        Seek(positionMs);
+        ShowPosition();
+    });
 }
 
 bool PlaybackClock::busy() const {
@@ -43,21 +50,25 @@ void PlaybackClock::Tick() {
 
     ViewerState& ps = m_host.playbackState();
     const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
-    const int64_t end = ps.loopActive ? ps.loopEnd : static_cast<int64_t>(engine.GetDurationMs());
-    // A paused recording gives the same position tick after tick; the page and the panels already
-    // show it, so the clock does not call into them ten times a second for nothing.
-    const bool moved = pos != m_tickPos;
-    m_tickPos = pos;
+    const int64_t duration = static_cast<int64_t>(engine.GetDurationMs());
+    // The two loop points in either order, within the recording; a loop of no length is none.
+    const int64_t loopFrom = std::min(ps.loopStart, ps.loopEnd);
+    const int64_t loopTo = std::min<int64_t>(std::max(ps.loopStart, ps.loopEnd), duration);
+    const bool looping = ps.loopActive && loopTo > loopFrom;
+    const int64_t end = looping ? loopTo : duration;
     if (pos >= 0 && pos < end) {
-        if (moved)
-            ShowPosition();
+        // A paused recording gives the same position tick after tick: the session announces only
+        // a change, so the page and the panels are not called ten times a second for nothing.
+        ShowPosition();
         armClock();
-    } else if (ps.loopActive) {
-        engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStart)));
+    } else if (looping) {
+        engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, loopFrom)));
         ShowPosition();
         armClock();
     } else {
         // The recording has ended: the next one of the kind follows after a second, or idle.
+        ShowPosition();
+        m_host.session().setState(PlaybackSession::State::Stopped);
         const int next = findRow(ps.selectedIndex + 1, 1);
         if (next >= 0) {
             ps.selectedIndex = next;
@@ -66,12 +77,6 @@ void PlaybackClock::Tick() {
         } else {
             ReturnToIdle(true);
         }
-    }
-
-    if (moved) {
-        const double speed = m_host.drawTrackPosition(pos);
-        showSpeed(static_cast<int>(std::trunc(speed * 1000)));
-        m_host.setTrackPanelPosition(pos);
     }
     emit ticked(pos);
 }
@@ -83,26 +88,13 @@ void PlaybackClock::ShowPosition() {
         return;
     const uint64_t pos = engine.GetPositionMs();
     m_host.playbackState().position = static_cast<int>(pos / 1000);
-    m_host.callInternal(QStringLiteral("setPos"), QString::number(pos));
-}
-
-void PlaybackClock::showSpeed(int speedTimes1000) {
-    // The speed changes once a second at most: most ticks would send the same number.
-    if (speedTimes1000 == m_shownSpeed)
-        return;
-    m_shownSpeed = speedTimes1000;
-    m_host.drawSpeed(speedTimes1000);
-}
-
-void PlaybackClock::forgetShown() {
-    m_tickPos = -1;
-    m_shownSpeed = kNoSpeedShown;
+    m_host.session().publishPosition(static_cast<int64_t>(pos));
 }
 
 void PlaybackClock::DelayedOpen() {
     m_openTimer.stop();
     closeEngine();
-    m_opener.RequestOpen(RecordingOpener::kJobOpen);
+    requestOpen(RecordingOpener::kJobOpen);
 }
 
 void PlaybackClock::closeEngine() {
@@ -119,12 +111,12 @@ void PlaybackClock::PlayPause() {
     if (state == PlaybackEngine::kPaused) {
         engine.Run();
         armClock();
-        m_host.callInternal(QStringLiteral("setPause"), QStringLiteral("0"));
+        m_host.session().setState(PlaybackSession::State::Playing);
         return;
     }
     if (state == PlaybackEngine::kRunning) {
         engine.Pause();
-        m_host.callInternal(QStringLiteral("setPlay"), QStringLiteral("0"));
+        m_host.session().setState(PlaybackSession::State::Paused);
         return;
     }
     const int count = m_host.recordingCount();
@@ -159,7 +151,7 @@ void PlaybackClock::OpenPrevious() {
     if (row < 0)
         return;
     ps.selectedIndex = row;
-    m_opener.RequestOpen(RecordingOpener::kJobOpenAndMark);
+    requestOpen(RecordingOpener::kJobOpenAndMark);
 }
 
 void PlaybackClock::OpenNext() {
@@ -170,7 +162,7 @@ void PlaybackClock::OpenNext() {
         return;
     }
     ps.selectedIndex = row;
-    m_opener.RequestOpen(RecordingOpener::kJobOpenAndMark);
+    requestOpen(RecordingOpener::kJobOpenAndMark);
 }
 
 void PlaybackClock::ReturnToIdle(bool resetTitle) {
@@ -180,15 +172,13 @@ void PlaybackClock::ReturnToIdle(bool resetTitle) {
         m_host.showFileMenuTab(1);
     }
     m_clock.stop();
+    m_openTimer.stop(); // a pending open would bring back what the user just left
     closeEngine();
     ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
-    m_host.hideFloatingGsensorWindows();
     ps.position = 0;
-    m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    forgetShown();
-    showSpeed(0);
-    m_host.callInternal(QStringLiteral("setPlay"), QStringLiteral("0")); // nothing plays now
+    clearLoop();
+    m_host.session().close(); // the page, the list and the panels show nothing open
 }
 
 void PlaybackClock::ClearAndClose() {
@@ -199,25 +189,37 @@ void PlaybackClock::ClearAndClose() {
     ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
     ps.position = 0;
-    m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    forgetShown();
-    showSpeed(0);
-    // Sound goes back to half, as at start-up, for whatever is opened next.
-    m_host.engineHolder().SetVolume(0x7FFF);
+    clearLoop();
+    m_host.session().close();
+    // The sound keeps the level of the page's slider: the engine holder carries it to the next
+    // recording (setting half here left the slider showing a level that was no longer true).
+}
+
+void PlaybackClock::clearLoop() {
+    // A loop belongs to the recording it was set on.
+    ViewerState& ps = m_host.playbackState();
+    ps.loopActive = false;
+    ps.loopStart = 0;
+    ps.loopEnd = 0;
+}
+
+void PlaybackClock::requestOpen(int job) {
+    m_openTimer.stop(); // any open replaces a pending delayed one
+    m_opener.RequestOpen(job);
 }
 
 void PlaybackClock::PlaybackStarted() {
     PlaybackEngineHolder& engine = m_host.engineHolder();
+    clearLoop();
     UpdateChannelControls();
     engine.Run();
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
         engine.SetBrightness(channel, 0);
     engine.SetRate(1.0f);
-    m_host.callInternal(QStringLiteral("setChannel"), QString::number(engine.GetChannelCount()));
     // The page shows its pause button while a recording plays, however playback was started.
-    if (engine.GetState() == PlaybackEngine::kRunning)
-        m_host.callInternal(QStringLiteral("setPause"), QStringLiteral("0"));
-    forgetShown(); // a new recording: its first tick is drawn whatever the last one showed
+    m_host.session().setState(engine.GetState() == PlaybackEngine::kRunning
+                                  ? PlaybackSession::State::Playing
+                                  : PlaybackSession::State::Stopped);
     armClock();
 }
 
@@ -228,7 +230,6 @@ void PlaybackClock::UpdateChannelControls() {
 void PlaybackClock::Seek(int64_t positionMs) {
     if (busy())
         return;
-    m_host.clearMapPath();
     PlaybackEngineHolder& engine = m_host.engineHolder();
     if (engine.GetState() >= 0 && engine.GetState() != PlaybackEngine::kNotBuilt)
         engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, positionMs)));
@@ -250,6 +251,5 @@ void PlaybackClock::OpenRow(int index) {
         engine.SeekTo(0);
         m_clock.stop();
     }
-    m_opener.RequestOpen(RecordingOpener::kJobOpenFromList);
+    requestOpen(RecordingOpener::kJobOpenFromList);
 }
-
