@@ -2,9 +2,16 @@
 // coordinates the panel geometry gives, and the widgets following a playback session, headless.
 #include "OpenTestApp.h"
 
+#include "core/config/Settings.h"
+#include "core/config/ViewerConfig.h"
+#include "ui/controls/CWBCButton.h"
 #include "ui/panels/CDlgAccelerometer.h"
 #include "ui/panels/CDlgGsensor.h"
 #include "ui/panels/CDlgSpeed.h"
+#include "ui/panels/ConnectivityMonitor.h"
+#include "ui/panels/DataPanelSet.h"
+#include "ui/panels/MapSource.h"
+#include "ui/panels/render/GsensorHistoryRenderer.h"
 #include "ui/panels/render/AccelerometerRenderer.h"
 #include "ui/panels/render/GsensorGraphRenderer.h"
 #include "ui/panels/render/PanelPainting.h"
@@ -14,6 +21,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -291,4 +299,62 @@ TEST_F(DataPanels, PanelsFollowTheSessionCacheTheirCurvesAndSeek) {
     EXPECT_EQ(speed.renderer().sampleCount(), 0);
     EXPECT_EQ(gsensor.renderer().durationMs(), 0);
     EXPECT_EQ(speed.position(), 0);
+}
+
+TEST_F(DataPanels, GsensorWindowsDrawTheFirstMinuteAndToggleTogether) {
+    // 8-bit counts: 0.65625 px per count; 10-bit (mode 2 first): 0.1640625. x = 54 + t x 0.008.
+    std::vector<RawGsensorSample> raw{
+        {0, 0, 0, 0, 0}, {10, -10, 20, 0, 30000}, {0, 0, 0, 0, 60000}, {80, 80, 80, 0, 60001}};
+    GsensorHistoryRenderer r;
+    QImage image(550, 290, QImage::Format_RGB32);
+    {
+        QPainter p(&image);
+        r.paint(p, image.size(), raw);
+    }
+    EXPECT_EQ(at(image, 294, 157), QColor(0, 255, 0)); // x: 164 - 6.56
+    EXPECT_EQ(at(image, 294, 170), QColor(255, 0, 0)); // y: 164 + 6.56
+    EXPECT_EQ(at(image, 294, 150), QColor(0, 0, 255)); // z: 164 - 13.1
+    raw[0].mode = 2;
+    EXPECT_DOUBLE_EQ(GsensorHistoryRenderer::countScale(raw), 0.1640625);
+    // Past the minute nothing is drawn: a sample at 60001 ms would climb to y 111.
+    for (int y = 100; y < 150; ++y)
+        EXPECT_NE(at(image, 534, y), QColor(0, 255, 0)) << y;
+
+    QWidget mainWindow;
+    ConnectivityMonitor monitor;
+    DataPanelSet panels(&mainWindow, &monitor);
+    PlaybackSession session;
+    panels.setSession(&session);
+    panels.ToggleGsensorWindows();
+    ASSERT_NE(panels.gsensorWindow(), nullptr);
+    EXPECT_TRUE(panels.gsensorWindow()->isVisible());
+    EXPECT_TRUE(panels.accelerometerWindow()->isVisible());
+    EXPECT_EQ(panels.gsensorWindow()->size(), QSize(550, 290));
+    EXPECT_EQ(panels.gsensorWindow()->closeButton()->geometry(), QRect(476, 8, 65, 28));
+    QSignalSpy notify(&panels, &DataPanelSet::gsensorWindowNotify);
+    panels.accelerometerWindow()->closeButton()->click();
+    ASSERT_EQ(notify.size(), 1);
+    EXPECT_EQ(notify[0][0].toInt(), 0x501);
+    EXPECT_EQ(notify[0][1].toInt(), 1);
+    session.open(OpenRecording{}, RecordingData{}); // another recording hides them
+    EXPECT_FALSE(panels.gsensorWindow()->isVisible());
+    EXPECT_FALSE(panels.accelerometerWindow()->isVisible());
+    panels.ToggleGsensorWindows();
+    EXPECT_TRUE(panels.gsensorWindow()->isVisible());
+    panels.ToggleGsensorWindows();
+    EXPECT_FALSE(panels.gsensorWindow()->isVisible());
+}
+
+TEST_F(DataPanels, PanelTextsFollowTheProgramLanguage) {
+    QTemporaryDir settings;
+    SetSettingsDirectoryForTesting(settings.path().toStdString());
+    WriteSetting("Installer Language", "1042");
+    ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_SOURCE_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
+    EXPECT_EQ(PanelText("PANEL_SPEED", "SPEED"), QString::fromUtf8("속도"));
+    EXPECT_EQ(CDlgSpeed().windowTitle(), QString::fromUtf8("속도"));
+    EXPECT_EQ(CDlgGsensor().windowTitle(), QString::fromUtf8("G-센서"));
+    EXPECT_EQ(PanelText("PANEL_ACCELEROMETER", "ACCELEROMETER"), QString::fromUtf8("가속도계"));
+    EXPECT_EQ(PanelText("MAP_KIND_CHINA", ""), QString::fromUtf8("중국 본토 지도"));
+    ViewerConfig::Release();
+    EXPECT_EQ(PanelText("PANEL_SPEED", "SPEED"), "SPEED"); // no configuration: the design's text
 }

@@ -46,6 +46,9 @@ void CHvViewerDlg::createDataPanels() {
     SetCommandHandler(kMsgDockMap, [this](int force) { m_dataPanels->DockOrFloat(Which::Map, force); });
     SetCommandHandler(kMsgDockAccelerometer,
                       [this](int force) { m_dataPanels->DockOrFloat(Which::Accelerometer, force); });
+    SetCommandHandler(kCmdGsensorWindows, [this](int) { m_dataPanels->ToggleGsensorWindows(); });
+    connect(m_dataPanels, &DataPanelSet::gsensorWindowNotify, this,
+            [this](int message, int parameter) { OnCommand(message, parameter); });
     // The selection holds a choice, no web view: it opens once the page's call has returned.
     SetCommandHandler(kCmdMapSetting, [this](int) {
         QTimer::singleShot(0, this, [this] {

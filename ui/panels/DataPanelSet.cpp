@@ -37,6 +37,11 @@ QWidget* DataPanelSet::panel(Which which) const {
 }
 
 void DataPanelSet::setSession(PlaybackSession* session) {
+    m_session = session;
+    for (CGSensorDlg* w :
+         {static_cast<CGSensorDlg*>(m_gsensorWindow), static_cast<CGSensorDlg*>(m_accelerometerWindow)})
+        if (w)
+            w->setSession(session);
     for (DataPanel* p : {static_cast<DataPanel*>(m_gsensor), static_cast<DataPanel*>(m_accelerometer),
                          static_cast<DataPanel*>(m_speed)}) {
         if (p)
@@ -88,4 +93,20 @@ void DataPanelSet::dockAll() {
         if (p && p->isWindow())
             DockOrFloat(static_cast<Which>(i), true);
     }
+}
+
+void DataPanelSet::ToggleGsensorWindows() {
+    if (!m_gsensorWindow) {
+        m_gsensorWindow = new CGSensorDlg(m_mainWindow);
+        m_accelerometerWindow = new CAccelerometerDlg(m_mainWindow);
+        for (CGSensorDlg* w :
+             {static_cast<CGSensorDlg*>(m_gsensorWindow), static_cast<CGSensorDlg*>(m_accelerometerWindow)}) {
+            w->setSession(m_session);
+            w->setNotify(CGSensorDlg::kMsgWindowsChanged, 1);
+            connect(w, &CGSensorDlg::notify, this, &DataPanelSet::gsensorWindowNotify);
+        }
+    }
+    for (CGSensorDlg* w :
+         {static_cast<CGSensorDlg*>(m_gsensorWindow), static_cast<CGSensorDlg*>(m_accelerometerWindow)})
+        w->setVisible(!w->isVisible());
 }

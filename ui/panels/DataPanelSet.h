@@ -3,6 +3,7 @@
 // floats them. The main window installs the widgets in its panel places and lays docked ones out.
 #pragma once
 
+#include "ui/panels/CAccelerometerDlg.h"
 #include "ui/panels/CDlgAccelerometer.h"
 #include "ui/panels/CDlgGsensor.h"
 #include "ui/panels/CDlgMap.h"
@@ -52,12 +53,25 @@ public:
     // Closing: floating panels come home so they close with the window.
     void dockAll();
 
+    // Command 1098 ("btnGSensor"): creates the two pop-up G-sensor windows on first use, then
+    // shows each that is hidden and hides each that is shown.
+    void ToggleGsensorWindows();
+    CGSensorDlg* gsensorWindow() const { return m_gsensorWindow; }
+    CAccelerometerDlg* accelerometerWindow() const { return m_accelerometerWindow; }
+
+signals:
+    // A pop-up's close button: the main window handles (message, parameter) as its own message.
+    void gsensorWindowNotify(int message, int parameter);
+
 private:
     QWidget* m_mainWindow;
     QPointer<CDlgSpeed> m_speed;
     QPointer<CDlgGsensor> m_gsensor;
     QPointer<CDlgAccelerometer> m_accelerometer;
     QPointer<CDlgMap> m_map;
+    QPointer<CGSensorDlg> m_gsensorWindow;
+    QPointer<CAccelerometerDlg> m_accelerometerWindow;
+    PlaybackSession* m_session = nullptr;
     std::array<QRect, static_cast<int>(Which::Count)> m_floatingGeometry{};
     DockedSetter m_setDocked;
 };

@@ -66,23 +66,82 @@
     }
 
     // ---- the offline base layer ----
+    // Country shapes and city dots drawn into 256-pixel canvas tiles, each tile only with the
+    // shapes that reach into it, so a route, a pan or a zoom never redraws the whole world.
+    var basePolygons = []; // {rings: [[[lat, lon], ...], ...], box: [south, west, north, east]}
+    function prepareBase(data) {
+        var land = topojson.feature(data.countries, data.countries.objects.countries);
+        land.features.forEach(function (f) {
+            var g = f.geometry;
+            if (!g) return;
+            var polys = g.type === 'Polygon' ? [g.coordinates] : g.type === 'MultiPolygon' ? g.coordinates : [];
+            polys.forEach(function (poly) {
+                var box = [90, 180, -90, -180];
+                var rings = poly.map(function (ring) {
+                    return ring.map(function (c) {
+                        box[0] = Math.min(box[0], c[1]); box[1] = Math.min(box[1], c[0]);
+                        box[2] = Math.max(box[2], c[1]); box[3] = Math.max(box[3], c[0]);
+                        return [c[1], c[0]];
+                    });
+                });
+                basePolygons.push({rings: rings, box: box});
+            });
+        });
+    }
+    function leastPopulation(z) {
+        return z >= 8 ? 0 : z >= 6 ? 300000 : z >= 4 ? 1000000 : 5000000;
+    }
+    var BaseLayer = L.GridLayer.extend({
+        createTile: function (coords) {
+            var size = this.getTileSize();
+            var tile = document.createElement('canvas');
+            tile.width = size.x;
+            tile.height = size.y;
+            var ctx = tile.getContext('2d');
+            var origin = coords.scaleBy(size), z = coords.z;
+            var b = this._tileCoordsToBounds(coords).pad(0.02);
+            var south = b.getSouth(), west = b.getWest(), north = b.getNorth(), east = b.getEast();
+            ctx.fillStyle = '#eeeae0';
+            ctx.strokeStyle = '#a39a86';
+            ctx.lineWidth = 1;
+            basePolygons.forEach(function (p) {
+                if (p.box[0] > north || p.box[2] < south || p.box[1] > east || p.box[3] < west) return;
+                ctx.beginPath();
+                p.rings.forEach(function (ring) {
+                    var lastX = NaN, lastY = NaN;
+                    for (var i = 0; i < ring.length; ++i) {
+                        var pt = map.project(ring[i], z);
+                        var x = pt.x - origin.x, y = pt.y - origin.y;
+                        if (i === 0) ctx.moveTo(x, y);
+                        else if (Math.abs(x - lastX) + Math.abs(y - lastY) >= 0.7 || i === ring.length - 1) ctx.lineTo(x, y);
+                        else continue;
+                        lastX = x; lastY = y;
+                    }
+                    ctx.closePath();
+                });
+                ctx.fill('evenodd');
+                ctx.stroke();
+            });
+            var data = window.QUILLENT_BASEMAP, least = leastPopulation(z);
+            ctx.fillStyle = '#ffffff';
+            ctx.strokeStyle = '#6b6254';
+            data.cities.forEach(function (c) {
+                if (c[3] < least || c[0] > north || c[0] < south || c[1] > east || c[1] < west) return;
+                var pt = map.project([c[0], c[1]], z);
+                ctx.beginPath();
+                ctx.arc(pt.x - origin.x, pt.y - origin.y, c[3] >= 1000000 ? 3 : 2, 0, 2 * Math.PI);
+                ctx.fill();
+                ctx.stroke();
+            });
+            return tile;
+        }
+    });
     function addBaseLayer() {
         var data = window.QUILLENT_BASEMAP;
         if (!data || typeof topojson === 'undefined') return;
-        var canvas = L.canvas({padding: 0.2});
-        var land = topojson.feature(data.countries, data.countries.objects.countries);
-        L.geoJSON(land, {
-            renderer: canvas, interactive: false,
-            style: {color: '#a39a86', weight: 1, fillColor: '#eeeae0', fillOpacity: 1}
-        }).addTo(map);
+        prepareBase(data);
+        new BaseLayer({pane: 'tilePane', zIndex: 0, updateWhenZooming: false, keepBuffer: 1}).addTo(map);
         labels = L.layerGroup().addTo(map);
-        var dots = L.layerGroup().addTo(map);
-        data.cities.forEach(function (c) {
-            L.circleMarker(shown(c[0], c[1]), {
-                renderer: canvas, interactive: false, radius: c[3] >= 1000000 ? 3 : 2,
-                color: '#6b6254', weight: 1, fillColor: '#ffffff', fillOpacity: 1
-            }).addTo(dots);
-        });
         map.on('zoomend moveend', drawCityNames);
     }
     // Names of the cities in view, the larger ones first, as many as the zoom leaves room for.
@@ -117,7 +176,7 @@
         if (!tiles.url || !online) return;
         tileLayer = L.tileLayer(tiles.url, {
             attribution: tiles.attribution, minZoom: tiles.minZoom, maxZoom: tiles.maxZoom,
-            subdomains: tiles.url.indexOf('{s}') >= 0 ? 'abc' : [], crossOrigin: false
+            subdomains: tiles.url.indexOf('{s}') >= 0 ? 'abc' : [], crossOrigin: false, zIndex: 1
         });
         tileLayer.on('tileloadstart', function (e) {
             requested.push(e.coords.z + '/' + e.coords.x + '/' + e.coords.y);
@@ -147,6 +206,11 @@
         var i = nearestRoutePoint(latlng, -1);
         if (i >= 0 && window.external && window.external.DoHandler)
             window.external.DoHandler('mapSeek', route[i].ms);
+    }
+    // How far a route or a first position is zoomed in: street level with tiles; without them
+    // the base layer has nothing finer than cities, so the view keeps the places around in sight.
+    function fitZoom() {
+        return Math.min(tileLayer ? 16 : 11, map.getMaxZoom());
     }
     function markerIcon() {
         return L.divIcon({
@@ -186,7 +250,7 @@
         travelledLine.setLatLngs(travelled);
         if (!marker) {
             marker = L.marker(at, {icon: markerIcon(), keyboard: false, interactive: false, zIndexOffset: 1000}).addTo(map);
-            if (!route.length) map.setView(at, Math.min(15, map.getMaxZoom()));
+            if (!route.length) map.setView(at, fitZoom());
         } else {
             marker.setLatLng(at);
         }
@@ -219,8 +283,8 @@
         });
         routeLine.setLatLngs(route.map(function (r) { return r.at; }));
         window.clearPath();
-        if (route.length > 1) map.fitBounds(routeLine.getBounds(), {padding: [24, 24], maxZoom: 16, animate: false});
-        else if (route.length === 1) map.setView(route[0].at, Math.min(15, map.getMaxZoom()), {animate: false});
+        if (route.length > 1) map.fitBounds(routeLine.getBounds(), {padding: [24, 24], maxZoom: fitZoom(), animate: false});
+        else if (route.length === 1) map.setView(route[0].at, fitZoom(), {animate: false});
         return String(route.length);
     };
 
