@@ -224,6 +224,9 @@ void CHvViewerDlg::LayoutPanels() {
     place(PanelSlot::Gsensor, l.gsensor);
     place(PanelSlot::Speed, l.speed);
     place(PanelSlot::Map, l.map);
+    // The docked map of a three-channel recording covers the list's place: keep it above the list.
+    if (QWidget* map = Panel(PanelSlot::Map); map && IsDocked(PanelSlot::Map) && map->parentWidget() == this)
+        map->raise();
     m_listScrollBar->setGeometry(l.listScrollBar);
     m_closeButton->setGeometry(l.closeButton);
     m_maximiseButton->setGeometry(l.maximiseButton);
