@@ -11,6 +11,7 @@
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/app/WindowPlayback.h"
+#include "ui/card/CardCommands.h"
 #include "ui/lists/ListController.h"
 #include "media/playback/PlaybackEngine.h"
 
@@ -92,6 +93,7 @@ CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
     createChildren();
     createPlayback();
     createLists();
+    InstallCardCommands(*this);
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
     LayoutPanels();

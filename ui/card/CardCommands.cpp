@@ -1,0 +1,92 @@
+#include "ui/card/CardCommands.h"
+
+#include "core/config/ViewerConfig.h"
+#include "core/tools/RecordingTrash.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CommandIds.h"
+#include "ui/lists/ListController.h"
+
+#include <QDebug>
+#include <QTimer>
+
+namespace {
+QString lstring(const char* id) {
+    return QString::fromStdString(LString(id));
+}
+} // namespace
+
+CardCommands::CardCommands(CHvViewerDlg& window) : QObject(&window), m_window(window) {
+    setObjectName(QStringLiteral("cardCommands"));
+}
+
+bool CardCommands::ask(const QString& text) {
+    if (m_prompts.ask)
+        return m_prompts.ask(text);
+    return QMessageBox::question(&m_window, QString::fromLatin1(CHvViewerDlg::kProductTitle), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CardCommands::tell(const QString& text, QMessageBox::Icon icon) {
+    if (m_prompts.tell) {
+        m_prompts.tell(text, icon);
+        return;
+    }
+    QMessageBox box(icon, QString::fromLatin1(CHvViewerDlg::kProductTitle), text, QMessageBox::Ok, &m_window);
+    box.exec();
+}
+
+void CardCommands::RequestDelete() {
+    ListController* lists = m_window.Lists();
+    if (!lists)
+        return;
+    const int selected = m_window.State().selectedIndex;
+    const RecordingEntry* open = lists->Scanner().GetEntry(selected);
+    if (open && open->chosen == 1)
+        m_window.ReturnToIdle(); // the open file is about to go: release it first
+    QTimer::singleShot(0, this, [this] { m_window.OnCommand(kMsgDeleteFiles); });
+}
+
+void CardCommands::DeleteChosen() {
+    ListController* lists = m_window.Lists();
+    if (!lists)
+        return;
+    if (!ask(lstring("DELETE_MSG_CONFIRM")))
+        return;
+    RecordingScanner& scanner = lists->Scanner();
+    // The open recording (if it stays) is found again by name once entries before it have gone.
+    const RecordingEntry* open = scanner.GetEntry(m_window.State().selectedIndex);
+    const std::string openName = open ? open->name : std::string();
+
+    const TrashResult result = MoveChosenToTrash(scanner);
+    lists->ShowList();
+    for (const TrashFailure& f : result.failed) {
+        const int index = scanner.FindByName(f.name);
+        if (index >= 0)
+            lists->ChkRow(index, true); // still chosen: the user sees what is left
+        qInfo().noquote() << "not moved to the trash:" << QString::fromStdString(f.name)
+                          << QString::fromStdString(f.error);
+    }
+    if (!openName.empty()) {
+        m_window.State().selectedIndex = scanner.FindByName(openName);
+        lists->SelectInList(m_window.State().selectedIndex, m_window.State().kindFilter);
+    }
+    m_window.update();
+
+    if (result.failed.empty()) {
+        tell(lstring("COMPLETE"), QMessageBox::Information);
+    } else {
+        QStringList names;
+        for (const TrashFailure& f : result.failed)
+            names << QString::fromStdString(f.name);
+        tell(lstring("DELETE_MSG_FAILED") + QStringLiteral("\n\n") + names.join(QLatin1Char('\n')),
+             QMessageBox::Critical);
+    }
+    emit deleteFinished(static_cast<int>(result.moved.size()), static_cast<int>(result.failed.size()));
+}
+
+CardCommands* InstallCardCommands(CHvViewerDlg& window) {
+    auto* commands = new CardCommands(window);
+    window.SetCommandHandler(kCmdDeleteFiles, [commands](int) { commands->RequestDelete(); });
+    window.SetCommandHandler(kMsgDeleteFiles, [commands](int) { commands->DeleteChosen(); });
+    return commands;
+}

@@ -1,0 +1,48 @@
+// The main window's commands on the camera's card: delete the chosen recordings to the trash (message
+// 0xD99), the quick settings window, the camera-setup page and the format that keeps the quick
+// settings. InstallCardCommands makes one, a child of the window, and registers its command handlers.
+// Every command runs after the bridge call that asked for it has returned (queued), so its windows
+// and message boxes never run inside the page's script call.
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class CHvViewerDlg;
+
+class CardCommands : public QObject {
+    Q_OBJECT
+public:
+    // Message boxes; tests replace them so that nothing blocks.
+    struct Prompts {
+        std::function<bool(const QString& text)> ask;                          // Yes / No
+        std::function<void(const QString& text, QMessageBox::Icon icon)> tell; // OK only
+    };
+
+    explicit CardCommands(CHvViewerDlg& window);
+
+    void SetPrompts(Prompts prompts) { m_prompts = std::move(prompts); }
+
+    // "btnDeleteFile": stops playback first when the open recording is among the chosen ones, then
+    // queues the deletion (0xD99).
+    void RequestDelete();
+    // Message 0xD99: asks, moves every chosen recording to the trash, refreshes the list, reports.
+    void DeleteChosen();
+
+signals:
+    // The deletion has run (after the question was answered); `moved` files went to the trash.
+    void deleteFinished(int moved, int failed);
+
+private:
+    bool ask(const QString& text);
+    void tell(const QString& text, QMessageBox::Icon icon);
+
+    CHvViewerDlg& m_window;
+    Prompts m_prompts;
+};
+
+// Creates the window's card commands and registers them (delete, 0xD99).
+CardCommands* InstallCardCommands(CHvViewerDlg& window);
