@@ -70,6 +70,7 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
         {"btnSearch", nullptr, kCmdSearch},
         {"btnLog", nullptr, kCmdEventLog},
         {"btnDeleteFile", nullptr, kCmdDeleteFiles},
+        {"btnQuickSetting", nullptr, kCmdQuickSettings},
         {"btnHomepage", &CommandDispatcher::homepage},
     };
     count = static_cast<int>(std::size(kTable));

@@ -4,6 +4,7 @@
 #include "core/tools/RecordingTrash.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
+#include "ui/card/CSettingDlg.h"
 #include "ui/lists/ListController.h"
 
 #include <QDebug>
@@ -84,9 +85,39 @@ void CardCommands::DeleteChosen() {
     emit deleteFinished(static_cast<int>(result.moved.size()), static_cast<int>(result.failed.size()));
 }
 
+std::filesystem::path CardCommands::CardRoot() const {
+    const ListController* lists = m_window.Lists();
+    if (!lists || lists->Scanner().SourceKind() != kDriveSource)
+        return {};
+    return lists->Scanner().SourcePath();
+}
+
+int CardCommands::runWindow(QDialog& window) {
+    if (m_watchWindow)
+        QTimer::singleShot(0, &window, [this, &window] { m_watchWindow(window); });
+    return window.exec();
+}
+
+void CardCommands::RunQuickSettings() {
+    const std::filesystem::path root = CardRoot();
+    if (root.empty()) {
+        // The page offers the button at all times: say why nothing opens.
+        tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
+        return;
+    }
+    CSettingDlg dlg(CSettingDlg::SettingsPath(root), &m_window);
+    if (m_prompts.tell)
+        dlg.SetMessageShower(m_prompts.tell);
+    runWindow(dlg);
+}
+
 CardCommands* InstallCardCommands(CHvViewerDlg& window) {
     auto* commands = new CardCommands(window);
     window.SetCommandHandler(kCmdDeleteFiles, [commands](int) { commands->RequestDelete(); });
     window.SetCommandHandler(kMsgDeleteFiles, [commands](int) { commands->DeleteChosen(); });
+    // Windows open after the page's call has returned.
+    window.SetCommandHandler(kCmdQuickSettings, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->RunQuickSettings(); });
+    });
     return commands;
 }

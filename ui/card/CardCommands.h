@@ -9,9 +9,11 @@
 #include <QObject>
 #include <QString>
 
+#include <filesystem>
 #include <functional>
 
 class CHvViewerDlg;
+class QDialog;
 
 class CardCommands : public QObject {
     Q_OBJECT
@@ -32,6 +34,15 @@ public:
     // Message 0xD99: asks, moves every chosen recording to the trash, refreshes the list, reports.
     void DeleteChosen();
 
+    // The root of the listed card; empty when the list shows a folder or nothing (the card tools
+    // then say "SDCARD_NOTSELECT").
+    std::filesystem::path CardRoot() const;
+    // Quick settings (command 1115, "btnQuickSetting"): the window over the card's "setup.ini".
+    void RunQuickSettings();
+    // Tests look at the windows while they run.
+    using WindowWatcher = std::function<void(QDialog& window)>;
+    void SetWindowWatcher(WindowWatcher watcher) { m_watchWindow = std::move(watcher); }
+
 signals:
     // The deletion has run (after the question was answered); `moved` files went to the trash.
     void deleteFinished(int moved, int failed);
@@ -40,8 +51,11 @@ private:
     bool ask(const QString& text);
     void tell(const QString& text, QMessageBox::Icon icon);
 
+    int runWindow(QDialog& window);
+
     CHvViewerDlg& m_window;
     Prompts m_prompts;
+    WindowWatcher m_watchWindow;
 };
 
 // Creates the window's card commands and registers them (delete, 0xD99).
