@@ -8,6 +8,7 @@
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/card/CSettingDlg.h"
+#include "ui/card/CSetupDlg.h"
 #include "ui/card/CardCommands.h"
 #include "ui/controls/CWBCButton.h"
 #include "ui/lists/CFilelist.h"
@@ -251,4 +252,24 @@ TEST(QuickSettings, TheCommandOpensTheWindowOnlyForACard) {
     EXPECT_EQ(opened, 1);
     ASSERT_FALSE(card.messages.empty());
     EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("SDCARD_NOTSELECT")));
+}
+
+TEST(CameraSetup, TheCommandRunsTheSetupWindowAsTheWindowsSetupWindow) {
+    app();
+    ListedCard card({"NORMAL/RTC20140512_100000.qmv"});
+    int opened = 0;
+    card.commands->SetWindowWatcher([&](QDialog& w) {
+        auto* dlg = qobject_cast<CSetupDlg*>(&w);
+        ASSERT_NE(dlg, nullptr);
+        ++opened;
+        EXPECT_EQ(card.window.SetupWindow(), dlg); // DoSetupHandler reaches it through the bridge
+        // Nothing is open in the player: the page's "load from recording" finds no record.
+        dlg->HandleCommand("btnLoadfrommovie", {});
+        QTRY_VERIFY_WITH_TIMEOUT(!card.messages.empty(), 5000);
+        dlg->HandleCommand("btnCancel", {});
+    });
+    card.window.Dispatcher().Dispatch("btnSetting", 0);
+    QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(card.window.SetupWindow() == nullptr, 5000);
+    EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("FOUND_NOT_CONFIG_INFORMATION")));
 }

@@ -4,7 +4,10 @@
 #include "core/tools/RecordingTrash.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
+#include "ui/app/PlaybackControl.h"
+#include "ui/app/WindowPlayback.h"
 #include "ui/card/CSettingDlg.h"
+#include "ui/card/CSetupDlg.h"
 #include "ui/lists/ListController.h"
 
 #include <QDebug>
@@ -111,6 +114,26 @@ void CardCommands::RunQuickSettings() {
     runWindow(dlg);
 }
 
+std::optional<SetupRecordBytes> CardCommands::OpenRecordingSetup() const {
+    const int state = m_window.Playback().GetState();
+    if (state != kStateRunning && state != kStatePaused && state != kStateStopped)
+        return std::nullopt; // nothing is open
+    const LoadedTrackData& data = m_window.Player()->opener().trackData();
+    if (!data.hasSetupRecord)
+        return std::nullopt;
+    return data.setupRecord;
+}
+
+void CardCommands::RunSetup() {
+    CSetupDlg dlg(&m_window);
+    dlg.SetRecordingSetupSource([this] { return OpenRecordingSetup(); });
+    if (m_prompts.tell)
+        dlg.SetMessageShower(m_prompts.tell);
+    m_window.SetSetupWindow(&dlg);
+    runWindow(dlg);
+    m_window.SetSetupWindow(nullptr);
+}
+
 CardCommands* InstallCardCommands(CHvViewerDlg& window) {
     auto* commands = new CardCommands(window);
     window.SetCommandHandler(kCmdDeleteFiles, [commands](int) { commands->RequestDelete(); });
@@ -118,6 +141,9 @@ CardCommands* InstallCardCommands(CHvViewerDlg& window) {
     // Windows open after the page's call has returned.
     window.SetCommandHandler(kCmdQuickSettings, [commands](int) {
         QTimer::singleShot(0, commands, [commands] { commands->RunQuickSettings(); });
+    });
+    window.SetCommandHandler(kCmdSetup, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->RunSetup(); });
     });
     return commands;
 }

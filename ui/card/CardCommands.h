@@ -5,12 +5,15 @@
 // and message boxes never run inside the page's script call.
 #pragma once
 
+#include "core/camera/SetupRecord.h"
+
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 class CHvViewerDlg;
 class QDialog;
@@ -39,6 +42,10 @@ public:
     std::filesystem::path CardRoot() const;
     // Quick settings (command 1115, "btnQuickSetting"): the window over the card's "setup.ini".
     void RunQuickSettings();
+    // Camera setup ("btnSetting"): the setup page window; the bridge routes its page's calls to it.
+    void RunSetup();
+    // The setup record of the recording open in the player, when it carried one.
+    std::optional<SetupRecordBytes> OpenRecordingSetup() const;
     // Tests look at the windows while they run.
     using WindowWatcher = std::function<void(QDialog& window)>;
     void SetWindowWatcher(WindowWatcher watcher) { m_watchWindow = std::move(watcher); }
