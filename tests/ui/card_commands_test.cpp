@@ -13,6 +13,7 @@
 #include "ui/controls/CWBCButton.h"
 #include "ui/lists/CFilelist.h"
 #include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackSession.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -46,7 +47,8 @@ std::string readFile(const fs::path& p) {
 struct ListedCard {
     QTemporaryDir dir;
     fs::path root;
-    CHvViewerDlg window;
+    PlaybackSession session;
+    CHvViewerDlg window{session};
     CardCommands* commands = nullptr;
     std::vector<QString> questions;
     std::vector<std::pair<QString, QMessageBox::Icon>> messages;

@@ -4,11 +4,10 @@
 #include "core/tools/RecordingTrash.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
-#include "ui/app/PlaybackControl.h"
-#include "ui/app/WindowPlayback.h"
 #include "ui/card/CSettingDlg.h"
 #include "ui/card/CSetupDlg.h"
 #include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackSession.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -43,10 +42,16 @@ void CardCommands::RequestDelete() {
     ListController* lists = m_window.Lists();
     if (!lists)
         return;
-    const int selected = m_window.State().selectedIndex;
-    const RecordingEntry* open = lists->Scanner().GetEntry(selected);
-    if (open && open->chosen == 1)
-        m_window.ReturnToIdle(); // the open file is about to go: release it first
+    // The open file is about to go: release it first (the player holds it open).
+    const PlaybackSession& session = m_window.Session();
+    if (session.isOpen()) {
+        for (const RecordingEntry& e : lists->Scanner().Entries()) {
+            if (e.chosen == 1 && std::filesystem::path(e.path) == session.recording().path) {
+                m_window.ReturnToIdle();
+                break;
+            }
+        }
+    }
     QTimer::singleShot(0, this, [this] { m_window.OnCommand(kMsgDeleteFiles); });
 }
 
@@ -71,8 +76,10 @@ void CardCommands::DeleteChosen() {
                           << QString::fromStdString(f.error);
     }
     if (!openName.empty()) {
+        // Rows before it may have gone: the selection follows the recording, not the row number.
         m_window.State().selectedIndex = scanner.FindByName(openName);
-        lists->SelectInList(m_window.State().selectedIndex, m_window.State().kindFilter);
+        if (m_window.State().selectedIndex >= 0)
+            lists->SelectInList(m_window.State().selectedIndex, m_window.State().kindFilter);
     }
     m_window.update();
 
@@ -115,13 +122,10 @@ void CardCommands::RunQuickSettings() {
 }
 
 std::optional<SetupRecordBytes> CardCommands::OpenRecordingSetup() const {
-    const int state = m_window.Playback().GetState();
-    if (state != kStateRunning && state != kStatePaused && state != kStateStopped)
-        return std::nullopt; // nothing is open
-    const LoadedTrackData& data = m_window.Player()->opener().trackData();
-    if (!data.hasSetupRecord)
+    const PlaybackSession& session = m_window.Session();
+    if (!session.isOpen() || !session.trackData().hasSetupRecord)
         return std::nullopt;
-    return data.setupRecord;
+    return session.trackData().setupRecord;
 }
 
 void CardCommands::RunSetup() {
