@@ -4,7 +4,10 @@
 #include "core/tools/RecordingTrash.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
+#include "core/camera/CWBCIniLoader.h"
+#include "ui/card/CFormatDlg.h"
 #include "ui/card/CSettingDlg.h"
+#include "ui/card/CardFormatter.h"
 #include "ui/card/CSetupDlg.h"
 #include "ui/lists/ListController.h"
 #include "ui/playback/PlaybackSession.h"
@@ -138,6 +141,83 @@ void CardCommands::RunSetup() {
     m_window.SetSetupWindow(nullptr);
 }
 
+void CardCommands::RunFormat() {
+    const std::filesystem::path root = CardRoot();
+    if (root.empty()) {
+        tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
+        return;
+    }
+    m_window.ReturnToIdle(); // the player lets go of the card's files
+
+    // The camera's quick settings, kept in memory across the format.
+    const std::filesystem::path ini = CSettingDlg::SettingsPath(root);
+    CWBCIniLoader settings;
+    RegisterQuickSettingItems(settings);
+    settings.Load(ini);
+
+    CardFormatter formatter(m_formatBus);
+    const QString mountPoint = QString::fromStdString(root.string());
+    const CardFormatter::Found found = formatter.FindCard(mountPoint);
+    if (found.refusal != CardFormatter::Refusal::None) {
+        const char* id = "FORMAT_MSG_NO_SERVICE";
+        switch (found.refusal) {
+        case CardFormatter::Refusal::NotFound:
+            id = "FORMAT_MSG_NOT_FOUND";
+            break;
+        case CardFormatter::Refusal::FixedDisk:
+            id = "FORMAT_MSG_FIXED";
+            break;
+        case CardFormatter::Refusal::SystemDisk:
+        case CardFormatter::Refusal::SystemMounted:
+            id = "FORMAT_MSG_SYSTEM";
+            break;
+        default:
+            break;
+        }
+        qInfo().noquote() << "format refused:" << mountPoint << found.device.device << found.detail;
+        tell(lstring(id), QMessageBox::Critical);
+        emit formatFinished(false);
+        return;
+    }
+
+    CFormatDlg confirm(found.device, &m_window);
+    if (runWindow(confirm) != QDialog::Accepted) {
+        emit formatFinished(false);
+        return;
+    }
+    m_window.SetBusy(true); // page commands wait while UDisks2 works
+    const CardFormatter::Result result =
+        formatter.Format(found.device, confirm.FileSystem(), confirm.Label());
+    m_window.SetBusy(false);
+    if (!result.ok) {
+        // Nothing is written: what is left on the card stays as it was.
+        tell(lstring("FORMAT_MSG_FAILED") + QStringLiteral("\n") + result.error, QMessageBox::Critical);
+        emit formatFinished(false);
+        return;
+    }
+
+    const std::filesystem::path newRoot =
+        result.mountPoint.isEmpty() ? root : std::filesystem::path(result.mountPoint.toStdString());
+    bool kept = true;
+    if (settings.loaded())
+        kept = settings.Save(CSettingDlg::SettingsPath(newRoot));
+
+    // The card may come back at another folder: the drive entry follows it, then the scan runs again.
+    ListController* lists = m_window.Lists();
+    RecordingScanner& scanner = lists->Scanner();
+    const int index = scanner.SelectedSourceIndex();
+    if (index >= 0 && index < static_cast<int>(scanner.Drives().size())) {
+        std::string name = newRoot.string();
+        if (!name.empty() && name.back() != '/')
+            name += '/';
+        scanner.Drives()[index].name = name;
+        lists->ScanAndShow(index);
+    }
+    tell(lstring(kept ? "FORMAT_MSG_DONE" : "FORMAT_MSG_SETTINGS_LOST"),
+         kept ? QMessageBox::Information : QMessageBox::Warning);
+    emit formatFinished(true);
+}
+
 CardCommands* InstallCardCommands(CHvViewerDlg& window) {
     auto* commands = new CardCommands(window);
     window.SetCommandHandler(kCmdDeleteFiles, [commands](int) { commands->RequestDelete(); });
@@ -145,6 +225,9 @@ CardCommands* InstallCardCommands(CHvViewerDlg& window) {
     // Windows open after the page's call has returned.
     window.SetCommandHandler(kCmdQuickSettings, [commands](int) {
         QTimer::singleShot(0, commands, [commands] { commands->RunQuickSettings(); });
+    });
+    window.SetCommandHandler(kCmdFormat, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->RunFormat(); });
     });
     window.SetCommandHandler(kCmdSetup, [commands](int) {
         QTimer::singleShot(0, commands, [commands] { commands->RunSetup(); });

@@ -7,6 +7,7 @@
 
 #include "core/camera/SetupRecord.h"
 
+#include <QDBusConnection>
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
@@ -46,11 +47,17 @@ public:
     void RunSetup();
     // The setup record of the recording open in the player, when it carried one.
     std::optional<SetupRecordBytes> OpenRecordingSetup() const;
+    // Format ("btnFormat", command 1019): keeps "setup.ini" across a format through UDisks2.
+    void RunFormat();
+    // The bus UDisks2 is reached on (the system bus unless set; tests give a private one).
+    void SetFormatBus(const QDBusConnection& bus) { m_formatBus = bus; }
     // Tests look at the windows while they run.
     using WindowWatcher = std::function<void(QDialog& window)>;
     void SetWindowWatcher(WindowWatcher watcher) { m_watchWindow = std::move(watcher); }
 
 signals:
+    // The format command has ended: `formatted` when the card was formatted.
+    void formatFinished(bool formatted);
     // The deletion has run (after the question was answered); `moved` files went to the trash.
     void deleteFinished(int moved, int failed);
 
@@ -63,6 +70,7 @@ private:
     CHvViewerDlg& m_window;
     Prompts m_prompts;
     WindowWatcher m_watchWindow;
+    QDBusConnection m_formatBus = QDBusConnection::systemBus();
 };
 
 // Creates the window's card commands and registers them (delete, 0xD99).
