@@ -17,6 +17,8 @@
 #include <QWebEnginePage>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 QString lstring(const char* id) {
     return QString::fromStdString(LString(id));
@@ -178,7 +180,14 @@ void CSetupDlg::showEvent(QShowEvent* e) {
     const QRect area = parentWidget()
                            ? parentWidget()->window()->frameGeometry()
                            : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
-    move(area.center() - rect().center());
+    QPoint at = area.center() - rect().center();
+    // Centred on a small owner the window could reach above the screen: its title stays on screen.
+    if (screen()) {
+        const QRect avail = screen()->availableGeometry();
+        at.setY(std::max(at.y(), avail.top()));
+        at.setX(std::max(at.x(), avail.left()));
+    }
+    move(at);
     QDialog::showEvent(e);
 }
 

@@ -1,14 +1,14 @@
 #include "ui/card/CardCommands.h"
 
+#include "core/camera/CWBCIniLoader.h"
 #include "core/config/ViewerConfig.h"
 #include "core/tools/RecordingTrash.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
-#include "core/camera/CWBCIniLoader.h"
 #include "ui/card/CFormatDlg.h"
 #include "ui/card/CSettingDlg.h"
-#include "ui/card/CardFormatter.h"
 #include "ui/card/CSetupDlg.h"
+#include "ui/card/CardFormatter.h"
 #include "ui/lists/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 
