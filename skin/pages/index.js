@@ -212,6 +212,13 @@ function setLoopRange(ms) {
     drawLoop();
 }
 
+function clearLoopRange() {
+    state.loopActive = false;
+    state.loopStart = 0;
+    state.loopEnd = 0;
+    drawLoop();
+}
+
 function clearEventMark() { $('marks').innerHTML = ''; }
 
 function addEventMark(x, code) {
