@@ -24,6 +24,8 @@ PACKAGES=(
     ffmpeg xvfb xauth poppler-utils
     # desktop integration checks and the Debian package
     desktop-file-utils dpkg-dev xdg-utils shared-mime-info
+    # card format: UDisks2 and the formatters it runs; the tests' private bus and mkfs.vfat
+    udisks2 exfatprogs dosfstools dbus-daemon
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include "ui/bridge/BrowserHost.h"
 #include "ui/bridge/MainPage.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/card/CardCommands.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/lists/ListController.h"
 #include "media/playback/PlaybackEngine.h"
@@ -96,6 +97,7 @@ CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& argument
     createPlayback();
     createLists();
     new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
+    InstallCardCommands(*this);
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
     LayoutPanels();
