@@ -228,6 +228,8 @@ TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
     ASSERT_TRUE(runUntil([&] { return host->holder.GetState() == -1; }, 200));
     EXPECT_TRUE(host->title.isEmpty());
     EXPECT_EQ(host->last("callInternal:setPos"), "0");
+    EXPECT_EQ(host->last("callInternal:setRange"), "0"); // no "00:59 2CH" left in the time box
+    EXPECT_EQ(host->last("callInternal:setChannel"), "0");
     EXPECT_EQ(host->last("drawSpeed"), "0");
     EXPECT_EQ(host->state.selectedIndex, -1);
     EXPECT_FALSE(clock->isRunning());

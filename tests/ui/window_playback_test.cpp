@@ -11,6 +11,7 @@
 #include "ui/app/CommandIds.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/lists/CFilelist.h"
 #include "ui/lists/ListController.h"
 #include "ui/panels/CDlgVideoScreen.h"
 #include "core/tools/MountWatcher.h"
@@ -128,10 +129,14 @@ TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClick
     EXPECT_EQ(s_window->State().selectedIndex, 2);
     EXPECT_EQ(opened.count(), 1);
 
-    // Esc-like stop returns to idle with the engine closed.
+    // Esc-like stop returns to idle with the engine closed; nothing is shown as open any more.
     s_window->OnCommand(kCmdStop);
     EXPECT_EQ(s_window->EngineHolder().GetState(), -1);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
+    EXPECT_EQ(s_window->TitleText(), QString::fromLatin1(CHvViewerDlg::kProductTitle));
+    auto* list = qobject_cast<CFilelist*>(s_window->Panel(PanelSlot::FileList));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Model().Selection(), -1);
 }
 
 TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {

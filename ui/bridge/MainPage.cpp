@@ -41,6 +41,8 @@ void MainPage::follow(PlaybackSession& session) {
     });
     connect(&session, &PlaybackSession::recordingClosed, this, [this] {
         setPos(0);
+        setRange(0); // the time box shows no length and no channels of a closed recording
+        setChannel(0);
         clearLoopRange();
         m_shownSpeed = kNoSpeedShown;
         showSpeedAt(-1);
