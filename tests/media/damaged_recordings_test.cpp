@@ -392,3 +392,18 @@ TEST_F(DamagedRecordings, UnusualButValidRecordingsPlay) {
         EXPECT_TRUE(views[0].last());
     }
 }
+
+// A snapshot that cannot be written in full (a file size limit standing in for a full disk) keeps
+// the picture that was there and leaves no temporary file.
+TEST_F(DamagedRecordings, AFailedSnapshotKeepsThePreviousPicture) {
+    const fs::path jpeg = dir / "picture.jpg";
+    writeBytes(jpeg, Bytes{'o', 'l', 'd'});
+    const fs::path tool = fs::path(QUILLENT_BIN_DIR) / "quillent-tool";
+    // Ignored in the shell, SIGXFSZ stays ignored in the tool: the write fails instead.
+    Outcome r = shell("sh -c \"trap '' XFSZ; ulimit -f 1; " + quoted(tool) + " snapshot --at 500 " +
+                      quoted(fs::path(QUILLENT_TEST_DATA) / "camera-1ch.qmv") + " " + quoted(jpeg) + "\"");
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_EQ(readBytes(jpeg), (Bytes{'o', 'l', 'd'}));
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
+}
