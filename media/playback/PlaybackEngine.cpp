@@ -375,6 +375,8 @@ struct PlaybackEngine::Impl {
         if (played)
             g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
                          guint64(3 * GST_SECOND), nullptr);
+        else // a discarded stream's sink waits in preroll: drop instead of holding up the demuxer
+            g_object_set(queue, "leaky", 2 /* downstream */, nullptr);
         GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
         bool ok = gst_element_link(queue, next) && gst_pad_link(pad, queueSink) == GST_PAD_LINK_OK;
         gst_object_unref(queueSink);

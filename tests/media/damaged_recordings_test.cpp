@@ -268,7 +268,10 @@ TEST_F(DamagedRecordings, EveryCommandFailsCleanlyOrGivesAReadableResult) {
             EXPECT_EQ(probe.exitCode, 0) << probe.output;
             EXPECT_NE(probe.output.find("video"), std::string::npos) << probe.output;
             if (convert.exitCode == 0 && undetectable(bases[base].second, input.bytes)) {
-                counts["exit 0 over undetectable payload damage"] += 1;
+                Outcome decode = shell("ffmpeg -nostdin -v error -i " + quoted(avi) + " -f null -");
+                counts[decode.output.empty() && decode.exitCode == 0
+                           ? "exit 0 over undetectable payload damage, decodes cleanly"
+                           : "exit 0 over undetectable payload damage, decoder errors"] += 1;
             } else if (convert.exitCode == 0) {
                 Outcome decode = shell("ffmpeg -nostdin -v error -i " + quoted(avi) + " -f null -");
                 EXPECT_EQ(decode.exitCode, 0) << decode.output;
@@ -331,4 +334,76 @@ TEST_F(DamagedRecordings, EveryCommandFailsCleanlyOrGivesAReadableResult) {
     for (const auto& [what, n] : counts)
         summary += "  " + what + ": " + std::to_string(n) + "\n";
     std::printf("%d damaged inputs\n%s", size, summary.c_str());
+}
+
+// Valid recordings the player must start: more than four video streams (the first four play), and
+// many data records before the first video chunk or one before every video chunk.
+TEST_F(DamagedRecordings, UnusualButValidRecordingsPlay) {
+    const fs::path five = dir / "five.avi";
+    Outcome made = shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x120:rate=10:duration=2 "
+                         "-map 0:v -map 0:v -map 0:v -map 0:v -map 0:v -c:v libx264 -pix_fmt yuv420p -g 10 " +
+                         quoted(five));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+
+    // 300 records in front of the first video chunk of the sample recording (its index dropped).
+    Bytes b = readBytes(fs::path(QUILLENT_TEST_DATA) / "camera-1ch.qmv");
+    MemoryByteSource src(b.data(), b.size());
+    AviLayout layout;
+    ASSERT_TRUE(ParseAviLayout(src, layout, nullptr));
+    Bytes records;
+    for (int i = 0; i < 300; ++i) {
+        const std::string text = "$GPRMC,,V*00";
+        Bytes chunk = {'0', '2', 't', 'x', 0, 0, 0, 0, 0, 0, 0, 0};
+        writeLe32(chunk.data() + 4, uint32_t(4 + text.size()));
+        chunk.insert(chunk.end(), text.begin(), text.end());
+        records.insert(records.end(), chunk.begin(), chunk.end());
+    }
+    Bytes front(b.begin(), b.begin() + ptrdiff_t(layout.moviDataStart));
+    front.insert(front.end(), records.begin(), records.end());
+    front.insert(front.end(), b.begin() + ptrdiff_t(layout.moviDataStart),
+                 b.begin() + ptrdiff_t(layout.moviEnd));
+    writeLe32(front.data() + 4, uint32_t(front.size() - 8));
+    writeLe32(front.data() + layout.moviOffset + 4, uint32_t(front.size() - layout.moviOffset - 8));
+    const fs::path recordsFirst = dir / "records-first.qmv";
+    writeBytes(recordsFirst, front);
+
+    // One record in front of every video chunk.
+    Bytes interleaved(b.begin(), b.begin() + ptrdiff_t(layout.moviDataStart));
+    WalkMovi(src, layout, [&](const RiffChunk& c) {
+        if (isVideoChunkId(c.id))
+            interleaved.insert(interleaved.end(), records.begin(), records.begin() + 24);
+        interleaved.insert(interleaved.end(), b.begin() + ptrdiff_t(c.offset), b.begin() + ptrdiff_t(c.next));
+    });
+    writeLe32(interleaved.data() + 4, uint32_t(interleaved.size() - 8));
+    writeLe32(interleaved.data() + layout.moviOffset + 4,
+              uint32_t(interleaved.size() - layout.moviOffset - 8));
+    const fs::path recordEachFrame = dir / "record-each-frame.qmv";
+    writeBytes(recordEachFrame, interleaved);
+
+    RecordingView views[4];
+    PlaybackEngineHolder engine;
+    engine.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+    for (const fs::path& file : {five, recordsFirst, recordEachFrame}) {
+        SCOPED_TRACE(file.filename().string());
+        ASSERT_TRUE(engine.OpenRecording(file)) << engine.lastError();
+        EXPECT_EQ(engine.GetChannelCount(), file == five ? 4 : 1);
+        ASSERT_TRUE(engine.Run());
+        EXPECT_TRUE(samples::waitFor([&] { return engine.GetPositionMs() > 300; }));
+        EXPECT_TRUE(views[0].last());
+    }
+}
+
+// A snapshot that cannot be written in full (a file size limit standing in for a full disk) keeps
+// the picture that was there and leaves no temporary file.
+TEST_F(DamagedRecordings, AFailedSnapshotKeepsThePreviousPicture) {
+    const fs::path jpeg = dir / "picture.jpg";
+    writeBytes(jpeg, Bytes{'o', 'l', 'd'});
+    const fs::path tool = fs::path(QUILLENT_BIN_DIR) / "quillent-tool";
+    // Ignored in the shell, SIGXFSZ stays ignored in the tool: the write fails instead.
+    Outcome r = shell("sh -c \"trap '' XFSZ; ulimit -f 1; " + quoted(tool) + " snapshot --at 500 " +
+                      quoted(fs::path(QUILLENT_TEST_DATA) / "camera-1ch.qmv") + " " + quoted(jpeg) + "\"");
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_EQ(readBytes(jpeg), (Bytes{'o', 'l', 'd'}));
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
 }
