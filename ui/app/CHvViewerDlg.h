@@ -124,7 +124,7 @@ public:
     void ClearMapPath() override;
     void ShowMapPanel(bool show) override;
     void SetSpeedUnit(int unit) override;
-    void KindFilterChanged() override;
+    void ShowKind(int kind) override;
     bool RunCommand(int commandId, int value) override;
     void ChooseMovieFile() override;
     void ShowMovieInfo() override;
