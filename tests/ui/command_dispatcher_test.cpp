@@ -102,7 +102,7 @@ protected:
 
 TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
     const QStringList names = CommandDispatcher::CommandNames();
-    EXPECT_EQ(names.size(), 49);
+    EXPECT_EQ(names.size(), 50);
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());
     EXPECT_FALSE(d.Dispatch("btnplay", 0));
     EXPECT_FALSE(d.Dispatch("BTNPLAY", 0));
@@ -292,6 +292,7 @@ TEST_F(DispatchTest, WorkOfOtherWindowsGoesToTheirCommands) {
         {"btnMapsetting", kCmdMapSetting},
         {"btnSearch", kCmdSearch},
         {"btnLog", kCmdEventLog},
+        {"btnGpx", kCmdGpx},
         {"btnDeleteFile", kCmdDeleteFiles},
     };
     for (const auto& [name, id] : routes) {

@@ -4,6 +4,7 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CaptionButton.h"
 #include "ui/app/CommandIds.h"
+#include "ui/app/DataOutHookup.h"
 #include "ui/app/KeyMap.h"
 #include "ui/app/MainLayout.h"
 #include "ui/app/MainWindowPainter.h"
@@ -94,6 +95,7 @@ CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& argument
     createChildren();
     createPlayback();
     createLists();
+    new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
     LayoutPanels();

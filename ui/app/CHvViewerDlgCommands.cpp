@@ -3,6 +3,7 @@
 
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CommandIds.h"
+#include "ui/app/DataOutHookup.h"
 #include "ui/app/StartupArguments.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/dialogs/CMovieInfoDlg.h"
@@ -145,9 +146,8 @@ void CHvViewerDlg::HandleArgument(const QString& argument) {
     case StartupArgument::None:
         return;
     case StartupArgument::Link:
-        // The download window that fetches a linked recording to the desktop is not part of
-        // this build; the link is reported and nothing is listed.
-        qInfo() << "downloading a linked recording is not available:" << arg.source << arg.name;
+        if (auto* tools = findChild<DataOutHookup*>(QString(), Qt::FindDirectChildrenOnly))
+            tools->DownloadLink(arg);
         return;
     case StartupArgument::Path:
         if (QFileInfo(argument).isDir()) {

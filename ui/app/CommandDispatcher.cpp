@@ -69,6 +69,7 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
         {"btnLoopEnd", &CommandDispatcher::loopEnd},
         {"btnSearch", nullptr, kCmdSearch},
         {"btnLog", nullptr, kCmdEventLog},
+        {"btnGpx", nullptr, kCmdGpx},
         {"btnDeleteFile", nullptr, kCmdDeleteFiles},
         {"btnHomepage", &CommandDispatcher::homepage},
     };
