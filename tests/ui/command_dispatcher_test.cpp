@@ -76,7 +76,11 @@ struct FakeTarget : CommandTarget {
     void ClearMapPath() override { ops.push_back("ClearMapPath"); }
     void ShowMapPanel(bool show) override { mapPanel = show; }
     void SetSpeedUnit(int unit) override { speedUnit = unit; }
-    void KindFilterChanged() override { ops.push_back("KindFilterChanged"); }
+    void ShowKind(int k) override {
+        kind = k;
+        ops.push_back("ShowKind");
+    }
+    int kind = 1;
     bool RunCommand(int id, int value) override { return commands.emplace_back(id, value), true; }
     void ChooseMovieFile() override { ops.push_back("ChooseMovieFile"); }
     void ShowMovieInfo() override { ops.push_back("ShowMovieInfo"); }
@@ -195,17 +199,17 @@ TEST_F(DispatchTest, KindTabFiveIsTheMapCommand) {
     d.Dispatch("btnFileFolder", 5);
     EXPECT_TRUE(t.state.mapShown);
     EXPECT_EQ(t.state.mapShown, viaMap.state.mapShown);
-    EXPECT_EQ(t.state.kindFilter, viaMap.state.kindFilter);
+    EXPECT_EQ(t.kind, viaMap.kind);
     EXPECT_EQ(t.mapPanel, viaMap.mapPanel);
     EXPECT_EQ(t.ops, viaMap.ops);
 
     d.Dispatch("btnFileFolder", 3);
     EXPECT_FALSE(t.state.mapShown);
     EXPECT_EQ(t.mapPanel, 0);
-    EXPECT_EQ(t.state.kindFilter, 3);
+    EXPECT_EQ(t.kind, 3);
     d.Dispatch("btnFileFolder", 9); // no such tab: nothing changes
     d.Dispatch("btnFileFolder", 0);
-    EXPECT_EQ(t.state.kindFilter, 3);
+    EXPECT_EQ(t.kind, 3);
 }
 
 TEST_F(DispatchTest, OneSecondBackPausesAndSeeksThroughTheWindow) {

@@ -73,7 +73,7 @@ TEST(MainWindowLists, SkinListCommandsDriveTheList) {
     EXPECT_EQ(list->Model().Rows()[1].name, "EVENT_RTC20140512_100030.qmv");
 
     window.Dispatcher().Dispatch("btnFileFolder", 3);
-    EXPECT_EQ(window.State().kindFilter, 3);
+    EXPECT_EQ(lists->KindFilter(), 3);
     EXPECT_EQ(list->Model().VisibleCount(), 2);
     window.Dispatcher().Dispatch("btnChkAll", 1);
     const RecordingScanner& s = lists->Scanner();

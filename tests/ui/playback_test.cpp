@@ -230,6 +230,8 @@ TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
     EXPECT_EQ(host->last("callInternal:setPos"), "0");
     EXPECT_EQ(host->last("callInternal:setRange"), "0"); // no "00:59 2CH" left in the time box
     EXPECT_EQ(host->last("callInternal:setChannel"), "0");
+    EXPECT_EQ(host->calls.back().function, "callInternal:setPlay"); // after the marks were cleared
+    EXPECT_GT(host->count("clearEventMark"), 1);
     EXPECT_EQ(host->last("drawSpeed"), "0");
     EXPECT_EQ(host->state.selectedIndex, -1);
     EXPECT_FALSE(clock->isRunning());

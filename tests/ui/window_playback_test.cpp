@@ -257,7 +257,7 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     }
     ASSERT_FALSE(name.empty());
     s_window->Lists()->ShowKind(2); // the EVENT tab is chosen
-    ASSERT_EQ(s_window->State().kindFilter, 2);
+    ASSERT_EQ(s_window->Lists()->KindFilter(), 2);
     s_window->Dispatcher().Dispatch("btnVolumn", 40);
     const uint32_t level = s_window->EngineHolder().GetVolume();
     EXPECT_EQ(level, static_cast<uint32_t>(CommandDispatcher::VolumeLevel(40)));
@@ -274,7 +274,7 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
 
     // Listed where it can be seen, playing, at the volume the slider shows.
     EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
-    EXPECT_EQ(s_window->State().kindFilter, 1);
+    EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
     EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
     EXPECT_TRUE(s_window->TitleText().endsWith(QString::fromStdString(name)));
     EXPECT_EQ(s_window->EngineHolder().GetVolume(), level);

@@ -239,6 +239,11 @@ void CHvViewerDlg::LayoutPanels() {
     update();
 }
 
+void CHvViewerDlg::resetCaptionButtons() {
+    for (CaptionButton* button : {m_closeButton, m_maximiseButton, m_minimiseButton})
+        button->ResetLook();
+}
+
 void CHvViewerDlg::SetTitleText(const QString& fileName) {
     const QString product = QString::fromLatin1(kProductTitle);
     const QString text = fileName.isEmpty() ? product : QStringLiteral("%1 - %2").arg(product, fileName);
@@ -315,6 +320,12 @@ void CHvViewerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
         m_playback->SeekTo(m_playback->GetPositionMs());
     UpdateChannelControls();
     QWidget::mouseDoubleClickEvent(event);
+}
+
+void CHvViewerDlg::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange)
+        resetCaptionButtons(); // restored from the task bar: no hover left from before
+    QWidget::changeEvent(event);
 }
 
 void CHvViewerDlg::closeEvent(QCloseEvent* event) {

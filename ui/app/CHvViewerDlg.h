@@ -127,7 +127,7 @@ public:
     void ClearMapPath() override;
     void ShowMapPanel(bool show) override;
     void SetSpeedUnit(int unit) override;
-    void KindFilterChanged() override;
+    void ShowKind(int kind) override;
     bool RunCommand(int commandId, int value) override;
     void ChooseMovieFile() override;
     void ShowMovieInfo() override;
@@ -160,6 +160,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -173,6 +174,7 @@ private:
     void onPageLoaded(bool ok);
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;
+    void resetCaptionButtons();
 
     PlaybackSession& m_session;
     ViewerState m_state;

@@ -25,9 +25,11 @@ void CHvViewerDlg::OnCommand(int commandId, int value) {
     switch (commandId) {
     case kCmdMinimise:
     case kCmdCaptionMinimise:
+        resetCaptionButtons();
         showMinimized();
         return;
     case kCmdCaptionMaximise:
+        resetCaptionButtons();
         ToggleMaximise();
         return;
     case kCmdClose:

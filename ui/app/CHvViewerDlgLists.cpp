@@ -46,8 +46,6 @@ void CHvViewerDlg::createLists() {
     });
     connect(m_lists.get(), &ListController::openRowRequested, this,
             [this](int entry) { OnCommand(kMsgOpenRow, entry); });
-    connect(m_lists.get(), &ListController::kindChanged, this,
-            [this](int kind) { m_state.kindFilter = kind; });
 
     SetCommandHandler(kCmdOpenSource, [this](int) { m_lists->OpenSource(); });
     SetCommandHandler(kCmdCheckClear, [this](int) { m_lists->ChkClear(); });
@@ -70,9 +68,9 @@ void CHvViewerDlg::OpenSourceFolder(const QString& folder) {
     m_lists->OpenFolder(folder.toStdString());
 }
 
-void CHvViewerDlg::KindFilterChanged() {
-    // "btnFileFolder" set the filter: the list and its tab follow.
-    m_lists->ShowKind(m_state.kindFilter);
+void CHvViewerDlg::ShowKind(int kind) {
+    // "btnFileFolder": the list and its tab show the kind.
+    m_lists->ShowKind(kind);
 }
 
 void CHvViewerDlg::ShowMapPanel(bool show) {

@@ -25,6 +25,16 @@ void CaptionButton::paintEvent(QPaintEvent*) {
         p.drawPixmap((width() - m_glyph.width()) / 2, (height() - m_glyph.height()) / 2, m_glyph);
 }
 
+void CaptionButton::ResetLook() {
+    m_hover = false;
+    setDown(false);
+    update();
+}
+
+void CaptionButton::hideEvent(QHideEvent*) {
+    ResetLook();
+}
+
 void CaptionButton::enterEvent(QEnterEvent*) {
     m_hover = true;
     update();

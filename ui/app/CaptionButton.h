@@ -10,11 +10,16 @@ class CaptionButton : public QAbstractButton {
 public:
     CaptionButton(const QString& glyphResource, bool closeStyle, QWidget* parent = nullptr);
     void SetGlyph(const QString& glyphResource);
+    // Back to the plain look. The window state changed under the mouse (minimise, restore, a
+    // minimise the window system ignored): the leave event that would end the hover never comes.
+    void ResetLook();
+    bool Hovered() const { return m_hover; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
+    void hideEvent(QHideEvent*) override;
 
 private:
     QPixmap m_glyph;

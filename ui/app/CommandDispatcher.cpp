@@ -241,11 +241,9 @@ void CommandDispatcher::fileFolder(int tab) {
         qWarning() << "kind tab out of range:" << tab;
         return;
     }
-    ViewerState& s = m_target.State();
-    s.mapShown = false;
+    m_target.State().mapShown = false;
     m_target.ShowMapPanel(false);
-    s.kindFilter = tab;
-    m_target.KindFilterChanged();
+    m_target.ShowKind(tab);
 }
 
 void CommandDispatcher::checkAll(int value) {

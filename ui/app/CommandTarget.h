@@ -33,7 +33,7 @@ public:
     // Map display and speed unit (panels).
     virtual void ShowMapPanel(bool show) = 0; // only acts with a 3-channel recording, docked map
     virtual void SetSpeedUnit(int unit) = 0;  // speed panel unit, scale and redraw
-    virtual void KindFilterChanged() = 0;     // the kind filter was set by a command
+    virtual void ShowKind(int kind) = 0;      // the list shows kind 1..4 (the list owns the filter)
 
     // Work of other windows: card choice, list checks, tools. Returns false when this build has
     // nothing for the command (it is then only logged). Ids from CommandIds.h.

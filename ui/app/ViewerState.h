@@ -1,5 +1,6 @@
 // The state the main window shares with the dispatcher, the playback clock and the lists:
-// position, rate, brightness, volume, view options, loop range, selection and kind filter.
+// position, rate, brightness, volume, view options, loop range and selection. The kind filter and
+// the saved scroll rows are the list's (ListController).
 #pragma once
 
 #include <QString>
@@ -37,9 +38,7 @@ struct ViewerState {
     int loopEnd = 0;   // ms
     bool mapShown = false;
     bool maximised = false;
-    int selectedIndex = -1;          // row of the open or chosen recording; -1 none
-    int kindFilter = 1;              // RecordingKind as a filter: 1 all, 5 map
-    std::array<int, 5> listScroll{}; // first visible list row per kind filter
-    QString programFolder;           // without the final separator
-    QString homepage;                // home-page address carried by the open recording, or empty
+    int selectedIndex = -1; // row of the open or chosen recording; -1 none
+    QString programFolder;  // without the final separator
+    QString homepage;       // home-page address carried by the open recording, or empty
 };

@@ -44,6 +44,7 @@ void MainPage::follow(PlaybackSession& session) {
         setRange(0); // the time box shows no length and no channels of a closed recording
         setChannel(0);
         clearLoopRange();
+        clearEventMark(); // the marks of a recording that is no longer open
         m_shownSpeed = kNoSpeedShown;
         showSpeedAt(-1);
         setPlay();

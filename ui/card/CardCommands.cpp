@@ -82,7 +82,7 @@ void CardCommands::DeleteChosen() {
         // Rows before it may have gone: the selection follows the recording, not the row number.
         m_window.State().selectedIndex = scanner.FindByName(openName);
         if (m_window.State().selectedIndex >= 0)
-            lists->SelectInList(m_window.State().selectedIndex, m_window.State().kindFilter);
+            lists->SelectInList(m_window.State().selectedIndex, lists->KindFilter());
     }
     m_window.update();
 

@@ -97,7 +97,8 @@ void WindowPlayback::layoutPanels() {
 }
 
 int WindowPlayback::kindFilter() {
-    return m_window.State().kindFilter;
+    ListController* lists = m_window.Lists();
+    return lists ? lists->KindFilter() : kKindNormal;
 }
 
 int WindowPlayback::recordingCount() {
