@@ -212,6 +212,13 @@ function setLoopRange(ms) {
     drawLoop();
 }
 
+function clearLoopRange() {
+    state.loopActive = false;
+    state.loopStart = 0;
+    state.loopEnd = 0;
+    drawLoop();
+}
+
 function clearEventMark() { $('marks').innerHTML = ''; }
 
 function addEventMark(x, code) {
@@ -304,7 +311,8 @@ function bindTimeline() {
         return Math.round(f * state.rangeMs);
     }
     tl.addEventListener('pointerdown', function (e) {
-        if (e.button !== 0) return;
+        // Nothing loaded (no range): there is nowhere to go, the bar stays where it is.
+        if (e.button !== 0 || state.rangeMs <= 0) return;
         state.dragging = true;
         tl.classList.add('dragging');
         state.dragFromMs = state.posMs;

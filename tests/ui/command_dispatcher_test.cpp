@@ -180,6 +180,14 @@ TEST_F(DispatchTest, LoopCoversTheRecordingLessASixtieth) {
     EXPECT_FALSE(t.state.loopActive);
 }
 
+TEST_F(DispatchTest, LoopWithNothingOpenIsNoLoop) {
+    // Left set, it would pin the next recording at 0 (the clock seeking back on every tick).
+    t.engine.state = kStateNoEngine;
+    d.Dispatch("btnLoop", 0);
+    EXPECT_FALSE(t.state.loopActive);
+    EXPECT_TRUE(t.pageCalls.empty());
+}
+
 TEST_F(DispatchTest, KindTabFiveIsTheMapCommand) {
     FakeTarget viaMap;
     CommandDispatcher dm(viaMap);

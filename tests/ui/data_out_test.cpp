@@ -7,7 +7,7 @@
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/DataOutHookup.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/ListController.h"
 #include "ui/playback/PlaybackSession.h"

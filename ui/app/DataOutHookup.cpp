@@ -7,7 +7,7 @@
 #include "core/tools/ReportMoment.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/dialogs/CDownloadDlg.h"
 #include "ui/dialogs/CPrintDlg.h"

@@ -2,7 +2,7 @@
 // calls go through it to the open recording's pipeline.
 #pragma once
 
-#include "ui/app/PlaybackControl.h"
+#include "ui/playback/PlaybackControl.h"
 
 class PlaybackEngineHolder;
 

@@ -1,4 +1,4 @@
-#include "ui/app/EnginePlayback.h"
+#include "ui/playback/EnginePlayback.h"
 
 #include "media/playback/PlaybackEngine.h"
 

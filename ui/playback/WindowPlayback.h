@@ -3,11 +3,11 @@
 // the window's state, page, list and message boxes. CHvViewerDlg owns one.
 #pragma once
 
-#include "ui/app/PlaybackClock.h"
-#include "ui/app/PlaybackHost.h"
-#include "ui/app/RecordingOpener.h"
-#include "ui/app/ScreenDocking.h"
-#include "ui/app/StartupOpener.h"
+#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/PlaybackHost.h"
+#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/ScreenDocking.h"
+#include "ui/playback/StartupOpener.h"
 #include "ui/panels/CZoomDlg.h"
 
 #include <QObject>

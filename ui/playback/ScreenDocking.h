@@ -2,7 +2,7 @@
 // screen changed size (0x412). Owned by the main window, which lays docked screens out.
 #pragma once
 
-#include "ui/app/PlaybackHost.h"
+#include "ui/playback/PlaybackHost.h"
 
 #include <QObject>
 #include <QSize>

@@ -1,4 +1,4 @@
-#include "ui/app/ScreenDocking.h"
+#include "ui/playback/ScreenDocking.h"
 
 #include "ui/panels/CDlgVideoScreen.h"
 

@@ -3,8 +3,8 @@
 // the page, the list and the panels follow. The playback clock and the command dispatch ask it.
 #pragma once
 
-#include "ui/app/LoadedTrackData.h"
-#include "ui/app/PlaybackHost.h"
+#include "ui/playback/LoadedTrackData.h"
+#include "ui/playback/PlaybackHost.h"
 
 #include <QObject>
 #include <QPointer>

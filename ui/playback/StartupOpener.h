@@ -2,7 +2,7 @@
 // dialog): the file alone is listed and plays at once. Used by the main window.
 #pragma once
 
-#include "ui/app/PlaybackHost.h"
+#include "ui/playback/PlaybackHost.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 // page, the list and the panels follow the session. Commands and keys call it.
 #pragma once
 
-#include "ui/app/PlaybackHost.h"
+#include "ui/playback/PlaybackHost.h"
 
 #include <QObject>
 #include <QTimer>
@@ -14,13 +14,9 @@ class RecordingOpener;
 class PlaybackClock : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kClockTimerId = 257;
-    static constexpr int kClockPeriodMs = 100;
-    static constexpr int kOpenTimerId = 258;
-    static constexpr int kOpenNowMs = 1;     // open the chosen recording now
-    static constexpr int kOpenNextMs = 1000; // open the next one after the end of a recording
-    static constexpr int kMsgSeek = 0x413;
-    static constexpr int kMsgOpenRow = 0x414;
+    static constexpr int kClockPeriodMs = 100; // timer kTimerClock
+    static constexpr int kOpenNowMs = 1;       // open the chosen recording now
+    static constexpr int kOpenNextMs = 1000;   // open the next one after the end of a recording
 
     PlaybackClock(PlaybackHost& host, RecordingOpener& opener);
 
@@ -65,6 +61,8 @@ private:
     bool busy() const;
     void armClock() { m_clock.start(kClockPeriodMs); }
     void closeEngine();
+    void clearLoop();
+    void requestOpen(int job);
 
     PlaybackHost& m_host;
     RecordingOpener& m_opener;

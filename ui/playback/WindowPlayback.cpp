@@ -1,6 +1,7 @@
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 
 #include "ui/app/CHvViewerDlg.h"
+#include "core/recordings/RecordingName.h"
 #include "ui/app/CommandIds.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/ListController.h"
@@ -147,6 +148,8 @@ void WindowPlayback::listSingleFile(const std::filesystem::path& path) {
     lists->Scanner().Clear();
     lists->Scanner().AppendFile(path);
     lists->ShowList();
+    // Under another kind's tab the one file would be listed but hidden, and nothing would play.
+    lists->ShowKind(kKindNormal);
 }
 
 bool WindowPlayback::listFolder(const std::filesystem::path& folder) {

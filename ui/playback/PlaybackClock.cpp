@@ -1,16 +1,17 @@
-#include "ui/app/PlaybackClock.h"
+#include "ui/playback/PlaybackClock.h"
 
 #include "core/recordings/RecordingName.h"
-#include "ui/app/RecordingOpener.h"
+#include "ui/app/CommandIds.h"
+#include "ui/playback/RecordingOpener.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <cmath>
 
 PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_host(host), m_opener(opener) {
-    m_clock.setObjectName(QString::number(kClockTimerId));
+    m_clock.setObjectName(QString::number(kTimerClock));
     m_clock.setSingleShot(true); // re-armed by each tick
     connect(&m_clock, &QTimer::timeout, this, &PlaybackClock::Tick);
-    m_openTimer.setObjectName(QString::number(kOpenTimerId));
+    m_openTimer.setObjectName(QString::number(kTimerDelayedOpen));
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, &PlaybackClock::DelayedOpen);
     m_opener.setClock(this);
@@ -49,14 +50,19 @@ void PlaybackClock::Tick() {
 
     ViewerState& ps = m_host.playbackState();
     const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
-    const int64_t end = ps.loopActive ? ps.loopEnd : static_cast<int64_t>(engine.GetDurationMs());
+    const int64_t duration = static_cast<int64_t>(engine.GetDurationMs());
+    // The two loop points in either order, within the recording; a loop of no length is none.
+    const int64_t loopFrom = std::min(ps.loopStart, ps.loopEnd);
+    const int64_t loopTo = std::min<int64_t>(std::max(ps.loopStart, ps.loopEnd), duration);
+    const bool looping = ps.loopActive && loopTo > loopFrom;
+    const int64_t end = looping ? loopTo : duration;
     if (pos >= 0 && pos < end) {
         // A paused recording gives the same position tick after tick: the session announces only
         // a change, so the page and the panels are not called ten times a second for nothing.
         ShowPosition();
         armClock();
-    } else if (ps.loopActive) {
-        engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStart)));
+    } else if (looping) {
+        engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, loopFrom)));
         ShowPosition();
         armClock();
     } else {
@@ -88,7 +94,7 @@ void PlaybackClock::ShowPosition() {
 void PlaybackClock::DelayedOpen() {
     m_openTimer.stop();
     closeEngine();
-    m_opener.RequestOpen(RecordingOpener::kJobOpen);
+    requestOpen(RecordingOpener::kJobOpen);
 }
 
 void PlaybackClock::closeEngine() {
@@ -145,7 +151,7 @@ void PlaybackClock::OpenPrevious() {
     if (row < 0)
         return;
     ps.selectedIndex = row;
-    m_opener.RequestOpen(RecordingOpener::kJobOpenAndMark);
+    requestOpen(RecordingOpener::kJobOpenAndMark);
 }
 
 void PlaybackClock::OpenNext() {
@@ -156,7 +162,7 @@ void PlaybackClock::OpenNext() {
         return;
     }
     ps.selectedIndex = row;
-    m_opener.RequestOpen(RecordingOpener::kJobOpenAndMark);
+    requestOpen(RecordingOpener::kJobOpenAndMark);
 }
 
 void PlaybackClock::ReturnToIdle(bool resetTitle) {
@@ -166,10 +172,12 @@ void PlaybackClock::ReturnToIdle(bool resetTitle) {
         m_host.showFileMenuTab(1);
     }
     m_clock.stop();
+    m_openTimer.stop(); // a pending open would bring back what the user just left
     closeEngine();
     ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
     ps.position = 0;
+    clearLoop();
     m_host.session().close(); // the page, the list and the panels show nothing open
 }
 
@@ -181,13 +189,28 @@ void PlaybackClock::ClearAndClose() {
     ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
     ps.position = 0;
+    clearLoop();
     m_host.session().close();
-    // Sound goes back to half, as at start-up, for whatever is opened next.
-    m_host.engineHolder().SetVolume(0x7FFF);
+    // The sound keeps the level of the page's slider: the engine holder carries it to the next
+    // recording (setting half here left the slider showing a level that was no longer true).
+}
+
+void PlaybackClock::clearLoop() {
+    // A loop belongs to the recording it was set on.
+    ViewerState& ps = m_host.playbackState();
+    ps.loopActive = false;
+    ps.loopStart = 0;
+    ps.loopEnd = 0;
+}
+
+void PlaybackClock::requestOpen(int job) {
+    m_openTimer.stop(); // any open replaces a pending delayed one
+    m_opener.RequestOpen(job);
 }
 
 void PlaybackClock::PlaybackStarted() {
     PlaybackEngineHolder& engine = m_host.engineHolder();
+    clearLoop();
     UpdateChannelControls();
     engine.Run();
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
@@ -228,5 +251,5 @@ void PlaybackClock::OpenRow(int index) {
         engine.SeekTo(0);
         m_clock.stop();
     }
-    m_opener.RequestOpen(RecordingOpener::kJobOpenFromList);
+    requestOpen(RecordingOpener::kJobOpenFromList);
 }

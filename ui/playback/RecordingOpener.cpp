@@ -1,9 +1,9 @@
-#include "ui/app/RecordingOpener.h"
+#include "ui/playback/RecordingOpener.h"
 
 #include "core/config/ViewerConfig.h"
 #include "core/container/RecordingReader.h"
 #include "ui/app/CommandDispatcher.h"
-#include "ui/app/PlaybackClock.h"
+#include "ui/playback/PlaybackClock.h"
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
 #include "ui/panels/CDlgVideoScreen.h"

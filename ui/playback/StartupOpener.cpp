@@ -1,6 +1,6 @@
-#include "ui/app/StartupOpener.h"
+#include "ui/playback/StartupOpener.h"
 
-#include "ui/app/PlaybackClock.h"
+#include "ui/playback/PlaybackClock.h"
 
 #include <QFileInfo>
 
