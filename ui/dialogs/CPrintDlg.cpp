@@ -15,15 +15,15 @@
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
 
-CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder::Options geocoder,
+CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder& geocoder,
                      QWidget* parent)
-    : QDialog(parent), m_job(job), m_content(std::move(content)),
-      m_geocoder(new ReverseGeocoder(std::move(geocoder), this)) {
+    : QDialog(parent), m_job(job), m_content(std::move(content)), m_geocoder(geocoder) {
     setObjectName(QStringLiteral("printDlg"));
     setWindowTitle(QStringLiteral("Print"));
     resize(860, 900);
@@ -125,10 +125,17 @@ void CPrintDlg::onPageLoaded(bool ok) {
     m_waiting = 2;
     m_page->CallScript(QStringLiteral("loadScript"), [this](const QVariant&) { addressDone(); });
     if (m.hasPosition) {
-        m_geocoder->lookup(m.latitude, m.longitude, [this](const QString& address) {
-            m_page->CallScript(QStringLiteral("setAddress"), QStringList{address},
-                               [this](const QVariant&) { addressDone(); });
-        });
+        // The answer may come after this window has closed: it is only used while the window lives.
+        m_geocoder.lookup(m.latitude, m.longitude,
+                          [self = QPointer<CPrintDlg>(this)](const QString& address) {
+                              if (!self)
+                                  return;
+                              self->m_page->CallScript(QStringLiteral("setAddress"), QStringList{address},
+                                                       [self](const QVariant&) {
+                                                           if (self)
+                                                               self->addressDone();
+                                                       });
+                          });
     } else {
         addressDone(); // no position, no address: the report is otherwise whole
     }

@@ -39,7 +39,8 @@ public:
         QString gsensorGraph;
     };
 
-    CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder::Options geocoder,
+    // `geocoder` outlives the window; one per program, so its cache and its pace span every report.
+    CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder& geocoder,
               QWidget* parent = nullptr);
     ~CPrintDlg() override;
 
@@ -72,7 +73,7 @@ private:
 
     DataOutCommands::PrintJob m_job;
     Content m_content;
-    ReverseGeocoder* m_geocoder;
+    ReverseGeocoder& m_geocoder;
     BrowserHost* m_page = nullptr;
     QPushButton* m_print = nullptr;
     QPushButton* m_pdf = nullptr;
