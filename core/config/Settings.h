@@ -1,6 +1,6 @@
 // Per-user stored settings (INI file through QSettings, organisation and application "Quillent"):
 // "Installer Language", "path", "setting", "speedunit", "map"; for the print report "geocoder"
-// ("nominatim", "service" or "off"), "geocoderhost", "nominatimhost", "maptiles", "maptiles2".
+// ("nominatim", "service" or "off"), "geocoderhost", "nominatimhost".
 // Used by windows and pages.
 //
 // Where the values live: QSettings in INI format, user scope, so normally

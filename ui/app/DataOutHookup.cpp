@@ -36,6 +36,8 @@ DataOutHookup::DataOutHookup(CHvViewerDlg& window) : QObject(&window), m_window(
         const int unit = QString::fromStdString(ReadSetting("speedunit")).toInt();
         content.speedUnit = unit >= 1 && unit <= 3 ? unit : 1;
         CPrintDlg::TilesFromSettings(content);
+        content.speedGraph = job.speedGraph;
+        content.gsensorGraph = job.gsensorGraph;
         BrowserHost::SetPrintMode(true); // the report page may scroll
         if (!m_geocoder)
             m_geocoder = new ReverseGeocoder(ReverseGeocoder::OptionsFromSettings(), this);

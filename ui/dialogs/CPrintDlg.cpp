@@ -3,6 +3,7 @@
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/panels/MapSource.h"
 
 #include <QBoxLayout>
 #include <QDebug>
@@ -79,13 +80,10 @@ CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, Reve
 CPrintDlg::~CPrintDlg() = default;
 
 void CPrintDlg::TilesFromSettings(Content& content) {
-    const std::string key = ReadSetting("map") == "2" ? "maptiles2" : "maptiles";
-    const QString setting = QString::fromStdString(ReadSetting(key)).trimmed();
-    if (setting == QLatin1String("off"))
-        return;
-    content.tileTemplate = setting.isEmpty() ? QString::fromLatin1(kDefaultTiles) : setting;
-    if (setting.isEmpty())
-        content.tileAttribution = QStringLiteral("© OpenStreetMap contributors");
+    const MapSource source = MapSourceFor(StoredMapKind());
+    content.tileTemplate = source.url;
+    content.tileAttribution = source.attribution;
+    content.tileCoords = source.coords;
 }
 
 void CPrintDlg::onPageLoaded(bool ok) {
