@@ -1,5 +1,7 @@
 // Per-user stored settings (INI file through QSettings, organisation and application "Quillent"):
-// "Installer Language", "path", "setting", "speedunit", "map". Used by windows and pages.
+// "Installer Language", "path", "setting", "speedunit", "map"; for the print report "geocoder"
+// ("nominatim", "service" or "off"), "geocoderhost", "nominatimhost".
+// Used by windows and pages.
 //
 // Where the values live: QSettings in INI format, user scope, so normally
 // ~/.config/Quillent/Quillent.ini. The program's own values ("Software\Quillent" in the original

@@ -16,11 +16,6 @@ QString SafeDownloadName(const QString& linkName) {
         else
             name += c;
     }
-    while (name.contains(QLatin1String("..")))
-        name.replace(QLatin1String(".."), QLatin1String("."));
-    name = name.trimmed();
-    while (name.startsWith(u'.') || name.startsWith(u' '))
-        name.remove(0, 1);
     if (name.toUtf8().size() > kMaxDownloadNameBytes) {
         const int dot = name.lastIndexOf(u'.');
         QString ext = dot > 0 && name.size() - dot <= 10 ? name.mid(dot) : QString();
@@ -29,6 +24,12 @@ QString SafeDownloadName(const QString& linkName) {
             stem.chop(stem.size() >= 2 && stem.at(stem.size() - 1).isLowSurrogate() ? 2 : 1);
         name = stem.trimmed() + ext;
     }
+    // After the cut: cutting may bring two dots together.
+    while (name.contains(QLatin1String("..")))
+        name.replace(QLatin1String(".."), QLatin1String("."));
+    name = name.trimmed();
+    while (name.startsWith(u'.') || name.startsWith(u' '))
+        name.remove(0, 1);
     if (name.isEmpty() || name == QLatin1String("."))
         name = QStringLiteral("download.qmv");
     return name;

@@ -153,6 +153,9 @@ TEST(DownloadTarget, LinkNamesCannotLeaveTheFolder) {
     const QString longName = SafeDownloadName(QString(300, u'가') + QStringLiteral(".qmv"));
     EXPECT_LE(longName.toUtf8().size(), kMaxDownloadNameBytes);
     EXPECT_TRUE(longName.endsWith(QLatin1String(".qmv")));
+    // The cut lands on a dot before the extension: still no "..".
+    EXPECT_EQ(SafeDownloadName(QString(195, u'a') + u'.' + QString(20, u'b') + QStringLiteral(".qmv")),
+              QString(195, u'a') + QStringLiteral(".qmv"));
 
     QTemporaryDir dir;
     EXPECT_EQ(FreeTargetPath(dir.path(), QStringLiteral("a.qmv")), dir.filePath(QStringLiteral("a.qmv")));

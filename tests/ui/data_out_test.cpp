@@ -173,6 +173,11 @@ TEST_F(DataOutTest, ReportPicturesGoToAPrivateFolder) {
     EXPECT_EQ(folder.absoluteFilePath(), QFileInfo(tools->commands().reportFolder()).absoluteFilePath());
     EXPECT_EQ(folder.permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup), 0);
     EXPECT_FALSE(job.fileName.isEmpty());
+    // The speed and G-sensor panels' renderers draw the graphs of the moment beside the pictures.
+    for (const QString& graph : {job.speedGraph, job.gsensorGraph}) {
+        EXPECT_EQ(QFileInfo(graph).absolutePath(), folder.absoluteFilePath());
+        EXPECT_EQ(QImage(graph).size(), QSize(DataOutCommands::kGraphWidth, DataOutCommands::kGraphHeight));
+    }
     tools->commands().setPrintRunner({});
 }
 

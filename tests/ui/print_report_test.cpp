@@ -104,7 +104,8 @@ struct ReportFixture {
 TEST(PrintReport, PageFunctionsFillTheReportAndThePdfShowsIt) {
     app();
     ReportFixture f;
-    CPrintDlg dlg(f.job, f.content, f.geocoder);
+    ReverseGeocoder geocoder(f.geocoder);
+    CPrintDlg dlg(f.job, f.content, geocoder);
     QSignalSpy filled(&dlg, &CPrintDlg::reportFilled);
     dlg.show();
     ASSERT_TRUE(filled.wait(30000));
@@ -188,7 +189,8 @@ TEST(PrintReport, KoreanCaptionsAndAReportWithoutNetworkOrPosition) {
     f.content.speedGraph.clear();
     f.content.gsensorGraph.clear();
     f.geocoder.serviceHost = QStringLiteral("http://127.0.0.1:%1").arg(closedPort());
-    CPrintDlg dlg(f.job, f.content, f.geocoder);
+    ReverseGeocoder geocoder(f.geocoder);
+    CPrintDlg dlg(f.job, f.content, geocoder);
     EXPECT_EQ(dlg.PrintButton()->text(), QStringLiteral("인쇄"));
     EXPECT_EQ(dlg.CloseButton()->text(), QStringLiteral("닫기"));
     EXPECT_EQ(dlg.MemoLabel()->text(), QStringLiteral("메모"));

@@ -75,11 +75,13 @@ TEST(SingleInstanceTest, SocketOfACrashedCopyIsTakenOver) {
 TEST(SingleInstanceTest, RelativePathsAreMadeAbsoluteForTheRunningCopy) {
     app();
     const QStringList out = CHvViewerApp::ArgumentsForHandOver(
-        {"clip.qmv", "/abs/x.qmv", "qmv:http://h/a|a|1", "file:///home/u/My%20Clips/RTC.qmv"});
+        {"clip.qmv", "/abs/x.qmv", "qmv:http://h/a|a|1", "file:///home/u/My%20Clips/RTC.qmv",
+         "qmv:http://h/a%20b.qmv%7Ca%20b.qmv%7c12"});
     EXPECT_EQ(out.at(0), QDir::current().absoluteFilePath("clip.qmv"));
     EXPECT_EQ(out.at(1), QString("/abs/x.qmv"));
     EXPECT_EQ(out.at(2), QString("qmv:http://h/a|a|1"));
-    EXPECT_EQ(out.at(3), QString("/home/u/My Clips/RTC.qmv")); // as a file manager hands it over
+    EXPECT_EQ(out.at(3), QString("/home/u/My Clips/RTC.qmv"));        // as a file manager hands it over
+    EXPECT_EQ(out.at(4), QString("qmv:http://h/a b.qmv|a b.qmv|12")); // as a browser hands it over
 }
 
 TEST(SingleInstanceTest, ALiveCopysSocketIsNeverTakenOver) {

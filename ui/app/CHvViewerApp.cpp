@@ -22,7 +22,11 @@ void CHvViewerApp::PrepareProcess() {
 QStringList CHvViewerApp::ArgumentsForHandOver(const QStringList& arguments) {
     QStringList out;
     for (const QString& a : arguments) {
-        if (a.startsWith(QLatin1String("file://")))
+        if (a.startsWith(QLatin1String("qmv:")) && !a.contains(QLatin1Char('|')) &&
+            a.contains(QLatin1String("%7C"), Qt::CaseInsensitive))
+            // A browser hands a clicked link over with its separators escaped.
+            out << QUrl::fromPercentEncoding(a.toUtf8());
+        else if (a.startsWith(QLatin1String("file://")))
             out << QUrl(a).toLocalFile(); // the desktop's file managers hand over file URLs
         else if (a.isEmpty() || a.startsWith(QLatin1String("qmv:")) || a.startsWith(QLatin1Char('/')))
             out << a;

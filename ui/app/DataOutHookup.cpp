@@ -36,8 +36,12 @@ DataOutHookup::DataOutHookup(CHvViewerDlg& window) : QObject(&window), m_window(
         const int unit = QString::fromStdString(ReadSetting("speedunit")).toInt();
         content.speedUnit = unit >= 1 && unit <= 3 ? unit : 1;
         CPrintDlg::TilesFromSettings(content);
+        content.speedGraph = job.speedGraph;
+        content.gsensorGraph = job.gsensorGraph;
         BrowserHost::SetPrintMode(true); // the report page may scroll
-        CPrintDlg dialog(job, std::move(content), ReverseGeocoder::OptionsFromSettings(), &m_window);
+        if (!m_geocoder)
+            m_geocoder = new ReverseGeocoder(ReverseGeocoder::OptionsFromSettings(), this);
+        CPrintDlg dialog(job, std::move(content), *m_geocoder, &m_window);
         dialog.exec(); // queued work, never inside a page's call
         BrowserHost::SetPrintMode(false);
     });

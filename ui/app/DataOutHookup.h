@@ -14,6 +14,7 @@
 
 class CHvViewerDlg;
 class DataOutCommands;
+class ReverseGeocoder;
 
 class DataOutHookup : public QObject {
     Q_OBJECT
@@ -42,5 +43,6 @@ private:
     CHvViewerDlg& m_window;
     DataOutCommands* m_commands = nullptr;
     QPointer<CDownloadDlg> m_download;
+    ReverseGeocoder* m_geocoder = nullptr; // one for every report: its cache and pace last the run
     std::function<QString()> m_desktopFolder;
 };

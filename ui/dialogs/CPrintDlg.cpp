@@ -3,6 +3,7 @@
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/panels/MapSource.h"
 
 #include <QBoxLayout>
 #include <QDebug>
@@ -15,15 +16,15 @@
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
 
-CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder::Options geocoder,
+CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder& geocoder,
                      QWidget* parent)
-    : QDialog(parent), m_job(job), m_content(std::move(content)),
-      m_geocoder(new ReverseGeocoder(std::move(geocoder), this)) {
+    : QDialog(parent), m_job(job), m_content(std::move(content)), m_geocoder(geocoder) {
     setObjectName(QStringLiteral("printDlg"));
     setWindowTitle(QStringLiteral("Print"));
     resize(860, 900);
@@ -79,13 +80,10 @@ CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, Reve
 CPrintDlg::~CPrintDlg() = default;
 
 void CPrintDlg::TilesFromSettings(Content& content) {
-    const std::string key = ReadSetting("map") == "2" ? "maptiles2" : "maptiles";
-    const QString setting = QString::fromStdString(ReadSetting(key)).trimmed();
-    if (setting == QLatin1String("off"))
-        return;
-    content.tileTemplate = setting.isEmpty() ? QString::fromLatin1(kDefaultTiles) : setting;
-    if (setting.isEmpty())
-        content.tileAttribution = QStringLiteral("© OpenStreetMap contributors");
+    const MapSource source = MapSourceFor(StoredMapKind());
+    content.tileTemplate = source.url;
+    content.tileAttribution = source.attribution;
+    content.tileCoords = source.coords;
 }
 
 void CPrintDlg::onPageLoaded(bool ok) {
@@ -125,10 +123,17 @@ void CPrintDlg::onPageLoaded(bool ok) {
     m_waiting = 2;
     m_page->CallScript(QStringLiteral("loadScript"), [this](const QVariant&) { addressDone(); });
     if (m.hasPosition) {
-        m_geocoder->lookup(m.latitude, m.longitude, [this](const QString& address) {
-            m_page->CallScript(QStringLiteral("setAddress"), QStringList{address},
-                               [this](const QVariant&) { addressDone(); });
-        });
+        // The answer may come after this window has closed: it is only used while the window lives.
+        m_geocoder.lookup(m.latitude, m.longitude,
+                          [self = QPointer<CPrintDlg>(this)](const QString& address) {
+                              if (!self)
+                                  return;
+                              self->m_page->CallScript(QStringLiteral("setAddress"), QStringList{address},
+                                                       [self](const QVariant&) {
+                                                           if (self)
+                                                               self->addressDone();
+                                                       });
+                          });
     } else {
         addressDone(); // no position, no address: the report is otherwise whole
     }

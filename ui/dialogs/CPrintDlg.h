@@ -26,7 +26,6 @@ public:
     static constexpr int kBrowserId = 1107;
     static constexpr int kMemoLabelId = 1260;
     static constexpr int kMemoId = 1261;
-    static constexpr const char* kDefaultTiles = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
 
     // What the page shows besides the job: the moment's data, the speed unit (1 km/h, 2 mile/h,
     // 3 knots), the map tiles and the graph pictures (empty: no graph).
@@ -35,16 +34,17 @@ public:
         int speedUnit = 1;
         QString tileTemplate;
         QString tileAttribution;
+        QString tileCoords = QStringLiteral("wgs84"); // "gcj02": the tiles of mainland China's datum
         QString speedGraph;
         QString gsensorGraph;
     };
 
-    CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder::Options geocoder,
+    // `geocoder` outlives the window; one per program, so its cache and its pace span every report.
+    CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder& geocoder,
               QWidget* parent = nullptr);
     ~CPrintDlg() override;
 
-    // The tiles of the map kind ("map" setting 2 is the second kind) from the settings "maptiles"
-    // and "maptiles2" ("off" for none), OpenStreetMap's by default.
+    // The tiles of the stored map kind, as the map panel uses them (MapSourceFor).
     static void TilesFromSettings(Content& content);
 
     // Writes the report as a PDF (A4) to `path`, whole or not at all; pdfSaved follows.
@@ -72,7 +72,7 @@ private:
 
     DataOutCommands::PrintJob m_job;
     Content m_content;
-    ReverseGeocoder* m_geocoder;
+    ReverseGeocoder& m_geocoder;
     BrowserHost* m_page = nullptr;
     QPushButton* m_print = nullptr;
     QPushButton* m_pdf = nullptr;

@@ -1,11 +1,14 @@
 #include "ui/tools/DataOutCommands.h"
 
+#include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "core/recordings/RecordingName.h"
 #include "core/tools/EventLog.h"
 #include "core/tools/RecordingGpx.h"
 #include "core/tools/SnapshotNaming.h"
 #include "media/playback/PlaybackEngine.h"
+#include "ui/panels/render/GsensorGraphRenderer.h"
+#include "ui/panels/render/SpeedGraphRenderer.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QDebug>
@@ -14,6 +17,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QMessageBox>
+#include <QPainter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -70,6 +74,37 @@ DataOutCommands::~DataOutCommands() = default;
 
 QString DataOutCommands::text(const char* id) const {
     return QString::fromStdString(LString(id));
+}
+
+void DataOutCommands::drawGraphs(PrintJob& job, const QString& base) const {
+    // The panels' own renderers draw the pictures, so the report shows what the panels show.
+    const RecordingData& data = m_session.trackData();
+    const QSize size(kGraphWidth, kGraphHeight);
+    const QDir folder(m_reportFolder->path());
+    if (!data.gps.empty()) {
+        SpeedGraphRenderer speed;
+        speed.setData(data.gps, job.trackRangeMs);
+        const int unit = QString::fromStdString(ReadSetting("speedunit")).toInt();
+        speed.setUnit(unit >= 1 && unit <= 3 ? unit : 1);
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        speed.paint(painter, size, job.positionMs);
+        painter.end();
+        const QString path = folder.filePath(base + QStringLiteral("_speed.png"));
+        if (image.save(path))
+            job.speedGraph = path;
+    }
+    if (!data.gsensor.empty()) {
+        GsensorGraphRenderer gsensor;
+        gsensor.setData(&data.gsensor, job.trackRangeMs);
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        gsensor.paint(painter, size, job.positionMs);
+        painter.end();
+        const QString path = folder.filePath(base + QStringLiteral("_gsensor.png"));
+        if (image.save(path))
+            job.gsensorGraph = path;
+    }
 }
 
 QString DataOutCommands::reportFolder() const {
@@ -163,6 +198,8 @@ int DataOutCommands::PrintReport() {
     job.driver = QString::fromStdString(info.driver);
     job.positionMs = position;
     job.trackRangeMs = m_session.recording().trackRangeMs;
+    if (m_reportFolder->isValid())
+        drawGraphs(job, QString::fromStdString(base));
     if (m_print)
         m_print(job);
     resume(wasRunning);

@@ -40,7 +40,11 @@ public:
         QString company, vehicle, driver;
         int64_t positionMs = 0;
         int trackRangeMs = 0;
+        QString speedGraph;   // PNG of the speed panel's graph at the moment; empty without GPS data
+        QString gsensorGraph; // PNG of the G-sensor panel's graph; empty without G-sensor data
     };
+    static constexpr int kGraphWidth = 640;
+    static constexpr int kGraphHeight = 200;
     using PrintRunner = std::function<void(const PrintJob&)>;
 
     DataOutCommands(QWidget* window, const PlaybackSession& session, PlaybackEngineHolder& engine);
@@ -71,6 +75,7 @@ private:
     bool pauseForPictures(bool& ok);
     void resume(bool wasRunning);
     QString text(const char* id) const;
+    void drawGraphs(PrintJob& job, const QString& base) const;
 
     QWidget* m_window;
     const PlaybackSession& m_session;

@@ -1,7 +1,8 @@
 // The print report page. The program fills it once it has loaded:
 //   initInfo(company, vehicle, driver), initFilename(name), initImage(base, count) (the pictures
 //   are base + "_<n>.jpg"), initLanguage([language]) (Korean when called without a language),
-//   setPos(ms), setSpeed(text), setDate(text), setAddress(text), setTiles(urlTemplate, attribution),
+//   setPos(ms), setSpeed(text), setDate(text), setAddress(text),
+//   setTiles(urlTemplate, attribution, coords: 'wgs84' or 'gcj02'),
 //   setTrack(json [[lat, lon], ...]), setGraphs(speedPicture, gsensorPicture),
 //   DrawCurrent(lat, lon), DrawAll(), loadScript(); later setMemo(text) and pp() (print).
 // A tile that cannot be loaded (no network) leaves the plain base layer: the path and the marker
@@ -30,6 +31,7 @@
     drawAll: false,
     tiles: '',
     attribution: '',
+    coords: 'wgs84',
     map: null
   };
 
@@ -94,10 +96,41 @@
   window.setAddress = function (text) { setText('address', text); };
   window.setMemo = function (text) { setText('memo', text); };
 
-  window.setTiles = function (template, attribution) {
+  window.setTiles = function (template, attribution, coords) {
     report.tiles = template ? String(template) : '';
     report.attribution = attribution ? String(attribution) : '';
+    report.coords = coords === 'gcj02' ? 'gcj02' : 'wgs84';
   };
+
+  // WGS-84 to GCJ-02 for the tiles of mainland China (the same shift as the map panel's pages,
+  // js/map.js); positions outside China are unchanged.
+  function shiftLat(x, y) {
+    var r = -100 + 2 * x + 3 * y + 0.2 * y * y + 0.1 * x * y + 0.2 * Math.sqrt(Math.abs(x));
+    r += (20 * Math.sin(6 * x * Math.PI) + 20 * Math.sin(2 * x * Math.PI)) * 2 / 3;
+    r += (20 * Math.sin(y * Math.PI) + 40 * Math.sin(y / 3 * Math.PI)) * 2 / 3;
+    r += (160 * Math.sin(y / 12 * Math.PI) + 320 * Math.sin(y * Math.PI / 30)) * 2 / 3;
+    return r;
+  }
+  function shiftLon(x, y) {
+    var r = 300 + x + 2 * y + 0.1 * x * x + 0.1 * x * y + 0.1 * Math.sqrt(Math.abs(x));
+    r += (20 * Math.sin(6 * x * Math.PI) + 20 * Math.sin(2 * x * Math.PI)) * 2 / 3;
+    r += (20 * Math.sin(x * Math.PI) + 40 * Math.sin(x / 3 * Math.PI)) * 2 / 3;
+    r += (150 * Math.sin(x / 12 * Math.PI) + 300 * Math.sin(x / 30 * Math.PI)) * 2 / 3;
+    return r;
+  }
+  function shown(p) {
+    var lat = p[0], lon = p[1];
+    if (report.coords !== 'gcj02' || lon < 72.004 || lon > 137.8347 || lat < 0.8293 || lat > 55.8271)
+      return [lat, lon];
+    var a = 6378245.0, ee = 0.00669342162296594323;
+    var dLat = shiftLat(lon - 105.0, lat - 35.0), dLon = shiftLon(lon - 105.0, lat - 35.0);
+    var radLat = lat / 180.0 * Math.PI;
+    var magic = 1 - ee * Math.sin(radLat) * Math.sin(radLat);
+    var sqrtMagic = Math.sqrt(magic);
+    dLat = (dLat * 180.0) / ((a * (1 - ee)) / (magic * sqrtMagic) * Math.PI);
+    dLon = (dLon * 180.0) / (a / sqrtMagic * Math.cos(radLat) * Math.PI);
+    return [lat + dLat, lon + dLon];
+  }
 
   window.setTrack = function (json) {
     try {
@@ -150,18 +183,19 @@
     if (!map) return;
     layers.forEach(function (l) { map.removeLayer(l); });
     layers = [];
-    var path = report.drawAll ? report.track : [];
+    var path = (report.drawAll ? report.track : []).map(shown);
+    var current = report.current ? shown(report.current) : null;
     if (path.length > 1) {
       layers.push(L.polyline(path, { color: '#0078c8', weight: 4, opacity: 0.9 }).addTo(map));
     }
-    if (report.current) {
-      layers.push(L.circleMarker(report.current, { radius: 8, color: '#fff', weight: 3,
+    if (current) {
+      layers.push(L.circleMarker(current, { radius: 8, color: '#fff', weight: 3,
                                                    fillColor: '#e0282e', fillOpacity: 1 }).addTo(map));
     }
     if (path.length > 1) {
       map.fitBounds(L.latLngBounds(path).pad(0.15), { animate: false, maxZoom: 17 });
-    } else if (report.current) {
-      map.setView(report.current, 16, { animate: false });
+    } else if (current) {
+      map.setView(current, 16, { animate: false });
     }
     $('map').classList.toggle('drawn', layers.length > 0);
   }
