@@ -1,8 +1,8 @@
 #include "core/camera/CWBCIniLoader.h"
 
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 #include "core/common/RegularFile.h"
-#include "core/tools/FileReplace.h"
+#include "core/common/FileReplace.h"
 
 #include <cstdio>
 #include <fstream>

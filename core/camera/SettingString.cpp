@@ -1,6 +1,6 @@
 #include "core/camera/SettingString.h"
 
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 
 #include <array>
 

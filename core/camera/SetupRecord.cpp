@@ -1,7 +1,7 @@
 #include "core/camera/SetupRecord.h"
 
 #include "core/common/RegularFile.h"
-#include "core/tools/FileReplace.h"
+#include "core/common/FileReplace.h"
 
 #include <algorithm>
 #include <fstream>

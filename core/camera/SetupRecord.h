@@ -14,7 +14,7 @@
 #include <vector>
 #include <cstring>
 
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 
 static_assert(std::endian::native == std::endian::little, "the record is stored little-endian as in memory");
 

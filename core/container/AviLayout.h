@@ -3,7 +3,7 @@
 // runs to the end, a truncated chunk ends the walk). Shared by the reader and the repaired view.
 #pragma once
 
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 #include "core/container/ChunkWalker.h"
 
 #include <cstdint>

@@ -7,7 +7,7 @@
 //  - fewer than 8 bytes left, or an all-zero header (padding after the last chunk), end the walk.
 #pragma once
 
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 // recording reader, the repaired view and the converter.
 #pragma once
 
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 #include "core/container/ChunkWalker.h"
 
 #include <cstdint>

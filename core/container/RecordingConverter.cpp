@@ -2,11 +2,11 @@
 
 #include "core/common/RegularFile.h"
 #include "core/container/AviLayout.h"
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 #include "core/container/ChunkWalker.h"
 #include "core/container/MoviWalk.h"
 #include "core/container/Riff.h"
-#include "core/tools/FileReplace.h"
+#include "core/common/FileReplace.h"
 
 #include <algorithm>
 #include <array>

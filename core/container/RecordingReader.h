@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/container/AviLayout.h"
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 #include "core/container/RecordSource.h"
 
 #include <cstdint>

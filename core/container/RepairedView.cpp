@@ -1,7 +1,7 @@
 #include "core/container/RepairedView.h"
 
 #include "core/container/AviLayout.h"
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 #include "core/container/Riff.h"
 
 #include <algorithm>

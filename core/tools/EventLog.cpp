@@ -1,9 +1,9 @@
 #include "core/tools/EventLog.h"
 
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 #include "core/common/RegularFile.h"
 #include "core/common/ReplacingWriter.h"
-#include "core/tools/FileReplace.h"
+#include "core/common/FileReplace.h"
 
 #include <cerrno>
 #include <cmath>

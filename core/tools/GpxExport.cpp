@@ -1,7 +1,7 @@
 #include "core/tools/GpxExport.h"
 
-#include "core/camera/CText.h"
-#include "core/tools/FileReplace.h"
+#include "core/common/CText.h"
+#include "core/common/FileReplace.h"
 
 #include <cmath>
 #include <cstdio>

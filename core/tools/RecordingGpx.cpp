@@ -1,7 +1,7 @@
 #include "core/tools/RecordingGpx.h"
 
 #include "core/container/RecordingReader.h"
-#include "core/tools/FileReplace.h"
+#include "core/common/FileReplace.h"
 #include "core/trackdata/RecordingDataLoader.h"
 
 GpxExportResult ExportRecordingGpx(const std::filesystem::path& recording, const std::filesystem::path& out) {

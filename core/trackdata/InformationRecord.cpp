@@ -1,6 +1,6 @@
 #include "core/trackdata/InformationRecord.h"
 
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 
 std::vector<uint8_t> MakeInformationRecord(const RecordingInfoTexts& info, const std::string& recordingId,
                                            const std::string& recordingPassword) {

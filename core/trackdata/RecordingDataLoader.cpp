@@ -1,6 +1,6 @@
 #include "core/trackdata/RecordingDataLoader.h"
 
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 
 #include <cstring>
 

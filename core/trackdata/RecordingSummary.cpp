@@ -1,6 +1,6 @@
 #include "core/trackdata/RecordingSummary.h"
 
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 
 #include <algorithm>
 

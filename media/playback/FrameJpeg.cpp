@@ -1,6 +1,6 @@
 #include "media/playback/FrameJpeg.h"
 
-#include "core/tools/FileReplace.h"
+#include "core/common/FileReplace.h"
 #include "media/playback/GstSupport.h"
 
 #include <gst/app/gstappsink.h>

@@ -1,6 +1,6 @@
 #include "media/playback/RecordingBytes.h"
 
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 #include "core/container/RepairedView.h"
 
 #include <algorithm>

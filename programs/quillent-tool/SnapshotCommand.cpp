@@ -1,6 +1,6 @@
 // "snapshot": the full-size picture of one channel of a recording at a position, saved as JPEG.
 #include "ToolCommand.h"
-#include "core/tools/FileReplace.h"
+#include "core/common/FileReplace.h"
 #include "media/playback/FrameJpeg.h"
 #include "media/playback/PlaybackEngine.h"
 

@@ -1,5 +1,5 @@
 // C-runtime number reading, locale-free formatting and the camera code page.
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 //   QUILLENT_CORPUS_SIZE=600 build/tests/damaged_recordings_test
 // prints the counts of results at the end.
 #include "core/container/AviLayout.h"
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 #include "core/container/MoviWalk.h"
 #include "core/container/RecordingReader.h"
 #include "core/container/RepairedView.h"

@@ -3,7 +3,7 @@
 // trip; the network rule (2 is kept in the file, shown as 6); load from the open recording; and every
 // control of the page keeps its values through parse and populate (no value the record cannot hold).
 #include "OpenTestApp.h"
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 #include "core/camera/SettingString.h"
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"

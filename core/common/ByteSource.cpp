@@ -1,4 +1,4 @@
-#include "core/container/ByteSource.h"
+#include "core/common/ByteSource.h"
 
 #include "core/common/RegularFile.h"
 

@@ -1,4 +1,4 @@
-#include "core/camera/CText.h"
+#include "core/common/CText.h"
 
 #include <iconv.h>
 

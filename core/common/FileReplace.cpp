@@ -1,4 +1,4 @@
-#include "core/tools/FileReplace.h"
+#include "core/common/FileReplace.h"
 
 #include "core/common/ReplacingWriter.h"
 
