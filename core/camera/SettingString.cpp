@@ -12,11 +12,70 @@ template <typename Field> void store(Field& field, int64_t value) {
     field = static_cast<Field>(static_cast<uint64_t>(value));
 }
 
-// Button values are 1-based on the page and 0-based in the record.
+// The values the page shows with a button: their place in the setting string, the record field
+// (1-based on the page, 0-based in the record), the page's button function, and the run of the
+// page calls that shows them (PopulateCalls shows the runs in order, other calls in between).
+// Parse, populate and the setting string all read this one table.
 struct ButtonField {
     int index;
     std::string_view function;
+    int run;
+    int64_t (*get)(const SetupRecord&);
+    void (*set)(SetupRecord&, int64_t);
 };
+
+#define QUILLENT_BUTTON(index, field, function, run)                                                         \
+    ButtonField {                                                                                            \
+        index, function, run, [](const SetupRecord& r) -> int64_t { return r.field; },                       \
+            [](SetupRecord& r, int64_t value) { store(r.field, value); }                                     \
+    }
+
+const ButtonField kButtonFields[] = {
+    QUILLENT_BUTTON(7, rear, "btnRear_click", 0),
+    QUILLENT_BUTTON(8, quality, "btnQuality_click", 0),
+    QUILLENT_BUTTON(9, fps, "btnFps_click", 0),
+    QUILLENT_BUTTON(10, parking, "btnParking_click", 0),
+    QUILLENT_BUTTON(11, audio, "btnAudio_click", 0),
+    QUILLENT_BUTTON(12, summertime, "btnSummertime_click", 0),
+    QUILLENT_BUTTON(13, emergency, "btnEmergency_click", 0),
+    QUILLENT_BUTTON(14, gSensor, "btnGsensor_click", 0),
+    QUILLENT_BUTTON(15, sound, "btnSound_click", 0),
+    QUILLENT_BUTTON(16, videoMode, "btnVideomode_click", 0),
+    QUILLENT_BUTTON(17, videoOut, "btnVideoout_click", 0),
+    QUILLENT_BUTTON(18, frontLed, "btnFrontled_click", 0),
+    QUILLENT_BUTTON(19, securityLed, "btnSecurityled_click", 0),
+    QUILLENT_BUTTON(20, frontRotation, "btnFrontrotation_click", 0),
+    QUILLENT_BUTTON(21, inCabinRotation, "btnIncabinrotation_click", 0),
+    QUILLENT_BUTTON(34, network, "btnWifi_click", 0),
+    QUILLENT_BUTTON(22, fileType, "btnFiletype_click", 1),
+    QUILLENT_BUTTON(23, useOverspeedFps, "btnUseoverspeedfps_click", 2),
+    QUILLENT_BUTTON(24, overspeedFps, "btnOverspeedfps_click", 2),
+    QUILLENT_BUTTON(25, rearMirror, "btnRearmirror_click", 2),
+    QUILLENT_BUTTON(26, overspeed, "btnOverspeed_click", 2),
+    QUILLENT_BUTTON(27, suddenAccel, "btnSuddenaccel_click", 2),
+    QUILLENT_BUTTON(28, suddenBrake, "btnSuddenbrake_click", 2),
+    QUILLENT_BUTTON(29, fileNamingRule, "btnFilenamingrule_click", 2),
+    QUILLENT_BUTTON(30, overlayTime, "btnOverlaytime_click", 2),
+    QUILLENT_BUTTON(31, speedType, "btnSpeedtype_click", 2),
+    QUILLENT_BUTTON(32, overlayType, "btnOverlaytype_click", 2),
+    QUILLENT_BUTTON(33, overlaySize, "btnOverlaysize_click", 2),
+    QUILLENT_BUTTON(35, modemPort, "btnModemport_click", 2),
+    QUILLENT_BUTTON(36, ledScenario, "btnLedscenario_click", 2),
+    QUILLENT_BUTTON(37, streamingChannel, "btnStreamingchannel_click", 2),
+    QUILLENT_BUTTON(38, parkFps, "btnParkFPS_click", 2),
+    QUILLENT_BUTTON(39, usbBackup, "initUSBBackup_click", 2),
+    QUILLENT_BUTTON(42, fileBackup, "initFileBackup_click", 2),
+    QUILLENT_BUTTON(45, localBackup, "initLocalBackup_click", 2),
+    QUILLENT_BUTTON(43, usbStorage, "btnUSBStorage_click", 2),
+    QUILLENT_BUTTON(44, usbEvent, "btnUSBEvent_click", 2),
+    QUILLENT_BUTTON(40, lbp, "btnLBP_click", 2),
+    QUILLENT_BUTTON(41, externalEvent, "btnExternalevent_click", 3),
+    QUILLENT_BUTTON(46, networkSendType, "btnNetworkSendType_click", 4),
+    QUILLENT_BUTTON(47, lanType, "btnLantype_click", 4),
+    QUILLENT_BUTTON(48, lan, "btnLan_click", 4),
+};
+
+#undef QUILLENT_BUTTON
 
 } // namespace
 
@@ -38,50 +97,8 @@ void ParseSettingString(std::string_view text, SetupRecord& r) {
     store(r.slide4, n(5));
     // 6: slide5 is always 1.
 
-    store(r.rear, b(7));
-    store(r.quality, b(8));
-    store(r.fps, b(9));
-    store(r.parking, b(10));
-    store(r.audio, b(11));
-    store(r.summertime, b(12));
-    store(r.emergency, b(13));
-    store(r.gSensor, b(14));
-    store(r.sound, b(15));
-    store(r.videoMode, b(16));
-    store(r.videoOut, b(17));
-    store(r.frontLed, b(18));
-    store(r.securityLed, b(19));
-    store(r.frontRotation, b(20));
-    store(r.inCabinRotation, b(21));
-
-    store(r.fileType, b(22));
-    store(r.useOverspeedFps, b(23));
-    store(r.overspeedFps, b(24));
-    store(r.rearMirror, b(25));
-    store(r.overspeed, b(26));
-    store(r.suddenAccel, b(27));
-    store(r.suddenBrake, b(28));
-    store(r.fileNamingRule, b(29));
-    store(r.overlayTime, b(30));
-    store(r.speedType, b(31));
-    store(r.overlayType, b(32));
-    store(r.overlaySize, b(33));
-    store(r.network, b(34));
-    store(r.modemPort, b(35));
-    store(r.ledScenario, b(36));
-
-    store(r.streamingChannel, b(37));
-    store(r.parkFps, b(38));
-    store(r.usbBackup, b(39));
-    store(r.lbp, b(40));
-    store(r.externalEvent, b(41));
-    store(r.fileBackup, b(42));
-    store(r.usbStorage, b(43));
-    store(r.usbEvent, b(44));
-    store(r.localBackup, b(45));
-    store(r.networkSendType, b(46));
-    store(r.lanType, b(47));
-    store(r.lan, b(48));
+    for (const ButtonField& field : kButtonFields)
+        field.set(r, b(field.index));
 
     // 51: hours * 100 + minutes, signed; 52 and 53 are not used.
     int32_t tz = CAtoi(raw(51));
@@ -162,7 +179,11 @@ std::vector<PageCall> PopulateCalls(SetupRecord& r) {
     auto call = [&](std::string function, std::vector<PageArg> args) {
         calls.push_back({std::move(function), std::move(args)});
     };
-    auto button = [&](const char* function, int64_t field) { call(function, {field + 1}); };
+    auto buttons = [&](int run) {
+        for (const ButtonField& field : kButtonFields)
+            if (field.run == run)
+                call(std::string(field.function), {field.get(r) + 1});
+    };
     auto text = [&](const char* element, std::string value) {
         call("setText", {std::string(element), value});
     };
@@ -175,27 +196,12 @@ std::vector<PageCall> PopulateCalls(SetupRecord& r) {
     else if (r.network != 0)
         r.network = 6;
 
-    button("btnRear_click", r.rear);
-    button("btnQuality_click", r.quality);
-    button("btnFps_click", r.fps);
-    button("btnParking_click", r.parking);
-    button("btnAudio_click", r.audio);
-    button("btnSummertime_click", r.summertime);
-    button("btnEmergency_click", r.emergency);
-    button("btnGsensor_click", r.gSensor);
-    button("btnSound_click", r.sound);
-    button("btnVideomode_click", r.videoMode);
-    button("btnVideoout_click", r.videoOut);
-    button("btnFrontled_click", r.frontLed);
-    button("btnSecurityled_click", r.securityLed);
-    button("btnFrontrotation_click", r.frontRotation);
-    button("btnIncabinrotation_click", r.inCabinRotation);
-    button("btnWifi_click", r.network);
+    buttons(0);
 
     call("setTimezone", {int64_t{r.timezone}});
     call("setTimezoneHour", {int64_t{r.timezoneHour}});
     call("setTimezoneMinute", {int64_t{r.timezoneMinute}});
-    button("btnFiletype_click", r.fileType);
+    buttons(1);
     call("callSetSlide", {int64_t{2}, int64_t{r.slide2}});
 
     text("company", GetSetupText(r.company));
@@ -216,27 +222,7 @@ std::vector<PageCall> PopulateCalls(SetupRecord& r) {
         call(function, {std::string("key"), GetSetupText(r.key)});
     }
 
-    button("btnUseoverspeedfps_click", r.useOverspeedFps);
-    button("btnOverspeedfps_click", r.overspeedFps);
-    button("btnRearmirror_click", r.rearMirror);
-    button("btnOverspeed_click", r.overspeed);
-    button("btnSuddenaccel_click", r.suddenAccel);
-    button("btnSuddenbrake_click", r.suddenBrake);
-    button("btnFilenamingrule_click", r.fileNamingRule);
-    button("btnOverlaytime_click", r.overlayTime);
-    button("btnSpeedtype_click", r.speedType);
-    button("btnOverlaytype_click", r.overlayType);
-    button("btnOverlaysize_click", r.overlaySize);
-    button("btnModemport_click", r.modemPort);
-    button("btnLedscenario_click", r.ledScenario);
-    button("btnStreamingchannel_click", r.streamingChannel);
-    button("btnParkFPS_click", r.parkFps);
-    button("initUSBBackup_click", r.usbBackup);
-    button("initFileBackup_click", r.fileBackup);
-    button("initLocalBackup_click", r.localBackup);
-    button("btnUSBStorage_click", r.usbStorage);
-    button("btnUSBEvent_click", r.usbEvent);
-    button("btnLBP_click", r.lbp);
+    buttons(2);
 
     text("txtLBPTime", decimal(r.lbpTime));
     text("txtOverspeed", decimal(r.overspeedLimit));
@@ -248,7 +234,7 @@ std::vector<PageCall> PopulateCalls(SetupRecord& r) {
     r.slide5 = 1;
     call("callSetSlide", {int64_t{5}, int64_t{1}});
 
-    button("btnExternalevent_click", r.externalEvent);
+    buttons(3);
     text("hostname", GetSetupText(r.hostname));
     text("localhostname", GetSetupText(r.localHostname));
 
@@ -258,9 +244,7 @@ std::vector<PageCall> PopulateCalls(SetupRecord& r) {
     call("setOverspeedTime", {int64_t{r.overspeedTime}});
     call("setSuddenaccelTime", {int64_t{r.suddenAccelTime}});
     call("setSuddenbrakeTime", {int64_t{r.suddenBrakeTime}});
-    button("btnNetworkSendType_click", r.networkSendType);
-    button("btnLantype_click", r.lanType);
-    button("btnLan_click", r.lan);
+    buttons(4);
     call("setDst", {int64_t{r.dstA}, int64_t{r.dstB}});
 
     auto harsh = [&](const char* function, int8_t level, float a, float b) {
@@ -284,34 +268,10 @@ std::string MakeSettingString(const SetupRecord& r) {
     v[4] = n(r.slide3);
     v[5] = n(r.slide4);
     v[6] = n(r.slide5);
-    const int64_t buttons1[] = {r.rear,
-                                r.quality,
-                                r.fps,
-                                r.parking,
-                                r.audio,
-                                r.summertime,
-                                r.emergency,
-                                r.gSensor,
-                                r.sound,
-                                r.videoMode,
-                                r.videoOut,
-                                r.frontLed,
-                                r.securityLed + (r.securityLed == 1 && r.ledScenario == 1),
-                                r.frontRotation,
-                                r.inCabinRotation};
-    for (int i = 0; i < 15; ++i)
-        v[7 + i] = b(buttons1[i]);
-    const int64_t buttons2[] = {r.fileType,    r.useOverspeedFps, r.overspeedFps, r.rearMirror,
-                                r.overspeed,   r.suddenAccel,     r.suddenBrake,  r.fileNamingRule,
-                                r.overlayTime, r.speedType,       r.overlayType,  r.overlaySize,
-                                r.network,     r.modemPort,       r.ledScenario};
-    for (int i = 0; i < 15; ++i)
-        v[22 + i] = b(buttons2[i]);
-    const int64_t buttons3[] = {r.streamingChannel, r.parkFps,         r.usbBackup,  r.lbp,
-                                r.externalEvent,    r.fileBackup,      r.usbStorage, r.usbEvent,
-                                r.localBackup,      r.networkSendType, r.lanType,    r.lan};
-    for (int i = 0; i < 12; ++i)
-        v[37 + i] = b(buttons3[i]);
+    for (const ButtonField& field : kButtonFields)
+        v[field.index] = b(field.get(r));
+    // The page's third security-LED choice is "on with scenario".
+    v[19] = b(r.securityLed + (r.securityLed == 1 && r.ledScenario == 1));
     // Harsh levels travel as group (1-based) and step 0..4.
     auto group = [](int8_t level) { return level >= 0 ? level / 5 + 1 : 1; };
     auto step = [](int8_t level) { return level >= 0 ? level % 5 : level; };
