@@ -92,9 +92,7 @@ std::unique_ptr<RecordingReader> RecordingReader::openSource(std::unique_ptr<Byt
     std::unique_ptr<RecordingReader> r(new RecordingReader);
     r->m_source = std::move(source);
     r->m_info.fileSize = r->m_source->size();
-    uint8_t head[12] = {};
-    r->m_source->readAt(0, head, sizeof head);
-    if (readLe32(head + 4) == fourcc("ftyp")) {
+    if (SniffRecordingFormat(*r->m_source) == RecordingFormat::Mp4) {
         if (!r->describeMp4(error))
             return nullptr;
         return r;
@@ -318,4 +316,19 @@ void RecordingReader::Rewind() {
     m_next = 0;
     if (m_walked) // after an index mismatch the list holds only the tail
         walkRecords(0);
+}
+
+RecordingFormat SniffRecordingFormat(const void* head, size_t size) {
+    const auto* h = static_cast<const uint8_t*>(head);
+    if (size >= 12 && readLe32(h) == kFccRiff && readLe32(h + 8) == kFccAvi)
+        return RecordingFormat::Avi;
+    if (size >= 8 && readLe32(h + 4) == fourcc("ftyp"))
+        return RecordingFormat::Mp4;
+    return RecordingFormat::Unknown;
+}
+
+RecordingFormat SniffRecordingFormat(const ByteSource& source) {
+    uint8_t head[12] = {};
+    int64_t got = source.readAt(0, head, sizeof head);
+    return SniffRecordingFormat(head, got > 0 ? static_cast<size_t>(got) : 0);
 }

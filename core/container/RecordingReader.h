@@ -91,3 +91,11 @@ private:
 
 // Text of a form for messages and the tool ("camera", "AVI", "MP4").
 const char* ContainerFormName(ContainerForm form);
+
+// The container a file's first bytes name: "RIFF" with "AVI " is AVI, an "ftyp" box at byte 4 is
+// MP4; anything else (a camera-form file without signatures, too few bytes) is Unknown.
+// The one format check of the program: the reader, the converter and the player ask it.
+enum class RecordingFormat { Unknown, Avi, Mp4 };
+RecordingFormat SniffRecordingFormat(const void* head, size_t size);
+// The same for the first bytes of `source`.
+RecordingFormat SniffRecordingFormat(const ByteSource& source);

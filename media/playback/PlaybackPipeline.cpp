@@ -1,5 +1,7 @@
 // The playback engine's pipeline building: source, demuxer and one branch per stream, frames to the views.
 #include "media/playback/PlaybackEngineImpl.h"
+
+#include "core/container/RecordingReader.h"
 #include "media/playback/RecordingBytes.h"
 #include "media/playback/RecordingSource.h"
 
@@ -508,13 +510,16 @@ bool PlaybackEngine::Build(const std::filesystem::path& path) {
     if (bytes->read(0, head, sizeof head) != static_cast<int64_t>(sizeof head))
         return fail("the recording is too short");
     const char* demuxer = nullptr;
-    if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0)
+    switch (SniffRecordingFormat(head, sizeof head)) {
+    case RecordingFormat::Avi:
         demuxer = "avidemux";
-    else if (std::memcmp(head + 4, "ftyp", 4) == 0 || std::memcmp(head + 4, "moov", 4) == 0 ||
-             std::memcmp(head + 4, "mdat", 4) == 0)
+        break;
+    case RecordingFormat::Mp4:
         demuxer = "qtdemux";
-    else
+        break;
+    case RecordingFormat::Unknown:
         return fail("not a recording this program can play");
+    }
 
     d.pipeline = gst_pipeline_new("playback");
     GstElement* source = gst_element_factory_make(kRecordingSourceFactory, "source");

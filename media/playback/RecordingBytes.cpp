@@ -1,6 +1,7 @@
 #include "media/playback/RecordingBytes.h"
 
 #include "core/common/ByteSource.h"
+#include "core/container/RecordingReader.h"
 #include "core/container/RepairedView.h"
 
 #include <algorithm>
@@ -66,8 +67,7 @@ public:
         std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(bytes.size(), 256 * 1024)));
         int64_t got = bytes.read(0, head.data(), head.size());
         std::vector<Patch> patches;
-        if (got < 12 || std::memcmp(head.data(), "RIFF", 4) != 0 ||
-            std::memcmp(head.data() + 8, "AVI ", 4) != 0)
+        if (got < 12 || SniffRecordingFormat(head.data(), static_cast<size_t>(got)) != RecordingFormat::Avi)
             return patches;
         head.resize(static_cast<size_t>(got));
         auto u32 = [&](size_t at) {
@@ -141,7 +141,7 @@ std::unique_ptr<RecordingBytes> openRecordingBytes(const std::filesystem::path& 
     auto plain = std::make_unique<PlainFileBytes>(std::move(file));
     char head[12] = {};
     if (plain->read(0, head, sizeof head) == static_cast<int64_t>(sizeof head) &&
-        std::memcmp(head + 4, "ftyp", 4) == 0)
+        SniffRecordingFormat(head, sizeof head) == RecordingFormat::Mp4)
         return plain;
     if (error)
         *error = viewError.empty() ? "not a recording" : viewError;

@@ -231,3 +231,28 @@ TEST(RecordingReader, OneDamagedHeaderLosesOnlyItsChunk) {
         }
     }
 }
+
+// The one format check the reader, the converter and the player share.
+TEST(RecordingReader, SniffsTheContainerFromTheFirstBytes) {
+    struct Case {
+        std::string head;
+        RecordingFormat expected;
+    };
+    const std::string zeros4(4, '\0');
+    const Case cases[] = {
+        {"RIFF" + zeros4 + "AVI LIST", RecordingFormat::Avi},
+        {zeros4 + "ftypisom", RecordingFormat::Mp4},
+        {zeros4 + "ftyp", RecordingFormat::Mp4},              // the box type is enough
+        {std::string(12, '\0'), RecordingFormat::Unknown},    // camera form: no signatures
+        {"RIFF" + zeros4 + "WAVE", RecordingFormat::Unknown}, // another RIFF form
+        {"RIFF" + zeros4 + "AV", RecordingFormat::Unknown},   // cut before the form type
+        {zeros4 + "moov", RecordingFormat::Unknown},
+        {"", RecordingFormat::Unknown},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.head);
+        EXPECT_EQ(SniffRecordingFormat(c.head.data(), c.head.size()), c.expected);
+        MemoryByteSource source(c.head.data(), c.head.size());
+        EXPECT_EQ(SniffRecordingFormat(source), c.expected);
+    }
+}
