@@ -3,6 +3,7 @@
 #include "core/container/ByteSource.h"
 #include "core/container/ChunkWalker.h"
 #include "core/container/Riff.h"
+#include "core/container/ScrambledCopy.h"
 #include "core/tools/FileReplace.h"
 
 #include <algorithm>
@@ -317,6 +318,8 @@ const char* ConvertResultText(int result) {
         return "the recording's header cannot be read";
     case kConvertCancelled:
         return "cancelled";
+    case kConvertDamaged:
+        return "the scrambled copy has been changed (its digest does not match)";
     }
     return "unknown failure";
 }
@@ -336,6 +339,8 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     const fs::path target = ConvertedPath(targetFolder, sourcePath, toAvi);
     if (IsSameFile(sourcePath, target))
         return kConvertNoOutput; // writing would truncate the recording being read
+    if (toAvi && IsScrambledRecording(sourcePath))
+        return UnscrambledCopy(target, sourcePath, ClearForm::StandardAvi, progress).code;
     Output out(target);
     if (!out.isOpen()) {
         std::fputs("File Create Error\n", stdout);

@@ -19,6 +19,7 @@ enum ConvertResult : int {
     kConvertNoMemory = -5,    // kept for callers; block copying needs no header-sized buffer
     kConvertShortHeader = -6, // the header list could not be read in full
     kConvertCancelled = -7,   // the progress callback asked to stop; output removed
+    kConvertDamaged = -8,     // a scrambled copy whose digest does not match: it was changed
 };
 
 // Files are copied by the kernel (copy_file_range) where the file systems allow it, else through a
