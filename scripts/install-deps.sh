@@ -18,6 +18,8 @@ PACKAGES=(
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
+    # timeoverlay (sample cards); ALSA output where no sound server runs
+    gstreamer1.0-x gstreamer1.0-alsa
     # sample cards, checks of converted files, headless runs
     ffmpeg xvfb xauth poppler-utils
 )

@@ -7,6 +7,7 @@
 #include "core/container/RecordingWriter.h"
 
 #include <algorithm>
+#include <future>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -144,8 +145,22 @@ std::string humanSize(uintmax_t bytes) {
     return text;
 }
 
+// Where the car is at the start of a demo recording: the drive starts at 08:00 camera time and
+// covers about 6 m a second (traffic lights included); parked recordings stand at the end.
+void placeOnDemoRoute(TrackPlan& track, const RecordingPlan& plan) {
+    track.route = DemoRoute();
+    track.parked = plan.folder == FolderKind::Motion;
+    std::tm first = gpsStartFromName("RTC20261207_080000.qmv");
+    std::tm at = track.utcStart;
+    const double elapsed = double(timegm(&at) - timegm(&first));
+    track.routeStartM = track.parked ? RouteLength(track.route) : std::max(0.0, elapsed) * 6.0;
+    // Events in the middle of the drive rather than in its first seconds.
+    for (auto& event : track.events)
+        event.first = 8 + event.first * 7;
+}
+
 bool writeRecording(const fs::path& path, const RecordingPlan& plan, const Streams& streams,
-                    const std::vector<VideoTrackSpec>& specs, uint32_t seconds, size_t planIndex,
+                    const std::vector<VideoTrackSpec>& specs, uint32_t seconds, size_t planIndex, bool demo,
                     std::string* error) {
     RecordingLayout layout;
     layout.video.assign(specs.begin(), specs.begin() + plan.channels);
@@ -175,6 +190,8 @@ bool writeRecording(const fs::path& path, const RecordingPlan& plan, const Strea
     track.recordingId = plan.id;
     track.recordingPassword = plan.password;
     track.setup = plan.setup;
+    if (demo)
+        placeOnDemoRoute(track, plan);
     const auto records = MakeTrackRecords(track);
 
     // Interleave every stream by time: video channels, then audio, then data at equal times.
@@ -255,7 +272,8 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
         }
     }
 
-    const uint32_t seconds = options.realistic ? 60 : 3;
+    const bool demo = options.profile == SampleProfile::Demo;
+    const uint32_t seconds = options.profile == SampleProfile::Realistic ? 60 : demo ? 30 : 3;
     std::vector<VideoTrackSpec> specs;
     std::vector<VideoRequest> requests;
     for (int ch = 0; ch < 3; ++ch) {
@@ -263,31 +281,46 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
         r.label = "CH" + std::to_string(ch + 1);
         r.pattern = ch;
         r.seconds = seconds;
-        if (options.realistic) {
+        switch (options.profile) {
+        case SampleProfile::Realistic:
             r.width = ch == 0 ? 1920 : 1280;
             r.height = ch == 0 ? 1080 : 720;
             r.fps = 30;
             r.kbps = ch == 0 ? 6000 : 3000;
-        } else {
+            break;
+        case SampleProfile::Demo:
+            r.width = ch == 0 ? 1280 : 640;
+            r.height = ch == 0 ? 720 : 360;
+            r.fps = 30;
+            r.kbps = ch == 0 ? 2500 : 800;
+            break;
+        case SampleProfile::Small:
             r.width = ch == 0 ? 320 : 256;
             r.height = ch == 0 ? 180 : 144;
             r.fps = 10;
             r.kbps = 250;
+            break;
         }
         requests.push_back(r);
         specs.push_back({r.width, r.height, r.fps, 1});
     }
 
-    // The channels' pictures are the same in every recording; only their length counts.
+    // The channels' pictures are the same in every recording; only their length counts. The
+    // channels and the sound are encoded side by side, one pipeline each.
     Streams streams;
-    for (const auto& r : requests) {
-        streams.video.push_back(EncodeVideo(r));
-        if (!streams.video.back().error.empty()) {
-            result.error = "video encoding failed: " + streams.video.back().error;
+    std::vector<std::future<EncodedStream>> videos;
+    for (const auto& r : requests)
+        videos.push_back(std::async(std::launch::async, [r] { return EncodeVideo(r); }));
+    auto aac = std::async(std::launch::async, [seconds] { return EncodeAac(44100, 1, seconds); });
+    for (auto& v : videos)
+        streams.video.push_back(v.get());
+    streams.aac = aac.get();
+    for (const auto& v : streams.video) {
+        if (!v.error.empty()) {
+            result.error = "video encoding failed: " + v.error;
             return result;
         }
     }
-    streams.aac = EncodeAac(44100, 1, seconds);
     if (!streams.aac.error.empty() || streams.aac.codecConfig.empty()) {
         result.error = "AAC encoding failed: " + streams.aac.error;
         return result;
@@ -298,7 +331,7 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
     for (size_t i = 0; i < list.size(); ++i) {
         const auto& plan = list[i];
         fs::path path = card / folders.names.at(plan.folder) / plan.name;
-        if (!writeRecording(path, plan, streams, specs, seconds, i, &error)) {
+        if (!writeRecording(path, plan, streams, specs, seconds, i, demo, &error)) {
             result.error = path.string() + ": " + error;
             return result;
         }

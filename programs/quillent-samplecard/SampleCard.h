@@ -6,8 +6,14 @@
 #include <string>
 #include <vector>
 
+enum class SampleProfile {
+    Small,     // 3 s clips of 320x180 at 10 fps: fast, for tests
+    Demo,      // 30 s of 1280x720 + 2 x 640x360 at 30 fps along real streets: what a newcomer watches
+    Realistic, // 60 s of 1920x1080 + 2 x 1280x720 at 30 fps: for benchmarks
+};
+
 struct SampleCardOptions {
-    bool realistic = false;           // 60 s of 1920x1080 + 2 x 1280x720 at 30 fps instead of small clips
+    SampleProfile profile = SampleProfile::Small;
     std::filesystem::path configFile; // viewerconfig.cfg with the folder names; defaults when absent
 };
 

@@ -29,7 +29,17 @@ struct TrackPlan {
     std::string recordingPassword;
     SetupForm setup = SetupForm::V;
     bool informationRecord = true;
+    // (lat, lon) waypoints of streets the car drives along; empty: a free course from the start point.
+    std::vector<std::pair<double, double>> route;
+    double routeStartM = 0; // distance along the route at the first second
+    bool parked = false;    // the car stands still (parking and motion recordings)
 };
+
+// A drive through the centre of Seoul along real streets: from the Sungnyemun gate north on
+// Sejong-daero past City Hall, east along Jongno to the Dongdaemun gate and on to Sinseol-dong.
+const std::vector<std::pair<double, double>>& DemoRoute();
+// Length of a route in metres.
+double RouteLength(const std::vector<std::pair<double, double>>& route);
 
 // Records in time order.
 std::vector<TimedRecord> MakeTrackRecords(const TrackPlan& plan);

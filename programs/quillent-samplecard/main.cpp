@@ -10,11 +10,12 @@
 namespace {
 
 void usage(FILE* to) {
-    std::fputs("usage: quillent-samplecard <folder> [--realistic]\n"
+    std::fputs("usage: quillent-samplecard <folder> [--demo | --realistic]\n"
                "Writes a sample camera SD card into <folder>: the configured recording folders with\n"
                "recordings of every kind (normal, event, emergency, parking, motion, manual), one to\n"
                "three H.264 channels, AAC or PCM sound, GPS and G-sensor records, a protected, an\n"
                "unfinished and a truncated recording, and a plain MP4.\n"
+               "  --demo       30 s of 1280x720 + 2 x 640x360 at 30 fps, driving through Seoul (to watch)\n"
                "  --realistic  60 s of 1920x1080 + 2 x 1280x720 at 30 fps (for benchmarks)\n",
                to);
 }
@@ -40,7 +41,9 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (a == "--realistic") {
-            options.realistic = true;
+            options.profile = SampleProfile::Realistic;
+        } else if (a == "--demo") {
+            options.profile = SampleProfile::Demo;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "quillent-samplecard: unknown option %s\n", a.c_str());
             usage(stderr);

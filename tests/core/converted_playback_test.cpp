@@ -1,5 +1,5 @@
 // Converted recordings and the repaired view play elsewhere: ffprobe finds every stream and ffmpeg
-// decodes them without an error. Skipped when ffmpeg is not installed.
+// decodes them without an error. Fails when ffmpeg is not installed.
 #include "core/container/RecordingConverter.h"
 #include "core/container/RepairedView.h"
 #include "support/ContainerFixtures.h"
@@ -60,8 +60,7 @@ void ExpectDecodes(const fs::path& file) {
 } // namespace
 
 TEST(ConvertedPlayback, FfmpegReadsConvertedRecordingsAndTheRepairedView) {
-    if (!HaveFfmpeg())
-        GTEST_SKIP() << "ffmpeg/ffprobe not installed";
+    ASSERT_TRUE(HaveFfmpeg()) << "ffmpeg and ffprobe are required (scripts/install-deps.sh)";
     TempDir dir;
     const fs::path data = QUILLENT_TEST_DATA;
     struct Case {
@@ -88,10 +87,8 @@ TEST(ConvertedPlayback, FfmpegReadsConvertedRecordingsAndTheRepairedView) {
 
 TEST(ConvertedPlayback, EverySampleCardRecordingConverts) {
     const fs::path generator = fs::path(QUILLENT_BIN_DIR) / "quillent-samplecard";
-    if (!fs::exists(generator))
-        GTEST_SKIP() << "quillent-samplecard not built";
-    if (!HaveFfmpeg())
-        GTEST_SKIP() << "ffmpeg/ffprobe not installed";
+    ASSERT_TRUE(fs::exists(generator)) << "quillent-samplecard is not built";
+    ASSERT_TRUE(HaveFfmpeg()) << "ffmpeg and ffprobe are required (scripts/install-deps.sh)";
     TempDir dir;
     int status = 0;
     std::string out = RunCommand("'" + generator.string() + "' '" + (dir / "card").string() + "'", &status);

@@ -55,8 +55,8 @@ class SampleCardTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(kSilent);
-        if (!fs::exists(fs::path(QUILLENT_BIN_DIR) / "quillent-samplecard"))
-            GTEST_SKIP() << "quillent-samplecard is not built";
+        ASSERT_TRUE(fs::exists(fs::path(QUILLENT_BIN_DIR) / "quillent-samplecard"))
+            << "quillent-samplecard is not built";
         ASSERT_FALSE(sampleCard().empty()) << "the sample card could not be written";
         holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
     }

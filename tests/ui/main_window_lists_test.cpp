@@ -3,6 +3,7 @@
 #include "OpenTestApp.h"
 #include "core/tools/DriveList.h"
 #include "ui/app/CHvViewerDlg.h"
+#include "ui/playback/PlaybackSession.h"
 #include "ui/app/CommandIds.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/CFilelist.h"
@@ -42,7 +43,8 @@ TEST(MainWindowLists, SkinListCommandsDriveTheList) {
     app();
     BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
     Card card;
-    CHvViewerDlg window;
+    PlaybackSession session;
+    CHvViewerDlg window{session};
     ListController* lists = window.Lists();
     ASSERT_NE(lists, nullptr);
     lists->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}, {"MOTION"}});

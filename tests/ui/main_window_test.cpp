@@ -5,6 +5,7 @@
 #include "core/config/Settings.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
+#include "ui/playback/PlaybackSession.h"
 #include "ui/app/CommandIds.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/dialogs/CMovieInfoDlg.h"
@@ -88,7 +89,8 @@ protected:
     static void SetUpTestSuite() {
         app();
         WriteSetting("speedunit", "3"); // the page shows the stored unit once loaded
-        s_window = new CHvViewerDlg();
+        s_session = new PlaybackSession;
+        s_window = new CHvViewerDlg(*s_session);
         QSignalSpy ready(s_window, &CHvViewerDlg::pageReady);
         s_window->show();
         ASSERT_TRUE(ready.wait(30000));
@@ -96,8 +98,11 @@ protected:
     static void TearDownTestSuite() {
         delete s_window;
         s_window = nullptr;
+        delete s_session;
+        s_session = nullptr;
     }
     QVariant js(const QString& code) { return runJs(s_window->Page()->page(), code); }
+    static inline PlaybackSession* s_session = nullptr; // the application's, outliving the window
     static CHvViewerDlg* s_window;
 };
 CHvViewerDlg* MainWindowTest::s_window = nullptr;

@@ -121,7 +121,7 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     EXPECT_EQ(host->last("callInternal:setChannel").toInt(), host->holder.GetChannelCount());
 
     // Event marks sit at (i + 1) * 260 / n of the GPS samples with an event.
-    const auto expected = ComputeEventMarks(opener->trackData().gps);
+    const auto expected = ComputeEventMarks(host->playbackSession.trackData().gps);
     ASSERT_EQ(host->count("addEventMark"), static_cast<int>(expected.size()));
     int k = 0;
     for (const PageCall& c : host->calls) {
@@ -273,7 +273,7 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     ASSERT_TRUE(openRow(1));
     EXPECT_EQ(asked, 2);
 
-    // Cancel: the recording stays open but hidden and nothing is applied.
+    // Cancel: nothing of the recording is shown and the window is idle.
     opener->setTrackLoader([](const fs::path&) {
         LoadedTrackData d;
         d.recordingId = "other";
@@ -287,7 +287,12 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     ASSERT_TRUE(openRow(0));
     EXPECT_EQ(host->count("addEventMark"), marksBefore);
     EXPECT_FALSE(host->screens[0]->isVisibleTo(&host->window));
-    EXPECT_NE(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(host->holder.GetState(), -1);
+    EXPECT_FALSE(host->playbackSession.isOpen());
+    EXPECT_EQ(host->playbackSession.state(), PlaybackSession::State::Idle);
+    EXPECT_TRUE(host->title.isEmpty());
+    EXPECT_EQ(host->highlighted, -1);
+    EXPECT_EQ(host->last("callInternal:setPlay"), "0");
 
     // The master password on both halves means unprotected.
     opener->setTrackLoader([](const fs::path&) {

@@ -6,6 +6,7 @@
 #include "core/config/ViewerConfig.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
+#include "ui/playback/PlaybackSession.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
@@ -46,7 +47,8 @@ protected:
         ASSERT_TRUE(gen.waitForFinished(120000));
         ASSERT_EQ(gen.exitCode(), 0);
 
-        s_window = new CHvViewerDlg({s_card});
+        s_session = new PlaybackSession;
+        s_window = new CHvViewerDlg(*s_session, {s_card});
         s_window->Player()->setMessageShower(
             [](const QString& text, MessageIcon) { s_messages.push_back(text); });
         s_window->Lists()->SetErrorReporter([](const QString& text) { s_messages.push_back(text); });
@@ -57,7 +59,10 @@ protected:
     static void TearDownTestSuite() {
         delete s_window;
         s_window = nullptr;
+        delete s_session;
+        s_session = nullptr;
     }
+    static inline PlaybackSession* s_session = nullptr; // the application's, outliving the window
     static CHvViewerDlg* s_window;
     static QString s_card;
     static QStringList s_messages;

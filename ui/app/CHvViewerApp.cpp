@@ -3,6 +3,7 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/SingleInstance.h"
+#include "ui/playback/PlaybackSession.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -48,7 +49,8 @@ int CHvViewerApp::Main(int argc, char** argv) {
 
     int result = 0;
     {
-        CHvViewerDlg window(arguments);
+        PlaybackSession session; // the one announcement of what plays; outlives the window
+        CHvViewerDlg window(session, arguments);
         QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                          [&window](const QStringList& handed) {
                              if (window.isMinimized())

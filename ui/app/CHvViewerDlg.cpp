@@ -10,6 +10,8 @@
 #include "ui/app/EnginePlayback.h"
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/bridge/MainPage.h"
+#include "ui/playback/PlaybackSession.h"
 #include "ui/app/WindowPlayback.h"
 #include "ui/lists/ListController.h"
 #include "media/playback/PlaybackEngine.h"
@@ -73,8 +75,8 @@ Qt::CursorShape cursorFor(WindowHit hit) {
 }
 } // namespace
 
-CHvViewerDlg::CHvViewerDlg(const QStringList& arguments, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& arguments, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_session(session),
       m_engineHolder(std::make_unique<PlaybackEngineHolder>()),
       m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this),
       m_arguments(arguments) {
@@ -137,6 +139,8 @@ void CHvViewerDlg::createChildren() {
     m_page = new BrowserHost(this);
     m_page->setObjectName(QStringLiteral("mainPage"));
     connect(m_page, &BrowserHost::pageLoaded, this, &CHvViewerDlg::onPageLoaded);
+    m_mainPage = new MainPage(MainPage::callsInto(m_page), this);
+    m_mainPage->follow(m_session);
 
     m_closeButton = new CaptionButton(QStringLiteral(":/shell/close.png"), true, this);
     m_maximiseButton = new CaptionButton(QStringLiteral(":/shell/maximise.png"), false, this);
@@ -334,13 +338,12 @@ void CHvViewerDlg::CallInternal(const QString& functionName, const QString& valu
 void CHvViewerDlg::onPageLoaded(bool ok) {
     if (!ok)
         qInfo() << "main page did not load from" << BrowserHost::SkinFolder();
-    m_page->CallScript(QStringLiteral("initLanguage"),
-                       QStringList{QString::fromStdString(GetInstallerLanguage())});
-    CallInternal(QStringLiteral("setWindowMap"), QStringLiteral("100"));
+    m_mainPage->initLanguage(QString::fromStdString(GetInstallerLanguage()));
+    m_mainPage->setWindowMap(100);
     const QString unitText = QString::fromStdString(ReadSetting("speedunit"));
     if (!unitText.isEmpty()) {
         const int unit = unitText.toInt();
-        m_page->CallScript(QStringLiteral("setSpeedUnit"), QList<int>{unit});
+        m_mainPage->setSpeedUnit(unit);
         SetSpeedUnit(unit);
     }
     ProcessStartupArguments();

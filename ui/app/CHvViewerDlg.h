@@ -24,6 +24,8 @@
 #include <memory>
 
 class BrowserHost;
+class MainPage;
+class PlaybackSession;
 class PlaybackEngineHolder;
 class CaptionButton;
 class ListController;
@@ -52,9 +54,10 @@ class CHvViewerDlg : public QWidget, public CommandTarget, public BridgeHost {
 public:
     static constexpr const char* kProductTitle = "Morvent QUILLENT";
 
-    // `arguments`: the program's arguments after its name; the first one is processed when the
-    // main page has loaded.
-    explicit CHvViewerDlg(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    // `session`: the application's playback session, which outlives the window. `arguments`: the
+    // program's arguments after its name; the first one is processed when the main page has loaded.
+    explicit CHvViewerDlg(PlaybackSession& session, const QStringList& arguments = {},
+                          QWidget* parent = nullptr);
     ~CHvViewerDlg() override;
 
     // --- Children and layout ---
@@ -68,6 +71,9 @@ public:
     // The recording list: scan, report list, drawn list, tabs (CHvViewerDlgLists.cpp).
     ListController* Lists() const { return m_lists.get(); }
     BrowserHost* Page() const { return m_page; }
+    // The main page's functions; it follows the session by itself.
+    MainPage* PageFunctions() const { return m_mainPage; }
+    PlaybackSession& Session() const { return m_session; }
     LayoutInput CurrentLayoutInput() const;
     void LayoutPanels(); // places every docked child for the current client size
     void SetTitleText(const QString& fileName);
@@ -161,6 +167,7 @@ private:
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;
 
+    PlaybackSession& m_session;
     ViewerState m_state;
     std::unique_ptr<PlaybackEngineHolder> m_engineHolder;
     std::unique_ptr<PlaybackControl> m_playback; // adapts m_engineHolder
@@ -168,6 +175,7 @@ private:
     std::array<QWidget*, static_cast<int>(PanelSlot::Count)> m_panels{};
     std::array<bool, static_cast<int>(PanelSlot::Count)> m_docked{};
     BrowserHost* m_page = nullptr;
+    MainPage* m_mainPage = nullptr;
     QScrollBar* m_listScrollBar = nullptr;
     std::unique_ptr<ListController> m_lists;
     std::unique_ptr<WindowPlayback> m_player; // destroyed before the lists it reads

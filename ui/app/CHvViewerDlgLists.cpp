@@ -18,6 +18,7 @@ void CHvViewerDlg::createLists() {
     InstallPanel(PanelSlot::FileList, list);
     m_lists = std::make_unique<ListController>(this, list, menu, m_listScrollBar);
     m_lists->Configure();
+    m_lists->FollowSession(m_session);
 
     ListController::Hooks hooks;
     hooks.returnToIdle = [this] { ReturnToIdle(); };

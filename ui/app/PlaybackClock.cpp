@@ -2,6 +2,7 @@
 
 #include "core/recordings/RecordingName.h"
 #include "ui/app/RecordingOpener.h"
+#include "ui/playback/PlaybackSession.h"
 
 #include <cmath>
 
@@ -13,6 +14,11 @@ PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_ho
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, &PlaybackClock::DelayedOpen);
     m_opener.setClock(this);
+    // Panels, the list and tools ask the session for a seek; the clock carries it out.
+    connect(&m_host.session(), &PlaybackSession::seekRequested, this, [this](qint64 positionMs) {
+        Seek(positionMs);
+        ShowPosition();
+    });
 }
 
 bool PlaybackClock::busy() const {
@@ -44,13 +50,10 @@ void PlaybackClock::Tick() {
     ViewerState& ps = m_host.playbackState();
     const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
     const int64_t end = ps.loopActive ? ps.loopEnd : static_cast<int64_t>(engine.GetDurationMs());
-    // A paused recording gives the same position tick after tick; the page and the panels already
-    // show it, so the clock does not call into them ten times a second for nothing.
-    const bool moved = pos != m_tickPos;
-    m_tickPos = pos;
     if (pos >= 0 && pos < end) {
-        if (moved)
-            ShowPosition();
+        // A paused recording gives the same position tick after tick: the session announces only
+        // a change, so the page and the panels are not called ten times a second for nothing.
+        ShowPosition();
         armClock();
     } else if (ps.loopActive) {
         engine.SeekTo(static_cast<uint64_t>(std::max(0, ps.loopStart)));
@@ -58,6 +61,8 @@ void PlaybackClock::Tick() {
         armClock();
     } else {
         // The recording has ended: the next one of the kind follows after a second, or idle.
+        ShowPosition();
+        m_host.session().setState(PlaybackSession::State::Stopped);
         const int next = findRow(ps.selectedIndex + 1, 1);
         if (next >= 0) {
             ps.selectedIndex = next;
@@ -66,12 +71,6 @@ void PlaybackClock::Tick() {
         } else {
             ReturnToIdle(true);
         }
-    }
-
-    if (moved) {
-        const double speed = m_host.drawTrackPosition(pos);
-        showSpeed(static_cast<int>(std::trunc(speed * 1000)));
-        m_host.setTrackPanelPosition(pos);
     }
     emit ticked(pos);
 }
@@ -83,20 +82,7 @@ void PlaybackClock::ShowPosition() {
         return;
     const uint64_t pos = engine.GetPositionMs();
     m_host.playbackState().position = static_cast<int>(pos / 1000);
-    m_host.callInternal(QStringLiteral("setPos"), QString::number(pos));
-}
-
-void PlaybackClock::showSpeed(int speedTimes1000) {
-    // The speed changes once a second at most: most ticks would send the same number.
-    if (speedTimes1000 == m_shownSpeed)
-        return;
-    m_shownSpeed = speedTimes1000;
-    m_host.drawSpeed(speedTimes1000);
-}
-
-void PlaybackClock::forgetShown() {
-    m_tickPos = -1;
-    m_shownSpeed = kNoSpeedShown;
+    m_host.session().publishPosition(static_cast<int64_t>(pos));
 }
 
 void PlaybackClock::DelayedOpen() {
@@ -119,12 +105,12 @@ void PlaybackClock::PlayPause() {
     if (state == PlaybackEngine::kPaused) {
         engine.Run();
         armClock();
-        m_host.callInternal(QStringLiteral("setPause"), QStringLiteral("0"));
+        m_host.session().setState(PlaybackSession::State::Playing);
         return;
     }
     if (state == PlaybackEngine::kRunning) {
         engine.Pause();
-        m_host.callInternal(QStringLiteral("setPlay"), QStringLiteral("0"));
+        m_host.session().setState(PlaybackSession::State::Paused);
         return;
     }
     const int count = m_host.recordingCount();
@@ -183,12 +169,8 @@ void PlaybackClock::ReturnToIdle(bool resetTitle) {
     closeEngine();
     ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
-    m_host.hideFloatingGsensorWindows();
     ps.position = 0;
-    m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    forgetShown();
-    showSpeed(0);
-    m_host.callInternal(QStringLiteral("setPlay"), QStringLiteral("0")); // nothing plays now
+    m_host.session().close(); // the page, the list and the panels show nothing open
 }
 
 void PlaybackClock::ClearAndClose() {
@@ -199,9 +181,7 @@ void PlaybackClock::ClearAndClose() {
     ViewerState& ps = m_host.playbackState();
     ps.selectedIndex = -1;
     ps.position = 0;
-    m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
-    forgetShown();
-    showSpeed(0);
+    m_host.session().close();
     // Sound goes back to half, as at start-up, for whatever is opened next.
     m_host.engineHolder().SetVolume(0x7FFF);
 }
@@ -213,11 +193,10 @@ void PlaybackClock::PlaybackStarted() {
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
         engine.SetBrightness(channel, 0);
     engine.SetRate(1.0f);
-    m_host.callInternal(QStringLiteral("setChannel"), QString::number(engine.GetChannelCount()));
     // The page shows its pause button while a recording plays, however playback was started.
-    if (engine.GetState() == PlaybackEngine::kRunning)
-        m_host.callInternal(QStringLiteral("setPause"), QStringLiteral("0"));
-    forgetShown(); // a new recording: its first tick is drawn whatever the last one showed
+    m_host.session().setState(engine.GetState() == PlaybackEngine::kRunning
+                                  ? PlaybackSession::State::Playing
+                                  : PlaybackSession::State::Stopped);
     armClock();
 }
 
@@ -228,7 +207,6 @@ void PlaybackClock::UpdateChannelControls() {
 void PlaybackClock::Seek(int64_t positionMs) {
     if (busy())
         return;
-    m_host.clearMapPath();
     PlaybackEngineHolder& engine = m_host.engineHolder();
     if (engine.GetState() >= 0 && engine.GetState() != PlaybackEngine::kNotBuilt)
         engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, positionMs)));
@@ -252,4 +230,3 @@ void PlaybackClock::OpenRow(int index) {
     }
     m_opener.RequestOpen(RecordingOpener::kJobOpenFromList);
 }
-

@@ -1,14 +1,13 @@
-// The playback clock of the main window (timer 257) and the operations that start, stop and move
-// playback: play/pause, steps, previous/next, return to idle, the delayed open (timer 258), seeks
-// and row opens from panels and lists. Owned by the main window; commands and keys call it.
+// The playback clock (timer 257) and the operations that start, stop and move playback:
+// play/pause, steps, previous/next, return to idle, the delayed open (timer 258), seeks and row
+// opens. It only reads the engine and publishes the position and state through the session; the
+// page, the list and the panels follow the session. Commands and keys call it.
 #pragma once
 
 #include "ui/app/PlaybackHost.h"
 
 #include <QObject>
 #include <QTimer>
-
-#include <limits>
 
 class RecordingOpener;
 
@@ -66,14 +65,9 @@ private:
     bool busy() const;
     void armClock() { m_clock.start(kClockPeriodMs); }
     void closeEngine();
-    void showSpeed(int speedTimes1000);
-    void forgetShown();
-    static constexpr int kNoSpeedShown = std::numeric_limits<int>::min();
 
     PlaybackHost& m_host;
     RecordingOpener& m_opener;
     QTimer m_clock;     // 257
     QTimer m_openTimer; // 258
-    int64_t m_tickPos = -1;           // position the last tick handed to the page and panels
-    int m_shownSpeed = kNoSpeedShown; // last drawSpeed value
 };

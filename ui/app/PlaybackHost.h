@@ -1,5 +1,5 @@
 // What the opening of a recording, the playback clock, the screen docking and the start-up
-// arguments need from the main window: its shared playback state, its page, its list and panels.
+// arguments need from the main window: its engine, its shared state, the session, its list.
 // The main window implements it; tests implement it with a recording fake.
 #pragma once
 
@@ -15,8 +15,7 @@
 #include <string>
 
 class CDlgVideoScreen;
-struct RecordingData;
-using LoadedTrackData = RecordingData;
+class PlaybackSession;
 
 enum class MessageIcon { None, Information, Error };
 
@@ -29,10 +28,9 @@ public:
     // The busy window is up (true) or gone (false): list clicks and commands wait meanwhile.
     virtual void setBusy(bool busy) {}
 
-    // Page of the main window.
-    virtual void callInternal(const QString& name, const QString& value) = 0;
-    virtual void callScript(const QString& function, const QStringList& args) = 0;
-    virtual void drawSpeed(int speedTimes1000) = 0; // the page's speed read-out, one integer
+    // The one announcement of the open recording and the position: the page, the list, the
+    // screens and the panels follow it instead of being called from here.
+    virtual PlaybackSession& session() = 0;
 
     // Window.
     virtual void setTitleText(const QString& fileName) = 0;
@@ -49,7 +47,6 @@ public:
     virtual std::filesystem::path rowPath(int index) = 0; // empty when out of range
     virtual std::filesystem::path listedSource() = 0;     // drive or folder whose recordings are listed
     virtual void selectInList(int index, int kind) = 0;   // highlight, tab, scroll into view
-    virtual void markOpenedRow(int index, int kind) = 0;  // as selectInList, plus the hidden report list
     virtual void clearListHighlight() = 0;
     virtual void showFileMenuTab(int tab) = 0;
     virtual void clearRecordings() = 0; // empties the scan, the drawn list and the report list
@@ -58,18 +55,10 @@ public:
     // Lists a folder's recordings as the folder choice does; false when nothing was found.
     virtual bool listFolder(const std::filesystem::path& folder) = 0;
 
-    // Panels (map, speed, G-sensor); the defaults do nothing until those panels exist.
-    virtual void resetTrackPanels() {}
-    virtual void setTrackPanelData(const LoadedTrackData& data, int trackRangeMs) {}
-    // Moves the map marker; returns the speed at pos (knots) for the page's read-out.
-    virtual double drawTrackPosition(int64_t posMs) { return 0.0; }
-    virtual void setTrackPanelPosition(int64_t posMs) {}
-    virtual void hideFloatingGsensorWindows() {}
-    virtual void clearMapPath() {}
-    virtual void resizeMapPage() {}
-
     // A docked (true) screen is placed by layoutPanels; a floating one is left where it is.
     virtual void setScreenDocked(int index, bool docked) {}
+    // After a screen docked or floated: the map page refits its cell (nothing until it exists).
+    virtual void resizeMapPage() {}
 
     // Whether the left mouse button is held anywhere (the clock does not move meanwhile).
     virtual bool leftMouseButtonDown() = 0;

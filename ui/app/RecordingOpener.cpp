@@ -7,6 +7,8 @@
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
 #include "ui/panels/CDlgVideoScreen.h"
+#include "ui/playback/PlaybackSession.h"
+#include "core/recordings/RecordingName.h"
 
 #include <QWidget>
 
@@ -62,17 +64,10 @@ void RecordingOpener::onOpenNow(int job) {
     if (!m_progress || !m_progress->isBusy())
         return;
     const bool opened = OpenSelectedRecording();
-    if (job == kJobOpenAndMark || job == kJobOpenFromList)
-        MarkOpenedRow();
     if (m_progress)
         m_progress->finish();
     m_host.setBusy(false);
     emit openFinished(job, opened);
-}
-
-void RecordingOpener::MarkOpenedRow() {
-    const ViewerState& state = m_host.playbackState();
-    m_host.markOpenedRow(state.selectedIndex, m_host.kindFilter());
 }
 
 void RecordingOpener::showScreens(bool show) {
@@ -105,8 +100,6 @@ bool RecordingOpener::OpenSelectedRecording() {
 
     m_totalLengthMs = engine.GetDurationMs();
     m_trackRangeMs = CommandDispatcher::RangeValue(m_totalLengthMs);
-    m_host.callInternal(QStringLiteral("setRange"), QString::number(m_trackRangeMs));
-    m_host.callInternal(QStringLiteral("setPos"), QStringLiteral("0"));
     m_timeLabel = FormatTimeLabel(m_totalLengthMs);
     m_host.setTimeLabel(m_timeLabel);
     m_name = recordingFileName(m_host, state.selectedIndex, path);
@@ -114,15 +107,25 @@ bool RecordingOpener::OpenSelectedRecording() {
     // Everything of the previous recording goes before any record of this one is read (the
     // loader keeps the setup-record copy: pieces may arrive without their siblings).
     m_data = LoadedTrackData{};
-    m_marks.clear();
-    m_host.callScript(QStringLiteral("clearEventMark"), {});
-    m_host.resetTrackPanels();
     m_data = m_loader(path);
 
-    if (!checkIdentity())
-        return true; // cancelled: the recording stays open and hidden, nothing reaches the panels
+    if (!checkIdentity()) {
+        // Cancelled: nothing of the recording is shown; the window is idle and says so.
+        m_host.setTitleText(QString());
+        if (m_clock)
+            m_clock->ReturnToIdle(true);
+        return true;
+    }
 
-    m_host.setTrackPanelData(m_data, m_trackRangeMs);
+    OpenRecording opened;
+    opened.path = path;
+    opened.listIndex = state.selectedIndex;
+    opened.kind = GetRecordingKind(path.filename().string());
+    opened.channels = engine.GetChannelCount();
+    opened.lengthMs = static_cast<int64_t>(m_totalLengthMs);
+    opened.trackRangeMs = m_trackRangeMs;
+    // The page, the list and the panels take the recording, its range and its records from here.
+    m_host.session().open(std::move(opened), m_data);
     if (m_clock)
         m_clock->PlaybackStarted();
     m_host.setTitleText(m_name);
@@ -131,11 +134,6 @@ bool RecordingOpener::OpenSelectedRecording() {
     const int brightness = CommandDispatcher::BrightnessLevel(state.brightnessStep);
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
         engine.SetBrightness(channel, brightness);
-
-    m_marks = ComputeEventMarks(m_data.gps);
-    for (const EventMark& mark : m_marks)
-        m_host.callScript(QStringLiteral("addEventMark"),
-                          {QString::number(mark.x), QString(QChar::fromLatin1(mark.type))});
     return true;
 }
 

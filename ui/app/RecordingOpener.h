@@ -1,6 +1,6 @@
 // Opens the recording of the selected list row behind the busy window: engine, time display,
-// data records, identity check, panels, rate, brightness and event marks. Owned by the main
-// window; the playback clock and the command dispatch ask it to open.
+// data records, identity check, rate and brightness, then opens it in the playback session, which
+// the page, the list and the panels follow. The playback clock and the command dispatch ask it.
 #pragma once
 
 #include "ui/app/LoadedTrackData.h"
@@ -40,13 +40,13 @@ public:
     void setCredentialsAsker(CredentialsAsker asker) { m_asker = std::move(asker); }
     void setTrackLoader(TrackLoader loader) { m_loader = std::move(loader); }
 
-    // Shows the busy window; 10 ms later the opening runs (jobs 1 and 2 then mark the row).
+    // Shows the busy window; 10 ms later the opening runs. An opened recording is announced by
+    // the session, which the list follows to mark its row.
     void RequestOpen(int job);
     // True between RequestOpen and the end of the opening: list clicks and commands are ignored.
     bool isBusy() const;
     // The opening itself, for the selected index; a failure is reported to the user inside.
     bool OpenSelectedRecording();
-    void MarkOpenedRow();
     // Ends a pending request for good (the main window is closing).
     void shutdown();
 
@@ -56,7 +56,6 @@ public:
     int trackRangeMs() const { return m_trackRangeMs; }
     const QString& timeLabel() const { return m_timeLabel; }
     const LoadedTrackData& trackData() const { return m_data; }
-    const std::vector<EventMark>& eventMarks() const { return m_marks; }
     QString lastAcceptedId() const { return QString::fromStdString(m_identity.lastId()); }
     QString lastAcceptedPassword() const { return QString::fromStdString(m_identity.lastPassword()); }
 
@@ -83,7 +82,6 @@ private:
     int m_trackRangeMs = 0;
     QString m_timeLabel;
     LoadedTrackData m_data;
-    std::vector<EventMark> m_marks;
     RecordingIdentity m_identity;  // the pair last entered correctly in this run
     RecordingDataLoader m_records; // keeps the setup-record copy from one opening to the next
 };

@@ -78,16 +78,8 @@ void WindowPlayback::setBusy(bool busy) {
     m_window.SetBusy(busy);
 }
 
-void WindowPlayback::callInternal(const QString& name, const QString& value) {
-    m_window.CallInternal(name, value);
-}
-
-void WindowPlayback::callScript(const QString& function, const QStringList& args) {
-    m_window.Page()->CallScript(function, args);
-}
-
-void WindowPlayback::drawSpeed(int speedTimes1000) {
-    m_window.Page()->CallScript(QStringLiteral("drawSpeed"), QList<int>{speedTimes1000});
+PlaybackSession& WindowPlayback::session() {
+    return m_window.Session();
 }
 
 void WindowPlayback::setTitleText(const QString& fileName) {
@@ -132,11 +124,6 @@ std::filesystem::path WindowPlayback::listedSource() {
 void WindowPlayback::selectInList(int index, int kind) {
     if (ListController* lists = m_window.Lists())
         lists->SelectInList(index, kind);
-}
-
-void WindowPlayback::markOpenedRow(int index, int kind) {
-    // The drawn list shows the row; the hidden report list has no selection of its own here.
-    selectInList(index, kind);
 }
 
 void WindowPlayback::clearListHighlight() {

@@ -48,9 +48,7 @@ public:
     PlaybackEngineHolder& engineHolder() override;
     ViewerState& playbackState() override;
     void setBusy(bool busy) override;
-    void callInternal(const QString& name, const QString& value) override;
-    void callScript(const QString& function, const QStringList& args) override;
-    void drawSpeed(int speedTimes1000) override;
+    PlaybackSession& session() override;
     void setTitleText(const QString& fileName) override;
     void setTimeLabel(const QString& text) override { m_timeLabel = text; }
     void showMessage(const QString& text, MessageIcon icon) override;
@@ -62,7 +60,6 @@ public:
     std::filesystem::path rowPath(int index) override;
     std::filesystem::path listedSource() override;
     void selectInList(int index, int kind) override;
-    void markOpenedRow(int index, int kind) override;
     void clearListHighlight() override;
     void showFileMenuTab(int tab) override;
     void clearRecordings() override;

@@ -40,6 +40,10 @@ public:
     void CallScript(const QString& functionName, const QStringList& args, ScriptResult done = {});
     void CallScript(const QString& functionName, const QString& text, int number, ScriptResult done = {});
     void CallScript(const QString& functionName, const QList<int>& numbers, ScriptResult done = {});
+    // Arguments as they are: numbers reach the page as numbers, texts as strings.
+    void CallScriptValues(const QString& functionName, const QVariantList& args, ScriptResult done = {}) {
+        callWithArgs(functionName, args, std::move(done));
+    }
     // callInternal(functionName, value) of the main page.
     void CallInternal(const QString& functionName, const QString& value) {
         CallScript(QStringLiteral("callInternal"), QStringList{functionName, value});

@@ -1,5 +1,7 @@
 #include "ui/lists/ListController.h"
 
+#include "ui/playback/PlaybackSession.h"
+
 #include "core/config/ViewerConfig.h"
 #include "core/recordings/ListText.h"
 #include "core/recordings/RecordingName.h"
@@ -7,6 +9,7 @@
 #include "core/tools/MountWatcher.h"
 #include "ui/dialogs/CSearchDlg.h"
 #include "ui/dialogs/CSelectDriveDlg.h"
+#include "ui/playback/PlaybackSession.h"
 #include "ui/lists/CFilelist.h"
 #include "ui/lists/CFilemenu.h"
 #include "ui/lists/ListMessages.h"
@@ -67,6 +70,14 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
     m_reportError = [this](const QString& text) {
         QMessageBox::critical(m_window, QString::fromLatin1(kProductTitle), text);
     };
+}
+
+void ListController::FollowSession(PlaybackSession& session) {
+    connect(&session, &PlaybackSession::recordingOpened, this, [this, &session] {
+        const int row = session.recording().listIndex;
+        if (row >= 0)
+            SelectInList(row, m_kind);
+    });
 }
 
 ListController::~ListController() = default;

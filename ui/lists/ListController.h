@@ -15,6 +15,7 @@
 #include <memory>
 
 class CFilelist;
+class PlaybackSession;
 class CFilemenu;
 class QScrollBar;
 class QWidget;
@@ -43,6 +44,8 @@ public:
     ~ListController() override;
 
     void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    // The row of each recording the session opens is highlighted under the current kind.
+    void FollowSession(PlaybackSession& session);
     // Folders, extensions, recursion flags and labels from the program configuration.
     void Configure();
     // Watches the mount table (on by default in the program; tests drive their own watcher).
