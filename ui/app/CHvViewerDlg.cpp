@@ -14,6 +14,7 @@
 #include "ui/playback/PlaybackSession.h"
 #include "ui/app/WindowPlayback.h"
 #include "ui/lists/ListController.h"
+#include "ui/tools/ToolCommands.h"
 #include "media/playback/PlaybackEngine.h"
 
 #include <QApplication>
@@ -94,6 +95,7 @@ CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& argument
     createChildren();
     createPlayback();
     createLists();
+    RegisterToolCommands(*this);
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
     LayoutPanels();
