@@ -87,6 +87,7 @@ void CProcessDlg::onProgressMessage(int filesDone) {
 }
 
 void CProcessDlg::OnJobFinished(int failures, bool cancelled) {
+    m_cancel->setEnabled(false);
     const bool convert = m_mode == kConvert;
     int done = 0;
     for (const auto& r : Job()->results())

@@ -116,15 +116,15 @@ int ToolCommands::startIndex(bool* paused) {
         return m_host.session->recording().listIndex;
     }
     if (m_host.lists) {
-        // The first checked row, else the open recording's row.
+        // The first checked row, else the open recording's row, else the highlighted one.
         const auto& report = m_host.lists->Report();
         for (int i = 0; i < report.Count(); ++i)
             if (report.IsChecked(i))
                 return i;
     }
-    if (m_host.session && m_host.session->isOpen())
+    if (m_host.session && m_host.session->isOpen() && m_host.session->recording().listIndex >= 0)
         return m_host.session->recording().listIndex;
-    return -1;
+    return m_host.highlightedRow ? m_host.highlightedRow() : -1;
 }
 
 void ToolCommands::Merge() {
@@ -205,6 +205,7 @@ void RegisterToolCommands(CHvViewerDlg& window) {
     host.lists = window.Lists();
     host.session = &window.Session();
     host.playback = &window.Playback();
+    host.highlightedRow = [&window] { return window.State().selectedIndex; };
     auto* commands = new ToolCommands(host, &window);
     // Queued: the page's call returns before any window opens.
     auto later = [commands](std::function<void(ToolCommands&)> run) {

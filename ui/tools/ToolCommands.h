@@ -30,6 +30,7 @@ public:
         ListController* lists = nullptr;
         PlaybackSession* session = nullptr;
         PlaybackControl* playback = nullptr;
+        std::function<int()> highlightedRow; // the list's highlighted row, -1 none
         std::function<QString(const QString& title)> chooseFolder;
         std::function<QString(const QString& proposed, const QString& filter)> chooseSaveFile;
         std::function<bool(const QString& question)> ask;

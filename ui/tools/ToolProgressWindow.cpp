@@ -72,8 +72,11 @@ void ToolProgressWindow::Report(QMessageBox::Icon icon, const QString& text) {
         m_report(icon, text);
         return;
     }
-    QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
-    box.exec();
+    // Not modal to this window: a progress window closes right after its last message.
+    QWidget* owner = parentWidget() ? parentWidget() : this;
+    auto* box = new QMessageBox(icon, owner->windowTitle(), text, QMessageBox::Ok, owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void ToolProgressWindow::keyPressEvent(QKeyEvent* event) {
