@@ -135,8 +135,42 @@ std::string MergedFileName(const std::string& firstFileName, int channel) {
     return stem + "_CH" + std::to_string(channel) + ".qmv";
 }
 
-MergeOutcome MergeChannel(const fs::path& target, const std::vector<fs::path>& sources, int channelIndex,
-                          const MergeProgress& progress) {
+namespace {
+
+struct Place {
+    uint64_t offset; // chunk header
+    uint32_t id;
+    uint32_t size;
+    int key; // video: 1 key frame, 0 not, -1 unknown (read from the frame)
+};
+
+// The chunks of the merged streams in file order: from the index of a closed file (only those
+// chunks are read then), else from a walk over every chunk header.
+std::vector<Place> wantedChunks(const Opened& o, bool useIndex) {
+    auto wanted = [&o](uint32_t id) {
+        const int stream = chunkStreamNumber(id);
+        return (stream == o.streams.video && isVideoChunkId(id)) ||
+               (stream == o.streams.audio && o.streams.audio >= 0) ||
+               (stream == o.streams.data && isRecordChunkId(id));
+    };
+    std::vector<Place> places;
+    std::vector<IndexEntry> index;
+    if (useIndex && o.layout.hasIdx1 && !o.layout.moviUnfinished && !o.layout.moviTruncated &&
+        ReadAviIndex(*o.file, o.layout, index)) {
+        for (const auto& e : index)
+            if (wanted(e.id))
+                places.push_back({e.offset, e.id, e.size, (e.flags & kAviIndexKeyFrame) ? 1 : 0});
+        return places;
+    }
+    WalkMovi(*o.file, o.layout, [&](const RiffChunk& c) {
+        if (wanted(c.id))
+            places.push_back({c.offset, c.id, uint32_t(c.size), -1});
+    });
+    return places;
+}
+
+MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& sources, int channelIndex,
+                          const MergeProgress& progress, bool useIndex, bool* indexWrong) {
     MergeOutcome result;
     auto fail = [&](const std::string& text) {
         result.ok = false;
@@ -215,45 +249,63 @@ MergeOutcome MergeChannel(const fs::path& target, const std::vector<fs::path>& s
                       (uint64_t(v.fpsNum) * 1024)                                     // AAC frames
                 : videoFrames * v.fpsDen * sound->sampleRate / v.fpsNum * blockAlign; // bytes
         uint64_t soundWritten = 0;
-        ReadAheadSource src(*o.file, 4u << 20);
-        ChunkWalker walk(src, o.layout.moviDataStart, o.layout.moviEnd);
-        RiffChunk c;
+        const std::vector<Place> places = wantedChunks(o, useIndex);
         uint64_t frames = 0;
-        while (walk.next(c)) {
-            if (c.truncated)
-                break;
+        uint64_t sourceDone = 0;
+        for (const Place& c : places) {
             const int stream = chunkStreamNumber(c.id);
             const bool video = stream == o.streams.video && isVideoChunkId(c.id);
-            const bool audio = stream == o.streams.audio && o.streams.audio >= 0;
+            const bool audio = stream == o.streams.audio && o.streams.audio >= 0 && !video;
             const bool record = stream == o.streams.data && isRecordChunkId(c.id);
-            if (video || audio || record) {
-                buf.resize(size_t(c.size));
-                if (!src.readExact(c.dataOffset(), buf.data(), buf.size()))
+            if (video && c.key >= 0 && c.size >= 4) {
+                // Pictures of a closed file: the index knows its key frames and the kernel copies
+                // the bytes; only the chunk header is read, to check the index.
+                uint8_t head[8];
+                if (!o.file->readExact(c.offset, head, 8))
                     return discard(sources[size_t(&o - opened.data())].filename().string() + ": read error");
+                if (readLe32(head) != c.id || readLe32(head + 4) != c.size) {
+                    *indexWrong = true;
+                    return discard("the index does not match the chunks");
+                }
+                if (!writer->writeVideoFrameFrom(0, o.file->fd(), c.offset + 8, c.size, c.key == 1))
+                    return discard(writer->error());
+                ++frames;
+            } else {
+                // The chunk header comes along to check the index against the file.
+                buf.resize(8 + size_t(c.size));
+                if (!o.file->readExact(c.offset, buf.data(), buf.size()))
+                    return discard(sources[size_t(&o - opened.data())].filename().string() + ": read error");
+                if (readLe32(buf.data()) != c.id || readLe32(buf.data() + 4) != c.size) {
+                    *indexWrong = true;
+                    return discard("the index does not match the chunks");
+                }
+                const uint8_t* data = buf.data() + 8;
+                const size_t size = c.size;
                 bool ok = true;
-                if (video && buf.size() >= 4) {
-                    ok = writer->writeVideoFrame(0, buf.data(), buf.size(),
-                                                 isKeyFrame(buf.data(), buf.size()));
+                if (video && size >= 4) {
+                    ok = writer->writeVideoFrame(0, data, size, isKeyFrame(data, size));
                     ++frames;
                 } else if (audio && sound->codec == AudioCodec::Aac) {
                     if (soundWritten < soundLimit)
-                        ok = writer->writeAudioFrame(buf.data(), buf.size());
+                        ok = writer->writeAudioFrame(data, size);
                     ++soundWritten;
                 } else if (audio) {
                     const uint64_t n =
-                        std::min<uint64_t>(buf.size(), soundLimit - std::min(soundLimit, soundWritten));
+                        std::min<uint64_t>(size, soundLimit - std::min(soundLimit, soundWritten));
                     if (n)
-                        ok = writer->writeAudioFrame(buf.data(), size_t(n));
+                        ok = writer->writeAudioFrame(data, size_t(n));
                     soundWritten += n;
-                } else if (record && buf.size() >= 4) {
-                    const uint32_t stamp = readLe32(buf.data()) + offsetMs;
-                    ok = writer->writeRecord(stamp, buf.data() + 4, std::min<size_t>(buf.size() - 4, 1024));
+                } else if (record && size >= 4) {
+                    const uint32_t stamp = readLe32(data) + offsetMs;
+                    ok = writer->writeRecord(stamp, data + 4, std::min<size_t>(size - 4, 1024));
                     ++result.records;
                 }
                 if (!ok)
                     return discard(writer->error());
             }
-            done += c.next - c.offset;
+            const uint64_t position = c.offset + 8 + c.size - o.layout.moviDataStart;
+            done += position - std::min(position, sourceDone);
+            sourceDone = std::max(sourceDone, position);
             if (progress && done >= nextReport) {
                 nextReport = done + (1u << 20);
                 if (!progress(total, std::min(done, total))) {
@@ -263,8 +315,8 @@ MergeOutcome MergeChannel(const fs::path& target, const std::vector<fs::path>& s
                 }
             }
         }
-        if (walk.failed())
-            return discard(sources[size_t(&o - opened.data())].filename().string() + ": read error");
+        done += (o.layout.moviEnd - o.layout.moviDataStart) -
+                std::min(sourceDone, o.layout.moviEnd - o.layout.moviDataStart);
         if (sound && sound->codec == AudioCodec::Pcm && soundWritten < soundLimit) {
             const std::vector<uint8_t> silence(
                 size_t(std::min<uint64_t>(soundLimit - soundWritten, 1u << 20)), 0);
@@ -293,5 +345,16 @@ MergeOutcome MergeChannel(const fs::path& target, const std::vector<fs::path>& s
     result.ok = true;
     result.frames = framesBefore;
     result.durationMs = framesBefore * v.fpsDen * 1000 / v.fpsNum;
+    return result;
+}
+
+} // namespace
+
+MergeOutcome MergeChannel(const fs::path& target, const std::vector<fs::path>& sources, int channelIndex,
+                          const MergeProgress& progress) {
+    bool indexWrong = false;
+    MergeOutcome result = mergeChannel(target, sources, channelIndex, progress, true, &indexWrong);
+    if (indexWrong) // a damaged index: every chunk header is walked instead
+        result = mergeChannel(target, sources, channelIndex, progress, false, &indexWrong);
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "core/container/Riff.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -14,13 +15,6 @@ constexpr uint8_t kBuiltInKey[32] = {0x51, 0x75, 0x69, 0x6c, 0x6c, 0x65, 0x6e, 0
 
 inline uint32_t rotl(uint32_t v, int c) {
     return (v << c) | (v >> (32 - c));
-}
-
-inline void quarter(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d) {
-    a += b, d ^= a, d = rotl(d, 16);
-    c += d, b ^= c, b = rotl(b, 12);
-    a += b, d ^= a, d = rotl(d, 8);
-    c += d, b ^= c, b = rotl(b, 7);
 }
 
 } // namespace
@@ -60,32 +54,40 @@ FrameScrambler::FrameScrambler(const std::array<uint8_t, 12>& nonce, uint32_t) {
         m_state[13 + i] = readLe32(nonce.data() + 4 * i);
 }
 
-void FrameScrambler::block(uint32_t counter, uint8_t out[64]) const {
-    std::array<uint32_t, 16> x = m_state;
-    x[12] = counter;
-    const std::array<uint32_t, 16> in = x;
-    for (int i = 0; i < 10; ++i) {
-        quarter(x[0], x[4], x[8], x[12]);
-        quarter(x[1], x[5], x[9], x[13]);
-        quarter(x[2], x[6], x[10], x[14]);
-        quarter(x[3], x[7], x[11], x[15]);
-        quarter(x[0], x[5], x[10], x[15]);
-        quarter(x[1], x[6], x[11], x[12]);
-        quarter(x[2], x[7], x[8], x[13]);
-        quarter(x[3], x[4], x[9], x[14]);
-    }
+void FrameScrambler::block(uint32_t counter, uint8_t out[kBlocks * 64]) const {
+    // kBlocks consecutive blocks side by side, so the compiler can work on them in vector lanes.
+    uint32_t x[16][kBlocks], in[16][kBlocks];
     for (int i = 0; i < 16; ++i)
-        writeLe32(out + 4 * i, x[i] + in[i]);
+        for (int l = 0; l < kBlocks; ++l)
+            x[i][l] = m_state[size_t(i)];
+    for (int l = 0; l < kBlocks; ++l)
+        x[12][l] = counter + uint32_t(l);
+    std::memcpy(in, x, sizeof x);
+    auto q = [&x](int a, int b, int c, int d) {
+        for (int l = 0; l < kBlocks; ++l) {
+            x[a][l] += x[b][l], x[d][l] ^= x[a][l], x[d][l] = rotl(x[d][l], 16);
+            x[c][l] += x[d][l], x[b][l] ^= x[c][l], x[b][l] = rotl(x[b][l], 12);
+            x[a][l] += x[b][l], x[d][l] ^= x[a][l], x[d][l] = rotl(x[d][l], 8);
+            x[c][l] += x[d][l], x[b][l] ^= x[c][l], x[b][l] = rotl(x[b][l], 7);
+        }
+    };
+    for (int i = 0; i < 10; ++i) {
+        q(0, 4, 8, 12), q(1, 5, 9, 13), q(2, 6, 10, 14), q(3, 7, 11, 15);
+        q(0, 5, 10, 15), q(1, 6, 11, 12), q(2, 7, 8, 13), q(3, 4, 9, 14);
+    }
+    for (int l = 0; l < kBlocks; ++l)
+        for (int i = 0; i < 16; ++i)
+            writeLe32(out + 64 * l + 4 * i, x[i][l] + in[i][l]);
 }
 
 void FrameScrambler::apply(uint64_t offset, uint8_t* data, size_t n) const {
-    uint8_t ks[64];
+    uint8_t ks[kBlocks * 64];
     size_t done = 0;
     while (done < n) {
         const uint64_t at = offset + done;
         block(uint32_t(at / 64), ks);
         const size_t from = size_t(at % 64);
-        const size_t take = std::min<size_t>(64 - from, n - done);
+        const size_t take = std::min<size_t>(kBlocks * 64 - from, n - done);
         for (size_t i = 0; i < take; ++i)
             data[done + i] ^= ks[from + i];
         done += take;

@@ -12,7 +12,7 @@
 //   4  uint32   version, 1
 //   8  uint32   key id, 1 (the program's built-in key)
 //   12 12 bytes nonce, random per copy
-//   24 32 bytes SHA-256 of the whole file with these 32 bytes read as zero
+//   24 32 bytes BLAKE2b-256 of the whole file with these 32 bytes read as zero
 struct ScrambleHeader {
     static constexpr uint32_t kChunkId = 0x72637371; // "qscr"
     static constexpr uint32_t kMagic = 0x52435351;   // "QSCR"
@@ -44,6 +44,7 @@ public:
     static constexpr uint32_t kClearPrefix = 4;
 
 private:
-    void block(uint32_t counter, uint8_t out[64]) const;
+    static constexpr int kBlocks = 8; // key stream blocks made at a time
+    void block(uint32_t counter, uint8_t out[kBlocks * 64]) const;
     std::array<uint32_t, 16> m_state{};
 };

@@ -231,10 +231,10 @@ CopyOutcome rewrite(const ByteSource& view, OutFile& out, const RewriteOptions& 
     return {};
 }
 
-// SHA-256 of a file's bytes with the digest field (digestAt, 32 bytes) read as zero.
+// BLAKE2b-256 of a file's bytes with the digest field (digestAt, 32 bytes) read as zero.
 bool fileDigest(int fd, uint64_t size, uint64_t digestAt, uint8_t out[32], const ConvertProgress& progress,
                 bool* cancelled) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
     std::vector<uint8_t> buf(4u << 20);
     uint64_t at = 0;
     while (at < size) {
