@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
         std::printf("seek to new picture (%d seeks): mean %.0f ms, worst %.0f ms\n", seeks, total / seeks,
                     worst);
 
-    for (float rate : {1.0f, 2.0f}) {
+    for (float rate : {1.0f, 2.0f, 2.7f, 3.4f, 4.0f}) {
         holder.SeekTo(0);
         holder.engine()->WaitForPicture(5000);
         holder.SetRate(rate);

@@ -22,6 +22,8 @@ PACKAGES=(
     gstreamer1.0-x gstreamer1.0-alsa
     # sample cards, checks of converted files, headless runs
     ffmpeg xvfb xauth poppler-utils
+    # desktop integration checks and the Debian package
+    desktop-file-utils dpkg-dev xdg-utils shared-mime-info
 )
 
 missing=()

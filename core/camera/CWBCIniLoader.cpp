@@ -1,6 +1,7 @@
 #include "core/camera/CWBCIniLoader.h"
 
 #include "core/camera/CText.h"
+#include "core/common/RegularFile.h"
 #include "core/tools/FileReplace.h"
 
 #include <cstdio>
@@ -43,16 +44,16 @@ bool CWBCIniLoader::RegisterItem(const std::string& name, int32_t defaultValue, 
     return true;
 }
 
+namespace {
+constexpr size_t kMaxIniBytes = 1u << 20;
+} // namespace
+
 bool CWBCIniLoader::Load(const std::filesystem::path& path) {
-    std::error_code ec;
-    std::ifstream in;
-    if (!std::filesystem::is_directory(path, ec))
-        in.open(path, std::ios::binary);
-    // A loader used again keeps no "loaded" from an earlier file.
-    m_loaded = in.is_open();
+    // A loader used again keeps no "loaded" from an earlier file. Only a regular file is read (a
+    // pipe or device named setup.ini would block or never end), and only its first megabyte: the
+    // camera's file is a few hundred bytes.
     std::string text;
-    if (m_loaded)
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    m_loaded = ReadFileStart(path, kMaxIniBytes, text, nullptr);
     LoadFromText(text);
     return true;
 }

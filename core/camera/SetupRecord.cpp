@@ -1,5 +1,6 @@
 #include "core/camera/SetupRecord.h"
 
+#include "core/common/RegularFile.h"
 #include "core/tools/FileReplace.h"
 
 #include <algorithm>
@@ -87,22 +88,14 @@ void ClampTimesForShow(SetupRecord& r) {
 
 SetupFileResult LoadSetupFile(const std::filesystem::path& path, SetupRecord& record) {
     SetupFileResult result;
-    std::error_code ec;
-    std::ifstream in;
-    if (!std::filesystem::is_directory(path, ec))
-        in.open(path, std::ios::binary);
-    if (!in.is_open()) {
-        result.error = "cannot open " + path.string();
+    // Regular files only: a pipe or device chosen by mistake would block or never end.
+    std::string bytes;
+    if (!ReadFileStart(path, kSetupRecordSize, bytes, &result.error)) {
+        result.error = "cannot open " + result.error;
         return result;
     }
-    std::array<uint8_t, kSetupRecordSize> buffer{};
-    in.read(reinterpret_cast<char*>(buffer.data()), kSetupRecordSize);
-    if (in.bad()) {
-        result.error = "cannot read " + path.string();
-        return result;
-    }
-    result.bytesRead = static_cast<size_t>(in.gcount());
-    OverlaySetupBytes(record, std::span(buffer.data(), result.bytesRead));
+    result.bytesRead = bytes.size();
+    OverlaySetupBytes(record, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     ClearCredentials(record);
     result.ok = true;
     return result;

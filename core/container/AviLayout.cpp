@@ -1,5 +1,6 @@
 #include "core/container/AviLayout.h"
 
+#include "core/container/MoviWalk.h"
 #include "core/container/Riff.h"
 
 #include <algorithm>
@@ -72,6 +73,10 @@ void parseHdrl(const ByteSource& src, uint64_t begin, uint64_t end, AviLayout& l
 
 } // namespace
 
+bool IsMoviList(const RiffChunk& c) {
+    return c.id == kFccList && c.hasListType && c.listType == kFccMovi;
+}
+
 bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error) {
     auto fail = [&](const char* text) {
         if (error)
@@ -92,6 +97,13 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
     RiffChunk c;
     bool hdrlSeen = false;
     while (top.next(c)) {
+        // "Size 0 runs to the end" repairs an unfinished recording (RIFF size 0) and its movi list;
+        // elsewhere in a finished file an empty chunk is just empty.
+        if (c.zeroSizeFilled && layout.riffSize != 0 && !IsMoviList(c)) {
+            top.seek(c.offset + 8);
+            layout.contentEnd = c.offset + 8;
+            continue;
+        }
         if (c.id == kFccList && c.hasListType && c.listType == kFccHdrl && !hdrlSeen) {
             hdrlSeen = true;
             uint64_t end = std::min(c.dataOffset() + c.size, layout.fileSize);
@@ -108,21 +120,12 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
             } else {
                 // Find where the written chunks end: at a following index (unfinished file) or at
                 // the last complete chunk (file cut short).
-                ReadAheadSource ahead(src);
-                ChunkWalker inner(ahead, layout.moviDataStart, declaredEnd);
-                RiffChunk m;
-                uint64_t end = layout.moviDataStart;
-                while (inner.next(m)) {
-                    if (m.truncated) {
-                        layout.moviTruncated = true;
-                        break;
-                    }
-                    if (c.zeroSizeFilled && m.id == kFccIdx1)
-                        break;
-                    end = m.next;
-                }
-                if (inner.failed())
+                const MoviWalkResult walked = WalkMoviRange(src, layout.moviDataStart, declaredEnd,
+                                                            c.zeroSizeFilled, [](const RiffChunk&) {});
+                if (walked.readError)
                     return fail("read error in the movie data");
+                const uint64_t end = walked.end;
+                layout.moviTruncated = walked.truncated;
                 if (!c.zeroSizeFilled)
                     layout.moviTruncated = true;
                 else if (end + 8 > declaredEnd && end < declaredEnd)
@@ -132,11 +135,11 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
                 layout.contentEnd = end;
                 continue;
             }
-        } else if (c.id == kFccIdx1 && layout.hasMovi && !layout.hasIdx1 && !c.truncated &&
-                   !c.zeroSizeFilled) {
+        } else if (c.id == kFccIdx1 && layout.hasMovi && !layout.hasIdx1 && !c.truncated) {
+            // A zero size (unfinished file) runs to the end of the file.
             layout.hasIdx1 = true;
             layout.idx1Offset = c.offset;
-            layout.idx1Size = c.storedSize;
+            layout.idx1Size = uint32_t(c.size);
         }
         if (!c.truncated)
             layout.contentEnd = c.next;
@@ -152,15 +155,7 @@ bool ParseAviLayout(const ByteSource& src, AviLayout& layout, std::string* error
 
 bool WalkMovi(const ByteSource& src, const AviLayout& layout,
               const std::function<void(const RiffChunk&)>& visit) {
-    ReadAheadSource ahead(src);
-    ChunkWalker w(ahead, layout.moviDataStart, layout.moviEnd);
-    RiffChunk c;
-    while (w.next(c)) {
-        if (c.truncated)
-            break;
-        visit(c);
-    }
-    return !w.failed();
+    return !WalkMoviRange(src, layout.moviDataStart, layout.moviEnd, false, visit).readError;
 }
 
 bool ReadAviIndex(const ByteSource& src, const AviLayout& layout, std::vector<IndexEntry>& entries,

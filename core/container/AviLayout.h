@@ -56,8 +56,11 @@ struct AviLayout {
 // recording (no header list at offset 12, or no movi list).
 bool ParseAviLayout(const ByteSource& source, AviLayout& layout, std::string* error);
 
-// Visits every chunk of the movi list in file order (nested lists as one chunk) up to moviEnd.
-// Returns false on a read error.
+// A "LIST" chunk of type "movi".
+bool IsMoviList(const RiffChunk& chunk);
+
+// Visits every chunk of the movi list in file order (nested lists as one chunk) up to moviEnd,
+// stepping over damaged chunk headers (WalkMoviRange). Returns false on a read error.
 bool WalkMovi(const ByteSource& source, const AviLayout& layout,
               const std::function<void(const RiffChunk&)>& visit);
 

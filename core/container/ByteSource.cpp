@@ -1,27 +1,20 @@
 #include "core/container/ByteSource.h"
 
+#include "core/common/RegularFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 std::unique_ptr<FileByteSource> FileByteSource::open(const std::filesystem::path& path, std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    RegularFile file = OpenRegularFile(path);
+    if (file.fd < 0) {
         if (error)
-            *error = "cannot open " + path.string() + ": " + std::strerror(errno);
+            *error = file.error;
         return nullptr;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error)
-            *error = path.string() + " is not a regular file";
-        ::close(fd);
-        return nullptr;
-    }
-    return std::unique_ptr<FileByteSource>(new FileByteSource(fd, static_cast<uint64_t>(st.st_size)));
+    return std::unique_ptr<FileByteSource>(new FileByteSource(file.fd, file.size));
 }
 
 FileByteSource::~FileByteSource() {

@@ -22,6 +22,13 @@ bool ChunkWalker::next(RiffChunk& chunk) {
         m_done = true;
         return false;
     }
+    // An all-zero header is no chunk: cards hold zeros after the last chunk of an unfinished
+    // recording, and walking them 8 bytes at a time would take minutes on a large card.
+    if (readLe32(head) == 0 && readLe32(head + 4) == 0) {
+        m_padding = true;
+        m_done = true;
+        return false;
+    }
     chunk = RiffChunk{};
     chunk.offset = m_pos;
     chunk.id = readLe32(head);

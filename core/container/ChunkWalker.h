@@ -4,7 +4,7 @@
 //  - "LIST" (and "RIFF") chunks carry a 4-byte list type at the start of their data;
 //  - optionally, a chunk of size 0 stands for "the rest of the range" (an unfinished recording);
 //  - a chunk whose data runs past the end of the range is reported as truncated and ends the walk;
-//  - fewer than 8 bytes left end the walk.
+//  - fewer than 8 bytes left, or an all-zero header (padding after the last chunk), end the walk.
 #pragma once
 
 #include "core/container/ByteSource.h"
@@ -43,6 +43,7 @@ public:
     uint64_t position() const { return m_pos; }
     uint64_t end() const { return m_end; }
     bool failed() const { return m_failed; }
+    bool reachedPadding() const { return m_padding; } // the walk ended at an all-zero header
 
 private:
     const ByteSource& m_source;
@@ -51,4 +52,5 @@ private:
     ZeroSize m_rule;
     bool m_failed = false;
     bool m_done = false;
+    bool m_padding = false;
 };

@@ -1,15 +1,21 @@
 #include "core/container/RecordingConverter.h"
 
+#include "core/common/RegularFile.h"
+#include "core/container/AviLayout.h"
 #include "core/container/ByteSource.h"
 #include "core/container/ChunkWalker.h"
+#include "core/container/MoviWalk.h"
 #include "core/container/Riff.h"
 #include "core/container/ScrambledCopy.h"
+#include "core/container/ScrambledFrames.h"
 #include "core/tools/FileReplace.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <system_error>
@@ -25,15 +31,20 @@ std::atomic<bool> g_kernelCopy{true};
 constexpr size_t kBlockSize = 4u << 20;
 constexpr uint64_t kKernelStep = 16u << 20; // progress and cancel are checked this often
 
+// The output file, written under a temporary name in the target folder and renamed over the
+// target only when it is complete, so a failed or cancelled run keeps a good earlier result.
 class Output {
 public:
-    explicit Output(const fs::path& path) : m_path(path) {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    explicit Output(const fs::path& target) : m_target(target) {
+        m_temp = target;
+        m_temp += ".part" + std::to_string(::getpid());
+        ::unlink(m_temp.c_str()); // a leftover of a crashed run; never write through a link there
+        m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        m_errno = m_fd < 0 ? errno : 0;
+        m_created = m_fd >= 0;
     }
-    ~Output() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    ~Output() { discard(); }
+    int openError() const { return m_errno; }
     bool isOpen() const { return m_fd >= 0; }
     uint64_t position() const { return m_pos; }
     int fd() const { return m_fd; }
@@ -79,40 +90,61 @@ public:
         writeLe32(b, value);
         return ::pwrite(m_fd, b, 4, off_t(at)) == 4;
     }
-    bool close() {
-        int fd = m_fd;
+    // Closes the file and renames it over the target; false (and the temporary removed) on failure.
+    bool commit(std::string* why) {
+        const int fd = m_fd;
         m_fd = -1;
-        return ::close(fd) == 0;
+        bool ok = ::fsync(fd) == 0;
+        ok = ::close(fd) == 0 && ok;
+        ok = ok && ::rename(m_temp.c_str(), m_target.c_str()) == 0;
+        if (!ok) {
+            if (why)
+                *why = m_target.string() + ": " + std::strerror(errno);
+            discard();
+            return false;
+        }
+        m_created = false;
+        return true;
     }
     void discard() {
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = -1;
-        std::error_code ec;
-        fs::remove(m_path, ec);
+        if (m_created)
+            ::unlink(m_temp.c_str());
+        m_created = false;
     }
 
 private:
-    fs::path m_path;
+    fs::path m_target;
+    fs::path m_temp;
     int m_fd = -1;
+    int m_errno = 0;
+    bool m_created = false; // the temporary file exists
     uint64_t m_pos = 0;
+};
+
+// Four bytes written over the copy at a source offset (start codes, filler headers).
+struct Patch {
+    uint64_t at;
+    std::array<uint8_t, 4> bytes;
 };
 
 // State of one conversion: the source, the output, one block buffer and the progress callback.
 class Conversion {
 public:
-    Conversion(const ByteSource& src, Output& out, const ConvertProgress& progress)
-        : m_src(src), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
+    Conversion(const ByteSource& src, const AviLayout& layout, Output& out, const ConvertProgress& progress)
+        : m_src(src), m_layout(layout), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
 
     int error = 0;
+    bool damaged = false; // damaged chunk headers were stepped over
 
-    // Copies [begin, end) of the source; the bytes at each offset in `prefixes` (sorted, inside
-    // the range) and the three after it read 00 00 00 01 in the output. Files are copied by the
-    // kernel in large steps with the start codes written over afterwards; anything else, or a
-    // file system that cannot do that, goes through the block buffer.
-    bool copy(uint64_t begin, uint64_t end, const std::vector<uint64_t>& prefixes = {}) {
-        static const uint8_t kStartCode[4] = {0, 0, 0, 1};
-        auto p = prefixes.begin();
+    // Copies [begin, end) of the source with `patches` (sorted, inside the range, not overlapping)
+    // written over it. Files are copied by the kernel in large steps with the patches written
+    // over afterwards; anything else, or a file system that cannot do that, goes through the
+    // block buffer.
+    bool copy(uint64_t begin, uint64_t end, const std::vector<Patch>& patches = {}) {
+        auto p = patches.begin();
         const auto* file = dynamic_cast<const FileByteSource*>(&m_src);
         while (file && m_kernelCopy && begin < end) {
             const uint64_t outStart = m_out.position();
@@ -122,14 +154,15 @@ public:
                 break;
             }
             if (got == 0)
-                return true; // the file shrank under us: keep what was written
+                return fail(kConvertSourceChanged); // the file shrank under us (a card pulled)
             const uint64_t n = uint64_t(got);
-            for (; p != prefixes.end() && *p < begin + n; ++p) {
-                const uint64_t from = std::max(*p, begin), to = std::min(*p + 4, begin + n);
-                if (!m_out.writeAt(outStart + (from - begin), kStartCode + (from - *p), size_t(to - from)))
+            for (; p != patches.end() && p->at < begin + n; ++p) {
+                const uint64_t from = std::max(p->at, begin), to = std::min(p->at + 4, begin + n);
+                if (!m_out.writeAt(outStart + (from - begin), p->bytes.data() + (from - p->at),
+                                   size_t(to - from)))
                     return fail(kConvertWriteFailed);
             }
-            if (p != prefixes.begin() && *(p - 1) + 4 > begin + n)
+            if (p != patches.begin() && (p - 1)->at + 4 > begin + n)
                 --p;
             begin += n;
             if (m_progress && !m_progress(begin, m_src.size()))
@@ -143,14 +176,14 @@ public:
             if (got < 0)
                 return fail(kConvertWriteFailed);
             if (got == 0)
-                return true; // the file shrank under us: keep what was written
+                return fail(kConvertSourceChanged);
             n = size_t(got);
-            for (; p != prefixes.end() && *p < begin + n; ++p)
+            for (; p != patches.end() && p->at < begin + n; ++p)
                 for (uint64_t k = 0; k < 4; ++k)
-                    if (*p + k >= begin && *p + k < begin + n)
-                        m_buffer[size_t(*p + k - begin)] = kStartCode[k];
-            // A prefix that straddles the block boundary is finished in the next block.
-            if (p != prefixes.begin() && *(p - 1) + 4 > begin + n)
+                    if (p->at + k >= begin && p->at + k < begin + n)
+                        m_buffer[size_t(p->at + k - begin)] = p->bytes[k];
+            // A patch that straddles the block boundary is finished in the next block.
+            if (p != patches.begin() && (p - 1)->at + 4 > begin + n)
                 --p;
             if (!m_out.write(m_buffer.data(), n))
                 return fail(kConvertWriteFailed);
@@ -161,21 +194,56 @@ public:
         return true;
     }
 
-    // The movi transformation over [begin, end): video frames get the start code in front.
-    // Chunks are walked flat: a nested list is copied as a whole, its frames unchanged.
-    bool restoreVideoFrames(uint64_t begin, uint64_t end) {
-        std::vector<uint64_t> prefixes;
-        ReadAheadSource ahead(m_src);
-        ChunkWalker w(ahead, begin, end);
-        RiffChunk c;
-        while (w.next(c)) {
-            const uint64_t available = std::min(c.size, end - c.dataOffset());
-            if (isVideoChunkId(c.id) && c.size >= 4 && available >= 4)
-                prefixes.push_back(c.dataOffset());
-        }
-        if (w.failed())
+    // The movi list's chunks over [begin, end): with toAvi video frames get the start code in
+    // front. Chunks are walked flat: a nested list is copied as a whole, its frames unchanged. A
+    // damaged span the walk steps over becomes a "JUNK" chunk, so players skip it and find the
+    // chunks after it.
+    bool copyMovi(uint64_t begin, uint64_t end, bool toAvi) {
+        std::vector<Patch> patches;
+        const MoviWalkResult walked = WalkMoviRange(
+            m_src, begin, end, false,
+            [&](const RiffChunk& c) {
+                if (!fitsItsStream(c.id)) {
+                    // A stream chunk of the wrong kind (a flipped bit in its identifier, or a
+                    // stream header lost): players would feed it to the wrong decoder.
+                    patches.push_back({c.offset, {'J', 'U', 'N', 'K'}});
+                    damaged = true;
+                    return;
+                }
+                const uint64_t available = std::min(c.size, end - c.dataOffset());
+                if (toAvi && isVideoChunkId(c.id) && c.size >= 4 && available >= 4)
+                    patches.push_back({c.dataOffset(), {0, 0, 0, 1}});
+            },
+            [&](uint64_t from, uint64_t to) {
+                Patch id{from, {'J', 'U', 'N', 'K'}}, size{from + 4, {}};
+                writeLe32(size.bytes.data(), uint32_t(to - from - 8));
+                patches.push_back(id);
+                patches.push_back(size);
+            });
+        if (walked.readError)
             return fail(kConvertWriteFailed);
-        return copy(begin, end, prefixes);
+        damaged = damaged || walked.damaged;
+        return copy(begin, end, patches);
+    }
+
+    // True unless `id` names a stream chunk ("NNxx") whose kind does not match the stream header:
+    // video "dc"/"db", sound "wb", records "tx".
+    bool fitsItsStream(uint32_t id) const {
+        const int n = chunkStreamNumber(id);
+        if (n < 0)
+            return true; // lists, filler and stream indexes
+        if (size_t(n) >= m_layout.streams.size())
+            return false;
+        const char a = asciiLower(uint8_t(id >> 16)), b = asciiLower(uint8_t(id >> 24));
+        switch (m_layout.streams[size_t(n)].type) {
+        case kFccVids:
+            return a == 'd' && (b == 'c' || b == 'b');
+        case kFccAuds:
+            return a == 'w' && b == 'b';
+        case kFccTxts:
+            return a == 't' && b == 'x';
+        }
+        return true;
     }
 
     bool write(const void* data, size_t len) { return m_out.write(data, len) || fail(kConvertWriteFailed); }
@@ -187,50 +255,78 @@ public:
 
 private:
     const ByteSource& m_src;
+    const AviLayout& m_layout;
     Output& m_out;
     const ConvertProgress& m_progress;
     std::vector<uint8_t> m_buffer;
     bool m_kernelCopy;
 };
 
-// End of the last complete chunk in [begin, end), and whether an "idx1" chunk stops the range first.
+// End of the last complete chunk of a movi list in [begin, end) (an unfinished one ends where
+// its index begins).
 uint64_t completeChunksEnd(const ByteSource& src, uint64_t begin, uint64_t end, bool stopAtIndex) {
-    ReadAheadSource ahead(src);
-    ChunkWalker w(ahead, begin, end);
-    RiffChunk c;
-    uint64_t last = begin;
-    while (w.next(c) && !c.truncated) {
-        if (stopAtIndex && c.id == kFccIdx1)
-            return c.offset;
-        last = c.next;
-    }
-    return last;
+    return WalkMoviRange(src, begin, end, stopAtIndex, [](const RiffChunk&) {}).end;
 }
 
-int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgress& progress) {
+// True when the file's idx1 lists exactly the chunks of its movi list, in order. An index that
+// points elsewhere (zeros written over it, a different file's index) would leave players without a
+// single decodable frame.
+bool indexMatchesMovi(const ByteSource& src, const AviLayout& layout) {
+    std::vector<IndexEntry> entries;
+    if (!ReadAviIndex(src, layout, entries))
+        return false;
+    size_t i = 0;
+    bool same = true;
+    if (!WalkMovi(src, layout, [&](const RiffChunk& c) {
+            same = same && i < entries.size() && entries[i].offset == c.offset && entries[i].id == c.id &&
+                   entries[i].size == c.size;
+            ++i;
+        }))
+        return false;
+    return same && i == entries.size();
+}
+
+// Walks a source whose layout has been read (a recording with a header list and movie data).
+int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool toAvi,
+            const ConvertProgress& progress) {
     const uint64_t S = src.size();
     uint8_t head[12];
     if (S < 12 || !src.readExact(0, head, 12))
         return kConvertTooShort;
+    const bool unfinished = readLe32(head + 4) == 0;
+    const bool indexUsable = layout.hasIdx1 && indexMatchesMovi(src, layout);
     if (toAvi) {
         writeLe32(head, kFccRiff);
         writeLe32(head + 8, kFccAvi);
     }
-    if (readLe32(head + 4) == 0)
+    if (unfinished)
         writeLe32(head + 4, uint32_t(S - 8));
-    Conversion job(src, out, progress);
+    Conversion job(src, layout, out, progress);
     if (!job.write(head, 12))
         return job.error;
 
     int result = kConvertDone;
-    std::optional<uint64_t> patchPosition;
-    bool salvaged = false;
+    bool damaged = false;
+    std::optional<uint64_t> moviSizeAt; // output position of the movi list's size field
     ChunkWalker top(src, 12, S, ChunkWalker::ZeroSize::RestOfRange);
     RiffChunk c;
     while (top.next(c)) {
         const uint64_t d = c.offset;
         const bool isList = c.id == kFccList;
-        const bool isMovi = isList && c.hasListType && c.listType == kFccMovi;
+        const bool isMovi = IsMoviList(c);
+        if (c.zeroSizeFilled && !unfinished && !isMovi) {
+            // "Size 0 runs to the end" repairs an unfinished recording; in a finished one an empty
+            // chunk is empty and must not swallow the chunks after it.
+            c = RiffChunk{d, c.id, 0, 0, d + 8};
+            top.seek(d + 8);
+        }
+        if (isList && !c.hasListType) {
+            // A list without its type (a bare header at the end of the file): nothing to keep.
+            damaged = true;
+            if (c.truncated)
+                break;
+            continue;
+        }
         uint8_t header[12];
         writeLe32(header, c.id);
         writeLe32(header + 4, uint32_t(c.size));
@@ -239,58 +335,61 @@ int convert(const ByteSource& src, Output& out, bool toAvi, const ConvertProgres
         if (c.truncated) {
             // The file ends inside this chunk. Of a movi list keep every complete chunk, so a
             // recording cut short still converts into a playable file; anything else is dropped.
-            salvaged = true;
+            damaged = true;
             if (isMovi) {
                 const uint64_t end = completeChunksEnd(src, d + 12, S, false);
                 writeLe32(header + 4, uint32_t(end - d - 8));
-                if (!job.write(header, 12) ||
-                    !(toAvi ? job.restoreVideoFrames(d + 12, end) : job.copy(d + 12, end)))
+                moviSizeAt = out.position() + 4;
+                if (!job.write(header, 12) || !job.copyMovi(d + 12, end, toAvi))
                     return job.error;
             }
             break;
         }
-        if (c.zeroSizeFilled)
-            patchPosition = d;
         const uint64_t available = S - c.dataOffset();
         const uint64_t len = std::min(paddedSize(c.size), available);
 
-        if (isList && c.hasListType) {
+        if (isList) {
+            uint64_t begin = d + 12, end = c.dataOffset() + len;
+            if (isMovi && c.zeroSizeFilled) {
+                // An unfinished recording: its movi list ends where an index was written, or after
+                // its last complete chunk (zeros or stray bytes may follow on the card).
+                end = completeChunksEnd(src, begin, end, true);
+                writeLe32(header + 4, uint32_t(end - d - 8));
+                top.seek(end);
+            }
+            if (isMovi)
+                moviSizeAt = out.position() + 4;
             if (!job.write(header, 12))
                 return job.error;
-            uint64_t begin = d + 12, end = c.dataOffset() + len;
             if (c.listType == kFccHdrl) {
                 if (!job.copy(begin, end))
                     return job.error == kConvertWriteFailed ? kConvertShortHeader : job.error;
             } else if (isMovi) {
-                if (c.zeroSizeFilled) {
-                    // An unfinished recording: its movi list ends where an index was written.
-                    end = completeChunksEnd(src, begin, end, true);
-                    uint8_t probe[4];
-                    if (!(src.readExact(end, probe, 4) && readLe32(probe) == kFccIdx1))
-                        end = c.dataOffset() + len;
-                    top.seek(end);
-                }
-                if (!(toAvi ? job.restoreVideoFrames(begin, end) : job.copy(begin, end)))
+                if (!job.copyMovi(begin, end, toAvi))
                     return job.error;
-                patchPosition = d + 4;
             } else if (!job.copy(begin, end)) {
                 return job.error;
             }
             continue;
         }
+        if (c.id == kFccIdx1) {
+            // Only the index of the movi list, and only when it lists the chunks that are there.
+            if (!indexUsable || d != layout.idx1Offset || !moviSizeAt) {
+                damaged = true;
+                continue;
+            }
+            result = kConvertDoneWithIndex;
+        }
         if (!job.write(header, 8) || !job.copy(c.dataOffset(), c.dataOffset() + len))
             return job.error;
-        if (c.id == kFccIdx1) {
-            result = kConvertDoneWithIndex;
-            if (patchPosition && !out.patch32(*patchPosition, uint32_t(d - *patchPosition - 4)))
-                return kConvertWriteFailed;
-        }
     }
     if (top.failed())
         return kConvertWriteFailed;
-    if (salvaged && !out.patch32(4, uint32_t(out.position() - 8)))
+    // The output may be shorter than the source (a cut file, padding, dropped parts): its RIFF size
+    // says what was written.
+    if ((out.position() != S || damaged) && !out.patch32(4, uint32_t(out.position() - 8)))
         return kConvertWriteFailed;
-    return result;
+    return damaged || job.damaged ? kConvertRepaired : result;
 }
 
 } // namespace
@@ -304,6 +403,8 @@ const char* ConvertResultText(int result) {
     case kConvertDone:
     case kConvertDoneWithIndex:
         return "done";
+    case kConvertRepaired:
+        return "converted, but damaged parts of the recording were left out";
     case kConvertNoSource:
         return "the recording cannot be opened";
     case kConvertTooShort:
@@ -315,9 +416,13 @@ const char* ConvertResultText(int result) {
     case kConvertNoMemory:
         return "not enough memory";
     case kConvertShortHeader:
-        return "the recording's header cannot be read";
+        return "not a recording, or its header cannot be read";
     case kConvertCancelled:
         return "cancelled";
+    case kConvertIsMp4:
+        return "an MP4 recording plays as it is: copy it instead of converting it";
+    case kConvertSourceChanged:
+        return "the recording became shorter while it was read (card removed?)";
     case kConvertDamaged:
         return "the scrambled copy has been changed (its digest does not match)";
     }
@@ -329,64 +434,97 @@ fs::path ConvertedPath(const fs::path& targetFolder, const fs::path& sourcePath,
     return targetFolder / (toAvi ? name + ".avi" : name);
 }
 
-int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, bool toAvi,
-                     const ConvertProgress& progress) {
-    auto src = FileByteSource::open(sourcePath, nullptr);
-    if (!src)
-        return kConvertNoSource;
-    if (src->size() < 12)
-        return kConvertTooShort;
-    const fs::path target = ConvertedPath(targetFolder, sourcePath, toAvi);
-    if (IsSameFile(sourcePath, target))
-        return kConvertNoOutput; // writing would truncate the recording being read
-    if (toAvi && IsScrambledRecording(sourcePath))
-        return UnscrambledCopy(target, sourcePath, ClearForm::StandardAvi, progress).code;
-    Output out(target);
-    if (!out.isOpen()) {
-        std::fputs("File Create Error\n", stdout);
-        return kConvertNoOutput;
-    }
-    int result = convert(*src, out, toAvi, progress);
-    if (result < 0) {
-        out.discard();
-        return result;
-    }
-    if (!out.close()) {
-        std::error_code ec;
-        fs::remove(target, ec);
-        return kConvertWriteFailed;
-    }
+namespace {
+
+int failWith(int result, std::string* why, const std::string& text) {
+    if (why)
+        *why = text;
     return result;
 }
 
-int CopyRecording(const fs::path& targetFolder, const fs::path& sourcePath, const ConvertProgress& progress) {
-    int in = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return kConvertNoSource;
+std::string outputError(const fs::path& target, int error) {
+    return "cannot create " + target.string() + ": " + std::strerror(error);
+}
+
+} // namespace
+
+int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, bool toAvi,
+                     const ConvertProgress& progress, std::string* why) {
+    std::string error;
+    auto src = FileByteSource::open(sourcePath, &error);
+    if (!src)
+        return failWith(kConvertNoSource, why, error);
+    if (src->size() < 12)
+        return failWith(kConvertTooShort, why,
+                        sourcePath.string() + ": " + ConvertResultText(kConvertTooShort));
+    const fs::path target = ConvertedPath(targetFolder, sourcePath, toAvi);
+    if (IsSameFile(sourcePath, target))
+        return failWith(kConvertNoOutput, why,
+                        target.string() + ": the output would be the recording itself");
+    // Refuse what is not a recording before anything is created in the target folder.
+    uint8_t head[8] = {};
+    src->readAt(0, head, sizeof head);
+    if (readLe32(head + 4) == fourcc("ftyp"))
+        return failWith(kConvertIsMp4, why, sourcePath.string() + ": " + ConvertResultText(kConvertIsMp4));
+    AviLayout layout;
+    if (!ParseAviLayout(*src, layout, &error))
+        return failWith(kConvertShortHeader, why, sourcePath.string() + ": " + error);
+    if (toAvi && FindScrambleChunk(*src, layout)) {
+        // A scrambled copy converts into the clear recording, once its digest is checked.
+        CopyOutcome r = UnscrambledCopy(target, sourcePath, ClearForm::StandardAvi, progress);
+        return r.ok() ? r.code : failWith(r.code, why, sourcePath.string() + ": " + r.error);
+    }
+    if (!layout.hasAvih || layout.streams.empty())
+        return failWith(kConvertShortHeader, why,
+                        sourcePath.string() + ": the header list is damaged (no main or stream header)");
+    if (layout.moviEnd <= layout.moviDataStart)
+        return failWith(kConvertShortHeader, why,
+                        sourcePath.string() + ": the movie data holds no complete frame");
+    Output out(target);
+    if (!out.isOpen())
+        return failWith(kConvertNoOutput, why, outputError(target, out.openError()));
+    error.clear();
+    int result = convert(*src, layout, out, toAvi, progress);
+    if (result < 0) {
+        out.discard();
+        return failWith(result, why,
+                        sourcePath.string() + ": " + (error.empty() ? ConvertResultText(result) : error));
+    }
+    if (!out.commit(&error))
+        return failWith(kConvertWriteFailed, why, error);
+    if (result == kConvertRepaired && why)
+        *why = sourcePath.string() + ": " + ConvertResultText(result);
+    return result;
+}
+
+int CopyRecording(const fs::path& targetFolder, const fs::path& sourcePath, const ConvertProgress& progress,
+                  std::string* why) {
+    RegularFile source = OpenRegularFile(sourcePath);
+    if (source.fd < 0)
+        return failWith(kConvertNoSource, why, source.error);
+    const int in = source.fd;
+    const uint64_t total = source.size;
     const fs::path target = ConvertedPath(targetFolder, sourcePath, false);
-    std::error_code ec;
-    const uint64_t total = fs::file_size(sourcePath, ec);
-    if (ec || IsSameFile(sourcePath, target)) {
+    if (IsSameFile(sourcePath, target)) {
         ::close(in);
-        return ec ? kConvertNoSource : kConvertNoOutput;
+        return failWith(kConvertNoOutput, why, target.string() + ": the copy would be the recording itself");
     }
     Output out(target);
     if (!out.isOpen()) {
         ::close(in);
-        std::fputs("File Create Error\n", stdout);
-        return kConvertNoOutput;
+        return failWith(kConvertNoOutput, why, outputError(target, out.openError()));
     }
     uint64_t done = 0;
     int result = kConvertDone;
     bool kernel = g_kernelCopy;
-    while (kernel && result == kConvertDone) {
-        int64_t n = out.copyFrom(in, done, kKernelStep);
+    while (kernel && result == kConvertDone && done < total) {
+        int64_t n = out.copyFrom(in, done, std::min<uint64_t>(kKernelStep, total - done));
         if (n < 0 && done == 0) {
             kernel = false; // this file system pair cannot: copy through memory
             break;
         }
         if (n <= 0) {
-            result = n < 0 ? kConvertWriteFailed : result;
+            result = n < 0 ? kConvertWriteFailed : kConvertSourceChanged;
             break;
         }
         done += uint64_t(n);
@@ -394,16 +532,15 @@ int CopyRecording(const fs::path& targetFolder, const fs::path& sourcePath, cons
             result = kConvertCancelled;
     }
     std::vector<uint8_t> buffer(kernel ? 0 : kBlockSize);
-    for (; !kernel;) {
-        ssize_t n = ::read(in, buffer.data(), buffer.size());
+    while (!kernel && done < total) {
+        ssize_t n =
+            ::pread(in, buffer.data(), size_t(std::min<uint64_t>(buffer.size(), total - done)), off_t(done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            result = kConvertWriteFailed;
+        if (n <= 0) {
+            result = n < 0 ? kConvertWriteFailed : kConvertSourceChanged;
             break;
         }
-        if (n == 0)
-            break;
         if (!out.write(buffer.data(), size_t(n))) {
             result = kConvertWriteFailed;
             break;
@@ -417,11 +554,10 @@ int CopyRecording(const fs::path& targetFolder, const fs::path& sourcePath, cons
     ::close(in);
     if (result != kConvertDone) {
         out.discard();
-        return result;
+        return failWith(result, why, sourcePath.string() + ": " + ConvertResultText(result));
     }
-    if (!out.close()) {
-        fs::remove(target, ec);
-        return kConvertWriteFailed;
-    }
+    std::string error;
+    if (!out.commit(&error))
+        return failWith(kConvertWriteFailed, why, error);
     return kConvertDone;
 }

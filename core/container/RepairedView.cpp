@@ -120,7 +120,8 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
     if (ReadAviIndex(*file, layout, entries) && entries.size() == chunks.size()) {
         indexUsable = true;
         for (size_t i = 0; i < entries.size() && indexUsable; ++i)
-            indexUsable = entries[i].offset == chunks[i].offset && entries[i].id == chunks[i].id;
+            indexUsable = entries[i].offset == chunks[i].offset && entries[i].id == chunks[i].id &&
+                          entries[i].size == chunks[i].size;
     }
 
     uint64_t tailStart = layout.moviEnd, tailEnd = layout.moviEnd;

@@ -30,8 +30,8 @@ bool FileListModel::SetSelection(int entry, int kind) {
 }
 
 void FileListModel::SetFilter(int kind, int topRow) {
+    // The selection (the open recording's entry) stays: it is drawn under every filter it passes.
     m_filter = kind;
-    m_selection = -1;
     SetTopRow(topRow);
 }
 
@@ -108,4 +108,16 @@ ListClick FileListModel::Click(int x, int y, int width) {
         result.action = ListClick::Selected;
     }
     return result;
+}
+
+bool FileListModel::AllChecked() const {
+    int shown = 0;
+    for (const FileInfo_t& r : m_rows) {
+        if (!Passes(r))
+            continue;
+        if (!r.checked)
+            return false;
+        ++shown;
+    }
+    return shown > 0;
 }

@@ -37,6 +37,7 @@ public:
     int EntryToRow(int entry) const;  // its row among the rows of the filter, -1 when hidden
     int RowToEntry(int row) const;    // entry at that row of the filter, -1 past the end
     void SetCheckedAll(bool checked); // every row of the filter
+    bool AllChecked() const;          // every row of the filter is checked (and there is one)
     bool SetChecked(int entry, bool checked);
     int SelectByName(const std::string& name); // filter back to all; the entry or -1
     // A click at (x, y) of a list `width` pixels wide, as the list handles it.

@@ -1,12 +1,14 @@
 #include "core/tools/EventLog.h"
 
 #include "core/camera/CText.h"
+#include "core/common/RegularFile.h"
+#include "core/common/ReplacingWriter.h"
 #include "core/tools/FileReplace.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -139,15 +141,65 @@ std::vector<uint8_t> EncodeEventLogRecord(const EventLogRecord& e) {
     return v;
 }
 
+namespace {
+
+// Space the camera has not written yet: erased flash (all 0xFF) or a zeroed file area.
+bool isUnwritten(std::span<const uint8_t> bytes) {
+    const uint8_t first = bytes[0];
+    if (first != 0x00 && first != 0xFF)
+        return false;
+    for (uint8_t b : bytes)
+        if (b != first)
+            return false;
+    return true;
+}
+
+// Bytes a record needs for every field the export writes (the G-sensor sum ends at 108).
+constexpr size_t kEventLogUsedBytes = 108;
+
+// The record loop shared by ReadEventLog and the export: decides, record by record, whether the
+// log goes on. Returns false when the record ends the log (wrapped ordering, unwritten space, a
+// record cut short before its last field); `note` then says why when it is worth telling.
+struct EventLogWalk {
+    int64_t previous = -1;
+    bool accept(std::span<const uint8_t> bytes, EventLogRecord& record, std::string* note) {
+        if (bytes.size() < kEventLogUsedBytes) {
+            if (note)
+                *note = "the last record is cut short (" + std::to_string(bytes.size()) + " of " +
+                        std::to_string(kEventLogRecordSize) + " bytes) and was left out";
+            return false;
+        }
+        if (isUnwritten(bytes)) {
+            if (note)
+                *note = "the log ends in unwritten (erased) space";
+            return false;
+        }
+        record = DecodeEventLogRecord(bytes);
+        if (record.ordering < previous)
+            return false; // the camera's ring buffer wraps here
+        previous = record.ordering;
+        return true;
+    }
+};
+
+// A number field: values no camera writes (not finite, or beyond any speed, angle, coordinate or
+// acceleration) are damage and are left empty rather than written as hundreds of digits.
+void appendNumber(std::string& line, double v) {
+    line += ',';
+    if (std::isfinite(v) && std::fabs(v) < 1e9)
+        line += FormatFixed6(v);
+}
+
+} // namespace
+
 std::vector<EventLogRecord> ReadEventLog(std::span<const uint8_t> bytes) {
     std::vector<EventLogRecord> records;
-    int64_t previous = -1;
+    EventLogWalk walk;
     for (size_t offset = 0; offset < bytes.size(); offset += kEventLogRecordSize) {
-        auto record =
-            DecodeEventLogRecord(bytes.subspan(offset, std::min(kEventLogRecordSize, bytes.size() - offset)));
-        if (record.ordering < previous)
+        EventLogRecord record;
+        if (!walk.accept(bytes.subspan(offset, std::min(kEventLogRecordSize, bytes.size() - offset)), record,
+                         nullptr))
             break;
-        previous = record.ordering;
         records.push_back(record);
     }
     return records;
@@ -162,40 +214,63 @@ std::string FormatEventLogLine(const EventLogRecord& e) {
     }
     line += EventTypeName(e.type);
     for (double v : {double(e.speed), double(e.direction), e.latitude, e.longitude, double(e.gsensorX),
-                     double(e.gsensorY), double(e.gsensorZ), double(e.gsensorSum)}) {
-        line += ',';
-        line += FormatFixed6(v);
-    }
+                     double(e.gsensorY), double(e.gsensorZ), double(e.gsensorSum)})
+        appendNumber(line, v);
     return line;
 }
 
 EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
                                     const std::filesystem::path& csvPath) {
     EventLogExportResult result;
-    std::error_code ec;
     // Writing the CSV over the log itself would destroy the log.
     if (IsSameFile(logPath, csvPath)) {
         result.error = "the CSV file must not be the log file itself";
         return result;
     }
-    std::ifstream in;
-    if (!std::filesystem::is_directory(logPath, ec))
-        in.open(logPath, std::ios::binary);
-    if (!in.is_open()) {
-        result.error = "cannot open the log file " + logPath.string();
+    RegularFile log = OpenRegularFile(logPath);
+    if (log.fd < 0) {
+        result.error = "cannot open the log file " + log.error;
         return result;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        result.error = "cannot read the log file " + logPath.string();
+    ReplacingWriter csv(csvPath);
+    if (!csv.isOpen()) {
+        ::close(log.fd);
+        result.error = csv.error();
         return result;
     }
-    std::string csv = std::string(kEventLogCsvHeader) + "\r\n";
-    for (const auto& record : ReadEventLog(bytes)) {
-        csv += FormatEventLogLine(record) + "\r\n";
+    // One record at a time: the log may be any size (or not a log at all) and memory stays flat.
+    bool ok = csv.write(std::string(kEventLogCsvHeader) + "\r\n");
+    EventLogWalk walk;
+    uint8_t buffer[kEventLogRecordSize];
+    while (ok) {
+        size_t got = 0;
+        while (got < sizeof buffer) {
+            ssize_t n = ::read(log.fd, buffer + got, sizeof buffer - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                result.error = "cannot read the log file " + logPath.string() + ": " + std::strerror(errno);
+                ok = false;
+            }
+            if (n <= 0)
+                break;
+            got += size_t(n);
+        }
+        EventLogRecord record;
+        if (!ok || got == 0 || !walk.accept(std::span(buffer, got), record, &result.note))
+            break;
+        ok = csv.write(FormatEventLogLine(record) + "\r\n");
         ++result.lines;
     }
-    result.error = ReplaceFileContents(csvPath, csv);
-    result.ok = result.error.empty();
+    ::close(log.fd);
+    if (ok && !csv.commit())
+        ok = false;
+    if (!ok) {
+        if (result.error.empty())
+            result.error = csv.error();
+        result.lines = 0;
+        return result;
+    }
+    result.ok = true;
     return result;
 }

@@ -29,24 +29,31 @@ inline constexpr std::string_view kEventLogCsvHeader =
 // Name of an event type code; empty for codes without a name.
 std::string_view EventTypeName(int32_t code);
 
-// Decodes one record from up to 172 bytes; missing bytes of a short final record read as zero.
+// Decodes one record from up to 172 bytes; missing bytes of a short final record read as zero
+// (the log readers below never pass a record cut before its last exported field).
 EventLogRecord DecodeEventLogRecord(std::span<const uint8_t> bytes);
 // 172 bytes of a record, the fields not read left zero (sample cards, tests).
 std::vector<uint8_t> EncodeEventLogRecord(const EventLogRecord& record);
 
 // The records of a log, in file order, up to the first whose ordering value is less than the
-// previous one (the camera's ring buffer wraps there).
+// previous one (the camera's ring buffer wraps there), the first record of unwritten space (all
+// 0xFF as erased flash, or all zeros), or a final record cut before the end of its G-sensor sum
+// (byte 108), which is left out rather than completed with made-up values.
 std::vector<EventLogRecord> ReadEventLog(std::span<const uint8_t> bytes);
 
-// One CSV line without its line end.
+// One CSV line without its line end. Numbers no camera writes (not finite, or of magnitude 1e9
+// and more) are damage and leave their field empty.
 std::string FormatEventLogLine(const EventLogRecord& record);
 
 struct EventLogExportResult {
     bool ok = false;
     int lines = 0;     // records written
     std::string error; // empty when ok
+    std::string note;  // when ok: why the log ended early (a record cut short, erased space)
 };
 
-// Writes the header and one CR LF line per record of `logPath` into `csvPath`.
+// Writes the header and one CR LF line per record of `logPath` into `csvPath`, a record at a time
+// (memory stays flat whatever the log's size). The log must be a regular file; the CSV replaces
+// `csvPath` only once it is complete (see ReplacingWriter).
 EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
                                     const std::filesystem::path& csvPath);

@@ -1,31 +1,16 @@
 #include "core/tools/FileReplace.h"
 
-#include <cstdio>
-#include <system_error>
+#include "core/common/ReplacingWriter.h"
 
-#include <unistd.h>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
 std::string ReplaceFileContents(const fs::path& path, std::string_view bytes) {
-    // The process id keeps two programs writing the same file from sharing one temporary name.
-    fs::path temp = path;
-    temp += ".part" + std::to_string(::getpid());
-    std::FILE* out = std::fopen(temp.c_str(), "wb");
-    if (!out)
-        return "cannot create " + path.string();
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    written = std::fflush(out) == 0 && written;
-    written = ::fsync(::fileno(out)) == 0 && written;
-    written = std::fclose(out) == 0 && written;
-    std::error_code ec;
-    if (written)
-        fs::rename(temp, path, ec);
-    if (!written || ec) {
-        fs::remove(temp, ec);
-        return "cannot write " + path.string();
-    }
-    return {};
+    ReplacingWriter out(path);
+    if (out.isOpen() && out.write(bytes) && out.commit())
+        return {};
+    return out.error();
 }
 
 bool IsSameFile(const fs::path& a, const fs::path& b) {

@@ -8,8 +8,9 @@
 #include <string_view>
 
 // Writes `bytes` beside `path` under a temporary name and renames it over `path`, so a full card or
-// a failed write keeps the previous file as it was. Returns an empty string on success, otherwise
-// the error text ("cannot create <path>" / "cannot write <path>").
+// a failed write keeps the previous file as it was (ReplacingWriter: links are followed, devices
+// and pipes refused). Returns an empty string on success, otherwise the error text
+// ("cannot create <path>: <reason>" / "cannot write <path>: <reason>").
 std::string ReplaceFileContents(const std::filesystem::path& path, std::string_view bytes);
 
 // True when both paths name the same existing file (through links or different spellings).

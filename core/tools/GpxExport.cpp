@@ -71,6 +71,10 @@ std::optional<std::string> GpxTime(const CWBCGPSData& s) {
 }
 
 std::string MakeGpx(const std::vector<CWBCGPSData>& samples, const std::string& name, int* points) {
+    return MakeGpxSegments({GpxSegment{name, samples}}, name, points);
+}
+
+std::string MakeGpxSegments(const std::vector<GpxSegment>& segments, const std::string& name, int* points) {
     std::string out;
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out += "<gpx version=\"1.1\" creator=\"Quillent\" xmlns=\"http://www.topografix.com/GPX/1/1\"\n"
@@ -78,29 +82,33 @@ std::string MakeGpx(const std::vector<CWBCGPSData>& samples, const std::string& 
            "     xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\n"
            "     xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
            "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
-    out += "  <trk>\n    <name>" + xmlEscape(name) + "</name>\n    <trkseg>\n";
+    out += "  <trk>\n    <name>" + xmlEscape(name) + "</name>\n";
     int count = 0;
-    for (const auto& s : samples) {
-        if (!s.valid || (s.latitude == 0 && s.longitude == 0))
-            continue;
-        double lat = NmeaToDegrees(s.latitude);
-        double lon = NmeaToDegrees(s.longitude);
-        if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90 || std::fabs(lon) > 180)
-            continue;
-        out += "      <trkpt lat=\"" + fixed(lat, 6) + "\" lon=\"" + fixed(lon, 6) + "\">\n";
-        if (auto time = GpxTime(s))
-            out += "        <time>" + *time + "</time>\n";
-        double metresPerSecond = s.speed / 3.6; // the store keeps km/h
-        out += "        <extensions><gpxtpx:TrackPointExtension>";
-        if (std::isfinite(metresPerSecond))
-            out += "<gpxtpx:speed>" + fixed(metresPerSecond, 2) + "</gpxtpx:speed>";
-        if (std::isfinite(s.course) && s.course >= 0 && s.course <= 360)
-            out += "<gpxtpx:course>" + fixed(s.course, 1) + "</gpxtpx:course>";
-        out += "</gpxtpx:TrackPointExtension></extensions>\n";
-        out += "      </trkpt>\n";
-        ++count;
+    for (const GpxSegment& segment : segments) {
+        out += "    <trkseg>\n";
+        for (const auto& s : segment.samples) {
+            if (!s.valid || (s.latitude == 0 && s.longitude == 0))
+                continue;
+            double lat = NmeaToDegrees(s.latitude);
+            double lon = NmeaToDegrees(s.longitude);
+            if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90 || std::fabs(lon) > 180)
+                continue;
+            out += "      <trkpt lat=\"" + fixed(lat, 6) + "\" lon=\"" + fixed(lon, 6) + "\">\n";
+            if (auto time = GpxTime(s))
+                out += "        <time>" + *time + "</time>\n";
+            double metresPerSecond = s.speed / 3.6; // the store keeps km/h
+            out += "        <extensions><gpxtpx:TrackPointExtension>";
+            if (std::isfinite(metresPerSecond))
+                out += "<gpxtpx:speed>" + fixed(metresPerSecond, 2) + "</gpxtpx:speed>";
+            if (std::isfinite(s.course) && s.course >= 0 && s.course <= 360)
+                out += "<gpxtpx:course>" + fixed(s.course, 1) + "</gpxtpx:course>";
+            out += "</gpxtpx:TrackPointExtension></extensions>\n";
+            out += "      </trkpt>\n";
+            ++count;
+        }
+        out += "    </trkseg>\n";
     }
-    out += "    </trkseg>\n  </trk>\n</gpx>\n";
+    out += "  </trk>\n</gpx>\n";
     if (points)
         *points = count;
     return out;
@@ -110,6 +118,15 @@ GpxExportResult WriteGpx(const std::vector<CWBCGPSData>& samples, const std::str
                          const std::filesystem::path& path) {
     GpxExportResult result;
     std::string text = MakeGpx(samples, name, &result.points);
+    result.error = ReplaceFileContents(path, text);
+    result.ok = result.error.empty();
+    return result;
+}
+
+GpxExportResult WriteGpxSegments(const std::vector<GpxSegment>& segments, const std::string& name,
+                                 const std::filesystem::path& path) {
+    GpxExportResult result;
+    std::string text = MakeGpxSegments(segments, name, &result.points);
     result.error = ReplaceFileContents(path, text);
     result.ok = result.error.empty();
     return result;

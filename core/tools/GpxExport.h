@@ -20,6 +20,15 @@ std::optional<std::string> GpxTime(const CWBCGPSData& sample);
 // Speed (m/s) and course go into the Garmin track-point extension, which map programs read.
 std::string MakeGpx(const std::vector<CWBCGPSData>& samples, const std::string& name, int* points = nullptr);
 
+// One recording's part of a track: its samples become one track segment.
+struct GpxSegment {
+    std::string name; // the recording's file name, for messages about it
+    std::vector<CWBCGPSData> samples;
+};
+// The GPX document of several recordings: one track named `name`, one segment per recording in order.
+std::string MakeGpxSegments(const std::vector<GpxSegment>& segments, const std::string& name,
+                            int* points = nullptr);
+
 struct GpxExportResult {
     bool ok = false;
     int points = 0;
@@ -28,3 +37,5 @@ struct GpxExportResult {
 
 GpxExportResult WriteGpx(const std::vector<CWBCGPSData>& samples, const std::string& name,
                          const std::filesystem::path& out);
+GpxExportResult WriteGpxSegments(const std::vector<GpxSegment>& segments, const std::string& name,
+                                 const std::filesystem::path& out);

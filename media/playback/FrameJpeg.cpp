@@ -1,5 +1,6 @@
 #include "media/playback/FrameJpeg.h"
 
+#include "core/tools/FileReplace.h"
 #include "media/playback/GstSupport.h"
 
 #include <gst/app/gstappsink.h>
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 bool saveFrameAsJpeg(const VideoFrame& frame, const std::filesystem::path& path, std::string* error,
                      int quality) {
@@ -60,13 +60,13 @@ bool saveFrameAsJpeg(const VideoFrame& frame, const std::filesystem::path& path,
             GstBuffer* jpeg = gst_sample_get_buffer(sample);
             GstMapInfo jpegMap;
             if (jpeg && gst_buffer_map(jpeg, &jpegMap, GST_MAP_READ)) {
-                std::ofstream file(path, std::ios::binary | std::ios::trunc);
-                file.write(reinterpret_cast<const char*>(jpegMap.data),
-                           static_cast<std::streamsize>(jpegMap.size));
-                file.close();
-                ok = static_cast<bool>(file);
+                // Written beside the target and renamed over it: a full disk keeps an earlier
+                // picture instead of leaving a cut JPEG in its place.
+                const std::string_view bytes(reinterpret_cast<const char*>(jpegMap.data), jpegMap.size);
+                const std::string writeError = ReplaceFileContents(path, bytes);
+                ok = writeError.empty();
                 if (!ok)
-                    why = "cannot write " + path.string();
+                    why = writeError;
                 gst_buffer_unmap(jpeg, &jpegMap);
             }
             gst_sample_unref(sample);

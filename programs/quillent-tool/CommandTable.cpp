@@ -5,7 +5,8 @@ const std::vector<ToolCommand>& ToolCommands() {
         {"convert", "convert recordings to AVI files, or copy them unchanged",
          "convert [--copy] --to <folder> <recording>...\n"
          "  Writes <folder>/<name>.avi for each recording (camera form repaired into a standard AVI);\n"
-         "  with --copy, copies each recording unchanged to <folder>/<name>.",
+         "  with --copy, copies each recording unchanged to <folder>/<name>. Exits 3 (with a warning)\n"
+         "  when damaged parts of a recording were left out, 1 when a recording could not be done.",
          RunConvert},
         {"records", "list the data records of a recording with their time stamps",
          "records <recording>\n"
@@ -18,7 +19,8 @@ const std::vector<ToolCommand>& ToolCommands() {
          RunInfo},
         {"export-log", "export the camera's event log as CSV",
          "export-log <log.bin> <out.csv>\n"
-         "  One CR LF line per event, up to where the camera's ring buffer wraps.",
+         "  One CR LF line per event, up to where the camera's ring buffer wraps or erased space\n"
+         "  begins. A last record cut short is left out, with a warning, and the exit code is 3.",
          RunExportLog},
         {"gpx", "write the GPS track of a recording as GPX 1.1",
          "gpx <recording> <out.gpx>\n"

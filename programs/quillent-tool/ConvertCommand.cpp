@@ -1,7 +1,6 @@
 // "convert": conversion to AVI or unchanged copy of recordings into a folder.
 #include "ToolCommand.h"
 #include "core/container/RecordingConverter.h"
-#include "core/tools/FileReplace.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -34,21 +33,24 @@ int RunConvert(const std::vector<std::string>& args) {
         std::fprintf(stderr, "quillent-tool convert: %s is not a folder\n", folder.c_str());
         return kExitFailed;
     }
-    int failures = 0;
+    int failures = 0, repaired = 0;
     for (const auto& source : sources) {
         const fs::path target = ConvertedPath(folder, source, !copy);
-        if (IsSameFile(source, target)) {
-            std::fprintf(stderr, "%s: the copy would be the recording itself\n", source.c_str());
+        std::string why;
+        const int result =
+            copy ? CopyRecording(folder, source, {}, &why) : ConvertRecording(folder, source, true, {}, &why);
+        if (why.empty())
+            why = source.string() + ": " + ConvertResultText(result);
+        if (result < 0) {
+            std::fprintf(stderr, "quillent-tool convert: %s\n", why.c_str());
             ++failures;
             continue;
         }
-        const int result = copy ? CopyRecording(folder, source) : ConvertRecording(folder, source, true);
-        if (result < 0) {
-            std::fprintf(stderr, "%s: %s\n", source.c_str(), ConvertResultText(result));
-            ++failures;
-        } else {
-            std::printf("%s -> %s\n", source.c_str(), target.c_str());
+        if (result == kConvertRepaired) {
+            std::fprintf(stderr, "quillent-tool convert: warning: %s\n", why.c_str());
+            ++repaired;
         }
+        std::printf("%s -> %s\n", source.c_str(), target.c_str());
     }
-    return failures ? kExitFailed : kExitOk;
+    return failures ? kExitFailed : repaired ? kExitRepaired : kExitOk;
 }

@@ -13,5 +13,11 @@ int RunExportLog(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     std::printf("%s: %d event(s) written\n", args[1].c_str(), result.lines);
+    if (!result.note.empty()) {
+        std::fprintf(stderr, "quillent-tool export-log: warning: %s\n", result.note.c_str());
+        // A cut record is damage a script must be able to tell; erased space is how logs end.
+        if (result.note.find("cut short") != std::string::npos)
+            return kExitRepaired;
+    }
     return kExitOk;
 }

@@ -30,6 +30,15 @@ const char* audioText(AudioKind k) {
     return "?";
 }
 
+// Limits of what a camera writes; a header beyond them is damaged and its value is not shown.
+constexpr uint64_t kMaxPlausibleMs = 24ull * 3600 * 1000;
+constexpr uint32_t kMaxPlausibleSide = 16384;
+constexpr int kMaxCameraChannels = 4;
+
+void warn(const std::string& path, const std::string& text) {
+    std::fprintf(stderr, "quillent-tool info: warning: %s: %s\n", path.c_str(), text.c_str());
+}
+
 void printInfo(const std::string& path, RecordingReader& reader) {
     const RecordingInfo& i = reader.info();
     std::string state = i.unfinished ? "unfinished" : "finished";
@@ -37,13 +46,25 @@ void printInfo(const std::string& path, RecordingReader& reader) {
         state += ", cut short";
     if (i.form != ContainerForm::Mp4)
         state += i.hasIndex ? ", indexed" : ", no index";
+    const bool durationKnown = i.durationMs <= kMaxPlausibleMs;
+    if (!durationKnown)
+        warn(path, "the header's timing is damaged; the duration is not known");
+    if (i.videoChannels > kMaxCameraChannels)
+        warn(path, std::to_string(i.videoChannels) +
+                       " video streams in the header; the player shows the first " +
+                       std::to_string(kMaxCameraChannels));
     std::printf("%s\n  container: %s (%s), %llu bytes\n  duration:  %s\n  video:     %d channel(s)\n"
                 "  audio:     %s\n",
                 path.c_str(), ContainerFormName(i.form), state.c_str(), (unsigned long long)i.fileSize,
-                duration(i.durationMs).c_str(), i.videoChannels, audioText(i.audio));
+                durationKnown ? duration(i.durationMs).c_str() : "unknown", i.videoChannels,
+                audioText(i.audio));
     for (const auto& s : i.streams) {
         std::printf("  stream %d:  %s", s.number, s.codec.c_str());
-        if (s.kind == StreamKind::Video && s.width)
+        const bool sizeKnown =
+            s.width > 0 && s.width <= kMaxPlausibleSide && s.height > 0 && s.height <= kMaxPlausibleSide;
+        if (s.kind == StreamKind::Video && s.width && !sizeKnown)
+            warn(path, "stream " + std::to_string(s.number) + ": the picture size in the header is damaged");
+        if (s.kind == StreamKind::Video && sizeKnown)
             std::printf(" %ux%u %.3g fps, %llu frames", s.width, s.height, s.framesPerSecond,
                         (unsigned long long)s.frames);
         else if (s.kind == StreamKind::Audio && s.sampleRate)

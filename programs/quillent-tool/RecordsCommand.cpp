@@ -39,7 +39,8 @@ std::string describe(const uint8_t* r, uint32_t n) {
     case '8':
         return std::string(1, char(r[0])) + " G-sensor " + hex(r + 1, n - 1, 3);
     case 'S':
-        return "S G-sensor, code " + std::to_string(n > 1 ? r[1] : 0) + ": " + hex(r + 2, n - 2, 6);
+        return "S G-sensor, code " + std::to_string(n > 1 ? r[1] : 0) + ": " +
+               hex(r + 2, n > 2 ? n - 2 : 0, 6);
     case 'V':
     case 0:
         return std::string(r[0] ? "V" : "0") + " setup record (" + std::to_string(n) + " bytes)";

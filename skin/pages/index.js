@@ -13,7 +13,7 @@ var TEXTS = {
         loop: 'Repeat the recording', loopStart: 'Repeat from here', loopEnd: 'Repeat up to here',
         loopClose: 'Stop repeating', open: 'Open card or folder', fileOpen: 'Open a recording file',
         search: 'Search recordings', picture: 'Save snapshot', print: 'Print report', save: 'Protected copy',
-        convert: 'Convert to AVI', download: 'Copy to PC', merge: 'Join channels', log: 'Export event log',
+        convert: 'Convert to AVI', download: 'Copy to PC', merge: 'Join channels', log: 'Export event log', gpx: 'Save the track as GPX',
         deleteFile: 'Delete checked recordings', format: 'Format card', mirror: 'Mirror', flip: 'Flip',
         change: 'Swap screens', collect: 'Grid view', tripple: 'Screen layout', zoom: 'Zoom',
         gsensor: 'G-sensor windows', map: 'Show map', mapsetting: 'Map service', setting: 'Camera settings',
@@ -27,7 +27,7 @@ var TEXTS = {
         loop: '구간 반복', loopStart: '여기부터 반복', loopEnd: '여기까지 반복',
         loopClose: '반복 해제', open: '카드/폴더 열기', fileOpen: '영상 파일 열기',
         search: '영상 검색', picture: '스냅샷 저장', print: '보고서 인쇄', save: '보안 복사',
-        convert: 'AVI 변환', download: 'PC로 복사', merge: '채널 합치기', log: '이벤트 로그 내보내기',
+        convert: 'AVI 변환', download: 'PC로 복사', merge: '채널 합치기', log: '이벤트 로그 내보내기', gpx: '경로를 GPX로 저장',
         deleteFile: '선택 영상 삭제', format: '카드 포맷', mirror: '좌우 반전', flip: '상하 반전',
         change: '화면 전환', collect: '분할 보기', tripple: '화면 배치', zoom: '확대',
         gsensor: 'G-센서 창', map: '지도 보기', mapsetting: '지도 서비스', setting: '카메라 설정',
@@ -212,6 +212,13 @@ function setLoopRange(ms) {
     drawLoop();
 }
 
+function clearLoopRange() {
+    state.loopActive = false;
+    state.loopStart = 0;
+    state.loopEnd = 0;
+    drawLoop();
+}
+
 function clearEventMark() { $('marks').innerHTML = ''; }
 
 function addEventMark(x, code) {
@@ -304,7 +311,8 @@ function bindTimeline() {
         return Math.round(f * state.rangeMs);
     }
     tl.addEventListener('pointerdown', function (e) {
-        if (e.button !== 0) return;
+        // Nothing loaded (no range): there is nowhere to go, the bar stays where it is.
+        if (e.button !== 0 || state.rangeMs <= 0) return;
         state.dragging = true;
         tl.classList.add('dragging');
         state.dragFromMs = state.posMs;

@@ -8,11 +8,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -72,20 +78,21 @@ TEST(EventLog, LineFormatAndTypeNames) {
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
-TEST(EventLog, StopsAtDecreasingOrderingAndZeroFillsShortRecord) {
+TEST(EventLog, StopsAtDecreasingOrderingAndLeavesOutACutRecord) {
     fs::path out = tempPath("wrapped.csv");
     EventLogExportResult wrapped = ExportEventLog(kData / "broken-eventlog-wrapped.bin", out);
     ASSERT_TRUE(wrapped.ok);
     EXPECT_EQ(wrapped.lines, 2);
 
+    // The second record holds 20 of its 172 bytes: nothing of it is exported.
     auto shortLog = readFile(kData / "broken-eventlog-short.bin");
     auto records =
         ReadEventLog(std::span(reinterpret_cast<const uint8_t*>(shortLog.data()), shortLog.size()));
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[1].ordering, 101);
-    EXPECT_EQ(records[1].type, 1);
-    EXPECT_EQ(records[1].speed, 0.0f);
-    EXPECT_EQ(records[1].year, 0);
+    ASSERT_EQ(records.size(), 1u);
+    EventLogExportResult cut = ExportEventLog(kData / "broken-eventlog-short.bin", out);
+    ASSERT_TRUE(cut.ok);
+    EXPECT_EQ(cut.lines, 1);
+    EXPECT_NE(cut.note.find("cut short (20 of 172 bytes)"), std::string::npos) << cut.note;
 
     // A first record below -1 already counts as decreasing.
     EventLogRecord negative;
@@ -123,6 +130,105 @@ TEST(EventLog, FailuresLeaveFilesAlone) {
     EXPECT_EQ(readFile(log), readFile(kData / "eventlog.bin"));
 
     EXPECT_FALSE(ExportEventLog(kData / "eventlog.bin", tempPath("no-dir") / "x" / "out.csv").ok);
+}
+
+// Damaged logs: nothing is invented. A record cut before its last exported field is left out and
+// said so; erased space ends the log; numbers no camera writes are left empty.
+TEST(EventLog, DamagedLogsInventNothing) {
+    EventLogRecord good;
+    good.ordering = 7;
+    good.type = 1;
+    good.year = 24;
+    good.month = 1;
+    good.day = 2;
+    good.speed = 12.5f;
+    const std::vector<uint8_t> record = EncodeEventLogRecord(good);
+    auto cut = [&](size_t n) { return std::string(record.begin(), record.begin() + ptrdiff_t(n)); };
+    EventLogRecord odd = good;
+    odd.speed = std::numeric_limits<float>::quiet_NaN();
+    odd.direction = std::numeric_limits<float>::infinity();
+    odd.latitude = 1e308;
+    odd.longitude = -37.5;
+    const std::vector<uint8_t> oddRecord = EncodeEventLogRecord(odd);
+    struct Case {
+        std::string name, log;
+        int lines;
+        std::string noteHas; // empty: no note
+    };
+    const std::string whole(record.begin(), record.end());
+    const std::vector<Case> cases = {
+        {"one byte", "x", 0, "cut short (1 of 172"},
+        {"cut at 100", whole + cut(100), 1, "cut short (100 of 172"},
+        {"cut after the fields", whole + cut(120), 2, ""},
+        {"erased", std::string(21 * 172, '\xFF'), 0, "unwritten"},
+        {"zeros after records", whole + std::string(2 * 172, '\0'), 1, "unwritten"},
+        {"odd numbers", std::string(oddRecord.begin(), oddRecord.end()), 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path log = tempPath("damaged.bin"), out = tempPath("damaged.csv");
+        { std::ofstream(log, std::ios::binary) << c.log; }
+        EventLogExportResult r = ExportEventLog(log, out);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(r.lines, c.lines);
+        if (c.noteHas.empty())
+            EXPECT_EQ(r.note, "");
+        else
+            EXPECT_NE(r.note.find(c.noteHas), std::string::npos) << r.note;
+        const std::string csv = readFile(out);
+        EXPECT_EQ(size_t(std::count(csv.begin(), csv.end(), '\n')), size_t(c.lines) + 1);
+        EXPECT_EQ(csv.find("nan"), std::string::npos);
+        EXPECT_EQ(csv.find("inf"), std::string::npos);
+        EXPECT_EQ(csv.find("0,0,0,0,0,0,"), std::string::npos) << "no all-zero line";
+    }
+    EXPECT_EQ(FormatEventLogLine(odd),
+              "24,1,2,0,0,0,Shock,,,,-37.500000,0.000000,0.000000,0.000000,0.000000");
+}
+
+// Output paths that are not plain files: a pipe or device is refused and left as it is, a
+// symbolic link is followed and stays a link, and a full disk keeps the previous CSV.
+TEST(EventLog, OutputThroughLinksAndSpecialFilesAndAFullDisk) {
+    const fs::path fifo = tempPath("target.fifo");
+    fs::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EventLogExportResult r = ExportEventLog(kData / "eventlog.bin", fifo);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("not a regular file"), std::string::npos) << r.error;
+    EXPECT_TRUE(fs::is_fifo(fifo)) << "the pipe is still there";
+
+    const fs::path real = tempPath("real.csv"), link = tempPath("link.csv");
+    fs::remove(link);
+    { std::ofstream(real) << "old"; }
+    fs::create_symlink(real.filename(), link);
+    ASSERT_TRUE(ExportEventLog(kData / "eventlog.bin", link).ok);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readFile(real), readFile(kData / "eventlog.csv"));
+
+    // A log source that is a pipe is refused at once instead of waiting for a writer.
+    pid_t child = fork();
+    if (child == 0) {
+        alarm(30); // a hang shows as a failure, not as a stuck test run
+        _exit(ExportEventLog(fifo, tempPath("from-fifo.csv")).ok ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+
+    // A file size limit stands in for a full disk; root ignores file modes but not this limit.
+    const fs::path previous = tempPath("previous.csv");
+    { std::ofstream(previous) << "previous"; }
+    child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{200, 200};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(ExportEventLog(kData / "eventlog.bin", previous).ok ? 1 : 0);
+    }
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(readFile(previous), "previous");
+    for (const auto& e : fs::directory_iterator(previous.parent_path()))
+        EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
 }
 
 } // namespace

@@ -50,10 +50,22 @@ TEST(FileListModel, EventFilterMapsTheSecondVisibleRowToTheSecondEventEntry) {
     // Below the last event row nothing happens.
     EXPECT_EQ(m.Click(20, yOfRow(2), kWidth).action, ListClick::None);
     EXPECT_EQ(m.Selection(), 3);
-    // Filters outside 2..4 show everything.
+    // Filters outside 2..4 show everything; the selected entry stays selected under them.
     m.SetFilter(5, 0);
     EXPECT_EQ(m.VisibleCount(), 6);
     EXPECT_EQ(m.RowToEntry(5), 5);
+    EXPECT_EQ(m.Selection(), 3);
+    m.SetFilter(1, 0);
+    EXPECT_EQ(m.Selection(), 3);
+    EXPECT_EQ(m.EntryToRow(3), 3);
+
+    // The select-all box follows the rows of the shown filter.
+    m.SetFilter(3, 0);
+    EXPECT_FALSE(m.AllChecked());
+    m.SetCheckedAll(true);
+    EXPECT_TRUE(m.AllChecked());
+    m.SetFilter(1, 0);
+    EXPECT_FALSE(m.AllChecked());
 }
 
 TEST(FileListModel, CheckBoxClicksToggleOnlyInsideTheBox) {

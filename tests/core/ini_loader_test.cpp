@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -162,6 +165,27 @@ TEST(IniLoader, OverlongLineIsRefusedAndTheFileKept) {
     EXPECT_FALSE(loader.Save(out));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(readFile(out), "K=7\r\n");
+}
+
+// A failed write (a file size limit standing in for a full card; root ignores file modes but not
+// this limit) keeps the previous file as it was.
+TEST(IniLoader, AFailedSaveKeepsThePreviousFile) {
+    const fs::path file = tempPath("keep.ini");
+    { std::ofstream(file, std::ios::binary) << "previous"; }
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{20, 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        CWBCIniLoader loader;
+        RegisterQuickSettingItems(loader);
+        loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
+        _exit(loader.Save(file) ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile(file), "previous");
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Conversion to AVI and the unchanged copy: byte-for-byte agreement with the designed algorithm on
 // well-formed recordings, the size repairs, and the repairs made where that algorithm loses data.
+#include "core/container/AviLayout.h"
 #include "core/container/RecordingConverter.h"
+#include "core/container/RecordingReader.h"
 #include "core/container/Riff.h"
 #include "support/ContainerFixtures.h"
 
@@ -126,14 +128,34 @@ int ReferenceConvert(const fs::path& folder, const fs::path& source, bool toAvi)
     return result;
 }
 
+Bytes Strl(const std::string& type) {
+    return List(
+        "strl",
+        Cat({Chunk("strh", Cat({Text(type), type == "vids" ? Text("H264") : Bytes(4, 0), Bytes(48, 0)})),
+             Chunk("strf", Bytes(40, 0))}));
+}
+
+// Streams 0 and 1 video, 2 records, 3 sound.
 Bytes Hdrl() {
-    return List("hdrl", Cat({Chunk("avih", Bytes(56, 0)),
-                             List("strl", Cat({Chunk("strh", Cat({Text("vids"), Text("H264"), Bytes(48, 0)})),
-                                               Chunk("strf", Bytes(40, 0))}))}));
+    return List("hdrl",
+                Cat({Chunk("avih", Bytes(56, 0)), Strl("vids"), Strl("vids"), Strl("txts"), Strl("auds")}));
 }
 
 Bytes Frame(const std::string& id, Bytes data) {
     return Chunk(id, data);
+}
+
+// The idx1 chunk that lists the chunks of `movi` (the list's data after its type), offsets counted
+// from the "movi" identifier.
+Bytes IndexFor(const Bytes& movi) {
+    Bytes entries;
+    for (size_t at = 0; at + 8 <= movi.size();) {
+        const uint32_t size = readLe32(movi.data() + at + 4);
+        entries = Cat({entries, Bytes(movi.begin() + ptrdiff_t(at), movi.begin() + ptrdiff_t(at + 4)),
+                       Le32(kAviIndexKeyFrame), Le32(uint32_t(at + 4)), Le32(size)});
+        at += 8 + paddedSize(size);
+    }
+    return Chunk("idx1", entries);
 }
 
 class ConverterTest : public ::testing::Test {
@@ -195,7 +217,7 @@ TEST_F(ConverterTest, HandMadeChunks) {
                       List("rec ", Frame("00dc", {7, 7, 7, 7, 0x41, 0})), Frame("02tx", {1, 0, 0, 0, 'R'}),
                       Frame("03wb", {5, 5, 5, 5})});
     Bytes file = Cat({Text("QMV1"), Le32(0), Text("QAVI"), Hdrl(), Chunk("JUNK", Bytes(5, 0xEE)),
-                      List("movi", movi), Chunk("idx1", Bytes(16, 0))});
+                      List("movi", movi), IndexFor(movi)});
     WriteFile(dir / "hand.qmv", file);
     Bytes avi = ConvertBoth(dir / "hand.qmv", true, 1);
     ASSERT_EQ(avi.size(), file.size());
@@ -218,8 +240,8 @@ TEST_F(ConverterTest, HandMadeChunks) {
 }
 
 TEST_F(ConverterTest, ZeroSizedMoviGetsItsSizeFromTheIndexThatFollows) {
-    Bytes movi = Cat({Frame("00dc", {1, 1, 1, 1, 0x65, 0}), Frame("01tx", {0, 0, 0, 0, 'A'})});
-    Bytes index = Chunk("idx1", Bytes(32, 0));
+    Bytes movi = Cat({Frame("00dc", {1, 1, 1, 1, 0x65, 0}), Frame("02tx", {0, 0, 0, 0, 'A'})});
+    Bytes index = IndexFor(movi);
     Bytes file = Cat({Text("RIFF"), Le32(0), Text("AVI "), Hdrl(), List("movi", movi, 0), index});
     WriteFile(dir / "u.qmv", file);
     ASSERT_EQ(ConvertRecording(out(), dir / "u.qmv", true), kConvertDoneWithIndex);
@@ -250,7 +272,7 @@ TEST_F(ConverterTest, TruncatedRecordingKeepsItsCompleteFrames) {
     Bytes full = ReadFile(dir / "full.qmv");
     Bytes cut(full.begin(), full.begin() + full.size() / 2 + 3);
     WriteFile(dir / "cut.qmv", cut);
-    ASSERT_EQ(ConvertRecording(out(), dir / "cut.qmv", true), kConvertDone);
+    ASSERT_EQ(ConvertRecording(out(), dir / "cut.qmv", true), kConvertRepaired) << "the cut is reported";
     Bytes avi = ReadFile(out() / "cut.qmv.avi");
     ASSERT_GT(avi.size(), cut.size() / 2);
     ASSERT_LE(avi.size(), cut.size());
@@ -277,10 +299,12 @@ TEST_F(ConverterTest, ResultCodesAndNames) {
     EXPECT_EQ(ConvertRecording(out(), dir / "missing.qmv", true), kConvertNoSource);
     WriteFile(dir / "short.qmv", Bytes(11, 0));
     EXPECT_EQ(ConvertRecording(out(), dir / "short.qmv", true), kConvertTooShort);
+    // Twelve bytes hold no recording: refused, where the designed walk wrote a 12-byte ".avi".
     WriteFile(dir / "twelve.qmv", Cat({Text("QMV1"), Le32(0), Text("QAVI")}));
-    EXPECT_EQ(ConvertRecording(out(), dir / "twelve.qmv", true), kConvertDone);
-    EXPECT_EQ(ReadFile(out() / "twelve.qmv.avi"), Cat({Text("RIFF"), Le32(4), Text("AVI ")}));
-    EXPECT_EQ(ConvertRecording(dir / "no" / "such" / "folder", dir / "twelve.qmv", true), kConvertNoOutput);
+    EXPECT_EQ(ConvertRecording(out(), dir / "twelve.qmv", true), kConvertShortHeader);
+    EXPECT_FALSE(fs::exists(out() / "twelve.qmv.avi"));
+    WriteSynthetic(dir / "a.qmv", RecordingForm::Camera, true);
+    EXPECT_EQ(ConvertRecording(dir / "no" / "such" / "folder", dir / "a.qmv", true), kConvertNoOutput);
 }
 
 TEST_F(ConverterTest, CopyNeverReplacesItsOwnSource) {
@@ -330,4 +354,179 @@ TEST_F(ConverterTest, LargeFileGivesTheSameBytesThroughKernelAndBufferedCopy) {
         EXPECT_TRUE(ReadFile(out() / "big.qmv.avi") == standard) << (kernel ? "kernel" : "buffered");
     }
     UseKernelCopy(true);
+}
+
+namespace {
+
+// The sample recording and where its parts lie.
+struct Sample {
+    Bytes bytes = ReadFile(fs::path(QUILLENT_TEST_DATA) / "camera-1ch.qmv");
+    AviLayout layout;
+    Sample() {
+        MemoryByteSource src(bytes.data(), bytes.size());
+        EXPECT_TRUE(ParseAviLayout(src, layout, nullptr));
+        EXPECT_TRUE(layout.hasIdx1);
+    }
+    size_t movi() const { return size_t(layout.moviOffset); }
+    size_t idx1() const { return size_t(layout.idx1Offset); }
+};
+
+Bytes Insert(Bytes b, size_t at, const Bytes& what) {
+    b.insert(b.begin() + ptrdiff_t(at), what.begin(), what.end());
+    writeLe32(b.data() + 4, uint32_t(b.size() - 8));
+    return b;
+}
+
+AviLayout LayoutOf(const Bytes& b, bool* ok) {
+    MemoryByteSource src(b.data(), b.size());
+    AviLayout layout;
+    std::string error;
+    *ok = ParseAviLayout(src, layout, &error);
+    return layout;
+}
+
+} // namespace
+
+// Damage as a card holds it: each case gives the result and what the output must be.
+TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
+    const Sample s;
+    const Bytes& b = s.bytes;
+    auto zeroSizes = [&](Bytes x, std::initializer_list<size_t> at) {
+        for (size_t a : at)
+            writeLe32(x.data() + a, 0);
+        return x;
+    };
+    struct Case {
+        std::string name;
+        Bytes file;
+        int result;
+        int64_t outputSize; // -1: the source's size
+        bool indexed;       // the output carries a usable index
+    };
+    Bytes zeroedIndex = b;
+    std::fill(zeroedIndex.begin() + ptrdiff_t(s.idx1() + 8), zeroedIndex.end(), 0);
+    Bytes unfinishedNoIndex = zeroSizes(Bytes(b.begin(), b.begin() + ptrdiff_t(s.idx1())), {4, s.movi() + 4});
+    const Bytes unfinished = zeroSizes(b, {4, s.movi() + 4});
+    Bytes padded = unfinishedNoIndex;
+    padded.resize(padded.size() + (1 << 20), 0);
+    Bytes wrongKind = b;
+    const std::string record = "02tx";
+    const size_t recordAt = size_t(
+        std::search(wrongKind.begin() + ptrdiff_t(s.movi()), wrongKind.end(), record.begin(), record.end()) -
+        wrongKind.begin());
+    ASSERT_LT(recordAt, s.idx1());
+    wrongKind[recordAt + 1] = '0'; // a record chunk that names the video stream
+    const std::vector<Case> cases = {
+        // An unfinished file whose index size is 0 too: the index keeps its identifier and gets
+        // its real size; the movi list gets its own.
+        {"zero sizes", zeroSizes(b, {4, s.movi() + 4, s.idx1() + 4}), kConvertDoneWithIndex, -1, true},
+        // Cut inside the index: the index is dropped and the movi size ends where it began.
+        {"cut in index", Bytes(unfinished.begin(), unfinished.begin() + ptrdiff_t(s.idx1() + 40)),
+         kConvertRepaired, int64_t(s.idx1()), false},
+        // An empty chunk in a finished file is empty, not the rest of the file.
+        {"empty chunk", Insert(b, s.movi(), Cat({Text("JUNK"), Le32(0)})), kConvertDoneWithIndex, -1, true},
+        // A bare list header at the end: the frames stay, the damage is reported.
+        {"list eof", Insert(b, b.size(), Cat({Text("LIST"), Le32(0)})), kConvertRepaired, int64_t(b.size()),
+         true},
+        // An index that does not list the chunks is dropped.
+        {"zeroed index", zeroedIndex, kConvertRepaired, int64_t(s.idx1()), false},
+        // A chunk whose kind does not fit its stream becomes filler; the index no longer fits.
+        {"wrong kind", wrongKind, kConvertRepaired, int64_t(s.idx1()), false},
+        // Zeros after an unfinished recording end it.
+        {"zero padding", padded, kConvertDone, int64_t(unfinishedNoIndex.size()), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path src = dir / (c.name + ".qmv");
+        WriteFile(src, c.file);
+        std::string why;
+        ASSERT_EQ(ConvertRecording(out(), src, true, {}, &why), c.result) << why;
+        if (c.result == kConvertRepaired) {
+            EXPECT_NE(why.find("damaged"), std::string::npos) << why;
+        }
+        const Bytes avi = ReadFile(ConvertedPath(out(), src, true));
+        EXPECT_EQ(int64_t(avi.size()), c.outputSize < 0 ? int64_t(c.file.size()) : c.outputSize);
+        bool ok = false;
+        const AviLayout l = LayoutOf(avi, &ok);
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(readLe32(avi.data() + 4), avi.size() - 8);
+        EXPECT_EQ(l.moviEnd, l.moviOffset + 8 + readLe32(avi.data() + l.moviOffset + 4)) << "movi size";
+        EXPECT_FALSE(l.moviUnfinished || l.moviTruncated);
+        EXPECT_EQ(l.hasIdx1, c.indexed);
+        MemoryByteSource view(avi.data(), avi.size());
+        std::vector<IndexEntry> entries;
+        EXPECT_EQ(ReadAviIndex(view, l, entries), c.indexed);
+        if (c.name == "wrong kind") {
+            EXPECT_EQ(Bytes(avi.begin() + ptrdiff_t(recordAt), avi.begin() + ptrdiff_t(recordAt) + 4),
+                      Text("JUNK"));
+        }
+        // The reader of the player finds the movie data of the damaged source too.
+        std::string error;
+        EXPECT_NE(RecordingReader::open(src, &error), nullptr) << error;
+    }
+}
+
+TEST_F(ConverterTest, RefusesWhatIsNotARecordingWithoutAnOutput) {
+    const fs::path data = QUILLENT_TEST_DATA;
+    const Bytes camera = ReadFile(data / "camera-1ch.qmv");
+    WriteFile(dir / "twelve.qmv", Cat({Text("RIFF"), Le32(4), Text("AVI ")}));
+    // Cut inside the header, and cut before the first frame.
+    WriteFile(dir / "cut-header.qmv", Bytes(camera.begin(), camera.begin() + 300));
+    WriteFile(dir / "no-frame.qmv", Bytes(camera.begin(), camera.begin() + 470));
+    struct Case {
+        fs::path source;
+        int result;
+    };
+    for (const Case& c :
+         {Case{dir / "twelve.qmv", kConvertShortHeader}, Case{dir / "cut-header.qmv", kConvertShortHeader},
+          Case{dir / "no-frame.qmv", kConvertShortHeader}, Case{data / "eventlog.bin", kConvertShortHeader},
+          Case{data / "setup.ini", kConvertShortHeader}, Case{data / "plain.mp4", kConvertIsMp4},
+          Case{dir.path(), kConvertNoSource}}) {
+        std::string why;
+        EXPECT_EQ(ConvertRecording(out(), c.source, true, {}, &why), c.result) << c.source;
+        EXPECT_FALSE(why.empty());
+        EXPECT_FALSE(fs::exists(ConvertedPath(out(), c.source, true))) << c.source;
+    }
+    std::string why;
+    EXPECT_EQ(ConvertRecording(out(), dir / "x" / "missing.qmv", true, {}, &why), kConvertNoSource);
+    EXPECT_NE(why.find("No such file"), std::string::npos) << why;
+    EXPECT_TRUE(fs::is_empty(out()));
+}
+
+TEST_F(ConverterTest, FailureOrCancelKeepsAnEarlierResultAndASourceThatShrinksFails) {
+    SyntheticOptions o;
+    o.channels = 3;
+    o.seconds = 60;
+    o.fps = 30;
+    o.frameFiller = 3200; // 17 MB: more than one kernel step and buffer
+    WriteSynthetic(dir / "big.qmv", RecordingForm::Camera, true, o);
+    const Bytes source = ReadFile(dir / "big.qmv");
+    const Bytes earlier = Text("an earlier, good result");
+    auto stop = [](uint64_t, uint64_t) { return false; };
+    for (bool kernel : {true, false}) {
+        UseKernelCopy(kernel);
+        for (bool toAvi : {true, false}) {
+            const fs::path target = ConvertedPath(out(), dir / "big.qmv", toAvi);
+            WriteFile(target, earlier);
+            EXPECT_EQ(ConvertRecording(out(), dir / "big.qmv", toAvi, stop), kConvertCancelled);
+            EXPECT_EQ(ReadFile(target), earlier);
+            // The card is pulled half-way: the recording shrinks under the conversion.
+            auto shrink = [&](uint64_t, uint64_t) {
+                fs::resize_file(dir / "big.qmv", source.size() / 3);
+                return true;
+            };
+            std::string why;
+            EXPECT_EQ(ConvertRecording(out(), dir / "big.qmv", toAvi, shrink, &why), kConvertSourceChanged);
+            EXPECT_EQ(ReadFile(target), earlier) << why;
+            WriteFile(dir / "big.qmv", source);
+            WriteFile(out() / "big.qmv", earlier);
+            EXPECT_EQ(CopyRecording(out(), dir / "big.qmv", stop), kConvertCancelled);
+            EXPECT_EQ(CopyRecording(out(), dir / "big.qmv", shrink), kConvertSourceChanged);
+            EXPECT_EQ(ReadFile(out() / "big.qmv"), earlier);
+            WriteFile(dir / "big.qmv", source);
+        }
+    }
+    UseKernelCopy(true);
+    for (const auto& e : fs::directory_iterator(out()))
+        EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << "no temporary file is left";
 }

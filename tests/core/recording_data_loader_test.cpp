@@ -244,6 +244,41 @@ TEST(RecordingDataLoader, NoSourceOrBadSourcesEndTheLoop) {
     EXPECT_EQ(big.gsensor.size(), 5000u);
 }
 
+// Failed reads between delivered records count towards the 1000 in total, not in a row: after the
+// 1000th failure the loop ends even though records arrived in between.
+TEST(RecordingDataLoader, FailuresCountInTotalAndSRecordsStayOutOfTheGsensorArray) {
+    class Gappy : public RecordSource {
+    public:
+        int GetNextRecord(uint8_t* buffer, uint32_t* size, uint32_t* timestampMs) override {
+            ++calls;
+            // A record every 600 reads: calls 1, 601, 1201, 1801.
+            if ((calls - 1) % 600 != 0)
+                return 1;
+            buffer[0] = 'M';
+            buffer[1] = buffer[2] = buffer[3] = 128;
+            *size = 4;
+            *timestampMs = uint32_t(calls);
+            return 0;
+        }
+        void Rewind() override {}
+        int calls = 0;
+    } gappy;
+    RecordingDataLoader loader;
+    RecordingData d = loader.Load(&gappy);
+    EXPECT_EQ(d.recordsDelivered, 2);
+    EXPECT_EQ(gappy.calls, 2 + 1000);
+
+    // "S" records (16-bit G-sensor) go to the store only; the position-indexed array holds the
+    // three-byte samples, one per record, in order.
+    FakeSource mixed({text("M\x81\x82\x83", 0),
+                      {{'S', 8, 1, 0, 2, 0, 3, 0}, 40},
+                      text("4\x80\x80\x80", 80),
+                      {{'S', 10, 1, 0, 2, 0, 3, 0}, 120}});
+    RecordingData m = loader.Load(&mixed);
+    EXPECT_EQ(m.recordsDelivered, 4);
+    ASSERT_EQ(m.gsensor.size(), 2u);
+}
+
 } // namespace
 
 #include "core/trackdata/RecordingSummary.h"

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -145,9 +147,9 @@ TEST(RecordingReader, TellsWhatIsNoRecording) {
         Cat({Bytes{0, 0, 0, 16}, Text("ftypisom"), Bytes(4, 0), Bytes{0, 0, 0, 200}, Text("moov")});
     EXPECT_FALSE(RecordingReader::openMemory(brokenMp4.data(), brokenMp4.size(), &error));
     // A 64-bit box size so large that offset + size wraps round to a point inside the file.
-    Bytes wrappingMp4 = Cat({Bytes{0, 0, 0, 16}, Text("ftypisom"), Bytes(4, 0), Bytes{0, 0, 0, 1},
-                             Text("moov"), Bytes(7, 0xff), Bytes{0xf8}, Bytes{0, 0, 0, 16}, Text("mvhd"),
-                             Bytes(8, 0)});
+    Bytes wrappingMp4 =
+        Cat({Bytes{0, 0, 0, 16}, Text("ftypisom"), Bytes(4, 0), Bytes{0, 0, 0, 1}, Text("moov"),
+             Bytes(7, 0xff), Bytes{0xf8}, Bytes{0, 0, 0, 16}, Text("mvhd"), Bytes(8, 0)});
     error.clear();
     EXPECT_FALSE(RecordingReader::openMemory(wrappingMp4.data(), wrappingMp4.size(), &error));
     EXPECT_EQ(error, "damaged MP4 file");
@@ -176,6 +178,56 @@ TEST(RecordingReader, SampleFilesOpenOrExplain) {
             EXPECT_LE(size, 1024u);
             size = 1024;
             ++n;
+        }
+    }
+}
+
+// One damaged chunk header loses that chunk only: a zeroed record size, a flipped bit in a frame's
+// size and zeros after the last chunk, in a finished and an unfinished recording.
+TEST(RecordingReader, OneDamagedHeaderLosesOnlyItsChunk) {
+    TempDir dir;
+    for (bool finished : {true, false}) {
+        SyntheticOptions o;
+        o.seconds = 4;
+        WriteSynthetic(dir / "a.qmv", RecordingForm::Camera, finished, o);
+        const Bytes original = ReadFile(dir / "a.qmv");
+        const auto all = AllRecords(*Open(dir / "a.qmv"));
+        ASSERT_GE(all.size(), 10u);
+        auto find = [&](const std::string& id, int nth) {
+            auto it = original.begin();
+            for (int i = 0; i <= nth && it != original.end(); ++i)
+                it = std::search(it + (i ? 1 : 0), original.end(), id.begin(), id.end());
+            return size_t(it - original.begin());
+        };
+        // Two video channels and sound: the records are stream 3.
+        const size_t firstRecord = find("03tx", 0), earlyFrame = find("00dc", 2);
+        ASSERT_LT(firstRecord + 8, original.size());
+        ASSERT_LT(earlyFrame + 8, original.size());
+        struct Case {
+            std::string name;
+            size_t at;     // byte changed
+            uint8_t value; // xor mask
+            size_t lost;   // records lost
+        };
+        for (const Case& c : {Case{"zeroed record size", firstRecord + 4, 0, 1},
+                              Case{"flipped frame size", earlyFrame + 5, 0x10, 0},
+                              Case{"flipped frame size, low bit", earlyFrame + 4, 0x01, 0}}) {
+            SCOPED_TRACE(c.name + (finished ? ", finished" : ", unfinished"));
+            Bytes damaged = original;
+            if (c.value == 0)
+                std::fill(damaged.begin() + ptrdiff_t(c.at), damaged.begin() + ptrdiff_t(c.at + 4), 0);
+            else
+                damaged[c.at] ^= c.value;
+            if (!finished)
+                damaged.resize(damaged.size() + 65536, 0); // zeros after the last chunk
+            WriteFile(dir / "d.qmv", damaged);
+            auto reader = Open(dir / "d.qmv");
+            ASSERT_TRUE(reader);
+            auto records = AllRecords(*reader);
+            EXPECT_EQ(records.size(), all.size() - c.lost);
+            EXPECT_EQ(records.back(), all.back());
+            // At most the damaged frame (200 ms at 5 fps) is missing from the counted length.
+            EXPECT_GE(reader->info().durationMs + 200, Open(dir / "a.qmv")->info().durationMs);
         }
     }
 }

@@ -203,7 +203,10 @@ TEST(ListText, SizesAndDates) {
     EXPECT_EQ(FormatListSize(999'999), "999M");
     EXPECT_EQ(FormatListSize(1'000'000), "1.0G");
     EXPECT_EQ(FormatListSize(1'549'000), "1.5G");
-    EXPECT_EQ(FormatListSize(999), "0M");
+    EXPECT_EQ(FormatListSize(999), "1M"); // a small recording is not listed as nothing
+    EXPECT_EQ(FormatListSize(1), "1M");
+    EXPECT_EQ(FormatListSize(0), "0M");
+    EXPECT_EQ(FormatSearchSize(999), "1M");
     EXPECT_EQ(FormatSearchSize(1'549'000), "1549M");
     EXPECT_EQ(FormatReportSize(1'000'001), "1000,001");
     LocalTime t;

@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -277,6 +282,176 @@ TEST(SettingString, MadeStringParsesBackToTheSameRecord) {
     SetupRecord expected = r;
     SetSetupText(expected.key, "k"); // "|" split the value on the way in
     EXPECT_EQ(SerializeSetupRecord(back), SerializeSetupRecord(expected));
+}
+
+// The record of every default, written byte by byte from the camera's documented table (not by
+// this code): tests/data/setup-defaults.cfg.
+TEST(SetupRecord, DefaultsEqualTheGoldenRecord) {
+    const std::vector<uint8_t> golden = readFile(fs::path(QUILLENT_TEST_DATA) / "setup-defaults.cfg");
+    ASSERT_EQ(golden.size(), kSetupRecordSize);
+    const auto defaults = SerializeSetupRecord(DefaultSetupRecord());
+    for (size_t i = 0; i < kSetupRecordSize; ++i)
+        EXPECT_EQ(defaults[i], golden[i]) << "byte " << i;
+    fs::path saved = tempPath("defaults.cfg");
+    ASSERT_TRUE(SaveSetupFile(saved, DefaultSetupRecord()).ok);
+    EXPECT_EQ(readFile(saved), golden);
+}
+
+// Where each of the 87 values of the setting string lands, written from the page's documented
+// indexes, independently of the parser: a wrong index on both sides of the code cannot pass.
+TEST(SettingString, EveryIndexLandsInItsDocumentedField) {
+    enum Kind { I8, U8, I16, U16, I32, F32, TEXT };
+    struct Field {
+        int index;
+        size_t offset;
+        Kind kind;
+    };
+    // Choices stored as value - 1.
+    const std::vector<Field> choices = {
+        {7, 48, I32},   {8, 100, I32},  {9, 112, I32},  {10, 120, I32}, {11, 52, I32},  {12, 84, I32},
+        {13, 180, I32}, {14, 68, I32},  {15, 128, I32}, {16, 60, I32},  {17, 56, I32},  {18, 92, I32},
+        {19, 96, I32},  {20, 104, I32}, {21, 108, I32}, {22, 448, I32}, {23, 452, I32}, {25, 492, I32},
+        {26, 464, I32}, {27, 476, I32}, {28, 480, I32}, {29, 88, I32},  {30, 64, I32},  {31, 496, I32},
+        {32, 516, I32}, {33, 520, I32}, {34, 124, I32}, {35, 532, I32}, {36, 528, I32}, {37, 544, I16},
+        {39, 548, I32}, {40, 552, I32}, {41, 564, I32}, {42, 24, I32},  {43, 570, I16}, {44, 248, I32},
+        {45, 546, I16}, {46, 14, I8},   {47, 10, I8},   {48, 11, I8},
+    };
+    // Values stored as given.
+    const std::vector<Field> plain = {
+        {0, 184, I32},  {1, 484, I32},  {2, 488, I32},  {3, 72, I32},  {4, 504, I32},
+        {5, 508, I32},  {54, 444, I32}, {63, 556, I32}, {65, 20, I32}, {66, 28, U16},
+        {67, 30, U16},  {68, 568, U16}, {70, 116, U16}, {71, 118, U8}, {72, 119, U8},
+        {73, 240, I32}, {74, 244, I32}, {77, 238, I8},  {78, 239, I8},
+    };
+    const std::vector<Field> texts = {
+        {55, 188, TEXT}, {56, 252, TEXT}, {57, 292, TEXT}, {58, 316, TEXT}, {59, 380, TEXT},
+        {60, 412, TEXT}, {61, 572, TEXT}, {62, 636, TEXT}, {64, 132, TEXT}, {69, 348, TEXT},
+    };
+    const std::vector<Field> floats = {{79, 164, F32}, {83, 168, F32}, {80, 172, F32}, {84, 176, F32},
+                                       {81, 220, F32}, {85, 224, F32}, {82, 228, F32}, {86, 232, F32}};
+    // Fields the parse forces whatever the page sent (index: stored value).
+    const std::map<int, int64_t> forced = {{7, 2},  {22, 1}, {23, 0},  {32, 3},  {33, 1},
+                                           {43, 0}, {46, 1}, {65, 60}, {66, 15}, {67, 15}};
+
+    std::map<int, std::string> values;
+    for (const auto& f : choices)
+        values[f.index] = std::to_string(f.index + 2); // stored as index + 1
+    for (const auto& f : plain)
+        values[f.index] = std::to_string(f.index + 1000 * (f.kind == I32));
+    for (const auto& f : texts)
+        values[f.index] = "t" + std::to_string(f.index);
+    for (const auto& f : floats)
+        values[f.index] = std::to_string(f.index) + ".25";
+    values[49] = "2"; // harsh accel level = value 75 + 5 * (value 49 - 1)
+    values[75] = "3";
+    values[50] = "3"; // harsh brake level = value 76 + 5 * (value 50 - 1)
+    values[76] = "1";
+    values[51] = "-330"; // time zone -3:30
+    values[52] = "77";   // ignored
+    values[53] = "77";   // ignored
+    values[6] = "9";     // ignored: slide5 is always 1
+    SetupRecord r;
+    ParseSettingString(settingString(values), r);
+    const auto b = SerializeSetupRecord(r);
+
+    auto stored = [&](const Field& f) -> int64_t {
+        switch (f.kind) {
+        case I8:
+            return at<int8_t>(b, f.offset);
+        case U8:
+            return at<uint8_t>(b, f.offset);
+        case I16:
+            return at<int16_t>(b, f.offset);
+        case U16:
+            return at<uint16_t>(b, f.offset);
+        default:
+            return at<int32_t>(b, f.offset);
+        }
+    };
+    for (const auto& f : choices) {
+        const auto it = forced.find(f.index);
+        EXPECT_EQ(stored(f), it != forced.end() ? it->second : f.index + 1) << "index " << f.index;
+    }
+    for (const auto& f : plain) {
+        const auto it = forced.find(f.index);
+        EXPECT_EQ(stored(f), it != forced.end() ? it->second : f.index + 1000 * (f.kind == I32))
+            << "index " << f.index;
+    }
+    for (const auto& f : texts)
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.data() + f.offset)),
+                  "t" + std::to_string(f.index))
+            << "index " << f.index;
+    for (const auto& f : floats)
+        EXPECT_EQ(at<float>(b, f.offset), float(f.index) + 0.25f) << "index " << f.index;
+    EXPECT_EQ(at<int8_t>(b, 236), 8);
+    EXPECT_EQ(at<int8_t>(b, 237), 11);
+    EXPECT_EQ(at<int32_t>(b, 76), -3);
+    EXPECT_EQ(at<int32_t>(b, 80), -30);
+    EXPECT_EQ(at<int32_t>(b, 512), 1);
+    EXPECT_EQ(at<int32_t>(b, 456), 10) << "overspeed fps follows fps";
+    EXPECT_EQ(at<int32_t>(b, 540), 10) << "park fps follows fps";
+    // Every index is covered once: 87 values, 3 of them ignored.
+    std::set<int> covered = {6, 49, 50, 51, 52, 53, 75, 76, 24, 38};
+    for (const auto* list : {&choices, &plain, &texts, &floats})
+        for (const auto& f : *list)
+            EXPECT_TRUE(covered.insert(f.index).second) << "index " << f.index << " twice";
+    EXPECT_EQ(covered.size(), size_t(kSettingStringValues));
+}
+
+// The order in which the page is filled, as a golden list of calls for the defaults and for a
+// record with the network on. Refresh after an intended change with
+//   QUILLENT_REFRESH_GOLDEN=1 build/tests/setup_record_test --gtest_filter=*GoldenList*
+// and review the diff of tests/data/setup-populate.txt.
+TEST(SettingString, PopulateOrderMatchesTheGoldenList) {
+    auto describe = [](const std::vector<PageCall>& calls) {
+        std::string text;
+        for (const auto& c : calls) {
+            text += c.function + "(";
+            for (size_t i = 0; i < c.args.size(); ++i) {
+                if (i)
+                    text += ", ";
+                if (std::holds_alternative<int64_t>(c.args[i]))
+                    text += std::to_string(std::get<int64_t>(c.args[i]));
+                else
+                    text += "\"" + std::get<std::string>(c.args[i]) + "\"";
+            }
+            text += ")\n";
+        }
+        return text;
+    };
+    SetupRecord defaults = DefaultSetupRecord();
+    SetupRecord networked = DefaultSetupRecord();
+    networked.network = 2;
+    SetSetupText(networked.ssid, "cam-ap");
+    SetSetupText(networked.key, "secret");
+    const std::string text = "# defaults\n" + describe(PopulateCalls(defaults)) + "# network on\n" +
+                             describe(PopulateCalls(networked));
+    const fs::path golden = fs::path(QUILLENT_TEST_DATA) / "setup-populate.txt";
+    if (std::getenv("QUILLENT_REFRESH_GOLDEN")) {
+        std::ofstream(golden, std::ios::binary) << text;
+    }
+    const auto bytes = readFile(golden);
+    EXPECT_EQ(text, std::string(bytes.begin(), bytes.end()));
+}
+
+// A failed write (here a file size limit standing in for a full card; root ignores file modes but
+// not this limit) keeps the previous file as it was.
+TEST(SetupRecord, AFailedSaveKeepsThePreviousFile) {
+    const fs::path file = tempPath("keep.cfg");
+    writeFile(file, std::vector<uint8_t>(3, 'p'));
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{100, 100};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(SaveSetupFile(file, DefaultSetupRecord()).ok ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile(file), std::vector<uint8_t>(3, 'p'));
+    for (const auto& e : fs::directory_iterator(file.parent_path()))
+        EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
 }
 
 } // namespace

@@ -98,7 +98,7 @@ protected:
 
 TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
     const QStringList names = CommandDispatcher::CommandNames();
-    EXPECT_EQ(names.size(), 49);
+    EXPECT_EQ(names.size(), 50);
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());
     EXPECT_FALSE(d.Dispatch("btnplay", 0));
     EXPECT_FALSE(d.Dispatch("BTNPLAY", 0));
@@ -178,6 +178,14 @@ TEST_F(DispatchTest, LoopCoversTheRecordingLessASixtieth) {
     EXPECT_EQ(t.state.loopEnd, 20000);
     d.Dispatch("btnLoopClose", 0);
     EXPECT_FALSE(t.state.loopActive);
+}
+
+TEST_F(DispatchTest, LoopWithNothingOpenIsNoLoop) {
+    // Left set, it would pin the next recording at 0 (the clock seeking back on every tick).
+    t.engine.state = kStateNoEngine;
+    d.Dispatch("btnLoop", 0);
+    EXPECT_FALSE(t.state.loopActive);
+    EXPECT_TRUE(t.pageCalls.empty());
 }
 
 TEST_F(DispatchTest, KindTabFiveIsTheMapCommand) {
@@ -280,6 +288,7 @@ TEST_F(DispatchTest, WorkOfOtherWindowsGoesToTheirCommands) {
         {"btnMapsetting", kCmdMapSetting},
         {"btnSearch", kCmdSearch},
         {"btnLog", kCmdEventLog},
+        {"btnGpx", kCmdGpx},
         {"btnDeleteFile", kCmdDeleteFiles},
     };
     for (const auto& [name, id] : routes) {

@@ -2,6 +2,7 @@
 // clicks under a kind filter, select-all under a kind, the "no files" cases, a pulled card, the drive
 // dialog over a fake mount table and the drawn list's pixels against its geometry.
 #include "OpenTestApp.h"
+#include "core/config/ViewerConfig.h"
 #include "core/tools/DriveList.h"
 #include "core/tools/MountWatcher.h"
 #include "ui/controls/CWBCButton.h"
@@ -221,32 +222,38 @@ TEST(ListController, NoFilesIsShownOnlyWhenThePartNamesIt) {
     fs::path empty = card.root() / "EMPTY";
     fs::create_directories(empty);
     f.volumes->volumes = {cardVolume(empty)};
-    int resets = 0;
+    int resets = 0, stops = 0;
     ListController::Hooks hooks;
     hooks.resetPlaybackControls = [&] { ++resets; };
+    hooks.returnToIdle = [&] { ++stops; };
+    hooks.closeRecording = [&] { ++stops; };
     f.controller->SetHooks(hooks);
 
     // A card without recordings: an empty list and no message.
     ASSERT_TRUE(f.controller->OpenSource());
     EXPECT_TRUE(f.errors.isEmpty());
     EXPECT_EQ(f.model().Count(), 0);
-    // A cancelled dialog.
+    const int stopsForTheCard = stops;
+    // A cancelled dialog, then the folder entry with a cancelled folder choice: everything stays
+    // as it was, playback included, and nothing is said.
     f.chosenDrive = -1;
     EXPECT_FALSE(f.controller->OpenSource());
-    EXPECT_EQ(f.errors.size(), 1);
-    // The folder entry with a cancelled folder choice, then with an empty folder.
     f.chosenDrive = 1;
     EXPECT_FALSE(f.controller->OpenSource());
-    EXPECT_EQ(f.errors.size(), 2);
+    EXPECT_TRUE(f.errors.isEmpty());
+    EXPECT_EQ(stops, stopsForTheCard);
+    EXPECT_EQ(resets, 0);
+    EXPECT_TRUE(f.controller->SourceChosen());
+    // An empty folder.
     f.chosenFolder = empty;
     EXPECT_FALSE(f.controller->OpenSource());
-    EXPECT_EQ(f.errors.size(), 3);
-    EXPECT_EQ(resets, 3);
+    EXPECT_EQ(f.errors.size(), 1);
+    EXPECT_EQ(resets, 1);
     // A folder with recordings.
     f.chosenFolder = card.root();
     EXPECT_TRUE(f.controller->OpenSource());
     EXPECT_EQ(f.model().Count(), 21);
-    EXPECT_EQ(f.errors.size(), 3);
+    EXPECT_EQ(f.errors.size(), 1);
 }
 
 TEST(ListController, PullingTheListedCardClearsTheListAndOtherVolumesChangeNothing) {
@@ -342,6 +349,13 @@ TEST(CSelectDriveDlg, OffersTheFakeCardAndHandsBackTheChosenIndex) {
     EXPECT_TRUE(dlg.Combo()->itemText(0).startsWith(QString::fromStdString(card.root().string())));
     EXPECT_EQ(dlg.Combo()->itemText(1), "Find in My Computer");
     EXPECT_EQ(dlg.Combo()->currentIndex(), 0);
+    // Every entry's text fits the box beside the arrow and the padding (no "…on this co").
+    dlg.Combo()->addItem(QStringLiteral("Browse for a folder on this computer"));
+    const QFontMetrics metrics(dlg.Combo()->font());
+    for (int i = 0; i < dlg.Combo()->count(); ++i)
+        EXPECT_LE(metrics.horizontalAdvance(dlg.Combo()->itemText(i)) + 8 + 24 + 8, dlg.Combo()->width())
+            << dlg.Combo()->itemText(i).toStdString();
+    dlg.Combo()->removeItem(2);
     EXPECT_EQ(dlg.OkButton()->geometry(), QRect(143, 130, 158, 36));
     EXPECT_EQ(dlg.CloseButton()->geometry(), QRect(382, 8, 65, 28));
     // QUILLENT_SCREEN_DIR set: keep a picture of the dialog for a look by eye.
@@ -405,4 +419,40 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     EXPECT_TRUE(text);
     for (int y = 0; y < 24; ++y)
         EXPECT_EQ(at(6, y), background) << y;
+}
+
+TEST(ListController, ABusyWindowsDroppedClickLeavesTabAndSelectAllAsDrawn) {
+    Fixture f;
+    Card card;
+    f.volumes->volumes = {cardVolume(card.root())};
+    ASSERT_TRUE(f.controller->OpenSource());
+    bool busy = true;
+    ListController::Hooks hooks;
+    hooks.busy = [&] { return busy; };
+    f.controller->SetHooks(hooks);
+    QSignalSpy notified(f.menu, &CFilemenu::notify);
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    const int v = f.menu->ScrollBarWidth();
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_FALSE(f.menu->SelectAll());
+    EXPECT_EQ(notified.count(), 0);
+    busy = false;
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    EXPECT_EQ(f.menu->CurrentTab(), 3);
+}
+
+TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {
+    app();
+    ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
+    ViewerConfig::Instance().SetLanguage(kLanguageKorean);
+    const QStringList korean = CFilemenu::Captions();
+    ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
+    const QStringList english = CFilemenu::Captions();
+    EXPECT_EQ(english,
+              QStringList({"ALL", "EMERGENCY", "EVENT", "MOTION", "MAP", "Filename", "Size", "Date"}));
+    EXPECT_EQ(korean,
+              QStringList({QString::fromUtf8("전체"), QString::fromUtf8("긴급"), QString::fromUtf8("이벤트"),
+                           QString::fromUtf8("동작"), QString::fromUtf8("지도"), QString::fromUtf8("파일명"),
+                           QString::fromUtf8("크기"), QString::fromUtf8("날짜")}));
 }

@@ -16,6 +16,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -220,6 +221,16 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     ASSERT_TRUE(log.waitFor(expected.size()));
     EXPECT_EQ(log.calls, expected);
 
+    // With nothing loaded (no range) a click on the time line moves nothing and seeks nothing.
+    w.CallInternal("setRange", "0");
+    w.CallInternal("setPos", "0");
+    js("(function(){var t=document.getElementById('timeline'); var r=t.getBoundingClientRect();"
+       "var o={clientX:r.left+r.width/2, clientY:r.top+r.height/2, button:0, pointerId:1, bubbles:true};"
+       "t.dispatchEvent(new PointerEvent('pointerdown',o)); t.dispatchEvent(new "
+       "PointerEvent('pointerup',o));})()");
+    EXPECT_EQ(js("state.posMs").toInt(), 0);
+    EXPECT_FALSE(js("state.dragging").toBool());
+
     // The repeat range comes from the program; A, B and the close button then act.
     w.CallInternal("setRange", "100000");
     w.CallInternal("setLoopRange", "59000");
@@ -249,6 +260,20 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     w.SetBusy(false);
 }
 
+TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
+    CHvViewerDlg& w = *s_window;
+    const QRect before = w.geometry();
+    ASSERT_FALSE(w.IsMaximised());
+    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
+    EXPECT_TRUE(w.IsMaximised());
+    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
+    EXPECT_FALSE(w.IsMaximised());
+    EXPECT_EQ(w.geometry(), before);
+    // Below the band a double click is the client's.
+    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 200));
+    EXPECT_FALSE(w.IsMaximised());
+}
+
 TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
     CHvViewerDlg& w = *s_window;
     w.SetBusy(true);
@@ -272,11 +297,11 @@ TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
     w.SetCommandHandler(kCmdSnapshot, {});
     EXPECT_FALSE(w.RunCommand(kCmdSnapshot, 0)); // nothing installed: only logged
 
-    // The repeat command answers the page with the range of the (absent) recording.
+    // With nothing open the repeat command sets no loop (it would pin the next recording at 0),
+    // and the page's repeat band stays hidden.
     w.Dispatcher().Dispatch("btnLoop", 0);
-    EXPECT_TRUE(w.State().loopActive);
-    EXPECT_EQ(w.State().loopEnd, 0);
-    EXPECT_EQ(js("document.getElementById('loopRange').hidden").toBool(), false);
+    EXPECT_FALSE(w.State().loopActive);
+    EXPECT_EQ(js("document.getElementById('loopRange').hidden").toBool(), true);
     w.Dispatcher().Dispatch("btnLoopClose", 0);
 }
 

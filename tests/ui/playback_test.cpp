@@ -3,9 +3,9 @@
 #include "OpenTestHost.h"
 
 #include "ui/app/CommandDispatcher.h"
-#include "ui/app/PlaybackClock.h"
-#include "ui/app/RecordingOpener.h"
-#include "ui/app/StartupOpener.h"
+#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/StartupOpener.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -228,6 +228,8 @@ TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
     ASSERT_TRUE(runUntil([&] { return host->holder.GetState() == -1; }, 200));
     EXPECT_TRUE(host->title.isEmpty());
     EXPECT_EQ(host->last("callInternal:setPos"), "0");
+    EXPECT_EQ(host->last("callInternal:setRange"), "0"); // no "00:59 2CH" left in the time box
+    EXPECT_EQ(host->last("callInternal:setChannel"), "0");
     EXPECT_EQ(host->last("drawSpeed"), "0");
     EXPECT_EQ(host->state.selectedIndex, -1);
     EXPECT_FALSE(clock->isRunning());
@@ -245,6 +247,62 @@ TEST_F(Playback, TheEndOfARecordingMovesToTheNextOfItsKindAfterASecond) {
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
     EXPECT_EQ(host->title, QString::fromStdString(host->files[1].filename().string()));
+}
+
+TEST_F(Playback, LeavingOrOpeningCancelsThePendingOpenOfTheNextRecording) {
+    host->kind = 1;
+    auto endAndWaitForTheNext = [&] {
+        clock->Seek(static_cast<int64_t>(host->holder.GetDurationMs()) - 200);
+        return runUntil([&] { return clock->isOpenPending(); }, 200);
+    };
+    ASSERT_TRUE(openRow(0));
+    ASSERT_TRUE(endAndWaitForTheNext());
+    clock->ReturnToIdle(); // Esc within the second: no open (and no error box) follows
+    EXPECT_FALSE(clock->isOpenPending());
+
+    // A row click within the second opens that row, once.
+    ASSERT_TRUE(openRow(0));
+    ASSERT_TRUE(endAndWaitForTheNext());
+    ASSERT_TRUE(openRow(2));
+    EXPECT_FALSE(clock->isOpenPending());
+    EXPECT_EQ(host->playbackSession.recording().listIndex, 2);
+
+    // Previous within the second (row 3 is already shown as the next): row 2 plays, and the
+    // next one does not follow a moment later.
+    ASSERT_TRUE(endAndWaitForTheNext());
+    EXPECT_EQ(host->highlighted, 3);
+    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
+    clock->OpenPrevious();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_FALSE(clock->isOpenPending());
+    EXPECT_EQ(host->playbackSession.recording().listIndex, 2);
+    EXPECT_EQ(host->state.selectedIndex, 2);
+    EXPECT_TRUE(host->messages.empty());
+}
+
+TEST_F(Playback, ALoopBelongsToItsRecordingAndTakesItsPointsInEitherOrder) {
+    ASSERT_TRUE(openRow(0));
+    // B set before A: played between the two, not frozen on A with a seek on every tick.
+    host->state.loopActive = true;
+    host->state.loopStart = 1500;
+    host->state.loopEnd = 500;
+    long long highest = 0;
+    EXPECT_TRUE(runUntil(
+        [&] {
+            const long long pos = host->last("callInternal:setPos").toLongLong();
+            const bool back = highest >= 1200 && pos < highest - 300;
+            highest = std::max(highest, pos);
+            return back;
+        },
+        200));
+    EXPECT_LT(highest, 2100);
+
+    // The next recording plays on its own, past where the loop was.
+    const int cleared = host->count("clearLoopRange");
+    ASSERT_TRUE(openRow(1));
+    EXPECT_FALSE(host->state.loopActive);
+    EXPECT_GT(host->count("clearLoopRange"), cleared);
+    EXPECT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() >= 1800; }, 200));
 }
 
 TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {

@@ -74,11 +74,12 @@ TEST(SingleInstanceTest, SocketOfACrashedCopyIsTakenOver) {
 
 TEST(SingleInstanceTest, RelativePathsAreMadeAbsoluteForTheRunningCopy) {
     app();
-    const QStringList out =
-        CHvViewerApp::ArgumentsForHandOver({"clip.qmv", "/abs/x.qmv", "qmv:http://h/a|a|1"});
+    const QStringList out = CHvViewerApp::ArgumentsForHandOver(
+        {"clip.qmv", "/abs/x.qmv", "qmv:http://h/a|a|1", "file:///home/u/My%20Clips/RTC.qmv"});
     EXPECT_EQ(out.at(0), QDir::current().absoluteFilePath("clip.qmv"));
     EXPECT_EQ(out.at(1), QString("/abs/x.qmv"));
     EXPECT_EQ(out.at(2), QString("qmv:http://h/a|a|1"));
+    EXPECT_EQ(out.at(3), QString("/home/u/My Clips/RTC.qmv")); // as a file manager hands it over
 }
 
 TEST(SingleInstanceTest, ALiveCopysSocketIsNeverTakenOver) {

@@ -7,9 +7,11 @@
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/app/CommandDispatcher.h"
 #include "ui/app/CommandIds.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/lists/CFilelist.h"
 #include "ui/lists/ListController.h"
 #include "ui/panels/CDlgVideoScreen.h"
 #include "core/tools/MountWatcher.h"
@@ -20,6 +22,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -126,10 +129,14 @@ TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClick
     EXPECT_EQ(s_window->State().selectedIndex, 2);
     EXPECT_EQ(opened.count(), 1);
 
-    // Esc-like stop returns to idle with the engine closed.
+    // Esc-like stop returns to idle with the engine closed; nothing is shown as open any more.
     s_window->OnCommand(kCmdStop);
     EXPECT_EQ(s_window->EngineHolder().GetState(), -1);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
+    EXPECT_EQ(s_window->TitleText(), QString::fromLatin1(CHvViewerDlg::kProductTitle));
+    auto* list = qobject_cast<CFilelist*>(s_window->Panel(PanelSlot::FileList));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Model().Selection(), -1);
 }
 
 TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
@@ -156,4 +163,54 @@ TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
     EXPECT_EQ(s_window->Lists()->Scanner().EntryCount(), 0);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
     EXPECT_TRUE(s_window->TitleText().endsWith(QStringLiteral("QUILLENT")));
+}
+
+TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowThenPlaysAsShown) {
+    // The card's first recording; the card itself may have been pulled by an earlier test.
+    std::string name;
+    QString folder;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(s_card.toStdString())) {
+        if (e.path().extension() == ".qmv" && e.path().filename().string().rfind("RTC", 0) == 0) {
+            name = e.path().filename().string();
+            folder = QString::fromStdString(e.path().parent_path().string());
+            break;
+        }
+    }
+    ASSERT_FALSE(name.empty());
+    s_window->Lists()->ShowKind(2); // the EVENT tab is chosen
+    ASSERT_EQ(s_window->State().kindFilter, 2);
+    s_window->Dispatcher().Dispatch("btnVolumn", 40);
+    const uint32_t level = s_window->EngineHolder().GetVolume();
+    EXPECT_EQ(level, static_cast<uint32_t>(CommandDispatcher::VolumeLevel(40)));
+
+    // A second start hands the file over while an opening holds the window busy: it waits.
+    s_window->SetBusy(true);
+    s_window->HandleArgument(folder + "/" + QString::fromStdString(name));
+    EXPECT_FALSE(s_window->Player()->clock().isOpenPending());
+    EXPECT_FALSE(s_window->Player()->opener().isBusy());
+    QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+    s_window->SetBusy(false);
+    ASSERT_TRUE(opened.wait(20000));
+    ASSERT_EQ(opened.count(), 1);
+
+    // Listed where it can be seen, playing, at the volume the slider shows.
+    EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
+    EXPECT_EQ(s_window->State().kindFilter, 1);
+    EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
+    EXPECT_TRUE(s_window->TitleText().endsWith(QString::fromStdString(name)));
+    EXPECT_EQ(s_window->EngineHolder().GetVolume(), level);
+
+    // "btnInfo" shows the texts of this recording.
+    const MovieInfo info = s_window->OpenRecordingInfo();
+    EXPECT_EQ(info.company, QStringLiteral("Halvorn Logistics"));
+    EXPECT_EQ(info.company, QString::fromStdString(s_session->trackData().info.company));
+
+    // Space pauses the file instead of asking for a card.
+    s_window->Lists()->SetDriveChooser([](RecordingScanner&) {
+        ADD_FAILURE() << "Space asked for a card";
+        return -1;
+    });
+    QTest::keyClick(s_window, Qt::Key_Space);
+    EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kPaused);
+    s_window->Lists()->SetDriveChooser({});
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -21,7 +22,9 @@ void CHvViewerApp::PrepareProcess() {
 QStringList CHvViewerApp::ArgumentsForHandOver(const QStringList& arguments) {
     QStringList out;
     for (const QString& a : arguments) {
-        if (a.isEmpty() || a.startsWith(QLatin1String("qmv:")) || a.startsWith(QLatin1Char('/')))
+        if (a.startsWith(QLatin1String("file://")))
+            out << QUrl(a).toLocalFile(); // the desktop's file managers hand over file URLs
+        else if (a.isEmpty() || a.startsWith(QLatin1String("qmv:")) || a.startsWith(QLatin1Char('/')))
             out << a;
         else
             out << QFileInfo(a).absoluteFilePath();

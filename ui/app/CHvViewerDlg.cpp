@@ -4,15 +4,16 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CaptionButton.h"
 #include "ui/app/CommandIds.h"
+#include "ui/app/DataOutHookup.h"
 #include "ui/app/KeyMap.h"
 #include "ui/app/MainLayout.h"
 #include "ui/app/MainWindowPainter.h"
-#include "ui/app/EnginePlayback.h"
+#include "ui/playback/EnginePlayback.h"
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/bridge/MainPage.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 #include "ui/lists/ListController.h"
 #include "ui/tools/ToolCommands.h"
 #include "media/playback/PlaybackEngine.h"
@@ -95,6 +96,7 @@ CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& argument
     createChildren();
     createPlayback();
     createLists();
+    new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
     RegisterToolCommands(*this);
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
@@ -143,6 +145,7 @@ void CHvViewerDlg::createChildren() {
     connect(m_page, &BrowserHost::pageLoaded, this, &CHvViewerDlg::onPageLoaded);
     m_mainPage = new MainPage(MainPage::callsInto(m_page), this);
     m_mainPage->follow(m_session);
+    connect(&m_session, &PlaybackSession::recordingClosed, this, [this] { SetTitleText({}); });
 
     m_closeButton = new CaptionButton(QStringLiteral(":/shell/close.png"), true, this);
     m_maximiseButton = new CaptionButton(QStringLiteral(":/shell/maximise.png"), false, this);
@@ -296,6 +299,14 @@ void CHvViewerDlg::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CHvViewerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The title band (also when maximised, where it no longer drags): maximise or restore.
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && p.y() < kTitleHeight &&
+        (m_state.maximised || HitTestWindow(p, size(), false) == WindowHit::Caption)) {
+        ToggleMaximise();
+        event->accept();
+        return;
+    }
     const int state = m_playback->GetState();
     if (state == kStatePaused || state == kStateStopped)
         m_playback->SeekTo(m_playback->GetPositionMs());

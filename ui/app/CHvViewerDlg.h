@@ -89,7 +89,8 @@ public:
     void SetCommandHandler(int commandId, std::function<void(int)> handler);
 
     // --- Busy window and the windows routed by the script bridge ---
-    void SetBusy(bool busy) { m_busy = busy; }
+    // While busy, list clicks and commands are dropped and a handed-over argument waits.
+    void SetBusy(bool busy);
     void SetSetupWindow(PageCommandHandler* w) { m_setupWindow = w; }
     void SetSearchWindow(PageCommandHandler* w) { m_searchWindow = w; }
     void SetDownloadWindow(PageCommandHandler* w) { m_downloadWindow = w; }
@@ -127,13 +128,14 @@ public:
     bool RunCommand(int commandId, int value) override;
     void ChooseMovieFile() override;
     void ShowMovieInfo() override;
+    // The information texts of the open recording (empty when nothing is open), for "btnInfo".
+    MovieInfo OpenRecordingInfo() const;
     void OpenUrl(const QString& url) override;
 
     // --- Playback clock and operations (CHvViewerDlgPlayback.cpp) ---
     // Engine, screens, opening, clock, docking and zoom.
     WindowPlayback* Player() const;
     void ShowPosition();
-    void StopClock();
     // Closing: stop the engine, release the recording, stop the clock.
     void ShutdownPlayback();
     // True once a card or folder has been chosen for the recording scan (Space plays then).
@@ -191,4 +193,5 @@ private:
     PageCommandHandler* m_downloadWindow = nullptr;
     std::map<int, std::function<void(int)>> m_commandHandlers;
     QStringList m_arguments;
+    QString m_waitingArgument; // handed over while busy; taken when the busy window goes
 };

@@ -3,14 +3,17 @@
 
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CommandIds.h"
+#include "ui/app/DataOutHookup.h"
 #include "ui/app/StartupArguments.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 #include "ui/dialogs/CMovieInfoDlg.h"
+#include "ui/playback/PlaybackSession.h"
 
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 
 #include <utility>
@@ -94,8 +97,17 @@ void CHvViewerDlg::ChooseMovieFile() {
     OpenSingleFile(file.absolutePath(), file.fileName());
 }
 
+MovieInfo CHvViewerDlg::OpenRecordingInfo() const {
+    if (!m_session.isOpen())
+        return {};
+    const RecordingInfoTexts& info = m_session.trackData().info;
+    return {QString::fromStdString(info.company), QString::fromStdString(info.vehicle),
+            QString::fromStdString(info.driver), QString::fromStdString(info.version),
+            QString::fromStdString(info.serialNumber)};
+}
+
 void CHvViewerDlg::ShowMovieInfo() {
-    CMovieInfoDlg dialog(m_state.movieInfo, GetInstallerLanguage() == "korean", this);
+    CMovieInfoDlg dialog(OpenRecordingInfo(), GetInstallerLanguage() == "korean", this);
     dialog.exec();
 }
 
@@ -111,15 +123,31 @@ void CHvViewerDlg::ProcessStartupArguments() {
         HandleArgument(arguments.constFirst());
 }
 
+void CHvViewerDlg::SetBusy(bool busy) {
+    m_busy = busy;
+    if (!busy && !m_waitingArgument.isEmpty()) {
+        // After the opening that held it back has finished, from the event loop.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_busy && !m_waitingArgument.isEmpty())
+                HandleArgument(std::exchange(m_waitingArgument, {}));
+        });
+    }
+}
+
 void CHvViewerDlg::HandleArgument(const QString& argument) {
+    if (m_busy) {
+        // A second start during an opening (or its ID/password question): acted on afterwards,
+        // never inside the open that is waiting. The latest hand-over wins.
+        m_waitingArgument = argument;
+        return;
+    }
     const StartupArgument arg = ParseStartupArgument(argument);
     switch (arg.kind) {
     case StartupArgument::None:
         return;
     case StartupArgument::Link:
-        // The download window that fetches a linked recording to the desktop is not part of
-        // this build; the link is reported and nothing is listed.
-        qInfo() << "downloading a linked recording is not available:" << arg.source << arg.name;
+        if (auto* tools = findChild<DataOutHookup*>(QString(), Qt::FindDirectChildrenOnly))
+            tools->DownloadLink(arg);
         return;
     case StartupArgument::Path:
         if (QFileInfo(argument).isDir()) {

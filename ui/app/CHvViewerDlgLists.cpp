@@ -60,7 +60,8 @@ void CHvViewerDlg::createLists() {
 }
 
 bool CHvViewerDlg::HasScanSource() const {
-    return m_lists && m_lists->SourceChosen();
+    // A single file listed on its own counts: Space plays it rather than asking for a card.
+    return m_lists && (m_lists->SourceChosen() || m_lists->Scanner().EntryCount() > 0);
 }
 
 void CHvViewerDlg::OpenSourceFolder(const QString& folder) {

@@ -3,7 +3,7 @@
 #include "ui/app/CHvViewerDlg.h"
 
 #include "ui/app/CommandIds.h"
-#include "ui/app/WindowPlayback.h"
+#include "ui/playback/WindowPlayback.h"
 
 void CHvViewerDlg::createPlayback() {
     m_player = std::make_unique<WindowPlayback>(*this);
@@ -52,7 +52,6 @@ void CHvViewerDlg::ClearMapPath() {
 void CHvViewerDlg::ShowPosition() {
     m_player->clock().ShowPosition();
 }
-void CHvViewerDlg::StopClock() { m_player->clock().StopTimers(); }
 
 void CHvViewerDlg::ShutdownPlayback() {
     if (m_player)

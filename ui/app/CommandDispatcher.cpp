@@ -69,6 +69,7 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
         {"btnLoopEnd", &CommandDispatcher::loopEnd},
         {"btnSearch", nullptr, kCmdSearch},
         {"btnLog", nullptr, kCmdEventLog},
+        {"btnGpx", nullptr, kCmdGpx},
         {"btnDeleteFile", nullptr, kCmdDeleteFiles},
         {"btnHomepage", &CommandDispatcher::homepage},
     };
@@ -275,6 +276,9 @@ void CommandDispatcher::map(int) {
 }
 
 void CommandDispatcher::loop(int) {
+    const int state = m_target.Playback().GetState();
+    if (state != kStateRunning && state != kStatePaused && state != kStateStopped)
+        return; // nothing open: no loop, and none left for the next recording
     ViewerState& s = m_target.State();
     s.loopActive = true;
     const int range = RangeValue(m_target.Playback().GetDurationMs());

@@ -39,6 +39,7 @@ constexpr int kCmdEventLog = 2006;    // event log to CSV
 constexpr int kCmdDeleteFiles = 2007; // checked recordings to the trash
 constexpr int kCmdSearch = 2008;      // search window
 constexpr int kCmdCheckClear = 2009;  // clear the check state of every row
+constexpr int kCmdGpx = 2010;         // GPS track of the checked or open recording as GPX
 
 // User messages to the main window (the value travels as the command's argument).
 constexpr int kMsgDockScreen = 0x401;

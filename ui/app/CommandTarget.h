@@ -2,7 +2,7 @@
 // and its operations. CHvViewerDlg implements it; tests implement it to watch the dispatcher.
 #pragma once
 
-#include "ui/app/PlaybackControl.h"
+#include "ui/playback/PlaybackControl.h"
 #include "ui/app/ViewerState.h"
 
 #include <QString>

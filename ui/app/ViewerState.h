@@ -41,6 +41,5 @@ struct ViewerState {
     int kindFilter = 1;              // RecordingKind as a filter: 1 all, 5 map
     std::array<int, 5> listScroll{}; // first visible list row per kind filter
     QString programFolder;           // without the final separator
-    MovieInfo movieInfo;             // filled when a recording opens
     QString homepage;                // home-page address carried by the open recording, or empty
 };

@@ -22,6 +22,7 @@ void MainPage::follow(PlaybackSession& session) {
     connect(&session, &PlaybackSession::recordingOpened, this, [this] {
         const OpenRecording& rec = m_session->recording();
         m_shownSpeed = kNoSpeedShown; // a new recording: its first position is drawn whatever showed
+        clearLoopRange();
         setRange(rec.trackRangeMs);
         setChannel(rec.channels);
         clearEventMark();
@@ -40,6 +41,9 @@ void MainPage::follow(PlaybackSession& session) {
     });
     connect(&session, &PlaybackSession::recordingClosed, this, [this] {
         setPos(0);
+        setRange(0); // the time box shows no length and no channels of a closed recording
+        setChannel(0);
+        clearLoopRange();
         m_shownSpeed = kNoSpeedShown;
         showSpeedAt(-1);
         setPlay();
@@ -76,6 +80,9 @@ void MainPage::setChannel(int channels) {
 }
 void MainPage::setLoopRange(int rangeMs) {
     callInternal("setLoopRange", QString::number(rangeMs));
+}
+void MainPage::clearLoopRange() {
+    m_call(QStringLiteral("clearLoopRange"), {});
 }
 void MainPage::setWindowMap(int value) {
     callInternal("setWindowMap", QString::number(value));

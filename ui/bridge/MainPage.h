@@ -37,6 +37,7 @@ public:
     void setPause(); // the pause button shows (a recording plays)
     void setChannel(int channels);
     void setLoopRange(int rangeMs);
+    void clearLoopRange(); // the loop of the previous recording is gone
     void setWindowMap(int value);
     void drawSpeed(int speedTimes1000);
     void clearEventMark();

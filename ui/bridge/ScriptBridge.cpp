@@ -103,7 +103,17 @@ BridgeHost* ScriptBridge::MainWindow() {
 void ScriptBridge::call(const QString& method, const QVariant& name, const QVariant& value) {
     QVector<int> ids;
     GetIDsOfNames({method}, ids);
-    Invoke(ids.value(0, kDispIdUnknown), CommandValueToString(name), value);
+    const int dispid = ids.value(0, kDispIdUnknown);
+    if (dispid <= 0)
+        return;
+    // The page's call returns first: a command that opens a window (search, setup, print, map
+    // selection, a message box) then runs its window outside the web engine's task.
+    RunAfterPageCall(
+        this, [this, dispid, text = CommandValueToString(name), value] { Invoke(dispid, text, value); });
+}
+
+void ScriptBridge::RunAfterPageCall(QObject* context, std::function<void()> work) {
+    QMetaObject::invokeMethod(context, std::move(work), Qt::QueuedConnection);
 }
 
 void ScriptBridge::Invoke(int dispid, const QString& name, const QVariant& value) {

@@ -1,5 +1,6 @@
 // The object every skin page reaches as window.external: resolves the six method names, routes
-// (name, value) to the main window's dispatcher or to the setup, search and download windows.
+// (name, value) to the main window's dispatcher or to the setup, search and download windows,
+// after the page's call has returned.
 // One instance per web view (BrowserHost), exported to the page through a QWebChannel.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <QVector>
 
 #include <cstdint>
+#include <functional>
 
 // Method ids of window.external, in the order of their names.
 enum BridgeMethod : int {
@@ -64,8 +66,16 @@ public:
     // Routes one call. Ids <= 0 do nothing.
     void Invoke(int dispid, const QString& name, const QVariant& value);
 
-    // Called by the page script with the method's name.
+    // Called by the page script with the method's name. The call returns to the page at once and
+    // the command runs right after (see RunAfterPageCall): a command may open a window.
     Q_INVOKABLE void call(const QString& method, const QVariant& name, const QVariant& value);
+
+    // Runs `work` on the user-interface thread once the current call from a page (or a web-engine
+    // callback such as a script result) has returned, unless `context` is gone by then. Anything
+    // that opens a modal window or otherwise runs a nested event loop must start this way when it
+    // is reached from a page: a nested loop inside the web engine's own task holds back every other
+    // task of the engine, the new window's page load included, and that window stays blank.
+    static void RunAfterPageCall(QObject* context, std::function<void()> work);
 
 signals:
     // Every resolved call, after routing (diagnostics and tests).

@@ -48,6 +48,7 @@ CMovieInfoDlg::CMovieInfoDlg(const MovieInfo& info, bool korean, QWidget* parent
         auto* form = new QFormLayout(box);
         for (const auto& [labelId, valueId, value] : rows) {
             auto* valueLabel = named(new QLabel(value, box), valueId);
+            valueLabel->setTextFormat(Qt::PlainText); // texts of the file, never markup
             valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
             form->addRow(named(new QLabel(captionText(labelId, korean), box), labelId), valueLabel);
         }

@@ -14,7 +14,6 @@ public:
     static constexpr int kHeight = 120;
     static constexpr int kTimerId = 1;
     static constexpr int kDelayMs = 10;
-    static constexpr int kMsgOpenNow = 0x41a; // sent to the owner with the job
 
     explicit CProgressDlg(QWidget* owner);
 

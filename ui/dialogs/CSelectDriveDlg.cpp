@@ -32,7 +32,8 @@ CSelectDriveDlg::CSelectDriveDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(455, 181);
     const bool korean = GetInstallerLanguage() == "korean";
     setWindowTitle(korean ? QStringLiteral("드라이브 선택") : QStringLiteral("Select Drive"));
-    m_background = LoadSkinBitmap(korean ? kBackgroundKorean : kBackgroundEnglish); // also registers the bitmaps
+    m_background =
+        LoadSkinBitmap(korean ? kBackgroundKorean : kBackgroundEnglish); // also registers the bitmaps
 
     m_close = new CWBCButton(this);
     m_close->setObjectName(QStringLiteral("btnClose"));
@@ -43,7 +44,9 @@ CSelectDriveDlg::CSelectDriveDlg(QWidget* parent) : QDialog(parent) {
 
     m_combo = new QComboBox(this);
     m_combo->setObjectName(QStringLiteral("driveCombo"));
-    m_combo->setGeometry(110, 90, 240, 30);
+    // The dialog's width less its margins: "Browse for a folder on this computer" and a card's
+    // root with its label are read whole, not cut off at the arrow.
+    m_combo->setGeometry(20, 90, 415, 30);
     m_combo->setStyleSheet(QStringLiteral(
         "QComboBox { background: #1e1e1e; color: white; border: 1px solid #4b4b4b; border-radius: 3px;"
         " padding-left: 8px; font-size: 14px; }"

@@ -1,5 +1,6 @@
 #include "ui/lists/CFilemenu.h"
 
+#include "core/config/ViewerConfig.h"
 #include "ui/controls/CWBCMemDC.h"
 #include "ui/controls/SkinBitmaps.h"
 #include "ui/lists/ListMessages.h"
@@ -14,20 +15,37 @@ struct TabBox {
     int tab;
     int left;
     int right;
-    const char* caption;
+    const char* captionId; // language string of the caption
+    const char* fallback;  // when the configuration has no such string
 };
 // The drawn caption boxes. Clicks use the same boxes, so a click lands on the tab it is drawn on.
-constexpr TabBox kTabs[] = {{1, 30, 60, "ALL"},
-                            {2, 60, 150, "EMERGENCY"},
-                            {3, 150, 200, "EVENT"},
-                            {4, 200, 265, "MOTION"},
-                            {5, 265, 305, "MAP"}};
+constexpr TabBox kTabs[] = {{1, 30, 60, "LIST_TAB_ALL", "ALL"},
+                            {2, 60, 150, "LIST_TAB_EMERGENCY", "EMERGENCY"},
+                            {3, 150, 200, "LIST_TAB_EVENT", "EVENT"},
+                            {4, 200, 265, "LIST_TAB_MOTION", "MOTION"},
+                            {5, 265, 305, "LIST_TAB_MAP", "MAP"}};
+constexpr const char* kColumnIds[][2] = {
+    {"LIST_COL_FILENAME", "Filename"}, {"LIST_COL_SIZE", "Size"}, {"LIST_COL_DATE", "Date"}};
+
+QString text(const char* id, const char* fallback) {
+    const std::string s = LString(id);
+    return s.empty() ? QString::fromLatin1(fallback) : QString::fromStdString(s);
+}
 constexpr int kSearchIconId = 364;
 } // namespace
 
 CFilemenu::CFilemenu(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("fileMenu"));
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QStringList CFilemenu::Captions() {
+    QStringList captions;
+    for (const auto& t : kTabs)
+        captions << text(t.captionId, t.fallback);
+    for (const auto& column : kColumnIds)
+        captions << text(column[0], column[1]);
+    return captions;
 }
 
 int CFilemenu::ScrollBarWidth() const {
@@ -57,7 +75,7 @@ void CFilemenu::Draw(QPainter& p, int w, int h, int v, int tab, bool selectAll, 
             continue;
         p.setPen(t.tab == tab ? listcolors::kAccent : listcolors::kTabIdle);
         p.drawText(QRect(t.left, 3, t.right - t.left, 20), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   QString::fromLatin1(t.caption));
+                   text(t.captionId, t.fallback));
     }
     if (h <= 30)
         return; // the map shares the column: only the strip is shown
@@ -67,9 +85,12 @@ void CFilemenu::Draw(QPainter& p, int w, int h, int v, int tab, bool selectAll, 
     p.setFont(ListFont(16, QFont::Normal));
     p.setPen(listcolors::kCaption);
     const int flags = Qt::AlignVCenter | Qt::TextSingleLine;
-    p.drawText(QRect(8, top, wp - 115 - 8, rowH), flags | Qt::AlignLeft, QStringLiteral("Filename"));
-    p.drawText(QRect(wp - 108, top, 39, rowH), flags | Qt::AlignHCenter, QStringLiteral("Size"));
-    p.drawText(QRect(wp - 72, top, 37, rowH), flags | Qt::AlignHCenter, QStringLiteral("Date"));
+    p.drawText(QRect(8, top, wp - 115 - 8, rowH), flags | Qt::AlignLeft,
+               text(kColumnIds[0][0], kColumnIds[0][1]));
+    p.drawText(QRect(wp - 108, top, 39, rowH), flags | Qt::AlignHCenter,
+               text(kColumnIds[1][0], kColumnIds[1][1]));
+    p.drawText(QRect(wp - 72, top, 37, rowH), flags | Qt::AlignHCenter,
+               text(kColumnIds[2][0], kColumnIds[2][1]));
     p.fillRect(QRect(wp - 110, top, 1, rowH), listcolors::kLine);
     p.fillRect(QRect(wp - 72, top, 1, rowH), listcolors::kLine);
     p.fillRect(QRect(wp - 36, top, 1, rowH), listcolors::kLine);
@@ -84,7 +105,7 @@ void CFilemenu::paintEvent(QPaintEvent*) {
 }
 
 void CFilemenu::mousePressEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton)
+    if (e->button() != Qt::LeftButton || (m_busy && m_busy()))
         return;
     const QPoint pos = e->position().toPoint();
     const int x = pos.x(), y = pos.y();

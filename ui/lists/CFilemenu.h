@@ -2,7 +2,10 @@
 // (and MAP when offered), the column captions and the select-all box. Sends 0x415, 0x416, 0x419.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
+
+#include <functional>
 
 class CFilemenu : public QWidget {
     Q_OBJECT
@@ -22,6 +25,8 @@ public:
         update();
     }
     bool MapOffered() const { return m_mapOffered != 0; }
+    // While it answers true (a recording is being opened) clicks change nothing, not even the look.
+    void SetBusyCheck(std::function<bool()> busy) { m_busy = std::move(busy); }
     void SetMapOffered(bool offered) {
         m_mapOffered = offered ? 1 : 0;
         update();
@@ -31,6 +36,8 @@ public:
     // Tab under x in the strip (1..5) or 0.
     int TabAt(int x) const;
 
+    // The texts drawn, in the language in force: the five tabs, then the three column captions.
+    static QStringList Captions();
     static void Draw(QPainter& p, int width, int height, int scrollBarWidth, int tab, bool selectAll,
                      bool mapOffered);
 
@@ -45,4 +52,5 @@ private:
     uint8_t m_selectAll = 0;
     int m_tab = 1;
     int m_mapOffered = 0;
+    std::function<bool()> m_busy;
 };

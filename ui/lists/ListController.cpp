@@ -29,6 +29,7 @@ ListController::ListController(QWidget* window, CFilelist* list, CFilemenu* menu
                                QObject* parent)
     : QObject(parent), m_window(window), m_list(list), m_menu(menu), m_scrollBar(scrollBar) {
     m_list->SetBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
+    m_menu->SetBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
     connect(m_list, &CFilelist::notify, this, &ListController::HandleMessage);
     connect(m_menu, &CFilemenu::notify, this, &ListController::HandleMessage);
     connect(m_list, &CFilelist::resized, this, &ListController::UpdateScrollBar);
@@ -78,6 +79,11 @@ void ListController::FollowSession(PlaybackSession& session) {
         if (row >= 0)
             SelectInList(row, m_kind);
     });
+    // Nothing open: no row is shown as the open one (Play then starts what the list shows).
+    connect(&session, &PlaybackSession::recordingClosed, this, [this] {
+        m_list->Model().SetSelection(-1, 0);
+        m_list->update();
+    });
 }
 
 ListController::~ListController() = default;
@@ -115,15 +121,11 @@ void ListController::reportError(const QString& text) {
 }
 
 bool ListController::OpenSource() {
-    if (m_hooks.returnToIdle)
-        m_hooks.returnToIdle();
+    // Nothing changes until a card or folder is chosen: a cancelled choice leaves the list and the
+    // playing recording as they were. ScanAndShow closes the recording once a source is scanned.
     const int index = m_chooseDrive ? m_chooseDrive(m_scanner) : -1;
-    if (index < 0) {
-        reportError(QString::fromStdString(LString("MAIN_MSG_NO_FILES")));
-        if (m_hooks.resetPlaybackControls)
-            m_hooks.resetPlaybackControls();
+    if (index < 0)
         return false;
-    }
     return ScanAndShow(index);
 }
 
@@ -150,6 +152,8 @@ bool ListController::OpenFolder(const std::filesystem::path& folder) {
 
 bool ListController::ScanAndShow(int index) {
     const bool scanned = m_scanner.ScanSource(index, m_chooseFolder);
+    if (!scanned)
+        return false; // the folder choice was cancelled: the previous list and source stay
     if (scanned) {
         // The previous source's recording is closed before the new list replaces it.
         if (m_hooks.closeRecording)
@@ -158,7 +162,7 @@ bool ListController::ScanAndShow(int index) {
         if (m_hooks.setCardControls)
             m_hooks.setCardControls(m_scanner.SourceKind() == kDriveSource);
     }
-    if (!scanned || (m_scanner.SourceKind() == kFolderSource && m_scanner.FoundCount() == 0)) {
+    if (m_scanner.SourceKind() == kFolderSource && m_scanner.FoundCount() == 0) {
         reportError(QString::fromStdString(LString("MAIN_MSG_NO_FILES")));
         if (m_hooks.resetPlaybackControls)
             m_hooks.resetPlaybackControls();
@@ -272,6 +276,7 @@ void ListController::ShowKind(int kind) {
         m_list->Model().SetFilter(kind, m_savedTop[kind]);
     }
     m_menu->SetCurrentTab(kind);
+    m_menu->SetSelectAll(m_list->Model().AllChecked()); // the box of this tab's rows
     UpdateScrollBar();
     m_list->update();
 }

@@ -12,8 +12,6 @@ class CDlgVideoScreen : public QWidget, public ChannelView {
     Q_OBJECT
 public:
     // Numbers the main window keys its handlers by.
-    static constexpr int kMsgDockOrFloat = 0x401; // double click, close or minimise: dock or float
-    static constexpr int kMsgSizeChanged = 0x412; // after every size change: refit the video
     static constexpr int kMinWidth = 320;
     static constexpr int kMinHeight = 240;
     static const QColor kBackground; // RGB(50, 50, 50)

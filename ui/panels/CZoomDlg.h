@@ -10,11 +10,10 @@
 class CZoomDlg : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kTimerId = 259;
+    static constexpr int kTimerId = 259; // the zoom window's own timer
     static constexpr int kPeriodMs = 40;
-    static constexpr int kMsgToggled = 0x501; // the main window's message for "zoom closed" (wParam 2)
-    static const QColor kOwnAreaFill;         // RGB(150, 150, 150): the window never magnifies itself
-    static const QColor kBackground;          // shown where the display gives no picture
+    static const QColor kOwnAreaFill; // RGB(150, 150, 150): the window never magnifies itself
+    static const QColor kBackground;  // shown where the display gives no picture
 
     explicit CZoomDlg(QWidget* parent = nullptr);
 

@@ -5,7 +5,7 @@
 #include "core/recordings/ReportList.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CommandIds.h"
-#include "ui/app/PlaybackControl.h"
+#include "ui/playback/PlaybackControl.h"
 #include "ui/lists/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/tools/CEncCopyDlg.h"

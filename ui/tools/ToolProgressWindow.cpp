@@ -34,6 +34,8 @@ QString ToolProgressWindow::FailureText(int code) {
         return Text("TOOL_ERR_DAMAGED");
     case kConvertCancelled:
         return Text("TOOL_ERR_CANCELED");
+    case kConvertIsMp4:
+        return Text("TOOL_ERR_MP4");
     }
     return Text("TOOL_ERR_WRITE");
 }

@@ -1,0 +1,114 @@
+#include "core/common/ReplacingWriter.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kFlushSize = 64 * 1024;
+
+// Follows symbolic links from `path` (at most 40, as the kernel does); a dangling link resolves to
+// the file it would name.
+fs::path resolveLinks(fs::path path) {
+    std::error_code ec;
+    for (int i = 0; i < 40 && fs::is_symlink(fs::symlink_status(path, ec)); ++i) {
+        fs::path next = fs::read_symlink(path, ec);
+        if (ec)
+            break;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
+} // namespace
+
+ReplacingWriter::ReplacingWriter(const fs::path& target) : m_shown(target) {
+    m_target = resolveLinks(target);
+    struct stat st {};
+    mode_t mode = 0644;
+    if (::stat(m_target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            m_error = m_shown.string() + (S_ISDIR(st.st_mode) ? " is a folder" : " is not a regular file") +
+                      "; choose a file name";
+            return;
+        }
+        mode = st.st_mode & 07777;
+    }
+    // The process id keeps two programs writing the same file from sharing one temporary name.
+    m_temp = m_target;
+    m_temp += ".part" + std::to_string(::getpid());
+    ::unlink(m_temp.c_str()); // a leftover of a crashed run; never write through a link there
+    m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        m_error = "cannot create " + m_shown.string() + ": " + std::strerror(errno);
+        return;
+    }
+    ::fchmod(m_fd, mode);
+}
+
+ReplacingWriter::~ReplacingWriter() {
+    discard();
+}
+
+bool ReplacingWriter::failed(const std::string& what, int error) {
+    m_error = what + " " + m_shown.string() + ": " + std::strerror(error);
+    discard();
+    return false;
+}
+
+bool ReplacingWriter::flush() {
+    size_t done = 0;
+    while (done < m_buffer.size()) {
+        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failed("cannot write", n < 0 ? errno : ENOSPC);
+        done += size_t(n);
+    }
+    m_buffer.clear();
+    return true;
+}
+
+bool ReplacingWriter::write(std::string_view bytes) {
+    if (m_fd < 0)
+        return false;
+    m_buffer.append(bytes);
+    return m_buffer.size() < kFlushSize || flush();
+}
+
+bool ReplacingWriter::commit() {
+    if (m_fd < 0)
+        return false;
+    if (!flush())
+        return false;
+    if (::fsync(m_fd) != 0)
+        return failed("cannot write", errno);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        m_fd = -2; // closed: discard() only removes the file
+        return failed("cannot write", errno);
+    }
+    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+        m_fd = -2;
+        return failed("cannot replace", errno);
+    }
+    m_temp.clear();
+    return true;
+}
+
+void ReplacingWriter::discard() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    if (!m_temp.empty())
+        ::unlink(m_temp.c_str());
+    m_temp.clear();
+    m_buffer.clear();
+}

@@ -1,0 +1,288 @@
+// The data-out commands in the main window playing a generated card, headless: snapshots per
+// channel decoded back and compared with the engine's pictures, the report pictures in a private
+// folder, the event-log export with its failures, and GPX of the open and of checked recordings.
+#include "OpenTestApp.h"
+#include "core/config/Settings.h"
+#include "core/config/ViewerConfig.h"
+#include "media/playback/PlaybackEngine.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/DataOutHookup.h"
+#include "ui/playback/WindowPlayback.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackSession.h"
+#include "ui/dialogs/CDownloadDlg.h"
+#include "ui/tools/DataOutCommands.h"
+#include "tests/support/LocalHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEnginePage>
+
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+QApplication& app() {
+    static QApplication* instance = [] {
+        QApplication* a = ensureTestApp();
+        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+        static QTemporaryDir settings;
+        SetSettingsDirectoryForTesting(settings.path().toStdString());
+        LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
+        return a;
+    }();
+    return *instance;
+}
+
+void waitFor(const std::function<bool()>& done, int limitMs = 30000) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+}
+
+// Mean absolute difference per colour byte between a decoded JPEG and the engine's picture.
+double meanDifference(const QImage& jpeg, const VideoFrame& frame) {
+    const QImage a = jpeg.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        const uint8_t* p = frame.row(y);
+        const auto* q = reinterpret_cast<const uint8_t*>(a.constScanLine(y));
+        for (int x = 0; x < frame.width * 4; x += 4)
+            for (int c = 0; c < 3; ++c)
+                sum += std::abs(int(p[x + c]) - int(q[x + c]));
+    }
+    return sum / (double(frame.width) * frame.height * 3);
+}
+
+class DataOutTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        app();
+        static QTemporaryDir dir;
+        s_card = dir.path() + "/card";
+        QProcess gen;
+        gen.start(QStringLiteral(QUILLENT_BIN_DIR "/quillent-samplecard"), {s_card});
+        ASSERT_TRUE(gen.waitForFinished(120000));
+        ASSERT_EQ(gen.exitCode(), 0);
+        s_session = new PlaybackSession;
+        s_window = new CHvViewerDlg(*s_session, {s_card});
+        QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+        s_window->show();
+        ASSERT_TRUE(opened.wait(60000));
+    }
+    static void TearDownTestSuite() {
+        delete s_window;
+        s_window = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(s_window, nullptr);
+        tools = s_window->findChild<DataOutHookup*>();
+        ASSERT_NE(tools, nullptr);
+        DataOutCommands::Prompts p;
+        p.saveFile = [this](const QString&, const QString& proposed, const QString&, const QString&) {
+            proposals << proposed;
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+        p.openFile = [this](const QString&, const QString&) {
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+        p.message = [this](const QString& text, bool error) { messages << (error ? "error: " : "") + text; };
+        tools->commands().setPrompts(p);
+    }
+    // Sends a page command and waits until the queued window work has run.
+    void command(const char* name, int expectedMessages) {
+        ASSERT_TRUE(s_window->Dispatcher().Dispatch(QString::fromLatin1(name), 0));
+        waitFor([&] { return messages.size() >= expectedMessages && answers.isEmpty(); });
+        QCoreApplication::processEvents();
+    }
+
+    static inline PlaybackSession* s_session = nullptr; // the application's, outliving the window
+    static CHvViewerDlg* s_window;
+    static QString s_card;
+    DataOutHookup* tools = nullptr;
+    QTemporaryDir out;
+    QStringList answers, proposals, messages;
+};
+CHvViewerDlg* DataOutTest::s_window = nullptr;
+QString DataOutTest::s_card;
+
+TEST_F(DataOutTest, SnapshotSavesEveryChannelAsTheEngineShowsIt) {
+    PlaybackEngineHolder& engine = s_window->EngineHolder();
+    engine.Pause();
+    engine.SeekTo(1500);
+    const int channels = engine.GetChannelCount();
+    ASSERT_GE(channels, 2);
+
+    answers << out.filePath(QStringLiteral("photo.jpg"));
+    command("btnPicture", 0);
+    ASSERT_EQ(proposals.size(), 1);
+    EXPECT_TRUE(proposals[0].endsWith(QLatin1String("_CHx.jpg"))) << proposals[0].toStdString();
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(engine.GetState(), 1); // paused before, paused after
+    for (int ch = 1; ch <= channels; ++ch) {
+        const QString file = out.filePath(QStringLiteral("photo_CH%1.jpg").arg(ch));
+        QImage decoded(file);
+        ASSERT_FALSE(decoded.isNull()) << file.toStdString();
+        const VideoFramePtr shown = engine.CaptureImage(ch);
+        ASSERT_TRUE(shown);
+        ASSERT_EQ(decoded.size(), QSize(shown->width, shown->height));
+        EXPECT_LT(meanDifference(decoded, *shown), 6.0) << "channel " << ch;
+    }
+    EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("phot1.jpg"))));
+
+    // Cancel writes nothing; a folder that cannot be written is reported.
+    command("btnPicture", 0);
+    answers << out.filePath(QStringLiteral("missing/x_CHx.jpg"));
+    command("btnPicture", 1);
+    EXPECT_EQ(messages.value(0), "error: " + QString::fromStdString(LString("SNAPSHOT_MSG_FAILED")));
+}
+
+TEST_F(DataOutTest, ReportPicturesGoToAPrivateFolder) {
+    DataOutCommands::PrintJob job;
+    bool ran = false;
+    tools->commands().setPrintRunner([&](const DataOutCommands::PrintJob& j) {
+        job = j;
+        ran = true;
+    });
+    ASSERT_TRUE(s_window->Dispatcher().Dispatch(QStringLiteral("btnPrint"), 0));
+    waitFor([&] { return ran; });
+    ASSERT_TRUE(ran);
+    const int channels = s_window->EngineHolder().GetChannelCount();
+    EXPECT_EQ(job.imageCount, channels);
+    for (int ch = 1; ch <= channels; ++ch)
+        EXPECT_FALSE(QImage(job.imageBase + QStringLiteral("_%1.jpg").arg(ch)).isNull());
+    const QFileInfo folder(QFileInfo(job.imageBase).absolutePath());
+    EXPECT_EQ(folder.absoluteFilePath(), QFileInfo(tools->commands().reportFolder()).absoluteFilePath());
+    EXPECT_EQ(folder.permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup), 0);
+    EXPECT_FALSE(job.fileName.isEmpty());
+    tools->commands().setPrintRunner({});
+}
+
+TEST_F(DataOutTest, EventLogExportSaysWhatHappened) {
+    const QString csv = out.filePath(QStringLiteral("log.csv"));
+    answers << QStringLiteral(QUILLENT_TEST_DATA "/eventlog.bin") << csv;
+    command("btnLog", 1);
+    EXPECT_EQ(messages.value(0), QString::fromStdString(LString("LOG_MSG_COMPLETE")));
+    QFile got(csv), golden(QStringLiteral(QUILLENT_TEST_DATA "/eventlog.csv"));
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got.readAll(), golden.readAll());
+
+    answers << out.filePath(QStringLiteral("no-such.bin")) << csv;
+    command("btnLog", 2);
+    EXPECT_EQ(messages.value(1), "error: " + QString::fromStdString(LString("LOG_MSG_READ_FAILED")));
+    answers << QStringLiteral(QUILLENT_TEST_DATA "/eventlog.bin")
+            << out.filePath(QStringLiteral("none/log.csv"));
+    command("btnLog", 3);
+    EXPECT_EQ(messages.value(2), "error: " + QString::fromStdString(LString("LOG_MSG_WRITE_FAILED")));
+    answers << QString(); // cancelled at the first question: nothing happens
+    command("btnLog", 3);
+    EXPECT_EQ(messages.size(), 3);
+}
+
+TEST_F(DataOutTest, GpxOfTheOpenRecordingAndOfCheckedRecordings) {
+    const QString one = out.filePath(QStringLiteral("one.gpx"));
+    answers << one;
+    command("btnGpx", 1);
+    QFile f(one);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray gpx = f.readAll();
+    EXPECT_EQ(gpx.count("<trkseg>"), 1);
+    EXPECT_GT(gpx.count("<trkpt "), 0);
+
+    ListController* lists = s_window->Lists();
+    const auto& entries = lists->Scanner().Entries();
+    ASSERT_GE(entries.size(), 2u);
+    lists->ChkRow(0, true);
+    lists->ChkRow(1, true);
+    int checked = 0;
+    for (const auto& e : entries)
+        checked += e.chosen ? 1 : 0;
+    const QString two = out.filePath(QStringLiteral("two.gpx"));
+    answers << two;
+    command("btnGpx", 2);
+    QFile g(two);
+    ASSERT_TRUE(g.open(QIODevice::ReadOnly));
+    EXPECT_EQ(g.readAll().count("<trkseg>"), checked);
+    lists->ChkAll(0);
+}
+
+TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
+    LocalServer server;
+    QFile sample(QStringLiteral(QUILLENT_TEST_DATA "/camera-1ch.qmv"));
+    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+    const QByteArray bytes = sample.readAll();
+    server.routes["/rec.qmv"] = {200, bytes};
+    QTemporaryDir desk;
+    tools->setDesktopFolder([&] { return desk.path(); });
+
+    // A hostile name stays inside the folder; the file arrives whole, is listed and plays.
+    QSignalSpy ended(tools, &DataOutHookup::downloadEnded);
+    QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+    s_window->HandleArgument(QStringLiteral("qmv:%1|../RTC20240101_000000.qmv|%2")
+                                 .arg(server.url(QStringLiteral("/rec.qmv")))
+                                 .arg(bytes.size()));
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_TRUE(ended[0][0].toBool());
+    const QString stored = desk.filePath(QStringLiteral("_RTC20240101_000000.qmv"));
+    EXPECT_EQ(ended[0][1].toString(), stored);
+    QFile got(stored);
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got.readAll(), bytes);
+    ASSERT_TRUE(opened.wait(60000));
+    EXPECT_TRUE(opened[0][1].toBool());
+    ASSERT_EQ(s_window->Lists()->Scanner().Entries().size(), 1u);
+    EXPECT_EQ(s_window->Lists()->Scanner().Entries()[0].name, "_RTC20240101_000000.qmv");
+
+    // The same link again keeps the first file and stores under a free name.
+    ended.clear();
+    s_window->HandleArgument(
+        QStringLiteral("qmv:%1|../RTC20240101_000000.qmv|0").arg(server.url(QStringLiteral("/rec.qmv"))));
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_EQ(ended[0][1].toString(), desk.filePath(QStringLiteral("_RTC20240101_000000 (2).qmv")));
+    ASSERT_TRUE(opened.wait(60000));
+
+    // A missing file: the page says so, Cancel closes, nothing is kept.
+    ended.clear();
+    s_window->HandleArgument(
+        QStringLiteral("qmv:%1|gone.qmv|10").arg(server.url(QStringLiteral("/gone.qmv"))));
+    CDownloadDlg* dialog = tools->downloadWindow();
+    ASSERT_NE(dialog, nullptr);
+    QSignalSpy transfer(dialog, &CDownloadDlg::transferEnded);
+    ASSERT_TRUE(transfer.wait(60000));
+    EXPECT_EQ(dialog->Result(), LinkDownload::Result::HttpStatus);
+    QVariant failed;
+    bool answered = false;
+    dialog->Page()->page()->runJavaScript(
+        QStringLiteral("document.body.className + '|' + document.getElementById('message').textContent"),
+        [&](const QVariant& v) {
+            failed = v;
+            answered = true;
+        });
+    waitFor([&] { return answered; });
+    EXPECT_EQ(failed.toString(), QStringLiteral("failed|The server did not deliver the file."));
+    dialog->HandleCommand(QStringLiteral("btnCancel"), QString());
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_FALSE(ended[0][0].toBool());
+    EXPECT_EQ(QDir(desk.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+} // namespace

@@ -1,0 +1,64 @@
+// Windows with a web page opened by a command of the main page, through the real bridge: the
+// window's page loads and works, and the main page keeps answering while the window is up.
+#include "OpenTestApp.h"
+#include "PageWindowProbe.h"
+
+#include "core/config/ViewerConfig.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/dialogs/CSearchDlg.h"
+#include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackSession.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+struct Card {
+    fs::path root = fs::temp_directory_path() / ("quillent-pagewin-" + std::to_string(::getpid()));
+    Card() {
+        fs::remove_all(root);
+        for (const char* rel : {"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
+                                "EVENT/EVENT_RTC20140512_100030.qmv"}) {
+            fs::create_directories((root / rel).parent_path());
+            std::ofstream(root / rel) << "x";
+        }
+    }
+    ~Card() { fs::remove_all(root); }
+};
+} // namespace
+
+TEST(PageWindows, SearchButtonOfThePlayerBarOpensAWorkingSearchPage) {
+    ensureTestApp();
+    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+    LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
+    Card card;
+    PlaybackSession session;
+    CHvViewerDlg window{session};
+    QSignalSpy ready(&window, &CHvViewerDlg::pageReady);
+    window.show();
+    ASSERT_TRUE(ready.count() > 0 || ready.wait(60000));
+    window.Lists()->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
+    window.Lists()->Scanner().SetExtensions({"qmv"});
+    ASSERT_TRUE(window.Lists()->OpenFolder(card.root));
+    ASSERT_EQ(window.Lists()->Scanner().EntryCount(), 3);
+
+    const PageWindowProbeResult probe = ClickAndProbePageWindow(
+        window.Page(), QStringLiteral("btnSearch"),
+        [](QWidget* w) -> BrowserHost* {
+            auto* search = qobject_cast<CSearchDlg*>(w);
+            return search ? search->Page() : nullptr;
+        },
+        QStringLiteral("listNames()"));
+    EXPECT_TRUE(probe.windowOpened);
+    ASSERT_TRUE(probe.pageLoaded) << "the search window's page never loaded";
+    const QStringList rows = probe.scriptResult.toStringList();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_TRUE(rows[0].startsWith("RTC20140512_100000.qmv|")) << rows[0].toStdString();
+    EXPECT_TRUE(probe.mainPageAnswered);
+}

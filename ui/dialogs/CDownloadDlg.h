@@ -1,0 +1,59 @@
+// The download window of a "qmv:" link: shows the skin's "download.htm", fetches the linked
+// recording into the target folder and reports progress to the page. Run by the main window's
+// link handling (opened, never exec'd inside a page call); the script bridge routes the page's
+// DoDownloadHandler calls ("btnOk", "btnCancel") here.
+#pragma once
+
+#include "core/network/LinkDownload.h"
+#include "ui/bridge/ScriptBridge.h"
+
+#include <QDialog>
+#include <QString>
+#include <QUrl>
+
+#include <cstdint>
+
+class BrowserHost;
+
+class CDownloadDlg : public QDialog, public PageCommandHandler {
+    Q_OBJECT
+public:
+    static constexpr int kBrowserId = 1107;
+    static constexpr int kWidth = 500;
+    static constexpr int kHeight = 260;
+
+    // `targetPath`: the full path the file is stored under (a free name, see FreeTargetPath).
+    CDownloadDlg(const QUrl& url, const QString& targetPath, int64_t expectedBytes,
+                 QWidget* parent = nullptr);
+    ~CDownloadDlg() override;
+
+    // "btnOk" closes with OK once the file is complete; "btnCancel" stops the transfer (nothing is
+    // left on disk) and closes with Cancel.
+    void HandleCommand(const QString& name, const QString& value) override;
+
+    BrowserHost* Page() const { return m_page; }
+    const QString& TargetPath() const { return m_target; }
+    LinkDownload::Result Result() const { return m_download->result(); }
+    int LastPercent() const { return m_lastPercent; }
+
+signals:
+    // The transfer has ended (the page shows the outcome); OK follows by itself only on success.
+    void transferEnded(LinkDownload::Result result);
+
+protected:
+    void showEvent(QShowEvent*) override;
+    void reject() override;
+
+private:
+    void onPageLoaded(bool ok);
+    void onProgress(int percent);
+    void onFinished(LinkDownload::Result result);
+
+    QUrl m_url;
+    QString m_target;
+    int64_t m_expected;
+    BrowserHost* m_page = nullptr;
+    LinkDownload* m_download = nullptr;
+    bool m_started = false;
+    int m_lastPercent = -1;
+};

@@ -1,0 +1,189 @@
+#include "ui/dialogs/CPrintDlg.h"
+
+#include "core/config/Settings.h"
+#include "core/config/ViewerConfig.h"
+#include "ui/bridge/BrowserHost.h"
+
+#include <QBoxLayout>
+#include <QDebug>
+#include <QFileInfo>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+
+CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder::Options geocoder,
+                     QWidget* parent)
+    : QDialog(parent), m_job(job), m_content(std::move(content)),
+      m_geocoder(new ReverseGeocoder(std::move(geocoder), this)) {
+    setObjectName(QStringLiteral("printDlg"));
+    setWindowTitle(QStringLiteral("Print"));
+    resize(860, 900);
+    const bool korean = GetInstallerLanguage() == "korean";
+
+    m_page = new BrowserHost(this);
+    m_page->setObjectName(QStringLiteral("printPage"));
+    m_print = new QPushButton(korean ? QStringLiteral("인쇄") : QStringLiteral("Print"), this);
+    m_print->setObjectName(QStringLiteral("btnPrint"));
+    m_pdf = new QPushButton(korean ? QStringLiteral("PDF로 저장") : QStringLiteral("Save as PDF"), this);
+    m_pdf->setObjectName(QStringLiteral("btnPdf"));
+    m_close = new QPushButton(korean ? QStringLiteral("닫기") : QStringLiteral("Close"), this);
+    m_close->setObjectName(QStringLiteral("btnClose"));
+    m_memoLabel = new QLabel(korean ? QStringLiteral("메모") : QStringLiteral("Memo :"), this);
+    m_memo = new QLineEdit(this);
+    m_memo->setObjectName(QStringLiteral("memo"));
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_memoLabel);
+    bottom->addWidget(m_memo, 1);
+    bottom->addWidget(m_print);
+    bottom->addWidget(m_pdf);
+    bottom->addWidget(m_close);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_page, 1);
+    layout->addLayout(bottom);
+
+    connect(m_print, &QPushButton::clicked, this, [this] { m_page->CallScript(QStringLiteral("pp")); });
+    connect(m_pdf, &QPushButton::clicked, this, &CPrintDlg::savePdfAsked);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_memo, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_page->CallScript(QStringLiteral("setMemo"), QStringList{text});
+    });
+    connect(m_page, &BrowserHost::pageLoaded, this, &CPrintDlg::onPageLoaded);
+    connect(m_page, &QWebEngineView::printRequested, this, &CPrintDlg::onPrintRequested);
+    connect(m_page, &QWebEngineView::printFinished, this, [this](bool ok) {
+        m_printing = false;
+        if (!ok)
+            qInfo() << "printing the report failed";
+    });
+
+    m_choosePdf = [this] {
+        return QFileDialog::getSaveFileName(this, QString::fromStdString(LString("PRINT_TITLE_PDF")),
+                                            QFileInfo(m_job.fileName).completeBaseName() +
+                                                QStringLiteral(".pdf"),
+                                            QStringLiteral("PDF (*.pdf)"));
+    };
+    m_page->Navigate(ReadSetting("map") == "2" ? QStringLiteral("print.baidu.htm")
+                                               : QStringLiteral("print.htm"));
+}
+
+CPrintDlg::~CPrintDlg() = default;
+
+void CPrintDlg::TilesFromSettings(Content& content) {
+    const std::string key = ReadSetting("map") == "2" ? "maptiles2" : "maptiles";
+    const QString setting = QString::fromStdString(ReadSetting(key)).trimmed();
+    if (setting == QLatin1String("off"))
+        return;
+    content.tileTemplate = setting.isEmpty() ? QString::fromLatin1(kDefaultTiles) : setting;
+    if (setting.isEmpty())
+        content.tileAttribution = QStringLiteral("© OpenStreetMap contributors");
+}
+
+void CPrintDlg::onPageLoaded(bool ok) {
+    if (!ok)
+        qInfo() << "the print page did not load completely";
+    const ReportMoment& m = m_content.moment;
+    const QString lat = QString::asprintf("%lf", m.latitude);
+    const QString lon = QString::asprintf("%lf", m.longitude);
+    m_page->CallScript(QStringLiteral("initInfo"), QStringList{m_job.company, m_job.vehicle, m_job.driver});
+    m_page->CallScript(QStringLiteral("initFilename"), QStringList{m_job.fileName});
+    m_page->CallScript(QStringLiteral("initImage"),
+                       QStringList{m_job.imageBase, QString::number(m_job.imageCount)});
+    if (GetInstallerLanguage() == "korean")
+        m_page->CallScript(QStringLiteral("initLanguage"));
+    m_page->CallScript(QStringLiteral("setPos"), QStringList{QString::number(m_job.positionMs)});
+    m_page->CallScript(
+        QStringLiteral("setSpeed"),
+        QStringList{QString::fromStdString(FormatReportSpeed(m.speedKnots, m_content.speedUnit))});
+    m_page->CallScript(QStringLiteral("setDate"), QStringList{QString::fromStdString(m.timeText)});
+    m_page->CallScript(QStringLiteral("setTiles"),
+                       QStringList{m_content.tileTemplate, m_content.tileAttribution});
+    QJsonArray track;
+    for (const auto& [a, o] : m.track)
+        track.append(QJsonArray{a, o});
+    m_page->CallScript(QStringLiteral("setTrack"),
+                       QStringList{QString::fromUtf8(QJsonDocument(track).toJson(QJsonDocument::Compact))});
+    // The speed and G-sensor pictures come from the panels' renderers; until the command has
+    // them, both paths are empty and the page leaves the graph row out.
+    m_page->CallScript(QStringLiteral("setGraphs"),
+                       QStringList{m_content.speedGraph, m_content.gsensorGraph});
+    if (!m_memo->text().isEmpty())
+        m_page->CallScript(QStringLiteral("setMemo"), QStringList{m_memo->text()});
+    m_page->CallScript(QStringLiteral("DrawCurrent"),
+                       m.hasPosition ? QStringList{lat, lon}
+                                     : QStringList{QStringLiteral("0"), QStringLiteral("0")});
+    m_page->CallScript(QStringLiteral("DrawAll"));
+    m_waiting = 2;
+    m_page->CallScript(QStringLiteral("loadScript"), [this](const QVariant&) { addressDone(); });
+    if (m.hasPosition) {
+        m_geocoder->lookup(m.latitude, m.longitude, [this](const QString& address) {
+            m_page->CallScript(QStringLiteral("setAddress"), QStringList{address},
+                               [this](const QVariant&) { addressDone(); });
+        });
+    } else {
+        addressDone(); // no position, no address: the report is otherwise whole
+    }
+}
+
+void CPrintDlg::addressDone() {
+    if (--m_waiting == 0 && !m_filled) {
+        m_filled = true;
+        emit reportFilled();
+    }
+}
+
+void CPrintDlg::onPrintRequested() {
+    // The page asked to be printed (pp); the print dialog opens without blocking the page.
+    if (m_printing)
+        return;
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        m_printer->setPageSize(QPageSize(QPageSize::A4));
+    }
+    auto* dialog = new QPrintDialog(m_printer.get(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this](int result) {
+        if (result != QDialog::Accepted)
+            return;
+        m_printing = true;
+        m_page->print(m_printer.get());
+    });
+    dialog->open();
+}
+
+void CPrintDlg::savePdfAsked() {
+    const QString path = m_choosePdf ? m_choosePdf() : QString();
+    if (!path.isEmpty())
+        SavePdf(path);
+}
+
+void CPrintDlg::SavePdf(const QString& path) {
+    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                             QPageLayout::Millimeter);
+    m_page->page()->printToPdf(
+        [this, path](const QByteArray& pdf) {
+            // Written beside the target and renamed: a failure leaves no half-written PDF.
+            QSaveFile file(path);
+            const bool ok = !pdf.isEmpty() && file.open(QIODevice::WriteOnly) &&
+                            file.write(pdf) == pdf.size() && file.commit();
+            if (!ok) {
+                qInfo() << "cannot write the report PDF" << path << file.errorString();
+                auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Quillent"),
+                                            QString::fromStdString(LString("PRINT_MSG_PDF_FAILED")),
+                                            QMessageBox::Ok, this);
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->open();
+            }
+            emit pdfSaved(path, ok);
+        },
+        layout);
+}

@@ -1,0 +1,255 @@
+#include "ui/playback/PlaybackClock.h"
+
+#include "core/recordings/RecordingName.h"
+#include "ui/app/CommandIds.h"
+#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/PlaybackSession.h"
+
+#include <cmath>
+
+PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_host(host), m_opener(opener) {
+    m_clock.setObjectName(QString::number(kTimerClock));
+    m_clock.setSingleShot(true); // re-armed by each tick
+    connect(&m_clock, &QTimer::timeout, this, &PlaybackClock::Tick);
+    m_openTimer.setObjectName(QString::number(kTimerDelayedOpen));
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, &PlaybackClock::DelayedOpen);
+    m_opener.setClock(this);
+    // Panels, the list and tools ask the session for a seek; the clock carries it out.
+    connect(&m_host.session(), &PlaybackSession::seekRequested, this, [this](qint64 positionMs) {
+        Seek(positionMs);
+        ShowPosition();
+    });
+}
+
+bool PlaybackClock::busy() const {
+    return m_opener.isBusy();
+}
+
+int PlaybackClock::findRow(int from, int step) const {
+    const int count = m_host.recordingCount();
+    const int filter = m_host.kindFilter();
+    for (int row = from; row >= 0 && row < count; row += step) {
+        if (filter == kKindNormal || GetRecordingKind(m_host.recordingName(row)) == filter)
+            return row;
+    }
+    return -1;
+}
+
+void PlaybackClock::Tick() {
+    m_clock.stop();
+    // Nothing moves while the user drags the time line or holds a click.
+    if (m_host.leftMouseButtonDown()) {
+        armClock();
+        return;
+    }
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    const int state = engine.GetState();
+    if (state < 0 || state == PlaybackEngine::kNotBuilt)
+        return;
+
+    ViewerState& ps = m_host.playbackState();
+    const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
+    const int64_t duration = static_cast<int64_t>(engine.GetDurationMs());
+    // The two loop points in either order, within the recording; a loop of no length is none.
+    const int64_t loopFrom = std::min(ps.loopStart, ps.loopEnd);
+    const int64_t loopTo = std::min<int64_t>(std::max(ps.loopStart, ps.loopEnd), duration);
+    const bool looping = ps.loopActive && loopTo > loopFrom;
+    const int64_t end = looping ? loopTo : duration;
+    if (pos >= 0 && pos < end) {
+        // A paused recording gives the same position tick after tick: the session announces only
+        // a change, so the page and the panels are not called ten times a second for nothing.
+        ShowPosition();
+        armClock();
+    } else if (looping) {
+        engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, loopFrom)));
+        ShowPosition();
+        armClock();
+    } else {
+        // The recording has ended: the next one of the kind follows after a second, or idle.
+        ShowPosition();
+        m_host.session().setState(PlaybackSession::State::Stopped);
+        const int next = findRow(ps.selectedIndex + 1, 1);
+        if (next >= 0) {
+            ps.selectedIndex = next;
+            m_host.selectInList(next, m_host.kindFilter());
+            m_openTimer.start(kOpenNextMs);
+        } else {
+            ReturnToIdle(true);
+        }
+    }
+    emit ticked(pos);
+}
+
+void PlaybackClock::ShowPosition() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    const int state = engine.GetState();
+    if (state != PlaybackEngine::kRunning && state != PlaybackEngine::kPaused)
+        return;
+    const uint64_t pos = engine.GetPositionMs();
+    m_host.playbackState().position = static_cast<int>(pos / 1000);
+    m_host.session().publishPosition(static_cast<int64_t>(pos));
+}
+
+void PlaybackClock::DelayedOpen() {
+    m_openTimer.stop();
+    closeEngine();
+    requestOpen(RecordingOpener::kJobOpen);
+}
+
+void PlaybackClock::closeEngine() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    engine.Stop();
+    engine.SeekTo(0);
+    engine.Stop();
+    engine.CloseRecording();
+}
+
+void PlaybackClock::PlayPause() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    const int state = engine.GetState();
+    if (state == PlaybackEngine::kPaused) {
+        engine.Run();
+        armClock();
+        m_host.session().setState(PlaybackSession::State::Playing);
+        return;
+    }
+    if (state == PlaybackEngine::kRunning) {
+        engine.Pause();
+        m_host.session().setState(PlaybackSession::State::Paused);
+        return;
+    }
+    const int count = m_host.recordingCount();
+    if (count <= 0)
+        return;
+    ViewerState& ps = m_host.playbackState();
+    if (ps.selectedIndex < 0) {
+        const int last = findRow(count - 1, -1);
+        if (last < 0)
+            return;
+        ps.selectedIndex = last;
+    }
+    m_host.selectInList(ps.selectedIndex, m_host.kindFilter());
+    m_openTimer.start(kOpenNowMs);
+}
+
+void PlaybackClock::StepBack() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    if (engine.SkipBack(2))
+        ShowPosition();
+}
+
+void PlaybackClock::StepForward() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    if (engine.SkipForward(1))
+        ShowPosition();
+}
+
+void PlaybackClock::OpenPrevious() {
+    ViewerState& ps = m_host.playbackState();
+    const int row = findRow(ps.selectedIndex - 1, -1);
+    if (row < 0)
+        return;
+    ps.selectedIndex = row;
+    requestOpen(RecordingOpener::kJobOpenAndMark);
+}
+
+void PlaybackClock::OpenNext() {
+    ViewerState& ps = m_host.playbackState();
+    const int row = findRow(ps.selectedIndex + 1, 1);
+    if (row < 0) {
+        ReturnToIdle(true);
+        return;
+    }
+    ps.selectedIndex = row;
+    requestOpen(RecordingOpener::kJobOpenAndMark);
+}
+
+void PlaybackClock::ReturnToIdle(bool resetTitle) {
+    if (resetTitle) {
+        m_host.setTitleText(QString());
+        m_host.clearListHighlight();
+        m_host.showFileMenuTab(1);
+    }
+    m_clock.stop();
+    m_openTimer.stop(); // a pending open would bring back what the user just left
+    closeEngine();
+    ViewerState& ps = m_host.playbackState();
+    ps.selectedIndex = -1;
+    ps.position = 0;
+    clearLoop();
+    m_host.session().close(); // the page, the list and the panels show nothing open
+}
+
+void PlaybackClock::ClearAndClose() {
+    m_clock.stop();
+    m_openTimer.stop();
+    m_host.engineHolder().CloseRecording();
+    m_host.clearRecordings();
+    ViewerState& ps = m_host.playbackState();
+    ps.selectedIndex = -1;
+    ps.position = 0;
+    clearLoop();
+    m_host.session().close();
+    // The sound keeps the level of the page's slider: the engine holder carries it to the next
+    // recording (setting half here left the slider showing a level that was no longer true).
+}
+
+void PlaybackClock::clearLoop() {
+    // A loop belongs to the recording it was set on.
+    ViewerState& ps = m_host.playbackState();
+    ps.loopActive = false;
+    ps.loopStart = 0;
+    ps.loopEnd = 0;
+}
+
+void PlaybackClock::requestOpen(int job) {
+    m_openTimer.stop(); // any open replaces a pending delayed one
+    m_opener.RequestOpen(job);
+}
+
+void PlaybackClock::PlaybackStarted() {
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    clearLoop();
+    UpdateChannelControls();
+    engine.Run();
+    for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
+        engine.SetBrightness(channel, 0);
+    engine.SetRate(1.0f);
+    // The page shows its pause button while a recording plays, however playback was started.
+    m_host.session().setState(engine.GetState() == PlaybackEngine::kRunning
+                                  ? PlaybackSession::State::Playing
+                                  : PlaybackSession::State::Stopped);
+    armClock();
+}
+
+void PlaybackClock::UpdateChannelControls() {
+    m_host.engineHolder().Repaint();
+}
+
+void PlaybackClock::Seek(int64_t positionMs) {
+    if (busy())
+        return;
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    if (engine.GetState() >= 0 && engine.GetState() != PlaybackEngine::kNotBuilt)
+        engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, positionMs)));
+}
+
+void PlaybackClock::OpenRow(int index) {
+    if (busy())
+        return;
+    // A row the list does not have (a stale or made-up page value) is no reason for an error box.
+    if (index >= m_host.recordingCount())
+        return;
+    ViewerState& ps = m_host.playbackState();
+    ps.selectedIndex = index;
+    if (index < 0)
+        return;
+    PlaybackEngineHolder& engine = m_host.engineHolder();
+    if (engine.GetState() == PlaybackEngine::kRunning) {
+        engine.Stop();
+        engine.SeekTo(0);
+        m_clock.stop();
+    }
+    requestOpen(RecordingOpener::kJobOpenFromList);
+}
