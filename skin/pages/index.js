@@ -4,6 +4,8 @@
 
 var RATES = ['1.0', '2.0', '2.7', '3.4', '4.0'];
 var UNITS = {1: 'Km/h', 2: 'Mile/h', 3: 'Knot/h'};
+// The program sends km/h; the read-out shows the chosen unit (factors from knots: 1.852, 1.150779, 1).
+var FROM_KMH = {1: 1, 2: 1.150779 / 1.852, 3: 1 / 1.852};
 
 var TEXTS = {
     english: {
@@ -14,7 +16,7 @@ var TEXTS = {
         loopClose: 'Stop repeating', open: 'Open card or folder', fileOpen: 'Open a recording file',
         search: 'Search recordings', picture: 'Save snapshot', print: 'Print report', save: 'Protected copy',
         convert: 'Convert to AVI', download: 'Copy to PC', merge: 'Join channels', log: 'Export event log', gpx: 'Save the track as GPX',
-        deleteFile: 'Delete checked recordings', format: 'Format card', mirror: 'Mirror', flip: 'Flip',
+        deleteFile: 'Delete checked recordings', format: 'Format card', quickSetting: 'Quick settings on the card', mirror: 'Mirror', flip: 'Flip',
         change: 'Swap screens', collect: 'Grid view', tripple: 'Screen layout', zoom: 'Zoom',
         gsensor: 'G-sensor windows', map: 'Show map', mapsetting: 'Map service', setting: 'Camera settings',
         info: 'Recording information', homepage: 'Home page', brightness: 'Brightness', darker: 'Darker',
@@ -28,7 +30,7 @@ var TEXTS = {
         loopClose: '반복 해제', open: '카드/폴더 열기', fileOpen: '영상 파일 열기',
         search: '영상 검색', picture: '스냅샷 저장', print: '보고서 인쇄', save: '보안 복사',
         convert: 'AVI 변환', download: 'PC로 복사', merge: '채널 합치기', log: '이벤트 로그 내보내기', gpx: '경로를 GPX로 저장',
-        deleteFile: '선택 영상 삭제', format: '카드 포맷', mirror: '좌우 반전', flip: '상하 반전',
+        deleteFile: '선택 영상 삭제', format: '카드 포맷', quickSetting: '카드의 빠른 설정', mirror: '좌우 반전', flip: '상하 반전',
         change: '화면 전환', collect: '분할 보기', tripple: '화면 배치', zoom: '확대',
         gsensor: 'G-센서 창', map: '지도 보기', mapsetting: '지도 서비스', setting: '카메라 설정',
         info: '영상 정보', homepage: '홈페이지', brightness: '밝기', darker: '어둡게',
@@ -138,6 +140,12 @@ function drawUnit() {
     var text = UNITS[state.unit] || UNITS[1];
     $('speedUnit').textContent = text;
     $('btnUnit').textContent = text;
+    drawSpeedValue();
+}
+
+function drawSpeedValue() {
+    var kmh = (state.speedKmh1000 || 0) / 1000;
+    $('speedValue').textContent = String(Math.round(kmh * (FROM_KMH[state.unit] || 1)));
 }
 
 function texts() { return TEXTS[state.language] || TEXTS.english; }
@@ -189,7 +197,8 @@ function setPos(ms) {
 }
 
 function drawSpeed(value) {
-    $('speedValue').textContent = String(Math.round(toInt(value) / 1000));
+    state.speedKmh1000 = toInt(value);
+    drawSpeedValue();
 }
 
 function setChannel(count) {

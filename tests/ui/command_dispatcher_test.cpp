@@ -98,7 +98,7 @@ protected:
 
 TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
     const QStringList names = CommandDispatcher::CommandNames();
-    EXPECT_EQ(names.size(), 50);
+    EXPECT_EQ(names.size(), 51);
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());
     EXPECT_FALSE(d.Dispatch("btnplay", 0));
     EXPECT_FALSE(d.Dispatch("BTNPLAY", 0));
@@ -290,6 +290,7 @@ TEST_F(DispatchTest, WorkOfOtherWindowsGoesToTheirCommands) {
         {"btnLog", kCmdEventLog},
         {"btnGpx", kCmdGpx},
         {"btnDeleteFile", kCmdDeleteFiles},
+        {"btnQuickSetting", kCmdQuickSettings},
     };
     for (const auto& [name, id] : routes) {
         t.commands.clear();

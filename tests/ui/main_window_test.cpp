@@ -320,10 +320,14 @@ TEST_F(MainWindowTest, PageFunctionsChangeThePage) {
     EXPECT_EQ(js("document.querySelector('#btnPlay use').getAttribute('href')").toString(),
               QString("#i-play"));
 
+    page->CallScript("setSpeedUnit", QList<int>{1});
     page->CallScript("drawSpeed", QList<int>{72400});
     EXPECT_EQ(js("document.getElementById('speedValue').textContent").toString(), QString("72"));
     page->CallScript("setSpeedUnit", QList<int>{2});
     EXPECT_EQ(js("document.getElementById('speedUnit').textContent").toString(), QString("Mile/h"));
+    EXPECT_EQ(js("document.getElementById('speedValue').textContent").toString(), QString("45")); // 72.4 km/h
+    page->CallScript("setSpeedUnit", QList<int>{3});
+    EXPECT_EQ(js("document.getElementById('speedValue').textContent").toString(), QString("39"));
     page->CallScript("setSpeedUnit", QList<int>{1});
 
     w.CallInternal("setChannel", "3");

@@ -14,15 +14,19 @@
 #include "ui/lists/CFilelist.h"
 #include "ui/lists/ListController.h"
 #include "ui/panels/CDlgVideoScreen.h"
+#include "ui/panels/DataPanelSet.h"
 #include "core/tools/MountWatcher.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
 
 namespace {
 
@@ -37,6 +41,23 @@ QApplication& app() {
         return a;
     }();
     return *instance;
+}
+
+QVariant runJs(QWebEnginePage* page, const QString& js) {
+    QVariant result;
+    bool done = false;
+    QEventLoop loop;
+    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+    BrowserHost::ScriptResult store = [&](const QVariant& r) {
+        result = r;
+        done = true;
+        loop.quit();
+    };
+    page->runJavaScript(js, store);
+    if (!done)
+        loop.exec();
+    EXPECT_TRUE(done) << js.toStdString();
+    return result;
 }
 
 class WindowPlaybackTest : public ::testing::Test {
@@ -91,6 +112,64 @@ TEST_F(WindowPlaybackTest, ACardOnTheCommandLineIsListedAndPlaysFromItsFirstReco
     ASSERT_TRUE(ticks.wait(5000));
     EXPECT_TRUE(ticks.wait(5000));
     EXPECT_TRUE(front->hasFrame());
+}
+
+TEST_F(WindowPlaybackTest, DataPanelsFollowTheClockSeekOnClickAndTakeTheUnit) {
+    DataPanelSet* panels = s_window->DataPanels();
+    ASSERT_NE(panels, nullptr);
+    CDlgSpeed* speed = panels->speed();
+    EXPECT_EQ(s_window->Panel(PanelSlot::Speed), speed);
+    EXPECT_EQ(s_window->Panel(PanelSlot::Gsensor), panels->gsensor());
+    EXPECT_EQ(s_window->Panel(PanelSlot::Accelerometer), panels->accelerometer());
+    PlaybackSession& session = s_window->Session();
+    ASSERT_TRUE(session.isOpen());
+    EXPECT_GT(speed->renderer().sampleCount(), 0);
+    EXPECT_GT(panels->gsensor()->renderer().durationMs(), 0);
+    EXPECT_GT(speed->width(), 100);
+
+    // The panels move with the clock.
+    QSignalSpy ticks(&s_window->Player()->clock(), &PlaybackClock::ticked);
+    ASSERT_TRUE(ticks.wait(5000));
+    ASSERT_TRUE(ticks.wait(5000));
+    EXPECT_GT(session.positionMs(), 0);
+    EXPECT_EQ(speed->position(), session.positionMs());
+    EXPECT_EQ(panels->accelerometer()->position(), session.positionMs());
+
+    // A click in the middle of the speed graph seeks there.
+    const int range = session.recording().trackRangeMs;
+    const QPoint middle(40 + (speed->width() - 45) / 2, speed->height() / 2);
+    const int64_t target = int64_t(middle.x() - 40) * range / (speed->width() - 45);
+    QTest::mouseClick(speed, Qt::LeftButton, {}, middle);
+    ASSERT_TRUE(ticks.wait(5000));
+    ASSERT_TRUE(ticks.wait(5000));
+    EXPECT_NEAR(static_cast<double>(speed->position()), static_cast<double>(target), 1500.0);
+
+    // The page's unit button reaches the panel and the stored setting; the read-out follows.
+    runJs(s_window->Page()->page(),
+          QStringLiteral("setSpeedUnit(1); drawSpeed(100000); document.getElementById('btnUnit').click()"));
+    for (int i = 0; i < 50 && speed->unit() != 2; ++i)
+        QTest::qWait(100);
+    EXPECT_EQ(speed->unit(), 2);
+    EXPECT_EQ(ReadSetting("speedunit"), "2");
+    EXPECT_EQ(
+        runJs(s_window->Page()->page(), QStringLiteral("document.getElementById('speedValue').textContent"))
+            .toString(),
+        "62");
+
+    // Double-clicking floats a panel; closing it docks it back into its place.
+    const QRect place = speed->geometry();
+    QTest::mouseDClick(speed, Qt::LeftButton, {}, QPoint(60, 20));
+    EXPECT_TRUE(speed->isFloating());
+    EXPECT_FALSE(s_window->IsDocked(PanelSlot::Speed));
+    EXPECT_EQ(speed->minimumSize(), QSize(400, 120));
+    speed->setGeometry(100, 100, 500, 200);
+    speed->close();
+    EXPECT_FALSE(speed->isFloating());
+    EXPECT_EQ(speed->geometry(), place);
+    s_window->OnCommand(kMsgDockSpeed, 0); // floats again where it was left
+    EXPECT_EQ(speed->geometry(), QRect(100, 100, 500, 200));
+    s_window->OnCommand(kMsgDockSpeed, 1);
+    EXPECT_TRUE(s_window->IsDocked(PanelSlot::Speed));
 }
 
 TEST_F(WindowPlaybackTest, AScreenFloatsAtItsVideoSizeAndDocksBackIntoItsCell) {

@@ -13,6 +13,7 @@
 #include "ui/bridge/BrowserHost.h"
 #include "ui/bridge/MainPage.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/card/CardCommands.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/lists/ListController.h"
 #include "ui/tools/ToolCommands.h"
@@ -97,6 +98,7 @@ CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& argument
     createPlayback();
     createLists();
     new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
+    InstallCardCommands(*this);
     RegisterToolCommands(*this);
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
@@ -226,6 +228,9 @@ void CHvViewerDlg::LayoutPanels() {
     place(PanelSlot::Gsensor, l.gsensor);
     place(PanelSlot::Speed, l.speed);
     place(PanelSlot::Map, l.map);
+    // The docked map of a three-channel recording covers the list's place: keep it above the list.
+    if (QWidget* map = Panel(PanelSlot::Map); map && IsDocked(PanelSlot::Map) && map->parentWidget() == this)
+        map->raise();
     m_listScrollBar->setGeometry(l.listScrollBar);
     m_closeButton->setGeometry(l.closeButton);
     m_maximiseButton->setGeometry(l.maximiseButton);

@@ -24,6 +24,7 @@
 #include <memory>
 
 class BrowserHost;
+class DataPanelSet;
 class MainPage;
 class PlaybackSession;
 class PlaybackEngineHolder;
@@ -68,6 +69,8 @@ public:
     // Docking flag of a panel; a docked panel is re-parented here and placed by LayoutPanels.
     void SetDocked(PanelSlot slot, bool docked);
     QScrollBar* ListScrollBar() const { return m_listScrollBar; }
+    // The speed, G-sensor and accelerometer panels (CHvViewerDlgPlayback.cpp).
+    DataPanelSet* DataPanels() const { return m_dataPanels; }
     // The recording list: scan, report list, drawn list, tabs (CHvViewerDlgLists.cpp).
     ListController* Lists() const { return m_lists.get(); }
     BrowserHost* Page() const { return m_page; }
@@ -164,6 +167,8 @@ private:
     void createChildren();
     void createLists();
     void createPlayback();
+    void createDataPanels();
+    bool mapShownWhenDocked() const; // a docked map panel is visible
     void reportMissingComponents();
     void onPageLoaded(bool ok);
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
@@ -181,6 +186,7 @@ private:
     QScrollBar* m_listScrollBar = nullptr;
     std::unique_ptr<ListController> m_lists;
     std::unique_ptr<WindowPlayback> m_player; // destroyed before the lists it reads
+    DataPanelSet* m_dataPanels = nullptr;
     CaptionButton* m_closeButton = nullptr;
     CaptionButton* m_maximiseButton = nullptr;
     CaptionButton* m_minimiseButton = nullptr;

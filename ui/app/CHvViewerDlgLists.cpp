@@ -8,6 +8,7 @@
 #include "ui/lists/CFilelist.h"
 #include "ui/lists/CFilemenu.h"
 #include "ui/lists/ListController.h"
+#include "ui/panels/DataPanelSet.h"
 
 #include <QDebug>
 
@@ -84,7 +85,5 @@ void CHvViewerDlg::ShowMapPanel(bool show) {
 }
 
 void CHvViewerDlg::SetSpeedUnit(int unit) {
-    // The page shows the unit itself; the speed panel that scales its graph to the unit is still a
-    // placeholder in this build, so there is nothing else to tell.
-    Q_UNUSED(unit);
+    m_dataPanels->setSpeedUnit(unit);
 }

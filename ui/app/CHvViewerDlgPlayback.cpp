@@ -2,8 +2,17 @@
 // clock, docking, zoom); the window's operations forward to it.
 #include "ui/app/CHvViewerDlg.h"
 
+#include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
+#include "ui/bridge/MainPage.h"
+#include "ui/dialogs/CMapsettingDlg.h"
+#include "ui/panels/DataPanelSet.h"
+#include "ui/playback/PlaybackSession.h"
 #include "ui/playback/WindowPlayback.h"
+
+#include <QTimer>
+
+#include <cstdlib>
 
 void CHvViewerDlg::createPlayback() {
     m_player = std::make_unique<WindowPlayback>(*this);
@@ -17,6 +26,62 @@ void CHvViewerDlg::createPlayback() {
     });
     SetCommandHandler(kMsgDockScreen, [this](int index) { m_player->docking().DockOrFloat(index); });
     SetCommandHandler(kMsgScreenResized, [this](int index) { m_player->docking().ScreenResized(index); });
+    createDataPanels();
+}
+
+void CHvViewerDlg::createDataPanels() {
+    using Which = DataPanelSet::Which;
+    static constexpr PanelSlot kSlots[] = {PanelSlot::Gsensor, PanelSlot::Accelerometer, PanelSlot::Speed,
+                                           PanelSlot::Map};
+    m_dataPanels = new DataPanelSet(this);
+    for (int i = 0; i < static_cast<int>(Which::Count); ++i)
+        InstallPanel(kSlots[i], m_dataPanels->panel(static_cast<Which>(i)));
+    m_dataPanels->setDockedSetter([this](Which which, bool docked) {
+        SetDocked(kSlots[static_cast<int>(which)], docked);
+        return which != Which::Map || mapShownWhenDocked();
+    });
+    SetCommandHandler(kMsgDockGsensor,
+                      [this](int force) { m_dataPanels->DockOrFloat(Which::Gsensor, force); });
+    SetCommandHandler(kMsgDockSpeed, [this](int force) { m_dataPanels->DockOrFloat(Which::Speed, force); });
+    SetCommandHandler(kMsgDockMap, [this](int force) { m_dataPanels->DockOrFloat(Which::Map, force); });
+    SetCommandHandler(kMsgDockAccelerometer,
+                      [this](int force) { m_dataPanels->DockOrFloat(Which::Accelerometer, force); });
+    SetCommandHandler(kCmdGsensorWindows, [this](int) { m_dataPanels->ToggleGsensorWindows(); });
+    connect(m_dataPanels, &DataPanelSet::gsensorWindowNotify, this,
+            [this](int message, int parameter) { OnCommand(message, parameter); });
+    // The selection holds a choice, no web view: it opens once the page's call has returned.
+    SetCommandHandler(kCmdMapSetting, [this](int) {
+        QTimer::singleShot(0, this, [this] {
+            auto* dlg =
+                new CMapsettingDlg([this](int kind) { m_dataPanels->map()->ReloadMapPage(kind); }, this);
+            dlg->setAttribute(Qt::WA_DeleteOnClose);
+            dlg->open();
+        });
+    });
+    m_dataPanels->setSession(&m_session);
+    // The page's read-out: the speed of the track sample after the position, as the map view's
+    // track gives it (km/h).
+    m_mainPage->setSpeedSource([this](int64_t positionMs) -> double {
+        if (!m_session.isOpen() || positionMs < 0)
+            return 0;
+        const CWBCGPSData* s = m_session.trackData().store.FindGpsAfter(static_cast<uint32_t>(positionMs));
+        return s && s->valid ? s->speed : 0;
+    });
+    // With two channels the map takes the free video cell; with three it follows the map display.
+    connect(&m_session, &PlaybackSession::recordingOpened, this, [this] {
+        if (IsDocked(PanelSlot::Map)) {
+            Panel(PanelSlot::Map)->setVisible(mapShownWhenDocked());
+            LayoutPanels();
+        }
+    });
+    // The stored unit holds from the start, whether or not the page loads.
+    if (const std::string unit = ReadSetting("speedunit"); !unit.empty())
+        m_dataPanels->setSpeedUnit(std::atoi(unit.c_str()));
+}
+
+bool CHvViewerDlg::mapShownWhenDocked() const {
+    const int channels = m_playback->GetChannelCount();
+    return channels == 2 || (channels == 3 && m_state.mapShown);
 }
 
 void CHvViewerDlg::PlayPause() {
@@ -47,7 +112,7 @@ void CHvViewerDlg::UpdateChannelControls() {
     m_player->clock().UpdateChannelControls();
 }
 void CHvViewerDlg::ClearMapPath() {
-    // The map view that draws the driven path is still a placeholder: no path to clear.
+    m_dataPanels->map()->ClearMapPath();
 }
 void CHvViewerDlg::ShowPosition() {
     m_player->clock().ShowPosition();
@@ -56,6 +121,8 @@ void CHvViewerDlg::ShowPosition() {
 void CHvViewerDlg::ShutdownPlayback() {
     if (m_player)
         m_player->Shutdown();
+    if (m_dataPanels)
+        m_dataPanels->dockAll();
     m_engineHolder->CloseRecording();
 }
 

@@ -71,6 +71,7 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
         {"btnLog", nullptr, kCmdEventLog},
         {"btnGpx", nullptr, kCmdGpx},
         {"btnDeleteFile", nullptr, kCmdDeleteFiles},
+        {"btnQuickSetting", nullptr, kCmdQuickSettings},
         {"btnHomepage", &CommandDispatcher::homepage},
     };
     count = static_cast<int>(std::size(kTable));

@@ -1,0 +1,353 @@
+// Map pages (Map.html, Map.baidu.html, map.htm): a Leaflet map over the offline base layer that
+// ships with the program (country shapes and cities), with the tile source the program chooses on
+// top while a connection is there; the recording's whole route, the part travelled so far in
+// another colour and a marker turned to the heading. A click on the route asks the program to seek.
+//
+// Functions the program calls (strings in, strings out): DrawCurrent(a, b) with latitude first,
+// or longitude first where the page sets order 'lonlat'; clearPath(); resizeScript();
+// setRoute(json of [lat, lon, ms] in WGS-84); setTileSource(url, attribution, minZoom, maxZoom,
+// coords: 'wgs84' or 'gcj02'); setOnline('1' or '0'); mapState() for checks.
+(function () {
+    'use strict';
+    var page = window.QUILLENT_MAP_PAGE || {};
+    var order = page.order === 'lonlat' ? 'lonlat' : 'latlon';
+    var coords = page.coords === 'gcj02' ? 'gcj02' : 'wgs84';
+    var tiles = {url: '', attribution: '', minZoom: 1, maxZoom: 18};
+    var online = false;
+    var requested = [];     // "z/x/y" of the tiles asked for, newest last (at most 200)
+    var route = [];         // {wgs: [lat, lon], at: L.LatLng shown, ms}
+    var travelled = [];     // L.LatLng
+    var lastIndex = -1;     // route point of the last DrawCurrent
+    var heading = 0;        // degrees clockwise from north
+    var current = null;     // [lat, lon] WGS-84 of the last DrawCurrent
+    var map = null, tileLayer = null, routeLine = null, travelledLine = null, marker = null, labels = null;
+
+    // ---- WGS-84 to GCJ-02, the datum of the maps of mainland China (unchanged elsewhere) ----
+    function outOfChina(lat, lon) {
+        return lon < 72.004 || lon > 137.8347 || lat < 0.8293 || lat > 55.8271;
+    }
+    function shiftLat(x, y) {
+        var r = -100 + 2 * x + 3 * y + 0.2 * y * y + 0.1 * x * y + 0.2 * Math.sqrt(Math.abs(x));
+        r += (20 * Math.sin(6 * x * Math.PI) + 20 * Math.sin(2 * x * Math.PI)) * 2 / 3;
+        r += (20 * Math.sin(y * Math.PI) + 40 * Math.sin(y / 3 * Math.PI)) * 2 / 3;
+        r += (160 * Math.sin(y / 12 * Math.PI) + 320 * Math.sin(y * Math.PI / 30)) * 2 / 3;
+        return r;
+    }
+    function shiftLon(x, y) {
+        var r = 300 + x + 2 * y + 0.1 * x * x + 0.1 * x * y + 0.1 * Math.sqrt(Math.abs(x));
+        r += (20 * Math.sin(6 * x * Math.PI) + 20 * Math.sin(2 * x * Math.PI)) * 2 / 3;
+        r += (20 * Math.sin(x * Math.PI) + 40 * Math.sin(x / 3 * Math.PI)) * 2 / 3;
+        r += (150 * Math.sin(x / 12 * Math.PI) + 300 * Math.sin(x / 30 * Math.PI)) * 2 / 3;
+        return r;
+    }
+    function wgsToGcj(lat, lon) {
+        if (outOfChina(lat, lon)) return [lat, lon];
+        var a = 6378245.0, ee = 0.00669342162296594323;
+        var dLat = shiftLat(lon - 105.0, lat - 35.0), dLon = shiftLon(lon - 105.0, lat - 35.0);
+        var radLat = lat / 180.0 * Math.PI;
+        var magic = Math.sin(radLat);
+        magic = 1 - ee * magic * magic;
+        var sqrtMagic = Math.sqrt(magic);
+        dLat = (dLat * 180.0) / ((a * (1 - ee)) / (magic * sqrtMagic) * Math.PI);
+        dLon = (dLon * 180.0) / (a / sqrtMagic * Math.cos(radLat) * Math.PI);
+        return [lat + dLat, lon + dLon];
+    }
+    function shown(lat, lon) {
+        var p = coords === 'gcj02' ? wgsToGcj(lat, lon) : [lat, lon];
+        return L.latLng(p[0], p[1]);
+    }
+
+    function bearing(a, b) {
+        var f1 = a.lat * Math.PI / 180, f2 = b.lat * Math.PI / 180;
+        var dl = (b.lng - a.lng) * Math.PI / 180;
+        var y = Math.sin(dl) * Math.cos(f2);
+        var x = Math.cos(f1) * Math.sin(f2) - Math.sin(f1) * Math.cos(f2) * Math.cos(dl);
+        return (Math.atan2(y, x) * 180 / Math.PI + 360) % 360;
+    }
+
+    // ---- the offline base layer ----
+    // Country shapes and city dots drawn into 256-pixel canvas tiles, each tile only with the
+    // shapes that reach into it, so a route, a pan or a zoom never redraws the whole world.
+    var basePolygons = []; // {rings: [[[lat, lon], ...], ...], box: [south, west, north, east]}
+    function prepareBase(data) {
+        var land = topojson.feature(data.countries, data.countries.objects.countries);
+        land.features.forEach(function (f) {
+            var g = f.geometry;
+            if (!g) return;
+            var polys = g.type === 'Polygon' ? [g.coordinates] : g.type === 'MultiPolygon' ? g.coordinates : [];
+            polys.forEach(function (poly) {
+                var box = [90, 180, -90, -180];
+                var rings = poly.map(function (ring) {
+                    return ring.map(function (c) {
+                        box[0] = Math.min(box[0], c[1]); box[1] = Math.min(box[1], c[0]);
+                        box[2] = Math.max(box[2], c[1]); box[3] = Math.max(box[3], c[0]);
+                        return [c[1], c[0]];
+                    });
+                });
+                basePolygons.push({rings: rings, box: box});
+            });
+        });
+    }
+    function leastPopulation(z) {
+        return z >= 8 ? 0 : z >= 6 ? 300000 : z >= 4 ? 1000000 : 5000000;
+    }
+    var BaseLayer = L.GridLayer.extend({
+        createTile: function (coords) {
+            var size = this.getTileSize();
+            var tile = document.createElement('canvas');
+            tile.width = size.x;
+            tile.height = size.y;
+            var ctx = tile.getContext('2d');
+            var origin = coords.scaleBy(size), z = coords.z;
+            var b = this._tileCoordsToBounds(coords).pad(0.02);
+            var south = b.getSouth(), west = b.getWest(), north = b.getNorth(), east = b.getEast();
+            ctx.fillStyle = '#eeeae0';
+            ctx.strokeStyle = '#a39a86';
+            ctx.lineWidth = 1;
+            basePolygons.forEach(function (p) {
+                if (p.box[0] > north || p.box[2] < south || p.box[1] > east || p.box[3] < west) return;
+                ctx.beginPath();
+                p.rings.forEach(function (ring) {
+                    var lastX = NaN, lastY = NaN;
+                    for (var i = 0; i < ring.length; ++i) {
+                        var pt = map.project(ring[i], z);
+                        var x = pt.x - origin.x, y = pt.y - origin.y;
+                        if (i === 0) ctx.moveTo(x, y);
+                        else if (Math.abs(x - lastX) + Math.abs(y - lastY) >= 0.7 || i === ring.length - 1) ctx.lineTo(x, y);
+                        else continue;
+                        lastX = x; lastY = y;
+                    }
+                    ctx.closePath();
+                });
+                ctx.fill('evenodd');
+                ctx.stroke();
+            });
+            var data = window.QUILLENT_BASEMAP, least = leastPopulation(z);
+            ctx.fillStyle = '#ffffff';
+            ctx.strokeStyle = '#6b6254';
+            data.cities.forEach(function (c) {
+                if (c[3] < least || c[0] > north || c[0] < south || c[1] > east || c[1] < west) return;
+                var pt = map.project([c[0], c[1]], z);
+                ctx.beginPath();
+                ctx.arc(pt.x - origin.x, pt.y - origin.y, c[3] >= 1000000 ? 3 : 2, 0, 2 * Math.PI);
+                ctx.fill();
+                ctx.stroke();
+            });
+            return tile;
+        }
+    });
+    function addBaseLayer() {
+        var data = window.QUILLENT_BASEMAP;
+        if (!data || typeof topojson === 'undefined') return;
+        prepareBase(data);
+        new BaseLayer({pane: 'tilePane', zIndex: 0, updateWhenZooming: false, keepBuffer: 1}).addTo(map);
+        labels = L.layerGroup().addTo(map);
+        map.on('zoomend moveend', drawCityNames);
+    }
+    // Names of the cities in view, the larger ones first, as many as the zoom leaves room for.
+    function drawCityNames() {
+        var data = window.QUILLENT_BASEMAP;
+        if (!labels || !data) return;
+        labels.clearLayers();
+        var z = map.getZoom();
+        var least = z >= 10 ? 0 : z >= 8 ? 300000 : z >= 6 ? 1000000 : z >= 4 ? 5000000 : Infinity;
+        var bounds = map.getBounds(), count = 0;
+        for (var i = 0; i < data.cities.length && count < 150; ++i) {
+            var c = data.cities[i];
+            if (c[3] < least) continue;
+            var at = shown(c[0], c[1]);
+            if (!bounds.contains(at)) continue;
+            L.marker(at, {
+                interactive: false, keyboard: false,
+                icon: L.divIcon({className: 'q-city', html: '<span></span>', iconSize: null})
+            }).addTo(labels).getElement().firstChild.textContent = c[2];
+            ++count;
+        }
+    }
+
+    // ---- tiles ----
+    function applyTiles() {
+        if (tileLayer) {
+            map.removeLayer(tileLayer);
+            tileLayer = null;
+        }
+        map.setMaxZoom(Math.max(tiles.maxZoom, 1));
+        map.setMinZoom(Math.max(0, Math.min(tiles.minZoom, tiles.maxZoom)));
+        if (!tiles.url || !online) return;
+        tileLayer = L.tileLayer(tiles.url, {
+            attribution: tiles.attribution, minZoom: tiles.minZoom, maxZoom: tiles.maxZoom,
+            subdomains: tiles.url.indexOf('{s}') >= 0 ? 'abc' : [], crossOrigin: false, zIndex: 1
+        });
+        tileLayer.on('tileloadstart', function (e) {
+            requested.push(e.coords.z + '/' + e.coords.x + '/' + e.coords.y);
+            if (requested.length > 200) requested.shift();
+        });
+        tileLayer.addTo(map);
+    }
+
+    // ---- route and marker ----
+    function nearestRoutePoint(at, from) {
+        var best = -1, bestD = Infinity, i;
+        // Playback moves forward: look a little ahead of the last point first.
+        if (from >= 0) {
+            for (i = from; i < Math.min(route.length, from + 50); ++i) {
+                var d = map.distance(at, route[i].at);
+                if (d < bestD) { bestD = d; best = i; }
+            }
+            if (bestD < 30) return best;
+        }
+        for (i = 0; i < route.length; ++i) {
+            var e = map.distance(at, route[i].at);
+            if (e < bestD) { bestD = e; best = i; }
+        }
+        return best;
+    }
+    function seekTo(latlng) {
+        var i = nearestRoutePoint(latlng, -1);
+        if (i >= 0 && window.external && window.external.DoHandler)
+            window.external.DoHandler('mapSeek', route[i].ms);
+    }
+    // How far a route or a first position is zoomed in: street level with tiles; without them
+    // the base layer has nothing finer than cities, so the view keeps the places around in sight.
+    function fitZoom() {
+        return Math.min(tileLayer ? 16 : 11, map.getMaxZoom());
+    }
+    function markerIcon() {
+        return L.divIcon({
+            className: 'q-marker', iconSize: [28, 28], iconAnchor: [14, 14],
+            html: '<svg viewBox="0 0 28 28" width="28" height="28"><circle cx="14" cy="14" r="11" ' +
+                'fill="#1d6fd6" stroke="#fff" stroke-width="2.5"/><path d="M14 6l5 11-5-3-5 3z" fill="#fff"/></svg>'
+        });
+    }
+    function turnMarker() {
+        var el = marker && marker.getElement();
+        if (el && el.firstChild) el.firstChild.style.transform = 'rotate(' + heading.toFixed(1) + 'deg)';
+    }
+
+    window.DrawCurrent = function (a, b) {
+        if (!map) return '';
+        var first = parseFloat(a), second = parseFloat(b);
+        var lat = order === 'latlon' ? first : second, lon = order === 'latlon' ? second : first;
+        // No position fix (both 0) or garbage: leave the marker where it is.
+        if (!isFinite(lat) || !isFinite(lon) || (lat === 0 && lon === 0) || Math.abs(lat) > 90 || Math.abs(lon) > 180)
+            return '';
+        var at = shown(lat, lon);
+        current = [lat, lon];
+        if (route.length) {
+            var i = nearestRoutePoint(at, lastIndex);
+            if (i >= 0) {
+                travelled = route.slice(0, i + 1).map(function (r) { return r.at; });
+                travelled.push(at);
+                var next = route[Math.min(i + 1, route.length - 1)].at, prev = route[Math.max(i - 1, 0)].at;
+                if (!next.equals(prev)) heading = bearing(prev, next);
+                lastIndex = i;
+            }
+        } else {
+            var last = travelled.length ? travelled[travelled.length - 1] : null;
+            if (last && !last.equals(at)) heading = bearing(last, at);
+            travelled.push(at);
+        }
+        travelledLine.setLatLngs(travelled);
+        if (!marker) {
+            marker = L.marker(at, {icon: markerIcon(), keyboard: false, interactive: false, zIndexOffset: 1000}).addTo(map);
+            if (!route.length) map.setView(at, fitZoom());
+        } else {
+            marker.setLatLng(at);
+        }
+        turnMarker();
+        if (!map.getBounds().pad(-0.15).contains(at)) map.panTo(at, {animate: false});
+        return '';
+    };
+
+    window.clearPath = function () {
+        travelled = [];
+        lastIndex = -1;
+        if (travelledLine) travelledLine.setLatLngs([]);
+        return '';
+    };
+
+    window.resizeScript = function () {
+        if (map) map.invalidateSize({pan: false});
+        return '';
+    };
+
+    window.setRoute = function (json) {
+        if (!map) return '0';
+        var points = [];
+        try { points = JSON.parse(json) || []; } catch (e) { points = []; }
+        route = [];
+        points.forEach(function (p) {
+            var lat = Number(p[0]), lon = Number(p[1]);
+            if (!isFinite(lat) || !isFinite(lon) || (lat === 0 && lon === 0)) return;
+            route.push({wgs: [lat, lon], at: shown(lat, lon), ms: Number(p[2]) || 0});
+        });
+        routeLine.setLatLngs(route.map(function (r) { return r.at; }));
+        window.clearPath();
+        if (route.length > 1) map.fitBounds(routeLine.getBounds(), {padding: [24, 24], maxZoom: fitZoom(), animate: false});
+        else if (route.length === 1) map.setView(route[0].at, fitZoom(), {animate: false});
+        return String(route.length);
+    };
+
+    window.setTileSource = function (url, attribution, minZoom, maxZoom, coordinates) {
+        tiles.url = String(url || '');
+        tiles.attribution = String(attribution || '');
+        tiles.minZoom = parseInt(minZoom, 10) || 0;
+        tiles.maxZoom = parseInt(maxZoom, 10) || 18;
+        var next = coordinates === 'gcj02' ? 'gcj02' : 'wgs84';
+        var changed = next !== coords;
+        coords = next;
+        if (map) {
+            applyTiles();
+            if (changed) {
+                var r = route.map(function (p) { return [p.wgs[0], p.wgs[1], p.ms]; });
+                window.setRoute(JSON.stringify(r));
+            }
+        }
+        return '';
+    };
+
+    window.setOnline = function (flag) {
+        var now = String(flag) === '1' || flag === true;
+        if (now === online) {
+            if (now && tileLayer) tileLayer.redraw(); // a returning connection: ask again
+            return '';
+        }
+        online = now;
+        if (map) applyTiles();
+        return '';
+    };
+
+    window.mapState = function () {
+        var m = marker ? marker.getLatLng() : null;
+        return JSON.stringify({
+            loaded: !!map, marker: m ? [m.lat, m.lng] : null, current: current, heading: heading,
+            travelled: travelled.length, route: route.length, online: online, tiles: !!tileLayer,
+            coords: coords, requested: requested.slice(), zoom: map ? map.getZoom() : 0,
+            base: !!window.QUILLENT_BASEMAP && typeof topojson !== 'undefined',
+            size: map ? [map.getSize().x, map.getSize().y] : [0, 0]
+        });
+    };
+
+    // Where a WGS-84 position lies in the page, in CSS pixels ("x,y"); for checks and clicks.
+    window.mapPointOf = function (lat, lon) {
+        if (!map) return '';
+        var p = map.latLngToContainerPoint(shown(Number(lat), Number(lon)));
+        var r = document.getElementById('map').getBoundingClientRect();
+        return Math.round(p.x + r.left) + ',' + Math.round(p.y + r.top);
+    };
+
+    function start() {
+        if (typeof L === 'undefined') return; // the page still answers, with nothing drawn
+        map = L.map('map', {zoomControl: true, attributionControl: true, worldCopyJump: true, fadeAnimation: false,
+                            maxZoom: 18, minZoom: 1});
+        map.attributionControl.setPrefix(false);
+        map.setView([20, 0], 2);
+        addBaseLayer();
+        routeLine = L.polyline([], {color: '#4a90d9', weight: 5, opacity: 0.55}).addTo(map);
+        travelledLine = L.polyline([], {color: '#e8452c', weight: 5, opacity: 0.9}).addTo(map);
+        routeLine.on('click', function (e) { seekTo(e.latlng); });
+        travelledLine.on('click', function (e) { seekTo(e.latlng); });
+        window.addEventListener('resize', window.resizeScript);
+    }
+    start();
+})();

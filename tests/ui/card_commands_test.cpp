@@ -1,0 +1,277 @@
+// The card commands of the main window, driven the way the page drives them: delete to the trash of
+// a temporary home (with the trash's info files, a file that cannot go stays listed and chosen); the
+// quick settings window over a card's "setup.ini" (Save state, kept and dropped keys, a card that
+// refuses the write).
+#include "OpenTestApp.h"
+#include "core/config/Settings.h"
+#include "core/config/ViewerConfig.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/card/CSettingDlg.h"
+#include "ui/card/CSetupDlg.h"
+#include "ui/card/CardCommands.h"
+#include "ui/controls/CWBCButton.h"
+#include "ui/lists/CFilelist.h"
+#include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackSession.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+QApplication& app() {
+    static QApplication* instance = [] {
+        QApplication* a = ensureTestApp();
+        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+        static QTemporaryDir settings;
+        SetSettingsDirectoryForTesting(settings.path().toStdString());
+        LoadViewerConfigFile(QUILLENT_SOURCE_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
+        return a;
+    }();
+    return *instance;
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A card folder listed in a main window whose message boxes are recorded instead of shown.
+struct ListedCard {
+    QTemporaryDir dir;
+    fs::path root;
+    PlaybackSession session;
+    CHvViewerDlg window{session};
+    CardCommands* commands = nullptr;
+    std::vector<QString> questions;
+    std::vector<std::pair<QString, QMessageBox::Icon>> messages;
+    bool answer = true;
+
+    explicit ListedCard(const std::vector<std::string>& files) : root(dir.path().toStdString() + "/card") {
+        for (const std::string& rel : files) {
+            fs::create_directories((root / rel).parent_path());
+            std::ofstream(root / rel) << rel;
+        }
+        ListController* lists = window.Lists();
+        lists->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
+        lists->Scanner().SetExtensions({"qmv"});
+        lists->SetDriveChooser([this](RecordingScanner& s) {
+            s.Drives() = {{0, root.string() + "/", kDriveSource, "CARD", true},
+                          {1, "Find in My Computer", kFolderSource, "", false}};
+            return 0;
+        });
+        lists->SetErrorReporter([](const QString& t) { ADD_FAILURE() << t.toStdString(); });
+        commands = window.findChild<CardCommands*>();
+        commands->SetPrompts(
+            {[this](const QString& q) {
+                 questions.push_back(q);
+                 return answer;
+             },
+             [this](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); }});
+        window.Dispatcher().Dispatch("btnOpen", 0);
+    }
+    int entry(const std::string& name) { return window.Lists()->Scanner().FindByName(name); }
+};
+} // namespace
+
+TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
+    app();
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME"), oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
+    fs::create_directories(home.path().toStdString() + "/.local/share");
+
+    ListedCard card({"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
+                     "EVENT/EVENT_RTC20140512_100030.qmv", "EVENT/EVENT_RTC20140512_100130.qmv"});
+    ASSERT_NE(card.commands, nullptr);
+    ListController* lists = card.window.Lists();
+    ASSERT_EQ(lists->Scanner().EntryCount(), 4);
+
+    // No answer but Yes deletes anything.
+    card.window.Dispatcher().Dispatch("btnChkOn", card.entry("RTC20140512_100000.qmv"));
+    card.answer = false;
+    QSignalSpy finished(card.commands, &CardCommands::deleteFinished);
+    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    QApplication::processEvents(); // the deletion runs after the bridge call, as 0xD99
+    ASSERT_EQ(card.questions.size(), 1u);
+    EXPECT_EQ(card.questions[0], "Do you want to move the selected files to the Trash?");
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(lists->Scanner().EntryCount(), 4);
+
+    // Two chosen files, one of which vanished from the card behind the program's back.
+    card.window.Dispatcher().Dispatch("btnChkOn", card.entry("EVENT_RTC20140512_100130.qmv"));
+    fs::remove(card.root / "EVENT/EVENT_RTC20140512_100130.qmv");
+    card.answer = true;
+    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
+    EXPECT_EQ(finished.last().at(0).toInt(), 1);
+    EXPECT_EQ(finished.last().at(1).toInt(), 1);
+
+    const fs::path trash = home.path().toStdString() + "/.local/share/Trash";
+    EXPECT_FALSE(fs::exists(card.root / "NORMAL/RTC20140512_100000.qmv"));
+    EXPECT_EQ(readFile(trash / "files/RTC20140512_100000.qmv"), "NORMAL/RTC20140512_100000.qmv");
+    const std::string info = readFile(trash / "info/RTC20140512_100000.qmv.trashinfo");
+    EXPECT_NE(info.find("[Trash Info]"), std::string::npos) << info;
+    EXPECT_NE(info.find("Path=" + (card.root / "NORMAL/RTC20140512_100000.qmv").string()), std::string::npos)
+        << info;
+    EXPECT_NE(info.find("DeletionDate="), std::string::npos) << info;
+
+    // The file that could not be moved is reported by name and is still listed, still chosen.
+    ASSERT_FALSE(card.messages.empty());
+    EXPECT_EQ(card.messages.back().second, QMessageBox::Critical);
+    EXPECT_TRUE(card.messages.back().first.contains("EVENT_RTC20140512_100130.qmv"));
+    EXPECT_EQ(lists->Scanner().EntryCount(), 3);
+    auto* list = qobject_cast<CFilelist*>(card.window.Panel(PanelSlot::FileList));
+    ASSERT_EQ(list->Model().Count(), 3);
+    const int kept = card.entry("EVENT_RTC20140512_100130.qmv");
+    ASSERT_GE(kept, 0);
+    EXPECT_EQ(lists->Scanner().GetEntry(kept)->chosen, 1);
+    EXPECT_TRUE(lists->Report().IsChecked(kept));
+    EXPECT_EQ(card.entry("RTC20140512_100000.qmv"), -1);
+
+    // Nothing chosen: "Complete", nothing changes.
+    card.window.Dispatcher().Dispatch("btnChkOff", kept);
+    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
+    EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("COMPLETE")));
+    EXPECT_EQ(lists->Scanner().EntryCount(), 3);
+
+    qputenv("HOME", oldHome);
+    qputenv("XDG_DATA_HOME", oldData);
+}
+
+TEST(QuickSettings, SaveStateKeptAndDroppedKeysAndTheWrittenFile) {
+    app();
+    QTemporaryDir dir;
+    const fs::path ini = dir.path().toStdString() + "/setup.ini";
+    std::ofstream(ini)
+        << "SENSOR_GY_STV = 2\nLCD_BRIGHT_LV\nVOICE_GUIDE_ON=1\nVOICE_REC_ON=0\nLED_PARKING_ON=1\n"
+           "LCD_OFF_TIME=7\nVOLTAGE_CUTOFF_LV=3\nTIME_EXP_GMT=5\nUNKNOWN_KEY=4\n";
+    std::vector<std::pair<QString, QMessageBox::Icon>> messages;
+    CSettingDlg dlg(ini);
+    dlg.SetMessageShower([&](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); });
+    EXPECT_EQ(dlg.size(), QSize(907, 599));
+    EXPECT_EQ(dlg.findChildren<CWBCButton*>().size(), CSettingDlg::kButtonCount);
+    CWBCButton* save = dlg.Button(CSettingDlg::kSaveId);
+    EXPECT_EQ(save->geometry(), QRect(374, 530, 158, 36));
+    EXPECT_EQ(dlg.Button(1210)->geometry(), QRect(330, 110, 20, 20));
+    EXPECT_EQ(dlg.Button(1210)->toolTip(), QString::fromStdString(LString("SETTING_BTIP_GSENSOR_L")));
+
+    // Every value as the file has it: nothing changed yet.
+    EXPECT_FALSE(save->isEnabled());
+    struct Lit {
+        int id;
+        bool lit;
+    };
+    for (const Lit& l : {Lit{1212, true},
+                         {1210, false},
+                         {1216, true},
+                         {1218, true},
+                         {1219, true},
+                         {1222, true},
+                         {1231, true},
+                         {1236, true},
+                         {1230, false},
+                         {1235, false}})
+        EXPECT_EQ(dlg.Button(l.id)->GetCheck(), l.lit) << l.id;
+    for (int id = 1223; id <= 1227; ++id) // 7 matches no button of the screen-off row
+        EXPECT_FALSE(dlg.Button(id)->GetCheck()) << id;
+
+    dlg.Button(1210)->click();
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_TRUE(dlg.Button(1210)->GetCheck());
+    EXPECT_FALSE(dlg.Button(1212)->GetCheck());
+    dlg.Button(1212)->click(); // back to the file's value
+    EXPECT_FALSE(save->isEnabled());
+    dlg.Button(1233)->click(); // second cut-off row, level 1: both rows follow
+    EXPECT_TRUE(dlg.Button(1228)->GetCheck());
+    EXPECT_FALSE(dlg.Button(1236)->GetCheck());
+    EXPECT_TRUE(save->isEnabled());
+
+    save->click();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, QString::fromStdString(LString("SETTING_MSG_SAVED")));
+    EXPECT_EQ(readFile(ini),
+              "SENSOR_GY_STV=2\r\nLCD_BRIGHT_LV=2\r\nVOICE_GUIDE_ON=1\r\nVOICE_REC_ON=0\r\n"
+              "LED_PARKING_ON=1\r\nLCD_OFF_TIME=7\r\nVOLTAGE_CUTOFF_LV=0\r\nTIME_EXP_GMT=5\r\n");
+}
+
+TEST(QuickSettings, ACardThatRefusesTheWriteIsReportedAndTheWindowStays) {
+    app();
+    QTemporaryDir dir;
+    // A removed card (its folder is gone) and a card whose "setup.ini" cannot be written over.
+    const fs::path removed = dir.path().toStdString() + "/gone/setup.ini";
+    const fs::path blocked = dir.path().toStdString() + "/blocked/setup.ini";
+    fs::create_directories(blocked / "inside");
+    for (const fs::path& ini : {removed, blocked}) {
+        std::vector<std::pair<QString, QMessageBox::Icon>> messages;
+        CSettingDlg dlg(ini);
+        dlg.SetMessageShower([&](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); });
+        dlg.show();
+        // Missing file: the defaults are shown and Save is offered.
+        EXPECT_TRUE(dlg.Button(1212)->GetCheck());
+        EXPECT_TRUE(dlg.Button(1229)->GetCheck() && dlg.Button(1234)->GetCheck());
+        ASSERT_TRUE(dlg.Button(CSettingDlg::kSaveId)->isEnabled());
+        dlg.Button(CSettingDlg::kSaveId)->click();
+        ASSERT_EQ(messages.size(), 1u) << ini;
+        EXPECT_EQ(messages[0].second, QMessageBox::Critical);
+        EXPECT_EQ(messages[0].first, QString::fromStdString(LString("SETTING_MSG_SAVE_FAILED")));
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_NE(dlg.result(), QDialog::Accepted);
+    }
+}
+
+TEST(QuickSettings, TheCommandOpensTheWindowOnlyForACard) {
+    app();
+    ListedCard card({"NORMAL/RTC20140512_100000.qmv"});
+    std::ofstream(card.root / "setup.ini") << "SENSOR_GY_STV=0\n";
+    int opened = 0;
+    card.commands->SetWindowWatcher([&](QDialog& w) {
+        auto* dlg = qobject_cast<CSettingDlg*>(&w);
+        ASSERT_NE(dlg, nullptr);
+        ++opened;
+        EXPECT_TRUE(dlg->Button(1210)->GetCheck()); // the card's file
+        dlg->reject();
+    });
+    card.window.Dispatcher().Dispatch("btnQuickSetting", 0);
+    EXPECT_EQ(opened, 0); // queued: never inside the page's call
+    QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
+
+    // A folder is listed: no window, the reason is shown.
+    card.window.Lists()->OpenFolder(card.root);
+    card.window.OnCommand(1115);
+    QTest::qWait(50);
+    EXPECT_EQ(opened, 1);
+    ASSERT_FALSE(card.messages.empty());
+    EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("SDCARD_NOTSELECT")));
+}
+
+TEST(CameraSetup, TheCommandRunsTheSetupWindowAsTheWindowsSetupWindow) {
+    app();
+    ListedCard card({"NORMAL/RTC20140512_100000.qmv"});
+    int opened = 0;
+    card.commands->SetWindowWatcher([&](QDialog& w) {
+        auto* dlg = qobject_cast<CSetupDlg*>(&w);
+        ASSERT_NE(dlg, nullptr);
+        ++opened;
+        EXPECT_EQ(card.window.SetupWindow(), dlg); // DoSetupHandler reaches it through the bridge
+        // Nothing is open in the player: the page's "load from recording" finds no record.
+        dlg->HandleCommand("btnLoadfrommovie", {});
+        QTRY_VERIFY_WITH_TIMEOUT(!card.messages.empty(), 5000);
+        dlg->HandleCommand("btnCancel", {});
+    });
+    card.window.Dispatcher().Dispatch("btnSetting", 0);
+    QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(card.window.SetupWindow() == nullptr, 5000);
+    EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("FOUND_NOT_CONFIG_INFORMATION")));
+}

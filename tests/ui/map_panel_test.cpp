@@ -1,0 +1,304 @@
+// The map panel and its pages in the real web engine, headless: a tile server on 127.0.0.1 that
+// this test starts serves generated tiles; the route, the marker, the travelled path, the tile
+// requests, the GCJ-02 shift of the map of mainland China, the offline base layer and a click
+// on the route arriving as a seek.
+#include "OpenTestApp.h"
+
+#include "core/config/Settings.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/panels/CDlgMap.h"
+#include "ui/panels/ConnectivityMonitor.h"
+#include "ui/panels/MapSource.h"
+#include "ui/playback/PlaybackSession.h"
+
+#include <QBuffer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// Answers every GET with a 256 x 256 PNG and remembers the paths asked for.
+class TileServer : public QObject {
+public:
+    TileServer() {
+        QImage tile(256, 256, QImage::Format_RGB32);
+        tile.fill(QColor(120, 200, 120));
+        QBuffer buffer(&m_png);
+        buffer.open(QIODevice::WriteOnly);
+        tile.save(&buffer, "PNG");
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    const QByteArray request = s->readAll();
+                    const QList<QByteArray> words = request.split(' ');
+                    if (words.size() > 1 && words[0] == "GET")
+                        paths.push_back(QString::fromLatin1(words[1]));
+                    s->write(
+                        "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nAccess-Control-Allow-Origin: *\r\n"
+                        "Connection: close\r\nContent-Length: " +
+                        QByteArray::number(m_png.size()) + "\r\n\r\n" + m_png);
+                    s->disconnectFromHost();
+                });
+                QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    bool listen(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port); }
+    void close() { m_server.close(); }
+    quint16 port() const { return m_server.serverPort(); }
+    QStringList paths;
+
+private:
+    QTcpServer m_server;
+    QByteArray m_png;
+};
+
+QVariant runJs(QWebEnginePage* page, const QString& js) {
+    QVariant result;
+    bool done = false;
+    QEventLoop loop;
+    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+    page->runJavaScript(js, [&](const QVariant& r) {
+        result = r;
+        done = true;
+        loop.quit();
+    });
+    if (!done)
+        loop.exec();
+    EXPECT_TRUE(done) << js.toStdString();
+    return result;
+}
+
+QJsonObject state(CDlgMap& map) {
+    return QJsonDocument::fromJson(runJs(map.view()->page(), "mapState()").toString().toUtf8()).object();
+}
+
+// Waits until `check` holds for the page state, up to 15 s.
+template <class Check> bool waitForState(CDlgMap& map, Check check) {
+    for (int i = 0; i < 150; ++i) {
+        if (check(state(map)))
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+// NMEA ddmm.mmmm of decimal degrees.
+double nmea(double degrees) {
+    const double d = std::trunc(degrees);
+    return d * 100 + (degrees - d) * 60;
+}
+
+RecordingData route(double lat, double lon, int samples) {
+    RecordingData data;
+    for (int i = 0; i < samples; ++i) {
+        CGpsData s;
+        s.valid = 1;
+        s.latitude = nmea(lat + i * 0.001);
+        s.longitude = nmea(lon + i * 0.001);
+        s.speed = 30;
+        s.year = 24;
+        s.month = 5;
+        s.day = 6;
+        s.hour = 12;
+        s.minute = 0;
+        s.second = i;
+        data.gps.push_back(s);
+    }
+    return data;
+}
+
+class MapPanel : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ensureTestApp();
+        static QTemporaryDir settings;
+        SetSettingsDirectoryForTesting(settings.path().toStdString());
+        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_BIN_DIR "/skin"));
+    }
+};
+
+} // namespace
+
+TEST_F(MapPanel, SourcesComeFromSettingsWithDefaults) {
+    WriteSetting("map", "3");
+    EXPECT_EQ(StoredMapKind(), 1);
+    WriteSetting("map", "2");
+    EXPECT_EQ(StoredMapKind(), 2);
+    WriteSetting("map", "");
+    EXPECT_EQ(StoredMapKind(), 1);
+    EXPECT_EQ(MapPageFor(2), "Map.baidu.html");
+    EXPECT_EQ(MapPageFor(7), "Map.html");
+
+    const MapSource world = DefaultMapSource(1);
+    EXPECT_TRUE(world.url.contains("openstreetmap.org"));
+    EXPECT_TRUE(world.attribution.contains("OpenStreetMap"));
+    EXPECT_EQ(world.coords, "wgs84");
+    EXPECT_EQ(MapHostFor(world).port, 443);
+    EXPECT_EQ(MapSourceFor(2).coords, "gcj02");
+    EXPECT_EQ(MapHostFor(MapSourceFor(2)).host, "127.0.0.1"); // the test environment's stand-in
+    EXPECT_TRUE(MapUserAgent("Mozilla/5.0").contains("Quillent/"));
+
+    WriteSetting("mapTiles1", "http://127.0.0.1:8123/{z}/{x}/{y}.png");
+    WriteSetting("mapMaxZoom1", "99"); // out of range: the default holds
+    EXPECT_EQ(MapHostFor(MapSourceFor(1)).host, "127.0.0.1");
+    EXPECT_EQ(MapHostFor(MapSourceFor(1)).port, 8123);
+    EXPECT_EQ(MapSourceFor(1).maxZoom, 19);
+    WriteSetting("mapTiles1", "");
+    WriteSetting("mapMaxZoom1", "");
+}
+
+TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
+    ASSERT_TRUE(QFileInfo::exists(QUILLENT_BIN_DIR "/skin/leaflet/leaflet.js")) << "build the skin target";
+    ASSERT_TRUE(QFileInfo::exists(QUILLENT_BIN_DIR "/skin/basemap/basemap.js")) << "build the skin target";
+    TileServer tiles;
+    ASSERT_TRUE(tiles.listen());
+    const quint16 port = tiles.port();
+    WriteSetting("map", "1");
+    WriteSetting("mapTiles1", "http://127.0.0.1:" + std::to_string(port) + "/{z}/{x}/{y}.png");
+    WriteSetting("mapTiles2", "http://127.0.0.1:" + std::to_string(port) + "/cn/{z}/{x}/{y}.png");
+
+    ConnectivityMonitor monitor;
+    monitor.setInterval(200);
+    monitor.setTarget("127.0.0.1", port);
+    CDlgMap map(nullptr, &monitor);
+    map.resize(640, 480);
+    map.show();
+    monitor.start();
+
+    PlaybackSession session;
+    map.setSession(&session);
+    OpenRecording rec;
+    rec.trackRangeMs = 10000;
+    QSignalSpy loaded(&map, &CDlgMap::pageLoaded);
+    session.open(rec, route(37.5, 127.0, 10)); // Seoul, ten samples a second apart
+    ASSERT_TRUE(loaded.wait(20000));
+    ASSERT_TRUE(
+        waitForState(map, [](const QJsonObject& s) { return s["online"].toBool() && s["tiles"].toBool(); }));
+    QJsonObject s = state(map);
+    EXPECT_TRUE(s["base"].toBool());
+    EXPECT_EQ(s["route"].toInt(), 10);
+
+    // Position 5000 ms: sample 5 at (37.505, 127.005); the page was told latitude first.
+    session.publishPosition(5000);
+    EXPECT_NEAR(map.currentLatitude(), 37.505, 1e-6);
+    EXPECT_EQ(map.currentTimeText(), "2024-05-06 12:00:05");
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return !s["marker"].isNull(); }));
+    s = state(map);
+    EXPECT_NEAR(s["marker"].toArray()[0].toDouble(), 37.505, 1e-6);
+    EXPECT_NEAR(s["marker"].toArray()[1].toDouble(), 127.005, 1e-6);
+    EXPECT_EQ(s["travelled"].toInt(), 7); // route points 0..5 and the marker
+    EXPECT_GT(s["heading"].toDouble(), 0);
+    EXPECT_LT(s["heading"].toDouble(), 90); // north-east
+
+    // The tile under the marker was asked for, at the page's zoom.
+    const int z = s["zoom"].toInt();
+    const double n = std::pow(2.0, z);
+    const int tx = static_cast<int>((127.005 + 180) / 360 * n);
+    const double latRad = 37.505 * M_PI / 180;
+    const int ty = static_cast<int>((1 - std::log(std::tan(latRad) + 1 / std::cos(latRad)) / M_PI) / 2 * n);
+    const QString tile = QStringLiteral("/%1/%2/%3.png").arg(z).arg(tx).arg(ty);
+    ASSERT_TRUE(waitForState(map, [&](const QJsonObject&) { return tiles.paths.contains(tile); }))
+        << tile.toStdString() << " not in " << tiles.paths.join(' ').toStdString();
+
+    // The same sample again makes no page call; clearPath empties the travelled part.
+    const int calls = map.markerCalls();
+    session.publishPosition(5050);
+    EXPECT_EQ(map.markerCalls(), calls);
+    map.ClearMapPath();
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return s["travelled"].toInt() == 0; }));
+
+    // resizeScript: the map takes the panel's new size.
+    map.resize(500, 300);
+    ASSERT_TRUE(
+        waitForState(map, [](const QJsonObject& s) { return s["size"].toArray()[0].toInt() == 500; }));
+
+    // A click on the route seeks to that sample's moment (sample 3 -> 3000 ms).
+    QSignalSpy seeks(&session, &PlaybackSession::seekRequested);
+    const QStringList xy = runJs(map.view()->page(), "mapPointOf(37.503, 127.003)").toString().split(',');
+    ASSERT_EQ(xy.size(), 2);
+    const QString hit =
+        runJs(map.view()->page(),
+              QStringLiteral("(function(){var e=document.elementFromPoint(%1,%2);if(!e)return 'none';"
+                             "e.dispatchEvent(new MouseEvent('click',{clientX:%1,clientY:%2,"
+                             "bubbles:true}));return e.tagName;})()")
+                  .arg(xy[0], xy[1]))
+            .toString();
+    EXPECT_EQ(hit, "path") << xy.join(',').toStdString();
+    ASSERT_TRUE(!seeks.isEmpty() || seeks.wait(5000));
+    EXPECT_EQ(seeks[0][0].toLongLong(), 3000);
+
+    // The tile server goes away: the monitor notices, the page drops the tiles and keeps drawing
+    // the route and the marker on its own base layer; when it returns, tiles come back.
+    tiles.close();
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return !s["online"].toBool(); }));
+    session.publishPosition(8000);
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) {
+        return !s["tiles"].toBool() && std::abs(s["marker"].toArray()[0].toDouble() - 37.508) < 1e-6;
+    }));
+    ASSERT_TRUE(tiles.listen(port));
+    ASSERT_TRUE(
+        waitForState(map, [](const QJsonObject& s) { return s["online"].toBool() && s["tiles"].toBool(); }));
+
+    // The map of mainland China: positions drawn shifted to GCJ-02 (Beijing moves by about
+    // +0.0014 latitude and +0.0062 longitude); its tiles come from its own source.
+    QSignalSpy reloaded(&map, &CDlgMap::pageLoaded);
+    map.ReloadMapPage(2);
+    ASSERT_TRUE(!reloaded.isEmpty() || reloaded.wait(20000));
+    session.open(rec, route(39.9, 116.4, 10));
+    session.publishPosition(0);
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return !s["marker"].isNull(); }));
+    s = state(map);
+    EXPECT_EQ(s["coords"].toString(), "gcj02");
+    const double dLat = s["marker"].toArray()[0].toDouble() - 39.9;
+    const double dLon = s["marker"].toArray()[1].toDouble() - 116.4;
+    EXPECT_GT(dLat, 0.0005);
+    EXPECT_LT(dLat, 0.003);
+    EXPECT_GT(dLon, 0.004);
+    EXPECT_LT(dLon, 0.008);
+    EXPECT_TRUE(waitForState(map, [&](const QJsonObject&) {
+        return std::any_of(tiles.paths.begin(), tiles.paths.end(),
+                           [](const QString& p) { return p.startsWith("/cn/"); });
+    }));
+
+    // Closing the recording empties the route; an empty sample array resets the current values.
+    session.close();
+    EXPECT_EQ(map.currentLatitude(), 0);
+    EXPECT_TRUE(map.currentTimeText().isEmpty());
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return s["route"].toInt() == 0; }));
+}
+
+TEST_F(MapPanel, TheMainWindowsPageTakesLongitudeFirst) {
+    ASSERT_TRUE(QFileInfo::exists(QUILLENT_BIN_DIR "/skin/map.htm")) << "build the skin target";
+    BrowserHost view;
+    view.resize(400, 300);
+    view.show();
+    QSignalSpy loaded(&view, &BrowserHost::pageLoaded);
+    view.Navigate("map.htm");
+    ASSERT_TRUE(loaded.wait(20000));
+    runJs(view.page(), "DrawCurrent('127.000000', '37.500000')");
+    const QJsonObject s =
+        QJsonDocument::fromJson(runJs(view.page(), "mapState()").toString().toUtf8()).object();
+    EXPECT_NEAR(s["marker"].toArray()[0].toDouble(), 37.5, 1e-9);
+    EXPECT_NEAR(s["marker"].toArray()[1].toDouble(), 127.0, 1e-9);
+    // No position fix (0, 0) leaves the marker where it was.
+    runJs(view.page(), "DrawCurrent('0.000000', '0.000000')");
+    const QJsonObject t =
+        QJsonDocument::fromJson(runJs(view.page(), "mapState()").toString().toUtf8()).object();
+    EXPECT_NEAR(t["marker"].toArray()[0].toDouble(), 37.5, 1e-9);
+}

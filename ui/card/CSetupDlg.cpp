@@ -1,0 +1,215 @@
+#include "ui/card/CSetupDlg.h"
+
+#include "core/camera/SettingString.h"
+#include "core/config/Settings.h"
+#include "core/config/ViewerConfig.h"
+#include "ui/bridge/BrowserHost.h"
+#include "ui/controls/CWBCButton.h"
+
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace {
+QString lstring(const char* id) {
+    return QString::fromStdString(LString(id));
+}
+
+std::filesystem::path toPath(const QString& file) {
+    return std::filesystem::path(file.toStdU32String());
+}
+} // namespace
+
+CSetupDlg::CSetupDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("setupDlg"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setFixedSize(kWidth, kHeight);
+    setWindowTitle(lstring("SETUP_LBL_TITLE"));
+
+    m_close = new CWBCButton(this);
+    m_close->setObjectName(QStringLiteral("btnClose"));
+    m_close->SetBitmaps(145, 147, 146);
+    m_close->setGeometry(kWidth - 65 - 2, 2, 65, 28);
+    connect(m_close, &QAbstractButton::clicked, this, &QDialog::reject);
+
+    m_page = new BrowserHost(this);
+    m_page->setObjectName(QStringLiteral("setupPage"));
+    m_page->setGeometry(0, kTitleHeight, kWidth, kHeight - kTitleHeight);
+    connect(m_page, &BrowserHost::pageLoaded, this, &CSetupDlg::onPageLoaded);
+    // While the main window holds this window as its setup window it routes DoSetupHandler here;
+    // without one (tests, a window run on its own) the page's bridge is listened to directly.
+    connect(m_page->Bridge(), &ScriptBridge::invoked, this,
+            [this](int dispid, const QString& name, const QVariant& value) {
+                if (dispid != kDispDoSetupHandler)
+                    return;
+                BridgeHost* host = ScriptBridge::MainWindow();
+                if (!host || host->SetupWindow() != this)
+                    HandleCommand(name, CommandValueToString(value));
+            });
+    SetDefaults(m_record);
+    m_page->Navigate(QStringLiteral("setting2.htm"));
+}
+
+CSetupDlg::~CSetupDlg() = default;
+
+void CSetupDlg::onPageLoaded(bool ok) {
+    if (!ok)
+        return;
+    m_page->CallScript(QStringLiteral("initLanguage"),
+                       QStringList{QString::fromStdString(GetInstallerLanguage())});
+    m_page->CallScript(QStringLiteral("setOutputTrigger"), QList<int>{1});
+    const std::string stored = ReadSetting("setting");
+    if (!stored.empty())
+        ParseSettingString(stored, m_record);
+    populate();
+}
+
+void CSetupDlg::populate() {
+    // One script with every call, in order: the page shows the whole record at once.
+    QJsonArray calls;
+    for (const PageCall& c : PopulateCalls(m_record)) {
+        QJsonArray args;
+        for (const PageArg& a : c.args) {
+            if (const auto* n = std::get_if<int64_t>(&a))
+                args.append(static_cast<qint64>(*n));
+            else
+                args.append(QString::fromStdString(std::get<std::string>(a)));
+        }
+        calls.append(QJsonArray{QString::fromStdString(c.function), args});
+    }
+    const QString script =
+        QStringLiteral(
+            "(function(calls){var missing=[];calls.forEach(function(c){"
+            "if(typeof window[c[0]]==='function')window[c[0]].apply(null,c[1]);else missing.push(c[0]);});"
+            "return missing;})(%1)")
+            .arg(QString::fromUtf8(QJsonDocument(calls).toJson(QJsonDocument::Compact)));
+    m_page->page()->runJavaScript(script, [this](const QVariant& missing) {
+        if (!missing.toStringList().isEmpty())
+            qInfo() << "setup page lacks" << missing.toStringList();
+        emit populated();
+    });
+}
+
+void CSetupDlg::HandleCommand(const QString& name, const QString& value) {
+    // Called from the page's script: file choosers and message boxes wait until the call returned.
+    QTimer::singleShot(0, this, [this, name, value] {
+        runCommand(name, value);
+        emit commandDone(name);
+    });
+}
+
+void CSetupDlg::runCommand(const QString& name, const QString& value) {
+    if (name == QLatin1String("btnOkey")) {
+        accept();
+    } else if (name == QLatin1String("btnCancel")) {
+        reject();
+    } else if (name == QLatin1String("btnLoad")) {
+        const QString file = chooseFile(false);
+        if (file.isEmpty())
+            return;
+        const SetupFileResult r = LoadSetupFile(toPath(file), m_record);
+        if (!r.ok) {
+            showMessage(lstring("CFG_LOAD_FAILED"), QMessageBox::Critical);
+            return;
+        }
+        populate();
+        showMessage(lstring("CFG_LOAD"), QMessageBox::Information);
+    } else if (name == QLatin1String("btnSave")) {
+        // The record and the stored string follow the page even when no file is chosen.
+        ParseSettingString(value.toStdString(), m_record);
+        WriteSetting("setting", value.toStdString());
+        const QString file = chooseFile(true);
+        if (file.isEmpty())
+            return;
+        if (!SaveSetupFile(toPath(file), m_record).ok) {
+            showMessage(lstring("CFG_SAVE_FAILED"), QMessageBox::Critical);
+            return;
+        }
+        showMessage(lstring("CFG_SAVE"), QMessageBox::Information);
+    } else if (name == QLatin1String("btnWrite")) {
+        WriteSetting("setting", value.toStdString());
+    } else if (name == QLatin1String("btnDefault")) {
+        SetDefaults(m_record);
+        populate();
+    } else if (name == QLatin1String("btnLoadfrommovie")) {
+        const std::optional<SetupRecordBytes> copy = m_recordingSetup ? m_recordingSetup() : std::nullopt;
+        if (!copy) {
+            showMessage(lstring("FOUND_NOT_CONFIG_INFORMATION"), QMessageBox::Information);
+            return;
+        }
+        LoadSetupFromRecordingCopy(m_record, *copy);
+        populate();
+        showMessage(lstring("COMPLETE"), QMessageBox::Information);
+    }
+}
+
+QString CSetupDlg::chooseFile(bool save) {
+    if (m_chooseFile)
+        return m_chooseFile(save);
+    QFileDialog dialog(this, save ? QStringLiteral("Select location of CFG file")
+                                  : QStringLiteral("Select CFG file"));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral("CFG Files (*.cfg)"));
+    dialog.setDefaultSuffix(QStringLiteral("cfg"));
+    dialog.selectFile(QStringLiteral("setup"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void CSetupDlg::showMessage(const QString& text, QMessageBox::Icon icon) {
+    if (m_showMessage) {
+        m_showMessage(text, icon);
+        return;
+    }
+    QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CSetupDlg::showEvent(QShowEvent* e) {
+    const QRect area = parentWidget()
+                           ? parentWidget()->window()->frameGeometry()
+                           : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
+    QPoint at = area.center() - rect().center();
+    // Centred on a small owner the window could reach above the screen: its title stays on screen.
+    if (screen()) {
+        const QRect avail = screen()->availableGeometry();
+        at.setY(std::max(at.y(), avail.top()));
+        at.setX(std::max(at.x(), avail.left()));
+    }
+    move(at);
+    QDialog::showEvent(e);
+}
+
+void CSetupDlg::paintEvent(QPaintEvent*) {
+    // The title picture: a dark band with the window's name.
+    QPainter p(this);
+    QLinearGradient band(0, 0, 0, kTitleHeight);
+    band.setColorAt(0, QColor(62, 62, 62));
+    band.setColorAt(1, QColor(30, 30, 30));
+    p.fillRect(QRect(0, 0, kWidth, kTitleHeight), band);
+    p.fillRect(QRect(0, kTitleHeight - 2, kWidth, 2), QColor(0, 168, 255));
+    QFont f(GetInstallerLanguage() == "korean" ? QStringLiteral("Noto Sans CJK KR")
+                                               : QStringLiteral("Carlito"));
+    f.setPixelSize(16);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRect(14, 0, kWidth - 100, kTitleHeight - 2), Qt::AlignVCenter | Qt::AlignLeft, windowTitle());
+}
+
+void CSetupDlg::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && e->position().y() < kTitleHeight && windowHandle())
+        windowHandle()->startSystemMove();
+    QDialog::mousePressEvent(e);
+}

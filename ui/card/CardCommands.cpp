@@ -1,0 +1,236 @@
+#include "ui/card/CardCommands.h"
+
+#include "core/camera/CWBCIniLoader.h"
+#include "core/config/ViewerConfig.h"
+#include "core/tools/RecordingTrash.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CommandIds.h"
+#include "ui/card/CFormatDlg.h"
+#include "ui/card/CSettingDlg.h"
+#include "ui/card/CSetupDlg.h"
+#include "ui/card/CardFormatter.h"
+#include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackSession.h"
+
+#include <QDebug>
+#include <QTimer>
+
+namespace {
+QString lstring(const char* id) {
+    return QString::fromStdString(LString(id));
+}
+} // namespace
+
+CardCommands::CardCommands(CHvViewerDlg& window) : QObject(&window), m_window(window) {
+    setObjectName(QStringLiteral("cardCommands"));
+}
+
+bool CardCommands::ask(const QString& text) {
+    if (m_prompts.ask)
+        return m_prompts.ask(text);
+    return QMessageBox::question(&m_window, QString::fromLatin1(CHvViewerDlg::kProductTitle), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CardCommands::tell(const QString& text, QMessageBox::Icon icon) {
+    if (m_prompts.tell) {
+        m_prompts.tell(text, icon);
+        return;
+    }
+    QMessageBox box(icon, QString::fromLatin1(CHvViewerDlg::kProductTitle), text, QMessageBox::Ok, &m_window);
+    box.exec();
+}
+
+void CardCommands::RequestDelete() {
+    ListController* lists = m_window.Lists();
+    if (!lists)
+        return;
+    // The open file is about to go: release it first (the player holds it open).
+    const PlaybackSession& session = m_window.Session();
+    if (session.isOpen()) {
+        for (const RecordingEntry& e : lists->Scanner().Entries()) {
+            if (e.chosen == 1 && std::filesystem::path(e.path) == session.recording().path) {
+                m_window.ReturnToIdle();
+                break;
+            }
+        }
+    }
+    QTimer::singleShot(0, this, [this] { m_window.OnCommand(kMsgDeleteFiles); });
+}
+
+void CardCommands::DeleteChosen() {
+    ListController* lists = m_window.Lists();
+    if (!lists)
+        return;
+    if (!ask(lstring("DELETE_MSG_CONFIRM")))
+        return;
+    RecordingScanner& scanner = lists->Scanner();
+    // The open recording (if it stays) is found again by name once entries before it have gone.
+    const RecordingEntry* open = scanner.GetEntry(m_window.State().selectedIndex);
+    const std::string openName = open ? open->name : std::string();
+
+    const TrashResult result = MoveChosenToTrash(scanner);
+    lists->ShowList();
+    for (const TrashFailure& f : result.failed) {
+        const int index = scanner.FindByName(f.name);
+        if (index >= 0)
+            lists->ChkRow(index, true); // still chosen: the user sees what is left
+        qInfo().noquote() << "not moved to the trash:" << QString::fromStdString(f.name)
+                          << QString::fromStdString(f.error);
+    }
+    if (!openName.empty()) {
+        // Rows before it may have gone: the selection follows the recording, not the row number.
+        m_window.State().selectedIndex = scanner.FindByName(openName);
+        if (m_window.State().selectedIndex >= 0)
+            lists->SelectInList(m_window.State().selectedIndex, m_window.State().kindFilter);
+    }
+    m_window.update();
+
+    if (result.failed.empty()) {
+        tell(lstring("COMPLETE"), QMessageBox::Information);
+    } else {
+        QStringList names;
+        for (const TrashFailure& f : result.failed)
+            names << QString::fromStdString(f.name);
+        tell(lstring("DELETE_MSG_FAILED") + QStringLiteral("\n\n") + names.join(QLatin1Char('\n')),
+             QMessageBox::Critical);
+    }
+    emit deleteFinished(static_cast<int>(result.moved.size()), static_cast<int>(result.failed.size()));
+}
+
+std::filesystem::path CardCommands::CardRoot() const {
+    const ListController* lists = m_window.Lists();
+    if (!lists || lists->Scanner().SourceKind() != kDriveSource)
+        return {};
+    return lists->Scanner().SourcePath();
+}
+
+int CardCommands::runWindow(QDialog& window) {
+    if (m_watchWindow)
+        QTimer::singleShot(0, &window, [this, &window] { m_watchWindow(window); });
+    return window.exec();
+}
+
+void CardCommands::RunQuickSettings() {
+    const std::filesystem::path root = CardRoot();
+    if (root.empty()) {
+        // The page offers the button at all times: say why nothing opens.
+        tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
+        return;
+    }
+    CSettingDlg dlg(CSettingDlg::SettingsPath(root), &m_window);
+    if (m_prompts.tell)
+        dlg.SetMessageShower(m_prompts.tell);
+    runWindow(dlg);
+}
+
+std::optional<SetupRecordBytes> CardCommands::OpenRecordingSetup() const {
+    const PlaybackSession& session = m_window.Session();
+    if (!session.isOpen() || !session.trackData().hasSetupRecord)
+        return std::nullopt;
+    return session.trackData().setupRecord;
+}
+
+void CardCommands::RunSetup() {
+    CSetupDlg dlg(&m_window);
+    dlg.SetRecordingSetupSource([this] { return OpenRecordingSetup(); });
+    if (m_prompts.tell)
+        dlg.SetMessageShower(m_prompts.tell);
+    m_window.SetSetupWindow(&dlg);
+    runWindow(dlg);
+    m_window.SetSetupWindow(nullptr);
+}
+
+void CardCommands::RunFormat() {
+    const std::filesystem::path root = CardRoot();
+    if (root.empty()) {
+        tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
+        return;
+    }
+    m_window.ReturnToIdle(); // the player lets go of the card's files
+
+    // The camera's quick settings, kept in memory across the format.
+    const std::filesystem::path ini = CSettingDlg::SettingsPath(root);
+    CWBCIniLoader settings;
+    RegisterQuickSettingItems(settings);
+    settings.Load(ini);
+
+    CardFormatter formatter(m_formatBus);
+    const QString mountPoint = QString::fromStdString(root.string());
+    const CardFormatter::Found found = formatter.FindCard(mountPoint);
+    if (found.refusal != CardFormatter::Refusal::None) {
+        const char* id = "FORMAT_MSG_NO_SERVICE";
+        switch (found.refusal) {
+        case CardFormatter::Refusal::NotFound:
+            id = "FORMAT_MSG_NOT_FOUND";
+            break;
+        case CardFormatter::Refusal::FixedDisk:
+            id = "FORMAT_MSG_FIXED";
+            break;
+        case CardFormatter::Refusal::SystemDisk:
+        case CardFormatter::Refusal::SystemMounted:
+            id = "FORMAT_MSG_SYSTEM";
+            break;
+        default:
+            break;
+        }
+        qInfo().noquote() << "format refused:" << mountPoint << found.device.device << found.detail;
+        tell(lstring(id), QMessageBox::Critical);
+        emit formatFinished(false);
+        return;
+    }
+
+    CFormatDlg confirm(found.device, &m_window);
+    if (runWindow(confirm) != QDialog::Accepted) {
+        emit formatFinished(false);
+        return;
+    }
+    m_window.SetBusy(true); // page commands wait while UDisks2 works
+    const CardFormatter::Result result =
+        formatter.Format(found.device, confirm.FileSystem(), confirm.Label());
+    m_window.SetBusy(false);
+    if (!result.ok) {
+        // Nothing is written: what is left on the card stays as it was.
+        tell(lstring("FORMAT_MSG_FAILED") + QStringLiteral("\n") + result.error, QMessageBox::Critical);
+        emit formatFinished(false);
+        return;
+    }
+
+    const std::filesystem::path newRoot =
+        result.mountPoint.isEmpty() ? root : std::filesystem::path(result.mountPoint.toStdString());
+    bool kept = true;
+    if (settings.loaded())
+        kept = settings.Save(CSettingDlg::SettingsPath(newRoot));
+
+    // The card may come back at another folder: the drive entry follows it, then the scan runs again.
+    ListController* lists = m_window.Lists();
+    RecordingScanner& scanner = lists->Scanner();
+    const int index = scanner.SelectedSourceIndex();
+    if (index >= 0 && index < static_cast<int>(scanner.Drives().size())) {
+        std::string name = newRoot.string();
+        if (!name.empty() && name.back() != '/')
+            name += '/';
+        scanner.Drives()[index].name = name;
+        lists->ScanAndShow(index);
+    }
+    tell(lstring(kept ? "FORMAT_MSG_DONE" : "FORMAT_MSG_SETTINGS_LOST"),
+         kept ? QMessageBox::Information : QMessageBox::Warning);
+    emit formatFinished(true);
+}
+
+CardCommands* InstallCardCommands(CHvViewerDlg& window) {
+    auto* commands = new CardCommands(window);
+    window.SetCommandHandler(kCmdDeleteFiles, [commands](int) { commands->RequestDelete(); });
+    window.SetCommandHandler(kMsgDeleteFiles, [commands](int) { commands->DeleteChosen(); });
+    // Windows open after the page's call has returned.
+    window.SetCommandHandler(kCmdQuickSettings, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->RunQuickSettings(); });
+    });
+    window.SetCommandHandler(kCmdFormat, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->RunFormat(); });
+    });
+    window.SetCommandHandler(kCmdSetup, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->RunSetup(); });
+    });
+    return commands;
+}

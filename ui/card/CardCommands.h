@@ -1,0 +1,77 @@
+// The main window's commands on the camera's card: delete the chosen recordings to the trash (message
+// 0xD99), the quick settings window, the camera-setup page and the format that keeps the quick
+// settings. InstallCardCommands makes one, a child of the window, and registers its command handlers.
+// Every command runs after the bridge call that asked for it has returned (queued), so its windows
+// and message boxes never run inside the page's script call.
+#pragma once
+
+#include "core/camera/SetupRecord.h"
+
+#include <QDBusConnection>
+#include <QMessageBox>
+#include <QObject>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+class CHvViewerDlg;
+class QDialog;
+
+class CardCommands : public QObject {
+    Q_OBJECT
+public:
+    // Message boxes; tests replace them so that nothing blocks.
+    struct Prompts {
+        std::function<bool(const QString& text)> ask;                          // Yes / No
+        std::function<void(const QString& text, QMessageBox::Icon icon)> tell; // OK only
+    };
+
+    explicit CardCommands(CHvViewerDlg& window);
+
+    void SetPrompts(Prompts prompts) { m_prompts = std::move(prompts); }
+
+    // "btnDeleteFile": stops playback first when the open recording is among the chosen ones, then
+    // queues the deletion (0xD99).
+    void RequestDelete();
+    // Message 0xD99: asks, moves every chosen recording to the trash, refreshes the list, reports.
+    void DeleteChosen();
+
+    // The root of the listed card; empty when the list shows a folder or nothing (the card tools
+    // then say "SDCARD_NOTSELECT").
+    std::filesystem::path CardRoot() const;
+    // Quick settings (command 1115, "btnQuickSetting"): the window over the card's "setup.ini".
+    void RunQuickSettings();
+    // Camera setup ("btnSetting"): the setup page window; the bridge routes its page's calls to it.
+    void RunSetup();
+    // The setup record of the recording open in the player, when it carried one.
+    std::optional<SetupRecordBytes> OpenRecordingSetup() const;
+    // Format ("btnFormat", command 1019): keeps "setup.ini" across a format through UDisks2.
+    void RunFormat();
+    // The bus UDisks2 is reached on (the system bus unless set; tests give a private one).
+    void SetFormatBus(const QDBusConnection& bus) { m_formatBus = bus; }
+    // Tests look at the windows while they run.
+    using WindowWatcher = std::function<void(QDialog& window)>;
+    void SetWindowWatcher(WindowWatcher watcher) { m_watchWindow = std::move(watcher); }
+
+signals:
+    // The format command has ended: `formatted` when the card was formatted.
+    void formatFinished(bool formatted);
+    // The deletion has run (after the question was answered); `moved` files went to the trash.
+    void deleteFinished(int moved, int failed);
+
+private:
+    bool ask(const QString& text);
+    void tell(const QString& text, QMessageBox::Icon icon);
+
+    int runWindow(QDialog& window);
+
+    CHvViewerDlg& m_window;
+    Prompts m_prompts;
+    WindowWatcher m_watchWindow;
+    QDBusConnection m_formatBus = QDBusConnection::systemBus();
+};
+
+// Creates the window's card commands and registers them (delete, 0xD99).
+CardCommands* InstallCardCommands(CHvViewerDlg& window);

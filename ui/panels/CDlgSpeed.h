@@ -1,0 +1,31 @@
+// The speed panel: the speed curve of the open recording in the chosen unit, a line at the
+// playback position and the current speed; a click seeks. Docked or floated by the main window.
+#pragma once
+
+#include "ui/panels/DataPanel.h"
+#include "ui/panels/render/SpeedGraphRenderer.h"
+
+class CDlgSpeed : public DataPanel {
+    Q_OBJECT
+public:
+    explicit CDlgSpeed(QWidget* parent = nullptr);
+
+    void SetSpeedData(const std::vector<CGpsData>& samples, int durationMs);
+    // The unit (1 km/h, 2 mph, anything else knots): full scale and curve follow.
+    void SetUnit(int unit);
+    int unit() const { return m_renderer.unit(); }
+    void UpdateFullScale() { m_renderer.setUnit(m_renderer.unit()); }
+    void RebuildSpeedGraph() { rebuildBackground(); }
+    const SpeedGraphRenderer& renderer() const { return m_renderer; }
+
+protected:
+    void recordingOpened(const PlaybackSession& session) override;
+    void recordingClosed() override;
+    void paintBackground(QPainter& p, QSize size) const override;
+    void paintOverlay(QPainter& p, QSize size, int64_t positionMs) const override;
+    QRect tickRect() const override;
+    std::optional<int64_t> seekAt(QPoint pt) const override;
+
+private:
+    SpeedGraphRenderer m_renderer;
+};

@@ -1,0 +1,77 @@
+// The main window's data panels (G-sensor, accelerometer, speed, map) as one set: creates them,
+// hands them the playback session, carries speed-unit changes to the speed panel, and docks or
+// floats them. The main window installs the widgets in its panel places and lays docked ones out.
+#pragma once
+
+#include "ui/panels/CAccelerometerDlg.h"
+#include "ui/panels/CDlgAccelerometer.h"
+#include "ui/panels/CDlgGsensor.h"
+#include "ui/panels/CDlgMap.h"
+#include "ui/panels/CDlgSpeed.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+
+#include <array>
+#include <functional>
+
+class PlaybackSession;
+class QWidget;
+
+class DataPanelSet : public QObject {
+    Q_OBJECT
+public:
+    enum class Which { Gsensor, Accelerometer, Speed, Map, Count };
+    static constexpr int kFloatingWidth = 640;
+    static constexpr int kFloatingHeight = 240; // the map floats 480 high
+
+    // The panels are created as children of `mainWindow`; `monitor` is the map's connection
+    // check (nullptr: its own).
+    explicit DataPanelSet(QWidget* mainWindow, ConnectivityMonitor* monitor = nullptr);
+    ~DataPanelSet() override;
+
+    CDlgSpeed* speed() const { return m_speed; }
+    CDlgGsensor* gsensor() const { return m_gsensor; }
+    CDlgAccelerometer* accelerometer() const { return m_accelerometer; }
+    CDlgMap* map() const { return m_map; }
+    QWidget* panel(Which which) const;
+
+    // Every panel follows `session` (nullptr: none).
+    void setSession(PlaybackSession* session);
+    // The speed panel's unit (1 km/h, 2 mph, else knots): full scale and curve follow.
+    void setSpeedUnit(int unit);
+
+    // Tells the main window a panel's docking flag changed: a docked panel is placed by its
+    // layout, a floating one is left where it is. Returns whether a docked panel is shown (the
+    // map only is hidden while the map display is off).
+    using DockedSetter = std::function<bool(Which which, bool docked)>;
+    void setDockedSetter(DockedSetter setter) { m_setDocked = std::move(setter); }
+    // 0x402, 0x403, 0x41B: a floating panel (or any with `forceDock`) docks, a docked one floats.
+    // A floating panel comes back where and as large as it was last time in this run.
+    void DockOrFloat(Which which, bool forceDock = false);
+    // Closing: floating panels come home so they close with the window.
+    void dockAll();
+
+    // Command 1098 ("btnGSensor"): creates the two pop-up G-sensor windows on first use, then
+    // shows each that is hidden and hides each that is shown.
+    void ToggleGsensorWindows();
+    CGSensorDlg* gsensorWindow() const { return m_gsensorWindow; }
+    CAccelerometerDlg* accelerometerWindow() const { return m_accelerometerWindow; }
+
+signals:
+    // A pop-up's close button: the main window handles (message, parameter) as its own message.
+    void gsensorWindowNotify(int message, int parameter);
+
+private:
+    QWidget* m_mainWindow;
+    QPointer<CDlgSpeed> m_speed;
+    QPointer<CDlgGsensor> m_gsensor;
+    QPointer<CDlgAccelerometer> m_accelerometer;
+    QPointer<CDlgMap> m_map;
+    QPointer<CGSensorDlg> m_gsensorWindow;
+    QPointer<CAccelerometerDlg> m_accelerometerWindow;
+    PlaybackSession* m_session = nullptr;
+    std::array<QRect, static_cast<int>(Which::Count)> m_floatingGeometry{};
+    DockedSetter m_setDocked;
+};

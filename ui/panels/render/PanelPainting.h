@@ -1,0 +1,30 @@
+// Colours, the text font and small drawing helpers shared by the speed, G-sensor and
+// accelerometer renderers, so every data panel looks the same on screen, in PNGs and on paper.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QPainter;
+
+namespace panelcolors {
+inline const QColor kBackground(50, 50, 50);
+inline const QColor kText(200, 200, 200);
+inline const QColor kAxis(200, 200, 200);
+inline const QColor kPosition(222, 154, 143);
+inline const QColor kSpeedCurve(255, 0, 0);
+inline const QColor kX(215, 130, 121);
+inline const QColor kY(118, 205, 130);
+inline const QColor kZ(126, 175, 215);
+} // namespace panelcolors
+
+// "Calibri" bold (or its metric twin), 18 pixels from the top of the cell to the bottom.
+QFont PanelTextFont();
+// Text whose cell's top-left corner is at (x, y), as the panels' layouts give positions.
+void DrawPanelText(QPainter& p, int x, int y, const QString& text, const QColor& colour);
+// A text of the panels in the program's language: the language string `id`, or `fallback` where
+// the configuration has none.
+QString PanelText(const char* id, const char* fallback);
+// A solid one-pixel line, drawn without smoothing so the pixels land where the formulas say.
+void DrawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour);

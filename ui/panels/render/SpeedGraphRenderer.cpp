@@ -1,0 +1,156 @@
+#include "ui/panels/render/SpeedGraphRenderer.h"
+
+#include "ui/panels/render/PanelPainting.h"
+#include "ui/panels/render/SpeedUnit.h"
+
+#include <QPainter>
+#include <QPolygon>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr int kLeft = 40;   // x of the vertical axis
+constexpr int kTop = 5;     // top of the vertical axis
+constexpr int kBottom = 30; // the horizontal axis lies this far above the bottom
+
+int plotWidth(QSize s) {
+    return static_cast<int>((s.width() - 45) * 0.98);
+}
+int usableHeight(QSize s) {
+    return static_cast<int>((s.height() - 35) * 0.95);
+}
+} // namespace
+
+void SpeedGraphRenderer::setData(const std::vector<CGpsData>& samples, int durationMs) {
+    m_durationMs = durationMs;
+    m_speeds.clear();
+    if (samples.empty()) {
+        // Nothing of the previous recording may stay on the axis.
+        m_maximum = 0;
+        m_fullScale = 0;
+        return;
+    }
+    m_speeds.reserve(samples.size());
+    float maximum = 50.0f;
+    for (const CGpsData& s : samples) {
+        m_speeds.push_back(s.speed);
+        if (maximum < s.speed)
+            maximum = s.speed;
+    }
+    m_maximum = maximum;
+    updateFullScale();
+}
+
+void SpeedGraphRenderer::clear() {
+    setData({}, 0);
+}
+
+void SpeedGraphRenderer::setUnit(int unit) {
+    m_unit = unit;
+    updateFullScale();
+}
+
+void SpeedGraphRenderer::updateFullScale() {
+    const double m = m_maximum * SpeedUnitFor(m_unit).factor;
+    m_fullScale = static_cast<int>(static_cast<float>(m * 1.2) / 10.0f) * 10;
+}
+
+void SpeedGraphRenderer::paintBackground(QPainter& p, QSize size) const {
+    p.fillRect(QRect(QPoint(0, 0), size), panelcolors::kBackground);
+    const int count = sampleCount();
+    if (count == 0)
+        return;
+    const SpeedUnitInfo& u = SpeedUnitFor(m_unit);
+    const int steps = m_fullScale / u.tickIntervalDivisor;
+    if (steps <= 0)
+        return;
+    const int bottom = size.height();
+    const int plot = plotWidth(size);
+    const float scale = static_cast<float>(usableHeight(size)) / static_cast<float>(steps) / u.curveDivisor;
+    QPolygon line;
+    line.reserve(count + 1);
+    line << QPoint(kLeft, bottom - kBottom);
+    for (int i = 0; i < count; ++i) {
+        const float v = static_cast<float>(m_speeds[i] * u.factor);
+        // A single sample sits on the axis instead of dividing by zero.
+        const int x =
+            count > 1 ? static_cast<int>(
+                            static_cast<float>(static_cast<double>(int64_t(i) * plot) / (count - 1)) + kLeft)
+                      : kLeft;
+        const int y = static_cast<int>((bottom - kBottom) - v * scale);
+        line << QPoint(x, y);
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(panelcolors::kSpeedCurve, 0));
+    p.drawPolyline(line);
+}
+
+void SpeedGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positionMs) const {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const int w = size.width();
+    const int bottom = size.height();
+    const int axisY = bottom - kBottom;
+    const SpeedUnitInfo& u = SpeedUnitFor(m_unit);
+
+    DrawPanelLine(p, kLeft, kTop, kLeft, axisY, panelcolors::kAxis);
+    DrawPanelLine(p, kLeft, axisY, w - 5, axisY, panelcolors::kAxis);
+    const int plot = static_cast<int>(0.98 * (w - 45));
+    DrawPanelLine(p, kLeft + plot / 2, bottom - 35, kLeft + plot / 2, bottom - 25, panelcolors::kAxis);
+    DrawPanelLine(p, kLeft + plot, bottom - 35, kLeft + plot, bottom - 25, panelcolors::kAxis);
+
+    const int steps = m_fullScale / u.tickIntervalDivisor;
+    int labelY = bottom - 37; // no full scale yet: no ticks, the label sits on the axis
+    if (steps > 0) {
+        const float spacing = static_cast<float>(usableHeight(size)) / static_cast<float>(steps);
+        const int ticks = m_fullScale / u.tickCountDivisor;
+        for (int k = 1; k <= ticks; ++k) {
+            const int y = static_cast<int>(axisY - k * spacing);
+            DrawPanelLine(p, 35, y, kLeft, y, panelcolors::kAxis);
+        }
+        labelY = static_cast<int>(axisY - ticks * spacing - 7);
+    }
+    DrawPanelText(p, 10, labelY, QString::number(m_fullScale), panelcolors::kText);
+
+    if (m_durationMs > 0) {
+        const int x =
+            static_cast<int>(static_cast<double>(plotWidth(size)) / m_durationMs * positionMs + kLeft);
+        const int d = bottom - 35;
+        const int e = static_cast<int>(0.95 * d);
+        DrawPanelLine(p, x, d / 2 - e / 2 + 5, x, d / 2 + e / 2 + 5, panelcolors::kPosition);
+    }
+
+    const QString text =
+        PanelText("PANEL_SPEED", "SPEED") + QString::asprintf("    %0.4f %s", speedAt(positionMs), u.name);
+    DrawPanelText(p, w - 145, bottom - 20, text, panelcolors::kText);
+}
+
+void SpeedGraphRenderer::paint(QPainter& p, QSize size, int64_t positionMs) const {
+    paintBackground(p, size);
+    paintOverlay(p, size, positionMs);
+}
+
+double SpeedGraphRenderer::speedAt(int64_t positionMs) const {
+    if (m_durationMs <= 0 || m_speeds.empty())
+        return 0;
+    const int i = SampleIndexForPosition(std::max<int64_t>(0, positionMs), m_speeds.size(), m_durationMs);
+    return static_cast<float>(m_speeds[i] * SpeedUnitFor(m_unit).factor);
+}
+
+QRect SpeedGraphRenderer::tickRect(QSize size) {
+    return QRect(QPoint(kLeft, kTop), QPoint(size.width() - 5, size.height() - 1));
+}
+
+std::optional<int64_t> SpeedGraphRenderer::seekPosition(QPoint pt, QSize size) const {
+    const int right = size.width();
+    const int bottom = size.height();
+    if (m_durationMs <= 0 || pt.x() < kLeft || pt.x() > right - 5 || pt.y() < kTop ||
+        pt.y() > bottom - kBottom)
+        return std::nullopt;
+    if (right - 45 <= 0)
+        return std::nullopt;
+    const int64_t position = int64_t(pt.x() - kLeft) * m_durationMs / (right - 45);
+    if (position >= m_durationMs)
+        return std::nullopt;
+    return position;
+}
