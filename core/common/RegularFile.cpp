@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -64,4 +65,11 @@ bool ReadFileStart(const std::filesystem::path& path, size_t limit, std::string&
     bytes.resize(done);
     ::close(file.fd);
     return ok;
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::string* error) {
+    std::string bytes;
+    if (!ReadFileStart(path, SIZE_MAX, bytes, error))
+        return std::nullopt;
+    return bytes;
 }

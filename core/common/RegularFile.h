@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 struct RegularFile {
@@ -21,3 +22,7 @@ RegularFile OpenRegularFile(const std::filesystem::path& path);
 // fixed small size; a huge or endless input is not read to its end). False with *error set when the
 // file cannot be opened or read.
 bool ReadFileStart(const std::filesystem::path& path, size_t limit, std::string& bytes, std::string* error);
+
+// Reads a whole regular file (the one helper for reading a file at once). Empty when the file cannot
+// be opened or read, with *error (when given) set to why.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::string* error = nullptr);

@@ -1,5 +1,6 @@
 #include "core/config/ViewerConfig.h"
 
+#include "core/common/RegularFile.h"
 #include "core/config/Settings.h"
 
 #include <QString>
@@ -367,17 +368,12 @@ bool LoadViewerConfigFromMemory(std::string_view bytes, ViewerConfig& config) {
 
 bool LoadViewerConfigFile(const std::string& path, ViewerConfig& config) {
     FillLanguageTable(config);
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    const std::optional<std::string> text = ReadWholeFile(path);
+    if (!text) {
         CONFIG_DIAG("Can not configuration file\n");
         return false;
     }
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad()) {
-        CONFIG_DIAG("Can not configuration file\n");
-        return false;
-    }
-    return parseDocument(text, config);
+    return parseDocument(*text, config);
 }
 
 bool LoadViewerConfig(const std::string& fileName, ViewerConfig& config) {

@@ -5,6 +5,7 @@
 //   QUILLENT_REFRESH_GOLDEN=1 build/tests/event_log_test --gtest_filter=EventLog.MatchesGoldenCsv
 // and review the diff before committing.
 #include "core/tools/EventLog.h"
+#include "support/ContainerFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -27,11 +28,6 @@ namespace fs = std::filesystem;
 
 const fs::path kData = QUILLENT_TEST_DATA;
 
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 fs::path tempPath(const std::string& name) {
     fs::path dir = fs::temp_directory_path() / ("quillent-eventlog-test-" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -49,7 +45,7 @@ TEST(EventLog, MatchesGoldenCsv) {
     EXPECT_EQ(r.lines, 5);
     if (std::getenv("QUILLENT_REFRESH_GOLDEN"))
         fs::copy_file(out, kData / "eventlog.csv", fs::copy_options::overwrite_existing);
-    EXPECT_EQ(readFile(out), readFile(kData / "eventlog.csv"));
+    EXPECT_EQ(ReadText(out), ReadText(kData / "eventlog.csv"));
 }
 
 TEST(EventLog, LineFormatAndTypeNames) {
@@ -85,7 +81,7 @@ TEST(EventLog, StopsAtDecreasingOrderingAndLeavesOutACutRecord) {
     EXPECT_EQ(wrapped.lines, 2);
 
     // The second record holds 20 of its 172 bytes: nothing of it is exported.
-    auto shortLog = readFile(kData / "broken-eventlog-short.bin");
+    auto shortLog = ReadText(kData / "broken-eventlog-short.bin");
     auto records =
         ReadEventLog(std::span(reinterpret_cast<const uint8_t*>(shortLog.data()), shortLog.size()));
     ASSERT_EQ(records.size(), 1u);
@@ -110,7 +106,7 @@ TEST(EventLog, EmptyLogGivesHeaderOnly) {
     EventLogExportResult r = ExportEventLog(log, out);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.lines, 0);
-    EXPECT_EQ(readFile(out), header());
+    EXPECT_EQ(ReadText(out), header());
 }
 
 TEST(EventLog, FailuresLeaveFilesAlone) {
@@ -119,7 +115,7 @@ TEST(EventLog, FailuresLeaveFilesAlone) {
     EventLogExportResult missing = ExportEventLog(tempPath("missing.bin"), out);
     EXPECT_FALSE(missing.ok);
     EXPECT_FALSE(missing.error.empty());
-    EXPECT_EQ(readFile(out), "keep");
+    EXPECT_EQ(ReadText(out), "keep");
     EXPECT_FALSE(ExportEventLog(out.parent_path(), tempPath("from-folder.csv")).ok);
 
     // The CSV chosen over the log itself would destroy it.
@@ -127,7 +123,7 @@ TEST(EventLog, FailuresLeaveFilesAlone) {
     fs::copy_file(kData / "eventlog.bin", log, fs::copy_options::overwrite_existing);
     EventLogExportResult self = ExportEventLog(log, log);
     EXPECT_FALSE(self.ok);
-    EXPECT_EQ(readFile(log), readFile(kData / "eventlog.bin"));
+    EXPECT_EQ(ReadText(log), ReadText(kData / "eventlog.bin"));
 
     EXPECT_FALSE(ExportEventLog(kData / "eventlog.bin", tempPath("no-dir") / "x" / "out.csv").ok);
 }
@@ -175,7 +171,7 @@ TEST(EventLog, DamagedLogsInventNothing) {
             EXPECT_EQ(r.note, "");
         else
             EXPECT_NE(r.note.find(c.noteHas), std::string::npos) << r.note;
-        const std::string csv = readFile(out);
+        const std::string csv = ReadText(out);
         EXPECT_EQ(size_t(std::count(csv.begin(), csv.end(), '\n')), size_t(c.lines) + 1);
         EXPECT_EQ(csv.find("nan"), std::string::npos);
         EXPECT_EQ(csv.find("inf"), std::string::npos);
@@ -202,7 +198,7 @@ TEST(EventLog, OutputThroughLinksAndSpecialFilesAndAFullDisk) {
     fs::create_symlink(real.filename(), link);
     ASSERT_TRUE(ExportEventLog(kData / "eventlog.bin", link).ok);
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(readFile(real), readFile(kData / "eventlog.csv"));
+    EXPECT_EQ(ReadText(real), ReadText(kData / "eventlog.csv"));
 
     // A log source that is a pipe is refused at once instead of waiting for a writer.
     pid_t child = fork();
@@ -226,7 +222,7 @@ TEST(EventLog, OutputThroughLinksAndSpecialFilesAndAFullDisk) {
     }
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    EXPECT_EQ(readFile(previous), "previous");
+    EXPECT_EQ(ReadText(previous), "previous");
     for (const auto& e : fs::directory_iterator(previous.parent_path()))
         EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
 }

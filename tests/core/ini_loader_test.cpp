@@ -1,5 +1,6 @@
 // The camera's "setup.ini": registered items, 127-character reads, CR LF saving.
 #include "core/camera/CWBCIniLoader.h"
+#include "support/ContainerFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 fs::path tempPath(const std::string& name) {
     fs::path dir = fs::temp_directory_path() / ("quillent-ini-test-" + std::to_string(getpid()));
@@ -127,7 +123,7 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
     fs::path out = tempPath("saved.ini");
     ASSERT_TRUE(loader.Save(out));
     std::string echoed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(readFile(out),
+    EXPECT_EQ(ReadText(out),
               "SENSOR_GY_STV=1\r\nLCD_BRIGHT_LV=2\r\nVOICE_GUIDE_ON=0\r\nVOICE_REC_ON=1\r\n"
               "LED_PARKING_ON=1\r\nLCD_OFF_TIME=4\r\nVOLTAGE_CUTOFF_LV=02\r\nTIME_EXP_GMT=9\r\n");
     EXPECT_NE(echoed.find("LCD_OFF_TIME=4\n"), std::string::npos);
@@ -150,7 +146,7 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
     fs::permissions(readOnly, fs::perms::owner_all);
     if (::geteuid() != 0) { // root writes anyway
         EXPECT_FALSE(saved);
-        EXPECT_EQ(readFile(readOnly / "setup.ini"), "K=7\r\n");
+        EXPECT_EQ(ReadText(readOnly / "setup.ini"), "K=7\r\n");
     }
     EXPECT_FALSE(fs::exists(readOnly / ("setup.ini.part" + std::to_string(::getpid()))));
 }
@@ -164,7 +160,7 @@ TEST(IniLoader, OverlongLineIsRefusedAndTheFileKept) {
     loader.Load(tempPath("none.ini"));
     EXPECT_FALSE(loader.Save(out));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(readFile(out), "K=7\r\n");
+    EXPECT_EQ(ReadText(out), "K=7\r\n");
 }
 
 // A failed write (a file size limit standing in for a full card; root ignores file modes but not
@@ -185,7 +181,7 @@ TEST(IniLoader, AFailedSaveKeepsThePreviousFile) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(readFile(file), "previous");
+    EXPECT_EQ(ReadText(file), "previous");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The 700-byte setup record, its ".cfg" file and the setup page's setting string.
 #include "core/camera/SettingString.h"
 #include "core/camera/SetupRecord.h"
+#include "support/ContainerFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +23,6 @@ fs::path tempPath(const std::string& name) {
     fs::path dir = fs::temp_directory_path() / ("quillent-setup-test-" + std::to_string(getpid()));
     fs::create_directories(dir);
     return dir / name;
-}
-
-std::vector<uint8_t> readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 void writeFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
@@ -99,7 +95,7 @@ TEST(SetupRecord, FileLoadOverlaysAndClearsCredentials) {
     r.recTime = 30;
     fs::path file = tempPath("setup.cfg");
     ASSERT_TRUE(SaveSetupFile(file, r).ok);
-    EXPECT_EQ(readFile(file).size(), kSetupRecordSize);
+    EXPECT_EQ(ReadFile(file).size(), kSetupRecordSize);
 
     SetupRecord loaded = DefaultSetupRecord();
     SetupFileResult res = LoadSetupFile(file, loaded);
@@ -287,14 +283,14 @@ TEST(SettingString, MadeStringParsesBackToTheSameRecord) {
 // The record of every default, written byte by byte from the camera's documented table (not by
 // this code): tests/data/setup-defaults.cfg.
 TEST(SetupRecord, DefaultsEqualTheGoldenRecord) {
-    const std::vector<uint8_t> golden = readFile(fs::path(QUILLENT_TEST_DATA) / "setup-defaults.cfg");
+    const std::vector<uint8_t> golden = ReadFile(fs::path(QUILLENT_TEST_DATA) / "setup-defaults.cfg");
     ASSERT_EQ(golden.size(), kSetupRecordSize);
     const auto defaults = SerializeSetupRecord(DefaultSetupRecord());
     for (size_t i = 0; i < kSetupRecordSize; ++i)
         EXPECT_EQ(defaults[i], golden[i]) << "byte " << i;
     fs::path saved = tempPath("defaults.cfg");
     ASSERT_TRUE(SaveSetupFile(saved, DefaultSetupRecord()).ok);
-    EXPECT_EQ(readFile(saved), golden);
+    EXPECT_EQ(ReadFile(saved), golden);
 }
 
 // Where each of the 87 values of the setting string lands, written from the page's documented
@@ -430,7 +426,7 @@ TEST(SettingString, PopulateOrderMatchesTheGoldenList) {
     if (std::getenv("QUILLENT_REFRESH_GOLDEN")) {
         std::ofstream(golden, std::ios::binary) << text;
     }
-    const auto bytes = readFile(golden);
+    const auto bytes = ReadFile(golden);
     EXPECT_EQ(text, std::string(bytes.begin(), bytes.end()));
 }
 
@@ -449,7 +445,7 @@ TEST(SetupRecord, AFailedSaveKeepsThePreviousFile) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(readFile(file), std::vector<uint8_t>(3, 'p'));
+    EXPECT_EQ(ReadFile(file), std::vector<uint8_t>(3, 'p'));
     for (const auto& e : fs::directory_iterator(file.parent_path()))
         EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
 }

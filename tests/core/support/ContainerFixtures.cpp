@@ -1,5 +1,7 @@
 #include "support/ContainerFixtures.h"
 
+#include "core/common/RegularFile.h"
+
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -31,9 +33,13 @@ Bytes List(const std::string& type, const Bytes& children, int64_t size) {
     return Chunk("LIST", Cat({Text(type), children}), size);
 }
 
+std::string ReadText(const std::filesystem::path& path) {
+    return ReadWholeFile(path).value_or(std::string());
+}
+
 Bytes ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = ReadText(path);
+    return Bytes(text.begin(), text.end());
 }
 
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {

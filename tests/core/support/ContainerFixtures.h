@@ -18,7 +18,9 @@ Bytes Cat(std::initializer_list<Bytes> parts);
 Bytes Chunk(const std::string& id, const Bytes& data, int64_t size = -1);
 Bytes List(const std::string& type, const Bytes& children, int64_t size = -1);
 
+// The whole file through the program's own reader; empty when it cannot be read.
 Bytes ReadFile(const std::filesystem::path& path);
+std::string ReadText(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 
 // A fresh, empty folder under the system's temporary folder, removed with the object.
