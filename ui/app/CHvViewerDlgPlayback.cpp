@@ -109,6 +109,7 @@ void CHvViewerDlg::OnOpenRow(int row) {
     m_player->clock().OpenRow(row);
 }
 void CHvViewerDlg::UpdateChannelControls() {
+    LayoutPanels(); // the screens' cells follow the main channel and the arrangement
     m_player->clock().UpdateChannelControls();
 }
 void CHvViewerDlg::ClearMapPath() {
