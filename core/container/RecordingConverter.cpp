@@ -6,6 +6,8 @@
 #include "core/container/ChunkWalker.h"
 #include "core/container/MoviWalk.h"
 #include "core/container/Riff.h"
+#include "core/container/ScrambledCopy.h"
+#include "core/container/ScrambledFrames.h"
 #include "core/tools/FileReplace.h"
 
 #include <algorithm>
@@ -421,6 +423,8 @@ const char* ConvertResultText(int result) {
         return "an MP4 recording plays as it is: copy it instead of converting it";
     case kConvertSourceChanged:
         return "the recording became shorter while it was read (card removed?)";
+    case kConvertDamaged:
+        return "the scrambled copy has been changed (its digest does not match)";
     }
     return "unknown failure";
 }
@@ -465,6 +469,11 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     AviLayout layout;
     if (!ParseAviLayout(*src, layout, &error))
         return failWith(kConvertShortHeader, why, sourcePath.string() + ": " + error);
+    if (toAvi && FindScrambleChunk(*src, layout)) {
+        // A scrambled copy converts into the clear recording, once its digest is checked.
+        CopyOutcome r = UnscrambledCopy(target, sourcePath, ClearForm::StandardAvi, progress);
+        return r.ok() ? r.code : failWith(r.code, why, sourcePath.string() + ": " + r.error);
+    }
     if (!layout.hasAvih || layout.streams.empty())
         return failWith(kConvertShortHeader, why,
                         sourcePath.string() + ": the header list is damaged (no main or stream header)");

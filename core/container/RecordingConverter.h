@@ -24,6 +24,7 @@ enum ConvertResult : int {
     kConvertCancelled = -7,     // the progress callback asked to stop; output removed
     kConvertIsMp4 = -8,         // an MP4 recording: it plays as it is and is copied, not converted
     kConvertSourceChanged = -9, // the source became shorter while it was read (card pulled)
+    kConvertDamaged = -10,      // a scrambled copy whose digest does not match: it was changed
 };
 
 // Files are copied by the kernel (copy_file_range) where the file systems allow it, else through a

@@ -2,7 +2,9 @@
 
 #include "core/container/Riff.h"
 
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -258,6 +260,56 @@ bool RecordingWriter::writeVideoFrame(int channel, const uint8_t* data, size_t s
     uint32_t rest = uint32_t(size - 4);
     const uint8_t prefix[4] = {uint8_t(rest >> 24), uint8_t(rest >> 16), uint8_t(rest >> 8), uint8_t(rest)};
     return writeChunk(chunkId(channel, "dc"), channel, data + 4, size - 4, flags, prefix);
+}
+
+bool RecordingWriter::writeVideoFrameFrom(int channel, int fd, uint64_t offset, size_t size, bool keyFrame) {
+    if (channel < 0 || channel >= int(m_layout.video.size()))
+        return fail("no such video channel");
+    if (size < 4)
+        return fail("video frame shorter than its start code");
+    if (!m_file || m_closed)
+        return fail("recording already closed");
+    if (size > 0x7FFFFFFF || m_pos + size + 8 > 0xFFFFFFF0u)
+        return fail("recording larger than 4 GiB");
+    const uint32_t id = chunkId(channel, "dc");
+    uint8_t head[12];
+    writeLe32(head, id);
+    writeLe32(head + 4, uint32_t(size));
+    if (m_form == RecordingForm::Camera) {
+        const uint32_t rest = uint32_t(size - 4);
+        head[8] = uint8_t(rest >> 24), head[9] = uint8_t(rest >> 16), head[10] = uint8_t(rest >> 8);
+        head[11] = uint8_t(rest);
+    } else {
+        head[8] = head[9] = head[10] = 0, head[11] = 1;
+    }
+    bool ok = std::fwrite(head, 1, 12, m_file) == 12 && std::fflush(m_file) == 0;
+    loff_t from = loff_t(offset + 4);
+    size_t left = size - 4;
+    while (ok && left > 0) {
+        ssize_t n = ::copy_file_range(fd, &from, ::fileno(m_file), nullptr, left, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // The kernel cannot copy between these files: through memory.
+            std::vector<uint8_t> buf(left);
+            ok = ::pread(fd, buf.data(), left, off_t(from)) == ssize_t(left) &&
+                 std::fwrite(buf.data(), 1, left, m_file) == left;
+            left = 0;
+            break;
+        }
+        left -= size_t(n);
+        from += n;
+    }
+    if (size & 1)
+        ok = ok && std::fputc(0, m_file) != EOF;
+    if (!ok)
+        return fail("write error on " + m_path.string());
+    m_index.push_back(
+        {id, keyFrame ? kAviIndexKeyFrame : 0u, uint32_t(m_pos - (m_moviOffset + 8)), uint32_t(size)});
+    m_pos += 8 + paddedSize(size);
+    m_streams[channel].chunks += 1;
+    m_streams[channel].bytes += size;
+    return true;
 }
 
 bool RecordingWriter::writeAudioFrame(const uint8_t* data, size_t size) {

@@ -51,6 +51,9 @@ public:
     // An H.264 access unit in byte-stream form (its first four bytes are the start code; the
     // camera form replaces them with its own prefix).
     bool writeVideoFrame(int channel, const uint8_t* data, size_t size, bool keyFrame);
+    // The same for a frame stored in another file: `size` bytes at `offset` of `fd` (a recording's
+    // video chunk data), copied by the kernel where the file systems allow it (merge).
+    bool writeVideoFrameFrom(int channel, int fd, uint64_t offset, size_t size, bool keyFrame);
     bool writeAudioFrame(const uint8_t* data, size_t size);
     // One data record (at most 1024 bytes) with its time stamp in ms from the recording's start.
     bool writeRecord(uint32_t timestampMs, const uint8_t* data, size_t size);

@@ -3,6 +3,7 @@
 #include "core/container/AviLayout.h"
 #include "core/container/ByteSource.h"
 #include "core/container/Riff.h"
+#include "core/container/ScrambledFrames.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,6 +42,7 @@ struct RepairedView::Impl {
     std::vector<uint8_t> header;
     std::vector<uint8_t> index;
     std::vector<uint64_t> prefixes; // file offsets of video frame data whose first 4 bytes read 00 00 00 01
+    std::unique_ptr<ScrambledFrames> scrambled; // a scrambled copy: its frames are served in clear
     uint64_t size = 0;
     bool repaired = false;
 };
@@ -69,6 +71,7 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
     std::unique_ptr<RepairedView> view(new RepairedView);
     Impl& d = *view->m_impl;
     const bool cameraForm = !layout.standardSignatures;
+    d.scrambled = ScrambledFrames::detect(*file, layout);
 
     // One walk over the movi list: frame prefixes, per-stream counts and the chunks an index needs.
     struct Walked {
@@ -88,6 +91,10 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
             size_t n = size_t(std::min<uint64_t>(c.size, 5));
             if (!ahead.readExact(c.dataOffset(), first, n))
                 readError = true;
+            if (d.scrambled) {
+                d.scrambled->addFrame(c.dataOffset(), c.size);
+                d.scrambled->apply(c.dataOffset(), first, n);
+            }
             if (cameraForm) {
                 d.prefixes.push_back(c.dataOffset());
                 first[0] = first[1] = first[2] = 0;
@@ -164,6 +171,8 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
             writeLe32(length, uint32_t(st.sampleSize ? bytes[s] / st.sampleSize : counts[s]));
     }
 
+    if (d.scrambled)
+        d.scrambled->patchHeader(d.header);
     d.repaired = d.header != original || !d.prefixes.empty() || !indexUsable || d.size != layout.fileSize;
     if (!d.repaired) {
         d.header.clear();
@@ -225,6 +234,8 @@ int64_t RepairedView::read(uint64_t offset, void* buf, size_t len) {
                     }
                 }
             }
+            if (d.scrambled)
+                d.scrambled->apply(fileAt, out + done, n);
         }
         done += n;
     }

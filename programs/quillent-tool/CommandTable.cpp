@@ -31,6 +31,20 @@ const std::vector<ToolCommand>& ToolCommands() {
          "  Opens the recording, seeks to <ms> and saves the full-size picture of channel N\n"
          "  (1 to 4, default 1) as a JPEG file.",
          RunSnapshot},
+        {"merge", "join consecutive recordings into one recording per channel",
+         "merge --to <folder> [--channel N]... [--mp4] [--force] <recording>...\n"
+         "  Writes <folder>/<first name>_CH<N>.qmv for each channel N (default: every channel of the\n"
+         "  first recording) from up to 20 consecutive recordings, in the order given; with --mp4\n"
+         "  also <first name>_CH<N>.mp4 (H.264 and AAC, not re-encoded). Existing files are kept\n"
+         "  unless --force is given.",
+         RunMerge},
+        {"copy", "make a scrambled copy of a recording, copy one back, or check one",
+         "copy --scrambled <recording> <copy> | copy --clear [--avi] <copy> <recording> |\n"
+         "     copy --verify <copy>...  [--force]\n"
+         "  --scrambled writes a copy that only Quillent plays; --clear checks the copy's digest and\n"
+         "  writes the recording back in the camera's form (--avi: as a standard AVI); --verify\n"
+         "  checks that no byte of a copy has changed. Existing files are kept unless --force.",
+         RunCopy},
     };
     return commands;
 }

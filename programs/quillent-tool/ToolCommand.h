@@ -29,3 +29,5 @@ int RunInfo(const std::vector<std::string>& args);
 int RunExportLog(const std::vector<std::string>& args);
 int RunGpx(const std::vector<std::string>& args);
 int RunSnapshot(const std::vector<std::string>& args);
+int RunMerge(const std::vector<std::string>& args);
+int RunCopy(const std::vector<std::string>& args);

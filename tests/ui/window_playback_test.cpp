@@ -202,6 +202,25 @@ TEST_F(WindowPlaybackTest, TheZoomCommandShowsAndItsCloseHidesTheZoomWindow) {
     EXPECT_FALSE(s_window->Player()->zoomWindow()->isVisible());
 }
 
+TEST_F(WindowPlaybackTest, TheMapDisplayCoversTheListOnlyWhileAThreeChannelRecordingIsOpen) {
+    QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+    s_window->OnCommand(kMsgOpenRow, 0); // the card's first recording has three channels
+    ASSERT_TRUE(opened.wait(20000));
+    ASSERT_EQ(s_window->Session().recording().channels, 3);
+    s_window->Dispatcher().Dispatch("btnMap", 0);
+    QWidget* map = s_window->Panel(PanelSlot::Map);
+    QWidget* list = s_window->Panel(PanelSlot::FileList);
+    ASSERT_TRUE(map->isVisible());
+    // Drawn above the list it overlaps.
+    EXPECT_TRUE(map->geometry().intersects(list->geometry()));
+    const QObjectList& order = s_window->children();
+    EXPECT_GT(order.indexOf(map), order.indexOf(list));
+
+    s_window->OnCommand(kCmdStop);
+    EXPECT_FALSE(map->isVisible()) << "an idle window shows its list";
+    s_window->Dispatcher().Dispatch("btnFileFolder", 1);
+}
+
 TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClicks) {
     QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
     s_window->OnCommand(kMsgOpenRow, 2);

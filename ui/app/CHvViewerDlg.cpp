@@ -16,6 +16,7 @@
 #include "ui/card/CardCommands.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/lists/ListController.h"
+#include "ui/tools/ToolCommands.h"
 #include "media/playback/PlaybackEngine.h"
 
 #include <QApplication>
@@ -98,6 +99,7 @@ CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& argument
     createLists();
     new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
     InstallCardCommands(*this);
+    RegisterToolCommands(*this);
     SetTitleText({});
     m_playback->SetVolume(0x7FFF); // half volume until the page's slider moves
     LayoutPanels();

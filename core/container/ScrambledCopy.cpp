@@ -1,0 +1,388 @@
+#include "core/container/ScrambledCopy.h"
+
+#include "core/container/AviLayout.h"
+#include "core/container/ByteSource.h"
+#include "core/container/ChunkWalker.h"
+#include "core/container/FrameScrambler.h"
+#include "core/container/RecordingWriter.h"
+#include "core/container/RepairedView.h"
+#include "core/container/Riff.h"
+#include "core/container/ScrambledFrames.h"
+#include "core/tools/FileReplace.h"
+
+#include <QCryptographicHash>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kOutBuffer = 4u << 20;
+
+// The repaired view as a byte source (the view reads with positional reads only).
+class ViewSource : public ByteSource {
+public:
+    explicit ViewSource(RepairedView& view) : m_view(&view) {}
+    uint64_t size() const override { return m_view->size(); }
+    int64_t readAt(uint64_t offset, void* buf, size_t len) const override {
+        return m_view->read(offset, buf, len);
+    }
+
+private:
+    RepairedView* m_view;
+};
+
+// A file written front to back through one buffer, with positional patches; removed unless kept.
+class OutFile {
+public:
+    explicit OutFile(fs::path path) : m_path(std::move(path)) {
+        m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        m_buffer.reserve(kOutBuffer);
+    }
+    ~OutFile() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_kept) {
+            std::error_code ec;
+            fs::remove(m_path, ec);
+        }
+    }
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    uint64_t position() const { return m_pos; }
+    bool write(const void* data, size_t n) {
+        auto* p = static_cast<const uint8_t*>(data);
+        m_buffer.insert(m_buffer.end(), p, p + n);
+        m_pos += n;
+        return m_buffer.size() < kOutBuffer || flush();
+    }
+    bool flush() {
+        size_t done = 0;
+        while (done < m_buffer.size()) {
+            ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += size_t(n);
+        }
+        m_buffer.clear();
+        return true;
+    }
+    bool patch(uint64_t at, const void* data, size_t n) {
+        return flush() && ::pwrite(m_fd, data, n, off_t(at)) == ssize_t(n);
+    }
+    // Closes the file and gives it the name `target`.
+    bool keepAs(const fs::path& target) {
+        if (!flush() || ::close(m_fd) != 0) {
+            m_fd = -1;
+            return false;
+        }
+        m_fd = -1;
+        std::error_code ec;
+        fs::rename(m_path, target, ec);
+        m_kept = !ec;
+        return m_kept;
+    }
+
+private:
+    fs::path m_path;
+    int m_fd = -1;
+    uint64_t m_pos = 0;
+    std::vector<uint8_t> m_buffer;
+    bool m_kept = false;
+};
+
+fs::path temporaryBeside(const fs::path& target) {
+    return target.parent_path() / ("." + target.filename().string() + ".part");
+}
+
+struct RewriteOptions {
+    bool cameraForm = false;                   // camera signatures and frame prefixes
+    const FrameScrambler* scrambler = nullptr; // scramble frame payloads at their output offsets
+    std::vector<uint8_t> chunkAfterHeader;     // a whole chunk written after the header list
+    bool dropScrambleChunk = false;            // leave out the (renamed) scramble chunk of the source
+};
+
+CopyOutcome failed(int code, std::string text = {}) {
+    return {code, text.empty() ? ConvertResultText(code) : std::move(text)};
+}
+
+// Rewrites a well-formed standard AVI (a repaired view) into `out` chunk by chunk. Returns the
+// output offset of the inserted chunk through *insertedAt.
+CopyOutcome rewrite(const ByteSource& view, OutFile& out, const RewriteOptions& options,
+                    const ConvertProgress& progress, uint64_t* insertedAt) {
+    AviLayout layout;
+    std::string why;
+    if (!ParseAviLayout(view, layout, &why))
+        return failed(kConvertShortHeader, why);
+    ReadAheadSource src(view, 4u << 20);
+    uint8_t head[12];
+    if (!src.readExact(0, head, 12))
+        return failed(kConvertWriteFailed);
+    writeLe32(head, options.cameraForm ? RecordingWriter::kCameraRiffSignature : kFccRiff);
+    writeLe32(head + 8, options.cameraForm ? RecordingWriter::kCameraFormSignature : kFccAvi);
+    if (!out.write(head, 12))
+        return failed(kConvertWriteFailed);
+
+    std::vector<uint8_t> buf;
+    auto copyRange = [&](uint64_t begin, uint64_t end) {
+        while (begin < end) {
+            const size_t n = size_t(std::min<uint64_t>(end - begin, 1u << 20));
+            buf.resize(n);
+            if (!src.readExact(begin, buf.data(), n) || !out.write(buf.data(), n))
+                return false;
+            begin += n;
+        }
+        return true;
+    };
+    const uint64_t total = view.size();
+    ChunkWalker top(src, 12, total);
+    RiffChunk c;
+    while (top.next(c)) {
+        if (c.truncated)
+            break;
+        const bool list = c.id == kFccList && c.hasListType;
+        if (list && c.listType == kFccMovi) {
+            if (!copyRange(c.offset, c.offset + 12))
+                return failed(kConvertWriteFailed);
+            ChunkWalker inner(src, c.offset + 12, c.dataOffset() + c.size);
+            RiffChunk m;
+            while (inner.next(m)) {
+                if (m.truncated)
+                    break;
+                const uint64_t outData = out.position() + 8;
+                buf.resize(size_t(m.next - m.offset));
+                if (!src.readExact(m.offset, buf.data(), buf.size()))
+                    return failed(kConvertWriteFailed);
+                if (isVideoChunkId(m.id) && m.size >= 4) {
+                    uint8_t* data = buf.data() + 8;
+                    if (options.cameraForm) {
+                        const uint32_t rest = uint32_t(m.size - 4);
+                        data[0] = uint8_t(rest >> 24), data[1] = uint8_t(rest >> 16);
+                        data[2] = uint8_t(rest >> 8), data[3] = uint8_t(rest);
+                    } else {
+                        data[0] = data[1] = data[2] = 0, data[3] = 1;
+                    }
+                    if (options.scrambler && m.size > FrameScrambler::kClearPrefix)
+                        options.scrambler->apply(outData + FrameScrambler::kClearPrefix,
+                                                 data + FrameScrambler::kClearPrefix,
+                                                 size_t(m.size - FrameScrambler::kClearPrefix));
+                }
+                if (!out.write(buf.data(), buf.size()))
+                    return failed(kConvertWriteFailed);
+                if (progress && (m.next & ~uint64_t(0xFFFFF)) != (m.offset & ~uint64_t(0xFFFFF)) &&
+                    !progress(m.next, total))
+                    return failed(kConvertCancelled);
+            }
+            if (inner.failed())
+                return failed(kConvertWriteFailed);
+            continue;
+        }
+        if (c.id == kFccIdx1) {
+            std::vector<IndexEntry> entries;
+            if (!ReadAviIndex(src, layout, entries)) {
+                if (!copyRange(c.offset, c.next))
+                    return failed(kConvertWriteFailed);
+                continue;
+            }
+            // Movi-relative offsets: the chunks before the movi list may have changed in size.
+            std::vector<uint8_t> idx(8 + entries.size() * 16);
+            writeLe32(idx.data(), kFccIdx1);
+            writeLe32(idx.data() + 4, uint32_t(entries.size() * 16));
+            for (size_t i = 0; i < entries.size(); ++i) {
+                uint8_t* e = idx.data() + 8 + i * 16;
+                writeLe32(e, entries[i].id);
+                writeLe32(e + 4, entries[i].flags);
+                writeLe32(e + 8, uint32_t(entries[i].offset - (layout.moviOffset + 8)));
+                writeLe32(e + 12, entries[i].size);
+            }
+            if (!out.write(idx.data(), idx.size()))
+                return failed(kConvertWriteFailed);
+            continue;
+        }
+        if (options.dropScrambleChunk && c.id == fourcc("JUNK") && c.size >= 4) {
+            uint8_t magic[4];
+            if (src.readExact(c.dataOffset(), magic, 4) && readLe32(magic) == ScrambleHeader::kMagic)
+                continue;
+        }
+        if (!copyRange(c.offset, c.next))
+            return failed(kConvertWriteFailed);
+        if (list && c.listType == kFccHdrl && !options.chunkAfterHeader.empty()) {
+            *insertedAt = out.position();
+            if (!out.write(options.chunkAfterHeader.data(), options.chunkAfterHeader.size()))
+                return failed(kConvertWriteFailed);
+        }
+    }
+    if (top.failed())
+        return failed(kConvertWriteFailed);
+    uint8_t riffSize[4];
+    writeLe32(riffSize, uint32_t(out.position() - 8));
+    if (!out.patch(4, riffSize, 4))
+        return failed(kConvertWriteFailed);
+    if (progress && !progress(total, total))
+        return failed(kConvertCancelled);
+    return {};
+}
+
+// BLAKE2b-256 of a file's bytes with the digest field (digestAt, 32 bytes) read as zero.
+bool fileDigest(int fd, uint64_t size, uint64_t digestAt, uint8_t out[32], const ConvertProgress& progress,
+                bool* cancelled) {
+    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
+    std::vector<uint8_t> buf(4u << 20);
+    uint64_t at = 0;
+    while (at < size) {
+        const size_t want = size_t(std::min<uint64_t>(buf.size(), size - at));
+        ssize_t n = ::pread(fd, buf.data(), want, off_t(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        for (uint64_t b = std::max(at, digestAt); b < std::min(at + uint64_t(n), digestAt + 32); ++b)
+            buf[size_t(b - at)] = 0;
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(buf.data()), n));
+        at += uint64_t(n);
+        if (progress && !progress(at, size)) {
+            *cancelled = true;
+            return false;
+        }
+    }
+    const QByteArray result = hash.result();
+    std::memcpy(out, result.constData(), 32);
+    return true;
+}
+
+std::array<uint8_t, 12> randomNonce() {
+    std::random_device random;
+    std::array<uint8_t, 12> nonce;
+    for (size_t i = 0; i < nonce.size(); i += 4) {
+        const uint32_t v = random();
+        std::memcpy(nonce.data() + i, &v, 4);
+    }
+    return nonce;
+}
+
+CopyOutcome checkTarget(const fs::path& target, const fs::path& source) {
+    if (IsSameFile(source, target))
+        return failed(kConvertNoOutput, "the copy would replace the recording itself");
+    return {};
+}
+
+} // namespace
+
+CopyOutcome ScrambledCopy(const fs::path& target, const fs::path& source, const ConvertProgress& progress) {
+    std::string why;
+    auto view = RepairedView::open(source, &why);
+    if (!view)
+        return failed(kConvertNoSource, why);
+    if (auto c = checkTarget(target, source); !c.ok())
+        return c;
+    OutFile out(temporaryBeside(target));
+    if (!out.isOpen())
+        return failed(kConvertNoOutput, "cannot create " + target.string());
+
+    ScrambleHeader header;
+    header.nonce = randomNonce();
+    const FrameScrambler scrambler(header.nonce);
+    RewriteOptions options;
+    options.cameraForm = true;
+    options.scrambler = &scrambler;
+    const auto data = header.encode();
+    options.chunkAfterHeader.resize(8 + data.size());
+    writeLe32(options.chunkAfterHeader.data(), ScrambleHeader::kChunkId);
+    writeLe32(options.chunkAfterHeader.data() + 4, uint32_t(data.size()));
+    std::memcpy(options.chunkAfterHeader.data() + 8, data.data(), data.size());
+
+    // The copy takes nine tenths of the progress, the digest the rest.
+    const ConvertProgress copyProgress = [&](uint64_t done, uint64_t total) {
+        return !progress || progress(done * 9 / 10, total);
+    };
+    uint64_t insertedAt = 0;
+    ViewSource viewSource(*view);
+    CopyOutcome result = rewrite(viewSource, out, options, copyProgress, &insertedAt);
+    if (!result.ok())
+        return result;
+    if (!insertedAt)
+        return failed(kConvertShortHeader, "the recording has no header list");
+    if (!out.flush())
+        return failed(kConvertWriteFailed);
+    const uint64_t digestAt = insertedAt + 8 + ScrambleHeader::kDigestOffset;
+    uint8_t digest[32];
+    bool cancelled = false;
+    const uint64_t size = out.position();
+    const ConvertProgress hashProgress = [&](uint64_t done, uint64_t total) {
+        return !progress || progress(total * 9 / 10 + done / 10, total);
+    };
+    if (!fileDigest(out.fd(), size, digestAt, digest, hashProgress, &cancelled))
+        return failed(cancelled ? kConvertCancelled : kConvertWriteFailed);
+    if (!out.patch(digestAt, digest, 32) || !out.keepAs(target))
+        return failed(kConvertWriteFailed);
+    return {};
+}
+
+CopyOutcome VerifyScrambledCopy(const fs::path& path, const ConvertProgress& progress) {
+    std::string why;
+    auto file = FileByteSource::open(path, &why);
+    if (!file)
+        return failed(kConvertNoSource, why);
+    AviLayout layout;
+    if (!ParseAviLayout(*file, layout, &why))
+        return failed(kConvertNoSource, why);
+    auto chunk = FindScrambleChunk(*file, layout);
+    if (!chunk)
+        return failed(kConvertNoSource, path.filename().string() + " is not a scrambled copy");
+    uint8_t digest[32];
+    bool cancelled = false;
+    const uint64_t digestAt = chunk->offset + 8 + ScrambleHeader::kDigestOffset;
+    if (!fileDigest(file->fd(), file->size(), digestAt, digest, progress, &cancelled))
+        return failed(cancelled ? kConvertCancelled : kConvertNoSource,
+                      cancelled ? std::string() : "read error in " + path.string());
+    if (std::memcmp(digest, chunk->header.digest.data(), 32) != 0)
+        return failed(kConvertDamaged);
+    return {};
+}
+
+CopyOutcome UnscrambledCopy(const fs::path& target, const fs::path& source, ClearForm form,
+                            const ConvertProgress& progress) {
+    const ConvertProgress verifyProgress = [&](uint64_t done, uint64_t total) {
+        return !progress || progress(done / 2, total);
+    };
+    CopyOutcome verified = VerifyScrambledCopy(source, verifyProgress);
+    if (!verified.ok())
+        return verified;
+    std::string why;
+    auto view = RepairedView::open(source, &why);
+    if (!view)
+        return failed(kConvertNoSource, why);
+    if (auto c = checkTarget(target, source); !c.ok())
+        return c;
+    OutFile out(temporaryBeside(target));
+    if (!out.isOpen())
+        return failed(kConvertNoOutput, "cannot create " + target.string());
+    RewriteOptions options;
+    options.cameraForm = form == ClearForm::Camera;
+    options.dropScrambleChunk = true;
+    const ConvertProgress copyProgress = [&](uint64_t done, uint64_t total) {
+        return !progress || progress(total / 2 + done / 2, total);
+    };
+    uint64_t insertedAt = 0;
+    ViewSource viewSource(*view);
+    CopyOutcome result = rewrite(viewSource, out, options, copyProgress, &insertedAt);
+    if (!result.ok())
+        return result;
+    if (!out.keepAs(target))
+        return failed(kConvertWriteFailed);
+    return {};
+}
+
+bool IsScrambledRecording(const fs::path& path) {
+    auto file = FileByteSource::open(path, nullptr);
+    AviLayout layout;
+    return file && ParseAviLayout(*file, layout, nullptr) && FindScrambleChunk(*file, layout).has_value();
+}

@@ -1,0 +1,218 @@
+#include "ui/tools/ToolCommands.h"
+
+#include "core/recordings/RecordingName.h"
+#include "core/recordings/RecordingScanner.h"
+#include "core/recordings/ReportList.h"
+#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CommandIds.h"
+#include "ui/playback/PlaybackControl.h"
+#include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackSession.h"
+#include "ui/tools/CEncCopyDlg.h"
+#include "ui/tools/CProcessDlg.h"
+#include "ui/tools/CVideoMergeDlg.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTimer>
+
+ToolCommands::ToolCommands(Host host, QObject* parent) : QObject(parent), m_host(std::move(host)) {}
+
+QStringList ToolCommands::CheckedRecordings(const RecordingScanner& scanner, const ReportList& report,
+                                            int kindFilter) {
+    QStringList paths;
+    const auto& entries = scanner.Entries();
+    for (int i = 0; i < int(entries.size()); ++i) {
+        const RecordingEntry& e = entries[size_t(i)];
+        if (!report.IsChecked(i) || !e.chosen)
+            continue;
+        if (kindFilter != 1 && GetRecordingKind(e.name) != kindFilter)
+            continue;
+        paths << QString::fromStdString(e.path);
+    }
+    return paths;
+}
+
+QStringList ToolCommands::listPaths() const {
+    QStringList paths;
+    if (m_host.lists)
+        for (const auto& e : m_host.lists->Scanner().Entries())
+            paths << QString::fromStdString(e.path);
+    return paths;
+}
+
+void ToolCommands::report(QMessageBox::Icon icon, const QString& text) {
+    if (m_host.report) {
+        m_host.report(icon, text);
+        return;
+    }
+    auto* box = new QMessageBox(icon, m_host.window ? m_host.window->windowTitle() : QString(), text,
+                                QMessageBox::Ok, m_host.window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void ToolCommands::open(ToolProgressWindow* window, std::function<void(int)> done) {
+    m_active = window;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowModality(Qt::WindowModal);
+    if (m_host.report)
+        window->SetReporter(m_host.report);
+    connect(window, &QDialog::finished, this, [this, done = std::move(done)](int result) {
+        if (done)
+            done(result);
+        emit windowClosed(result);
+    });
+    window->open();
+    emit windowOpened(window);
+}
+
+void ToolCommands::Convert(int mode) {
+    if (m_active || !m_host.lists)
+        return;
+    const bool convert = mode == CProcessDlg::kConvert;
+    const QStringList sources =
+        CheckedRecordings(m_host.lists->Scanner(), m_host.lists->Report(), m_host.lists->KindFilter());
+    if (sources.isEmpty()) {
+        report(QMessageBox::Critical,
+               ToolProgressWindow::Text(convert ? "FILECONVERT_NOFILE" : "FILEDOWNLOAD_NOFILE"));
+        return;
+    }
+    if (convert && m_host.playback && m_host.playback->GetState() == kStateRunning)
+        m_host.playback->Stop();
+    const QString title =
+        ToolProgressWindow::Text(convert ? "FILECONVERT_SELECTFOLDER" : "FILEDOWNLOAD_SELECTFOLDER");
+    const QString folder = m_host.chooseFolder ? m_host.chooseFolder(title)
+                                               : QFileDialog::getExistingDirectory(m_host.window, title);
+    if (folder.isEmpty())
+        return;
+    auto* window = new CProcessDlg(folder, sources, mode, m_host.window);
+    // A file of the same name in the folder is replaced only when the user says so.
+    QStringList existing;
+    for (const QString& s : sources)
+        if (QFileInfo::exists(window->TargetOf(s)))
+            existing << QFileInfo(window->TargetOf(s)).fileName();
+    if (!existing.isEmpty()) {
+        const QString question =
+            ToolProgressWindow::Text(convert ? "FILECONVERT_REPLACE" : "FILEDOWNLOAD_REPLACE")
+                .arg(existing.size()) +
+            "\n\n" + existing.join('\n');
+        const bool replace = m_host.ask ? m_host.ask(question)
+                                        : QMessageBox::question(m_host.window, m_host.window->windowTitle(),
+                                                                question) == QMessageBox::Yes;
+        window->SetReplaceExisting(replace);
+    }
+    open(window, {});
+}
+
+int ToolCommands::startIndex(bool* paused) {
+    *paused = false;
+    if (m_host.playback && m_host.playback->GetState() == kStateRunning && m_host.session &&
+        m_host.session->isOpen() && m_host.session->recording().listIndex >= 0) {
+        m_host.playback->Pause();
+        *paused = true;
+        return m_host.session->recording().listIndex;
+    }
+    if (m_host.lists) {
+        // The first checked row, else the open recording's row, else the highlighted one.
+        const auto& report = m_host.lists->Report();
+        for (int i = 0; i < report.Count(); ++i)
+            if (report.IsChecked(i))
+                return i;
+    }
+    if (m_host.session && m_host.session->isOpen() && m_host.session->recording().listIndex >= 0)
+        return m_host.session->recording().listIndex;
+    return m_host.highlightedRow ? m_host.highlightedRow() : -1;
+}
+
+void ToolCommands::Merge() {
+    if (m_active || !m_host.lists || m_host.lists->Scanner().SourceKind() == kNoSource)
+        return;
+    bool paused = false;
+    const int start = startIndex(&paused);
+    if (start < 0) {
+        report(QMessageBox::Critical, ToolProgressWindow::Text("MAIN_MSG_NO_SELECT"));
+        return;
+    }
+    auto* window = new CVideoMergeDlg(m_host.window);
+    if (m_host.chooseFolder)
+        window->SetFolderChooser(
+            [this](const QString& title, const QString&) { return m_host.chooseFolder(title); });
+    if (m_host.ask)
+        window->SetAsker(m_host.ask);
+    if (!window->Prepare(listPaths(), start)) {
+        delete window;
+        if (paused)
+            m_host.playback->Run();
+        return;
+    }
+    open(window, [this, paused](int) {
+        if (paused && m_host.playback)
+            m_host.playback->Run();
+    });
+}
+
+void ToolCommands::Copy() {
+    if (m_active)
+        return;
+    bool paused = false;
+    const int start = startIndex(&paused);
+    const QStringList paths = listPaths();
+    if (start < 0) {
+        report(QMessageBox::Critical, ToolProgressWindow::Text("MAIN_MSG_NO_SELECT"));
+        return;
+    }
+    auto resume = [this, paused] {
+        if (paused && m_host.playback)
+            m_host.playback->Run();
+    };
+    const QString source = paths.value(start);
+    QString target;
+    if (!source.isEmpty()) {
+        const QString proposed = CEncCopyDlg::ProposedTarget(
+            QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), source);
+        const QString filter = CEncCopyDlg::FilterFor(source);
+        target = m_host.chooseSaveFile
+                     ? m_host.chooseSaveFile(proposed, filter)
+                     : QFileDialog::getSaveFileName(m_host.window, QString(), proposed, filter);
+    }
+    // The same file, even under another spelling, counts as no choice.
+    if (target.isEmpty() || target == source ||
+        QFileInfo(target).canonicalFilePath() == QFileInfo(source).canonicalFilePath()) {
+        report(QMessageBox::Critical, ToolProgressWindow::Text("MAIN_MSG_COPY_CANCELED"));
+        resume();
+        return;
+    }
+    auto* window = new CEncCopyDlg(source, target, m_host.window);
+    open(window, [this, window, resume](int result) {
+        if (result == QDialog::Accepted) {
+            report(QMessageBox::Information, ToolProgressWindow::Text("MAIN_MSG_COPY_COMPLETED"));
+        } else {
+            QString text = ToolProgressWindow::Text("MAIN_MSG_COPY_FAILED");
+            if (!window->FailureReason().isEmpty())
+                text += "\n\n" + window->FailureReason();
+            report(QMessageBox::Critical, text);
+        }
+        resume();
+    });
+}
+
+void RegisterToolCommands(CHvViewerDlg& window) {
+    ToolCommands::Host host;
+    host.window = &window;
+    host.lists = window.Lists();
+    host.session = &window.Session();
+    host.playback = &window.Playback();
+    host.highlightedRow = [&window] { return window.State().selectedIndex; };
+    auto* commands = new ToolCommands(host, &window);
+    // Queued: the page's call returns before any window opens.
+    auto later = [commands](std::function<void(ToolCommands&)> run) {
+        return [commands, run](int) { QTimer::singleShot(0, commands, [commands, run] { run(*commands); }); };
+    };
+    window.SetCommandHandler(kCmdConvert, later([](ToolCommands& c) { c.Convert(CProcessDlg::kConvert); }));
+    window.SetCommandHandler(kCmdDownload, later([](ToolCommands& c) { c.Convert(CProcessDlg::kCopy); }));
+    window.SetCommandHandler(kCmdMerge, later([](ToolCommands& c) { c.Merge(); }));
+    window.SetCommandHandler(kCmdCopy, later([](ToolCommands& c) { c.Copy(); }));
+}

@@ -1,0 +1,68 @@
+// The tools' page commands: "btnConvert" and "btnDownload" (CProcessDlg), "btnMerge"
+// (CVideoMergeDlg) and "btnSave" (CEncCopyDlg). RegisterToolCommands hands them to the main
+// window's command table, so the main window does not grow with each tool. Every command returns
+// to the page first: its window opens from a queued call, never inside the script bridge's call,
+// and runs window-modal without a nested event loop.
+#pragma once
+
+#include "ui/tools/ToolProgressWindow.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+
+class CHvViewerDlg;
+class ListController;
+class PlaybackControl;
+class PlaybackSession;
+class RecordingScanner;
+class ReportList;
+
+class ToolCommands : public QObject {
+    Q_OBJECT
+public:
+    // What the commands use of the main window; the choosers and the reporter may be replaced
+    // (tests), the defaults show the real dialogs.
+    struct Host {
+        QWidget* window = nullptr;
+        ListController* lists = nullptr;
+        PlaybackSession* session = nullptr;
+        PlaybackControl* playback = nullptr;
+        std::function<int()> highlightedRow; // the list's highlighted row, -1 none
+        std::function<QString(const QString& title)> chooseFolder;
+        std::function<QString(const QString& proposed, const QString& filter)> chooseSaveFile;
+        std::function<bool(const QString& question)> ask;
+        ToolProgressWindow::Reporter report;
+    };
+
+    explicit ToolCommands(Host host, QObject* parent = nullptr);
+
+    // The commands (run on a queued call by the registered handlers).
+    void Convert(int mode); // CProcessDlg::kConvert or kCopy
+    void Merge();
+    void Copy();
+
+    // The checked and chosen recordings of the kind filter (1: every kind), in list order.
+    static QStringList CheckedRecordings(const RecordingScanner& scanner, const ReportList& report,
+                                         int kindFilter);
+    // The window of the command that runs now (null when none).
+    ToolProgressWindow* ActiveWindow() const { return m_active; }
+
+signals:
+    void windowOpened(ToolProgressWindow* window);
+    void windowClosed(int result);
+
+private:
+    int startIndex(bool* paused);
+    QStringList listPaths() const;
+    void report(QMessageBox::Icon icon, const QString& text);
+    void open(ToolProgressWindow* window, std::function<void(int)> done);
+
+    Host m_host;
+    QPointer<ToolProgressWindow> m_active;
+};
+
+// Creates the tools' commands for the main window and registers them with its command table.
+void RegisterToolCommands(CHvViewerDlg& window);
