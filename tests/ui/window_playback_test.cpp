@@ -221,6 +221,32 @@ TEST_F(WindowPlaybackTest, TheMapDisplayCoversTheListOnlyWhileAThreeChannelRecor
     s_window->Dispatcher().Dispatch("btnFileFolder", 1);
 }
 
+TEST_F(WindowPlaybackTest, TheScreenArrangementStaysForTheNextRecording) {
+    QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+    s_window->OnCommand(kMsgOpenRow, 0);
+    ASSERT_TRUE(opened.wait(20000));
+    QWidget* front = s_window->Panel(PanelSlot::Screen0);
+    QWidget* cabin = s_window->Panel(PanelSlot::Screen1);
+    const QRect mainCell = front->geometry();
+    s_window->Dispatcher().Dispatch("btnChange", 0);
+    s_window->Dispatcher().Dispatch("btnTripple", 0);
+    const QRect large = cabin->geometry();
+    EXPECT_GE(large.width(), mainCell.width());
+    EXPECT_LT(front->geometry().width() * 2, large.width() + 8);
+
+    s_window->OnCommand(kMsgOpenRow, 1);
+    ASSERT_TRUE(opened.wait(20000));
+    ASSERT_GE(s_window->Session().recording().channels, 2);
+    EXPECT_EQ(cabin->geometry().top(), large.top()) << "the second channel keeps the main cell";
+    EXPECT_LT(front->geometry().width() * 2, cabin->geometry().width() + 8);
+
+    s_window->Dispatcher().Dispatch("btnCollect", 0);
+    s_window->State().mainScreen = 0;
+    s_window->UpdateChannelControls();
+    EXPECT_EQ(front->geometry(), mainCell);
+    s_window->OnCommand(kCmdStop);
+}
+
 TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClicks) {
     QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
     s_window->OnCommand(kMsgOpenRow, 2);
