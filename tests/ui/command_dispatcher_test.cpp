@@ -248,16 +248,24 @@ TEST_F(DispatchTest, ViewOptionsToggle) {
     EXPECT_EQ(t.engine.viewOptions, uint32_t(kViewMirror | kViewFlip));
     d.Dispatch("btnMirror", 0);
     EXPECT_EQ(t.engine.viewOptions, uint32_t(kViewFlip));
-    d.Dispatch("btnChange", 0);
-    d.Dispatch("btnCollect", 0);
-    EXPECT_EQ(t.state.viewOptions & (kViewChange | kViewCollect), uint32_t(kViewChange | kViewCollect));
+    // "Swap screens" cycles the main channel over the open recording's channels (three without
+    // one); "Screen layout" and "Grid view" choose the arrangement.
     int seen[4];
     for (int& s : seen) {
-        d.Dispatch("btnTripple", 0);
-        s = t.state.threeStateView;
+        d.Dispatch("btnChange", 0);
+        s = t.state.mainScreen;
     }
     EXPECT_EQ(std::vector<int>(seen, seen + 4), (std::vector<int>{1, 2, 0, 1}));
+    d.Dispatch("btnTripple", 0);
+    EXPECT_TRUE(t.state.mainLarge);
+    d.Dispatch("btnCollect", 0);
+    EXPECT_FALSE(t.state.mainLarge);
     EXPECT_EQ(std::count(t.ops.begin(), t.ops.end(), "UpdateChannelControls"), 6);
+    t.engine.channels = 2; // a two-channel recording: the two swap
+    d.Dispatch("btnChange", 0);
+    EXPECT_EQ(t.state.mainScreen, 0);
+    d.Dispatch("btnChange", 0);
+    EXPECT_EQ(t.state.mainScreen, 1);
 }
 
 TEST_F(DispatchTest, NavigationAndPosition) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 LayoutInput input(int w, int h) {
     LayoutInput in;
@@ -106,4 +108,69 @@ TEST(MainLayoutTest, HitTestTable) {
     // Maximised: neither moved nor resized.
     for (const Case& k : cases)
         EXPECT_EQ(HitTestWindow(k.p, c, true), WindowHit::Client);
+}
+
+// "Swap screens" and the two arrangements: the main channel sits in the top left cell (or the
+// large one), the others follow in order, every cell is 16:9, no two overlap, nothing covers a
+// data panel and the data panels stay where the equal grid has them.
+TEST(MainLayoutTest, MainChannelAndArrangementsMoveOnlyTheScreens) {
+    struct Case {
+        QSize client;
+        bool engineOpen;
+        int channels;
+        int mainScreen;
+        bool mainLarge;
+        int expectedMain;
+    } cases[] = {
+        {{1200, 628}, false, 0, 0, false, 0}, {{1200, 628}, false, 0, 1, false, 1},
+        {{1200, 628}, true, 3, 2, false, 2},  {{1200, 628}, true, 3, 4, false, 1},
+        {{1200, 628}, true, 2, 1, false, 1},  {{1200, 628}, true, 2, 2, false, 0},
+        {{1200, 628}, true, 1, 2, false, 0},  {{1200, 628}, true, 3, 0, true, 0},
+        {{1200, 628}, true, 3, 1, true, 1},   {{1920, 1050}, true, 3, 2, true, 2},
+        {{1920, 1050}, true, 2, 1, true, 1},  {{1600, 700}, false, 0, 0, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.client.width() << "x" << c.client.height() << " ch " << c.channels << " main "
+                     << c.mainScreen << " large " << c.mainLarge);
+        LayoutInput in = input(c.client.width(), c.client.height());
+        in.engineOpen = c.engineOpen;
+        in.channelCount = c.channels;
+        in.mapShown = true;
+        const MainLayout grid = LayoutPanels(in);
+        in.mainScreen = c.mainScreen;
+        in.mainLarge = c.mainLarge;
+        const MainLayout l = LayoutPanels(in);
+
+        EXPECT_EQ(l.gsensor, grid.gsensor);
+        EXPECT_EQ(l.speed, grid.speed);
+        EXPECT_EQ(l.accelerometer, grid.accelerometer);
+        EXPECT_EQ(l.map, grid.map);
+        EXPECT_EQ(l.screens[3], QRect(0, 0, 0, 0));
+        const int shown = c.engineOpen ? c.channels : 3;
+        for (int i = 0; i < 3; ++i) {
+            const QRect r = l.screens[i];
+            EXPECT_LE(std::abs(r.height() - r.width() * 9 / 16), 1) << i;
+            EXPECT_FALSE(r.intersects(l.gsensor) || r.intersects(l.speed) || r.intersects(l.accelerometer) ||
+                         r.intersects(l.browser) || r.intersects(l.fileList))
+                << i;
+            if (i >= shown)
+                continue;
+            if (c.engineOpen && c.channels == 2) {
+                EXPECT_FALSE(r.intersects(l.map)) << i;
+            }
+            for (int j = i + 1; j < shown; ++j)
+                EXPECT_FALSE(r.intersects(l.screens[j])) << i << " " << j;
+            if (i == c.expectedMain) {
+                // The main channel has the top left place; large, it is wider than each other one.
+                EXPECT_LT(r.top(), grid.screens[1].top());
+                if (!c.mainLarge)
+                    EXPECT_EQ(r, grid.screens[0]);
+            } else if (c.mainLarge) {
+                EXPECT_LT(r.width() * 2, l.screens[c.expectedMain].width() + 8) << i;
+            } else {
+                EXPECT_EQ(r.size(), grid.screens[0].size()) << i;
+            }
+        }
+    }
 }

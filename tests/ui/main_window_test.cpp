@@ -10,6 +10,8 @@
 #include "ui/app/CommandIds.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/dialogs/CMovieInfoDlg.h"
+#include "ui/panels/CZoomDlg.h"
+#include "ui/playback/WindowPlayback.h"
 
 #include <gtest/gtest.h>
 
@@ -313,6 +315,59 @@ TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
     EXPECT_FALSE(w.State().loopActive);
     EXPECT_EQ(js("document.getElementById('loopRange').hidden").toBool(), true);
     w.Dispatcher().Dispatch("btnLoopClose", 0);
+}
+
+// "Swap screens", "Screen layout" and "Grid view" as the page sends them: the screens move, the
+// data panels stay; the zoom window opens clear of the player bar.
+TEST_F(MainWindowTest, ScreenButtonsArrangeTheScreensAndZoomOpensClearOfTheBar) {
+    CHvViewerDlg& w = *s_window;
+    auto geo = [&](PanelSlot slot) { return w.Panel(slot)->geometry(); };
+    const PanelSlot screens[3] = {PanelSlot::Screen0, PanelSlot::Screen1, PanelSlot::Screen2};
+    const QRect cells[3] = {geo(screens[0]), geo(screens[1]), geo(screens[2])};
+    const QRect panels[3] = {geo(PanelSlot::Gsensor), geo(PanelSlot::Speed), geo(PanelSlot::Accelerometer)};
+    auto panelsStay = [&] {
+        EXPECT_EQ(geo(PanelSlot::Gsensor), panels[0]);
+        EXPECT_EQ(geo(PanelSlot::Speed), panels[1]);
+        EXPECT_EQ(geo(PanelSlot::Accelerometer), panels[2]);
+    };
+
+    // Nothing open: the three screens take turns in the main (top left) cell.
+    w.Dispatcher().Dispatch("btnChange", 0);
+    EXPECT_EQ(geo(screens[1]), cells[0]);
+    EXPECT_EQ(geo(screens[2]), cells[1]);
+    EXPECT_EQ(geo(screens[0]), cells[2]);
+    panelsStay();
+
+    w.Dispatcher().Dispatch("btnTripple", 0);
+    const QRect main = geo(screens[1]);
+    EXPECT_GE(main.width(), cells[0].width());
+    for (PanelSlot other : {screens[0], screens[2]}) {
+        EXPECT_LT(geo(other).width() * 2, main.width() + 8);
+        EXPECT_FALSE(geo(other).intersects(main));
+        for (const QRect& panel : panels)
+            EXPECT_FALSE(geo(other).intersects(panel));
+    }
+    EXPECT_FALSE(geo(screens[0]).intersects(geo(screens[2])));
+    panelsStay();
+    w.Dispatcher().Dispatch("btnChange", 0);
+    EXPECT_EQ(geo(screens[2]), main); // the large cell stays; the next channel moves into it
+    w.Dispatcher().Dispatch("btnChange", 0);
+    EXPECT_EQ(geo(screens[0]), main);
+
+    w.Dispatcher().Dispatch("btnCollect", 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(geo(screens[i]), cells[i]) << i;
+    panelsStay();
+
+    w.Dispatcher().Dispatch("btnZoom", 0);
+    CZoomDlg* zoom = w.Player()->zoomWindow();
+    ASSERT_NE(zoom, nullptr);
+    EXPECT_TRUE(zoom->isVisible());
+    const QRect bar(w.Page()->mapToGlobal(QPoint(0, 0)), w.Page()->size());
+    EXPECT_FALSE(zoom->frameGeometry().intersects(bar));
+    EXPECT_FALSE(zoom->geometry().intersects(bar));
+    w.Dispatcher().Dispatch("btnZoom", 0);
+    EXPECT_FALSE(zoom->isVisible());
 }
 
 TEST_F(MainWindowTest, PageFunctionsChangeThePage) {

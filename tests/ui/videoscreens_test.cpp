@@ -108,6 +108,29 @@ TEST(ZoomWindow, SourceRectangleFollowsThePointerAndStaysOnScreen) {
     EXPECT_EQ(CZoomDlg::sourceRect({5, 5}, QSize(800, 600), QSize(300, 200)).topLeft(), QPoint(0, 0));
 }
 
+// The zoom window opens beside the main window where the screen has room, otherwise inside it
+// above the player bar (the bottom 98 pixels): never over the bar's controls.
+TEST(ZoomWindow, OpensClearOfThePlayerBar) {
+    const QSize size(425, 330);
+    struct Case {
+        QRect window;
+        QRect available;
+        QPoint expected;
+    } cases[] = {
+        {{0, 0, 1200, 628}, {0, 0, 1920, 1080}, {1208, 628 - 98 - 330}}, // room on the right
+        {{700, 400, 1200, 628}, {0, 0, 1920, 1080}, {700 - 8 - 425, 400 + 628 - 98 - 330}}, // on the left
+        {{0, 0, 1200, 628}, {0, 0, 1280, 1024}, {860 - 425, 628 - 98 - 4 - 330}},           // inside
+        {{0, 0, 1920, 1050}, {0, 0, 1920, 1080}, {1580 - 425, 1050 - 98 - 4 - 330}},        // maximised
+        {{1500, 0, 1200, 628}, {0, 0, 1920, 1080}, {1500 - 8 - 425, 200}}, // off the right edge
+    };
+    for (const Case& c : cases) {
+        const QPoint at = CZoomDlg::placement(c.window, c.available, size, 98);
+        EXPECT_EQ(at, c.expected) << c.window.x() << "," << c.window.y();
+        const QRect bar(c.window.left(), c.window.bottom() + 1 - 98, c.window.width(), 98);
+        EXPECT_FALSE(QRect(at, size).intersects(bar));
+    }
+}
+
 TEST_F(VideoScreens, ZoomWindowKeepsItsGreyFillWhereTheDisplayGivesNothing) {
     CZoomDlg zoom;
     zoom.resize(425, 330);

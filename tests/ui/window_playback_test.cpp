@@ -193,9 +193,58 @@ TEST_F(WindowPlaybackTest, TheZoomCommandShowsAndItsCloseHidesTheZoomWindow) {
     s_window->OnCommand(kCmdZoom);
     ASSERT_NE(s_window->Player()->zoomWindow(), nullptr);
     EXPECT_TRUE(s_window->Player()->zoomWindow()->isVisible());
-    EXPECT_EQ(s_window->Player()->zoomWindow()->geometry(), QRect(850, 465, 425, 330));
+    // 425 x 330, clear of the player bar's controls.
+    const QRect zoom = s_window->Player()->zoomWindow()->geometry();
+    EXPECT_EQ(zoom.size(), QSize(425, 330));
+    EXPECT_FALSE(
+        zoom.intersects(QRect(s_window->Page()->mapToGlobal(QPoint(0, 0)), s_window->Page()->size())));
     s_window->Player()->zoomWindow()->close(); // reports 0x501 with 2
     EXPECT_FALSE(s_window->Player()->zoomWindow()->isVisible());
+}
+
+TEST_F(WindowPlaybackTest, TheMapDisplayCoversTheListOnlyWhileAThreeChannelRecordingIsOpen) {
+    QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+    s_window->OnCommand(kMsgOpenRow, 0); // the card's first recording has three channels
+    ASSERT_TRUE(opened.wait(20000));
+    ASSERT_EQ(s_window->Session().recording().channels, 3);
+    s_window->Dispatcher().Dispatch("btnMap", 0);
+    QWidget* map = s_window->Panel(PanelSlot::Map);
+    QWidget* list = s_window->Panel(PanelSlot::FileList);
+    ASSERT_TRUE(map->isVisible());
+    // Drawn above the list it overlaps.
+    EXPECT_TRUE(map->geometry().intersects(list->geometry()));
+    const QObjectList& order = s_window->children();
+    EXPECT_GT(order.indexOf(map), order.indexOf(list));
+
+    s_window->OnCommand(kCmdStop);
+    EXPECT_FALSE(map->isVisible()) << "an idle window shows its list";
+    s_window->Dispatcher().Dispatch("btnFileFolder", 1);
+}
+
+TEST_F(WindowPlaybackTest, TheScreenArrangementStaysForTheNextRecording) {
+    QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+    s_window->OnCommand(kMsgOpenRow, 0);
+    ASSERT_TRUE(opened.wait(20000));
+    QWidget* front = s_window->Panel(PanelSlot::Screen0);
+    QWidget* cabin = s_window->Panel(PanelSlot::Screen1);
+    const QRect mainCell = front->geometry();
+    s_window->Dispatcher().Dispatch("btnChange", 0);
+    s_window->Dispatcher().Dispatch("btnTripple", 0);
+    const QRect large = cabin->geometry();
+    EXPECT_GE(large.width(), mainCell.width());
+    EXPECT_LT(front->geometry().width() * 2, large.width() + 8);
+
+    s_window->OnCommand(kMsgOpenRow, 1);
+    ASSERT_TRUE(opened.wait(20000));
+    ASSERT_GE(s_window->Session().recording().channels, 2);
+    EXPECT_EQ(cabin->geometry().top(), large.top()) << "the second channel keeps the main cell";
+    EXPECT_LT(front->geometry().width() * 2, cabin->geometry().width() + 8);
+
+    s_window->Dispatcher().Dispatch("btnCollect", 0);
+    s_window->State().mainScreen = 0;
+    s_window->UpdateChannelControls();
+    EXPECT_EQ(front->geometry(), mainCell);
+    s_window->OnCommand(kCmdStop);
 }
 
 TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClicks) {

@@ -209,6 +209,8 @@ LayoutInput CHvViewerDlg::CurrentLayoutInput() const {
     in.accelerometerDocked = IsDocked(PanelSlot::Accelerometer);
     in.speedDocked = IsDocked(PanelSlot::Speed);
     in.mapDocked = IsDocked(PanelSlot::Map);
+    in.mainScreen = m_state.mainScreen;
+    in.mainLarge = m_state.mainLarge;
     return in;
 }
 

@@ -68,12 +68,15 @@ void CHvViewerDlg::createDataPanels() {
         return s && s->valid ? s->speed : 0;
     });
     // With two channels the map takes the free video cell; with three it follows the map display.
-    connect(&m_session, &PlaybackSession::recordingOpened, this, [this] {
+    // Closing hides it again, or it would cover the list.
+    auto showDockedMap = [this] {
         if (IsDocked(PanelSlot::Map)) {
-            Panel(PanelSlot::Map)->setVisible(mapShownWhenDocked());
+            Panel(PanelSlot::Map)->setVisible(m_session.isOpen() && mapShownWhenDocked());
             LayoutPanels();
         }
-    });
+    };
+    connect(&m_session, &PlaybackSession::recordingOpened, this, showDockedMap);
+    connect(&m_session, &PlaybackSession::recordingClosed, this, showDockedMap);
     // The stored unit holds from the start, whether or not the page loads.
     if (const std::string unit = ReadSetting("speedunit"); !unit.empty())
         m_dataPanels->setSpeedUnit(std::atoi(unit.c_str()));
@@ -109,6 +112,7 @@ void CHvViewerDlg::OnOpenRow(int row) {
     m_player->clock().OpenRow(row);
 }
 void CHvViewerDlg::UpdateChannelControls() {
+    LayoutPanels(); // the screens' cells follow the main channel and the arrangement
     m_player->clock().UpdateChannelControls();
 }
 void CHvViewerDlg::ClearMapPath() {

@@ -168,18 +168,21 @@ void CommandDispatcher::brightness(int step) {
 }
 
 void CommandDispatcher::change(int) {
-    m_target.State().viewOptions ^= kViewChange;
+    // The next channel of the open recording moves into the main cell (all three without one).
+    ViewerState& s = m_target.State();
+    const int channels = m_target.Playback().GetChannelCount();
+    const int shown = channels > 0 ? std::min(channels, 3) : 3;
+    s.mainScreen = (s.mainScreen % shown + 1) % shown;
     m_target.UpdateChannelControls();
 }
 
 void CommandDispatcher::collect(int) {
-    m_target.State().viewOptions ^= kViewCollect;
+    m_target.State().mainLarge = false; // every channel in an equal cell
     m_target.UpdateChannelControls();
 }
 
 void CommandDispatcher::tripple(int) {
-    ViewerState& s = m_target.State();
-    s.threeStateView = (s.threeStateView + 1) % 3;
+    m_target.State().mainLarge = true; // the main channel large, the others small
     m_target.UpdateChannelControls();
 }
 

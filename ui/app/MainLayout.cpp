@@ -1,5 +1,23 @@
 #include "ui/app/MainLayout.h"
 
+#include <algorithm>
+
+namespace {
+
+// The largest 16:9 rectangle inside `area`, centred in it.
+QRect FitSixteenNine(const QRect& area) {
+    int width = area.width();
+    int height = width * 9 / 16;
+    if (height > area.height()) {
+        height = area.height();
+        width = height * 16 / 9;
+    }
+    return QRect(area.x() + (area.width() - width) / 2, area.y() + (area.height() - height) / 2, width,
+                 height);
+}
+
+} // namespace
+
 void PlaceCaptionButtons(int w, MainLayout& out) {
     out.closeButton = QRect(w - 35, 0, 38, 33);
     out.maximiseButton = QRect(w - 65, 0, 38, 33);
@@ -12,7 +30,7 @@ MainLayout LayoutPanels(const LayoutInput& in) {
     const int h = in.client.height();
     const int sb = in.scrollBarWidth;
 
-    o.browser = QRect(3, h - 98, w - 6, 95);
+    o.browser = QRect(3, h - kPlayerBarHeight, w - 6, kPlayerBarHeight - 3);
 
     o.a = (w - 342) / 2;
     o.hh = (h - 138) / 2;
@@ -33,8 +51,27 @@ MainLayout LayoutPanels(const LayoutInput& in) {
         QRect(sx + o.a + 6, sy + 37, o.vw, o.vh),
         QRect(sx + 6, sy + o.hh + 37, o.vw, o.vh),
     };
-    for (int i = 0; i < 3; ++i)
-        o.screens[i] = in.screenDocked[i] ? cells[i] : QRect();
+    // The channels on screen: those of the open recording (up to three), all three without one.
+    const int shown = in.engineOpen && in.channelCount > 0 ? std::min(in.channelCount, 3) : 3;
+    const int first = ((in.mainScreen % shown) + shown) % shown;
+    // A two-channel recording has its map in the top right video cell.
+    const bool topRightFree = !(in.engineOpen && in.channelCount == 2 && in.mapDocked);
+    std::array<QRect, 3> places{cells[0], cells[1], cells[2]};
+    if (in.mainLarge) {
+        // The main channel takes the whole top row where it is free; the others share the lower
+        // left cell side by side.
+        const QRect topRow(6, 37, topRightFree ? 2 * o.a - 4 : o.a - 4, o.hb);
+        const QRect lower(6, o.hh + 37, o.a - 4, o.hb);
+        places[0] = FitSixteenNine(topRow);
+        const int small = std::min((lower.width() - 4) / 2, places[0].width() / 2);
+        places[1] = FitSixteenNine(QRect(lower.x(), lower.y(), small, lower.height()));
+        places[2] = FitSixteenNine(QRect(lower.x() + small + 4, lower.y(), small, lower.height()));
+    }
+    for (int i = 0; i < 3; ++i) {
+        // Channel i of the shown ones sits in slot (i - first) mod shown: the main cell is slot 0.
+        const int slot = i < shown ? (i - first + shown) % shown : i;
+        o.screens[i] = in.screenDocked[i] ? places[slot] : QRect();
+    }
     o.screens[3] = QRect(0, 0, 0, 0); // the fourth screen is never shown docked
 
     o.rightX = 2 * o.a + 6;

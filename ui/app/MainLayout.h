@@ -20,6 +20,8 @@ struct LayoutInput {
     bool accelerometerDocked = true;
     bool speedDocked = true;
     bool mapDocked = true;
+    int mainScreen = 0;     // channel shown in the main cell; the others follow in order
+    bool mainLarge = false; // the main channel large, the others small (else an equal grid)
 };
 
 // Result of LayoutPanels. Rectangles of floating children are left null (not moved).
@@ -34,7 +36,7 @@ struct MainLayout {
     int rightX = 0;               // right column x = 2a + 6
     int rightWidth = 0;           // right column width RW
     QRect browser;                // main skin page
-    std::array<QRect, 4> screens; // screen 3 is always the empty rectangle at (0, 0)
+    std::array<QRect, 4> screens; // per channel; screen 3 is always the empty rectangle at (0, 0)
     QRect fileMenu;               // kind tabs
     QRect fileList;
     QRect listScrollBar;
@@ -66,8 +68,9 @@ enum class WindowHit {
     BottomRight,
 };
 
-constexpr int kResizeBand = 3;   // pixels of the resize edges
-constexpr int kTitleHeight = 33; // the draggable title band
+constexpr int kPlayerBarHeight = 98; // the main page (the player bar) and its frame, at the bottom
+constexpr int kResizeBand = 3;       // pixels of the resize edges
+constexpr int kTitleHeight = 33;     // the draggable title band
 constexpr int kMinWidth = 1200;
 constexpr int kMinHeight = 628;
 

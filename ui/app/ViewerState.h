@@ -12,8 +12,6 @@
 enum ViewOption : uint32_t {
     kViewFlip = 0x04,
     kViewMirror = 0x08,
-    kViewCollect = 0x10, // "btnCollect"
-    kViewChange = 0x20,  // "btnChange"
     kViewOption40 = 0x40,
 };
 
@@ -32,7 +30,8 @@ struct ViewerState {
     int brightnessStep = 10;  // 0..20, 10 neutral
     int volume = 0;           // percent, last set from the page
     uint32_t viewOptions = 3; // ViewOption bits
-    int threeStateView = 0;   // 0..2
+    int mainScreen = 0;       // "btnChange": the channel in the main cell (kept for the run)
+    bool mainLarge = false;   // "btnTripple" large main channel, "btnCollect" equal grid
     bool loopActive = false;
     int loopStart = 0; // ms
     int loopEnd = 0;   // ms

@@ -36,6 +36,24 @@ QRect CZoomDlg::sourceRect(QPoint cursor, QSize clientSize, QSize screenSize, in
     return QRect(x, y, w, h);
 }
 
+QPoint CZoomDlg::placement(const QRect& window, const QRect& available, QSize size, int barHeight) {
+    constexpr int kGap = 8;    // between the main window and the zoom window's frame
+    constexpr int kFrame = 32; // room left for the window system's title bar above the client
+    const int barTop = window.bottom() + 1 - barHeight;
+    // Beside the window the client's bottom lines up with the top of the bar.
+    const int sideY = std::clamp(barTop - size.height(), available.top() + kFrame,
+                                 std::max(available.top() + kFrame, available.bottom() + 1 - size.height()));
+    if (available.right() + 1 - (window.right() + 1 + kGap) >= size.width())
+        return {window.right() + 1 + kGap, sideY};
+    if (window.left() - kGap - available.left() >= size.width())
+        return {window.left() - kGap - size.width(), sideY};
+    // Inside: the lower right of the video area (the two columns left of the list), above the bar.
+    const int videoRight = window.left() + 2 * ((window.width() - 342) / 2) + 2;
+    const int x = std::max(window.left() + 6, videoRight - size.width());
+    const int y = std::max(window.top() + kFrame, barTop - 4 - size.height());
+    return {x, y};
+}
+
 void CZoomDlg::refresh() {
     QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
     if (!screen || width() <= 0 || height() <= 0)

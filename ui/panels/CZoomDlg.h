@@ -21,6 +21,12 @@ public:
     // on a screen of `screenSize`: client ÷ factor in size, centred on the pointer, kept on screen.
     static QRect sourceRect(QPoint cursor, QSize clientSize, QSize screenSize, int factor = 2);
 
+    // Where the zoom window's client area of `size` opens for a main window whose client area is
+    // `window` (screen coordinates) on a screen whose free area is `available`, the player bar
+    // being the bottom `barHeight` pixels of the window: beside the window where the screen has
+    // room, otherwise inside it at the lower right of the video area, above the bar.
+    static QPoint placement(const QRect& window, const QRect& available, QSize size, int barHeight);
+
     int factor() const { return m_factor; }
     int rememberedWidth() const { return m_width; }
     // One refresh now (the timer calls it; tests call it directly).

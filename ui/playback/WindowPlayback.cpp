@@ -1,6 +1,7 @@
 #include "ui/playback/WindowPlayback.h"
 
 #include "ui/app/CHvViewerDlg.h"
+#include "ui/app/MainLayout.h"
 #include "core/recordings/RecordingName.h"
 #include "ui/app/CommandIds.h"
 #include "ui/bridge/BrowserHost.h"
@@ -9,6 +10,7 @@
 #include "ui/panels/CZoomDlg.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QMessageBox>
 
 WindowPlayback::WindowPlayback(CHvViewerDlg& window)
@@ -54,7 +56,13 @@ void WindowPlayback::Shutdown() {
 void WindowPlayback::ToggleZoom() {
     if (!m_zoom) {
         m_zoom = new CZoomDlg(&m_window);
-        m_zoom->setGeometry(850, 465, 425, 330);
+        // Opened where it covers none of the player bar's controls; after that it stays where
+        // the user puts it.
+        const QSize size(425, 330);
+        const QRect client(m_window.mapToGlobal(QPoint(0, 0)), m_window.size());
+        const QScreen* screen = m_window.screen();
+        const QRect available = screen ? screen->availableGeometry() : client;
+        m_zoom->setGeometry(QRect(CZoomDlg::placement(client, available, size, kPlayerBarHeight), size));
         connect(m_zoom, &CZoomDlg::closedByUser, this,
                 [this] { m_window.OnCommand(kMsgFloatingChanged, 2); });
     }
