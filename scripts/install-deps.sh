@@ -22,8 +22,8 @@ PACKAGES=(
     gstreamer1.0-x gstreamer1.0-alsa
     # sample cards, checks of converted files, headless runs
     ffmpeg xvfb xauth poppler-utils
-    # desktop integration checks and the Debian package
-    desktop-file-utils dpkg-dev xdg-utils shared-mime-info
+    # desktop integration checks and the Debian package (cpack runs "file")
+    desktop-file-utils dpkg-dev xdg-utils shared-mime-info file
     # card format: UDisks2 and the formatters it runs; the tests' private bus and mkfs.vfat
     udisks2 exfatprogs dosfstools dbus-daemon
 )
