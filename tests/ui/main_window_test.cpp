@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, EveryKeyIsSwallowedAndSpaceChoosesACardFirst) {
 TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     CHvViewerDlg& w = *s_window;
     CallLog log(w.Page()->Bridge());
-    w.SetBusy(true); // the dispatcher drops them: no dialogs, no browser
+    w.Busy().setBusy(true); // the dispatcher drops them: no dialogs, no browser
     struct Click {
         const char* id;
         const char* name;
@@ -260,7 +260,7 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     EXPECT_EQ(log.calls, expected);
     EXPECT_EQ(seek.name, QString("btnPosition"));
     EXPECT_NEAR(seek.value.toInt(), 25000, 300);
-    w.SetBusy(false);
+    w.Busy().setBusy(false);
 }
 
 TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
@@ -288,10 +288,10 @@ TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
 
 TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
     CHvViewerDlg& w = *s_window;
-    w.SetBusy(true);
+    w.Busy().setBusy(true);
     w.Dispatcher().Dispatch("btnVolumn", 10);
     EXPECT_NE(w.EngineHolder().GetVolume(), 6553u); // dropped while busy
-    w.SetBusy(false);
+    w.Busy().setBusy(false);
     w.Dispatcher().Dispatch("btnVolumn", 100);
     EXPECT_EQ(w.EngineHolder().GetVolume(), 65535u);
     w.Dispatcher().Dispatch("btnVolumn", 50);
@@ -426,7 +426,7 @@ TEST_F(MainWindowTest, PageFunctionsChangeThePage) {
 
 TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
     CHvViewerDlg& w = *s_window;
-    w.SetBusy(true); // "btnInfo" would open its dialog
+    w.Busy().setBusy(true); // "btnInfo" would open its dialog
     BrowserHost view;
     EXPECT_EQ(view.contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_FALSE(view.IsDocumentReady());
@@ -477,7 +477,7 @@ TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
     EXPECT_TRUE(answered);
     EXPECT_EQ(answer.toString(), QString("a\"b|c'd"));
     EXPECT_FALSE(early);
-    w.SetBusy(false);
+    w.Busy().setBusy(false);
 }
 
 TEST_F(MainWindowTest, MovieInfoDialogCaptionsAndValues) {

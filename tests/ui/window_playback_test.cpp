@@ -73,7 +73,7 @@ protected:
 
         s_session = new PlaybackSession;
         s_window = new CHvViewerDlg(*s_session, {s_card});
-        s_window->Player()->setMessageShower(
+        s_window->Player()->opener().setMessageShower(
             [](const QString& text, MessageIcon) { s_messages.push_back(text); });
         s_window->Lists()->SetErrorReporter([](const QString& text) { s_messages.push_back(text); });
         QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
@@ -250,10 +250,10 @@ TEST_F(WindowPlaybackTest, TheScreenArrangementStaysForTheNextRecording) {
 TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClicks) {
     QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
     s_window->OnCommand(kMsgOpenRow, 2);
-    EXPECT_TRUE(s_window->IsBusy());
+    EXPECT_TRUE(s_window->Busy().isBusy());
     s_window->OnCommand(kMsgOpenRow, 5); // dropped, not queued
     ASSERT_TRUE(opened.wait(20000));
-    EXPECT_FALSE(s_window->IsBusy());
+    EXPECT_FALSE(s_window->Busy().isBusy());
     EXPECT_EQ(s_window->State().selectedIndex, 2);
     EXPECT_EQ(opened.count(), 1);
 
@@ -312,17 +312,16 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     EXPECT_EQ(level, static_cast<uint32_t>(CommandDispatcher::VolumeLevel(40)));
 
     // A second start hands the file over while an opening holds the window busy: it waits.
-    s_window->SetBusy(true);
+    s_window->Busy().setBusy(true);
     s_window->HandleArgument(folder + "/" + QString::fromStdString(name));
     EXPECT_FALSE(s_window->Player()->clock().isOpenPending());
-    EXPECT_FALSE(s_window->Player()->opener().isBusy());
+    EXPECT_EQ(s_window->Lists()->KindFilter(), 2); // not listed yet
     QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
-    s_window->SetBusy(false);
+    s_window->Busy().setBusy(false);
     ASSERT_TRUE(opened.wait(20000));
     ASSERT_EQ(opened.count(), 1);
 
     // Listed where it can be seen, playing, at the volume the slider shows.
-    EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
     EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
     EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
     EXPECT_TRUE(s_window->TitleText().endsWith(QString::fromStdString(name)));

@@ -81,7 +81,7 @@ Qt::CursorShape cursorFor(WindowHit hit) {
 CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_session(session),
       m_engineHolder(std::make_unique<PlaybackEngineHolder>()),
-      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this),
+      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this, m_busy),
       m_arguments(arguments) {
     InitShellResources();
     setObjectName(QStringLiteral("HALVORN.TESQUE.BBPLAYER"));
@@ -95,8 +95,8 @@ CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& argument
     m_docked.fill(true);
 
     createChildren();
-    createPlayback();
     createLists();
+    createPlayback();         // over the list
     new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
     InstallCardCommands(*this);
     RegisterToolCommands(*this);

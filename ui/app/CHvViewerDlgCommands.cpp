@@ -20,8 +20,9 @@
 
 void CHvViewerDlg::OnCommand(int commandId, int value) {
     // Messages that change the recording or the list wait for the busy window.
-    if (commandId >= kMsgSeek && commandId <= kMsgTabChosen && m_busy)
+    if (commandId >= kMsgSeek && commandId <= kMsgTabChosen && m_busy.isBusy())
         return;
+    PlaybackClock& clock = m_player->clock();
     switch (commandId) {
     case kCmdMinimise:
     case kCmdCaptionMinimise:
@@ -38,28 +39,28 @@ void CHvViewerDlg::OnCommand(int commandId, int value) {
         close();
         return;
     case kCmdPrevious:
-        OpenPrevious();
+        clock.OpenPrevious();
         return;
     case kCmdPlayPause:
-        PlayPause();
+        clock.PlayPause();
         return;
     case kCmdStop:
-        ReturnToIdle();
+        clock.ReturnToIdle();
         return;
     case kCmdNext:
-        OpenNext();
+        clock.OpenNext();
         return;
     case kCmdStepBack:
-        StepBack();
+        clock.stepBack();
         return;
     case kCmdStepForward:
-        StepForward();
+        clock.stepForward();
         return;
     case kMsgSeek:
-        OnSeek(value);
+        clock.seek(value);
         return;
     case kMsgOpenRow:
-        OnOpenRow(value);
+        clock.openRow(value);
         return;
     default:
         RunCommand(commandId, value);
@@ -96,7 +97,7 @@ void CHvViewerDlg::ChooseMovieFile() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QFileInfo file(dialog.selectedFiles().constFirst());
-    OpenSingleFile(file.absolutePath(), file.fileName());
+    m_player->startup().openSingleFile(file.absolutePath(), file.fileName());
 }
 
 MovieInfo CHvViewerDlg::OpenRecordingInfo() const {
@@ -125,24 +126,11 @@ void CHvViewerDlg::ProcessStartupArguments() {
         HandleArgument(arguments.constFirst());
 }
 
-void CHvViewerDlg::SetBusy(bool busy) {
-    m_busy = busy;
-    if (!busy && !m_waitingArgument.isEmpty()) {
-        // After the opening that held it back has finished, from the event loop.
-        QTimer::singleShot(0, this, [this] {
-            if (!m_busy && !m_waitingArgument.isEmpty())
-                HandleArgument(std::exchange(m_waitingArgument, {}));
-        });
-    }
-}
-
 void CHvViewerDlg::HandleArgument(const QString& argument) {
-    if (m_busy) {
-        // A second start during an opening (or its ID/password question): acted on afterwards,
-        // never inside the open that is waiting. The latest hand-over wins.
-        m_waitingArgument = argument;
+    // A second start during an opening (or its ID/password question): acted on afterwards, never
+    // inside the open that is waiting. The latest hand-over wins.
+    if (m_busy.deferWhileBusy([this, argument] { HandleArgument(argument); }))
         return;
-    }
     const StartupArgument arg = ParseStartupArgument(argument);
     switch (arg.kind) {
     case StartupArgument::None:
@@ -154,9 +142,9 @@ void CHvViewerDlg::HandleArgument(const QString& argument) {
     case StartupArgument::Path:
         if (QFileInfo(argument).isDir()) {
             OpenSourceFolder(argument);
-            m_player->PlayFirstListed();
+            m_player->clock().playFirstListed();
         } else
-            OpenSingleFile(arg.folder, arg.name);
+            m_player->startup().openSingleFile(arg.folder, arg.name);
         return;
     }
 }

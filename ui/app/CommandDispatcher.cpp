@@ -3,6 +3,7 @@
 #include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/CommandTarget.h"
+#include "ui/playback/BusyFlag.h"
 
 #include <QDebug>
 
@@ -88,7 +89,7 @@ QStringList CommandDispatcher::CommandNames() {
 }
 
 bool CommandDispatcher::Dispatch(const QString& name, int value) {
-    if (m_target.IsBusy())
+    if (m_busy.isBusy())
         return false; // a recording is being opened: dropped, not queued
     int count = 0;
     const Entry* table = Table(count);
@@ -122,7 +123,7 @@ int CommandDispatcher::RangeValue(uint64_t durationMs) {
 }
 
 void CommandDispatcher::playPause(int) {
-    m_target.PlayPause();
+    m_target.Operations().PlayPause();
 }
 void CommandDispatcher::fileOpen(int) {
     m_target.ChooseMovieFile();
@@ -187,20 +188,20 @@ void CommandDispatcher::tripple(int) {
 }
 
 void CommandDispatcher::home(int) {
-    m_target.OpenPrevious();
+    m_target.Operations().OpenPrevious();
 }
 void CommandDispatcher::end(int) {
-    m_target.OpenNext();
+    m_target.Operations().OpenNext();
 }
 
 void CommandDispatcher::prev(int) {
     m_target.ClearMapPath();
-    m_target.StepBack();
+    m_target.Operations().stepBack();
 }
 
 void CommandDispatcher::next(int) {
     m_target.ClearMapPath();
-    m_target.StepForward();
+    m_target.Operations().stepForward();
 }
 
 void CommandDispatcher::position(int ms) {
@@ -218,7 +219,7 @@ void CommandDispatcher::frameDown(int) {
         return;
     const auto pos = static_cast<int64_t>(engine.GetPositionMs());
     const int64_t target = pos > 1000 ? pos - 1000 : pos;
-    m_target.OnSeek(static_cast<int>(target));
+    m_target.Operations().seek(target);
 }
 
 void CommandDispatcher::frameUp(int) {
@@ -232,7 +233,7 @@ void CommandDispatcher::frameUp(int) {
 }
 
 void CommandDispatcher::fileSelect(int row) {
-    m_target.OnOpenRow(row);
+    m_target.Operations().openRow(row);
 }
 
 void CommandDispatcher::fileFolder(int tab) {

@@ -1,5 +1,6 @@
 // Turns a skin command (name, value) from window.external into an action of the main window.
-// One per main window; the script bridge calls Dispatch on the user-interface thread.
+// One per main window; the script bridge calls Dispatch on the user-interface thread. Nothing runs
+// while the window's busy flag is set.
 #pragma once
 
 #include <QString>
@@ -7,11 +8,12 @@
 
 #include <cstdint>
 
+class BusyFlag;
 class CommandTarget;
 
 class CommandDispatcher {
 public:
-    explicit CommandDispatcher(CommandTarget& target) : m_target(target) {}
+    CommandDispatcher(CommandTarget& target, const BusyFlag& busy) : m_target(target), m_busy(busy) {}
 
     // Runs the first table entry whose name equals `name` (case-sensitive). Returns false when
     // the command was dropped (busy) or the name is unknown.
@@ -63,4 +65,5 @@ private:
     void homepage(int);
 
     CommandTarget& m_target;
+    const BusyFlag& m_busy;
 };

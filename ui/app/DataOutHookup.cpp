@@ -100,7 +100,7 @@ void DataOutHookup::DownloadLink(const StartupArgument& link) {
         QTimer::singleShot(0, this, [this, ok, target] {
             if (ok) {
                 const QFileInfo file(target);
-                m_window.OpenSingleFile(file.absolutePath(), file.fileName());
+                m_window.Player()->startup().openSingleFile(file.absolutePath(), file.fileName());
             }
             emit downloadEnded(ok, target);
         });
