@@ -2,7 +2,7 @@
 // draws into real video screens; the page, the list and the message boxes are recorded.
 #include "PlaybackRig.h"
 
-#include "ui/app/CommandDispatcher.h"
+#include "ui/playback/PlaybackValues.h"
 #include "ui/playback/PlaybackClock.h"
 #include "ui/playback/RecordingOpener.h"
 #include "ui/playback/StartupOpener.h"
@@ -100,14 +100,14 @@ protected:
 TEST(OpeningRules, TimeLabelRangeBrightnessAndRates) {
     EXPECT_EQ(RecordingOpener::FormatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
     EXPECT_EQ(RecordingOpener::FormatTimeLabel(59999), "00:00 / 00:59");
-    EXPECT_EQ(CommandDispatcher::RangeValue(60000), 59000);
-    EXPECT_EQ(CommandDispatcher::RangeValue(0), 0);
-    EXPECT_EQ(CommandDispatcher::BrightnessLevel(20), 255);
-    EXPECT_EQ(CommandDispatcher::BrightnessLevel(0), -255);
-    EXPECT_EQ(CommandDispatcher::BrightnessLevel(10), 0);
-    EXPECT_EQ(CommandDispatcher::BrightnessLevel(13), 76);
-    EXPECT_FLOAT_EQ(CommandDispatcher::RateForIndex(3), 3.4f);
-    EXPECT_FLOAT_EQ(CommandDispatcher::RateForIndex(9), 1.0f);
+    EXPECT_EQ(PlaybackValues::trackRange(60000), 59000);
+    EXPECT_EQ(PlaybackValues::trackRange(0), 0);
+    EXPECT_EQ(PlaybackValues::brightnessLevel(20), 255);
+    EXPECT_EQ(PlaybackValues::brightnessLevel(0), -255);
+    EXPECT_EQ(PlaybackValues::brightnessLevel(10), 0);
+    EXPECT_EQ(PlaybackValues::brightnessLevel(13), 76);
+    EXPECT_FLOAT_EQ(PlaybackValues::rateForIndex(3), 3.4f);
+    EXPECT_FLOAT_EQ(PlaybackValues::rateForIndex(9), 1.0f);
 }
 
 TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {

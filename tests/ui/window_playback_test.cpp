@@ -9,6 +9,7 @@
 #include "ui/playback/PlaybackSession.h"
 #include "ui/app/CommandDispatcher.h"
 #include "ui/app/CommandIds.h"
+#include "ui/playback/PlaybackValues.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/CFilelist.h"
@@ -309,7 +310,7 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     ASSERT_EQ(s_window->Lists()->KindFilter(), 2);
     s_window->Dispatcher().Dispatch("btnVolumn", 40);
     const uint32_t level = s_window->EngineHolder().GetVolume();
-    EXPECT_EQ(level, static_cast<uint32_t>(CommandDispatcher::VolumeLevel(40)));
+    EXPECT_EQ(level, static_cast<uint32_t>(PlaybackValues::volumeLevel(40)));
 
     // A second start hands the file over while an opening holds the window busy: it waits.
     s_window->Busy().setBusy(true);

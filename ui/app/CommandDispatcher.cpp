@@ -4,15 +4,13 @@
 #include "ui/app/CommandIds.h"
 #include "ui/app/CommandTarget.h"
 #include "ui/playback/BusyFlag.h"
+#include "ui/playback/PlaybackValues.h"
 
 #include <QDebug>
 
 #include <algorithm>
-#include <array>
 
-namespace {
-constexpr std::array<float, 5> kRates = {1.0f, 2.0f, 2.7f, 3.4f, 4.0f};
-}
+using namespace PlaybackValues;
 
 struct CommandDispatcher::Entry {
     const char* name;
@@ -105,23 +103,6 @@ bool CommandDispatcher::Dispatch(const QString& name, int value) {
     return false;
 }
 
-float CommandDispatcher::RateForIndex(int index) {
-    return index >= 0 && index < static_cast<int>(kRates.size()) ? kRates[index] : 1.0f;
-}
-
-int CommandDispatcher::BrightnessLevel(int step) {
-    return (step - 10) * 255 / 10;
-}
-
-int CommandDispatcher::VolumeLevel(int percent) {
-    return static_cast<int>(static_cast<int64_t>(percent) * 65535 / 100);
-}
-
-int CommandDispatcher::RangeValue(uint64_t durationMs) {
-    const int64_t d = static_cast<int64_t>(durationMs);
-    return static_cast<int>(d - d / 60);
-}
-
 void CommandDispatcher::playPause(int) {
     m_target.Operations().PlayPause();
 }
@@ -143,27 +124,27 @@ void CommandDispatcher::flip(int) {
 
 void CommandDispatcher::volume(int value) {
     // The page's slider runs 0..100; anything else would wrap the 16-bit level.
-    const int percent = std::clamp(value, 0, 100);
+    const int percent = std::clamp(value, 0, kVolumePercentMax);
     m_target.State().volume = percent;
-    m_target.Playback().SetVolume(VolumeLevel(percent));
+    m_target.Playback().SetVolume(volumeLevel(percent));
 }
 
 void CommandDispatcher::speed(int index) {
-    if (index < 0 || index >= static_cast<int>(kRates.size())) {
+    if (!isRateIndex(index)) {
         qWarning() << "speed index out of range:" << index;
         return;
     }
     m_target.State().speedIndex = index;
     const int state = m_target.Playback().GetState();
     if (state == kStateRunning || state == kStatePaused)
-        m_target.Playback().SetRate(kRates[index]);
+        m_target.Playback().SetRate(rateForIndex(index));
 }
 
 void CommandDispatcher::brightness(int step) {
     // The page's meter has 21 steps; a value from elsewhere is held to it (the level would overflow).
-    step = std::clamp(step, 0, 20);
+    step = std::clamp(step, 0, kBrightnessStepMax);
     m_target.State().brightnessStep = step;
-    const int level = BrightnessLevel(step);
+    const int level = brightnessLevel(step);
     for (int channel = 0; channel < 4; ++channel)
         m_target.Playback().SetBrightness(channel, level);
 }
@@ -284,7 +265,7 @@ void CommandDispatcher::loop(int) {
         return; // nothing open: no loop, and none left for the next recording
     ViewerState& s = m_target.State();
     s.loopActive = true;
-    const int range = RangeValue(m_target.Playback().GetDurationMs());
+    const int range = trackRange(m_target.Playback().GetDurationMs());
     m_target.CallInternal("setLoopRange", QString::number(range));
     s.loopStart = 0;
     s.loopEnd = range;

@@ -22,12 +22,7 @@ public:
     // Every command name, in table order.
     static QStringList CommandNames();
 
-    static float RateForIndex(int index);       // rate table; 1.0 for an index outside it
-    static int BrightnessLevel(int step);       // (step - 10) * 255 / 10, truncated
-    static int VolumeLevel(int percent);        // trunc(percent * 65535 / 100)
-    static int RangeValue(uint64_t durationMs); // length less a sixtieth of it
     static constexpr const char* kMakerSite = "www.morvent.com";
-    static constexpr const char* kViewerVersion = "1.6.3.5";
 
 private:
     struct Entry;

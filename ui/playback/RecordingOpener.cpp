@@ -2,11 +2,11 @@
 
 #include "core/config/ViewerConfig.h"
 #include "core/container/RecordingReader.h"
-#include "ui/app/CommandDispatcher.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/ViewerState.h"
 #include "ui/playback/BusyFlag.h"
 #include "ui/playback/PlaybackClock.h"
+#include "ui/playback/PlaybackValues.h"
 #include "ui/playback/RecordingList.h"
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
@@ -108,7 +108,7 @@ bool RecordingOpener::OpenSelectedRecording() {
     showScreens(true);
 
     m_totalLengthMs = engine.GetDurationMs();
-    m_trackRangeMs = CommandDispatcher::RangeValue(m_totalLengthMs);
+    m_trackRangeMs = PlaybackValues::trackRange(m_totalLengthMs);
     m_timeLabel = FormatTimeLabel(m_totalLengthMs);
     const std::string listed = m_list.recordingName(state.selectedIndex);
     m_name = QString::fromStdString(listed.empty() ? path.filename().string() : listed);
@@ -139,8 +139,8 @@ bool RecordingOpener::OpenSelectedRecording() {
     if (m_clock)
         m_clock->PlaybackStarted();
 
-    engine.SetRate(CommandDispatcher::RateForIndex(state.speedIndex));
-    const int brightness = CommandDispatcher::BrightnessLevel(state.brightnessStep);
+    engine.SetRate(PlaybackValues::rateForIndex(state.speedIndex));
+    const int brightness = PlaybackValues::brightnessLevel(state.brightnessStep);
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
         engine.SetBrightness(channel, brightness);
     return true;
