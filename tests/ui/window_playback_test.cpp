@@ -313,7 +313,10 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     EXPECT_EQ(level, static_cast<uint32_t>(PlaybackValues::volumeLevel(40)));
 
     // A second start hands the file over while an opening holds the window busy: it waits.
+    // Two hand-overs while busy: the latest wins, the earlier one is never opened.
     s_window->Busy().setBusy(true);
+    const qsizetype messages = s_messages.size();
+    s_window->HandleArgument(folder + "/missing.qmv");
     s_window->HandleArgument(folder + "/" + QString::fromStdString(name));
     EXPECT_FALSE(s_window->Player()->clock().isOpenPending());
     EXPECT_EQ(s_window->Lists()->KindFilter(), 2); // not listed yet
@@ -321,6 +324,7 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     s_window->Busy().setBusy(false);
     ASSERT_TRUE(opened.wait(20000));
     ASSERT_EQ(opened.count(), 1);
+    EXPECT_EQ(s_messages.size(), messages);
 
     // Listed where it can be seen, playing, at the volume the slider shows.
     EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
