@@ -102,7 +102,7 @@ protected:
 } // namespace
 
 TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
-    const QStringList names = CommandDispatcher::CommandNames();
+    const QStringList names = CommandDispatcher::commandNames();
     EXPECT_EQ(names.size(), 51);
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());
     EXPECT_FALSE(d.Dispatch("btnplay", 0));
@@ -117,7 +117,7 @@ TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
 
 TEST_F(DispatchTest, EveryCommandIsDroppedWhileBusy) {
     t.busy.setBusy(true);
-    for (const QString& name : CommandDispatcher::CommandNames())
+    for (const QString& name : CommandDispatcher::commandNames())
         EXPECT_FALSE(d.Dispatch(name, 1)) << name.toStdString();
     EXPECT_TRUE(t.ops.empty());
     EXPECT_TRUE(t.commands.empty()); // "btnFormat" included

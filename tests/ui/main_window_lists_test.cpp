@@ -60,10 +60,10 @@ TEST(MainWindowLists, SkinListCommandsDriveTheList) {
     window.show();
 
     // Space before a card is chosen opens the card choice.
-    EXPECT_FALSE(window.HasScanSource());
+    EXPECT_FALSE(window.hasScanSource());
     QTest::keyClick(&window, Qt::Key_Space);
     EXPECT_EQ(dialogs, 1);
-    EXPECT_TRUE(window.HasScanSource());
+    EXPECT_TRUE(window.hasScanSource());
 
     window.Dispatcher().Dispatch("btnOpen", 0);
     EXPECT_EQ(dialogs, 2);

@@ -123,18 +123,18 @@ TEST_F(MainWindowTest, SizeModesAndChildren) {
     EXPECT_EQ(w.Panel(PanelSlot::Screen0)->geometry(), QRect(6, 38, 425, 239));
     EXPECT_TRUE(w.Panel(PanelSlot::Screen3)->isHidden());
     EXPECT_TRUE(w.Panel(PanelSlot::Map)->isHidden());
-    EXPECT_EQ(w.TitleText(), QString("Morvent QUILLENT"));
+    EXPECT_EQ(w.titleText(), QString("Morvent QUILLENT"));
     // The page loaded with the stored speed unit.
     EXPECT_EQ(js("document.getElementById('btnUnit').textContent").toString(), QString("Knot/h"));
     w.SetTitleText("20240101_120000_E.qmv");
-    EXPECT_EQ(w.TitleText(), QString("Morvent QUILLENT - 20240101_120000_E.qmv"));
+    EXPECT_EQ(w.titleText(), QString("Morvent QUILLENT - 20240101_120000_E.qmv"));
     w.SetTitleText({});
 
     const QRect before = w.geometry();
-    w.ToggleMaximise();
-    EXPECT_TRUE(w.IsMaximised());
-    w.ToggleMaximise();
-    EXPECT_FALSE(w.IsMaximised());
+    w.toggleMaximise();
+    EXPECT_TRUE(w.isMaximised());
+    w.toggleMaximise();
+    EXPECT_FALSE(w.isMaximised());
     EXPECT_EQ(w.geometry(), before);
 
     // An installed panel takes the placeholder's place.
@@ -266,24 +266,24 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
 TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
     CHvViewerDlg& w = *s_window;
     const QRect before = w.geometry();
-    ASSERT_FALSE(w.IsMaximised());
+    ASSERT_FALSE(w.isMaximised());
     QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
-    EXPECT_TRUE(w.IsMaximised());
+    EXPECT_TRUE(w.isMaximised());
     QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
-    EXPECT_FALSE(w.IsMaximised());
+    EXPECT_FALSE(w.isMaximised());
     EXPECT_EQ(w.geometry(), before);
     // The caption buttons lose a hover look the window state change left behind.
     auto* minimise = w.findChild<CaptionButton*>("minimiseButton");
     ASSERT_NE(minimise, nullptr);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(minimise, &enter);
-    ASSERT_TRUE(minimise->Hovered());
+    ASSERT_TRUE(minimise->hovered());
     w.OnCommand(kCmdCaptionMinimise); // the window system may ignore it: no leave event follows
-    EXPECT_FALSE(minimise->Hovered());
+    EXPECT_FALSE(minimise->hovered());
     w.showNormal();
     // Below the band a double click is the client's.
     QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 200));
-    EXPECT_FALSE(w.IsMaximised());
+    EXPECT_FALSE(w.isMaximised());
 }
 
 TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {

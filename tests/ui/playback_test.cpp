@@ -98,8 +98,8 @@ protected:
 } // namespace
 
 TEST(OpeningRules, TimeLabelRangeBrightnessAndRates) {
-    EXPECT_EQ(RecordingOpener::FormatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
-    EXPECT_EQ(RecordingOpener::FormatTimeLabel(59999), "00:00 / 00:59");
+    EXPECT_EQ(RecordingOpener::formatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
+    EXPECT_EQ(RecordingOpener::formatTimeLabel(59999), "00:00 / 00:59");
     EXPECT_EQ(PlaybackValues::trackRange(60000), 59000);
     EXPECT_EQ(PlaybackValues::trackRange(0), 0);
     EXPECT_EQ(PlaybackValues::brightnessLevel(20), 255);
@@ -118,7 +118,7 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     ASSERT_GT(duration, 1000u);
     EXPECT_EQ(rig->last("callInternal:setRange").toLongLong(),
               static_cast<long long>(duration - duration / 60));
-    EXPECT_EQ(opener->timeLabel(), RecordingOpener::FormatTimeLabel(duration));
+    EXPECT_EQ(opener->timeLabel(), RecordingOpener::formatTimeLabel(duration));
     EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[0].filename().string()));
     EXPECT_EQ(rig->marks, 1);
     EXPECT_EQ(rig->last("callInternal:setChannel").toInt(), rig->holder.GetChannelCount());

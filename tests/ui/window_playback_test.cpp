@@ -103,7 +103,7 @@ TEST_F(WindowPlaybackTest, ACardOnTheCommandLineIsListedAndPlaysFromItsFirstReco
     ASSERT_GE(scanner.EntryCount(), 10);
     EXPECT_EQ(s_window->State().selectedIndex, 0);
     EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
-    EXPECT_TRUE(s_window->TitleText().endsWith(QString::fromStdString(scanner.GetEntry(0)->name)));
+    EXPECT_TRUE(s_window->titleText().endsWith(QString::fromStdString(scanner.GetEntry(0)->name)));
     EXPECT_TRUE(s_messages.isEmpty()) << s_messages.join('|').toStdString();
 
     // The clock moves the position; the first screen gets pictures.
@@ -262,7 +262,7 @@ TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClick
     s_window->OnCommand(kCmdStop);
     EXPECT_EQ(s_window->EngineHolder().GetState(), -1);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
-    EXPECT_EQ(s_window->TitleText(), QString::fromLatin1(CHvViewerDlg::kProductTitle));
+    EXPECT_EQ(s_window->titleText(), QString::fromLatin1(CHvViewerDlg::kProductTitle));
     auto* list = qobject_cast<CFilelist*>(s_window->Panel(PanelSlot::FileList));
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->Model().Selection(), -1);
@@ -291,7 +291,7 @@ TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
     EXPECT_NE(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
     EXPECT_EQ(s_window->Lists()->Scanner().EntryCount(), 0);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
-    EXPECT_TRUE(s_window->TitleText().endsWith(QStringLiteral("QUILLENT")));
+    EXPECT_TRUE(s_window->titleText().endsWith(QStringLiteral("QUILLENT")));
 }
 
 TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowThenPlaysAsShown) {
@@ -316,8 +316,8 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     // Two hand-overs while busy: the latest wins, the earlier one is never opened.
     s_window->Busy().setBusy(true);
     const qsizetype messages = s_messages.size();
-    s_window->HandleArgument(folder + "/missing.qmv");
-    s_window->HandleArgument(folder + "/" + QString::fromStdString(name));
+    s_window->handleArgument(folder + "/missing.qmv");
+    s_window->handleArgument(folder + "/" + QString::fromStdString(name));
     EXPECT_FALSE(s_window->Player()->clock().isOpenPending());
     EXPECT_EQ(s_window->Lists()->KindFilter(), 2); // not listed yet
     QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
@@ -329,11 +329,11 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     // Listed where it can be seen, playing, at the volume the slider shows.
     EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
     EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
-    EXPECT_TRUE(s_window->TitleText().endsWith(QString::fromStdString(name)));
+    EXPECT_TRUE(s_window->titleText().endsWith(QString::fromStdString(name)));
     EXPECT_EQ(s_window->EngineHolder().GetVolume(), level);
 
     // "btnInfo" shows the texts of this recording.
-    const MovieInfo info = s_window->OpenRecordingInfo();
+    const MovieInfo info = s_window->openRecordingInfo();
     EXPECT_EQ(info.company, QStringLiteral("Halvorn Logistics"));
     EXPECT_EQ(info.company, QString::fromStdString(s_session->trackData().info.company));
 

@@ -79,12 +79,12 @@ public:
     // The main page's functions; it follows the session by itself.
     MainPage* PageFunctions() const { return m_mainPage; }
     PlaybackSession& Session() const { return m_session; }
-    LayoutInput CurrentLayoutInput() const;
+    LayoutInput currentLayoutInput() const;
     void LayoutPanels(); // places every docked child for the current client size
     void SetTitleText(const QString& fileName);
-    QString TitleText() const;
-    void ToggleMaximise();
-    bool IsMaximised() const { return m_state.maximised; }
+    QString titleText() const;
+    void toggleMaximise();
+    bool isMaximised() const { return m_state.maximised; }
 
     // --- Window commands (keyboard, caption buttons, hidden controls) ---
     // Runs a window command or user message (CommandIds.h) with its argument.
@@ -103,10 +103,10 @@ public:
 
     // --- Start-up argument and single-file open ---
     // A path, folder or "qmv:" link given on the command line or handed over by a second start.
-    void HandleArgument(const QString& argument);
-    void ProcessStartupArguments();
+    void handleArgument(const QString& argument);
+    void processStartupArguments();
     // Lists the recordings of a card or folder given as the argument.
-    void OpenSourceFolder(const QString& folder);
+    void openSourceFolder(const QString& folder);
 
     // --- CommandTarget ---
     ViewerState& State() override { return m_state; }
@@ -124,16 +124,16 @@ public:
     void ChooseMovieFile() override;
     void ShowMovieInfo() override;
     // The information texts of the open recording (empty when nothing is open), for "btnInfo".
-    MovieInfo OpenRecordingInfo() const;
+    MovieInfo openRecordingInfo() const;
     void OpenUrl(const QString& url) override;
 
     // --- Playback parts (CHvViewerDlgPlayback.cpp) ---
     // Screens, opening, clock, docking, single-file open and zoom.
     WindowPlayback* Player() const;
     // Closing: stop the engine, release the recording, stop the clock.
-    void ShutdownPlayback();
+    void shutdownPlayback();
     // True once a card or folder has been chosen for the recording scan (Space plays then).
-    bool HasScanSource() const;
+    bool hasScanSource() const;
 
     // --- BridgeHost ---
     void DispatchCommand(const QString& name, int value) override { m_dispatcher.Dispatch(name, value); }

@@ -31,11 +31,11 @@ void CHvViewerDlg::OnCommand(int commandId, int value) {
         return;
     case kCmdCaptionMaximise:
         resetCaptionButtons();
-        ToggleMaximise();
+        toggleMaximise();
         return;
     case kCmdClose:
     case kCmdCaptionClose:
-        ShutdownPlayback();
+        shutdownPlayback();
         close();
         return;
     case kCmdPrevious:
@@ -100,7 +100,7 @@ void CHvViewerDlg::ChooseMovieFile() {
     m_player->startup().openSingleFile(file.absolutePath(), file.fileName());
 }
 
-MovieInfo CHvViewerDlg::OpenRecordingInfo() const {
+MovieInfo CHvViewerDlg::openRecordingInfo() const {
     if (!m_session.isOpen())
         return {};
     const RecordingInfoTexts& info = m_session.trackData().info;
@@ -110,7 +110,7 @@ MovieInfo CHvViewerDlg::OpenRecordingInfo() const {
 }
 
 void CHvViewerDlg::ShowMovieInfo() {
-    CMovieInfoDlg dialog(OpenRecordingInfo(), GetInstallerLanguage() == "korean", this);
+    CMovieInfoDlg dialog(openRecordingInfo(), GetInstallerLanguage() == "korean", this);
     dialog.exec();
 }
 
@@ -119,29 +119,29 @@ void CHvViewerDlg::OpenUrl(const QString& url) {
         qInfo() << "no web browser opened" << url;
 }
 
-void CHvViewerDlg::ProcessStartupArguments() {
+void CHvViewerDlg::processStartupArguments() {
     // Taken once: a reload of the page (its renderer restarted) must not open the card again.
     const QStringList arguments = std::exchange(m_arguments, {});
     if (!arguments.isEmpty())
-        HandleArgument(arguments.constFirst());
+        handleArgument(arguments.constFirst());
 }
 
-void CHvViewerDlg::HandleArgument(const QString& argument) {
+void CHvViewerDlg::handleArgument(const QString& argument) {
     // A second start during an opening (or its ID/password question): acted on afterwards, never
     // inside the open that is waiting. The latest hand-over wins.
-    if (m_busy.deferWhileBusy([this, argument] { HandleArgument(argument); }))
+    if (m_busy.deferWhileBusy([this, argument] { handleArgument(argument); }))
         return;
-    const StartupArgument arg = ParseStartupArgument(argument);
+    const StartupArgument arg = parseStartupArgument(argument);
     switch (arg.kind) {
     case StartupArgument::None:
         return;
     case StartupArgument::Link:
         if (auto* tools = findChild<DataOutHookup*>(QString(), Qt::FindDirectChildrenOnly))
-            tools->DownloadLink(arg);
+            tools->downloadLink(arg);
         return;
     case StartupArgument::Path:
         if (QFileInfo(argument).isDir()) {
-            OpenSourceFolder(argument);
+            openSourceFolder(argument);
             m_player->clock().playFirstListed();
         } else
             m_player->startup().openSingleFile(arg.folder, arg.name);

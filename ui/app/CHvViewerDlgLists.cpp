@@ -55,12 +55,12 @@ void CHvViewerDlg::createLists() {
     m_lists->StartMountWatch();
 }
 
-bool CHvViewerDlg::HasScanSource() const {
+bool CHvViewerDlg::hasScanSource() const {
     // A single file listed on its own counts: Space plays it rather than asking for a card.
     return m_lists && (m_lists->SourceChosen() || m_lists->Scanner().EntryCount() > 0);
 }
 
-void CHvViewerDlg::OpenSourceFolder(const QString& folder) {
+void CHvViewerDlg::openSourceFolder(const QString& folder) {
     m_player->clock().ReturnToIdle();
     m_lists->OpenFolder(folder.toStdString());
 }

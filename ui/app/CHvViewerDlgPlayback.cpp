@@ -115,7 +115,7 @@ void CHvViewerDlg::ClearMapPath() {
     m_dataPanels->map()->ClearMapPath();
 }
 
-void CHvViewerDlg::ShutdownPlayback() {
+void CHvViewerDlg::shutdownPlayback() {
     if (m_player)
         m_player->shutdown();
     if (m_dataPanels)

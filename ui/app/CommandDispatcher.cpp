@@ -77,7 +77,7 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
     return kTable;
 }
 
-QStringList CommandDispatcher::CommandNames() {
+QStringList CommandDispatcher::commandNames() {
     int count = 0;
     const Entry* table = Table(count);
     QStringList names;

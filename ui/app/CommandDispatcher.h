@@ -20,7 +20,7 @@ public:
     bool Dispatch(const QString& name, int value);
 
     // Every command name, in table order.
-    static QStringList CommandNames();
+    static QStringList commandNames();
 
     static constexpr const char* kMakerSite = "www.morvent.com";
 

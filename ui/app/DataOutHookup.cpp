@@ -71,7 +71,7 @@ void DataOutHookup::runPrint() {
     m_commands->PrintReport();
 }
 
-void DataOutHookup::DownloadLink(const StartupArgument& link) {
+void DataOutHookup::downloadLink(const StartupArgument& link) {
     if (m_download) {
         m_download->raise(); // one download at a time
         return;

@@ -39,7 +39,7 @@ RecordingOpener::~RecordingOpener() {
     shutdown();
 }
 
-QString RecordingOpener::FormatTimeLabel(uint64_t lengthMs) {
+QString RecordingOpener::formatTimeLabel(uint64_t lengthMs) {
     // Minutes are counted within the hour, as the camera's own players show them.
     const uint64_t withinHour = (lengthMs / 1000) % 3600;
     return QString::asprintf("00:00 / %02d:%02d", static_cast<int>(withinHour / 60),
@@ -109,7 +109,7 @@ bool RecordingOpener::OpenSelectedRecording() {
 
     m_totalLengthMs = engine.GetDurationMs();
     m_trackRangeMs = PlaybackValues::trackRange(m_totalLengthMs);
-    m_timeLabel = FormatTimeLabel(m_totalLengthMs);
+    m_timeLabel = formatTimeLabel(m_totalLengthMs);
     const std::string listed = m_list.recordingName(state.selectedIndex);
     m_name = QString::fromStdString(listed.empty() ? path.filename().string() : listed);
 

@@ -77,7 +77,7 @@ public:
     QString lastAcceptedId() const { return QString::fromStdString(m_identity.lastId()); }
     QString lastAcceptedPassword() const { return QString::fromStdString(m_identity.lastPassword()); }
 
-    static QString FormatTimeLabel(uint64_t lengthMs);
+    static QString formatTimeLabel(uint64_t lengthMs);
 
 signals:
     void openFinished(int job, bool opened); // after the busy window has gone
