@@ -7,7 +7,7 @@
 
 #include "core/recordings/RecordingName.h"
 #include "media/playback/PlaybackEngine.h"
-#include "ui/app/ViewerState.h"
+#include "ui/playback/PlaybackState.h"
 #include "ui/bridge/MainPage.h"
 #include "ui/panels/CDlgVideoScreen.h"
 #include "ui/playback/BusyFlag.h"
@@ -102,7 +102,7 @@ public:
         else
             calls.push_back({function, texts});
     }};
-    ViewerState state;
+    PlaybackState state;
     std::vector<std::filesystem::path> files;
     std::vector<PageCall> calls;
     std::vector<std::pair<QString, MessageIcon>> messages;

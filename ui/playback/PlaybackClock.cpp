@@ -3,7 +3,7 @@
 #include "core/recordings/RecordingName.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CommandIds.h"
-#include "ui/app/ViewerState.h"
+#include "ui/playback/PlaybackState.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/playback/RecordingList.h"
 #include "ui/playback/RecordingOpener.h"
@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-PlaybackClock::PlaybackClock(PlaybackSession& session, PlaybackEngineHolder& engine, ViewerState& state,
+PlaybackClock::PlaybackClock(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackState& state,
                              RecordingList& list, RecordingOpener& opener)
     : m_session(session), m_engine(engine), m_state(state), m_list(list), m_opener(opener),
       m_mouseHeld([] { return bool(QGuiApplication::mouseButtons() & Qt::LeftButton); }) {
@@ -56,7 +56,7 @@ void PlaybackClock::tick() {
     if (state < 0 || state == PlaybackEngine::kNotBuilt)
         return;
 
-    ViewerState& ps = m_state;
+    PlaybackState& ps = m_state;
     const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
     const int64_t duration = static_cast<int64_t>(engine.GetDurationMs());
     // The two loop points in either order, within the recording; a loop of no length is none.
@@ -130,7 +130,7 @@ void PlaybackClock::PlayPause() {
     const int count = m_list.recordingCount();
     if (count <= 0)
         return;
-    ViewerState& ps = m_state;
+    PlaybackState& ps = m_state;
     if (ps.selectedIndex < 0) {
         const int last = findRow(count - 1, -1);
         if (last < 0)
@@ -154,7 +154,7 @@ void PlaybackClock::stepForward() {
 }
 
 void PlaybackClock::OpenPrevious() {
-    ViewerState& ps = m_state;
+    PlaybackState& ps = m_state;
     const int row = findRow(ps.selectedIndex - 1, -1);
     if (row < 0)
         return;
@@ -163,7 +163,7 @@ void PlaybackClock::OpenPrevious() {
 }
 
 void PlaybackClock::OpenNext() {
-    ViewerState& ps = m_state;
+    PlaybackState& ps = m_state;
     const int row = findRow(ps.selectedIndex + 1, 1);
     if (row < 0) {
         ReturnToIdle(true);
@@ -179,7 +179,7 @@ void PlaybackClock::ReturnToIdle(bool clearSelection) {
     m_clock.stop();
     m_openTimer.stop(); // a pending open would bring back what the user just left
     closeEngine();
-    ViewerState& ps = m_state;
+    PlaybackState& ps = m_state;
     ps.selectedIndex = -1;
     ps.position = 0;
     clearLoop();
@@ -191,7 +191,7 @@ void PlaybackClock::ClearAndClose() {
     m_openTimer.stop();
     m_engine.CloseRecording();
     m_list.clearRecordings();
-    ViewerState& ps = m_state;
+    PlaybackState& ps = m_state;
     ps.selectedIndex = -1;
     ps.position = 0;
     clearLoop();
@@ -202,7 +202,7 @@ void PlaybackClock::ClearAndClose() {
 
 void PlaybackClock::clearLoop() {
     // A loop belongs to the recording it was set on.
-    ViewerState& ps = m_state;
+    PlaybackState& ps = m_state;
     ps.loopActive = false;
     ps.loopStart = 0;
     ps.loopEnd = 0;
@@ -241,7 +241,7 @@ void PlaybackClock::openRow(int index) {
     // A row the list does not have (a stale or made-up page value) is no reason for an error box.
     if (index >= m_list.recordingCount())
         return;
-    ViewerState& ps = m_state;
+    PlaybackState& ps = m_state;
     ps.selectedIndex = index;
     if (index < 0)
         return;

@@ -15,7 +15,7 @@ class PlaybackEngineHolder;
 class PlaybackSession;
 class RecordingList;
 class RecordingOpener;
-struct ViewerState;
+struct PlaybackState;
 
 class PlaybackClock : public QObject, public PlaybackOperations {
     Q_OBJECT
@@ -27,7 +27,7 @@ public:
     // Whether the left mouse button is held anywhere (the clock does not move meanwhile).
     using MouseHeld = std::function<bool()>;
 
-    PlaybackClock(PlaybackSession& session, PlaybackEngineHolder& engine, ViewerState& state,
+    PlaybackClock(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackState& state,
                   RecordingList& list, RecordingOpener& opener);
 
     void setMouseHeld(MouseHeld held) { m_mouseHeld = std::move(held); }
@@ -81,7 +81,7 @@ private:
 
     PlaybackSession& m_session;
     PlaybackEngineHolder& m_engine;
-    ViewerState& m_state;
+    PlaybackState& m_state;
     RecordingList& m_list;
     RecordingOpener& m_opener;
     MouseHeld m_mouseHeld;

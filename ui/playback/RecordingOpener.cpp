@@ -3,7 +3,7 @@
 #include "core/config/ViewerConfig.h"
 #include "core/container/RecordingReader.h"
 #include "media/playback/PlaybackEngine.h"
-#include "ui/app/ViewerState.h"
+#include "ui/playback/PlaybackState.h"
 #include "ui/playback/BusyFlag.h"
 #include "ui/playback/PlaybackClock.h"
 #include "ui/playback/PlaybackValues.h"
@@ -17,7 +17,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
-RecordingOpener::RecordingOpener(PlaybackSession& session, PlaybackEngineHolder& engine, ViewerState& state,
+RecordingOpener::RecordingOpener(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackState& state,
                                  RecordingList& list, BusyFlag& busy, QWidget* owner)
     : m_session(session), m_engine(engine), m_state(state), m_list(list), m_busy(busy), m_owner(owner) {
     m_showMessage = [this](const QString& text, MessageIcon icon) {
@@ -93,7 +93,7 @@ void RecordingOpener::showMessage(const QString& text, MessageIcon icon) {
 
 bool RecordingOpener::OpenSelectedRecording() {
     PlaybackEngineHolder& engine = m_engine;
-    ViewerState& state = m_state;
+    PlaybackState& state = m_state;
     m_data.hasSetupRecord = false;
     engine.SetSourceModeFlag(0);
 

@@ -24,7 +24,7 @@ class PlaybackEngineHolder;
 class PlaybackSession;
 class QWidget;
 class RecordingList;
-struct ViewerState;
+struct PlaybackState;
 
 enum class MessageIcon { None, Information, Error };
 
@@ -46,7 +46,7 @@ public:
     using MessageShower = std::function<void(const QString& text, MessageIcon icon)>;
 
     // `owner`: the window the busy window, the ID/password question and message boxes belong to.
-    RecordingOpener(PlaybackSession& session, PlaybackEngineHolder& engine, ViewerState& state,
+    RecordingOpener(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackState& state,
                     RecordingList& list, BusyFlag& busy, QWidget* owner);
     ~RecordingOpener() override;
 
@@ -91,7 +91,7 @@ private:
 
     PlaybackSession& m_session;
     PlaybackEngineHolder& m_engine;
-    ViewerState& m_state;
+    PlaybackState& m_state;
     RecordingList& m_list;
     BusyFlag& m_busy;
     QWidget* m_owner;

@@ -1,6 +1,6 @@
 #include "ui/playback/StartupOpener.h"
 
-#include "ui/app/ViewerState.h"
+#include "ui/playback/PlaybackState.h"
 #include "ui/playback/PlaybackClock.h"
 #include "ui/playback/RecordingList.h"
 

@@ -6,11 +6,11 @@
 
 class PlaybackClock;
 class RecordingList;
-struct ViewerState;
+struct PlaybackState;
 
 class StartupOpener {
 public:
-    StartupOpener(RecordingList& list, ViewerState& state, PlaybackClock& clock)
+    StartupOpener(RecordingList& list, PlaybackState& state, PlaybackClock& clock)
         : m_list(list), m_state(state), m_clock(clock) {}
 
     // Lists one recording file and starts it.
@@ -18,6 +18,6 @@ public:
 
 private:
     RecordingList& m_list;
-    ViewerState& m_state;
+    PlaybackState& m_state;
     PlaybackClock& m_clock;
 };

@@ -18,7 +18,7 @@ std::array<CDlgVideoScreen*, 4> createScreens(QWidget& window) {
 } // namespace
 
 WindowPlayback::WindowPlayback(QWidget& window, PlaybackSession& session, PlaybackEngineHolder& engine,
-                               ViewerState& state, RecordingList& list, BusyFlag& busy)
+                               PlaybackState& state, RecordingList& list, BusyFlag& busy)
     : m_window(window), m_screens(createScreens(window)),
       m_opener(session, engine, state, list, busy, &window), m_clock(session, engine, state, list, m_opener),
       m_docking(engine, &window), m_startup(list, state, m_clock) {

@@ -20,7 +20,7 @@ class WindowPlayback : public QObject {
 public:
     // `window`: the main window the screens, the busy window and the message boxes belong to.
     WindowPlayback(QWidget& window, PlaybackSession& session, PlaybackEngineHolder& engine,
-                   ViewerState& state, RecordingList& list, BusyFlag& busy);
+                   PlaybackState& state, RecordingList& list, BusyFlag& busy);
     ~WindowPlayback() override;
 
     // The screens, created as children of the window (screen 3 hidden) and attached to the engine.
