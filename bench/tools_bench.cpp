@@ -1,15 +1,21 @@
 // Tool benchmarks, run by hand: merging channel 1 of 20 one-minute recordings with the realistic
 // card's sizes and chunk pattern (1920x1080 at 6 Mbit/s, two 1280x720 at 3 Mbit/s, AAC, records)
-// against "cp" of the same bytes; how soon a cancel stops a running merge; and the longest pause
-// of a 10 ms UI-thread timer while the tool job works. Files are made in the temporary folder and
-// deleted at the end. Run: build/bench/tools_bench [recordings, default 20]
+// against "cp" of the same bytes; and, in the merge and conversion windows, how soon a click on
+// Cancel ends the work and the longest pause of the UI thread while a tool runs. Files are made in the
+// temporary folder and deleted at the end. Run: build/bench/tools_bench [recordings, default 20]
 #include "core/container/ChannelMerge.h"
 #include "core/container/RecordingWriter.h"
 #include "core/container/ScrambledCopy.h"
-#include "core/tools/ToolJob.h"
+#include "core/config/ViewerConfig.h"
+#include "ui/controls/CWBCButton.h"
+#include "ui/tools/CProcessDlg.h"
+#include "ui/tools/CVideoMergeDlg.h"
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -65,18 +71,18 @@ void writeMinute(const fs::path& path, uint32_t seed) {
     w->finish();
 }
 
-// The target or a temporary file beside it.
-bool leftover(const fs::path& dir, const std::string& name) {
-    for (const auto& e : fs::directory_iterator(dir))
-        if (e.path().filename().string().find(name) != std::string::npos)
-            return true;
-    return false;
+double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     const fs::path dir = fs::temp_directory_path() / ("quillent-tools-bench-" + std::to_string(getpid()));
     fs::create_directories(dir / "out");
@@ -143,45 +149,104 @@ int main(int argc, char** argv) {
                     fs::file_size(sources[0]) / 1e6 / s, r.ok() ? "" : " (failed)");
     }
 
-    // Cancel latency and the UI thread's longest pause while a merge runs on the tool job.
-    double worstCancel = 0, worstGap = 0;
-    for (int run = 0; run < 5; ++run) {
-        ToolJob job;
-        job.addItem("merge", [&](const ToolJob::Control& c) {
-            MergeOutcome r =
-                MergeChannel(dir / "out" / "c.qmv", sources, 0,
-                             [&c](uint64_t total, uint64_t done) { return c.report(done, total); });
-            return ToolItemResult{r.ok, r.cancelled, QString::fromStdString(r.error)};
-        });
-        QElapsedTimer gap;
-        gap.start();
-        double longest = 0;
+    // The windows as the user runs them: the merge window joining the three channels of every
+    // recording and the conversion window converting them, each cancelled by its button at
+    // growing moments and once run to its end. Measured: from the click to the window's end, and
+    // the longest delay of a 5 ms timer on the UI thread over the whole run (progress, painting,
+    // the final message).
+    LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
+    QStringList list;
+    for (const auto& s : sources)
+        list << QString::fromStdString(s.string());
+    struct Measure {
+        double cancelMs = 0, longestGapMs = 0, longestGapCpuMs = 0, runMs = 0;
+        bool leftover = false;
+        QString outcome;
+    };
+    auto measureWindow = [&](ToolProgressWindow& window, QAbstractButton* cancel, int cancelAfterMs,
+                             const std::function<void()>& start, const fs::path& out) {
+        Measure m;
+        window.SetReporter([&m](QMessageBox::Icon, const QString& text) { m.outcome = text; });
+        bool ended = false;
+        QObject::connect(&window, &QDialog::finished, [&] { ended = true; });
+        QElapsedTimer gap, run;
         QTimer tick;
+        // The UI thread's own processor time over the longest delay tells work done on it from
+        // waiting for the processor (the machine busy with other work).
+        double cpuAtTick = threadCpuMs();
         QObject::connect(&tick, &QTimer::timeout, [&] {
-            longest = std::max(longest, gap.nsecsElapsed() / 1e6);
+            const double delay = gap.nsecsElapsed() / 1e6 - 5, cpu = threadCpuMs();
+            if (delay > m.longestGapMs) {
+                m.longestGapMs = delay;
+                m.longestGapCpuMs = cpu - cpuAtTick;
+            }
+            cpuAtTick = cpu;
             gap.restart();
         });
-        int percent = 0;
-        QObject::connect(&job, &ToolJob::progressChanged, [&](int, int p) { percent = p; });
-        tick.start(10);
-        Clock::time_point cancelAt;
-        bool done = false;
-        QObject::connect(&job, &ToolJob::finished, [&] { done = true; });
-        job.start();
-        QTimer::singleShot(200 + 100 * run, [&] {
-            cancelAt = Clock::now();
-            job.cancel();
-        });
-        while (job.isRunning())
+        window.show();
+        gap.start();
+        run.start();
+        tick.start(5);
+        start();
+        Clock::time_point clicked;
+        if (cancelAfterMs >= 0)
+            QTimer::singleShot(cancelAfterMs, [&] {
+                clicked = Clock::now();
+                cancel->click();
+            });
+        while (!ended && m.outcome.isEmpty())
             app.processEvents(QEventLoop::AllEvents, 5);
-        const double cancel = seconds(cancelAt) * 1000;
-        while (!done)
-            app.processEvents(QEventLoop::AllEvents, 5);
-        worstCancel = std::max(worstCancel, cancel);
-        worstGap = std::max(worstGap, longest - 10);
-        std::printf(
-            "run %d: cancelled at %d %% after %.1f ms, longest UI timer delay %.1f ms, partial file %s\n",
-            run, percent, cancel, longest - 10, leftover(dir / "out", "c.qmv") ? "LEFT" : "none");
+        if (cancelAfterMs >= 0)
+            m.cancelMs = seconds(clicked) * 1000;
+        m.runMs = run.elapsed();
+        // Whatever a cancel stopped is removed; finished files may stay.
+        for (const auto& e : fs::directory_iterator(out))
+            m.leftover = m.leftover || e.path().filename().string().find(".part") != std::string::npos;
+        return m;
+    };
+    double worstCancel = 0, worstGap = 0;
+    auto report = [&](const Measure& m, const std::string& what, int cancelAt) {
+        worstGap = std::max(worstGap, m.longestGapMs);
+        char delay[96];
+        std::snprintf(delay, sizeof delay,
+                      "longest UI delay %.1f ms (UI thread at work %.1f ms of that tick)", m.longestGapMs,
+                      m.longestGapCpuMs);
+        if (cancelAt < 0) {
+            std::printf("%s to the end: %.2f s, %s: \"%s\"\n", what.c_str(), m.runMs / 1000, delay,
+                        m.outcome.left(48).toUtf8().constData());
+            return;
+        }
+        worstCancel = std::max(worstCancel, m.cancelMs);
+        std::printf("%s, Cancel after %d ms: ended %.1f ms after the click, %s, temporary file %s\n",
+                    what.c_str(), cancelAt, m.cancelMs, delay, m.leftover ? "LEFT" : "none");
+    };
+    for (int run = 0; run < 6; ++run) {
+        const fs::path out = dir / ("merged" + std::to_string(run));
+        fs::create_directories(out);
+        CVideoMergeDlg dlg;
+        dlg.Prepare(list, 0);
+        dlg.CountCombo()->setCurrentIndex(dlg.CountCombo()->count() - 1);
+        dlg.SetFolderChooser(
+            [&](const QString&, const QString&) { return QString::fromStdString(out.string()); });
+        dlg.ChooseFolder();
+        const int cancelAt = run < 5 ? 100 + 300 * run : -1;
+        Measure m = measureWindow(
+            dlg, dlg.CloseButton(), cancelAt, [&] { dlg.Start(); }, out);
+        report(m,
+               "merge window, " + std::to_string(dlg.SelectedChannelCount()) + " channels of " +
+                   std::to_string(count) + " recordings",
+               cancelAt);
+        fs::remove_all(out);
+    }
+    for (int run = 0; run < 4; ++run) {
+        const fs::path out = dir / ("converted" + std::to_string(run));
+        fs::create_directories(out);
+        const int cancelAt = run < 3 ? 100 + 400 * run : -1;
+        CProcessDlg dlg(QString::fromStdString(out.string()), list, CProcessDlg::kConvert);
+        Measure m = measureWindow(
+            dlg, dlg.CancelButton(), cancelAt, [&] { dlg.open(); }, out);
+        report(m, "conversion window, " + std::to_string(count) + " recordings", cancelAt);
+        fs::remove_all(out);
     }
     std::printf("worst cancel %.1f ms (target 200), worst UI delay %.1f ms (target 50)\n", worstCancel,
                 worstGap);
