@@ -5,11 +5,14 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr uint64_t kCloseInBackground = 32u << 20;
 
 // Follows symbolic links from `path` (at most 40, as the kernel does); a dangling link resolves to
 // the file it would name.
@@ -150,11 +153,18 @@ bool ReplacingWriter::commit() {
 }
 
 void ReplacingWriter::discard() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
     if (!m_temp.empty())
         ::unlink(m_temp.c_str());
+    if (m_fd >= 0) {
+        // Giving back the pages of a large file takes the kernel tens of milliseconds per hundred
+        // megabytes; its name is gone already, so a cancelled merge ends at once and the space is
+        // freed in the background.
+        if (size() >= kCloseInBackground)
+            std::thread([fd = m_fd] { ::close(fd); }).detach();
+        else
+            ::close(m_fd);
+    }
+    m_fd = -1;
     m_temp.clear();
     m_used = 0;
 }
