@@ -71,10 +71,19 @@ void writeMinute(const fs::path& path, uint32_t seed) {
     w->finish();
 }
 
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+// The calling thread's time on a processor and waiting in the run queue for one, in ms.
+struct ThreadTimes {
+    double runMs = 0, queuedMs = 0;
+};
+ThreadTimes threadTimes() {
+    ThreadTimes t;
+    if (std::FILE* f = std::fopen("/proc/thread-self/schedstat", "r")) {
+        unsigned long long run = 0, queued = 0;
+        if (std::fscanf(f, "%llu %llu", &run, &queued) == 2)
+            t = {run / 1e6, queued / 1e6};
+        std::fclose(f);
+    }
+    return t;
 }
 
 } // namespace
@@ -159,7 +168,7 @@ int main(int argc, char** argv) {
     for (const auto& s : sources)
         list << QString::fromStdString(s.string());
     struct Measure {
-        double cancelMs = 0, longestGapMs = 0, longestGapCpuMs = 0, runMs = 0;
+        double cancelMs = 0, longestGapMs = 0, longestGapRunMs = 0, longestGapQueuedMs = 0, runMs = 0;
         bool leftover = false;
         QString outcome;
     };
@@ -171,16 +180,18 @@ int main(int argc, char** argv) {
         QObject::connect(&window, &QDialog::finished, [&] { ended = true; });
         QElapsedTimer gap, run;
         QTimer tick;
-        // The UI thread's own processor time over the longest delay tells work done on it from
-        // waiting for the processor (the machine busy with other work).
-        double cpuAtTick = threadCpuMs();
+        // Where the UI thread was during the longest delay: at work, waiting for a processor
+        // (the machine busy with other work), or else asleep (blocked).
+        ThreadTimes atTick = threadTimes();
         QObject::connect(&tick, &QTimer::timeout, [&] {
-            const double delay = gap.nsecsElapsed() / 1e6 - 5, cpu = threadCpuMs();
+            const double delay = gap.nsecsElapsed() / 1e6 - 5;
+            const ThreadTimes now = threadTimes();
             if (delay > m.longestGapMs) {
                 m.longestGapMs = delay;
-                m.longestGapCpuMs = cpu - cpuAtTick;
+                m.longestGapRunMs = now.runMs - atTick.runMs;
+                m.longestGapQueuedMs = now.queuedMs - atTick.queuedMs;
             }
-            cpuAtTick = cpu;
+            atTick = now;
             gap.restart();
         });
         window.show();
@@ -207,10 +218,11 @@ int main(int argc, char** argv) {
     double worstCancel = 0, worstGap = 0;
     auto report = [&](const Measure& m, const std::string& what, int cancelAt) {
         worstGap = std::max(worstGap, m.longestGapMs);
-        char delay[96];
-        std::snprintf(delay, sizeof delay,
-                      "longest UI delay %.1f ms (UI thread at work %.1f ms of that tick)", m.longestGapMs,
-                      m.longestGapCpuMs);
+        char delay[160];
+        std::snprintf(
+            delay, sizeof delay,
+            "longest UI delay %.1f ms (over that tick: %.1f ms at work, %.1f ms waiting for a processor)",
+            m.longestGapMs, m.longestGapRunMs, m.longestGapQueuedMs);
         if (cancelAt < 0) {
             std::printf("%s to the end: %.2f s, %s: \"%s\"\n", what.c_str(), m.runMs / 1000, delay,
                         m.outcome.left(48).toUtf8().constData());
