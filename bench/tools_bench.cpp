@@ -1,13 +1,15 @@
 // Tool benchmarks, run by hand: merging channel 1 of 20 one-minute recordings with the realistic
 // card's sizes and chunk pattern (1920x1080 at 6 Mbit/s, two 1280x720 at 3 Mbit/s, AAC, records)
-// against "cp" of the same bytes; and, in the merge and conversion windows, how soon a click on
-// Cancel ends the work and the longest pause of the UI thread while a tool runs. Files are made in the
-// temporary folder and deleted at the end. Run: build/bench/tools_bench [recordings, default 20]
+// against "cp" of the same bytes; and, in the merge, conversion and scrambled copy windows, how
+// soon a click on Cancel ends the work and the longest pause of the UI thread while a tool runs.
+// Files are made in the temporary folder and deleted at the end.
+// Run: build/bench/tools_bench [recordings, default 20]
 #include "core/container/ChannelMerge.h"
 #include "core/container/RecordingWriter.h"
 #include "core/container/ScrambledCopy.h"
 #include "core/config/ViewerConfig.h"
 #include "ui/controls/CWBCButton.h"
+#include "ui/tools/CEncCopyDlg.h"
 #include "ui/tools/CProcessDlg.h"
 #include "ui/tools/CVideoMergeDlg.h"
 
@@ -258,6 +260,16 @@ int main(int argc, char** argv) {
         Measure m = measureWindow(
             dlg, dlg.CancelButton(), cancelAt, [&] { dlg.open(); }, out);
         report(m, "conversion window, " + std::to_string(count) + " recordings", cancelAt);
+        fs::remove_all(out);
+    }
+    {
+        // The scrambled copy window has no Cancel: one copy to the end.
+        const fs::path out = dir / "copied";
+        fs::create_directories(out);
+        CEncCopyDlg dlg(list.front(), QString::fromStdString((out / "copy.qmv").string()));
+        Measure m = measureWindow(
+            dlg, nullptr, -1, [&] { dlg.open(); }, out);
+        report(m, "scrambled copy window, one recording", -1);
         fs::remove_all(out);
     }
     std::printf("worst cancel %.1f ms (target 200), worst UI delay %.1f ms (target 50)\n", worstCancel,
