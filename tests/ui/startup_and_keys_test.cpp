@@ -29,9 +29,9 @@ TEST(StartupArgumentTest, PathsAndLinksSplitIntoTheirParts) {
         SCOPED_TRACE(c.argument);
         const StartupArgument a = parseStartupArgument(QString::fromUtf8(c.argument));
         EXPECT_EQ(a.kind, c.kind);
-        EXPECT_EQ(a.folder, QString::fromUtf8(c.folder));
-        EXPECT_EQ(a.name, QString::fromUtf8(c.name));
-        EXPECT_EQ(a.source, QString::fromUtf8(c.source));
+        EXPECT_EQ(a.folder.toStdString(), c.folder);
+        EXPECT_EQ(a.name.toStdString(), c.name);
+        EXPECT_EQ(a.source.toStdString(), c.source);
         EXPECT_EQ(a.size, c.size);
     }
 }
