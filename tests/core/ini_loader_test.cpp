@@ -16,12 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path tempPath(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("quillent-ini-test-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    return dir / name;
-}
-
 int32_t intOf(const CWBCIniLoader& loader, const char* key) {
     int32_t v = -999;
     EXPECT_TRUE(loader.GetInt(key, v)) << key;
@@ -90,14 +84,14 @@ TEST(IniLoader, LongLinesAreReadInPiecesAndZeroBytesEndAPiece) {
 TEST(IniLoader, MissingFileKeepsDefaultsAndOffersSave) {
     CWBCIniLoader loader;
     RegisterQuickSettingItems(loader);
-    EXPECT_TRUE(loader.Load(tempPath("does-not-exist.ini")));
+    EXPECT_TRUE(loader.Load(TempPath("does-not-exist.ini")));
     EXPECT_FALSE(loader.loaded());
     EXPECT_FALSE(loader.IsUnchanged());
     EXPECT_EQ(intOf(loader, "TIME_EXP_GMT"), 9);
 
     CWBCIniLoader folder; // a folder of that name is no file
     RegisterQuickSettingItems(folder);
-    folder.Load(tempPath("folder.ini").parent_path());
+    folder.Load(TempPath("folder.ini").parent_path());
     EXPECT_FALSE(folder.loaded());
     folder.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini"); // the card put back in
     EXPECT_TRUE(folder.loaded());
@@ -106,7 +100,7 @@ TEST(IniLoader, MissingFileKeepsDefaultsAndOffersSave) {
     CWBCIniLoader empty;
     EXPECT_TRUE(empty.IsUnchanged()); // no items
 
-    fs::path emptyFile = tempPath("empty.ini");
+    fs::path emptyFile = TempPath("empty.ini");
     std::ofstream(emptyFile).close();
     CWBCIniLoader fromEmpty;
     RegisterQuickSettingItems(fromEmpty);
@@ -120,7 +114,7 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
     CWBCIniLoader loader;
     RegisterQuickSettingItems(loader);
     loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
-    fs::path out = tempPath("saved.ini");
+    fs::path out = TempPath("saved.ini");
     ASSERT_TRUE(loader.Save(out));
     std::string echoed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(ReadText(out),
@@ -135,8 +129,8 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
     for (size_t i = 0; i < again.items().size(); ++i)
         EXPECT_EQ(again.items()[i].value, loader.items()[i].value);
 
-    EXPECT_FALSE(loader.Save(tempPath("no-such-dir") / "x" / "setup.ini"));
-    fs::path readOnly = tempPath("read-only");
+    EXPECT_FALSE(loader.Save(TempPath("no-such-dir") / "x" / "setup.ini"));
+    fs::path readOnly = TempPath("read-only");
     fs::create_directories(readOnly);
     { std::ofstream(readOnly / "setup.ini", std::ios::binary) << "K=7\r\n"; }
     fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
@@ -152,12 +146,12 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
 }
 
 TEST(IniLoader, OverlongLineIsRefusedAndTheFileKept) {
-    fs::path out = tempPath("keep.ini");
+    fs::path out = TempPath("keep.ini");
     { std::ofstream(out, std::ios::binary) << "K=7\r\n"; }
     testing::internal::CaptureStdout();
     CWBCIniLoader loader; // 120 + "=" + 7 digits: 128 characters could not be read back
     loader.RegisterItem(std::string(120, 'K'), 1234567, 9);
-    loader.Load(tempPath("none.ini"));
+    loader.Load(TempPath("none.ini"));
     EXPECT_FALSE(loader.Save(out));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(ReadText(out), "K=7\r\n");
@@ -166,7 +160,7 @@ TEST(IniLoader, OverlongLineIsRefusedAndTheFileKept) {
 // A failed write (a file size limit standing in for a full card; root ignores file modes but not
 // this limit) keeps the previous file as it was.
 TEST(IniLoader, AFailedSaveKeepsThePreviousFile) {
-    const fs::path file = tempPath("keep.ini");
+    const fs::path file = TempPath("keep.ini");
     { std::ofstream(file, std::ios::binary) << "previous"; }
     pid_t child = fork();
     if (child == 0) {
