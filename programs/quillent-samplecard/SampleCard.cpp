@@ -293,6 +293,7 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
             r.height = ch == 0 ? 720 : 360;
             r.fps = 30;
             r.kbps = ch == 0 ? 2500 : 800;
+            r.drawnRoad = true;
             break;
         case SampleProfile::Small:
             r.width = ch == 0 ? 320 : 256;
