@@ -284,7 +284,9 @@ TEST(ListController, PullingTheListedCardClearsTheListAndOtherVolumesChangeNothi
     EXPECT_FALSE(f.bar->isVisible());
 }
 
-TEST(ListController, ListInputIsIgnoredWhileARecordingOpens) {
+// While a recording opens, clicks on the rows and on the tab strip are dropped and leave the rows,
+// the tab and the select-all box as drawn; afterwards they work again.
+TEST(ListController, ListAndTabClicksAreDroppedWhileARecordingOpens) {
     OpenedCard f;
     ASSERT_TRUE(f.opened);
     bool busy = true;
@@ -292,14 +294,24 @@ TEST(ListController, ListInputIsIgnoredWhileARecordingOpens) {
     hooks.busy = [&] { return busy; };
     f.controller->SetHooks(hooks);
     QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
+    QSignalSpy notified(f.menu, &CFilemenu::notify);
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(314 - 20, 12));
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    const int v = f.menu->ScrollBarWidth();
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
     EXPECT_EQ(open.count(), 0);
     EXPECT_EQ(f.model().Selection(), -1);
     EXPECT_EQ(f.model().Rows()[0].checked, 0);
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_FALSE(f.menu->SelectAll());
+    EXPECT_EQ(notified.count(), 0);
+
     busy = false;
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
     EXPECT_EQ(open.count(), 1);
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    EXPECT_EQ(f.menu->CurrentTab(), 3);
 }
 
 TEST(ListController, TheSearchPagesChoiceIsSelectedUnderAllKindsAndOpened) {
@@ -416,25 +428,6 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     EXPECT_TRUE(text);
     for (int y = 0; y < 24; ++y)
         EXPECT_EQ(at(6, y), background) << y;
-}
-
-TEST(ListController, ABusyWindowsDroppedClickLeavesTabAndSelectAllAsDrawn) {
-    OpenedCard f;
-    ASSERT_TRUE(f.opened);
-    bool busy = true;
-    ListController::Hooks hooks;
-    hooks.busy = [&] { return busy; };
-    f.controller->SetHooks(hooks);
-    QSignalSpy notified(f.menu, &CFilemenu::notify);
-    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
-    const int v = f.menu->ScrollBarWidth();
-    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
-    EXPECT_EQ(f.menu->CurrentTab(), 1);
-    EXPECT_FALSE(f.menu->SelectAll());
-    EXPECT_EQ(notified.count(), 0);
-    busy = false;
-    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
-    EXPECT_EQ(f.menu->CurrentTab(), 3);
 }
 
 TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {
