@@ -22,6 +22,18 @@ int32_t intOf(const CWBCIniLoader& loader, const char* key) {
     return v;
 }
 
+// A loader of the quick settings that has read `file`; what it printed goes to `*printed`.
+CWBCIniLoader quickSettingsFrom(const fs::path& file, std::string* printed = nullptr) {
+    testing::internal::CaptureStdout();
+    CWBCIniLoader loader;
+    RegisterQuickSettingItems(loader);
+    loader.Load(file);
+    const std::string out = testing::internal::GetCapturedStdout();
+    if (printed)
+        *printed = out;
+    return loader;
+}
+
 TEST(IniLoader, RegistrationRefusesEmptyAndDuplicateNames) {
     CWBCIniLoader loader;
     EXPECT_TRUE(loader.RegisterItem("A", 3, 5));
@@ -38,11 +50,8 @@ TEST(IniLoader, RegistrationRefusesEmptyAndDuplicateNames) {
 }
 
 TEST(IniLoader, ReadsCardFileByTheCameraRules) {
-    testing::internal::CaptureStdout();
-    CWBCIniLoader loader;
-    RegisterQuickSettingItems(loader);
-    loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out;
+    CWBCIniLoader loader = quickSettingsFrom(fs::path(QUILLENT_TEST_DATA) / "setup.ini", &out);
     EXPECT_TRUE(loader.loaded());
     EXPECT_EQ(intOf(loader, "SENSOR_GY_STV"), 1); // blanks around "="
     EXPECT_EQ(intOf(loader, "LCD_BRIGHT_LV"), 2); // key alone keeps its default
@@ -61,11 +70,9 @@ TEST(IniLoader, ReadsCardFileByTheCameraRules) {
 }
 
 TEST(IniLoader, LongLinesAreReadInPiecesAndZeroBytesEndAPiece) {
-    testing::internal::CaptureStdout();
-    CWBCIniLoader loader;
-    RegisterQuickSettingItems(loader);
-    loader.Load(fs::path(QUILLENT_TEST_DATA) / "broken-setup-longline.ini");
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out;
+    const CWBCIniLoader loader =
+        quickSettingsFrom(fs::path(QUILLENT_TEST_DATA) / "broken-setup-longline.ini", &out);
     EXPECT_EQ(intOf(loader, "SENSOR_GY_STV"), 1);
     // The 130 "#" fill one 127-character piece; the next piece starts "###LCD_BRIGHT_LV", an unknown key.
     EXPECT_EQ(intOf(loader, "LCD_BRIGHT_LV"), 2);
@@ -102,19 +109,15 @@ TEST(IniLoader, MissingFileKeepsDefaultsAndOffersSave) {
 
     fs::path emptyFile = TempPath("empty.ini");
     std::ofstream(emptyFile).close();
-    CWBCIniLoader fromEmpty;
-    RegisterQuickSettingItems(fromEmpty);
-    fromEmpty.Load(emptyFile);
+    const CWBCIniLoader fromEmpty = quickSettingsFrom(emptyFile);
     EXPECT_TRUE(fromEmpty.loaded());
     EXPECT_TRUE(fromEmpty.IsUnchanged());
 }
 
 TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
-    testing::internal::CaptureStdout();
-    CWBCIniLoader loader;
-    RegisterQuickSettingItems(loader);
-    loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
+    CWBCIniLoader loader = quickSettingsFrom(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
     fs::path out = TempPath("saved.ini");
+    testing::internal::CaptureStdout();
     ASSERT_TRUE(loader.Save(out));
     std::string echoed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(ReadText(out),
@@ -123,9 +126,7 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
     EXPECT_NE(echoed.find("LCD_OFF_TIME=4\n"), std::string::npos);
 
     // Round trip: what was saved reads back unchanged.
-    CWBCIniLoader again;
-    RegisterQuickSettingItems(again);
-    again.Load(out);
+    const CWBCIniLoader again = quickSettingsFrom(out);
     for (size_t i = 0; i < again.items().size(); ++i)
         EXPECT_EQ(again.items()[i].value, loader.items()[i].value);
 
@@ -167,9 +168,7 @@ TEST(IniLoader, AFailedSaveKeepsThePreviousFile) {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{20, 20};
         setrlimit(RLIMIT_FSIZE, &limit);
-        CWBCIniLoader loader;
-        RegisterQuickSettingItems(loader);
-        loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
+        CWBCIniLoader loader = quickSettingsFrom(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
         _exit(loader.Save(file) ? 1 : 0);
     }
     int status = 0;
