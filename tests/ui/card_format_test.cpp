@@ -40,7 +40,7 @@ Q_DECLARE_METATYPE(ManagedObjects)
 
 namespace {
 QApplication& app() {
-    static QApplication& instance = [&]() -> QApplication& {
+    static QApplication& instance = []() -> QApplication& {
         QApplication& a = windowTestApp(QUILLENT_SOURCE_SKIN, QUILLENT_SOURCE_CONFIG);
         qDBusRegisterMetaType<InterfaceMap>();
         qDBusRegisterMetaType<ManagedObjects>();
