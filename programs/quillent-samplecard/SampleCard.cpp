@@ -301,6 +301,7 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
         r.height = f.height;
         r.fps = f.fps;
         r.kbps = f.kbps;
+        r.drawnRoad = options.profile == SampleProfile::Demo;
         requests.push_back(r);
         specs.push_back({r.width, r.height, r.fps, 1});
     }

@@ -65,6 +65,7 @@
             });
         });
     }
+    var kOutlineZoom = 10; // the deepest zoom at which country outlines are drawn
     function leastPopulation(z) {
         return z >= 8 ? 0 : z >= 6 ? 300000 : z >= 4 ? 1000000 : 5000000;
     }
@@ -81,6 +82,15 @@
             ctx.fillStyle = '#eeeae0';
             ctx.strokeStyle = '#a39a86';
             ctx.lineWidth = 1;
+            if (z > kOutlineZoom) {
+                // The outlines are a few kilometres coarse: closer in they would put a coastal road
+                // into the sea. Land inside them becomes plain ground under the route.
+                if (basePolygons.some(function (p) {
+                        return !(p.box[0] > north || p.box[2] < south || p.box[1] > east || p.box[3] < west);
+                    }))
+                    ctx.fillRect(0, 0, size.x, size.y);
+                return tile;
+            }
             basePolygons.forEach(function (p) {
                 if (p.box[0] > north || p.box[2] < south || p.box[1] > east || p.box[3] < west) return;
                 ctx.beginPath();
@@ -186,8 +196,10 @@
     }
     // How far a route or a first position is zoomed in: street level with tiles; without them
     // the base layer has nothing finer than cities, so the view keeps the places around in sight.
+    // Without tiles the route still needs street scale to be seen: a drive of a minute is a dot at
+    // city scale.
     function fitZoom() {
-        return Math.min(tileLayer ? 16 : 11, map.getMaxZoom());
+        return Math.min(16, map.getMaxZoom());
     }
     function markerIcon() {
         return L.divIcon({
@@ -318,6 +330,7 @@
         map = L.map('map', {zoomControl: true, attributionControl: true, worldCopyJump: true, fadeAnimation: false,
                             maxZoom: 18, minZoom: 1});
         map.attributionControl.setPrefix(false);
+        L.control.scale({imperial: false, maxWidth: 100}).addTo(map);
         map.setView([20, 0], 2);
         addBaseLayer();
         routeLine = L.polyline([], {color: '#4a90d9', weight: 5, opacity: 0.55}).addTo(map);
