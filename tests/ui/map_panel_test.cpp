@@ -238,6 +238,12 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
     QSignalSpy reloaded(&map, &CDlgMap::pageLoaded);
     map.ReloadMapPage(2);
     ASSERT_TRUE(!reloaded.isEmpty() || reloaded.wait(20000));
+    // The open recording's route is drawn again and fitted at street scale, and stays so once the
+    // page's zoom animations (a quarter of a second) are over: this source's least zoom (3) is
+    // above the fresh page's, which once pulled the view back out to it after the fit.
+    EXPECT_TRUE(waitForState(map, [](const QJsonObject& s) { return s["route"].toInt() == 10; }));
+    QTest::qWait(800);
+    EXPECT_GE(state(map)["zoom"].toInt(), 14) << QJsonDocument(state(map)).toJson().toStdString();
     session.open(rec, route(39.9, 116.4, 10));
     session.publishPosition(0);
     ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return !s["marker"].isNull(); }));

@@ -158,8 +158,13 @@
             map.removeLayer(tileLayer);
             tileLayer = null;
         }
-        map.setMaxZoom(Math.max(tiles.maxZoom, 1));
-        map.setMinZoom(Math.max(0, Math.min(tiles.minZoom, tiles.maxZoom)));
+        // Leaflet brings a zoom outside the new range in with an animation that ends after a route
+        // may have been fitted, and would undo the fit: move into the range at once instead.
+        var most = Math.max(tiles.maxZoom, 1), least = Math.max(0, Math.min(tiles.minZoom, tiles.maxZoom));
+        var z = map.getZoom();
+        if (z < least || z > most) map.setZoom(Math.min(most, Math.max(least, z)), {animate: false});
+        map.setMaxZoom(most);
+        map.setMinZoom(least);
         if (!tiles.url || !online) return;
         tileLayer = L.tileLayer(tiles.url, {
             attribution: tiles.attribution, minZoom: tiles.minZoom, maxZoom: tiles.maxZoom,
@@ -272,10 +277,20 @@
         });
         routeLine.setLatLngs(route.map(function (r) { return r.at; }));
         window.clearPath();
-        if (route.length > 1) map.fitBounds(routeLine.getBounds(), {padding: [24, 24], maxZoom: fitZoom(), animate: false});
-        else if (route.length === 1) map.setView(route[0].at, fitZoom(), {animate: false});
+        fitRoute();
         return String(route.length);
     };
+
+    // A page that has no size yet (a reloaded page before the view is laid out) would fit the
+    // route at the least zoom: it fits when it gets its size instead.
+    var fitPending = false;
+    function fitRoute() {
+        var size = map.getSize();
+        fitPending = size.x < 64 || size.y < 64;
+        if (fitPending) return;
+        if (route.length > 1) map.fitBounds(routeLine.getBounds(), {padding: [24, 24], maxZoom: fitZoom(), animate: false});
+        else if (route.length === 1) map.setView(route[0].at, fitZoom(), {animate: false});
+    }
 
     window.setTileSource = function (url, attribution, minZoom, maxZoom, coordinates) {
         tiles.url = String(url || '');
@@ -338,6 +353,7 @@
         routeLine.on('click', function (e) { seekTo(e.latlng); });
         travelledLine.on('click', function (e) { seekTo(e.latlng); });
         window.addEventListener('resize', window.resizeScript);
+        map.on('resize', function () { if (fitPending) fitRoute(); });
     }
     start();
 })();
