@@ -11,7 +11,7 @@ CDownloadDlg::CDownloadDlg(const QUrl& url, const QString& targetPath, int64_t e
     : PageWindow(QStringLiteral("download"), QSize(kWidth, kHeight), kDispDoDownloadHandler,
                  &BridgeHost::DownloadWindow, Frame::PageOnly, parent),
       m_url(url), m_target(targetPath), m_expected(expectedBytes) {
-    setWindowTitle(QStringLiteral("Download"));
+    setWindowTitle(QString::fromStdString(LString("DOWNLOAD_LBL_TITLE")));
     m_download = new LinkDownload(this);
     connect(m_download, &LinkDownload::progress, this, &CDownloadDlg::onProgress);
     connect(m_download, &LinkDownload::finished, this, &CDownloadDlg::onFinished);

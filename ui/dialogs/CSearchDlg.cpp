@@ -13,8 +13,7 @@ CSearchDlg::CSearchDlg(const RecordingScanner& scanner, QWidget* parent)
     : PageWindow(QStringLiteral("search"), QSize(kWidth, kHeight), kDispDoSearchHandler,
                  &BridgeHost::SearchWindow, Frame::TitleBand, parent),
       m_scanner(scanner) {
-    const bool korean = GetInstallerLanguage() == "korean";
-    setWindowTitle(korean ? QStringLiteral("검색") : QStringLiteral("Search"));
+    setWindowTitle(QString::fromStdString(LString("SEARCH_LBL_TITLE")));
     connect(Page(), &BrowserHost::pageLoaded, this, &CSearchDlg::fillPage);
     Page()->Navigate(QStringLiteral("search.htm"));
 }
