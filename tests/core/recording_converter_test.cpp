@@ -400,8 +400,9 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         std::string name;
         Bytes file;
         int result;
-        int64_t outputSize; // -1: the source's size
-        bool indexed;       // the output carries a usable index
+        int64_t outputSize;          // -1: the source's size
+        bool indexed;                // the output carries a usable index
+        const Bytes* same = nullptr; // the output equals the conversion of this intact file
     };
     Bytes zeroedIndex = b;
     std::fill(zeroedIndex.begin() + ptrdiff_t(s.idx1() + 8), zeroedIndex.end(), 0);
@@ -416,24 +417,58 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         wrongKind.begin());
     ASSERT_LT(recordAt, s.idx1());
     wrongKind[recordAt + 1] = '0'; // a record chunk that names the video stream
+
+    // Sizes changed so that the chunks still line up and no walk can see it: a chunk grown over
+    // the chunk after it (a sound frame, a video frame), a sound frame one byte
+    // short. With an index and without one.
+    std::vector<RiffChunk> chunks;
+    {
+        MemoryByteSource src(b.data(), b.size());
+        WalkMovi(src, s.layout, [&](const RiffChunk& c) { chunks.push_back(c); });
+    }
+    auto firstPair = [&](char kind, char nextKind) {
+        for (size_t i = 0; i + 1 < chunks.size(); ++i)
+            if (char(chunks[i].id >> 16) == kind && char(chunks[i + 1].id >> 16) == nextKind &&
+                chunks[i].size % 2 == 0 && chunks[i].size >= 4)
+                return i;
+        ADD_FAILURE() << "no such chunk pair";
+        return size_t(0);
+    };
+    auto resized = [&](const Bytes& file, size_t chunk, uint32_t size) {
+        Bytes x = file;
+        writeLe32(x.data() + chunks[chunk].offset + 4, size);
+        return x;
+    };
+    const size_t sound = firstPair('w', 'w'), video = firstPair('d', 'd');
+    auto grown = [&](size_t i) { return uint32_t(chunks[i + 1].next - chunks[i].offset - 8); };
     const std::vector<Case> cases = {
         // An unfinished file whose index size is 0 too: the index keeps its identifier and gets
         // its real size; the movi list gets its own.
         {"zero sizes", zeroSizes(b, {4, s.movi() + 4, s.idx1() + 4}), kConvertDoneWithIndex, -1, true},
-        // Cut inside the index: the index is dropped and the movi size ends where it began.
+        // Cut inside the index: the index is made anew and the movi size ends where it began.
         {"cut in index", Bytes(unfinished.begin(), unfinished.begin() + ptrdiff_t(s.idx1() + 40)),
-         kConvertRepaired, int64_t(s.idx1()), false},
+         kConvertRepaired, int64_t(b.size()), true, &b},
         // An empty chunk in a finished file is empty, not the rest of the file.
         {"empty chunk", Insert(b, s.movi(), Cat({Text("JUNK"), Le32(0)})), kConvertDoneWithIndex, -1, true},
         // A bare list header at the end: the frames stay, the damage is reported.
         {"list eof", Insert(b, b.size(), Cat({Text("LIST"), Le32(0)})), kConvertRepaired, int64_t(b.size()),
          true},
-        // An index that does not list the chunks is dropped.
-        {"zeroed index", zeroedIndex, kConvertRepaired, int64_t(s.idx1()), false},
-        // A chunk whose kind does not fit its stream becomes filler; the index no longer fits.
-        {"wrong kind", wrongKind, kConvertRepaired, int64_t(s.idx1()), false},
+        // An index that does not list the chunks is made anew from them.
+        {"zeroed index", zeroedIndex, kConvertRepaired, -1, true, &b},
+        // A chunk whose kind does not fit its stream becomes filler; the index lists the others.
+        {"wrong kind", wrongKind, kConvertRepaired, int64_t(b.size() - 16), true},
         // Zeros after an unfinished recording end it.
         {"zero padding", padded, kConvertDone, int64_t(unfinishedNoIndex.size()), false},
+        {"sound grown", resized(b, sound, grown(sound)), kConvertRepaired, -1, true, &b},
+        {"video grown", resized(b, video, grown(video)), kConvertRepaired, -1, true, &b},
+        {"sound one short", resized(b, sound + 1, chunks[sound + 1].size - 1), kConvertRepaired, -1, true,
+         &b},
+        {"sound grown, no index", resized(unfinishedNoIndex, sound, grown(sound)), kConvertRepaired, -1,
+         false, &unfinishedNoIndex},
+        {"video grown, no index", resized(unfinishedNoIndex, video, grown(video)), kConvertRepaired, -1,
+         false, &unfinishedNoIndex},
+        {"sound one short, no index", resized(unfinishedNoIndex, sound + 1, chunks[sound + 1].size - 1),
+         kConvertRepaired, -1, false, &unfinishedNoIndex},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -446,6 +481,12 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         }
         const Bytes avi = ReadFile(ConvertedPath(out(), src, true));
         EXPECT_EQ(int64_t(avi.size()), c.outputSize < 0 ? int64_t(c.file.size()) : c.outputSize);
+        if (c.same) {
+            const fs::path intact = dir / "intact.qmv";
+            WriteFile(intact, *c.same);
+            ASSERT_GE(ConvertRecording(dir.path(), intact, true), kConvertDone);
+            EXPECT_TRUE(ReadFile(ConvertedPath(dir.path(), intact, true)) == avi) << "the recording as it was";
+        }
         bool ok = false;
         const AviLayout l = LayoutOf(avi, &ok);
         ASSERT_TRUE(ok);
@@ -456,6 +497,18 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         MemoryByteSource view(avi.data(), avi.size());
         std::vector<IndexEntry> entries;
         EXPECT_EQ(ReadAviIndex(view, l, entries), c.indexed);
+        // The index lists every chunk of the output but filler, in order.
+        size_t i = 0;
+        WalkMovi(view, l, [&](const RiffChunk& k) {
+            if (k.id == fourcc("JUNK") || !c.indexed)
+                return;
+            ASSERT_LT(i, entries.size());
+            EXPECT_EQ(entries[i].id, k.id);
+            EXPECT_EQ(entries[i].offset, k.offset);
+            EXPECT_EQ(entries[i].size, k.size);
+            ++i;
+        });
+        EXPECT_EQ(i, entries.size());
         if (c.name == "wrong kind") {
             EXPECT_EQ(Bytes(avi.begin() + ptrdiff_t(recordAt), avi.begin() + ptrdiff_t(recordAt) + 4),
                       Text("JUNK"));

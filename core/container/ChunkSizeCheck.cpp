@@ -1,0 +1,70 @@
+#include "core/container/ChunkSizeCheck.h"
+
+#include <algorithm>
+
+namespace {
+
+// No frame of a camera recording comes near this: a larger chunk is looked at over its last part.
+constexpr uint64_t kMaxScan = 16u << 20;
+
+} // namespace
+
+bool ChunkSizeCheck::fitsItsStream(uint32_t id) const {
+    const int n = chunkStreamNumber(id);
+    if (n < 0)
+        return true;
+    if (size_t(n) >= m_layout.streams.size())
+        return false;
+    const char a = asciiLower(uint8_t(id >> 16)), b = asciiLower(uint8_t(id >> 24));
+    switch (m_layout.streams[size_t(n)].type) {
+    case kFccVids:
+        return a == 'd' && (b == 'c' || b == 'b');
+    case kFccAuds:
+        return a == 'w' && b == 'b';
+    case kFccTxts:
+        return a == 't' && b == 'x';
+    }
+    return true;
+}
+
+bool ChunkSizeCheck::sizeOneShort(const RiffChunk& c, uint64_t listEnd) const {
+    if (!(c.size & 1) || c.dataOffset() + c.size >= listEnd)
+        return false;
+    uint8_t pad = 0;
+    return m_source.readExact(c.dataOffset() + c.size, &pad, 1) && pad != 0;
+}
+
+// True when the chunks from `from` follow each other to exactly `end` (offsets into `data`).
+bool ChunkSizeCheck::runEndsAt(const uint8_t* data, uint64_t from, uint64_t end) const {
+    uint64_t at = from;
+    while (at + 8 <= end) {
+        if (!streamChunkId(readLe32(data + at)))
+            return false;
+        at += 8 + paddedSize(readLe32(data + at + 4));
+        if (at == end)
+            return true;
+    }
+    return false;
+}
+
+std::optional<uint64_t> ChunkSizeCheck::swallowedChunksAt(const RiffChunk& c, uint64_t listEnd) const {
+    if (chunkStreamNumber(c.id) < 0 || c.size < 8)
+        return std::nullopt;
+    const uint64_t end = std::min(c.dataOffset() + paddedSize(c.size), listEnd);
+    uint64_t begin = c.dataOffset();
+    if (end - begin > kMaxScan)
+        begin = end - kMaxScan + ((end - kMaxScan - begin) & 1); // chunks lie at even distances
+    const uint64_t length = end - begin;
+    m_buffer.resize(size_t(length));
+    if (!m_source.readExact(begin, m_buffer.data(), m_buffer.size()))
+        return std::nullopt;
+    const uint8_t* d = m_buffer.data();
+    for (uint64_t at = 0; at + 8 <= length; at += 2) {
+        // Cheap test first: two digits, then two letters.
+        if (d[at] < '0' || d[at] > '9' || d[at + 1] < '0' || d[at + 1] > '9')
+            continue;
+        if (runEndsAt(d, at, length))
+            return begin + at;
+    }
+    return std::nullopt;
+}
