@@ -28,8 +28,15 @@ bool ChunkSizeCheck::fitsItsStream(uint32_t id) const {
 }
 
 bool ChunkSizeCheck::sizeOneShort(const RiffChunk& c, uint64_t listEnd) const {
-    if (!(c.size & 1) || c.dataOffset() + c.size >= listEnd)
+    const int stream = chunkStreamNumber(c.id);
+    if (stream < 0 || size_t(stream) >= m_layout.streams.size() || !(c.size & 1) ||
+        c.dataOffset() + c.size >= listEnd)
         return false;
+    // PCM sound comes in whole blocks: an odd size cannot hold whole blocks of an even length.
+    const std::vector<uint8_t>& format = m_layout.streams[size_t(stream)].format;
+    if (m_layout.streams[size_t(stream)].type == kFccAuds && format.size() >= 14 &&
+        readLe16(format.data()) == 1 && readLe16(format.data() + 12) % 2 == 0)
+        return true;
     uint8_t pad = 0;
     return m_source.readExact(c.dataOffset() + c.size, &pad, 1) && pad != 0;
 }

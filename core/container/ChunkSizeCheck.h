@@ -21,9 +21,10 @@ public:
     // and stream indexes fit.
     bool fitsItsStream(uint32_t id) const;
 
-    // A chunk of odd size is followed by a zero pad byte. A non-zero byte there is the chunk's
-    // last data byte: its size was made one smaller. True when that is so (the chunk must end
-    // before listEnd for the pad byte to be looked at).
+    // A stream chunk of odd size is followed by a zero pad byte. A non-zero byte there is the
+    // chunk's last data byte: its size was made one smaller. So is an odd size of PCM sound
+    // whose blocks have an even length. True when that is so (the chunk must end before listEnd,
+    // so that the byte after it is there).
     bool sizeOneShort(const RiffChunk& chunk, uint64_t listEnd) const;
 
     // Where a stream chunk's data holds, up to its padded end, a run of one or more chunks of the

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -485,7 +486,8 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
             const fs::path intact = dir / "intact.qmv";
             WriteFile(intact, *c.same);
             ASSERT_GE(ConvertRecording(dir.path(), intact, true), kConvertDone);
-            EXPECT_TRUE(ReadFile(ConvertedPath(dir.path(), intact, true)) == avi) << "the recording as it was";
+            EXPECT_TRUE(ReadFile(ConvertedPath(dir.path(), intact, true)) == avi)
+                << "the recording as it was";
         }
         bool ok = false;
         const AviLayout l = LayoutOf(avi, &ok);
@@ -517,6 +519,31 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         std::string error;
         EXPECT_NE(RecordingReader::open(src, &error), nullptr) << error;
     }
+}
+
+// A PCM sound frame one byte short whose lost byte was 0 (silence): the pad byte cannot tell, the
+// sound's block length can.
+TEST_F(ConverterTest, PcmFrameOneByteShortIsSetRight) {
+    SyntheticOptions o;
+    o.pcm = true;
+    WriteSynthetic(dir / "pcm.qmv", RecordingForm::Camera, false, o);
+    Bytes b = ReadFile(dir / "pcm.qmv");
+    bool ok = false;
+    const AviLayout layout = LayoutOf(b, &ok);
+    ASSERT_TRUE(ok);
+    MemoryByteSource src(b.data(), b.size());
+    std::optional<RiffChunk> silent;
+    WalkMovi(src, layout, [&](const RiffChunk& c) {
+        if (!silent && char(c.id >> 16) == 'w' && b[c.dataOffset() + c.size - 1] == 0)
+            silent = c;
+    });
+    ASSERT_TRUE(silent);
+    ASSERT_GE(ConvertRecording(out(), dir / "pcm.qmv", true), kConvertDone);
+    const Bytes intact = ReadFile(ConvertedPath(out(), dir / "pcm.qmv", true));
+    writeLe32(b.data() + silent->offset + 4, uint32_t(silent->size - 1));
+    WriteFile(dir / "short.qmv", b);
+    EXPECT_EQ(ConvertRecording(out(), dir / "short.qmv", true), kConvertRepaired);
+    EXPECT_TRUE(ReadFile(ConvertedPath(out(), dir / "short.qmv", true)) == intact);
 }
 
 TEST_F(ConverterTest, RefusesWhatIsNotARecordingWithoutAnOutput) {
