@@ -41,17 +41,24 @@ bool ChunkSizeCheck::sizeOneShort(const RiffChunk& c, uint64_t listEnd) const {
     return m_source.readExact(c.dataOffset() + c.size, &pad, 1) && pad != 0;
 }
 
-// True when the chunks from `from` follow each other to exactly `end` (offsets into `data`).
+// True when the chunks from `from` follow each other to exactly `end` (even offsets into `data`).
+// A run that fails fails from every chunk it passed too: those are marked in m_dead, so a search
+// over all starting points stays linear even in bytes made to hold chunk headers everywhere.
 bool ChunkSizeCheck::runEndsAt(const uint8_t* data, uint64_t from, uint64_t end) const {
     uint64_t at = from;
-    while (at + 8 <= end) {
-        if (!streamChunkId(readLe32(data + at)))
-            return false;
+    bool found = false;
+    while (at + 8 <= end && !m_dead[size_t(at / 2)] && streamChunkId(readLe32(data + at))) {
         at += 8 + paddedSize(readLe32(data + at + 4));
-        if (at == end)
-            return true;
+        if (at == end) {
+            found = true;
+            break;
+        }
     }
-    return false;
+    if (!found)
+        for (uint64_t k = from; k + 8 <= end && k < at && !m_dead[size_t(k / 2)];
+             k += 8 + paddedSize(readLe32(data + k + 4)))
+            m_dead[size_t(k / 2)] = true;
+    return found;
 }
 
 std::optional<uint64_t> ChunkSizeCheck::swallowedChunksAt(const RiffChunk& c, uint64_t listEnd) const {
@@ -65,9 +72,10 @@ std::optional<uint64_t> ChunkSizeCheck::swallowedChunksAt(const RiffChunk& c, ui
     m_buffer.resize(size_t(length));
     if (!m_source.readExact(begin, m_buffer.data(), m_buffer.size()))
         return std::nullopt;
+    m_dead.assign(size_t(length / 2 + 1), false);
     const uint8_t* d = m_buffer.data();
     for (uint64_t at = 0; at + 8 <= length; at += 2) {
-        // Cheap test first: two digits, then two letters.
+        // A cheap test first: a stream number.
         if (d[at] < '0' || d[at] > '9' || d[at + 1] < '0' || d[at + 1] > '9')
             continue;
         if (runEndsAt(d, at, length))

@@ -39,4 +39,5 @@ private:
     const ByteSource& m_source;
     const AviLayout& m_layout;
     mutable std::vector<uint8_t> m_buffer;
+    mutable std::vector<bool> m_dead; // chunk positions from which no run reaches the end
 };

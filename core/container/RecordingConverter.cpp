@@ -222,8 +222,9 @@ public:
         return copy(begin, end, patches);
     }
 
-    // One chunk of the movi list as it goes into the output.
-    void keepChunk(RiffChunk c, uint64_t end, bool toAvi, std::vector<Patch>& patches) {
+    // One chunk of the movi list as it goes into the output. A chunk found inside a grown one is
+    // not searched for chunks of its own (a crafted file could nest them as deep as it is long).
+    void keepChunk(RiffChunk c, uint64_t end, bool toAvi, std::vector<Patch>& patches, bool inner = false) {
         if (!m_check.fitsItsStream(c.id)) {
             // A stream chunk of the wrong kind (a flipped bit in its identifier, or a stream
             // header lost): players would feed it to the wrong decoder.
@@ -235,7 +236,7 @@ public:
         std::optional<uint64_t> swallowed;
         if (m_check.sizeOneShort(c, end))
             c.size += 1; // the byte taken for padding is the frame's last
-        else if ((swallowed = m_check.swallowedChunksAt(c, end)))
+        else if (!inner && (swallowed = m_check.swallowedChunksAt(c, end)))
             c.size = *swallowed - c.dataOffset(); // the chunks it grew over follow it again
         if (c.size != c.storedSize) {
             Patch size{c.offset + 4, {}};
@@ -252,10 +253,10 @@ public:
             addIndexEntry(c, video, available);
         if (swallowed) {
             // The chunks inside run exactly to its old end: each is kept as a chunk of its own.
-            ChunkWalker inner(m_src, *swallowed, std::min(c.offset + 8 + paddedSize(c.storedSize), end));
+            ChunkWalker chunks(m_src, *swallowed, std::min(c.offset + 8 + paddedSize(c.storedSize), end));
             RiffChunk k;
-            while (inner.next(k) && !k.truncated)
-                keepChunk(k, end, toAvi, patches);
+            while (chunks.next(k) && !k.truncated)
+                keepChunk(k, end, toAvi, patches, true);
         }
     }
 
