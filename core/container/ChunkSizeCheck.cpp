@@ -16,9 +16,13 @@ bool ChunkSizeCheck::fitsItsStream(uint32_t id) const {
     if (size_t(n) >= m_layout.streams.size())
         return false;
     const char a = asciiLower(uint8_t(id >> 16)), b = asciiLower(uint8_t(id >> 24));
-    switch (m_layout.streams[size_t(n)].type) {
+    const AviStreamHeader& stream = m_layout.streams[size_t(n)];
+    switch (stream.type) {
     case kFccVids:
-        return a == 'd' && (b == 'c' || b == 'b');
+        // "db" holds uncompressed pictures: in a stream of compressed ones (H.264) it is a
+        // flipped bit of "dc", and that frame would reach the decoder without its start code.
+        return a == 'd' && (b == 'c' || (b == 'b' && stream.format.size() >= 20 &&
+                                         readLe32(stream.format.data() + 16) == 0));
     case kFccAuds:
         return a == 'w' && b == 'b';
     case kFccTxts:

@@ -17,8 +17,8 @@ public:
     ChunkSizeCheck(const ByteSource& source, const AviLayout& layout) : m_source(source), m_layout(layout) {}
 
     // False when `id` names a stream chunk ("NNxx") whose kind does not match its stream header
-    // (video "dc"/"db", sound "wb", records "tx") or a stream that does not exist. Lists, filler
-    // and stream indexes fit.
+    // (video "dc", or "db" in a stream of uncompressed pictures; sound "wb"; records "tx") or a
+    // stream that does not exist. Lists, filler and stream indexes fit.
     bool fitsItsStream(uint32_t id) const;
 
     // A stream chunk of odd size is followed by a zero pad byte. A non-zero byte there is the

@@ -404,6 +404,7 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         int64_t outputSize;          // -1: the source's size
         bool indexed;                // the output carries a usable index
         const Bytes* same = nullptr; // the output equals the conversion of this intact file
+        size_t junkAt = 0;           // a chunk that becomes filler
     };
     Bytes zeroedIndex = b;
     std::fill(zeroedIndex.begin() + ptrdiff_t(s.idx1() + 8), zeroedIndex.end(), 0);
@@ -441,6 +442,8 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         return x;
     };
     const size_t sound = firstPair('w', 'w'), video = firstPair('d', 'd');
+    Bytes uncompressedKind = b; // "00dc" with a bit flipped into "00db": H.264 without its start code
+    uncompressedKind[chunks[video].offset + 3] = 'b';
     auto grown = [&](size_t i) { return uint32_t(chunks[i + 1].next - chunks[i].offset - 8); };
     const std::vector<Case> cases = {
         // An unfinished file whose index size is 0 too: the index keeps its identifier and gets
@@ -457,7 +460,9 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         // An index that does not list the chunks is made anew from them.
         {"zeroed index", zeroedIndex, kConvertRepaired, -1, true, &b},
         // A chunk whose kind does not fit its stream becomes filler; the index lists the others.
-        {"wrong kind", wrongKind, kConvertRepaired, int64_t(b.size() - 16), true},
+        {"wrong kind", wrongKind, kConvertRepaired, int64_t(b.size() - 16), true, nullptr, recordAt},
+        {"uncompressed kind", uncompressedKind, kConvertRepaired, int64_t(b.size() - 16), true, nullptr,
+         size_t(chunks[video].offset)},
         // Zeros after an unfinished recording end it.
         {"zero padding", padded, kConvertDone, int64_t(unfinishedNoIndex.size()), false},
         {"sound grown", resized(b, sound, grown(sound)), kConvertRepaired, -1, true, &b},
@@ -511,8 +516,8 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
             ++i;
         });
         EXPECT_EQ(i, entries.size());
-        if (c.name == "wrong kind") {
-            EXPECT_EQ(Bytes(avi.begin() + ptrdiff_t(recordAt), avi.begin() + ptrdiff_t(recordAt) + 4),
+        if (c.junkAt) {
+            EXPECT_EQ(Bytes(avi.begin() + ptrdiff_t(c.junkAt), avi.begin() + ptrdiff_t(c.junkAt) + 4),
                       Text("JUNK"));
         }
         // The reader of the player finds the movie data of the damaged source too.
