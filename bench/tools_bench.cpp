@@ -1,15 +1,23 @@
 // Tool benchmarks, run by hand: merging channel 1 of 20 one-minute recordings with the realistic
 // card's sizes and chunk pattern (1920x1080 at 6 Mbit/s, two 1280x720 at 3 Mbit/s, AAC, records)
-// against "cp" of the same bytes; how soon a cancel stops a running merge; and the longest pause
-// of a 10 ms UI-thread timer while the tool job works. Files are made in the temporary folder and
-// deleted at the end. Run: build/bench/tools_bench [recordings, default 20]
+// against "cp" of the same bytes; and, in the merge, conversion and scrambled copy windows, how
+// soon a click on Cancel ends the work and the longest pause of the UI thread while a tool runs.
+// Files are made in the temporary folder and deleted at the end.
+// Run: build/bench/tools_bench [recordings, default 20]
 #include "core/container/ChannelMerge.h"
 #include "core/container/RecordingWriter.h"
 #include "core/container/ScrambledCopy.h"
-#include "core/tools/ToolJob.h"
+#include "core/config/ViewerConfig.h"
+#include "ui/controls/CWBCButton.h"
+#include "ui/tools/CEncCopyDlg.h"
+#include "ui/tools/CProcessDlg.h"
+#include "ui/tools/CVideoMergeDlg.h"
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -65,10 +73,27 @@ void writeMinute(const fs::path& path, uint32_t seed) {
     w->finish();
 }
 
+// The calling thread's time on a processor and waiting in the run queue for one, in ms.
+struct ThreadTimes {
+    double runMs = 0, queuedMs = 0;
+};
+ThreadTimes threadTimes() {
+    ThreadTimes t;
+    if (std::FILE* f = std::fopen("/proc/thread-self/schedstat", "r")) {
+        unsigned long long run = 0, queued = 0;
+        if (std::fscanf(f, "%llu %llu", &run, &queued) == 2)
+            t = {run / 1e6, queued / 1e6};
+        std::fclose(f);
+    }
+    return t;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     const fs::path dir = fs::temp_directory_path() / ("quillent-tools-bench-" + std::to_string(getpid()));
     fs::create_directories(dir / "out");
@@ -135,45 +160,117 @@ int main(int argc, char** argv) {
                     fs::file_size(sources[0]) / 1e6 / s, r.ok() ? "" : " (failed)");
     }
 
-    // Cancel latency and the UI thread's longest pause while a merge runs on the tool job.
-    double worstCancel = 0, worstGap = 0;
-    for (int run = 0; run < 5; ++run) {
-        ToolJob job;
-        job.addItem("merge", [&](const ToolJob::Control& c) {
-            MergeOutcome r =
-                MergeChannel(dir / "out" / "c.qmv", sources, 0,
-                             [&c](uint64_t total, uint64_t done) { return c.report(done, total); });
-            return ToolItemResult{r.ok, r.cancelled, QString::fromStdString(r.error)};
-        });
-        QElapsedTimer gap;
-        gap.start();
-        double longest = 0;
+    // The windows as the user runs them: the merge window joining the three channels of every
+    // recording and the conversion window converting them, each cancelled by its button at
+    // growing moments and once run to its end. Measured: from the click to the window's end, and
+    // the longest delay of a 5 ms timer on the UI thread over the whole run (progress, painting,
+    // the final message).
+    LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
+    QStringList list;
+    for (const auto& s : sources)
+        list << QString::fromStdString(s.string());
+    struct Measure {
+        double cancelMs = 0, longestGapMs = 0, longestGapRunMs = 0, longestGapQueuedMs = 0, runMs = 0;
+        bool leftover = false;
+        QString outcome;
+    };
+    auto measureWindow = [&](ToolProgressWindow& window, QAbstractButton* cancel, int cancelAfterMs,
+                             const std::function<void()>& start, const fs::path& out) {
+        Measure m;
+        window.SetReporter([&m](QMessageBox::Icon, const QString& text) { m.outcome = text; });
+        bool ended = false;
+        QObject::connect(&window, &QDialog::finished, [&] { ended = true; });
+        QElapsedTimer gap, run;
         QTimer tick;
+        // Where the UI thread was during the longest delay: at work, waiting for a processor
+        // (the machine busy with other work), or else asleep (blocked).
+        ThreadTimes atTick = threadTimes();
         QObject::connect(&tick, &QTimer::timeout, [&] {
-            longest = std::max(longest, gap.nsecsElapsed() / 1e6);
+            const double delay = gap.nsecsElapsed() / 1e6 - 5;
+            const ThreadTimes now = threadTimes();
+            if (delay > m.longestGapMs) {
+                m.longestGapMs = delay;
+                m.longestGapRunMs = now.runMs - atTick.runMs;
+                m.longestGapQueuedMs = now.queuedMs - atTick.queuedMs;
+            }
+            atTick = now;
             gap.restart();
         });
-        int percent = 0;
-        QObject::connect(&job, &ToolJob::progressChanged, [&](int, int p) { percent = p; });
-        tick.start(10);
-        Clock::time_point cancelAt;
-        bool done = false;
-        QObject::connect(&job, &ToolJob::finished, [&] { done = true; });
-        job.start();
-        QTimer::singleShot(200 + 100 * run, [&] {
-            cancelAt = Clock::now();
-            job.cancel();
-        });
-        while (job.isRunning())
+        window.show();
+        gap.start();
+        run.start();
+        tick.start(5);
+        start();
+        Clock::time_point clicked;
+        if (cancelAfterMs >= 0)
+            QTimer::singleShot(cancelAfterMs, [&] {
+                clicked = Clock::now();
+                cancel->click();
+            });
+        while (!ended && m.outcome.isEmpty())
             app.processEvents(QEventLoop::AllEvents, 5);
-        const double cancel = seconds(cancelAt) * 1000;
-        while (!done)
-            app.processEvents(QEventLoop::AllEvents, 5);
-        worstCancel = std::max(worstCancel, cancel);
-        worstGap = std::max(worstGap, longest - 10);
-        std::printf(
-            "run %d: cancelled at %d %% after %.1f ms, longest UI timer delay %.1f ms, partial file %s\n",
-            run, percent, cancel, longest - 10, fs::exists(dir / "out" / "c.qmv") ? "LEFT" : "none");
+        if (cancelAfterMs >= 0)
+            m.cancelMs = seconds(clicked) * 1000;
+        m.runMs = run.elapsed();
+        // Whatever a cancel stopped is removed; finished files may stay.
+        for (const auto& e : fs::directory_iterator(out))
+            m.leftover = m.leftover || e.path().filename().string().find(".part") != std::string::npos;
+        return m;
+    };
+    double worstCancel = 0, worstGap = 0;
+    auto report = [&](const Measure& m, const std::string& what, int cancelAt) {
+        worstGap = std::max(worstGap, m.longestGapMs);
+        char delay[160];
+        std::snprintf(
+            delay, sizeof delay,
+            "longest UI delay %.1f ms (over that tick: %.1f ms at work, %.1f ms waiting for a processor)",
+            m.longestGapMs, m.longestGapRunMs, m.longestGapQueuedMs);
+        if (cancelAt < 0) {
+            std::printf("%s to the end: %.2f s, %s: \"%s\"\n", what.c_str(), m.runMs / 1000, delay,
+                        m.outcome.left(48).toUtf8().constData());
+            return;
+        }
+        worstCancel = std::max(worstCancel, m.cancelMs);
+        std::printf("%s, Cancel after %d ms: ended %.1f ms after the click, %s, temporary file %s\n",
+                    what.c_str(), cancelAt, m.cancelMs, delay, m.leftover ? "LEFT" : "none");
+    };
+    for (int run = 0; run < 6; ++run) {
+        const fs::path out = dir / ("merged" + std::to_string(run));
+        fs::create_directories(out);
+        CVideoMergeDlg dlg;
+        dlg.Prepare(list, 0);
+        dlg.CountCombo()->setCurrentIndex(dlg.CountCombo()->count() - 1);
+        dlg.SetFolderChooser(
+            [&](const QString&, const QString&) { return QString::fromStdString(out.string()); });
+        dlg.ChooseFolder();
+        const int cancelAt = run < 5 ? 100 + 300 * run : -1;
+        Measure m = measureWindow(
+            dlg, dlg.CloseButton(), cancelAt, [&] { dlg.Start(); }, out);
+        report(m,
+               "merge window, " + std::to_string(dlg.SelectedChannelCount()) + " channels of " +
+                   std::to_string(count) + " recordings",
+               cancelAt);
+        fs::remove_all(out);
+    }
+    for (int run = 0; run < 4; ++run) {
+        const fs::path out = dir / ("converted" + std::to_string(run));
+        fs::create_directories(out);
+        const int cancelAt = run < 3 ? 100 + 400 * run : -1;
+        CProcessDlg dlg(QString::fromStdString(out.string()), list, CProcessDlg::kConvert);
+        Measure m = measureWindow(
+            dlg, dlg.CancelButton(), cancelAt, [&] { dlg.open(); }, out);
+        report(m, "conversion window, " + std::to_string(count) + " recordings", cancelAt);
+        fs::remove_all(out);
+    }
+    {
+        // The scrambled copy window has no Cancel: one copy to the end.
+        const fs::path out = dir / "copied";
+        fs::create_directories(out);
+        CEncCopyDlg dlg(list.front(), QString::fromStdString((out / "copy.qmv").string()));
+        Measure m = measureWindow(
+            dlg, nullptr, -1, [&] { dlg.open(); }, out);
+        report(m, "scrambled copy window, one recording", -1);
+        fs::remove_all(out);
     }
     std::printf("worst cancel %.1f ms (target 200), worst UI delay %.1f ms (target 50)\n", worstCancel,
                 worstGap);

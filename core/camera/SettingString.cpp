@@ -77,6 +77,77 @@ const ButtonField kButtonFields[] = {
 
 #undef QUILLENT_BUTTON
 
+// The other values that map onto one record field each, as the setting string carries them:
+// decimal numbers, texts (camera code page in the record) and six-decimal fractions. Parse and the
+// setting string both read this table; the values built from several fields or with a rule of their
+// own (19, 49 to 51, 75, 76) are handled beside it.
+struct ValueField {
+    int index;
+    std::string (*get)(const SetupRecord&);
+    void (*set)(SetupRecord&, std::string_view raw);
+};
+
+#define QUILLENT_NUMBER(index, field)                                                                        \
+    ValueField {                                                                                             \
+        index, [](const SetupRecord& r) { return std::to_string(static_cast<int64_t>(r.field)); },           \
+            [](SetupRecord& r, std::string_view raw) { store(r.field, static_cast<int64_t>(CAtoi(raw))); }   \
+    }
+#define QUILLENT_TEXT(index, field)                                                                          \
+    ValueField {                                                                                             \
+        index, [](const SetupRecord& r) { return GetSetupText(r.field); },                                   \
+            [](SetupRecord& r, std::string_view raw) { SetSetupText(r.field, raw); }                         \
+    }
+#define QUILLENT_FRACTION(index, field)                                                                      \
+    ValueField {                                                                                             \
+        index, [](const SetupRecord& r) { return FormatFixed6(r.field); },                                   \
+            [](SetupRecord& r, std::string_view raw) { r.field = static_cast<float>(CAtof(raw)); }           \
+    }
+
+const ValueField kValueFields[] = {
+    QUILLENT_NUMBER(0, overspeedLimit),
+    QUILLENT_NUMBER(1, suddenAccelThreshold),
+    QUILLENT_NUMBER(2, suddenBrakeThreshold),
+    QUILLENT_NUMBER(3, slide2),
+    QUILLENT_NUMBER(4, slide3),
+    QUILLENT_NUMBER(5, slide4),
+    QUILLENT_NUMBER(6, slide5), // forced to 1 after the parse
+    QUILLENT_NUMBER(54, timezone),
+    QUILLENT_TEXT(55, company),
+    QUILLENT_TEXT(56, vehicle),
+    QUILLENT_TEXT(57, vehicleNumber),
+    QUILLENT_TEXT(58, driver),
+    QUILLENT_TEXT(59, user),
+    QUILLENT_TEXT(60, passwd),
+    QUILLENT_TEXT(61, ssid),
+    QUILLENT_TEXT(62, key),
+    QUILLENT_NUMBER(63, lbpTime),
+    QUILLENT_TEXT(64, hostname),
+    QUILLENT_NUMBER(65, recTime),
+    QUILLENT_NUMBER(66, eventPreTime),
+    QUILLENT_NUMBER(67, eventAfterTime),
+    QUILLENT_NUMBER(68, gpsFlags),
+    QUILLENT_TEXT(69, localHostname),
+    QUILLENT_NUMBER(70, overspeedTime),
+    QUILLENT_NUMBER(71, suddenAccelTime),
+    QUILLENT_NUMBER(72, suddenBrakeTime),
+    QUILLENT_NUMBER(73, dstA),
+    QUILLENT_NUMBER(74, dstB),
+    QUILLENT_NUMBER(77, harshLeftLevel),
+    QUILLENT_NUMBER(78, harshRightLevel),
+    QUILLENT_FRACTION(79, harshAccelA),
+    QUILLENT_FRACTION(80, harshBrakeA),
+    QUILLENT_FRACTION(81, harshLeftA),
+    QUILLENT_FRACTION(82, harshRightA),
+    QUILLENT_FRACTION(83, harshAccelB),
+    QUILLENT_FRACTION(84, harshBrakeB),
+    QUILLENT_FRACTION(85, harshLeftB),
+    QUILLENT_FRACTION(86, harshRightB),
+};
+
+#undef QUILLENT_NUMBER
+#undef QUILLENT_TEXT
+#undef QUILLENT_FRACTION
+
 } // namespace
 
 void ParseSettingString(std::string_view text, SetupRecord& r) {
@@ -87,16 +158,9 @@ void ParseSettingString(std::string_view text, SetupRecord& r) {
     };
     auto n = [&](int i) -> int64_t { return CAtoi(raw(i)); };
     auto b = [&](int i) -> int64_t { return n(i) - 1; };
-    auto f = [&](int i) -> float { return static_cast<float>(CAtof(raw(i))); };
 
-    store(r.overspeedLimit, n(0));
-    store(r.suddenAccelThreshold, n(1));
-    store(r.suddenBrakeThreshold, n(2));
-    store(r.slide2, n(3));
-    store(r.slide3, n(4));
-    store(r.slide4, n(5));
-    // 6: slide5 is always 1.
-
+    for (const ValueField& field : kValueFields)
+        field.set(r, raw(field.index));
     for (const ButtonField& field : kButtonFields)
         field.set(r, b(field.index));
 
@@ -104,51 +168,14 @@ void ParseSettingString(std::string_view text, SetupRecord& r) {
     int32_t tz = CAtoi(raw(51));
     r.timezoneHour = tz / 100;
     r.timezoneMinute = tz - 100 * r.timezoneHour;
-    store(r.timezone, n(54));
 
-    SetSetupText(r.company, raw(55));
-    SetSetupText(r.vehicle, raw(56));
-    SetSetupText(r.vehicleNumber, raw(57));
-    SetSetupText(r.driver, raw(58));
-    SetSetupText(r.user, raw(59));
-    SetSetupText(r.passwd, raw(60));
-    SetSetupText(r.ssid, raw(61));
-    SetSetupText(r.key, raw(62));
-    store(r.lbpTime, n(63));
-    std::memset(r.hostname, 0, sizeof(r.hostname));
-    SetSetupText(r.hostname, raw(64));
-
-    int64_t recTime = n(65);
-    store(r.recTime, recTime < 60 ? 60 : recTime > 120 ? 120 : recTime);
-    auto eventTime = [](int64_t v) -> int64_t { return (v == 0 || v > 15) ? 15 : v; };
-    store(r.eventPreTime, n(66));
-    store(r.eventAfterTime, n(67));
-    r.eventPreTime = static_cast<uint16_t>(eventTime(r.eventPreTime));
-    r.eventAfterTime = static_cast<uint16_t>(eventTime(r.eventAfterTime));
-    store(r.gpsFlags, n(68));
+    // 65 to 67 (file and event times) are read but the firmware's values below replace them.
     if (r.gpsFlags == 0)
         r.gpsFlags = 7;
-    std::memset(r.localHostname, 0, sizeof(r.localHostname));
-    SetSetupText(r.localHostname, raw(69));
-    store(r.overspeedTime, n(70));
-    store(r.suddenAccelTime, n(71));
-    store(r.suddenBrakeTime, n(72));
-    store(r.dstA, n(73));
-    store(r.dstB, n(74));
 
     // The page splits each harsh level into a group (49, 50) of five steps and a step (75, 76).
     store(r.harshAccelLevel, n(75) + 5 * (n(49) - 1));
     store(r.harshBrakeLevel, n(76) + 5 * (n(50) - 1));
-    store(r.harshLeftLevel, n(77));
-    store(r.harshRightLevel, n(78));
-    r.harshAccelA = f(79);
-    r.harshBrakeA = f(80);
-    r.harshLeftA = f(81);
-    r.harshRightA = f(82);
-    r.harshAccelB = f(83);
-    r.harshBrakeB = f(84);
-    r.harshLeftB = f(85);
-    r.harshRightB = f(86);
 
     // Values the camera firmware does not let the user change.
     r.recTime = 60;
@@ -261,13 +288,8 @@ std::string MakeSettingString(const SetupRecord& r) {
     std::array<std::string, kSettingStringValues> v;
     auto n = [](int64_t x) { return std::to_string(x); };
     auto b = [](int64_t x) { return std::to_string(x + 1); };
-    v[0] = n(r.overspeedLimit);
-    v[1] = n(r.suddenAccelThreshold);
-    v[2] = n(r.suddenBrakeThreshold);
-    v[3] = n(r.slide2);
-    v[4] = n(r.slide3);
-    v[5] = n(r.slide4);
-    v[6] = n(r.slide5);
+    for (const ValueField& field : kValueFields)
+        v[field.index] = field.get(r);
     for (const ButtonField& field : kButtonFields)
         v[field.index] = b(field.get(r));
     // The page's third security-LED choice is "on with scenario".
@@ -278,39 +300,8 @@ std::string MakeSettingString(const SetupRecord& r) {
     v[49] = n(group(r.harshAccelLevel));
     v[50] = n(group(r.harshBrakeLevel));
     v[51] = n(int64_t{r.timezoneHour} * 100 + r.timezoneMinute);
-    v[54] = n(r.timezone);
-    v[55] = GetSetupText(r.company);
-    v[56] = GetSetupText(r.vehicle);
-    v[57] = GetSetupText(r.vehicleNumber);
-    v[58] = GetSetupText(r.driver);
-    v[59] = GetSetupText(r.user);
-    v[60] = GetSetupText(r.passwd);
-    v[61] = GetSetupText(r.ssid);
-    v[62] = GetSetupText(r.key);
-    v[63] = n(r.lbpTime);
-    v[64] = GetSetupText(r.hostname);
-    v[65] = n(r.recTime);
-    v[66] = n(r.eventPreTime);
-    v[67] = n(r.eventAfterTime);
-    v[68] = n(r.gpsFlags);
-    v[69] = GetSetupText(r.localHostname);
-    v[70] = n(r.overspeedTime);
-    v[71] = n(r.suddenAccelTime);
-    v[72] = n(r.suddenBrakeTime);
-    v[73] = n(r.dstA);
-    v[74] = n(r.dstB);
     v[75] = n(step(r.harshAccelLevel));
     v[76] = n(step(r.harshBrakeLevel));
-    v[77] = n(r.harshLeftLevel);
-    v[78] = n(r.harshRightLevel);
-    v[79] = FormatFixed6(r.harshAccelA);
-    v[80] = FormatFixed6(r.harshBrakeA);
-    v[81] = FormatFixed6(r.harshLeftA);
-    v[82] = FormatFixed6(r.harshRightA);
-    v[83] = FormatFixed6(r.harshAccelB);
-    v[84] = FormatFixed6(r.harshBrakeB);
-    v[85] = FormatFixed6(r.harshLeftB);
-    v[86] = FormatFixed6(r.harshRightB);
     std::string out;
     for (int i = 0; i < kSettingStringValues; ++i) {
         if (i)

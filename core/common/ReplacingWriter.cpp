@@ -1,16 +1,18 @@
 #include "core/common/ReplacingWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kFlushSize = 64 * 1024;
+constexpr uint64_t kCloseInBackground = 32u << 20;
 
 // Follows symbolic links from `path` (at most 40, as the kernel does); a dangling link resolves to
 // the file it would name.
@@ -27,7 +29,7 @@ fs::path resolveLinks(fs::path path) {
 
 } // namespace
 
-ReplacingWriter::ReplacingWriter(const fs::path& target) : m_shown(target) {
+ReplacingWriter::ReplacingWriter(const fs::path& target, Sync sync) : m_shown(target), m_sync(sync) {
     m_target = resolveLinks(target);
     struct stat st {};
     mode_t mode = 0644;
@@ -38,6 +40,7 @@ ReplacingWriter::ReplacingWriter(const fs::path& target) : m_shown(target) {
             return;
         }
         mode = st.st_mode & 07777;
+        m_replacing = true;
     }
     // The process id keeps two programs writing the same file from sharing one temporary name.
     m_temp = m_target;
@@ -63,23 +66,69 @@ bool ReplacingWriter::failed(const std::string& what, int error) {
 
 bool ReplacingWriter::flush() {
     size_t done = 0;
-    while (done < m_buffer.size()) {
-        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+    while (done < m_used) {
+        ssize_t n = ::write(m_fd, m_buffer.get() + done, m_used - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return failed("cannot write", n < 0 ? errno : ENOSPC);
         done += size_t(n);
     }
-    m_buffer.clear();
+    m_written += m_used;
+    m_used = 0;
     return true;
+}
+
+void ReplacingWriter::setBufferSize(size_t bytes) {
+    if (m_fd < 0 || m_used || bytes == 0)
+        return;
+    m_capacity = bytes;
+    m_buffer.reset();
+}
+
+uint8_t* ReplacingWriter::reserve(size_t size) {
+    if (m_fd < 0 || size > m_capacity)
+        return nullptr;
+    if (m_used + size > m_capacity && !flush())
+        return nullptr;
+    if (!m_buffer)
+        m_buffer.reset(new uint8_t[m_capacity]);
+    uint8_t* at = m_buffer.get() + m_used;
+    m_used += size;
+    return at;
 }
 
 bool ReplacingWriter::write(std::string_view bytes) {
     if (m_fd < 0)
         return false;
-    m_buffer.append(bytes);
-    return m_buffer.size() < kFlushSize || flush();
+    while (!bytes.empty()) {
+        const size_t n = std::min(bytes.size(), m_capacity);
+        uint8_t* at = reserve(n);
+        if (!at)
+            return false;
+        std::memcpy(at, bytes.data(), n);
+        bytes.remove_prefix(n);
+    }
+    return true;
+}
+
+bool ReplacingWriter::writeAt(uint64_t offset, const void* bytes, size_t size) {
+    if (m_fd < 0)
+        return false;
+    if (offset + size > m_written && !flush())
+        return false;
+    auto* from = static_cast<const uint8_t*>(bytes);
+    while (size > 0) {
+        ssize_t n = ::pwrite(m_fd, from, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failed("cannot write", n < 0 ? errno : ENOSPC);
+        from += n;
+        offset += uint64_t(n);
+        size -= size_t(n);
+    }
+    return true;
 }
 
 bool ReplacingWriter::commit() {
@@ -87,7 +136,7 @@ bool ReplacingWriter::commit() {
         return false;
     if (!flush())
         return false;
-    if (::fsync(m_fd) != 0)
+    if ((m_sync == Sync::Always || m_replacing) && ::fsync(m_fd) != 0)
         return failed("cannot write", errno);
     const int fd = m_fd;
     m_fd = -1;
@@ -104,11 +153,18 @@ bool ReplacingWriter::commit() {
 }
 
 void ReplacingWriter::discard() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
     if (!m_temp.empty())
         ::unlink(m_temp.c_str());
+    if (m_fd >= 0) {
+        // Giving back the pages of a large file takes the kernel tens of milliseconds per hundred
+        // megabytes; its name is gone already, so a cancelled merge ends at once and the space is
+        // freed in the background.
+        if (size() >= kCloseInBackground)
+            std::thread([fd = m_fd] { ::close(fd); }).detach();
+        else
+            ::close(m_fd);
+    }
+    m_fd = -1;
     m_temp.clear();
-    m_buffer.clear();
+    m_used = 0;
 }

@@ -217,15 +217,13 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
     layout.video = {first.spec};
     layout.audio = first.sound;
     layout.dataRecords = true;
-    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".part");
     std::string why;
-    auto writer = RecordingWriter::create(temporary, layout, RecordingForm::Camera, &why);
+    // The writer keeps a previous file at `target` until the merged one is finished.
+    auto writer = RecordingWriter::create(target, layout, RecordingForm::Camera, &why);
     if (!writer)
         return fail(why);
     auto discard = [&](const std::string& text) {
-        writer->abandon();
-        std::error_code ec;
-        fs::remove(temporary, ec);
+        writer->discard();
         return fail(text);
     };
 
@@ -258,17 +256,19 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
             const bool audio = stream == o.streams.audio && o.streams.audio >= 0 && !video;
             const bool record = stream == o.streams.data && isRecordChunkId(c.id);
             if (video && c.key >= 0 && c.size >= 4) {
-                // Pictures of a closed file: the index knows its key frames and the kernel copies
-                // the bytes; only the chunk header is read, to check the index.
-                uint8_t head[8];
-                if (!o.file->readExact(c.offset, head, 8))
-                    return discard(sources[size_t(&o - opened.data())].filename().string() + ": read error");
-                if (readLe32(head) != c.id || readLe32(head + 4) != c.size) {
+                // Pictures of a closed file: the index knows its key frames, so the chunk goes
+                // from the source into the output buffer in one read, its header checked there.
+                switch (writer->copyVideoChunk(0, o.file->fd(), c.offset, c.id, c.size, c.key == 1)) {
+                case RecordingWriter::CopyResult::Copied:
+                    break;
+                case RecordingWriter::CopyResult::HeaderMismatch:
                     *indexWrong = true;
                     return discard("the index does not match the chunks");
-                }
-                if (!writer->writeVideoFrameFrom(0, o.file->fd(), c.offset + 8, c.size, c.key == 1))
+                case RecordingWriter::CopyResult::ReadFailed:
+                    return discard(sources[size_t(&o - opened.data())].filename().string() + ": read error");
+                case RecordingWriter::CopyResult::WriteFailed:
                     return discard(writer->error());
+                }
                 ++frames;
             } else {
                 // The chunk header comes along to check the index against the file.
@@ -329,17 +329,8 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
         }
         framesBefore += frames;
     }
-    if (!writer->finish()) {
-        std::error_code ec;
-        fs::remove(temporary, ec);
-        return fail(writer->error());
-    }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        return fail("cannot write " + target.string());
-    }
+    if (!writer->finish())
+        return discard(writer->error());
     if (progress)
         progress(total, total);
     result.ok = true;

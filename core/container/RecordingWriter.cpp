@@ -1,7 +1,9 @@
 #include "core/container/RecordingWriter.h"
 
+#include "core/common/ReplacingWriter.h"
 #include "core/container/Riff.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -42,6 +44,8 @@ private:
     std::vector<uint8_t> m_data;
 };
 
+constexpr size_t kOutputBuffer = 4 << 20;
+
 uint32_t chunkId(int stream, const char* kind) {
     char s[5] = {char('0' + stream / 10), char('0' + stream % 10), kind[0], kind[1], 0};
     return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
@@ -68,10 +72,12 @@ std::unique_ptr<RecordingWriter> RecordingWriter::create(const std::filesystem::
     w->m_path = path;
     w->m_layout = layout;
     w->m_form = form;
-    w->m_file = std::fopen(path.c_str(), "wb");
-    if (!w->m_file)
-        return setError("cannot create " + path.string());
-    std::setvbuf(w->m_file, nullptr, _IOFBF, 1 << 20);
+    // A merge writes a gigabyte in a few seconds: large blocks, and no wait for the disk unless a
+    // previous file is replaced.
+    w->m_out = std::make_unique<ReplacingWriter>(path, ReplacingWriter::Sync::WhenReplacing);
+    if (!w->m_out->isOpen())
+        return setError(w->m_out->error());
+    w->m_out->setBufferSize(kOutputBuffer);
 
     const auto& v0 = layout.video.front();
     int streamCount = int(layout.video.size()) + (layout.audio ? 1 : 0) + (layout.dataRecords ? 1 : 0);
@@ -203,19 +209,13 @@ std::unique_ptr<RecordingWriter> RecordingWriter::create(const std::filesystem::
     b.u32(kFccList);
     b.u32(0);
     b.u32(kFccMovi);
-    if (std::fwrite(b.data().data(), 1, b.size(), w->m_file) != b.size()) {
-        std::fclose(w->m_file);
-        w->m_file = nullptr;
-        return setError("cannot write " + path.string());
-    }
+    if (!w->m_out->write({reinterpret_cast<const char*>(b.data().data()), b.size()}))
+        return setError(w->m_out->error());
     w->m_pos = b.size();
     return w;
 }
 
-RecordingWriter::~RecordingWriter() {
-    if (m_file)
-        std::fclose(m_file);
-}
+RecordingWriter::~RecordingWriter() = default;
 
 bool RecordingWriter::fail(const std::string& text) {
     if (m_error.empty())
@@ -223,26 +223,50 @@ bool RecordingWriter::fail(const std::string& text) {
     return false;
 }
 
+bool RecordingWriter::writeFailed() {
+    return fail(m_out && !m_out->error().empty() ? m_out->error() : "write error on " + m_path.string());
+}
+
+bool RecordingWriter::room(size_t size) {
+    if (!m_out || m_closed)
+        return fail("recording already closed");
+    if (size > 0x7FFFFFFF || m_pos + size + 8 > 0xFFFFFFF0u)
+        return fail("recording larger than 4 GiB");
+    return true;
+}
+
 bool RecordingWriter::writeChunk(uint32_t id, int stream, const uint8_t* data, size_t size, uint32_t flags,
                                  const uint8_t* prefix) {
-    if (!m_file || m_closed)
-        return fail("recording already closed");
     const size_t total = size + (prefix ? 4 : 0);
-    if (total > 0x7FFFFFFF || m_pos + total + 8 > 0xFFFFFFF0u)
-        return fail("recording larger than 4 GiB");
-    uint8_t head[8];
-    writeLe32(head, id);
-    writeLe32(head + 4, uint32_t(total));
+    if (!room(total))
+        return false;
+    const size_t padded = size_t(paddedSize(total));
+    if (8 + padded <= m_out->bufferSize()) {
+        uint8_t* at = m_out->reserve(8 + padded);
+        if (!at)
+            return writeFailed();
+        writeLe32(at, id);
+        writeLe32(at + 4, uint32_t(total));
+        if (prefix)
+            std::memcpy(at + 8, prefix, 4);
+        if (size)
+            std::memcpy(at + 8 + (prefix ? 4 : 0), data, size);
+        if (total & 1)
+            at[8 + total] = 0;
+    } else {
+        uint8_t head[12];
+        writeLe32(head, id);
+        writeLe32(head + 4, uint32_t(total));
+        if (prefix)
+            std::memcpy(head + 8, prefix, 4);
+        const char pad = 0;
+        if (!m_out->write({reinterpret_cast<const char*>(head), prefix ? 12u : 8u}) ||
+            !m_out->write({reinterpret_cast<const char*>(data), size}) ||
+            ((total & 1) && !m_out->write({&pad, 1})))
+            return writeFailed();
+    }
     m_index.push_back({id, flags, uint32_t(m_pos - (m_moviOffset + 8)), uint32_t(total)});
-    bool ok = std::fwrite(head, 1, 8, m_file) == 8;
-    if (prefix)
-        ok = ok && std::fwrite(prefix, 1, 4, m_file) == 4;
-    ok = ok && (size == 0 || std::fwrite(data, 1, size, m_file) == size);
-    if (total & 1)
-        ok = ok && std::fputc(0, m_file) != EOF;
-    if (!ok)
-        return fail("write error on " + m_path.string());
-    m_pos += 8 + paddedSize(total);
+    m_pos += 8 + padded;
     m_streams[stream].chunks += 1;
     m_streams[stream].bytes += total;
     return true;
@@ -262,54 +286,64 @@ bool RecordingWriter::writeVideoFrame(int channel, const uint8_t* data, size_t s
     return writeChunk(chunkId(channel, "dc"), channel, data + 4, size - 4, flags, prefix);
 }
 
-bool RecordingWriter::writeVideoFrameFrom(int channel, int fd, uint64_t offset, size_t size, bool keyFrame) {
+RecordingWriter::CopyResult RecordingWriter::copyVideoChunk(int channel, int fd, uint64_t chunkOffset,
+                                                            uint32_t sourceId, uint32_t size, bool keyFrame) {
     if (channel < 0 || channel >= int(m_layout.video.size()))
-        return fail("no such video channel");
+        return fail("no such video channel"), CopyResult::WriteFailed;
     if (size < 4)
-        return fail("video frame shorter than its start code");
-    if (!m_file || m_closed)
-        return fail("recording already closed");
-    if (size > 0x7FFFFFFF || m_pos + size + 8 > 0xFFFFFFF0u)
-        return fail("recording larger than 4 GiB");
+        return fail("video frame shorter than its start code"), CopyResult::WriteFailed;
+    if (!room(size))
+        return CopyResult::WriteFailed;
+    // The chunk comes with its header in one read (in pieces of the buffer's size when it is
+    // larger); the header is checked and then overwritten with this file's.
     const uint32_t id = chunkId(channel, "dc");
-    uint8_t head[12];
-    writeLe32(head, id);
-    writeLe32(head + 4, uint32_t(size));
-    if (m_form == RecordingForm::Camera) {
-        const uint32_t rest = uint32_t(size - 4);
-        head[8] = uint8_t(rest >> 24), head[9] = uint8_t(rest >> 16), head[10] = uint8_t(rest >> 8);
-        head[11] = uint8_t(rest);
-    } else {
-        head[8] = head[9] = head[10] = 0, head[11] = 1;
-    }
-    bool ok = std::fwrite(head, 1, 12, m_file) == 12 && std::fflush(m_file) == 0;
-    loff_t from = loff_t(offset + 4);
-    size_t left = size - 4;
-    while (ok && left > 0) {
-        ssize_t n = ::copy_file_range(fd, &from, ::fileno(m_file), nullptr, left, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // The kernel cannot copy between these files: through memory.
-            std::vector<uint8_t> buf(left);
-            ok = ::pread(fd, buf.data(), left, off_t(from)) == ssize_t(left) &&
-                 std::fwrite(buf.data(), 1, left, m_file) == left;
-            left = 0;
-            break;
+    uint64_t from = chunkOffset;
+    size_t left = 8 + size_t(size);
+    bool first = true;
+    while (left > 0) {
+        const size_t piece = std::min(left, m_out->bufferSize());
+        uint8_t* at = m_out->reserve(piece);
+        if (!at)
+            return writeFailed(), CopyResult::WriteFailed;
+        for (size_t got = 0; got < piece;) {
+            const ssize_t n = ::pread(fd, at + got, piece - got, off_t(from + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                m_closed = true; // the buffer holds a part of a chunk: nothing more goes in
+                return fail("read error"), CopyResult::ReadFailed;
+            }
+            got += size_t(n);
         }
-        left -= size_t(n);
-        from += n;
+        if (first) {
+            if (readLe32(at) != sourceId || readLe32(at + 4) != size) {
+                m_closed = true;
+                return fail("the chunk does not match the index"), CopyResult::HeaderMismatch;
+            }
+            writeLe32(at, id);
+            // The camera keeps the length of the rest of the frame where the start code belongs.
+            const uint32_t rest = size - 4;
+            if (m_form == RecordingForm::Camera)
+                at[8] = uint8_t(rest >> 24), at[9] = uint8_t(rest >> 16), at[10] = uint8_t(rest >> 8),
+                at[11] = uint8_t(rest);
+            else
+                at[8] = at[9] = at[10] = 0, at[11] = 1;
+            first = false;
+        }
+        from += piece;
+        left -= piece;
     }
-    if (size & 1)
-        ok = ok && std::fputc(0, m_file) != EOF;
-    if (!ok)
-        return fail("write error on " + m_path.string());
-    m_index.push_back(
-        {id, keyFrame ? kAviIndexKeyFrame : 0u, uint32_t(m_pos - (m_moviOffset + 8)), uint32_t(size)});
+    if (size & 1) {
+        uint8_t* pad = m_out->reserve(1);
+        if (!pad)
+            return writeFailed(), CopyResult::WriteFailed;
+        *pad = 0;
+    }
+    m_index.push_back({id, keyFrame ? kAviIndexKeyFrame : 0u, uint32_t(m_pos - (m_moviOffset + 8)), size});
     m_pos += 8 + paddedSize(size);
     m_streams[channel].chunks += 1;
     m_streams[channel].bytes += size;
-    return true;
+    return CopyResult::Copied;
 }
 
 bool RecordingWriter::writeAudioFrame(const uint8_t* data, size_t size) {
@@ -333,11 +367,11 @@ bool RecordingWriter::writeRecord(uint32_t timestampMs, const uint8_t* data, siz
 bool RecordingWriter::patch32(uint64_t offset, uint32_t value) {
     uint8_t b[4];
     writeLe32(b, value);
-    return std::fseek(m_file, long(offset), SEEK_SET) == 0 && std::fwrite(b, 1, 4, m_file) == 4;
+    return m_out->writeAt(offset, b, 4);
 }
 
 bool RecordingWriter::finish() {
-    if (!m_file || m_closed)
+    if (!m_out || m_closed)
         return fail("recording already closed");
     const uint64_t moviEnd = m_pos;
     std::vector<uint8_t> idx(8 + m_index.size() * 16);
@@ -350,7 +384,7 @@ bool RecordingWriter::finish() {
         writeLe32(e + 8, m_index[i].offset);
         writeLe32(e + 12, m_index[i].size);
     }
-    bool ok = std::fwrite(idx.data(), 1, idx.size(), m_file) == idx.size();
+    bool ok = m_out->write({reinterpret_cast<const char*>(idx.data()), idx.size()});
     const uint64_t end = moviEnd + idx.size();
     ok = ok && patch32(4, uint32_t(end - 8));
     ok = ok && patch32(m_moviOffset + 4, uint32_t(moviEnd - m_moviOffset - 8));
@@ -360,17 +394,24 @@ bool RecordingWriter::finish() {
         uint32_t length = s.sampleSize ? uint32_t(s.bytes / s.sampleSize) : s.chunks;
         ok = ok && patch32(s.strhOffset + kStrhLengthOffset, length);
     }
-    ok = (std::fclose(m_file) == 0) && ok;
-    m_file = nullptr;
-    m_closed = true;
-    return ok ? true : fail("write error on " + m_path.string());
+    return ok ? close() : (writeFailed(), discard(), false);
 }
 
 bool RecordingWriter::abandon() {
-    if (!m_file || m_closed)
+    if (!m_out || m_closed)
         return fail("recording already closed");
-    bool ok = std::fclose(m_file) == 0;
-    m_file = nullptr;
+    return close();
+}
+
+bool RecordingWriter::close() {
     m_closed = true;
-    return ok ? true : fail("write error on " + m_path.string());
+    if (!m_out->commit())
+        return writeFailed();
+    return true;
+}
+
+void RecordingWriter::discard() {
+    m_closed = true;
+    if (m_out)
+        m_out->discard();
 }

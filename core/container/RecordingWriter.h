@@ -1,15 +1,18 @@
 // Writes a recording: RIFF/AVI structure with one video stream per camera channel, optional audio
 // (AAC or PCM) and a data-record stream, in the camera's form or as a standard AVI. Used by the
-// sample-card generator, and by channel merge and copy.
+// sample-card generator, and by channel merge and copy. The file is written under a temporary name
+// beside the target and takes the target's name only when finished (or deliberately abandoned):
+// a failed or cancelled write keeps a previous file of that name as it was.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+class ReplacingWriter;
 
 enum class RecordingForm {
     Camera,  // camera signatures, camera frame prefix (as written on the card)
@@ -46,23 +49,28 @@ public:
     static std::unique_ptr<RecordingWriter> create(const std::filesystem::path& path,
                                                    const RecordingLayout& layout, RecordingForm form,
                                                    std::string* error);
-    ~RecordingWriter(); // closes without finishing: the file stays an unfinished recording
+    ~RecordingWriter(); // without finish() or abandon(): as discard()
 
     // An H.264 access unit in byte-stream form (its first four bytes are the start code; the
     // camera form replaces them with its own prefix).
     bool writeVideoFrame(int channel, const uint8_t* data, size_t size, bool keyFrame);
-    // The same for a frame stored in another file: `size` bytes at `offset` of `fd` (a recording's
-    // video chunk data), copied by the kernel where the file systems allow it (merge).
-    bool writeVideoFrameFrom(int channel, int fd, uint64_t offset, size_t size, bool keyFrame);
+    // The same for a frame stored in another recording (merge): the video chunk at `chunkOffset`
+    // of `fd`, whose header must read `sourceId` and `size` (as the source's index says), is read
+    // straight into the output buffer with one read and its header replaced by this file's.
+    enum class CopyResult { Copied, HeaderMismatch, ReadFailed, WriteFailed };
+    CopyResult copyVideoChunk(int channel, int fd, uint64_t chunkOffset, uint32_t sourceId, uint32_t size,
+                              bool keyFrame);
     bool writeAudioFrame(const uint8_t* data, size_t size);
     // One data record (at most 1024 bytes) with its time stamp in ms from the recording's start.
     bool writeRecord(uint32_t timestampMs, const uint8_t* data, size_t size);
 
-    // Appends idx1 and fills in the sizes, counts and the has-index flag.
+    // Appends idx1, fills in the sizes, counts and the has-index flag and gives the file its name.
     bool finish();
     // Closes the file as an unfinished recording (zero sizes and counts, no index), as a camera
-    // does when its power is cut.
+    // does when its power is cut, and gives it its name (sample cards and tests make these).
     bool abandon();
+    // Drops what was written; a previous file at the target stays as it was.
+    void discard();
 
     const std::string& error() const { return m_error; }
 
@@ -73,8 +81,11 @@ private:
     RecordingWriter() = default;
     bool writeChunk(uint32_t id, int stream, const uint8_t* data, size_t size, uint32_t flags,
                     const uint8_t* prefix = nullptr);
+    bool room(size_t size);
     bool fail(const std::string& text);
+    bool writeFailed();
     bool patch32(uint64_t offset, uint32_t value);
+    bool close();
 
     struct IndexEntry {
         uint32_t id, flags, offset, size;
@@ -86,7 +97,7 @@ private:
         uint32_t sampleSize = 0;
     };
 
-    std::FILE* m_file = nullptr;
+    std::unique_ptr<ReplacingWriter> m_out;
     std::filesystem::path m_path;
     RecordingLayout m_layout;
     RecordingForm m_form = RecordingForm::Standard;

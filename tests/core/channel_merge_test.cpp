@@ -1,8 +1,9 @@
 // Channel merge over synthetic consecutive recordings (durations, frames, sound and records with
-// continued time stamps, refusals and cancel leaving no file) and the tool job that runs such work
-// on a worker thread (results per item, cancel, queued signals).
+// continued time stamps, refusals, cancel and failures keeping an earlier result) and the tool job that runs
+// such work on a worker thread (results per item, cancel, queued signals).
 #include "core/container/ChannelMerge.h"
 #include "core/container/RecordingReader.h"
+#include "core/container/RecordingWriter.h"
 #include "core/container/RepairedView.h"
 #include "core/container/Riff.h"
 #include "core/tools/ToolJob.h"
@@ -134,7 +135,7 @@ TEST(ChannelMerge, SoundKeepsToThePicturesOfEachRecording) {
     EXPECT_EQ(streamChunks(dir / "a.qmv", 0).size(), 300u);
 }
 
-TEST(ChannelMerge, RefusalsAndCancelLeaveNoFile) {
+TEST(ChannelMerge, RefusalsCancelAndFailuresKeepAnEarlierResult) {
     TempDir dir;
     SyntheticOptions one;
     one.channels = 1;
@@ -143,9 +144,13 @@ TEST(ChannelMerge, RefusalsAndCancelLeaveNoFile) {
     SyntheticOptions pcm;
     pcm.pcm = true;
     WriteSynthetic(dir / "a.qmv", RecordingForm::Camera, true);
+    WriteSynthetic(dir / "b.qmv", RecordingForm::Camera, true);
     WriteSynthetic(dir / "one.qmv", RecordingForm::Camera, true, one);
     WriteSynthetic(dir / "fast.qmv", RecordingForm::Camera, true, fast);
     WriteSynthetic(dir / "pcm.qmv", RecordingForm::Camera, true, pcm);
+    // A good result of an earlier merge: nothing below may destroy it.
+    ASSERT_TRUE(MergeChannel(dir / "out.qmv", {dir / "a.qmv"}, 0).ok);
+    const Bytes earlier = ReadFile(dir / "out.qmv");
     const struct {
         std::vector<std::string> names;
         int channel;
@@ -164,14 +169,42 @@ TEST(ChannelMerge, RefusalsAndCancelLeaveNoFile) {
         MergeOutcome r = MergeChannel(dir / "out.qmv", sources, c.channel);
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.error.find(c.why), std::string::npos) << r.error;
-        EXPECT_FALSE(fs::exists(dir / "out.qmv"));
+        EXPECT_EQ(ReadFile(dir / "out.qmv"), earlier) << c.why;
     }
     MergeOutcome r = MergeChannel(dir / "out.qmv", {dir / "a.qmv", dir / "a.qmv"}, 0,
                                   [](uint64_t, uint64_t) { return false; });
     EXPECT_TRUE(r.cancelled);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4)
-        << "only the sources";
+    EXPECT_EQ(ReadFile(dir / "out.qmv"), earlier) << "cancelled";
+
+    // A source that shrinks while it is read (a card pulled out): a read error half-way through
+    // the output, reported as such, and the earlier result stays.
+    fs::copy_file(dir / "b.qmv", dir / "shrinks.qmv");
+    r = MergeChannel(dir / "out.qmv", {dir / "shrinks.qmv", dir / "b.qmv"}, 0, [&](uint64_t, uint64_t done) {
+        if (done > 0 && fs::file_size(dir / "shrinks.qmv") == fs::file_size(dir / "b.qmv"))
+            fs::resize_file(dir / "shrinks.qmv", fs::file_size(dir / "b.qmv") / 2);
+        return true;
+    });
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("shrinks.qmv: read error"), std::string::npos) << r.error;
+    EXPECT_EQ(ReadFile(dir / "out.qmv"), earlier) << "failed";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 7)
+        << "only the sources and the earlier result: no temporary file";
+
+    {
+        // The writer on its own: dropped before it finishes, it leaves the earlier file.
+        RecordingLayout layout;
+        layout.video = {{64, 48, 30, 1}};
+        auto w = RecordingWriter::create(dir / "out.qmv", layout, RecordingForm::Camera, nullptr);
+        ASSERT_TRUE(w);
+        const uint8_t frame[] = {0, 0, 0, 1, 0x65, 1, 2, 3};
+        EXPECT_TRUE(w->writeVideoFrame(0, frame, sizeof frame, true));
+    }
+    EXPECT_EQ(ReadFile(dir / "out.qmv"), earlier) << "writer dropped";
+
+    // A finished merge replaces it.
+    EXPECT_TRUE(MergeChannel(dir / "out.qmv", {dir / "a.qmv", dir / "b.qmv"}, 0).ok);
+    EXPECT_GT(fs::file_size(dir / "out.qmv"), earlier.size());
 }
 
 TEST(ToolJob, RunsItemsOnAWorkerAndReportsEachResult) {

@@ -4,6 +4,7 @@
 #include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/CommandTarget.h"
+#include "ui/playback/BusyFlag.h"
 
 #include <gtest/gtest.h>
 
@@ -47,31 +48,31 @@ struct FakePlayback : PlaybackControl {
     void SetViewOptions(uint32_t options) override { viewOptions = options; }
 };
 
-struct FakeTarget : CommandTarget {
+struct FakeTarget : CommandTarget, PlaybackOperations {
     ViewerState state;
     FakePlayback engine;
-    bool busy = false;
+    BusyFlag busy;
     std::vector<std::pair<QString, QString>> pageCalls;
     std::vector<std::string> ops;
     std::vector<std::pair<int, int>> commands;
     int seekMessage = -1;
-    int openRow = -2;
+    int openedRow = -2;
     int mapPanel = -1; // last ShowMapPanel argument
     int speedUnit = 0;
     QString url;
 
     ViewerState& State() override { return state; }
     PlaybackControl& Playback() override { return engine; }
-    bool IsBusy() const override { return busy; }
+    PlaybackOperations& Operations() override { return *this; }
     void CallInternal(const QString& f, const QString& v) override { pageCalls.emplace_back(f, v); }
     void PlayPause() override { ops.push_back("PlayPause"); }
     void OpenPrevious() override { ops.push_back("OpenPrevious"); }
     void OpenNext() override { ops.push_back("OpenNext"); }
-    void StepBack() override { ops.push_back("StepBack"); }
-    void StepForward() override { ops.push_back("StepForward"); }
-    void ReturnToIdle() override { ops.push_back("ReturnToIdle"); }
-    void OnSeek(int ms) override { seekMessage = ms; }
-    void OnOpenRow(int row) override { openRow = row; }
+    void stepBack() override { ops.push_back("StepBack"); }
+    void stepForward() override { ops.push_back("StepForward"); }
+    void ReturnToIdle(bool) override { ops.push_back("ReturnToIdle"); }
+    void seek(int64_t ms) override { seekMessage = static_cast<int>(ms); }
+    void openRow(int row) override { openedRow = row; }
     void UpdateChannelControls() override { ops.push_back("UpdateChannelControls"); }
     void ClearMapPath() override { ops.push_back("ClearMapPath"); }
     void ShowMapPanel(bool show) override { mapPanel = show; }
@@ -95,13 +96,13 @@ protected:
     }
 
     FakeTarget t;
-    CommandDispatcher d{t};
+    CommandDispatcher d{t, t.busy};
 };
 
 } // namespace
 
 TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
-    const QStringList names = CommandDispatcher::CommandNames();
+    const QStringList names = CommandDispatcher::commandNames();
     EXPECT_EQ(names.size(), 51);
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());
     EXPECT_FALSE(d.Dispatch("btnplay", 0));
@@ -115,14 +116,14 @@ TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
 }
 
 TEST_F(DispatchTest, EveryCommandIsDroppedWhileBusy) {
-    t.busy = true;
-    for (const QString& name : CommandDispatcher::CommandNames())
+    t.busy.setBusy(true);
+    for (const QString& name : CommandDispatcher::commandNames())
         EXPECT_FALSE(d.Dispatch(name, 1)) << name.toStdString();
     EXPECT_TRUE(t.ops.empty());
     EXPECT_TRUE(t.commands.empty()); // "btnFormat" included
     EXPECT_TRUE(t.pageCalls.empty());
     EXPECT_EQ(t.engine.volume, -1);
-    t.busy = false;
+    t.busy.setBusy(false);
     EXPECT_TRUE(d.Dispatch("btnFormat", 0));
     EXPECT_EQ(t.commands, (std::vector<std::pair<int, int>>{{kCmdFormat, 0}}));
 }
@@ -194,7 +195,7 @@ TEST_F(DispatchTest, LoopWithNothingOpenIsNoLoop) {
 
 TEST_F(DispatchTest, KindTabFiveIsTheMapCommand) {
     FakeTarget viaMap;
-    CommandDispatcher dm(viaMap);
+    CommandDispatcher dm(viaMap, viaMap.busy);
     dm.Dispatch("btnMap", 0);
     d.Dispatch("btnFileFolder", 5);
     EXPECT_TRUE(t.state.mapShown);
@@ -278,9 +279,9 @@ TEST_F(DispatchTest, NavigationAndPosition) {
     d.Dispatch("btnPosition", 12345);
     EXPECT_EQ(t.engine.seek, 12345);
     d.Dispatch("btnFileSelect", 7);
-    EXPECT_EQ(t.openRow, 7);
+    EXPECT_EQ(t.openedRow, 7);
     d.Dispatch("btnFileSelect", -1);
-    EXPECT_EQ(t.openRow, -1);
+    EXPECT_EQ(t.openedRow, -1);
 }
 
 TEST_F(DispatchTest, WorkOfOtherWindowsGoesToTheirCommands) {

@@ -259,7 +259,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     // A hostile name stays inside the folder; the file arrives whole, is listed and plays.
     QSignalSpy ended(tools, &DataOutHookup::downloadEnded);
     QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
-    s_window->HandleArgument(QStringLiteral("qmv:%1|../RTC20240101_000000.qmv|%2")
+    s_window->handleArgument(QStringLiteral("qmv:%1|../RTC20240101_000000.qmv|%2")
                                  .arg(server.url(QStringLiteral("/rec.qmv")))
                                  .arg(bytes.size()));
     ASSERT_TRUE(ended.wait(60000));
@@ -276,7 +276,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
 
     // The same link again keeps the first file and stores under a free name.
     ended.clear();
-    s_window->HandleArgument(
+    s_window->handleArgument(
         QStringLiteral("qmv:%1|../RTC20240101_000000.qmv|0").arg(server.url(QStringLiteral("/rec.qmv"))));
     ASSERT_TRUE(ended.wait(60000));
     EXPECT_EQ(ended[0][1].toString(), desk.filePath(QStringLiteral("_RTC20240101_000000 (2).qmv")));
@@ -284,7 +284,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
 
     // A missing file: the page says so, Cancel closes, nothing is kept.
     ended.clear();
-    s_window->HandleArgument(
+    s_window->handleArgument(
         QStringLiteral("qmv:%1|gone.qmv|10").arg(server.url(QStringLiteral("/gone.qmv"))));
     CDownloadDlg* dialog = tools->downloadWindow();
     ASSERT_NE(dialog, nullptr);

@@ -104,10 +104,10 @@ TEST(MainLayoutTest, HitTestTable) {
         {{1196, 300}, WindowHit::Client},  {{3, 624}, WindowHit::Client},
     };
     for (const Case& k : cases)
-        EXPECT_EQ(HitTestWindow(k.p, c, false), k.hit) << k.p.x() << "," << k.p.y();
+        EXPECT_EQ(hitTestWindow(k.p, c, false), k.hit) << k.p.x() << "," << k.p.y();
     // Maximised: neither moved nor resized.
     for (const Case& k : cases)
-        EXPECT_EQ(HitTestWindow(k.p, c, true), WindowHit::Client);
+        EXPECT_EQ(hitTestWindow(k.p, c, true), WindowHit::Client);
 }
 
 // "Swap screens" and the two arrangements: the main channel sits in the top left cell (or the

@@ -60,10 +60,10 @@ TEST(MainWindowLists, SkinListCommandsDriveTheList) {
     window.show();
 
     // Space before a card is chosen opens the card choice.
-    EXPECT_FALSE(window.HasScanSource());
+    EXPECT_FALSE(window.hasScanSource());
     QTest::keyClick(&window, Qt::Key_Space);
     EXPECT_EQ(dialogs, 1);
-    EXPECT_TRUE(window.HasScanSource());
+    EXPECT_TRUE(window.hasScanSource());
 
     window.Dispatcher().Dispatch("btnOpen", 0);
     EXPECT_EQ(dialogs, 2);
@@ -91,9 +91,9 @@ TEST(MainWindowLists, SkinListCommandsDriveTheList) {
         EXPECT_FALSE(lists->Report().IsChecked(i));
 
     // While a recording is being opened the list takes no clicks (nothing is opened here).
-    window.SetBusy(true);
+    window.Busy().setBusy(true);
     QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(30, 12));
     EXPECT_EQ(window.State().selectedIndex, -1);
     EXPECT_EQ(list->Model().Selection(), -1);
-    window.SetBusy(false);
+    window.Busy().setBusy(false);
 }

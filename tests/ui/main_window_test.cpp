@@ -123,18 +123,18 @@ TEST_F(MainWindowTest, SizeModesAndChildren) {
     EXPECT_EQ(w.Panel(PanelSlot::Screen0)->geometry(), QRect(6, 38, 425, 239));
     EXPECT_TRUE(w.Panel(PanelSlot::Screen3)->isHidden());
     EXPECT_TRUE(w.Panel(PanelSlot::Map)->isHidden());
-    EXPECT_EQ(w.TitleText(), QString("Morvent QUILLENT"));
+    EXPECT_EQ(w.titleText(), QString("Morvent QUILLENT"));
     // The page loaded with the stored speed unit.
     EXPECT_EQ(js("document.getElementById('btnUnit').textContent").toString(), QString("Knot/h"));
     w.SetTitleText("20240101_120000_E.qmv");
-    EXPECT_EQ(w.TitleText(), QString("Morvent QUILLENT - 20240101_120000_E.qmv"));
+    EXPECT_EQ(w.titleText(), QString("Morvent QUILLENT - 20240101_120000_E.qmv"));
     w.SetTitleText({});
 
     const QRect before = w.geometry();
-    w.ToggleMaximise();
-    EXPECT_TRUE(w.IsMaximised());
-    w.ToggleMaximise();
-    EXPECT_FALSE(w.IsMaximised());
+    w.toggleMaximise();
+    EXPECT_TRUE(w.isMaximised());
+    w.toggleMaximise();
+    EXPECT_FALSE(w.isMaximised());
     EXPECT_EQ(w.geometry(), before);
 
     // An installed panel takes the placeholder's place.
@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, EveryKeyIsSwallowedAndSpaceChoosesACardFirst) {
 TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     CHvViewerDlg& w = *s_window;
     CallLog log(w.Page()->Bridge());
-    w.SetBusy(true); // the dispatcher drops them: no dialogs, no browser
+    w.Busy().setBusy(true); // the dispatcher drops them: no dialogs, no browser
     struct Click {
         const char* id;
         const char* name;
@@ -260,38 +260,38 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     EXPECT_EQ(log.calls, expected);
     EXPECT_EQ(seek.name, QString("btnPosition"));
     EXPECT_NEAR(seek.value.toInt(), 25000, 300);
-    w.SetBusy(false);
+    w.Busy().setBusy(false);
 }
 
 TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
     CHvViewerDlg& w = *s_window;
     const QRect before = w.geometry();
-    ASSERT_FALSE(w.IsMaximised());
+    ASSERT_FALSE(w.isMaximised());
     QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
-    EXPECT_TRUE(w.IsMaximised());
+    EXPECT_TRUE(w.isMaximised());
     QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
-    EXPECT_FALSE(w.IsMaximised());
+    EXPECT_FALSE(w.isMaximised());
     EXPECT_EQ(w.geometry(), before);
     // The caption buttons lose a hover look the window state change left behind.
     auto* minimise = w.findChild<CaptionButton*>("minimiseButton");
     ASSERT_NE(minimise, nullptr);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(minimise, &enter);
-    ASSERT_TRUE(minimise->Hovered());
+    ASSERT_TRUE(minimise->hovered());
     w.OnCommand(kCmdCaptionMinimise); // the window system may ignore it: no leave event follows
-    EXPECT_FALSE(minimise->Hovered());
+    EXPECT_FALSE(minimise->hovered());
     w.showNormal();
     // Below the band a double click is the client's.
     QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 200));
-    EXPECT_FALSE(w.IsMaximised());
+    EXPECT_FALSE(w.isMaximised());
 }
 
 TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
     CHvViewerDlg& w = *s_window;
-    w.SetBusy(true);
+    w.Busy().setBusy(true);
     w.Dispatcher().Dispatch("btnVolumn", 10);
     EXPECT_NE(w.EngineHolder().GetVolume(), 6553u); // dropped while busy
-    w.SetBusy(false);
+    w.Busy().setBusy(false);
     w.Dispatcher().Dispatch("btnVolumn", 100);
     EXPECT_EQ(w.EngineHolder().GetVolume(), 65535u);
     w.Dispatcher().Dispatch("btnVolumn", 50);
@@ -426,7 +426,7 @@ TEST_F(MainWindowTest, PageFunctionsChangeThePage) {
 
 TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
     CHvViewerDlg& w = *s_window;
-    w.SetBusy(true); // "btnInfo" would open its dialog
+    w.Busy().setBusy(true); // "btnInfo" would open its dialog
     BrowserHost view;
     EXPECT_EQ(view.contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_FALSE(view.IsDocumentReady());
@@ -477,7 +477,7 @@ TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
     EXPECT_TRUE(answered);
     EXPECT_EQ(answer.toString(), QString("a\"b|c'd"));
     EXPECT_FALSE(early);
-    w.SetBusy(false);
+    w.Busy().setBusy(false);
 }
 
 TEST_F(MainWindowTest, MovieInfoDialogCaptionsAndValues) {

@@ -1,8 +1,8 @@
 // Opening and playing recordings of generated sample cards end to end, headless: the real engine
 // draws into real video screens; the page, the list and the message boxes are recorded.
-#include "OpenTestHost.h"
+#include "PlaybackRig.h"
 
-#include "ui/app/CommandDispatcher.h"
+#include "ui/playback/PlaybackValues.h"
 #include "ui/playback/PlaybackClock.h"
 #include "ui/playback/RecordingOpener.h"
 #include "ui/playback/StartupOpener.h"
@@ -53,22 +53,25 @@ std::vector<fs::path> cardRecordings() {
 class Playback : public ::testing::Test {
 protected:
     void SetUp() override {
-        host = std::make_unique<TestPlaybackHost>();
-        opener = std::make_unique<RecordingOpener>(*host, &host->window);
-        clock = std::make_unique<PlaybackClock>(*host, *opener);
-        host->files = cardRecordings();
-        ASSERT_GE(host->files.size(), 2u);
+        rig = std::make_unique<PlaybackRig>();
+        opener = std::make_unique<RecordingOpener>(rig->session, rig->holder, rig->state, *rig, rig->busy,
+                                                   &rig->window);
+        rig->attach(*opener);
+        clock = std::make_unique<PlaybackClock>(rig->session, rig->holder, rig->state, *rig, *opener);
+        clock->setMouseHeld([this] { return rig->mouseDown; });
+        rig->files = cardRecordings();
+        ASSERT_GE(rig->files.size(), 2u);
     }
     void TearDown() override {
         clock.reset();
         opener.reset();
-        host.reset();
+        rig.reset();
     }
 
     // Opens a row as a list click does and waits for the busy window to go.
     bool openRow(int row) {
         QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-        clock->OpenRow(row);
+        clock->openRow(row);
         return finished.wait(20000);
     }
     // Lets the clock run until `pred` holds (or the wait gives up).
@@ -81,13 +84,13 @@ protected:
         return pred();
     }
     int firstRowOfKind(int kind) const {
-        for (size_t i = 0; i < host->files.size(); ++i)
-            if (GetRecordingKind(host->files[i].filename().string()) == kind)
+        for (size_t i = 0; i < rig->files.size(); ++i)
+            if (GetRecordingKind(rig->files[i].filename().string()) == kind)
                 return static_cast<int>(i);
         return -1;
     }
 
-    std::unique_ptr<TestPlaybackHost> host;
+    std::unique_ptr<PlaybackRig> rig;
     std::unique_ptr<RecordingOpener> opener;
     std::unique_ptr<PlaybackClock> clock;
 };
@@ -95,36 +98,36 @@ protected:
 } // namespace
 
 TEST(OpeningRules, TimeLabelRangeBrightnessAndRates) {
-    EXPECT_EQ(RecordingOpener::FormatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
-    EXPECT_EQ(RecordingOpener::FormatTimeLabel(59999), "00:00 / 00:59");
-    EXPECT_EQ(CommandDispatcher::RangeValue(60000), 59000);
-    EXPECT_EQ(CommandDispatcher::RangeValue(0), 0);
-    EXPECT_EQ(CommandDispatcher::BrightnessLevel(20), 255);
-    EXPECT_EQ(CommandDispatcher::BrightnessLevel(0), -255);
-    EXPECT_EQ(CommandDispatcher::BrightnessLevel(10), 0);
-    EXPECT_EQ(CommandDispatcher::BrightnessLevel(13), 76);
-    EXPECT_FLOAT_EQ(CommandDispatcher::RateForIndex(3), 3.4f);
-    EXPECT_FLOAT_EQ(CommandDispatcher::RateForIndex(9), 1.0f);
+    EXPECT_EQ(RecordingOpener::formatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
+    EXPECT_EQ(RecordingOpener::formatTimeLabel(59999), "00:00 / 00:59");
+    EXPECT_EQ(PlaybackValues::trackRange(60000), 59000);
+    EXPECT_EQ(PlaybackValues::trackRange(0), 0);
+    EXPECT_EQ(PlaybackValues::brightnessLevel(20), 255);
+    EXPECT_EQ(PlaybackValues::brightnessLevel(0), -255);
+    EXPECT_EQ(PlaybackValues::brightnessLevel(10), 0);
+    EXPECT_EQ(PlaybackValues::brightnessLevel(13), 76);
+    EXPECT_FLOAT_EQ(PlaybackValues::rateForIndex(3), 3.4f);
+    EXPECT_FLOAT_EQ(PlaybackValues::rateForIndex(9), 1.0f);
 }
 
 TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     ASSERT_TRUE(openRow(0));
-    EXPECT_TRUE(host->messages.empty()) << host->messages.front().first.toStdString();
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
-    const uint64_t duration = host->holder.GetDurationMs();
+    EXPECT_TRUE(rig->messages.empty()) << rig->messages.front().first.toStdString();
+    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    const uint64_t duration = rig->holder.GetDurationMs();
     ASSERT_GT(duration, 1000u);
-    EXPECT_EQ(host->last("callInternal:setRange").toLongLong(),
+    EXPECT_EQ(rig->last("callInternal:setRange").toLongLong(),
               static_cast<long long>(duration - duration / 60));
-    EXPECT_EQ(host->timeLabel, RecordingOpener::FormatTimeLabel(duration));
-    EXPECT_EQ(host->title, QString::fromStdString(host->files[0].filename().string()));
-    EXPECT_EQ(host->marks, 1);
-    EXPECT_EQ(host->last("callInternal:setChannel").toInt(), host->holder.GetChannelCount());
+    EXPECT_EQ(opener->timeLabel(), RecordingOpener::formatTimeLabel(duration));
+    EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[0].filename().string()));
+    EXPECT_EQ(rig->marks, 1);
+    EXPECT_EQ(rig->last("callInternal:setChannel").toInt(), rig->holder.GetChannelCount());
 
     // Event marks sit at (i + 1) * 260 / n of the GPS samples with an event.
-    const auto expected = ComputeEventMarks(host->playbackSession.trackData().gps);
-    ASSERT_EQ(host->count("addEventMark"), static_cast<int>(expected.size()));
+    const auto expected = ComputeEventMarks(rig->session.trackData().gps);
+    ASSERT_EQ(rig->count("addEventMark"), static_cast<int>(expected.size()));
     int k = 0;
-    for (const PageCall& c : host->calls) {
+    for (const PageCall& c : rig->calls) {
         if (c.function != "addEventMark")
             continue;
         EXPECT_EQ(c.args.value(0).toInt(), expected[k].x);
@@ -132,52 +135,52 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     }
 
     // The clock moves the time line forward.
-    const auto before = host->count("callInternal:setPos");
-    ASSERT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() >= 500; }));
-    EXPECT_GT(host->count("callInternal:setPos"), before);
-    EXPECT_FALSE(host->panelPositions.empty());
-    EXPECT_TRUE(host->screens[0]->isVisible() || !host->window.isVisible());
-    EXPECT_TRUE(runUntil([&] { return host->screens[0]->hasFrame(); }));
+    const auto before = rig->count("callInternal:setPos");
+    ASSERT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() >= 500; }));
+    EXPECT_GT(rig->count("callInternal:setPos"), before);
+    EXPECT_FALSE(rig->panelPositions.empty());
+    EXPECT_TRUE(rig->screens[0]->isVisible() || !rig->window.isVisible());
+    EXPECT_TRUE(runUntil([&] { return rig->screens[0]->hasFrame(); }));
 }
 
 TEST_F(Playback, APausedRecordingIsNotRedrawnEveryTick) {
     ASSERT_TRUE(openRow(0));
-    ASSERT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() > 0; }));
+    ASSERT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() > 0; }));
     clock->PlayPause();
-    ASSERT_EQ(host->holder.GetState(), PlaybackEngine::kPaused);
-    clock->Tick(); // the position the pause settled on
-    const int shown = host->count("callInternal:setPos");
-    const int speeds = host->count("drawSpeed");
-    const size_t panels = host->panelPositions.size();
-    clock->Tick();
-    clock->Tick();
-    EXPECT_EQ(host->count("callInternal:setPos"), shown);
-    EXPECT_EQ(host->count("drawSpeed"), speeds);
-    EXPECT_EQ(host->panelPositions.size(), panels);
+    ASSERT_EQ(rig->holder.GetState(), PlaybackEngine::kPaused);
+    clock->tick(); // the position the pause settled on
+    const int shown = rig->count("callInternal:setPos");
+    const int speeds = rig->count("drawSpeed");
+    const size_t panels = rig->panelPositions.size();
+    clock->tick();
+    clock->tick();
+    EXPECT_EQ(rig->count("callInternal:setPos"), shown);
+    EXPECT_EQ(rig->count("drawSpeed"), speeds);
+    EXPECT_EQ(rig->panelPositions.size(), panels);
     EXPECT_TRUE(clock->isRunning());
     // A step while paused is drawn.
-    clock->StepBack();
-    clock->Tick();
-    EXPECT_GT(host->count("callInternal:setPos"), shown);
+    clock->stepBack();
+    clock->tick();
+    EXPECT_GT(rig->count("callInternal:setPos"), shown);
 }
 
 TEST_F(Playback, AHeldMouseButtonFreezesTheClockAndTheLoopJumpsBack) {
     ASSERT_TRUE(openRow(0));
-    ASSERT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() > 0; }));
-    host->mouseDown = true;
-    const int shown = host->count("callInternal:setPos");
-    clock->Tick();
-    clock->Tick();
-    EXPECT_EQ(host->count("callInternal:setPos"), shown);
+    ASSERT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() > 0; }));
+    rig->mouseDown = true;
+    const int shown = rig->count("callInternal:setPos");
+    clock->tick();
+    clock->tick();
+    EXPECT_EQ(rig->count("callInternal:setPos"), shown);
     EXPECT_TRUE(clock->isRunning()); // re-armed, catching up on release
-    host->mouseDown = false;
+    rig->mouseDown = false;
 
-    host->state.loopActive = true;
-    host->state.loopStart = 0;
-    host->state.loopEnd = 600;
+    rig->state.loopActive = true;
+    rig->state.loopStart = 0;
+    rig->state.loopEnd = 600;
     long long highest = 0;
     bool jumpedBack = runUntil([&] {
-        const long long pos = host->last("callInternal:setPos").toLongLong();
+        const long long pos = rig->last("callInternal:setPos").toLongLong();
         const bool back = highest >= 300 && pos < highest - 200;
         highest = std::max(highest, pos);
         return back;
@@ -191,8 +194,8 @@ TEST_F(Playback, NextAndPreviousKeepToTheKindFilter) {
     int kind = 0, first = -1, second = -1;
     for (int k = kKindEmergency; k <= kKindMotion && second < 0; ++k) {
         std::vector<int> rows;
-        for (size_t i = 0; i < host->files.size(); ++i)
-            if (GetRecordingKind(host->files[i].filename().string()) == k)
+        for (size_t i = 0; i < rig->files.size(); ++i)
+            if (GetRecordingKind(rig->files[i].filename().string()) == k)
                 rows.push_back(static_cast<int>(i));
         if (rows.size() >= 2) {
             kind = k;
@@ -201,60 +204,60 @@ TEST_F(Playback, NextAndPreviousKeepToTheKindFilter) {
         }
     }
     ASSERT_GT(kind, 0) << "the sample card has no kind with two recordings";
-    host->kind = kind;
+    rig->kind = kind;
     ASSERT_TRUE(openRow(first));
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
     clock->OpenNext();
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_EQ(host->state.selectedIndex, second);
-    EXPECT_EQ(host->title, QString::fromStdString(host->files[second].filename().string()));
+    EXPECT_EQ(rig->state.selectedIndex, second);
+    EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[second].filename().string()));
     clock->OpenPrevious();
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_EQ(host->state.selectedIndex, first);
+    EXPECT_EQ(rig->state.selectedIndex, first);
     // Nothing of the kind before the first one: nothing happens.
     clock->OpenPrevious();
-    EXPECT_EQ(host->state.selectedIndex, first);
+    EXPECT_EQ(rig->state.selectedIndex, first);
     EXPECT_FALSE(opener->isBusy());
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
 }
 
 TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
     // The last row of its kind: the kind of the card's last recording.
-    const int last = static_cast<int>(host->files.size()) - 1;
-    host->kind = GetRecordingKind(host->files[last].filename().string());
+    const int last = static_cast<int>(rig->files.size()) - 1;
+    rig->kind = GetRecordingKind(rig->files[last].filename().string());
     ASSERT_TRUE(openRow(last));
-    const uint64_t duration = host->holder.GetDurationMs();
-    clock->Seek(static_cast<int64_t>(duration) - 300);
-    ASSERT_TRUE(runUntil([&] { return host->holder.GetState() == -1; }, 200));
-    EXPECT_TRUE(host->title.isEmpty());
-    EXPECT_EQ(host->last("callInternal:setPos"), "0");
-    EXPECT_EQ(host->last("callInternal:setRange"), "0"); // no "00:59 2CH" left in the time box
-    EXPECT_EQ(host->last("callInternal:setChannel"), "0");
-    EXPECT_EQ(host->calls.back().function, "callInternal:setPlay"); // after the marks were cleared
-    EXPECT_GT(host->count("clearEventMark"), 1);
-    EXPECT_EQ(host->last("drawSpeed"), "0");
-    EXPECT_EQ(host->state.selectedIndex, -1);
+    const uint64_t duration = rig->holder.GetDurationMs();
+    clock->seek(static_cast<int64_t>(duration) - 300);
+    ASSERT_TRUE(runUntil([&] { return rig->holder.GetState() == -1; }, 200));
+    EXPECT_TRUE(rig->openName().isEmpty());
+    EXPECT_EQ(rig->last("callInternal:setPos"), "0");
+    EXPECT_EQ(rig->last("callInternal:setRange"), "0"); // no "00:59 2CH" left in the time box
+    EXPECT_EQ(rig->last("callInternal:setChannel"), "0");
+    EXPECT_EQ(rig->calls.back().function, "callInternal:setPlay"); // after the marks were cleared
+    EXPECT_GT(rig->count("clearEventMark"), 1);
+    EXPECT_EQ(rig->last("drawSpeed"), "0");
+    EXPECT_EQ(rig->state.selectedIndex, -1);
     EXPECT_FALSE(clock->isRunning());
 }
 
 TEST_F(Playback, TheEndOfARecordingMovesToTheNextOfItsKindAfterASecond) {
-    host->kind = 1;
+    rig->kind = 1;
     ASSERT_TRUE(openRow(0));
-    const uint64_t duration = host->holder.GetDurationMs();
-    clock->Seek(static_cast<int64_t>(duration) - 200);
+    const uint64_t duration = rig->holder.GetDurationMs();
+    clock->seek(static_cast<int64_t>(duration) - 200);
     ASSERT_TRUE(runUntil([&] { return clock->isOpenPending(); }, 200));
     EXPECT_EQ(clock->openDelayMs(), PlaybackClock::kOpenNextMs);
-    EXPECT_EQ(host->state.selectedIndex, 1);
+    EXPECT_EQ(rig->state.selectedIndex, 1);
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
-    EXPECT_EQ(host->title, QString::fromStdString(host->files[1].filename().string()));
+    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[1].filename().string()));
 }
 
 TEST_F(Playback, LeavingOrOpeningCancelsThePendingOpenOfTheNextRecording) {
-    host->kind = 1;
+    rig->kind = 1;
     auto endAndWaitForTheNext = [&] {
-        clock->Seek(static_cast<int64_t>(host->holder.GetDurationMs()) - 200);
+        clock->seek(static_cast<int64_t>(rig->holder.GetDurationMs()) - 200);
         return runUntil([&] { return clock->isOpenPending(); }, 200);
     };
     ASSERT_TRUE(openRow(0));
@@ -267,31 +270,31 @@ TEST_F(Playback, LeavingOrOpeningCancelsThePendingOpenOfTheNextRecording) {
     ASSERT_TRUE(endAndWaitForTheNext());
     ASSERT_TRUE(openRow(2));
     EXPECT_FALSE(clock->isOpenPending());
-    EXPECT_EQ(host->playbackSession.recording().listIndex, 2);
+    EXPECT_EQ(rig->session.recording().listIndex, 2);
 
     // Previous within the second (row 3 is already shown as the next): row 2 plays, and the
     // next one does not follow a moment later.
     ASSERT_TRUE(endAndWaitForTheNext());
-    EXPECT_EQ(host->highlighted, 3);
+    EXPECT_EQ(rig->highlighted, 3);
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
     clock->OpenPrevious();
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_FALSE(clock->isOpenPending());
-    EXPECT_EQ(host->playbackSession.recording().listIndex, 2);
-    EXPECT_EQ(host->state.selectedIndex, 2);
-    EXPECT_TRUE(host->messages.empty());
+    EXPECT_EQ(rig->session.recording().listIndex, 2);
+    EXPECT_EQ(rig->state.selectedIndex, 2);
+    EXPECT_TRUE(rig->messages.empty());
 }
 
 TEST_F(Playback, ALoopBelongsToItsRecordingAndTakesItsPointsInEitherOrder) {
     ASSERT_TRUE(openRow(0));
     // B set before A: played between the two, not frozen on A with a seek on every tick.
-    host->state.loopActive = true;
-    host->state.loopStart = 1500;
-    host->state.loopEnd = 500;
+    rig->state.loopActive = true;
+    rig->state.loopStart = 1500;
+    rig->state.loopEnd = 500;
     long long highest = 0;
     EXPECT_TRUE(runUntil(
         [&] {
-            const long long pos = host->last("callInternal:setPos").toLongLong();
+            const long long pos = rig->last("callInternal:setPos").toLongLong();
             const bool back = highest >= 1200 && pos < highest - 300;
             highest = std::max(highest, pos);
             return back;
@@ -300,11 +303,11 @@ TEST_F(Playback, ALoopBelongsToItsRecordingAndTakesItsPointsInEitherOrder) {
     EXPECT_LT(highest, 2100);
 
     // The next recording plays on its own, past where the loop was.
-    const int cleared = host->count("clearLoopRange");
+    const int cleared = rig->count("clearLoopRange");
     ASSERT_TRUE(openRow(1));
-    EXPECT_FALSE(host->state.loopActive);
-    EXPECT_GT(host->count("clearLoopRange"), cleared);
-    EXPECT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() >= 1800; }, 200));
+    EXPECT_FALSE(rig->state.loopActive);
+    EXPECT_GT(rig->count("clearLoopRange"), cleared);
+    EXPECT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() >= 1800; }, 200));
 }
 
 TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
@@ -318,16 +321,16 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     std::vector<std::pair<QString, QString>> answers = {{"fleet7", "pa55"}, {"fleet7", "Pa55"}};
     int asked = 0;
     opener->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
-        EXPECT_FALSE(host->screens[0]->isVisibleTo(&host->window)); // hidden while asking
+        EXPECT_FALSE(rig->screens[0]->isVisibleTo(&rig->window)); // hidden while asking
         return answers.at(asked++);
     });
     ASSERT_TRUE(openRow(0));
     EXPECT_EQ(asked, 2);
-    ASSERT_EQ(host->messages.size(), 1u); // "WRONG_USERINFO" once, for the wrong case
-    EXPECT_EQ(host->messages[0].second, MessageIcon::None);
+    ASSERT_EQ(rig->messages.size(), 1u); // "WRONG_USERINFO" once, for the wrong case
+    EXPECT_EQ(rig->messages[0].second, MessageIcon::None);
     EXPECT_EQ(opener->lastAcceptedId(), "fleet7");
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
-    EXPECT_TRUE(host->screens[0]->isVisibleTo(&host->window));
+    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_TRUE(rig->screens[0]->isVisibleTo(&rig->window));
 
     // The same pair again: no question.
     ASSERT_TRUE(openRow(1));
@@ -343,16 +346,16 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
         return d;
     });
     opener->setCredentialsAsker([]() { return std::optional<std::pair<QString, QString>>(); });
-    const int marksBefore = host->count("addEventMark");
+    const int marksBefore = rig->count("addEventMark");
     ASSERT_TRUE(openRow(0));
-    EXPECT_EQ(host->count("addEventMark"), marksBefore);
-    EXPECT_FALSE(host->screens[0]->isVisibleTo(&host->window));
-    EXPECT_EQ(host->holder.GetState(), -1);
-    EXPECT_FALSE(host->playbackSession.isOpen());
-    EXPECT_EQ(host->playbackSession.state(), PlaybackSession::State::Idle);
-    EXPECT_TRUE(host->title.isEmpty());
-    EXPECT_EQ(host->highlighted, -1);
-    EXPECT_EQ(host->last("callInternal:setPlay"), "0");
+    EXPECT_EQ(rig->count("addEventMark"), marksBefore);
+    EXPECT_FALSE(rig->screens[0]->isVisibleTo(&rig->window));
+    EXPECT_EQ(rig->holder.GetState(), -1);
+    EXPECT_FALSE(rig->session.isOpen());
+    EXPECT_EQ(rig->session.state(), PlaybackSession::State::Idle);
+    EXPECT_TRUE(rig->openName().isEmpty());
+    EXPECT_EQ(rig->highlighted, -1);
+    EXPECT_EQ(rig->last("callInternal:setPlay"), "0");
 
     // The master password on both halves means unprotected.
     opener->setTrackLoader([](const fs::path&) {
@@ -366,91 +369,91 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
         return std::nullopt;
     });
     ASSERT_TRUE(openRow(1));
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
 }
 
 TEST_F(Playback, TheCardsProtectedRecordingAsksForItsOwnPair) {
-    const auto it = std::find_if(host->files.begin(), host->files.end(),
+    const auto it = std::find_if(rig->files.begin(), rig->files.end(),
                                  [](const fs::path& p) { return p.filename() == "RTC20261207_080300.qmv"; });
-    ASSERT_NE(it, host->files.end());
+    ASSERT_NE(it, rig->files.end());
     std::vector<std::pair<QString, QString>> answers = {{"driver01", "0000"}, {"driver01", "2580"}};
     size_t asked = 0;
     opener->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
         return asked < answers.size() ? std::optional(answers[asked++]) : std::nullopt;
     });
-    ASSERT_TRUE(openRow(static_cast<int>(it - host->files.begin())));
+    ASSERT_TRUE(openRow(static_cast<int>(it - rig->files.begin())));
     EXPECT_EQ(asked, 2u);
-    EXPECT_EQ(host->messages.size(), 1u);
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->messages.size(), 1u);
+    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
     EXPECT_FALSE(opener->trackData().gps.empty());
 }
 
 TEST_F(Playback, EventMarksOfARecordingWithEvents) {
-    const auto it = std::find_if(host->files.begin(), host->files.end(), [](const fs::path& p) {
+    const auto it = std::find_if(rig->files.begin(), rig->files.end(), [](const fs::path& p) {
         return p.filename() == "EMERGENCY_RTC20261207_080230.qmv";
     });
-    ASSERT_NE(it, host->files.end());
-    ASSERT_TRUE(openRow(static_cast<int>(it - host->files.begin())));
+    ASSERT_NE(it, rig->files.end());
+    ASSERT_TRUE(openRow(static_cast<int>(it - rig->files.begin())));
     const auto& gps = opener->trackData().gps;
     ASSERT_FALSE(gps.empty());
     // Samples 0 and 2 carry "S" and "B": marks at 260 / n and 3 * 260 / n.
-    ASSERT_EQ(host->count("addEventMark"), 2);
+    ASSERT_EQ(rig->count("addEventMark"), 2);
     std::vector<PageCall> marks;
-    for (const PageCall& c : host->calls)
+    for (const PageCall& c : rig->calls)
         if (c.function == "addEventMark")
             marks.push_back(c);
     const float n = static_cast<float>(gps.size());
     EXPECT_EQ(marks[0].args, QStringList({QString::number(static_cast<int>(260.0f / n)), "S"}));
     EXPECT_EQ(marks[1].args, QStringList({QString::number(static_cast<int>(3 * 260.0f / n)), "B"}));
     // clearEventMark came first.
-    const auto clear = std::find_if(host->calls.begin(), host->calls.end(),
+    const auto clear = std::find_if(rig->calls.begin(), rig->calls.end(),
                                     [](const PageCall& c) { return c.function == "clearEventMark"; });
-    const auto add = std::find_if(host->calls.begin(), host->calls.end(),
+    const auto add = std::find_if(rig->calls.begin(), rig->calls.end(),
                                   [](const PageCall& c) { return c.function == "addEventMark"; });
-    EXPECT_LT(clear - host->calls.begin(), add - host->calls.begin());
+    EXPECT_LT(clear - rig->calls.begin(), add - rig->calls.begin());
 }
 
 TEST_F(Playback, ATruncatedRecordingStillPlays) {
     QTemporaryDir dir;
-    const fs::path cut = fs::path(dir.path().toStdString()) / host->files[0].filename();
-    fs::copy_file(host->files[0], cut);
+    const fs::path cut = fs::path(dir.path().toStdString()) / rig->files[0].filename();
+    fs::copy_file(rig->files[0], cut);
     fs::resize_file(cut, fs::file_size(cut) * 6 / 10);
-    host->files = {cut};
+    rig->files = {cut};
     ASSERT_TRUE(openRow(0));
-    EXPECT_TRUE(host->messages.empty());
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
-    EXPECT_TRUE(runUntil([&] { return host->last("callInternal:setPos").toLongLong() > 200; }));
+    EXPECT_TRUE(rig->messages.empty());
+    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() > 200; }));
 }
 
 TEST_F(Playback, AMissingFileSaysSoAndStaysIdle) {
-    host->files = {sampleCard() / "NORMAL" / "gone.qmv"};
+    rig->files = {sampleCard() / "NORMAL" / "gone.qmv"};
     ASSERT_TRUE(openRow(0));
-    ASSERT_EQ(host->messages.size(), 1u);
-    EXPECT_EQ(host->messages[0].second, MessageIcon::Error);
-    EXPECT_EQ(host->holder.GetState(), -1);
-    EXPECT_TRUE(host->title.isEmpty());
-    EXPECT_EQ(host->state.selectedIndex, -1);
+    ASSERT_EQ(rig->messages.size(), 1u);
+    EXPECT_EQ(rig->messages[0].second, MessageIcon::Error);
+    EXPECT_EQ(rig->holder.GetState(), -1);
+    EXPECT_TRUE(rig->openName().isEmpty());
+    EXPECT_EQ(rig->state.selectedIndex, -1);
     EXPECT_FALSE(clock->isRunning());
 }
 
 TEST_F(Playback, ARowTheListDoesNotHaveIsIgnored) {
-    host->state.selectedIndex = 0;
-    clock->OpenRow(static_cast<int>(host->files.size()));
-    clock->OpenRow(2147483647);
+    rig->state.selectedIndex = 0;
+    clock->openRow(static_cast<int>(rig->files.size()));
+    clock->openRow(2147483647);
     EXPECT_FALSE(opener->isBusy());
-    EXPECT_TRUE(host->messages.empty());
-    EXPECT_EQ(host->state.selectedIndex, 0);
+    EXPECT_TRUE(rig->messages.empty());
+    EXPECT_EQ(rig->state.selectedIndex, 0);
 }
 
 TEST_F(Playback, AStartUpFilePathIsListedAndPlayed) {
-    const fs::path file = host->files[0];
-    host->files.clear();
-    StartupOpener startup(*host, *clock);
+    const fs::path file = rig->files[0];
+    rig->files.clear();
+    StartupOpener startup(*rig, rig->state, *clock);
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-    startup.OpenSingleFile(QString::fromStdString(file.parent_path().string()),
+    startup.openSingleFile(QString::fromStdString(file.parent_path().string()),
                            QString::fromStdString(file.filename().string()));
-    ASSERT_EQ(host->files.size(), 1u);
-    EXPECT_EQ(host->files[0], file);
+    ASSERT_EQ(rig->files.size(), 1u);
+    EXPECT_EQ(rig->files[0], file);
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_EQ(host->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
 }

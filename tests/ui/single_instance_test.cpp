@@ -32,13 +32,13 @@ QString testName(const char* what) {
 TEST(SingleInstanceTest, LaterStartHandsItsArgumentToTheRunningCopy) {
     app();
     SingleInstance first(testName("handover"));
-    ASSERT_TRUE(first.Listen());
+    ASSERT_TRUE(first.listen());
     QSignalSpy spy(&first, &SingleInstance::activationRequested);
 
     std::atomic<bool> handed{false};
     std::thread second([&] {
         SingleInstance later(testName("handover"));
-        handed = later.NotifyRunning({"/cards/EVENT/20240101_120000_E.qmv"});
+        handed = later.notifyRunning({"/cards/EVENT/20240101_120000_E.qmv"});
     });
     ASSERT_TRUE(spy.wait(10000));
     second.join();
@@ -49,15 +49,15 @@ TEST(SingleInstanceTest, LaterStartHandsItsArgumentToTheRunningCopy) {
 TEST(SingleInstanceTest, NoRunningCopyMeansThisStartRuns) {
     app();
     SingleInstance alone(testName("alone"));
-    EXPECT_FALSE(alone.NotifyRunning({}, 500));
-    EXPECT_TRUE(alone.Listen());
+    EXPECT_FALSE(alone.notifyRunning({}, 500));
+    EXPECT_TRUE(alone.listen());
 }
 
 TEST(SingleInstanceTest, SocketOfACrashedCopyIsTakenOver) {
     app();
     SingleInstance next(testName("stale"));
     // A bound socket file nobody listens on, as a killed copy leaves it.
-    const QByteArray path = QDir(QDir::tempPath()).filePath(next.ServerName()).toLocal8Bit();
+    const QByteArray path = QDir(QDir::tempPath()).filePath(next.serverName()).toLocal8Bit();
     ::unlink(path.constData());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
@@ -68,13 +68,13 @@ TEST(SingleInstanceTest, SocketOfACrashedCopyIsTakenOver) {
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     ::close(fd);
 
-    EXPECT_FALSE(next.NotifyRunning({}, 500));
-    EXPECT_TRUE(next.Listen());
+    EXPECT_FALSE(next.notifyRunning({}, 500));
+    EXPECT_TRUE(next.listen());
 }
 
 TEST(SingleInstanceTest, RelativePathsAreMadeAbsoluteForTheRunningCopy) {
     app();
-    const QStringList out = CHvViewerApp::ArgumentsForHandOver(
+    const QStringList out = CHvViewerApp::argumentsForHandOver(
         {"clip.qmv", "/abs/x.qmv", "qmv:http://h/a|a|1", "file:///home/u/My%20Clips/RTC.qmv",
          "qmv:http://h/a%20b.qmv%7Ca%20b.qmv%7c12"});
     EXPECT_EQ(out.at(0), QDir::current().absoluteFilePath("clip.qmv"));
@@ -87,13 +87,13 @@ TEST(SingleInstanceTest, RelativePathsAreMadeAbsoluteForTheRunningCopy) {
 TEST(SingleInstanceTest, ALiveCopysSocketIsNeverTakenOver) {
     app();
     SingleInstance first(testName("race"));
-    ASSERT_TRUE(first.Listen());
+    ASSERT_TRUE(first.listen());
     SingleInstance second(testName("race"));
-    EXPECT_FALSE(second.Listen()); // the first keeps its name and still hears later starts
+    EXPECT_FALSE(second.listen()); // the first keeps its name and still hears later starts
     QSignalSpy spy(&first, &SingleInstance::activationRequested);
     std::thread third([] {
         SingleInstance later(testName("race"));
-        later.NotifyRunning({});
+        later.notifyRunning({});
     });
     EXPECT_TRUE(spy.wait(10000));
     third.join();

@@ -1,6 +1,7 @@
 // The tool windows as the user meets them: the merge window's counts, channels and folder, the
 // conversion window's Cancel (no partial file) and its report of failing files, the keyboard that
-// cannot close the progress windows, and the copy command from the list to the scrambled copy.
+// cannot close the progress windows, the copy command from the list to the scrambled copy, and the
+// check of a scrambled copy the player opens.
 #include "OpenTestApp.h"
 #include "core/config/ViewerConfig.h"
 #include "core/container/RecordingConverter.h"
@@ -14,6 +15,7 @@
 #include "ui/tools/CEncCopyDlg.h"
 #include "ui/tools/CProcessDlg.h"
 #include "ui/tools/CVideoMergeDlg.h"
+#include "ui/tools/ScrambledCopyCheck.h"
 #include "ui/tools/ToolCommands.h"
 
 #include <QComboBox>
@@ -281,4 +283,37 @@ TEST(CopyCommand, FromTheListToAScrambledCopyAndItsRefusals) {
     EXPECT_EQ(reports.last(), ToolProgressWindow::Text("MAIN_MSG_COPY_COMPLETED"));
     EXPECT_TRUE(IsScrambledRecording(dir / "copy.qmv"));
     EXPECT_TRUE(VerifyScrambledCopy(dir / "copy.qmv").ok());
+
+    // Opened in the player, the copy is checked off the UI thread: as made, nothing is said; one
+    // changed byte is reported and the recording stays open; a result for a recording closed
+    // meanwhile is dropped.
+    ASSERT_TRUE(commands.CopyCheck());
+    QSignalSpy checked(commands.CopyCheck(), &ScrambledCopyCheck::checked);
+    const qsizetype before = reports.size();
+    auto play = [&](const fs::path& path) {
+        OpenRecording r;
+        r.path = path;
+        session.open(r, RecordingData{});
+    };
+    play(dir / "copy.qmv");
+    ASSERT_TRUE(waitUntil([&] { return checked.count() == 1; }));
+    EXPECT_FALSE(checked.at(0).at(0).toBool());
+    EXPECT_EQ(reports.size(), before);
+    {
+        std::fstream f(dir / "copy.qmv", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(std::streamoff(fs::file_size(dir / "copy.qmv") / 2));
+        f.put('\x5a');
+    }
+    ASSERT_FALSE(VerifyScrambledCopy(dir / "copy.qmv").ok());
+    play(dir / "copy.qmv");
+    session.close();
+    play(dir / "NORMAL" / "RTC20261207_080000.qmv"); // no scrambled copy: nothing to check
+    play(dir / "copy.qmv");
+    ASSERT_TRUE(waitUntil([&] { return checked.count() == 2; }));
+    EXPECT_TRUE(checked.at(1).at(0).toBool());
+    ASSERT_EQ(reports.size(), before + 1) << "one report for the copy still open";
+    EXPECT_EQ(reports.last(), ToolProgressWindow::Text("MAIN_MSG_COPY_CHANGED"));
+    EXPECT_TRUE(session.isOpen());
+    QTest::qWait(50);
+    EXPECT_EQ(checked.count(), 2);
 }

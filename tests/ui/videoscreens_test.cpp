@@ -152,7 +152,6 @@ TEST_F(VideoScreens, BusyWindowReportsItsJobOnceAfterShowing) {
     CProgressDlg busy(&owner);
     QSignalSpy open(&busy, &CProgressDlg::openNow);
     busy.start(2);
-    EXPECT_TRUE(busy.isBusy());
     EXPECT_TRUE(busy.isVisible());
     EXPECT_EQ(busy.size(), QSize(219, 120));
     ASSERT_TRUE(open.wait(5000));
@@ -160,7 +159,6 @@ TEST_F(VideoScreens, BusyWindowReportsItsJobOnceAfterShowing) {
     QTest::qWait(30);
     EXPECT_EQ(open.count(), 1);
     busy.finish();
-    EXPECT_FALSE(busy.isBusy());
     EXPECT_FALSE(busy.isVisible());
     // The bitmap is ours and drawn at the top left.
     const QImage shown = busy.grab().toImage();

@@ -9,6 +9,7 @@
 #include "ui/playback/PlaybackSession.h"
 #include "ui/app/CommandDispatcher.h"
 #include "ui/app/CommandIds.h"
+#include "ui/playback/PlaybackValues.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/lists/CFilelist.h"
@@ -73,7 +74,7 @@ protected:
 
         s_session = new PlaybackSession;
         s_window = new CHvViewerDlg(*s_session, {s_card});
-        s_window->Player()->setMessageShower(
+        s_window->Player()->opener().setMessageShower(
             [](const QString& text, MessageIcon) { s_messages.push_back(text); });
         s_window->Lists()->SetErrorReporter([](const QString& text) { s_messages.push_back(text); });
         QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
@@ -102,7 +103,7 @@ TEST_F(WindowPlaybackTest, ACardOnTheCommandLineIsListedAndPlaysFromItsFirstReco
     ASSERT_GE(scanner.EntryCount(), 10);
     EXPECT_EQ(s_window->State().selectedIndex, 0);
     EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
-    EXPECT_TRUE(s_window->TitleText().endsWith(QString::fromStdString(scanner.GetEntry(0)->name)));
+    EXPECT_TRUE(s_window->titleText().endsWith(QString::fromStdString(scanner.GetEntry(0)->name)));
     EXPECT_TRUE(s_messages.isEmpty()) << s_messages.join('|').toStdString();
 
     // The clock moves the position; the first screen gets pictures.
@@ -250,10 +251,10 @@ TEST_F(WindowPlaybackTest, TheScreenArrangementStaysForTheNextRecording) {
 TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClicks) {
     QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
     s_window->OnCommand(kMsgOpenRow, 2);
-    EXPECT_TRUE(s_window->IsBusy());
+    EXPECT_TRUE(s_window->Busy().isBusy());
     s_window->OnCommand(kMsgOpenRow, 5); // dropped, not queued
     ASSERT_TRUE(opened.wait(20000));
-    EXPECT_FALSE(s_window->IsBusy());
+    EXPECT_FALSE(s_window->Busy().isBusy());
     EXPECT_EQ(s_window->State().selectedIndex, 2);
     EXPECT_EQ(opened.count(), 1);
 
@@ -261,7 +262,7 @@ TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClick
     s_window->OnCommand(kCmdStop);
     EXPECT_EQ(s_window->EngineHolder().GetState(), -1);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
-    EXPECT_EQ(s_window->TitleText(), QString::fromLatin1(CHvViewerDlg::kProductTitle));
+    EXPECT_EQ(s_window->titleText(), QString::fromLatin1(CHvViewerDlg::kProductTitle));
     auto* list = qobject_cast<CFilelist*>(s_window->Panel(PanelSlot::FileList));
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->Model().Selection(), -1);
@@ -290,7 +291,7 @@ TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
     EXPECT_NE(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
     EXPECT_EQ(s_window->Lists()->Scanner().EntryCount(), 0);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
-    EXPECT_TRUE(s_window->TitleText().endsWith(QStringLiteral("QUILLENT")));
+    EXPECT_TRUE(s_window->titleText().endsWith(QStringLiteral("QUILLENT")));
 }
 
 TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowThenPlaysAsShown) {
@@ -309,27 +310,30 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     ASSERT_EQ(s_window->Lists()->KindFilter(), 2);
     s_window->Dispatcher().Dispatch("btnVolumn", 40);
     const uint32_t level = s_window->EngineHolder().GetVolume();
-    EXPECT_EQ(level, static_cast<uint32_t>(CommandDispatcher::VolumeLevel(40)));
+    EXPECT_EQ(level, static_cast<uint32_t>(PlaybackValues::volumeLevel(40)));
 
     // A second start hands the file over while an opening holds the window busy: it waits.
-    s_window->SetBusy(true);
-    s_window->HandleArgument(folder + "/" + QString::fromStdString(name));
+    // Two hand-overs while busy: the latest wins, the earlier one is never opened.
+    s_window->Busy().setBusy(true);
+    const qsizetype messages = s_messages.size();
+    s_window->handleArgument(folder + "/missing.qmv");
+    s_window->handleArgument(folder + "/" + QString::fromStdString(name));
     EXPECT_FALSE(s_window->Player()->clock().isOpenPending());
-    EXPECT_FALSE(s_window->Player()->opener().isBusy());
+    EXPECT_EQ(s_window->Lists()->KindFilter(), 2); // not listed yet
     QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
-    s_window->SetBusy(false);
+    s_window->Busy().setBusy(false);
     ASSERT_TRUE(opened.wait(20000));
     ASSERT_EQ(opened.count(), 1);
+    EXPECT_EQ(s_messages.size(), messages);
 
     // Listed where it can be seen, playing, at the volume the slider shows.
     EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
-    EXPECT_EQ(s_window->Lists()->KindFilter(), 1);
     EXPECT_EQ(s_window->EngineHolder().GetState(), PlaybackEngine::kRunning);
-    EXPECT_TRUE(s_window->TitleText().endsWith(QString::fromStdString(name)));
+    EXPECT_TRUE(s_window->titleText().endsWith(QString::fromStdString(name)));
     EXPECT_EQ(s_window->EngineHolder().GetVolume(), level);
 
     // "btnInfo" shows the texts of this recording.
-    const MovieInfo info = s_window->OpenRecordingInfo();
+    const MovieInfo info = s_window->openRecordingInfo();
     EXPECT_EQ(info.company, QStringLiteral("Halvorn Logistics"));
     EXPECT_EQ(info.company, QString::fromStdString(s_session->trackData().info.company));
 

@@ -12,14 +12,14 @@
 
 #include <unistd.h>
 
-void CHvViewerApp::PrepareProcess() {
+void CHvViewerApp::prepareProcess() {
     // Chromium refuses to start its sandbox as root; the program runs anyway without it.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-QStringList CHvViewerApp::ArgumentsForHandOver(const QStringList& arguments) {
+QStringList CHvViewerApp::argumentsForHandOver(const QStringList& arguments) {
     QStringList out;
     for (const QString& a : arguments) {
         if (a.startsWith(QLatin1String("qmv:")) && !a.contains(QLatin1Char('|')) &&
@@ -37,19 +37,19 @@ QStringList CHvViewerApp::ArgumentsForHandOver(const QStringList& arguments) {
 }
 
 int CHvViewerApp::Main(int argc, char** argv) {
-    PrepareProcess();
+    prepareProcess();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillent"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillent"));
 
-    const QStringList arguments = ArgumentsForHandOver(app.arguments().mid(1));
+    const QStringList arguments = argumentsForHandOver(app.arguments().mid(1));
     SingleInstance instance;
-    if (instance.NotifyRunning(arguments))
+    if (instance.notifyRunning(arguments))
         return 0; // the running copy comes to the front and takes the argument
-    if (!instance.Listen()) {
-        if (instance.NotifyRunning(arguments))
+    if (!instance.listen()) {
+        if (instance.notifyRunning(arguments))
             return 0; // another copy won the race to start
-        qInfo() << "could not register the running copy as" << instance.ServerName();
+        qInfo() << "could not register the running copy as" << instance.serverName();
     }
 
     LoadViewerConfig(kConfigFileName, ViewerConfig::Instance()); // a missing file leaves it empty
@@ -65,7 +65,7 @@ int CHvViewerApp::Main(int argc, char** argv) {
                              window.raise();
                              window.activateWindow();
                              if (!handed.isEmpty())
-                                 window.HandleArgument(handed.constFirst());
+                                 window.handleArgument(handed.constFirst());
                          });
         window.show();
         result = app.exec();

@@ -12,9 +12,9 @@ public:
     static int Main(int argc, char** argv);
 
     // Process settings that must precede QApplication (web engine sandbox as root, GL sharing).
-    static void PrepareProcess();
+    static void prepareProcess();
 
     // The argument a second start hands over: paths made absolute (the running copy has its own
     // working folder), links and other text unchanged.
-    static QStringList ArgumentsForHandOver(const QStringList& arguments);
+    static QStringList argumentsForHandOver(const QStringList& arguments);
 };

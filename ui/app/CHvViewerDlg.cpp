@@ -81,7 +81,7 @@ Qt::CursorShape cursorFor(WindowHit hit) {
 CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_session(session),
       m_engineHolder(std::make_unique<PlaybackEngineHolder>()),
-      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this),
+      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this, m_busy),
       m_arguments(arguments) {
     InitShellResources();
     setObjectName(QStringLiteral("HALVORN.TESQUE.BBPLAYER"));
@@ -95,8 +95,8 @@ CHvViewerDlg::CHvViewerDlg(PlaybackSession& session, const QStringList& argument
     m_docked.fill(true);
 
     createChildren();
-    createPlayback();
     createLists();
+    createPlayback();         // over the list
     new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
     InstallCardCommands(*this);
     RegisterToolCommands(*this);
@@ -195,7 +195,7 @@ int CHvViewerDlg::scrollBarWidth() const {
     return style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
 
-LayoutInput CHvViewerDlg::CurrentLayoutInput() const {
+LayoutInput CHvViewerDlg::currentLayoutInput() const {
     LayoutInput in;
     in.client = size();
     in.scrollBarWidth = scrollBarWidth();
@@ -215,7 +215,7 @@ LayoutInput CHvViewerDlg::CurrentLayoutInput() const {
 }
 
 void CHvViewerDlg::LayoutPanels() {
-    const MainLayout l = ::LayoutPanels(CurrentLayoutInput());
+    const MainLayout l = ::LayoutPanels(currentLayoutInput());
     auto place = [this](PanelSlot slot, const QRect& r) {
         QWidget* w = Panel(slot);
         if (w && IsDocked(slot) && w->parentWidget() == this)
@@ -245,7 +245,7 @@ void CHvViewerDlg::LayoutPanels() {
 
 void CHvViewerDlg::resetCaptionButtons() {
     for (CaptionButton* button : {m_closeButton, m_maximiseButton, m_minimiseButton})
-        button->ResetLook();
+        button->resetLook();
 }
 
 void CHvViewerDlg::SetTitleText(const QString& fileName) {
@@ -255,22 +255,22 @@ void CHvViewerDlg::SetTitleText(const QString& fileName) {
     setWindowTitle(text); // what the task bar shows
 }
 
-QString CHvViewerDlg::TitleText() const {
+QString CHvViewerDlg::titleText() const {
     return m_titleLabel->text();
 }
 
-void CHvViewerDlg::ToggleMaximise() {
+void CHvViewerDlg::toggleMaximise() {
     if (m_state.maximised) {
         m_state.maximised = false;
         setGeometry(m_restoreGeometry);
-        m_maximiseButton->SetGlyph(QStringLiteral(":/shell/maximise.png"));
+        m_maximiseButton->setGlyph(QStringLiteral(":/shell/maximise.png"));
     } else {
         m_restoreGeometry = geometry();
         QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
         m_state.maximised = true;
         if (s)
             setGeometry(s->availableGeometry());
-        m_maximiseButton->SetGlyph(QStringLiteral(":/shell/restore.png"));
+        m_maximiseButton->setGlyph(QStringLiteral(":/shell/restore.png"));
     }
     setCursor(Qt::ArrowCursor);
 }
@@ -279,7 +279,7 @@ void CHvViewerDlg::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (isMinimized())
         return;
-    PaintMainWindow(p, size(), scrollBarWidth());
+    paintMainWindow(p, size(), scrollBarWidth());
 }
 
 void CHvViewerDlg::resizeEvent(QResizeEvent*) {
@@ -293,7 +293,7 @@ void CHvViewerDlg::resizeEvent(QResizeEvent*) {
 void CHvViewerDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
-    const WindowHit hit = HitTestWindow(event->position().toPoint(), size(), m_state.maximised);
+    const WindowHit hit = hitTestWindow(event->position().toPoint(), size(), m_state.maximised);
     QWindow* handle = windowHandle();
     if (!handle || hit == WindowHit::Client)
         return QWidget::mousePressEvent(event);
@@ -306,7 +306,7 @@ void CHvViewerDlg::mousePressEvent(QMouseEvent* event) {
 
 void CHvViewerDlg::mouseMoveEvent(QMouseEvent* event) {
     if (event->buttons() == Qt::NoButton)
-        setCursor(cursorFor(HitTestWindow(event->position().toPoint(), size(), m_state.maximised)));
+        setCursor(cursorFor(hitTestWindow(event->position().toPoint(), size(), m_state.maximised)));
     QWidget::mouseMoveEvent(event);
 }
 
@@ -314,8 +314,8 @@ void CHvViewerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
     // The title band (also when maximised, where it no longer drags): maximise or restore.
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton && p.y() < kTitleHeight &&
-        (m_state.maximised || HitTestWindow(p, size(), false) == WindowHit::Caption)) {
-        ToggleMaximise();
+        (m_state.maximised || hitTestWindow(p, size(), false) == WindowHit::Caption)) {
+        toggleMaximise();
         event->accept();
         return;
     }
@@ -333,7 +333,7 @@ void CHvViewerDlg::changeEvent(QEvent* event) {
 }
 
 void CHvViewerDlg::closeEvent(QCloseEvent* event) {
-    ShutdownPlayback();
+    shutdownPlayback();
     event->accept();
 }
 
@@ -353,10 +353,10 @@ bool CHvViewerDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool CHvViewerDlg::handleKey(int key, Qt::KeyboardModifiers modifiers) {
-    int command = KeyCommand(key, modifiers);
+    int command = keyCommand(key, modifiers);
     if (command == 0)
         return false;
-    if (command == kCmdPlayPause && !HasScanSource())
+    if (command == kCmdPlayPause && !hasScanSource())
         command = kCmdOpenSource;
     OnCommand(command);
     return true;
@@ -377,6 +377,6 @@ void CHvViewerDlg::onPageLoaded(bool ok) {
         m_mainPage->setSpeedUnit(unit);
         SetSpeedUnit(unit);
     }
-    ProcessStartupArguments();
+    processStartupArguments();
     emit pageReady();
 }

@@ -1,17 +1,19 @@
 // The main window: hosts the video screens, the data panels, the recording list and the main skin
-// page; owns the state shared by commands, clock and lists; lays out its children; moves, resizes
-// and paints its frame. Created and run by CHvViewerApp.
+// page; owns the state shared by commands, clock and lists and the busy flag; lays out its
+// children; moves, resizes and paints its frame; maps keys and commands. Created and run by
+// CHvViewerApp. Playback does not call it: it follows the session (title, layout) instead.
 //
 // Files by role: CHvViewerDlg.cpp (children, layout, frame, keys, page start-up),
-// CHvViewerDlgCommands.cpp (window commands, command target), CHvViewerDlgPlayback.cpp (playback
-// operations, clock, opening), CHvViewerDlgLists.cpp (card choice, list, tabs), MainLayout
-// (geometry), MainWindowPainter (painting), CommandDispatcher (skin commands).
+// CHvViewerDlgCommands.cpp (window commands, command target), CHvViewerDlgPlayback.cpp (wiring of
+// the playback parts and the data panels), CHvViewerDlgLists.cpp (card choice, list, tabs),
+// MainLayout (geometry), MainWindowPainter (painting), CommandDispatcher (skin commands).
 #pragma once
 
 #include "ui/app/CommandDispatcher.h"
 #include "ui/app/CommandTarget.h"
 #include "ui/app/ViewerState.h"
 #include "ui/bridge/ScriptBridge.h"
+#include "ui/playback/BusyFlag.h"
 
 #include <QRect>
 #include <QStringList>
@@ -77,12 +79,12 @@ public:
     // The main page's functions; it follows the session by itself.
     MainPage* PageFunctions() const { return m_mainPage; }
     PlaybackSession& Session() const { return m_session; }
-    LayoutInput CurrentLayoutInput() const;
+    LayoutInput currentLayoutInput() const;
     void LayoutPanels(); // places every docked child for the current client size
     void SetTitleText(const QString& fileName);
-    QString TitleText() const;
-    void ToggleMaximise();
-    bool IsMaximised() const { return m_state.maximised; }
+    QString titleText() const;
+    void toggleMaximise();
+    bool isMaximised() const { return m_state.maximised; }
 
     // --- Window commands (keyboard, caption buttons, hidden controls) ---
     // Runs a window command or user message (CommandIds.h) with its argument.
@@ -91,9 +93,9 @@ public:
     // choice). RunCommand calls it; without one the command is only logged.
     void SetCommandHandler(int commandId, std::function<void(int)> handler);
 
-    // --- Busy window and the windows routed by the script bridge ---
+    // --- Busy flag and the windows routed by the script bridge ---
     // While busy, list clicks and commands are dropped and a handed-over argument waits.
-    void SetBusy(bool busy);
+    BusyFlag& Busy() { return m_busy; }
     void SetSetupWindow(PageCommandHandler* w) { m_setupWindow = w; }
     void SetSearchWindow(PageCommandHandler* w) { m_searchWindow = w; }
     void SetDownloadWindow(PageCommandHandler* w) { m_downloadWindow = w; }
@@ -101,28 +103,18 @@ public:
 
     // --- Start-up argument and single-file open ---
     // A path, folder or "qmv:" link given on the command line or handed over by a second start.
-    void HandleArgument(const QString& argument);
-    void ProcessStartupArguments();
-    // Lists one recording file and starts it.
-    void OpenSingleFile(const QString& folder, const QString& name);
+    void handleArgument(const QString& argument);
+    void processStartupArguments();
     // Lists the recordings of a card or folder given as the argument.
-    void OpenSourceFolder(const QString& folder);
+    void openSourceFolder(const QString& folder);
 
     // --- CommandTarget ---
     ViewerState& State() override { return m_state; }
     PlaybackControl& Playback() override { return *m_playback; }
     // The engine holder of the window: opening a recording and the video screens use it directly.
     PlaybackEngineHolder& EngineHolder() { return *m_engineHolder; }
-    bool IsBusy() const override { return m_busy; }
+    PlaybackOperations& Operations() override;
     void CallInternal(const QString& functionName, const QString& value) override;
-    void PlayPause() override;
-    void OpenPrevious() override;
-    void OpenNext() override;
-    void StepBack() override;
-    void StepForward() override;
-    void ReturnToIdle() override;
-    void OnSeek(int positionMs) override;
-    void OnOpenRow(int row) override;
     void UpdateChannelControls() override;
     void ClearMapPath() override;
     void ShowMapPanel(bool show) override;
@@ -132,17 +124,16 @@ public:
     void ChooseMovieFile() override;
     void ShowMovieInfo() override;
     // The information texts of the open recording (empty when nothing is open), for "btnInfo".
-    MovieInfo OpenRecordingInfo() const;
+    MovieInfo openRecordingInfo() const;
     void OpenUrl(const QString& url) override;
 
-    // --- Playback clock and operations (CHvViewerDlgPlayback.cpp) ---
-    // Engine, screens, opening, clock, docking and zoom.
+    // --- Playback parts (CHvViewerDlgPlayback.cpp) ---
+    // Screens, opening, clock, docking, single-file open and zoom.
     WindowPlayback* Player() const;
-    void ShowPosition();
     // Closing: stop the engine, release the recording, stop the clock.
-    void ShutdownPlayback();
+    void shutdownPlayback();
     // True once a card or folder has been chosen for the recording scan (Space plays then).
-    bool HasScanSource() const;
+    bool hasScanSource() const;
 
     // --- BridgeHost ---
     void DispatchCommand(const QString& name, int value) override { m_dispatcher.Dispatch(name, value); }
@@ -178,6 +169,7 @@ private:
 
     PlaybackSession& m_session;
     ViewerState m_state;
+    BusyFlag m_busy; // before the dispatcher, which reads it
     std::unique_ptr<PlaybackEngineHolder> m_engineHolder;
     std::unique_ptr<PlaybackControl> m_playback; // adapts m_engineHolder
     CommandDispatcher m_dispatcher;
@@ -195,11 +187,9 @@ private:
     QLabel* m_titleLabel = nullptr; // hidden; carries the title text
     QLabel* m_logo = nullptr;
     QRect m_restoreGeometry; // window rectangle before maximising
-    bool m_busy = false;
     PageCommandHandler* m_setupWindow = nullptr;
     PageCommandHandler* m_searchWindow = nullptr;
     PageCommandHandler* m_downloadWindow = nullptr;
     std::map<int, std::function<void(int)>> m_commandHandlers;
     QStringList m_arguments;
-    QString m_waitingArgument; // handed over while busy; taken when the busy window goes
 };

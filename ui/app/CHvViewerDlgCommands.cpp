@@ -20,8 +20,9 @@
 
 void CHvViewerDlg::OnCommand(int commandId, int value) {
     // Messages that change the recording or the list wait for the busy window.
-    if (commandId >= kMsgSeek && commandId <= kMsgTabChosen && m_busy)
+    if (commandId >= kMsgSeek && commandId <= kMsgTabChosen && m_busy.isBusy())
         return;
+    PlaybackClock& clock = m_player->clock();
     switch (commandId) {
     case kCmdMinimise:
     case kCmdCaptionMinimise:
@@ -30,36 +31,36 @@ void CHvViewerDlg::OnCommand(int commandId, int value) {
         return;
     case kCmdCaptionMaximise:
         resetCaptionButtons();
-        ToggleMaximise();
+        toggleMaximise();
         return;
     case kCmdClose:
     case kCmdCaptionClose:
-        ShutdownPlayback();
+        shutdownPlayback();
         close();
         return;
     case kCmdPrevious:
-        OpenPrevious();
+        clock.OpenPrevious();
         return;
     case kCmdPlayPause:
-        PlayPause();
+        clock.PlayPause();
         return;
     case kCmdStop:
-        ReturnToIdle();
+        clock.ReturnToIdle();
         return;
     case kCmdNext:
-        OpenNext();
+        clock.OpenNext();
         return;
     case kCmdStepBack:
-        StepBack();
+        clock.stepBack();
         return;
     case kCmdStepForward:
-        StepForward();
+        clock.stepForward();
         return;
     case kMsgSeek:
-        OnSeek(value);
+        clock.seek(value);
         return;
     case kMsgOpenRow:
-        OnOpenRow(value);
+        clock.openRow(value);
         return;
     default:
         RunCommand(commandId, value);
@@ -96,10 +97,10 @@ void CHvViewerDlg::ChooseMovieFile() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QFileInfo file(dialog.selectedFiles().constFirst());
-    OpenSingleFile(file.absolutePath(), file.fileName());
+    m_player->startup().openSingleFile(file.absolutePath(), file.fileName());
 }
 
-MovieInfo CHvViewerDlg::OpenRecordingInfo() const {
+MovieInfo CHvViewerDlg::openRecordingInfo() const {
     if (!m_session.isOpen())
         return {};
     const RecordingInfoTexts& info = m_session.trackData().info;
@@ -109,7 +110,7 @@ MovieInfo CHvViewerDlg::OpenRecordingInfo() const {
 }
 
 void CHvViewerDlg::ShowMovieInfo() {
-    CMovieInfoDlg dialog(OpenRecordingInfo(), GetInstallerLanguage() == "korean", this);
+    CMovieInfoDlg dialog(openRecordingInfo(), GetInstallerLanguage() == "korean", this);
     dialog.exec();
 }
 
@@ -118,45 +119,32 @@ void CHvViewerDlg::OpenUrl(const QString& url) {
         qInfo() << "no web browser opened" << url;
 }
 
-void CHvViewerDlg::ProcessStartupArguments() {
+void CHvViewerDlg::processStartupArguments() {
     // Taken once: a reload of the page (its renderer restarted) must not open the card again.
     const QStringList arguments = std::exchange(m_arguments, {});
     if (!arguments.isEmpty())
-        HandleArgument(arguments.constFirst());
+        handleArgument(arguments.constFirst());
 }
 
-void CHvViewerDlg::SetBusy(bool busy) {
-    m_busy = busy;
-    if (!busy && !m_waitingArgument.isEmpty()) {
-        // After the opening that held it back has finished, from the event loop.
-        QTimer::singleShot(0, this, [this] {
-            if (!m_busy && !m_waitingArgument.isEmpty())
-                HandleArgument(std::exchange(m_waitingArgument, {}));
-        });
-    }
-}
-
-void CHvViewerDlg::HandleArgument(const QString& argument) {
-    if (m_busy) {
-        // A second start during an opening (or its ID/password question): acted on afterwards,
-        // never inside the open that is waiting. The latest hand-over wins.
-        m_waitingArgument = argument;
+void CHvViewerDlg::handleArgument(const QString& argument) {
+    // A second start during an opening (or its ID/password question): acted on afterwards, never
+    // inside the open that is waiting. The latest hand-over wins.
+    if (m_busy.deferWhileBusy([this, argument] { handleArgument(argument); }))
         return;
-    }
-    const StartupArgument arg = ParseStartupArgument(argument);
+    const StartupArgument arg = parseStartupArgument(argument);
     switch (arg.kind) {
     case StartupArgument::None:
         return;
     case StartupArgument::Link:
         if (auto* tools = findChild<DataOutHookup*>(QString(), Qt::FindDirectChildrenOnly))
-            tools->DownloadLink(arg);
+            tools->downloadLink(arg);
         return;
     case StartupArgument::Path:
         if (QFileInfo(argument).isDir()) {
-            OpenSourceFolder(argument);
-            m_player->PlayFirstListed();
+            openSourceFolder(argument);
+            m_player->clock().playFirstListed();
         } else
-            OpenSingleFile(arg.folder, arg.name);
+            m_player->startup().openSingleFile(arg.folder, arg.name);
         return;
     }
 }

@@ -9,6 +9,7 @@
 #include "ui/lists/CFilemenu.h"
 #include "ui/lists/ListController.h"
 #include "ui/panels/DataPanelSet.h"
+#include "ui/playback/WindowPlayback.h"
 
 #include <QDebug>
 
@@ -22,13 +23,11 @@ void CHvViewerDlg::createLists() {
     m_lists->FollowSession(m_session);
 
     ListController::Hooks hooks;
-    hooks.returnToIdle = [this] { ReturnToIdle(); };
-    hooks.closeRecording = [this] {
-        ReturnToIdle();
-        SetTitleText({});
-    };
-    hooks.busy = [this] { return m_busy; };
-    hooks.resetPlaybackControls = [this] { ReturnToIdle(); };
+    // The playback parts are made after the list: the hooks reach them when they run.
+    hooks.returnToIdle = [this] { m_player->clock().ReturnToIdle(); };
+    hooks.closeRecording = hooks.returnToIdle; // the title follows the session
+    hooks.busy = [this] { return m_busy.isBusy(); };
+    hooks.resetPlaybackControls = hooks.returnToIdle;
     // No setCardControls: the card-only tools (format, quick settings) check the scan's source
     // kind themselves when they run.
     hooks.showMap = [this](bool show) {
@@ -44,8 +43,6 @@ void CHvViewerDlg::createLists() {
         SetSearchWindow(nullptr);
         return dlg.ChosenName();
     });
-    connect(m_lists.get(), &ListController::openRowRequested, this,
-            [this](int entry) { OnCommand(kMsgOpenRow, entry); });
 
     SetCommandHandler(kCmdOpenSource, [this](int) { m_lists->OpenSource(); });
     SetCommandHandler(kCmdCheckClear, [this](int) { m_lists->ChkClear(); });
@@ -58,13 +55,13 @@ void CHvViewerDlg::createLists() {
     m_lists->StartMountWatch();
 }
 
-bool CHvViewerDlg::HasScanSource() const {
+bool CHvViewerDlg::hasScanSource() const {
     // A single file listed on its own counts: Space plays it rather than asking for a card.
     return m_lists && (m_lists->SourceChosen() || m_lists->Scanner().EntryCount() > 0);
 }
 
-void CHvViewerDlg::OpenSourceFolder(const QString& folder) {
-    ReturnToIdle();
+void CHvViewerDlg::openSourceFolder(const QString& folder) {
+    m_player->clock().ReturnToIdle();
     m_lists->OpenFolder(folder.toStdString());
 }
 

@@ -1,11 +1,15 @@
-// CHvViewerDlg: playback operations. The work is WindowPlayback's (engine, screens, opening,
-// clock, docking, zoom); the window's operations forward to it.
+// CHvViewerDlg: the playback parts (WindowPlayback: screens, opening, clock, docking, zoom) and the
+// data panels, wired to the session, the list and the window's layout. Keys and commands call the
+// clock directly; the window follows the session.
 #include "ui/app/CHvViewerDlg.h"
 
 #include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
+#include "media/playback/PlaybackEngine.h"
 #include "ui/bridge/MainPage.h"
+#include "ui/lists/ListController.h"
 #include "ui/dialogs/CMapsettingDlg.h"
+#include "ui/panels/CDlgVideoScreen.h"
 #include "ui/panels/DataPanelSet.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/playback/WindowPlayback.h"
@@ -15,17 +19,28 @@
 #include <cstdlib>
 
 void CHvViewerDlg::createPlayback() {
-    m_player = std::make_unique<WindowPlayback>(*this);
-    m_player->createScreens();
-    SetCommandHandler(kCmdZoom, [this](int) { m_player->ToggleZoom(); });
+    m_player = std::make_unique<WindowPlayback>(*this, m_session, *m_engineHolder, m_state, *m_lists, m_busy);
+    for (int i = 0; i < 4; ++i)
+        InstallPanel(static_cast<PanelSlot>(i), m_player->screens()[i]);
+    PlaybackClock* clock = &m_player->clock();
+    ScreenDocking* docking = &m_player->docking();
+    connect(m_lists.get(), &ListController::openRowRequested, clock, &PlaybackClock::openRow);
+    connect(docking, &ScreenDocking::dockedChanged, this,
+            [this](int index, bool docked) { SetDocked(static_cast<PanelSlot>(index), docked); });
+    // The window follows what plays: the title names it, the cells fit its channels.
+    connect(&m_session, &PlaybackSession::recordingOpened, this, [this] {
+        SetTitleText(m_session.recording().name);
+        LayoutPanels();
+    });
+    SetCommandHandler(kCmdZoom, [this](int) { m_player->toggleZoom(); });
     SetCommandHandler(kMsgFloatingChanged, [this](int which) {
         if (which == 2)
-            m_player->ToggleZoom();
+            m_player->toggleZoom();
         else
             RunCommand(kCmdGsensorWindows, 0);
     });
-    SetCommandHandler(kMsgDockScreen, [this](int index) { m_player->docking().DockOrFloat(index); });
-    SetCommandHandler(kMsgScreenResized, [this](int index) { m_player->docking().ScreenResized(index); });
+    SetCommandHandler(kMsgDockScreen, [docking](int index) { docking->dockOrFloat(index); });
+    SetCommandHandler(kMsgScreenResized, [docking](int index) { docking->screenResized(index); });
     createDataPanels();
 }
 
@@ -87,51 +102,25 @@ bool CHvViewerDlg::mapShownWhenDocked() const {
     return channels == 2 || (channels == 3 && m_state.mapShown);
 }
 
-void CHvViewerDlg::PlayPause() {
-    m_player->clock().PlayPause();
+PlaybackOperations& CHvViewerDlg::Operations() {
+    return m_player->clock();
 }
-void CHvViewerDlg::OpenPrevious() {
-    m_player->clock().OpenPrevious();
-}
-void CHvViewerDlg::OpenNext() {
-    m_player->clock().OpenNext();
-}
-void CHvViewerDlg::StepBack() {
-    m_player->clock().StepBack();
-}
-void CHvViewerDlg::StepForward() {
-    m_player->clock().StepForward();
-}
-void CHvViewerDlg::ReturnToIdle() {
-    m_player->clock().ReturnToIdle();
-}
-void CHvViewerDlg::OnSeek(int positionMs) {
-    m_player->clock().Seek(positionMs);
-}
-void CHvViewerDlg::OnOpenRow(int row) {
-    m_player->clock().OpenRow(row);
-}
+
 void CHvViewerDlg::UpdateChannelControls() {
     LayoutPanels(); // the screens' cells follow the main channel and the arrangement
-    m_player->clock().UpdateChannelControls();
+    m_engineHolder->Repaint();
 }
+
 void CHvViewerDlg::ClearMapPath() {
     m_dataPanels->map()->ClearMapPath();
 }
-void CHvViewerDlg::ShowPosition() {
-    m_player->clock().ShowPosition();
-}
 
-void CHvViewerDlg::ShutdownPlayback() {
+void CHvViewerDlg::shutdownPlayback() {
     if (m_player)
-        m_player->Shutdown();
+        m_player->shutdown();
     if (m_dataPanels)
         m_dataPanels->dockAll();
     m_engineHolder->CloseRecording();
-}
-
-void CHvViewerDlg::OpenSingleFile(const QString& folder, const QString& name) {
-    m_player->startup().OpenSingleFile(folder, name);
 }
 
 WindowPlayback* CHvViewerDlg::Player() const {

@@ -8,7 +8,7 @@ CaptionButton::CaptionButton(const QString& glyphResource, bool closeStyle, QWid
     setCursor(Qt::ArrowCursor);
 }
 
-void CaptionButton::SetGlyph(const QString& glyphResource) {
+void CaptionButton::setGlyph(const QString& glyphResource) {
     m_glyph = QPixmap(glyphResource);
     update();
 }
@@ -25,14 +25,14 @@ void CaptionButton::paintEvent(QPaintEvent*) {
         p.drawPixmap((width() - m_glyph.width()) / 2, (height() - m_glyph.height()) / 2, m_glyph);
 }
 
-void CaptionButton::ResetLook() {
+void CaptionButton::resetLook() {
     m_hover = false;
     setDown(false);
     update();
 }
 
 void CaptionButton::hideEvent(QHideEvent*) {
-    ResetLook();
+    resetLook();
 }
 
 void CaptionButton::enterEvent(QEnterEvent*) {

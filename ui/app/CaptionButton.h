@@ -9,11 +9,11 @@ class CaptionButton : public QAbstractButton {
     Q_OBJECT
 public:
     CaptionButton(const QString& glyphResource, bool closeStyle, QWidget* parent = nullptr);
-    void SetGlyph(const QString& glyphResource);
+    void setGlyph(const QString& glyphResource);
     // Back to the plain look. The window state changed under the mouse (minimise, restore, a
     // minimise the window system ignored): the leave event that would end the hover never comes.
-    void ResetLook();
-    bool Hovered() const { return m_hover; }
+    void resetLook();
+    bool hovered() const { return m_hover; }
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -3,15 +3,14 @@
 #include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
 #include "ui/app/CommandTarget.h"
+#include "ui/playback/BusyFlag.h"
+#include "ui/playback/PlaybackValues.h"
 
 #include <QDebug>
 
 #include <algorithm>
-#include <array>
 
-namespace {
-constexpr std::array<float, 5> kRates = {1.0f, 2.0f, 2.7f, 3.4f, 4.0f};
-}
+using namespace PlaybackValues;
 
 struct CommandDispatcher::Entry {
     const char* name;
@@ -78,7 +77,7 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
     return kTable;
 }
 
-QStringList CommandDispatcher::CommandNames() {
+QStringList CommandDispatcher::commandNames() {
     int count = 0;
     const Entry* table = Table(count);
     QStringList names;
@@ -88,7 +87,7 @@ QStringList CommandDispatcher::CommandNames() {
 }
 
 bool CommandDispatcher::Dispatch(const QString& name, int value) {
-    if (m_target.IsBusy())
+    if (m_busy.isBusy())
         return false; // a recording is being opened: dropped, not queued
     int count = 0;
     const Entry* table = Table(count);
@@ -104,25 +103,8 @@ bool CommandDispatcher::Dispatch(const QString& name, int value) {
     return false;
 }
 
-float CommandDispatcher::RateForIndex(int index) {
-    return index >= 0 && index < static_cast<int>(kRates.size()) ? kRates[index] : 1.0f;
-}
-
-int CommandDispatcher::BrightnessLevel(int step) {
-    return (step - 10) * 255 / 10;
-}
-
-int CommandDispatcher::VolumeLevel(int percent) {
-    return static_cast<int>(static_cast<int64_t>(percent) * 65535 / 100);
-}
-
-int CommandDispatcher::RangeValue(uint64_t durationMs) {
-    const int64_t d = static_cast<int64_t>(durationMs);
-    return static_cast<int>(d - d / 60);
-}
-
 void CommandDispatcher::playPause(int) {
-    m_target.PlayPause();
+    m_target.Operations().PlayPause();
 }
 void CommandDispatcher::fileOpen(int) {
     m_target.ChooseMovieFile();
@@ -142,27 +124,27 @@ void CommandDispatcher::flip(int) {
 
 void CommandDispatcher::volume(int value) {
     // The page's slider runs 0..100; anything else would wrap the 16-bit level.
-    const int percent = std::clamp(value, 0, 100);
+    const int percent = std::clamp(value, 0, kVolumePercentMax);
     m_target.State().volume = percent;
-    m_target.Playback().SetVolume(VolumeLevel(percent));
+    m_target.Playback().SetVolume(volumeLevel(percent));
 }
 
 void CommandDispatcher::speed(int index) {
-    if (index < 0 || index >= static_cast<int>(kRates.size())) {
+    if (!isRateIndex(index)) {
         qWarning() << "speed index out of range:" << index;
         return;
     }
     m_target.State().speedIndex = index;
     const int state = m_target.Playback().GetState();
     if (state == kStateRunning || state == kStatePaused)
-        m_target.Playback().SetRate(kRates[index]);
+        m_target.Playback().SetRate(rateForIndex(index));
 }
 
 void CommandDispatcher::brightness(int step) {
     // The page's meter has 21 steps; a value from elsewhere is held to it (the level would overflow).
-    step = std::clamp(step, 0, 20);
+    step = std::clamp(step, 0, kBrightnessStepMax);
     m_target.State().brightnessStep = step;
-    const int level = BrightnessLevel(step);
+    const int level = brightnessLevel(step);
     for (int channel = 0; channel < 4; ++channel)
         m_target.Playback().SetBrightness(channel, level);
 }
@@ -187,20 +169,20 @@ void CommandDispatcher::tripple(int) {
 }
 
 void CommandDispatcher::home(int) {
-    m_target.OpenPrevious();
+    m_target.Operations().OpenPrevious();
 }
 void CommandDispatcher::end(int) {
-    m_target.OpenNext();
+    m_target.Operations().OpenNext();
 }
 
 void CommandDispatcher::prev(int) {
     m_target.ClearMapPath();
-    m_target.StepBack();
+    m_target.Operations().stepBack();
 }
 
 void CommandDispatcher::next(int) {
     m_target.ClearMapPath();
-    m_target.StepForward();
+    m_target.Operations().stepForward();
 }
 
 void CommandDispatcher::position(int ms) {
@@ -218,7 +200,7 @@ void CommandDispatcher::frameDown(int) {
         return;
     const auto pos = static_cast<int64_t>(engine.GetPositionMs());
     const int64_t target = pos > 1000 ? pos - 1000 : pos;
-    m_target.OnSeek(static_cast<int>(target));
+    m_target.Operations().seek(target);
 }
 
 void CommandDispatcher::frameUp(int) {
@@ -232,7 +214,7 @@ void CommandDispatcher::frameUp(int) {
 }
 
 void CommandDispatcher::fileSelect(int row) {
-    m_target.OnOpenRow(row);
+    m_target.Operations().openRow(row);
 }
 
 void CommandDispatcher::fileFolder(int tab) {
@@ -283,7 +265,7 @@ void CommandDispatcher::loop(int) {
         return; // nothing open: no loop, and none left for the next recording
     ViewerState& s = m_target.State();
     s.loopActive = true;
-    const int range = RangeValue(m_target.Playback().GetDurationMs());
+    const int range = trackRange(m_target.Playback().GetDurationMs());
     m_target.CallInternal("setLoopRange", QString::number(range));
     s.loopStart = 0;
     s.loopEnd = range;

@@ -1,5 +1,6 @@
 // Turns a skin command (name, value) from window.external into an action of the main window.
-// One per main window; the script bridge calls Dispatch on the user-interface thread.
+// One per main window; the script bridge calls Dispatch on the user-interface thread. Nothing runs
+// while the window's busy flag is set.
 #pragma once
 
 #include <QString>
@@ -7,25 +8,21 @@
 
 #include <cstdint>
 
+class BusyFlag;
 class CommandTarget;
 
 class CommandDispatcher {
 public:
-    explicit CommandDispatcher(CommandTarget& target) : m_target(target) {}
+    CommandDispatcher(CommandTarget& target, const BusyFlag& busy) : m_target(target), m_busy(busy) {}
 
     // Runs the first table entry whose name equals `name` (case-sensitive). Returns false when
     // the command was dropped (busy) or the name is unknown.
     bool Dispatch(const QString& name, int value);
 
     // Every command name, in table order.
-    static QStringList CommandNames();
+    static QStringList commandNames();
 
-    static float RateForIndex(int index);       // rate table; 1.0 for an index outside it
-    static int BrightnessLevel(int step);       // (step - 10) * 255 / 10, truncated
-    static int VolumeLevel(int percent);        // trunc(percent * 65535 / 100)
-    static int RangeValue(uint64_t durationMs); // length less a sixtieth of it
     static constexpr const char* kMakerSite = "www.morvent.com";
-    static constexpr const char* kViewerVersion = "1.6.3.5";
 
 private:
     struct Entry;
@@ -63,4 +60,5 @@ private:
     void homepage(int);
 
     CommandTarget& m_target;
+    const BusyFlag& m_busy;
 };

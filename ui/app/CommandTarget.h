@@ -1,8 +1,10 @@
-// What the skin command dispatcher drives: the main window's shared state, its engine, its page
-// and its operations. CHvViewerDlg implements it; tests implement it to watch the dispatcher.
+// What the skin command dispatcher drives: the main window's shared state, its engine, its page,
+// the playback operations (the clock's) and the window's own work. CHvViewerDlg implements it;
+// tests implement it to watch the dispatcher.
 #pragma once
 
 #include "ui/playback/PlaybackControl.h"
+#include "ui/playback/PlaybackOperations.h"
 #include "ui/app/ViewerState.h"
 
 #include <QString>
@@ -13,20 +15,12 @@ public:
 
     virtual ViewerState& State() = 0;
     virtual PlaybackControl& Playback() = 0;
-    // True while a recording is being opened (the busy window is up): commands are dropped.
-    virtual bool IsBusy() const = 0;
+    // Play/pause, steps, previous/next, seeks and row opens (the playback clock).
+    virtual PlaybackOperations& Operations() = 0;
     // callInternal(functionName, value) on the main page; nothing before the page has loaded.
     virtual void CallInternal(const QString& functionName, const QString& value) = 0;
 
-    // Playback operations.
-    virtual void PlayPause() = 0;
-    virtual void OpenPrevious() = 0;
-    virtual void OpenNext() = 0;
-    virtual void StepBack() = 0;
-    virtual void StepForward() = 0;
-    virtual void ReturnToIdle() = 0;
-    virtual void OnSeek(int positionMs) = 0; // message 0x413
-    virtual void OnOpenRow(int row) = 0;     // message 0x414 and "btnFileSelect"
+    // The screens' cells follow the main channel and the arrangement.
     virtual void UpdateChannelControls() = 0;
     virtual void ClearMapPath() = 0;
 

@@ -71,7 +71,7 @@ void DataOutHookup::runPrint() {
     m_commands->PrintReport();
 }
 
-void DataOutHookup::DownloadLink(const StartupArgument& link) {
+void DataOutHookup::downloadLink(const StartupArgument& link) {
     if (m_download) {
         m_download->raise(); // one download at a time
         return;
@@ -100,7 +100,7 @@ void DataOutHookup::DownloadLink(const StartupArgument& link) {
         QTimer::singleShot(0, this, [this, ok, target] {
             if (ok) {
                 const QFileInfo file(target);
-                m_window.OpenSingleFile(file.absolutePath(), file.fileName());
+                m_window.Player()->startup().openSingleFile(file.absolutePath(), file.fileName());
             }
             emit downloadEnded(ok, target);
         });

@@ -24,7 +24,7 @@ public:
 
     DataOutCommands& commands() { return *m_commands; }
     // A "qmv:" link: downloads the recording to the desktop, then lists and plays it.
-    void DownloadLink(const StartupArgument& link);
+    void downloadLink(const StartupArgument& link);
     CDownloadDlg* downloadWindow() const { return m_download; }
     // Where links are stored; the desktop unless replaced (tests).
     void setDesktopFolder(std::function<QString()> folder) { m_desktopFolder = std::move(folder); }

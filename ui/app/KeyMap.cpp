@@ -2,7 +2,7 @@
 
 #include "ui/app/CommandIds.h"
 
-int KeyCommand(int key, Qt::KeyboardModifiers modifiers) {
+int keyCommand(int key, Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::AltModifier)
         return 0; // Alt+F4 and the other system keys do nothing
     switch (key) {

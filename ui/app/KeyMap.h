@@ -6,4 +6,4 @@
 
 // Window command for `key` (a Qt::Key) or 0 for none. Space maps to kCmdPlayPause; the window
 // turns it into the card choice while no card or folder has been chosen.
-int KeyCommand(int key, Qt::KeyboardModifiers modifiers);
+int keyCommand(int key, Qt::KeyboardModifiers modifiers);

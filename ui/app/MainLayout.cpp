@@ -97,7 +97,7 @@ MainLayout LayoutPanels(const LayoutInput& in) {
     return o;
 }
 
-WindowHit HitTestWindow(QPoint p, QSize client, bool maximised) {
+WindowHit hitTestWindow(QPoint p, QSize client, bool maximised) {
     if (maximised)
         return WindowHit::Client;
     const bool left = p.x() < kResizeBand;

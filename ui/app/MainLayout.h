@@ -75,4 +75,4 @@ constexpr int kMinWidth = 1200;
 constexpr int kMinHeight = 628;
 
 // `pos` in client coordinates. While maximised everything is Client (no move, no resize).
-WindowHit HitTestWindow(QPoint pos, QSize client, bool maximised);
+WindowHit hitTestWindow(QPoint pos, QSize client, bool maximised);

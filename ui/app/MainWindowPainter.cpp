@@ -9,7 +9,7 @@ constexpr int kTitleGreys[27] = {43, 45, 44, 43, 42, 41, 40, 39, 37, 36, 34, 32,
                                  26, 24, 22, 20, 18, 16, 13, 11, 10, 8,  7,  5,  4};
 } // namespace
 
-void PaintMainWindow(QPainter& p, QSize client, int sb) {
+void paintMainWindow(QPainter& p, QSize client, int sb) {
     const int w = client.width();
     const int h = client.height();
     const int hh = (h - 138) / 2;

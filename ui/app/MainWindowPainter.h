@@ -6,4 +6,4 @@
 
 class QPainter;
 
-void PaintMainWindow(QPainter& painter, QSize client, int scrollBarWidth);
+void paintMainWindow(QPainter& painter, QSize client, int scrollBarWidth);

@@ -17,7 +17,7 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::NotifyRunning(const QStringList& arguments, int timeoutMs) {
+bool SingleInstance::notifyRunning(const QStringList& arguments, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(m_serverName);
     if (!socket.waitForConnected(timeoutMs))
@@ -33,7 +33,7 @@ bool SingleInstance::NotifyRunning(const QStringList& arguments, int timeoutMs) 
     return true;
 }
 
-bool SingleInstance::Listen() {
+bool SingleInstance::listen() {
     // A listen with access options binds elsewhere and renames over the name, so it would take
     // the name from a live copy (one that started at the same moment): ask first. A socket that
     // nobody answers was left by a copy that crashed and is removed.

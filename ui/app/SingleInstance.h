@@ -19,13 +19,13 @@ public:
                             QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    QString ServerName() const { return m_serverName; }
+    QString serverName() const { return m_serverName; }
 
     // Hands `arguments` to a running copy. True when one answered: this start should end.
-    bool NotifyRunning(const QStringList& arguments, int timeoutMs = 2000);
+    bool notifyRunning(const QStringList& arguments, int timeoutMs = 2000);
     // Becomes the running copy. False when the name cannot be taken, e.g. because another copy
     // started at the same moment (hand the arguments to it then).
-    bool Listen();
+    bool listen();
 
 signals:
     // A later start asked for the window (and maybe gave a file or folder, absolute path).

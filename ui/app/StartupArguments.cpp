@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-StartupArgument ParseStartupArgument(const QString& argument) {
+StartupArgument parseStartupArgument(const QString& argument) {
     StartupArgument out;
     if (argument.isEmpty())
         return out;

@@ -15,4 +15,4 @@ struct StartupArgument {
     int64_t size = 0; // Link: expected size in bytes; 0 when missing or not a number
 };
 
-StartupArgument ParseStartupArgument(const QString& argument);
+StartupArgument parseStartupArgument(const QString& argument);

@@ -50,7 +50,7 @@ void CardCommands::RequestDelete() {
     if (session.isOpen()) {
         for (const RecordingEntry& e : lists->Scanner().Entries()) {
             if (e.chosen == 1 && std::filesystem::path(e.path) == session.recording().path) {
-                m_window.ReturnToIdle();
+                m_window.Operations().ReturnToIdle();
                 break;
             }
         }
@@ -147,7 +147,7 @@ void CardCommands::RunFormat() {
         tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
         return;
     }
-    m_window.ReturnToIdle(); // the player lets go of the card's files
+    m_window.Operations().ReturnToIdle(); // the player lets go of the card's files
 
     // The camera's quick settings, kept in memory across the format.
     const std::filesystem::path ini = CSettingDlg::SettingsPath(root);
@@ -185,10 +185,10 @@ void CardCommands::RunFormat() {
         emit formatFinished(false);
         return;
     }
-    m_window.SetBusy(true); // page commands wait while UDisks2 works
+    m_window.Busy().setBusy(true); // page commands wait while UDisks2 works
     const CardFormatter::Result result =
         formatter.Format(found.device, confirm.FileSystem(), confirm.Label());
-    m_window.SetBusy(false);
+    m_window.Busy().setBusy(false);
     if (!result.ok) {
         // Nothing is written: what is left on the card stays as it was.
         tell(lstring("FORMAT_MSG_FAILED") + QStringLiteral("\n") + result.error, QMessageBox::Critical);

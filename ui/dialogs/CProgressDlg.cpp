@@ -27,7 +27,6 @@ void CProgressDlg::start(int job) {
         const QRect ownerRect = m_owner->frameGeometry();
         move(ownerRect.center() - QPoint(kWidth / 2, kHeight / 2));
     }
-    m_busy = true;
     m_job = job;
     show();
     raise();
@@ -35,7 +34,6 @@ void CProgressDlg::start(int job) {
 }
 
 void CProgressDlg::finish() {
-    m_busy = false;
     hide();
 }
 

@@ -1,6 +1,6 @@
 // The small busy window shown while a recording opens: it is drawn first, then 10 ms later it tells
-// its owner that the (possibly slow) opening may run. The list and the command dispatch ignore
-// input while it reports busy.
+// its owner that the (possibly slow) opening may run. The owner keeps the window's busy flag
+// (BusyFlag) set meanwhile; this window only shows it.
 #pragma once
 
 #include <QPixmap>
@@ -17,14 +17,13 @@ public:
 
     explicit CProgressDlg(QWidget* owner);
 
-    // Shows the window centred over its owner, marks it busy and arms the 10 ms timer for `job`.
+    // Shows the window centred over its owner and arms the 10 ms timer for `job`.
     void start(int job);
-    // Ends a run: not busy any more, hidden.
+    // Ends a run: hidden.
     void finish();
     // Stops a pending timer for good (owner closing): no openNow() after this.
     void stop();
 
-    bool isBusy() const { return m_busy; }
     int job() const { return m_job; }
 
 signals:
@@ -37,7 +36,6 @@ private:
     void onTimer();
 
     QWidget* m_owner;
-    bool m_busy = false;
     bool m_stopped = false;
     int m_job = 0;
     QTimer m_timer;

@@ -394,3 +394,21 @@ void ListController::OnVolumeRemoved(const QString& mountPoint) {
     ClearList();
     emit sourceRemoved();
 }
+
+std::string ListController::recordingName(int index) const {
+    const RecordingEntry* entry = m_scanner.GetEntry(index);
+    return entry ? entry->name : std::string();
+}
+
+std::filesystem::path ListController::rowPath(int index) const {
+    const std::string* path = m_scanner.GetRowPath(index);
+    return path ? std::filesystem::path(*path) : std::filesystem::path();
+}
+
+void ListController::listSingleFile(const std::filesystem::path& path) {
+    m_scanner.Clear();
+    m_scanner.AppendFile(path);
+    ShowList();
+    // Under another kind's tab the one file would be listed but hidden, and nothing would play.
+    ShowKind(kKindNormal);
+}

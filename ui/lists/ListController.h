@@ -1,12 +1,14 @@
 // The main window's recording list: the scanner of the chosen card or folder, the hidden report list,
 // the drawn list with its tab strip and scroll bar, the open command's dialog and scan, the list
 // commands of the skin, the search page and the reaction to a card being pulled out. The main window
-// owns one and connects it to its playback through Hooks and openRowRequested.
+// owns one and connects it to its playback through Hooks and openRowRequested; playback reads and
+// marks its rows through RecordingList.
 #pragma once
 
 #include "core/recordings/RecordingScanner.h"
 #include "core/recordings/ReportList.h"
 #include "core/tools/MountWatcher.h"
+#include "ui/playback/RecordingList.h"
 
 #include <QObject>
 #include <QString>
@@ -21,7 +23,7 @@ class QScrollBar;
 class QWidget;
 class VolumeSource;
 
-class ListController : public QObject {
+class ListController : public QObject, public RecordingList {
     Q_OBJECT
 public:
     // What the list needs from the main window; every hook may be left empty.
@@ -89,6 +91,16 @@ public:
     void SelectInList(int entry, int kind);
     // Highlight none and show tab 1 (the end of a recording list was reached).
     void ResetSelection();
+    // RecordingList
+    int kindFilter() const override { return m_kind; }
+    int recordingCount() const override { return m_scanner.EntryCount(); }
+    std::string recordingName(int index) const override;
+    std::filesystem::path rowPath(int index) const override;
+    void selectRow(int index, int kind) override { SelectInList(index, kind); }
+    void clearHighlight() override { ResetSelection(); }
+    void clearRecordings() override { ClearList(); }
+    void listSingleFile(const std::filesystem::path& path) override;
+
     // Recomputes the scroll bar for the list's current height (after layout changes).
     void UpdateScrollBar();
     // A volume was unmounted: when it holds the listed recordings, the list is cleared.

@@ -1,24 +1,32 @@
 #include "ui/playback/PlaybackClock.h"
 
 #include "core/recordings/RecordingName.h"
+#include "media/playback/PlaybackEngine.h"
 #include "ui/app/CommandIds.h"
-#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/PlaybackState.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/playback/RecordingList.h"
+#include "ui/playback/RecordingOpener.h"
 
-#include <cmath>
+#include <QGuiApplication>
 
-PlaybackClock::PlaybackClock(PlaybackHost& host, RecordingOpener& opener) : m_host(host), m_opener(opener) {
+#include <algorithm>
+
+PlaybackClock::PlaybackClock(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackState& state,
+                             RecordingList& list, RecordingOpener& opener)
+    : m_session(session), m_engine(engine), m_state(state), m_list(list), m_opener(opener),
+      m_mouseHeld([] { return bool(QGuiApplication::mouseButtons() & Qt::LeftButton); }) {
     m_clock.setObjectName(QString::number(kTimerClock));
     m_clock.setSingleShot(true); // re-armed by each tick
-    connect(&m_clock, &QTimer::timeout, this, &PlaybackClock::Tick);
+    connect(&m_clock, &QTimer::timeout, this, &PlaybackClock::tick);
     m_openTimer.setObjectName(QString::number(kTimerDelayedOpen));
     m_openTimer.setSingleShot(true);
-    connect(&m_openTimer, &QTimer::timeout, this, &PlaybackClock::DelayedOpen);
+    connect(&m_openTimer, &QTimer::timeout, this, &PlaybackClock::delayedOpen);
     m_opener.setClock(this);
     // Panels, the list and tools ask the session for a seek; the clock carries it out.
-    connect(&m_host.session(), &PlaybackSession::seekRequested, this, [this](qint64 positionMs) {
-        Seek(positionMs);
-        ShowPosition();
+    connect(&m_session, &PlaybackSession::seekRequested, this, [this](qint64 positionMs) {
+        seek(positionMs);
+        showPosition();
     });
 }
 
@@ -27,28 +35,28 @@ bool PlaybackClock::busy() const {
 }
 
 int PlaybackClock::findRow(int from, int step) const {
-    const int count = m_host.recordingCount();
-    const int filter = m_host.kindFilter();
+    const int count = m_list.recordingCount();
+    const int filter = m_list.kindFilter();
     for (int row = from; row >= 0 && row < count; row += step) {
-        if (filter == kKindNormal || GetRecordingKind(m_host.recordingName(row)) == filter)
+        if (filter == kKindNormal || GetRecordingKind(m_list.recordingName(row)) == filter)
             return row;
     }
     return -1;
 }
 
-void PlaybackClock::Tick() {
+void PlaybackClock::tick() {
     m_clock.stop();
     // Nothing moves while the user drags the time line or holds a click.
-    if (m_host.leftMouseButtonDown()) {
+    if (m_mouseHeld && m_mouseHeld()) {
         armClock();
         return;
     }
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+    PlaybackEngineHolder& engine = m_engine;
     const int state = engine.GetState();
     if (state < 0 || state == PlaybackEngine::kNotBuilt)
         return;
 
-    ViewerState& ps = m_host.playbackState();
+    PlaybackState& ps = m_state;
     const int64_t pos = static_cast<int64_t>(engine.GetPositionMs());
     const int64_t duration = static_cast<int64_t>(engine.GetDurationMs());
     // The two loop points in either order, within the recording; a loop of no length is none.
@@ -59,20 +67,20 @@ void PlaybackClock::Tick() {
     if (pos >= 0 && pos < end) {
         // A paused recording gives the same position tick after tick: the session announces only
         // a change, so the page and the panels are not called ten times a second for nothing.
-        ShowPosition();
+        showPosition();
         armClock();
     } else if (looping) {
         engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, loopFrom)));
-        ShowPosition();
+        showPosition();
         armClock();
     } else {
         // The recording has ended: the next one of the kind follows after a second, or idle.
-        ShowPosition();
-        m_host.session().setState(PlaybackSession::State::Stopped);
+        showPosition();
+        m_session.setState(PlaybackSession::State::Stopped);
         const int next = findRow(ps.selectedIndex + 1, 1);
         if (next >= 0) {
             ps.selectedIndex = next;
-            m_host.selectInList(next, m_host.kindFilter());
+            m_list.selectRow(next, m_list.kindFilter());
             m_openTimer.start(kOpenNextMs);
         } else {
             ReturnToIdle(true);
@@ -81,24 +89,24 @@ void PlaybackClock::Tick() {
     emit ticked(pos);
 }
 
-void PlaybackClock::ShowPosition() {
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+void PlaybackClock::showPosition() {
+    PlaybackEngineHolder& engine = m_engine;
     const int state = engine.GetState();
     if (state != PlaybackEngine::kRunning && state != PlaybackEngine::kPaused)
         return;
     const uint64_t pos = engine.GetPositionMs();
-    m_host.playbackState().position = static_cast<int>(pos / 1000);
-    m_host.session().publishPosition(static_cast<int64_t>(pos));
+    m_state.position = static_cast<int>(pos / 1000);
+    m_session.publishPosition(static_cast<int64_t>(pos));
 }
 
-void PlaybackClock::DelayedOpen() {
+void PlaybackClock::delayedOpen() {
     m_openTimer.stop();
     closeEngine();
     requestOpen(RecordingOpener::kJobOpen);
 }
 
 void PlaybackClock::closeEngine() {
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+    PlaybackEngineHolder& engine = m_engine;
     engine.Stop();
     engine.SeekTo(0);
     engine.Stop();
@@ -106,47 +114,47 @@ void PlaybackClock::closeEngine() {
 }
 
 void PlaybackClock::PlayPause() {
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+    PlaybackEngineHolder& engine = m_engine;
     const int state = engine.GetState();
     if (state == PlaybackEngine::kPaused) {
         engine.Run();
         armClock();
-        m_host.session().setState(PlaybackSession::State::Playing);
+        m_session.setState(PlaybackSession::State::Playing);
         return;
     }
     if (state == PlaybackEngine::kRunning) {
         engine.Pause();
-        m_host.session().setState(PlaybackSession::State::Paused);
+        m_session.setState(PlaybackSession::State::Paused);
         return;
     }
-    const int count = m_host.recordingCount();
+    const int count = m_list.recordingCount();
     if (count <= 0)
         return;
-    ViewerState& ps = m_host.playbackState();
+    PlaybackState& ps = m_state;
     if (ps.selectedIndex < 0) {
         const int last = findRow(count - 1, -1);
         if (last < 0)
             return;
         ps.selectedIndex = last;
     }
-    m_host.selectInList(ps.selectedIndex, m_host.kindFilter());
+    m_list.selectRow(ps.selectedIndex, m_list.kindFilter());
     m_openTimer.start(kOpenNowMs);
 }
 
-void PlaybackClock::StepBack() {
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+void PlaybackClock::stepBack() {
+    PlaybackEngineHolder& engine = m_engine;
     if (engine.SkipBack(2))
-        ShowPosition();
+        showPosition();
 }
 
-void PlaybackClock::StepForward() {
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+void PlaybackClock::stepForward() {
+    PlaybackEngineHolder& engine = m_engine;
     if (engine.SkipForward(1))
-        ShowPosition();
+        showPosition();
 }
 
 void PlaybackClock::OpenPrevious() {
-    ViewerState& ps = m_host.playbackState();
+    PlaybackState& ps = m_state;
     const int row = findRow(ps.selectedIndex - 1, -1);
     if (row < 0)
         return;
@@ -155,7 +163,7 @@ void PlaybackClock::OpenPrevious() {
 }
 
 void PlaybackClock::OpenNext() {
-    ViewerState& ps = m_host.playbackState();
+    PlaybackState& ps = m_state;
     const int row = findRow(ps.selectedIndex + 1, 1);
     if (row < 0) {
         ReturnToIdle(true);
@@ -165,39 +173,36 @@ void PlaybackClock::OpenNext() {
     requestOpen(RecordingOpener::kJobOpenAndMark);
 }
 
-void PlaybackClock::ReturnToIdle(bool resetTitle) {
-    if (resetTitle) {
-        m_host.setTitleText(QString());
-        m_host.clearListHighlight();
-        m_host.showFileMenuTab(1);
-    }
+void PlaybackClock::ReturnToIdle(bool clearSelection) {
+    if (clearSelection)
+        m_list.clearHighlight();
     m_clock.stop();
     m_openTimer.stop(); // a pending open would bring back what the user just left
     closeEngine();
-    ViewerState& ps = m_host.playbackState();
+    PlaybackState& ps = m_state;
     ps.selectedIndex = -1;
     ps.position = 0;
     clearLoop();
-    m_host.session().close(); // the page, the list and the panels show nothing open
+    m_session.close(); // the page, the list and the panels show nothing open
 }
 
 void PlaybackClock::ClearAndClose() {
     m_clock.stop();
     m_openTimer.stop();
-    m_host.engineHolder().CloseRecording();
-    m_host.clearRecordings();
-    ViewerState& ps = m_host.playbackState();
+    m_engine.CloseRecording();
+    m_list.clearRecordings();
+    PlaybackState& ps = m_state;
     ps.selectedIndex = -1;
     ps.position = 0;
     clearLoop();
-    m_host.session().close();
+    m_session.close();
     // The sound keeps the level of the page's slider: the engine holder carries it to the next
     // recording (setting half here left the slider showing a level that was no longer true).
 }
 
 void PlaybackClock::clearLoop() {
     // A loop belongs to the recording it was set on.
-    ViewerState& ps = m_host.playbackState();
+    PlaybackState& ps = m_state;
     ps.loopActive = false;
     ps.loopStart = 0;
     ps.loopEnd = 0;
@@ -209,47 +214,52 @@ void PlaybackClock::requestOpen(int job) {
 }
 
 void PlaybackClock::PlaybackStarted() {
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+    PlaybackEngineHolder& engine = m_engine;
     clearLoop();
-    UpdateChannelControls();
+    engine.Repaint();
     engine.Run();
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
         engine.SetBrightness(channel, 0);
     engine.SetRate(1.0f);
     // The page shows its pause button while a recording plays, however playback was started.
-    m_host.session().setState(engine.GetState() == PlaybackEngine::kRunning
-                                  ? PlaybackSession::State::Playing
-                                  : PlaybackSession::State::Stopped);
+    m_session.setState(engine.GetState() == PlaybackEngine::kRunning ? PlaybackSession::State::Playing
+                                                                     : PlaybackSession::State::Stopped);
     armClock();
 }
 
-void PlaybackClock::UpdateChannelControls() {
-    m_host.engineHolder().Repaint();
-}
-
-void PlaybackClock::Seek(int64_t positionMs) {
+void PlaybackClock::seek(int64_t positionMs) {
     if (busy())
         return;
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+    PlaybackEngineHolder& engine = m_engine;
     if (engine.GetState() >= 0 && engine.GetState() != PlaybackEngine::kNotBuilt)
         engine.SeekTo(static_cast<uint64_t>(std::max<int64_t>(0, positionMs)));
 }
 
-void PlaybackClock::OpenRow(int index) {
+void PlaybackClock::openRow(int index) {
     if (busy())
         return;
     // A row the list does not have (a stale or made-up page value) is no reason for an error box.
-    if (index >= m_host.recordingCount())
+    if (index >= m_list.recordingCount())
         return;
-    ViewerState& ps = m_host.playbackState();
+    PlaybackState& ps = m_state;
     ps.selectedIndex = index;
     if (index < 0)
         return;
-    PlaybackEngineHolder& engine = m_host.engineHolder();
+    PlaybackEngineHolder& engine = m_engine;
     if (engine.GetState() == PlaybackEngine::kRunning) {
         engine.Stop();
         engine.SeekTo(0);
         m_clock.stop();
     }
     requestOpen(RecordingOpener::kJobOpenFromList);
+}
+
+void PlaybackClock::playFirstListed() {
+    // A card named on the command line plays from its oldest recording on; each recording's end
+    // moves on to the next, so the whole card plays in order.
+    const int first = findRow(0, 1);
+    if (first < 0)
+        return;
+    m_state.selectedIndex = first;
+    PlayPause();
 }

@@ -1,48 +1,61 @@
 // The playback clock (timer 257) and the operations that start, stop and move playback:
 // play/pause, steps, previous/next, return to idle, the delayed open (timer 258), seeks and row
 // opens. It only reads the engine and publishes the position and state through the session; the
-// page, the list and the panels follow the session. Commands and keys call it.
+// page, the list, the screens and the panels follow the session. Keys and commands call it.
 #pragma once
 
-#include "ui/playback/PlaybackHost.h"
+#include "ui/playback/PlaybackOperations.h"
 
 #include <QObject>
 #include <QTimer>
 
-class RecordingOpener;
+#include <functional>
 
-class PlaybackClock : public QObject {
+class PlaybackEngineHolder;
+class PlaybackSession;
+class RecordingList;
+class RecordingOpener;
+struct PlaybackState;
+
+class PlaybackClock : public QObject, public PlaybackOperations {
     Q_OBJECT
 public:
     static constexpr int kClockPeriodMs = 100; // timer kTimerClock
     static constexpr int kOpenNowMs = 1;       // open the chosen recording now
     static constexpr int kOpenNextMs = 1000;   // open the next one after the end of a recording
 
-    PlaybackClock(PlaybackHost& host, RecordingOpener& opener);
+    // Whether the left mouse button is held anywhere (the clock does not move meanwhile).
+    using MouseHeld = std::function<bool()>;
 
-    void PlayPause();
-    void StepBack();    // two seconds back
-    void StepForward(); // one second forward
-    void OpenPrevious();
-    void OpenNext();
-    void ReturnToIdle(bool resetTitle = false);
+    PlaybackClock(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackState& state,
+                  RecordingList& list, RecordingOpener& opener);
+
+    void setMouseHeld(MouseHeld held) { m_mouseHeld = std::move(held); }
+
+    // PlaybackOperations
+    void PlayPause() override;
+    void stepBack() override;
+    void stepForward() override;
+    void OpenPrevious() override;
+    void OpenNext() override;
+    void ReturnToIdle(bool clearSelection = false) override;
+    void seek(int64_t positionMs) override;
+    void openRow(int index) override;
+
+    // Closes the recording and empties the list (a single file is about to be listed).
     void ClearAndClose();
-    void ShowPosition();
+    // The engine's position to the session (only while running or paused).
+    void showPosition();
+    // The opener has opened a recording: it runs at normal rate and brightness, the clock ticks.
     void PlaybackStarted();
-    void UpdateChannelControls();
-
-    // 0x413: seek to a position in ms (ignored while busy).
-    void Seek(int64_t positionMs);
-    // 0x414 and "btnFileSelect": open a row of the recording list (ignored while busy).
-    void OpenRow(int index);
 
     // One clock tick, as timer 257 runs it (tests call it directly).
-    void Tick();
+    void tick();
     // Timer 258's work, as it runs it.
-    void DelayedOpen();
+    void delayedOpen();
 
     // Stops timers 257 and 258 without touching the engine (the window is closing).
-    void StopTimers() {
+    void stopTimers() {
         m_clock.stop();
         m_openTimer.stop();
     }
@@ -53,6 +66,8 @@ public:
 
     // Last row, from `from` upwards or downwards, whose kind matches the kind filter; -1 none.
     int findRow(int from, int step) const;
+    // A folder or card named on the command line has been listed: its oldest recording plays.
+    void playFirstListed();
 
 signals:
     void ticked(int64_t positionMs);
@@ -64,8 +79,12 @@ private:
     void clearLoop();
     void requestOpen(int job);
 
-    PlaybackHost& m_host;
+    PlaybackSession& m_session;
+    PlaybackEngineHolder& m_engine;
+    PlaybackState& m_state;
+    RecordingList& m_list;
     RecordingOpener& m_opener;
+    MouseHeld m_mouseHeld;
     QTimer m_clock;     // 257
     QTimer m_openTimer; // 258
 };

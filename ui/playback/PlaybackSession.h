@@ -11,6 +11,7 @@
 #include "core/trackdata/RecordingDataLoader.h"
 
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +19,7 @@
 // What is known of the open recording besides its data records.
 struct OpenRecording {
     std::filesystem::path path; // the file being played
+    QString name;               // as the list shows it (the file name); the window's title
     int listIndex = -1;         // row in the scan list; -1 when opened as a single file
     int kind = 0;               // RecordingKind of the file (1 normal .. 4 parking)
     int channels = 0;           // video channels shown (1..4)

@@ -2,24 +2,30 @@
 
 #include "core/config/ViewerConfig.h"
 #include "core/container/RecordingReader.h"
-#include "ui/app/CommandDispatcher.h"
+#include "media/playback/PlaybackEngine.h"
+#include "ui/playback/PlaybackState.h"
+#include "ui/playback/BusyFlag.h"
 #include "ui/playback/PlaybackClock.h"
+#include "ui/playback/PlaybackValues.h"
+#include "ui/playback/RecordingList.h"
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
 #include "ui/panels/CDlgVideoScreen.h"
 #include "ui/playback/PlaybackSession.h"
 #include "core/recordings/RecordingName.h"
 
+#include <QMessageBox>
 #include <QWidget>
 
-namespace {
-QString recordingFileName(PlaybackHost& host, int index, const std::filesystem::path& path) {
-    const std::string name = host.recordingName(index);
-    return QString::fromStdString(name.empty() ? path.filename().string() : name);
-}
-} // namespace
-
-RecordingOpener::RecordingOpener(PlaybackHost& host, QWidget* owner) : m_host(host), m_owner(owner) {
+RecordingOpener::RecordingOpener(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackState& state,
+                                 RecordingList& list, BusyFlag& busy, QWidget* owner)
+    : m_session(session), m_engine(engine), m_state(state), m_list(list), m_busy(busy), m_owner(owner) {
+    m_showMessage = [this](const QString& text, MessageIcon icon) {
+        QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
+                        m_owner ? m_owner->window()->windowTitle() : QString(), text, QMessageBox::Ok,
+                        m_owner);
+        box.exec();
+    };
     m_asker = [this]() -> std::optional<std::pair<QString, QString>> {
         CUserinfoDlg dialog(m_owner);
         if (dialog.exec() != QDialog::Accepted)
@@ -33,7 +39,7 @@ RecordingOpener::~RecordingOpener() {
     shutdown();
 }
 
-QString RecordingOpener::FormatTimeLabel(uint64_t lengthMs) {
+QString RecordingOpener::formatTimeLabel(uint64_t lengthMs) {
     // Minutes are counted within the hour, as the camera's own players show them.
     const uint64_t withinHour = (lengthMs / 1000) % 3600;
     return QString::asprintf("00:00 / %02d:%02d", static_cast<int>(withinHour / 60),
@@ -45,64 +51,67 @@ void RecordingOpener::RequestOpen(int job) {
         m_progress = new CProgressDlg(m_owner);
         connect(m_progress, &CProgressDlg::openNow, this, &RecordingOpener::onOpenNow);
     }
+    m_busy.setBusy(true);
     m_progress->start(job);
-    m_host.setBusy(m_progress->isBusy());
 }
 
 bool RecordingOpener::isBusy() const {
-    return m_progress && m_progress->isBusy();
+    return m_busy.isBusy();
 }
 
 void RecordingOpener::shutdown() {
     if (m_progress) {
         m_progress->stop();
         delete m_progress;
+        m_busy.setBusy(false);
     }
 }
 
 void RecordingOpener::onOpenNow(int job) {
-    if (!m_progress || !m_progress->isBusy())
+    if (!m_progress || !m_busy.isBusy())
         return;
     const bool opened = OpenSelectedRecording();
     if (m_progress)
         m_progress->finish();
-    m_host.setBusy(false);
+    m_busy.setBusy(false);
     emit openFinished(job, opened);
 }
 
 void RecordingOpener::showScreens(bool show) {
-    const auto screens = m_host.videoScreens();
     for (int i = 0; i < 3; ++i) {
-        if (screens[i])
-            screens[i]->setVisible(show);
+        if (m_screens[i])
+            m_screens[i]->setVisible(show);
     }
-    if (screens[3])
-        screens[3]->hide();
+    if (m_screens[3])
+        m_screens[3]->hide();
+}
+
+void RecordingOpener::showMessage(const QString& text, MessageIcon icon) {
+    if (m_showMessage)
+        m_showMessage(text, icon);
 }
 
 bool RecordingOpener::OpenSelectedRecording() {
-    PlaybackEngineHolder& engine = m_host.engineHolder();
-    ViewerState& state = m_host.playbackState();
+    PlaybackEngineHolder& engine = m_engine;
+    PlaybackState& state = m_state;
     m_data.hasSetupRecord = false;
     engine.SetSourceModeFlag(0);
 
-    const std::filesystem::path path = m_host.rowPath(state.selectedIndex);
+    const std::filesystem::path path = m_list.rowPath(state.selectedIndex);
     if (path.empty() || !engine.OpenRecording(path)) {
-        m_host.setTitleText(QString());
         if (m_clock)
             m_clock->ReturnToIdle();
-        m_host.showMessage(QString::fromStdString(LString("MAIN_MSG_NO_PLAY")), MessageIcon::Error);
+        showMessage(QString::fromStdString(LString("MAIN_MSG_NO_PLAY")), MessageIcon::Error);
         return false;
     }
 
     showScreens(true);
-    m_host.layoutPanels();
 
     m_totalLengthMs = engine.GetDurationMs();
-    m_trackRangeMs = CommandDispatcher::RangeValue(m_totalLengthMs);
-    m_timeLabel = FormatTimeLabel(m_totalLengthMs);
-    m_host.setTimeLabel(m_timeLabel);
-    m_name = recordingFileName(m_host, state.selectedIndex, path);
+    m_trackRangeMs = PlaybackValues::trackRange(m_totalLengthMs);
+    m_timeLabel = formatTimeLabel(m_totalLengthMs);
+    const std::string listed = m_list.recordingName(state.selectedIndex);
+    m_name = QString::fromStdString(listed.empty() ? path.filename().string() : listed);
 
     // Everything of the previous recording goes before any record of this one is read (the
     // loader keeps the setup-record copy: pieces may arrive without their siblings).
@@ -111,7 +120,6 @@ bool RecordingOpener::OpenSelectedRecording() {
 
     if (!checkIdentity()) {
         // Cancelled: nothing of the recording is shown; the window is idle and says so.
-        m_host.setTitleText(QString());
         if (m_clock)
             m_clock->ReturnToIdle(true);
         return true;
@@ -119,19 +127,20 @@ bool RecordingOpener::OpenSelectedRecording() {
 
     OpenRecording opened;
     opened.path = path;
+    opened.name = m_name;
     opened.listIndex = state.selectedIndex;
     opened.kind = GetRecordingKind(path.filename().string());
     opened.channels = engine.GetChannelCount();
     opened.lengthMs = static_cast<int64_t>(m_totalLengthMs);
     opened.trackRangeMs = m_trackRangeMs;
-    // The page, the list and the panels take the recording, its range and its records from here.
-    m_host.session().open(std::move(opened), m_data);
+    // The window (title, layout), the page, the list and the panels take the recording, its range
+    // and its records from here.
+    m_session.open(std::move(opened), m_data);
     if (m_clock)
         m_clock->PlaybackStarted();
-    m_host.setTitleText(m_name);
 
-    engine.SetRate(CommandDispatcher::RateForIndex(state.speedIndex));
-    const int brightness = CommandDispatcher::BrightnessLevel(state.brightnessStep);
+    engine.SetRate(PlaybackValues::rateForIndex(state.speedIndex));
+    const int brightness = PlaybackValues::brightnessLevel(state.brightnessStep);
     for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
         engine.SetBrightness(channel, brightness);
     return true;
@@ -161,6 +170,6 @@ bool RecordingOpener::checkIdentity() {
             showScreens(true);
             return true;
         }
-        m_host.showMessage(QString::fromStdString(LString("WRONG_USERINFO")), MessageIcon::None);
+        showMessage(QString::fromStdString(LString("WRONG_USERINFO")), MessageIcon::None);
     }
 }

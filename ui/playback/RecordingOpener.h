@@ -4,20 +4,29 @@
 #pragma once
 
 #include "ui/playback/LoadedTrackData.h"
-#include "ui/playback/PlaybackHost.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <array>
 
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <utility>
 
+class BusyFlag;
+class CDlgVideoScreen;
 class CProgressDlg;
 class PlaybackClock;
+class PlaybackEngineHolder;
+class PlaybackSession;
 class QWidget;
+class RecordingList;
+struct PlaybackState;
+
+enum class MessageIcon { None, Information, Error };
 
 class RecordingOpener : public QObject {
     Q_OBJECT
@@ -33,17 +42,26 @@ public:
     // Reads the data records of the recording at a path (the default reads the file's records).
     using TrackLoader = std::function<LoadedTrackData(const std::filesystem::path&)>;
 
-    RecordingOpener(PlaybackHost& host, QWidget* owner);
+    // A message box; tests answer it without blocking.
+    using MessageShower = std::function<void(const QString& text, MessageIcon icon)>;
+
+    // `owner`: the window the busy window, the ID/password question and message boxes belong to.
+    RecordingOpener(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackState& state,
+                    RecordingList& list, BusyFlag& busy, QWidget* owner);
     ~RecordingOpener() override;
 
     void setClock(PlaybackClock* clock) { m_clock = clock; }
     void setCredentialsAsker(CredentialsAsker asker) { m_asker = std::move(asker); }
     void setTrackLoader(TrackLoader loader) { m_loader = std::move(loader); }
+    void setMessageShower(MessageShower shower) { m_showMessage = std::move(shower); }
+    // The screens shown while a recording plays and hidden during the ID/password question.
+    void setScreens(const std::array<CDlgVideoScreen*, 4>& screens) { m_screens = screens; }
 
     // Shows the busy window; 10 ms later the opening runs. An opened recording is announced by
     // the session, which the list follows to mark its row.
     void RequestOpen(int job);
-    // True between RequestOpen and the end of the opening: list clicks and commands are ignored.
+    // True while the window is busy (between RequestOpen and the end of the opening, or other
+    // busy work): list clicks and commands are ignored.
     bool isBusy() const;
     // The opening itself, for the selected index; a failure is reported to the user inside.
     bool OpenSelectedRecording();
@@ -59,7 +77,7 @@ public:
     QString lastAcceptedId() const { return QString::fromStdString(m_identity.lastId()); }
     QString lastAcceptedPassword() const { return QString::fromStdString(m_identity.lastPassword()); }
 
-    static QString FormatTimeLabel(uint64_t lengthMs);
+    static QString formatTimeLabel(uint64_t lengthMs);
 
 signals:
     void openFinished(int job, bool opened); // after the busy window has gone
@@ -69,9 +87,16 @@ private:
     LoadedTrackData readRecords(const std::filesystem::path& path);
     bool checkIdentity();
     void showScreens(bool show);
+    void showMessage(const QString& text, MessageIcon icon);
 
-    PlaybackHost& m_host;
+    PlaybackSession& m_session;
+    PlaybackEngineHolder& m_engine;
+    PlaybackState& m_state;
+    RecordingList& m_list;
+    BusyFlag& m_busy;
     QWidget* m_owner;
+    std::array<CDlgVideoScreen*, 4> m_screens{};
+    MessageShower m_showMessage;
     PlaybackClock* m_clock = nullptr;
     QPointer<CProgressDlg> m_progress; // created on first use
     CredentialsAsker m_asker;

@@ -1,41 +1,39 @@
 #include "ui/playback/ScreenDocking.h"
 
+#include "media/playback/PlaybackEngine.h"
 #include "ui/panels/CDlgVideoScreen.h"
 
-ScreenDocking::ScreenDocking(PlaybackHost& host, QWidget* mainWindow)
-    : m_host(host), m_mainWindow(mainWindow) {}
+ScreenDocking::ScreenDocking(PlaybackEngineHolder& engine, QWidget* mainWindow)
+    : m_engine(engine), m_mainWindow(mainWindow) {}
 
-void ScreenDocking::connectScreens() {
-    for (CDlgVideoScreen* screen : m_host.videoScreens()) {
+void ScreenDocking::connectScreens(const std::array<CDlgVideoScreen*, 4>& screens) {
+    m_screens = screens;
+    for (CDlgVideoScreen* screen : m_screens) {
         if (!screen)
             continue;
-        connect(screen, &CDlgVideoScreen::dockOrFloatRequested, this, &ScreenDocking::onDockOrFloatRequested);
-        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::ScreenResized);
+        connect(screen, &CDlgVideoScreen::dockOrFloatRequested, this,
+                [this](int index) { dockOrFloat(index); });
+        connect(screen, &CDlgVideoScreen::sizeChanged, this, &ScreenDocking::screenResized);
     }
 }
 
-void ScreenDocking::onDockOrFloatRequested(int index) {
-    DockOrFloat(index);
-}
-
-void ScreenDocking::DockOrFloat(int index, bool forceDock) {
+void ScreenDocking::dockOrFloat(int index, bool forceDock) {
     if (index == 10) // an old sender's spelling of screen 1
         index = 1;
     if (index < 0 || index > 3)
         return;
-    CDlgVideoScreen* screen = m_host.videoScreens()[index];
+    CDlgVideoScreen* screen = m_screens[index];
     if (!screen)
         return;
     if (screen->isFloating() || forceDock) {
         screen->hide();
         screen->setParent(m_mainWindow);
         screen->setWindowFlags(Qt::Widget);
-        m_host.setScreenDocked(index, true);
-        m_host.layoutPanels();
+        emit dockedChanged(index, true); // placed in its cell by the window's layout
         screen->show();
     } else {
         // Parentless, with a full frame: it can be moved to another monitor and sized freely.
-        m_host.setScreenDocked(index, false);
+        emit dockedChanged(index, false);
         screen->hide();
         screen->setParent(nullptr);
         screen->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -44,14 +42,13 @@ void ScreenDocking::DockOrFloat(int index, bool forceDock) {
         screen->move(0, 0);
         screen->show();
     }
-    if (CDlgVideoScreen* fourth = m_host.videoScreens()[3])
+    if (CDlgVideoScreen* fourth = m_screens[3])
         fourth->hide();
-    m_host.engineHolder().Repaint();
-    m_host.resizeMapPage();
+    m_engine.Repaint();
 }
 
-void ScreenDocking::ScreenResized(int) {
+void ScreenDocking::screenResized(int) {
     // The engine hands pictures over at the screen's size: let it ask again (and show a still
     // picture at the new size).
-    m_host.engineHolder().Repaint();
+    m_engine.Repaint();
 }

@@ -1,21 +1,23 @@
 // Opens one recording file named outside the list (command line, a second start, the file
-// dialog): the file alone is listed and plays at once. Used by the main window.
+// dialog): the file alone is listed and plays at once.
 #pragma once
-
-#include "ui/playback/PlaybackHost.h"
 
 #include <QString>
 
 class PlaybackClock;
+class RecordingList;
+struct PlaybackState;
 
 class StartupOpener {
 public:
-    StartupOpener(PlaybackHost& host, PlaybackClock& clock) : m_host(host), m_clock(clock) {}
+    StartupOpener(RecordingList& list, PlaybackState& state, PlaybackClock& clock)
+        : m_list(list), m_state(state), m_clock(clock) {}
 
     // Lists one recording file and starts it.
-    void OpenSingleFile(const QString& folder, const QString& name);
+    void openSingleFile(const QString& folder, const QString& name);
 
 private:
-    PlaybackHost& m_host;
+    RecordingList& m_list;
+    PlaybackState& m_state;
     PlaybackClock& m_clock;
 };

@@ -11,6 +11,7 @@
 #include "ui/tools/CEncCopyDlg.h"
 #include "ui/tools/CProcessDlg.h"
 #include "ui/tools/CVideoMergeDlg.h"
+#include "ui/tools/ScrambledCopyCheck.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -18,7 +19,12 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-ToolCommands::ToolCommands(Host host, QObject* parent) : QObject(parent), m_host(std::move(host)) {}
+ToolCommands::ToolCommands(Host host, QObject* parent) : QObject(parent), m_host(std::move(host)) {
+    // A scrambled copy opened in the player: a changed byte is reported, the recording plays on.
+    if (m_host.session)
+        m_copyCheck = new ScrambledCopyCheck(
+            *m_host.session, [this](const QString& text) { report(QMessageBox::Warning, text); }, this);
+}
 
 QStringList ToolCommands::CheckedRecordings(const RecordingScanner& scanner, const ReportList& report,
                                             int kindFilter) {

@@ -1,6 +1,7 @@
 // The tools' page commands: "btnConvert" and "btnDownload" (CProcessDlg), "btnMerge"
-// (CVideoMergeDlg) and "btnSave" (CEncCopyDlg). RegisterToolCommands hands them to the main
-// window's command table, so the main window does not grow with each tool. Every command returns
+// (CVideoMergeDlg) and "btnSave" (CEncCopyDlg), and the check of scrambled copies the player
+// opens (ScrambledCopyCheck). RegisterToolCommands hands them to the main window's command
+// table, so the main window does not grow with each tool. Every command returns
 // to the page first: its window opens from a queued call, never inside the script bridge's call,
 // and runs window-modal without a nested event loop.
 #pragma once
@@ -19,6 +20,7 @@ class PlaybackControl;
 class PlaybackSession;
 class RecordingScanner;
 class ReportList;
+class ScrambledCopyCheck;
 
 class ToolCommands : public QObject {
     Q_OBJECT
@@ -49,6 +51,8 @@ public:
                                          int kindFilter);
     // The window of the command that runs now (null when none).
     ToolProgressWindow* ActiveWindow() const { return m_active; }
+    // The digest check of scrambled copies the player opens (null without a session).
+    ScrambledCopyCheck* CopyCheck() const { return m_copyCheck; }
 
 signals:
     void windowOpened(ToolProgressWindow* window);
@@ -62,6 +66,7 @@ private:
 
     Host m_host;
     QPointer<ToolProgressWindow> m_active;
+    ScrambledCopyCheck* m_copyCheck = nullptr;
 };
 
 // Creates the tools' commands for the main window and registers them with its command table.

@@ -1,19 +1,23 @@
-// A main window stand-in for the opening and clock tests: a real engine and real video screens, a
-// real session followed by a real page wrapper, a list of files, and a record of every page call,
-// message and list change.
+// What the opening and clock tests play on: a real engine and real video screens, a real session
+// followed by a real page wrapper, a busy flag, and a list of files standing in for the recording
+// list, with a record of every page call, message and list change.
 #pragma once
 
 #include "OpenTestApp.h"
 
 #include "core/recordings/RecordingName.h"
-#include "ui/playback/PlaybackHost.h"
+#include "media/playback/PlaybackEngine.h"
+#include "ui/playback/PlaybackState.h"
 #include "ui/bridge/MainPage.h"
-#include "ui/playback/PlaybackSession.h"
 #include "ui/panels/CDlgVideoScreen.h"
+#include "ui/playback/BusyFlag.h"
+#include "ui/playback/PlaybackSession.h"
+#include "ui/playback/RecordingList.h"
+#include "ui/playback/RecordingOpener.h"
 
 #include <QWidget>
 
-#include <memory>
+#include <array>
 #include <vector>
 
 struct PageCall {
@@ -21,60 +25,53 @@ struct PageCall {
     QStringList args;
 };
 
-class TestPlaybackHost : public PlaybackHost {
+class PlaybackRig : public RecordingList {
 public:
-    TestPlaybackHost() {
+    PlaybackRig() {
         window.resize(1200, 628);
         for (int i = 0; i < 4; ++i) {
             screens[i] = new CDlgVideoScreen(i, &window);
             screens[i]->setGeometry(6 + (i % 2) * 430, 37 + (i / 2) * 250, 420, 236);
         }
         holder.AttachWindows({screens[0], screens[1], screens[2], screens[3]});
-        page.follow(playbackSession);
-        QObject::connect(&playbackSession, &PlaybackSession::positionChanged,
+        page.follow(session);
+        QObject::connect(&session, &PlaybackSession::positionChanged,
                          [this](qint64 pos) { panelPositions.push_back(pos); });
-        QObject::connect(&playbackSession, &PlaybackSession::recordingOpened, [this] {
-            if (playbackSession.recording().listIndex >= 0) {
-                highlighted = playbackSession.recording().listIndex;
+        QObject::connect(&session, &PlaybackSession::recordingOpened, [this] {
+            if (session.recording().listIndex >= 0) {
+                highlighted = session.recording().listIndex;
                 ++marks;
             }
         });
     }
 
-    PlaybackEngineHolder& engineHolder() override { return holder; }
-    ViewerState& playbackState() override { return state; }
-    PlaybackSession& session() override { return playbackSession; }
-    void setTitleText(const QString& fileName) override {
-        title = fileName;
-        ++titleChanges;
+    // Answers the opener's message boxes into `messages` and hands it the screens.
+    void attach(RecordingOpener& opener) {
+        opener.setScreens(screens);
+        opener.setMessageShower([this](const QString& text, MessageIcon icon) {
+            messages.push_back({text, icon});
+        });
     }
-    void setTimeLabel(const QString& text) override { timeLabel = text; }
-    void showMessage(const QString& text, MessageIcon icon) override { messages.push_back({text, icon}); }
-    std::array<CDlgVideoScreen*, 4> videoScreens() override { return screens; }
-    void layoutPanels() override { ++layouts; }
-    int kindFilter() override { return kind; }
-    int recordingCount() override { return static_cast<int>(files.size()); }
-    std::string recordingName(int index) override {
+
+    // RecordingList over `files`.
+    int kindFilter() const override { return kind; }
+    int recordingCount() const override { return static_cast<int>(files.size()); }
+    std::string recordingName(int index) const override {
         return index >= 0 && index < recordingCount() ? files[index].filename().string() : std::string();
     }
-    std::filesystem::path rowPath(int index) override {
+    std::filesystem::path rowPath(int index) const override {
         return index >= 0 && index < recordingCount() ? files[index] : std::filesystem::path();
     }
-    std::filesystem::path listedSource() override { return source; }
-    void selectInList(int index, int kind) override { highlighted = index; }
-    void clearListHighlight() override { highlighted = -1; }
-    void showFileMenuTab(int tab) override { shownTab = tab; }
+    void selectRow(int index, int) override { highlighted = index; }
+    void clearHighlight() override { highlighted = -1; }
     void clearRecordings() override {
         files.clear();
         highlighted = -1;
     }
     void listSingleFile(const std::filesystem::path& path) override { files.push_back(path); }
-    bool listFolder(const std::filesystem::path& folder) override {
-        source = folder;
-        return false;
-    }
-    bool leftMouseButtonDown() override { return mouseDown; }
 
+    // The open recording's name, empty when nothing is open (what the window's title shows).
+    QString openName() const { return session.isOpen() ? session.recording().name : QString(); }
     // The value of the last call of a page function ("callInternal:setPos"), empty when none.
     QString last(const QString& function) const {
         for (auto it = calls.rbegin(); it != calls.rend(); ++it)
@@ -93,7 +90,8 @@ public:
     QWidget window;
     std::array<CDlgVideoScreen*, 4> screens{};
     PlaybackEngineHolder holder;
-    PlaybackSession playbackSession;
+    PlaybackSession session;
+    BusyFlag busy;
     // The main page's calls as "callInternal:setPos" {value}, "addEventMark" {x, type}, ...
     MainPage page{[this](const QString& function, const QVariantList& args) {
         QStringList texts;
@@ -104,19 +102,13 @@ public:
         else
             calls.push_back({function, texts});
     }};
-    ViewerState state;
+    PlaybackState state;
     std::vector<std::filesystem::path> files;
-    std::filesystem::path source;
     std::vector<PageCall> calls;
     std::vector<std::pair<QString, MessageIcon>> messages;
     std::vector<int64_t> panelPositions;
-    QString title = "unset";
-    int titleChanges = 0;
-    QString timeLabel;
     int highlighted = -1;
     int marks = 0;
-    int layouts = 0;
-    int shownTab = 0;
     bool mouseDown = false;
     int kind = 1;
 };
