@@ -249,6 +249,8 @@ public:
         const bool video = isVideoChunkId(c.id) && chunkStreamNumber(c.id) >= 0;
         if (toAvi && video && c.size >= 4 && available >= 4)
             patches.push_back({c.dataOffset(), {0, 0, 0, 1}});
+        if (video && c.size > 0)
+            ++videoFrames;
         if (c.id != kFccJunk)
             addIndexEntry(c, video, available);
         if (swallowed) {
@@ -281,6 +283,7 @@ public:
 
     // The idx1 entries of the chunks kept, offsets counted from the movi identifier.
     std::vector<uint8_t> index;
+    uint64_t videoFrames = 0;
     bool chunksChanged = false; // a size or a kind was set right: an index of the source no longer fits
 
     bool write(const void* data, size_t len) { return m_out.write(data, len) || fail(kConvertWriteFailed); }
@@ -328,7 +331,7 @@ bool indexMatchesMovi(const ByteSource& src, const AviLayout& layout) {
 
 // Walks a source whose layout has been read (a recording with a header list and movie data).
 int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool toAvi,
-            const ConvertProgress& progress) {
+            const ConvertProgress& progress, std::string* error) {
     const uint64_t S = src.size();
     uint8_t head[12];
     if (S < 12 || !src.readExact(0, head, 12))
@@ -348,7 +351,7 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
     int result = kConvertDone;
     bool damaged = false;
     std::optional<uint64_t> moviSizeAt; // output position of the movi list's size field
-    bool indexWritten = false;
+    bool indexWritten = false, moviCut = false;
     auto writeIndex = [&] {
         indexWritten = true;
         uint8_t header[8];
@@ -388,6 +391,7 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
             if (c.id == kFccIdx1 && moviSizeAt && !indexWritten && !writeIndex())
                 return job.error;
             if (isMovi) {
+                moviCut = true;
                 const uint64_t end = completeChunksEnd(src, d + 12, S, false);
                 writeLe32(header + 4, uint32_t(end - d - 8));
                 moviSizeAt = out.position() + 4;
@@ -442,6 +446,18 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
     }
     if (top.failed())
         return kConvertWriteFailed;
+    if (job.videoFrames == 0) {
+        // Sound or records alone make no recording a player can open.
+        *error = "the movie data holds no complete video frame";
+        return kConvertShortHeader;
+    }
+    if (moviSizeAt && !moviCut && !indexWritten && !unfinished && (layout.avihFlags & kAviHasIndex)) {
+        // Closed with an index that is not there (its identifier damaged): players need one to
+        // skip what follows the movi list, so the index of the chunks written is added.
+        damaged = true;
+        if (!writeIndex())
+            return job.error;
+    }
     // The output may be shorter than the source (a cut file, padding, dropped parts): its RIFF size
     // says what was written.
     if ((out.position() != S || damaged) && !out.patch32(4, uint32_t(out.position() - 8)))
@@ -541,7 +557,7 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     if (!out.isOpen())
         return failWith(kConvertNoOutput, why, outputError(target, out.openError()));
     error.clear();
-    int result = convert(*src, layout, out, toAvi, progress);
+    int result = convert(*src, layout, out, toAvi, progress, &error);
     if (result < 0) {
         out.discard();
         return failWith(result, why,

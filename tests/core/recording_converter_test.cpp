@@ -444,6 +444,8 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
     const size_t sound = firstPair('w', 'w'), video = firstPair('d', 'd');
     Bytes uncompressedKind = b; // "00dc" with a bit flipped into "00db": H.264 without its start code
     uncompressedKind[chunks[video].offset + 3] = 'b';
+    Bytes indexName = b;
+    indexName[s.idx1() + 1] = '`';
     auto grown = [&](size_t i) { return uint32_t(chunks[i + 1].next - chunks[i].offset - 8); };
     const std::vector<Case> cases = {
         // An unfinished file whose index size is 0 too: the index keeps its identifier and gets
@@ -461,6 +463,8 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         {"zeroed index", zeroedIndex, kConvertRepaired, -1, true, &b},
         // A chunk whose kind does not fit its stream becomes filler; the index lists the others.
         {"wrong kind", wrongKind, kConvertRepaired, int64_t(b.size() - 16), true, nullptr, recordAt},
+        // An index whose identifier is damaged in a file closed with one: a new one follows it.
+        {"index name", indexName, kConvertRepaired, int64_t(b.size() + 8 + s.layout.idx1Size), true},
         {"uncompressed kind", uncompressedKind, kConvertRepaired, int64_t(b.size() - 16), true, nullptr,
          size_t(chunks[video].offset)},
         // Zeros after an unfinished recording end it.
@@ -558,15 +562,19 @@ TEST_F(ConverterTest, RefusesWhatIsNotARecordingWithoutAnOutput) {
     // Cut inside the header, and cut before the first frame.
     WriteFile(dir / "cut-header.qmv", Bytes(camera.begin(), camera.begin() + 300));
     WriteFile(dir / "no-frame.qmv", Bytes(camera.begin(), camera.begin() + 470));
+    // Sound and records, cut before the first picture.
+    const std::string video = "00dc";
+    WriteFile(dir / "no-picture.qmv",
+              Bytes(camera.begin(), std::search(camera.begin(), camera.end(), video.begin(), video.end())));
     struct Case {
         fs::path source;
         int result;
     };
     for (const Case& c :
          {Case{dir / "twelve.qmv", kConvertShortHeader}, Case{dir / "cut-header.qmv", kConvertShortHeader},
-          Case{dir / "no-frame.qmv", kConvertShortHeader}, Case{data / "eventlog.bin", kConvertShortHeader},
-          Case{data / "setup.ini", kConvertShortHeader}, Case{data / "plain.mp4", kConvertIsMp4},
-          Case{dir.path(), kConvertNoSource}}) {
+          Case{dir / "no-frame.qmv", kConvertShortHeader}, Case{dir / "no-picture.qmv", kConvertShortHeader},
+          Case{data / "eventlog.bin", kConvertShortHeader}, Case{data / "setup.ini", kConvertShortHeader},
+          Case{data / "plain.mp4", kConvertIsMp4}, Case{dir.path(), kConvertNoSource}}) {
         std::string why;
         EXPECT_EQ(ConvertRecording(out(), c.source, true, {}, &why), c.result) << c.source;
         EXPECT_FALSE(why.empty());
