@@ -4,27 +4,48 @@
 #include "core/common/FileReplace.h"
 #include "core/trackdata/RecordingDataLoader.h"
 
-GpxExportResult ExportRecordingGpx(const std::filesystem::path& recording, const std::filesystem::path& out) {
-    GpxExportResult result;
+namespace {
+struct LoadedRecording {
+    RecordingData data;
+    std::string error; // empty when read
+};
+
+// The data records of `recording`, which is to go into the GPX file `out`; `sameFileError` says
+// why a recording that is the output file itself is refused.
+LoadedRecording loadRecording(const std::filesystem::path& recording, const std::filesystem::path& out,
+                              const char* sameFileError) {
+    LoadedRecording loaded;
     if (IsSameFile(recording, out)) {
-        result.error = "the GPX file must not be the recording itself";
-        return result;
+        loaded.error = sameFileError;
+        return loaded;
     }
     std::string error;
     auto reader = RecordingReader::open(recording, &error);
     if (!reader) {
-        result.error = error.empty() ? "cannot open " + recording.string() : error;
-        return result;
+        loaded.error = error.empty() ? "cannot open " + recording.string() : error;
+        return loaded;
     }
     // Records are looked for even when the header lost the data stream's description: the
     // chunks themselves still say what they are.
     RecordingDataLoader loader;
-    RecordingData data = loader.Load(reader.get());
-    if (data.recordsDelivered == 0) {
+    loaded.data = loader.Load(reader.get());
+    return loaded;
+}
+} // namespace
+
+GpxExportResult ExportRecordingGpx(const std::filesystem::path& recording, const std::filesystem::path& out) {
+    GpxExportResult result;
+    const LoadedRecording loaded =
+        loadRecording(recording, out, "the GPX file must not be the recording itself");
+    if (!loaded.error.empty()) {
+        result.error = loaded.error;
+        return result;
+    }
+    if (loaded.data.recordsDelivered == 0) {
         result.error = recording.filename().string() + " carries no data records";
         return result;
     }
-    return WriteGpx(data.store.gps(), recording.filename().string(), out);
+    return WriteGpx(loaded.data.store.gps(), recording.filename().string(), out);
 }
 
 GpxExportResult ExportRecordingsGpx(const std::vector<std::filesystem::path>& recordings,
@@ -32,19 +53,13 @@ GpxExportResult ExportRecordingsGpx(const std::vector<std::filesystem::path>& re
     GpxExportResult result;
     std::vector<GpxSegment> segments;
     for (const auto& recording : recordings) {
-        if (IsSameFile(recording, out)) {
-            result.error = "the GPX file must not be one of the recordings";
+        const LoadedRecording loaded =
+            loadRecording(recording, out, "the GPX file must not be one of the recordings");
+        if (!loaded.error.empty()) {
+            result.error = loaded.error;
             return result;
         }
-        std::string error;
-        auto reader = RecordingReader::open(recording, &error);
-        if (!reader) {
-            result.error = error.empty() ? "cannot open " + recording.string() : error;
-            return result;
-        }
-        RecordingDataLoader loader;
-        RecordingData data = loader.Load(reader.get());
-        segments.push_back({recording.filename().string(), data.store.gps()});
+        segments.push_back({recording.filename().string(), loaded.data.store.gps()});
     }
     if (segments.empty()) {
         result.error = "no recordings were chosen";

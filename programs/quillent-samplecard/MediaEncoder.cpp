@@ -1,20 +1,38 @@
 #include "MediaEncoder.h"
 
+#include "RoadScene.h"
+
 #include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <thread>
 
 namespace {
 
 const char* kPatterns[] = {"smpte", "ball", "bar", "pinwheel"};
 
+constexpr double kDemoSpeedKmh = 42;
+
 std::string videoSource(const VideoRequest& r) {
-    char text[512];
+    char text[768];
+    if (r.drawnRoad) {
+        // Fed frame by frame by feedRoad; a smaller time stamp in the corner, as a camera burns it.
+        std::snprintf(text, sizeof text,
+                      "appsrc name=src format=time block=true max-bytes=%u "
+                      "caps=video/x-raw,format=I420,width=%u,height=%u,framerate=%u/1 ! "
+                      "timeoverlay text=\"%s\" font-desc=\"Sans Bold %u\" valignment=bottom halignment=right "
+                      "shaded-background=true",
+                      r.width * r.height * 6, r.width, r.height, r.fps, r.label.c_str(),
+                      std::max(8u, r.height / 28));
+        return text;
+    }
     const char* pattern = kPatterns[r.pattern % 4];
     uint32_t fontSize = std::max(8u, r.height / 14);
     std::snprintf(text, sizeof text,
@@ -27,6 +45,28 @@ std::string videoSource(const VideoRequest& r) {
     return text;
 }
 
+// Pushes the drawn road's frames into the pipeline's appsrc, then the end of the stream. Stops
+// early when the pipeline no longer takes buffers (an error, or it was shut down).
+void feedRoad(GstElement* pipeline, const VideoRequest& r) {
+    GstElement* src = gst_bin_get_by_name(GST_BIN(pipeline), "src");
+    if (!src)
+        return;
+    static constexpr RoadView kViews[] = {RoadView::Front, RoadView::Rear, RoadView::Side};
+    const RoadView view = kViews[static_cast<unsigned>(r.pattern) % 3];
+    std::vector<uint8_t> frame;
+    const uint32_t count = r.seconds * r.fps;
+    for (uint32_t n = 0; n < count; ++n) {
+        DrawRoadScene(frame, r.width, r.height, static_cast<double>(n) / r.fps, kDemoSpeedKmh, view);
+        GstBuffer* buffer = gst_buffer_new_memdup(frame.data(), frame.size());
+        GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(n, GST_SECOND, r.fps);
+        GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND, r.fps);
+        if (gst_app_src_push_buffer(GST_APP_SRC(src), buffer) != GST_FLOW_OK)
+            break;
+    }
+    gst_app_src_end_of_stream(GST_APP_SRC(src));
+    gst_object_unref(src);
+}
+
 std::string x264(const VideoRequest& r) {
     char text[256];
     // One thread keeps the output identical from run to run on small pictures.
@@ -37,7 +77,9 @@ std::string x264(const VideoRequest& r) {
     return text;
 }
 
-EncodedStream pull(const std::string& description, bool wantCodecConfig) {
+using Feeder = std::function<void(GstElement* pipeline)>;
+
+EncodedStream pull(const std::string& description, bool wantCodecConfig, const Feeder& feed = {}) {
     EncodedStream out;
     GError* err = nullptr;
     GstElement* pipeline = gst_parse_launch(description.c_str(), &err);
@@ -52,6 +94,9 @@ EncodedStream pull(const std::string& description, bool wantCodecConfig) {
     }
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    std::thread feeder;
+    if (feed)
+        feeder = std::thread(feed, pipeline);
     while (GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) {
         GstBuffer* buffer = gst_sample_get_buffer(sample);
         if (wantCodecConfig && out.codecConfig.empty()) {
@@ -90,7 +135,9 @@ EncodedStream pull(const std::string& description, bool wantCodecConfig) {
         gst_message_unref(msg);
     }
     gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_element_set_state(pipeline, GST_STATE_NULL); // a feeder still pushing is refused and stops
+    if (feeder.joinable())
+        feeder.join();
     gst_object_unref(sink);
     gst_object_unref(pipeline);
     if (out.frames.empty() && out.error.empty())
@@ -123,8 +170,8 @@ void zeroMp4Times(std::vector<uint8_t>& d, size_t begin, size_t end, int depth) 
 
 bool InitMediaEncoder(std::string* error) {
     gst_init(nullptr, nullptr);
-    for (const char* name : {"videotestsrc", "timeoverlay", "x264enc", "audiotestsrc", "avenc_aac", "appsink",
-                             "mp4mux", "h264parse", "aacparse"}) {
+    for (const char* name : {"appsrc", "videotestsrc", "timeoverlay", "x264enc", "audiotestsrc", "avenc_aac",
+                             "appsink", "mp4mux", "h264parse", "aacparse"}) {
         GstElementFactory* f = gst_element_factory_find(name);
         if (!f) {
             if (error)
@@ -139,6 +186,8 @@ bool InitMediaEncoder(std::string* error) {
 EncodedStream EncodeVideo(const VideoRequest& r) {
     std::string d = videoSource(r) + " ! " + x264(r) +
                     " ! video/x-h264,stream-format=byte-stream,alignment=au ! appsink name=out sync=false";
+    if (r.drawnRoad)
+        return pull(d, false, [&r](GstElement* pipeline) { feedRoad(pipeline, r); });
     return pull(d, false);
 }
 
@@ -194,6 +243,9 @@ bool WriteMp4(const std::string& path, const VideoRequest& r, std::string* error
     if (err)
         g_error_free(err);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    std::thread feeder;
+    if (r.drawnRoad)
+        feeder = std::thread([pipeline, &r] { feedRoad(pipeline, r); });
     GstBus* bus = gst_element_get_bus(pipeline);
     GstMessage* msg = gst_bus_timed_pop_filtered(bus, GST_CLOCK_TIME_NONE,
                                                  GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
@@ -204,6 +256,8 @@ bool WriteMp4(const std::string& path, const VideoRequest& r, std::string* error
         gst_message_unref(msg);
     gst_object_unref(bus);
     gst_element_set_state(pipeline, GST_STATE_NULL);
+    if (feeder.joinable())
+        feeder.join();
     gst_object_unref(pipeline);
     if (!ok)
         return false;

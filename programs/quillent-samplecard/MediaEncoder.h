@@ -19,8 +19,9 @@ struct EncodedStream {
 };
 
 struct VideoRequest {
-    std::string label; // burnt into the picture together with the running time
-    int pattern = 0;   // picture kind, varied per channel
+    std::string label;      // burnt into the picture together with the running time
+    int pattern = 0;        // picture kind, varied per channel
+    bool drawnRoad = false; // a drawn road (front, rear, side window by pattern) instead of a test card
     uint32_t width = 320, height = 180, fps = 10;
     uint32_t seconds = 3;
     uint32_t kbps = 300;

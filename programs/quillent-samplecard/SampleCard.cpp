@@ -35,6 +35,21 @@ struct RecordingPlan {
     std::string note;
 };
 
+struct ChannelFormat {
+    uint32_t width, height, fps, kbps;
+};
+
+// The picture of the first channel or of the others in each profile.
+const ChannelFormat& channelFormat(SampleProfile profile, bool first) {
+    static constexpr ChannelFormat kSmall[] = {{320, 180, 10, 250}, {256, 144, 10, 250}};
+    static constexpr ChannelFormat kDemo[] = {{1280, 720, 30, 2500}, {640, 360, 30, 800}};
+    static constexpr ChannelFormat kRealistic[] = {{1920, 1080, 30, 6000}, {1280, 720, 30, 3000}};
+    const ChannelFormat* formats = profile == SampleProfile::Realistic ? kRealistic
+                                   : profile == SampleProfile::Demo    ? kDemo
+                                                                       : kSmall;
+    return formats[first ? 0 : 1];
+}
+
 struct Folders {
     std::map<FolderKind, std::string> names{{FolderKind::Normal, "NORMAL"},
                                             {FolderKind::Event, "EVENT"},
@@ -281,26 +296,12 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
         r.label = "CH" + std::to_string(ch + 1);
         r.pattern = ch;
         r.seconds = seconds;
-        switch (options.profile) {
-        case SampleProfile::Realistic:
-            r.width = ch == 0 ? 1920 : 1280;
-            r.height = ch == 0 ? 1080 : 720;
-            r.fps = 30;
-            r.kbps = ch == 0 ? 6000 : 3000;
-            break;
-        case SampleProfile::Demo:
-            r.width = ch == 0 ? 1280 : 640;
-            r.height = ch == 0 ? 720 : 360;
-            r.fps = 30;
-            r.kbps = ch == 0 ? 2500 : 800;
-            break;
-        case SampleProfile::Small:
-            r.width = ch == 0 ? 320 : 256;
-            r.height = ch == 0 ? 180 : 144;
-            r.fps = 10;
-            r.kbps = 250;
-            break;
-        }
+        const ChannelFormat& f = channelFormat(options.profile, ch == 0);
+        r.width = f.width;
+        r.height = f.height;
+        r.fps = f.fps;
+        r.kbps = f.kbps;
+        r.drawnRoad = options.profile == SampleProfile::Demo;
         requests.push_back(r);
         specs.push_back({r.width, r.height, r.fps, 1});
     }

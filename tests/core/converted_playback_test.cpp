@@ -3,64 +3,41 @@
 #include "core/container/RecordingConverter.h"
 #include "core/container/RepairedView.h"
 #include "support/ContainerFixtures.h"
+#include "tests/support/ShellCommand.h"
 
 #include <gtest/gtest.h>
-
-#include <array>
-#include <cstdio>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool HaveFfmpeg() {
-    return std::system("ffprobe -version >/dev/null 2>&1 && ffmpeg -version >/dev/null 2>&1") == 0;
-}
-
-std::string RunCommand(const std::string& command, int* status) {
-    std::string out;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) {
-        *status = -1;
-        return out;
-    }
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    *status = pclose(p);
-    return out;
-}
-
 // "video,video,audio,subtitle" for the streams ffprobe sees.
 std::string StreamKinds(const fs::path& file) {
-    int status = 0;
-    std::string out = RunCommand(
-        "ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + file.string() + "'", &status);
-    EXPECT_EQ(status, 0) << out;
+    const ShellResult r =
+        runShell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + shellQuoted(file));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
     std::string kinds;
-    for (char c : out)
+    for (char c : r.output)
         kinds += c == '\n' ? ',' : c;
     if (!kinds.empty())
         kinds.pop_back();
     return kinds;
 }
 
+// Decodes the video and sound streams, then every stream, without a word from ffmpeg.
 void ExpectDecodes(const fs::path& file) {
-    int status = 0;
-    std::string out = RunCommand(
-        "ffmpeg -nostdin -v error -i '" + file.string() + "' -map 0:v -map 0:a -f null -", &status);
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(out, "") << file;
-    out = RunCommand("ffmpeg -nostdin -v error -i '" + file.string() + "' -f null -", &status);
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(out, "") << file;
+    for (const char* maps : {"-map 0:v -map 0:a ", ""}) {
+        const ShellResult r =
+            runShell("ffmpeg -nostdin -v error -i " + shellQuoted(file) + " " + maps + "-f null -");
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(r.output, "") << file << " " << maps;
+    }
 }
 
 } // namespace
 
 TEST(ConvertedPlayback, FfmpegReadsConvertedRecordingsAndTheRepairedView) {
-    ASSERT_TRUE(HaveFfmpeg()) << "ffmpeg and ffprobe are required (scripts/install-deps.sh)";
+    ASSERT_TRUE(haveFfmpeg()) << "ffmpeg and ffprobe are required (scripts/install-deps.sh)";
     TempDir dir;
     const fs::path data = QUILLENT_TEST_DATA;
     struct Case {
@@ -88,11 +65,10 @@ TEST(ConvertedPlayback, FfmpegReadsConvertedRecordingsAndTheRepairedView) {
 TEST(ConvertedPlayback, EverySampleCardRecordingConverts) {
     const fs::path generator = fs::path(QUILLENT_BIN_DIR) / "quillent-samplecard";
     ASSERT_TRUE(fs::exists(generator)) << "quillent-samplecard is not built";
-    ASSERT_TRUE(HaveFfmpeg()) << "ffmpeg and ffprobe are required (scripts/install-deps.sh)";
+    ASSERT_TRUE(haveFfmpeg()) << "ffmpeg and ffprobe are required (scripts/install-deps.sh)";
     TempDir dir;
-    int status = 0;
-    std::string out = RunCommand("'" + generator.string() + "' '" + (dir / "card").string() + "'", &status);
-    ASSERT_EQ(status, 0) << out;
+    const ShellResult gen = runShell(shellQuoted(generator) + " " + shellQuoted(dir / "card"));
+    ASSERT_EQ(gen.exitCode, 0) << gen.output;
     fs::create_directories(dir / "out");
     int converted = 0;
     for (const auto& e : fs::recursive_directory_iterator(dir / "card")) {

@@ -258,18 +258,21 @@ TEST(LinkDownload, StoresWholeFilesAndLeavesNothingOnFailure) {
     EXPECT_EQ(filesIn(dir.path()), before); // no partial or temporary file anywhere
 }
 
-QString fetch(UrlTextFetcher& fetcher, const QString& url, int timeoutMs = UrlTextFetcher::kTimeoutMs) {
+// Starts `call` with a callback and runs the event loop until it answers; "<none>" when it never does.
+QString answerOf(const std::function<void(std::function<void(const QString&)>)>& call) {
     QString text = QStringLiteral("<none>");
     bool done = false;
-    fetcher.FetchUrlText(
-        QUrl(url),
-        [&](const QString& t) {
-            text = t;
-            done = true;
-        },
-        timeoutMs);
+    call([&](const QString& t) {
+        text = t;
+        done = true;
+    });
     waitFor([&] { return done; });
     return text;
+}
+
+QString fetch(UrlTextFetcher& fetcher, const QString& url, int timeoutMs = UrlTextFetcher::kTimeoutMs) {
+    return answerOf(
+        [&](UrlTextFetcher::Done done) { fetcher.FetchUrlText(QUrl(url), std::move(done), timeoutMs); });
 }
 
 TEST(FetchUrlText, ChecksStatusBoundsTheBodyAndGivesUp) {
@@ -293,14 +296,7 @@ TEST(FetchUrlText, ChecksStatusBoundsTheBodyAndGivesUp) {
 }
 
 QString lookup(ReverseGeocoder& g, double lat, double lon) {
-    QString text = QStringLiteral("<none>");
-    bool done = false;
-    g.lookup(lat, lon, [&](const QString& t) {
-        text = t;
-        done = true;
-    });
-    waitFor([&] { return done; });
-    return text;
+    return answerOf([&](ReverseGeocoder::Done done) { g.lookup(lat, lon, std::move(done)); });
 }
 
 TEST(ReverseGeocoder, AsksTheConfiguredServiceOnceAndKeepsTheAnswer) {

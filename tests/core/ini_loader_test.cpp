@@ -16,16 +16,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path tempPath(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("quillent-ini-test-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    return dir / name;
-}
-
 int32_t intOf(const CWBCIniLoader& loader, const char* key) {
     int32_t v = -999;
     EXPECT_TRUE(loader.GetInt(key, v)) << key;
     return v;
+}
+
+// A loader of the quick settings that has read `file`; what it printed goes to `*printed`.
+CWBCIniLoader quickSettingsFrom(const fs::path& file, std::string* printed = nullptr) {
+    testing::internal::CaptureStdout();
+    CWBCIniLoader loader;
+    RegisterQuickSettingItems(loader);
+    loader.Load(file);
+    const std::string out = testing::internal::GetCapturedStdout();
+    if (printed)
+        *printed = out;
+    return loader;
 }
 
 TEST(IniLoader, RegistrationRefusesEmptyAndDuplicateNames) {
@@ -44,11 +50,8 @@ TEST(IniLoader, RegistrationRefusesEmptyAndDuplicateNames) {
 }
 
 TEST(IniLoader, ReadsCardFileByTheCameraRules) {
-    testing::internal::CaptureStdout();
-    CWBCIniLoader loader;
-    RegisterQuickSettingItems(loader);
-    loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out;
+    CWBCIniLoader loader = quickSettingsFrom(fs::path(QUILLENT_TEST_DATA) / "setup.ini", &out);
     EXPECT_TRUE(loader.loaded());
     EXPECT_EQ(intOf(loader, "SENSOR_GY_STV"), 1); // blanks around "="
     EXPECT_EQ(intOf(loader, "LCD_BRIGHT_LV"), 2); // key alone keeps its default
@@ -67,11 +70,9 @@ TEST(IniLoader, ReadsCardFileByTheCameraRules) {
 }
 
 TEST(IniLoader, LongLinesAreReadInPiecesAndZeroBytesEndAPiece) {
-    testing::internal::CaptureStdout();
-    CWBCIniLoader loader;
-    RegisterQuickSettingItems(loader);
-    loader.Load(fs::path(QUILLENT_TEST_DATA) / "broken-setup-longline.ini");
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out;
+    const CWBCIniLoader loader =
+        quickSettingsFrom(fs::path(QUILLENT_TEST_DATA) / "broken-setup-longline.ini", &out);
     EXPECT_EQ(intOf(loader, "SENSOR_GY_STV"), 1);
     // The 130 "#" fill one 127-character piece; the next piece starts "###LCD_BRIGHT_LV", an unknown key.
     EXPECT_EQ(intOf(loader, "LCD_BRIGHT_LV"), 2);
@@ -90,14 +91,14 @@ TEST(IniLoader, LongLinesAreReadInPiecesAndZeroBytesEndAPiece) {
 TEST(IniLoader, MissingFileKeepsDefaultsAndOffersSave) {
     CWBCIniLoader loader;
     RegisterQuickSettingItems(loader);
-    EXPECT_TRUE(loader.Load(tempPath("does-not-exist.ini")));
+    EXPECT_TRUE(loader.Load(TempPath("does-not-exist.ini")));
     EXPECT_FALSE(loader.loaded());
     EXPECT_FALSE(loader.IsUnchanged());
     EXPECT_EQ(intOf(loader, "TIME_EXP_GMT"), 9);
 
     CWBCIniLoader folder; // a folder of that name is no file
     RegisterQuickSettingItems(folder);
-    folder.Load(tempPath("folder.ini").parent_path());
+    folder.Load(TempPath("folder.ini").parent_path());
     EXPECT_FALSE(folder.loaded());
     folder.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini"); // the card put back in
     EXPECT_TRUE(folder.loaded());
@@ -106,21 +107,17 @@ TEST(IniLoader, MissingFileKeepsDefaultsAndOffersSave) {
     CWBCIniLoader empty;
     EXPECT_TRUE(empty.IsUnchanged()); // no items
 
-    fs::path emptyFile = tempPath("empty.ini");
+    fs::path emptyFile = TempPath("empty.ini");
     std::ofstream(emptyFile).close();
-    CWBCIniLoader fromEmpty;
-    RegisterQuickSettingItems(fromEmpty);
-    fromEmpty.Load(emptyFile);
+    const CWBCIniLoader fromEmpty = quickSettingsFrom(emptyFile);
     EXPECT_TRUE(fromEmpty.loaded());
     EXPECT_TRUE(fromEmpty.IsUnchanged());
 }
 
 TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
+    CWBCIniLoader loader = quickSettingsFrom(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
+    fs::path out = TempPath("saved.ini");
     testing::internal::CaptureStdout();
-    CWBCIniLoader loader;
-    RegisterQuickSettingItems(loader);
-    loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
-    fs::path out = tempPath("saved.ini");
     ASSERT_TRUE(loader.Save(out));
     std::string echoed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(ReadText(out),
@@ -129,14 +126,12 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
     EXPECT_NE(echoed.find("LCD_OFF_TIME=4\n"), std::string::npos);
 
     // Round trip: what was saved reads back unchanged.
-    CWBCIniLoader again;
-    RegisterQuickSettingItems(again);
-    again.Load(out);
+    const CWBCIniLoader again = quickSettingsFrom(out);
     for (size_t i = 0; i < again.items().size(); ++i)
         EXPECT_EQ(again.items()[i].value, loader.items()[i].value);
 
-    EXPECT_FALSE(loader.Save(tempPath("no-such-dir") / "x" / "setup.ini"));
-    fs::path readOnly = tempPath("read-only");
+    EXPECT_FALSE(loader.Save(TempPath("no-such-dir") / "x" / "setup.ini"));
+    fs::path readOnly = TempPath("read-only");
     fs::create_directories(readOnly);
     { std::ofstream(readOnly / "setup.ini", std::ios::binary) << "K=7\r\n"; }
     fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
@@ -152,12 +147,12 @@ TEST(IniLoader, SaveWritesRegisteredItemsInOrderWithCrLf) {
 }
 
 TEST(IniLoader, OverlongLineIsRefusedAndTheFileKept) {
-    fs::path out = tempPath("keep.ini");
+    fs::path out = TempPath("keep.ini");
     { std::ofstream(out, std::ios::binary) << "K=7\r\n"; }
     testing::internal::CaptureStdout();
     CWBCIniLoader loader; // 120 + "=" + 7 digits: 128 characters could not be read back
     loader.RegisterItem(std::string(120, 'K'), 1234567, 9);
-    loader.Load(tempPath("none.ini"));
+    loader.Load(TempPath("none.ini"));
     EXPECT_FALSE(loader.Save(out));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(ReadText(out), "K=7\r\n");
@@ -166,16 +161,14 @@ TEST(IniLoader, OverlongLineIsRefusedAndTheFileKept) {
 // A failed write (a file size limit standing in for a full card; root ignores file modes but not
 // this limit) keeps the previous file as it was.
 TEST(IniLoader, AFailedSaveKeepsThePreviousFile) {
-    const fs::path file = tempPath("keep.ini");
+    const fs::path file = TempPath("keep.ini");
     { std::ofstream(file, std::ios::binary) << "previous"; }
     pid_t child = fork();
     if (child == 0) {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{20, 20};
         setrlimit(RLIMIT_FSIZE, &limit);
-        CWBCIniLoader loader;
-        RegisterQuickSettingItems(loader);
-        loader.Load(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
+        CWBCIniLoader loader = quickSettingsFrom(fs::path(QUILLENT_TEST_DATA) / "setup.ini");
         _exit(loader.Save(file) ? 1 : 0);
     }
     int status = 0;

@@ -19,12 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path tempPath(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("quillent-setup-test-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    return dir / name;
-}
-
 void writeFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
     std::ofstream out(p, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -93,7 +87,7 @@ TEST(SetupRecord, FileLoadOverlaysAndClearsCredentials) {
     SetSetupText(r.user, "fleet");
     SetSetupText(r.passwd, "pw");
     r.recTime = 30;
-    fs::path file = tempPath("setup.cfg");
+    fs::path file = TempPath("setup.cfg");
     ASSERT_TRUE(SaveSetupFile(file, r).ok);
     EXPECT_EQ(ReadFile(file).size(), kSetupRecordSize);
 
@@ -108,7 +102,7 @@ TEST(SetupRecord, FileLoadOverlaysAndClearsCredentials) {
     EXPECT_EQ(loaded.recTime, 60);
 
     // A 10-byte file changes only the model.
-    fs::path tiny = tempPath("tiny.cfg");
+    fs::path tiny = TempPath("tiny.cfg");
     writeFile(tiny, std::vector<uint8_t>(10, 'X'));
     SetupRecord fromTiny = DefaultSetupRecord();
     ASSERT_TRUE(LoadSetupFile(tiny, fromTiny).ok);
@@ -117,17 +111,17 @@ TEST(SetupRecord, FileLoadOverlaysAndClearsCredentials) {
     EXPECT_EQ(SerializeSetupRecord(fromTiny), expected);
 
     // A longer file contributes its first 700 bytes.
-    fs::path big = tempPath("big.cfg");
+    fs::path big = TempPath("big.cfg");
     writeFile(big, std::vector<uint8_t>(900, 0x11));
     SetupRecord fromBig = DefaultSetupRecord();
     ASSERT_TRUE(LoadSetupFile(big, fromBig).ok);
     EXPECT_EQ(fromBig.recTime, 0x11111111);
 
     SetupRecord untouched = DefaultSetupRecord();
-    EXPECT_FALSE(LoadSetupFile(tempPath("missing.cfg"), untouched).ok);
-    EXPECT_FALSE(LoadSetupFile(tempPath("x").parent_path(), untouched).ok);
+    EXPECT_FALSE(LoadSetupFile(TempPath("missing.cfg"), untouched).ok);
+    EXPECT_FALSE(LoadSetupFile(TempPath("x").parent_path(), untouched).ok);
     EXPECT_EQ(SerializeSetupRecord(untouched), SerializeSetupRecord(DefaultSetupRecord()));
-    EXPECT_FALSE(SaveSetupFile(tempPath("no-dir") / "x" / "setup.cfg", r).ok);
+    EXPECT_FALSE(SaveSetupFile(TempPath("no-dir") / "x" / "setup.cfg", r).ok);
 }
 
 TEST(SetupRecord, TextFieldsAreCutAtCharacterBoundariesInTheCodePage) {
@@ -258,7 +252,7 @@ TEST(SettingString, PopulateCallsInOrderWithShowRules) {
 TEST(SettingString, SavedNetworkChoiceShowsAsSixAfterReload) {
     SetupRecord r;
     ParseSettingString(settingString({{34, "3"}}), r);
-    fs::path file = tempPath("network.cfg");
+    fs::path file = TempPath("network.cfg");
     ASSERT_TRUE(SaveSetupFile(file, r).ok);
     EXPECT_EQ(at<int32_t>(SerializeSetupRecord(r), 124), 2);
     SetupRecord loaded = DefaultSetupRecord();
@@ -288,7 +282,7 @@ TEST(SetupRecord, DefaultsEqualTheGoldenRecord) {
     const auto defaults = SerializeSetupRecord(DefaultSetupRecord());
     for (size_t i = 0; i < kSetupRecordSize; ++i)
         EXPECT_EQ(defaults[i], golden[i]) << "byte " << i;
-    fs::path saved = tempPath("defaults.cfg");
+    fs::path saved = TempPath("defaults.cfg");
     ASSERT_TRUE(SaveSetupFile(saved, DefaultSetupRecord()).ok);
     EXPECT_EQ(ReadFile(saved), golden);
 }
@@ -433,7 +427,7 @@ TEST(SettingString, PopulateOrderMatchesTheGoldenList) {
 // A failed write (here a file size limit standing in for a full card; root ignores file modes but
 // not this limit) keeps the previous file as it was.
 TEST(SetupRecord, AFailedSaveKeepsThePreviousFile) {
-    const fs::path file = tempPath("keep.cfg");
+    const fs::path file = TempPath("keep.cfg");
     writeFile(file, std::vector<uint8_t>(3, 'p'));
     pid_t child = fork();
     if (child == 0) {

@@ -2,38 +2,22 @@
 // Not built in core-only builds, which have no programs.
 #include "core/container/Riff.h"
 #include "support/ContainerFixtures.h"
+#include "tests/support/ShellCommand.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string output; // standard output and error together
-};
+using Result = ShellResult;
 
 // timeoutSeconds > 0 ends a command that hangs (the result is then a failure).
 Result Tool(const std::string& args, int timeoutSeconds = 0) {
-    const fs::path tool = fs::path(QUILLENT_BIN_DIR) / "quillent-tool";
-    Result r;
     const std::string prefix = timeoutSeconds > 0 ? "timeout " + std::to_string(timeoutSeconds) + " " : "";
-    FILE* p = popen((prefix + "'" + tool.string() + "' " + args + " 2>&1").c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.output.append(buf.data(), n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return runShell(prefix + builtProgram("quillent-tool") + " " + args);
 }
 
 class ToolCommands : public ::testing::Test {

@@ -8,13 +8,11 @@
 #include "core/container/Riff.h"
 #include "media/playback/PlaybackEngine.h"
 #include "support/MediaSamples.h"
+#include "tests/support/ShellCommand.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <fstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -24,46 +22,25 @@ namespace {
 const bool kSilent = samples::silenceSound();
 const char* kFirst = "RTC20261207_080000.qmv"; // 3 channels, AAC, 10 fps, 3 s
 
-struct Shell {
-    int exitCode = -1;
-    std::string output;
-};
+using Shell = ShellResult;
 
 Shell shell(const std::string& command) {
-    Shell r;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.output.append(buf.data(), n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return runShell(command);
 }
 
 Shell tool(const std::string& args) {
-    return shell("'" + (fs::path(QUILLENT_BIN_DIR) / "quillent-tool").string() + "' " + args);
+    return runShell(builtProgram("quillent-tool") + " " + args);
 }
 
 std::string q(const fs::path& p) {
-    return "'" + p.string() + "'";
+    return shellQuoted(p);
 }
 
 fs::path sampleRecording() {
     static fs::path file = [] {
-        fs::path dir = samples::folder() / "tools-card";
-        if (!fs::exists(dir)) {
-            fs::path part = dir.string() + ".part" + std::to_string(getpid());
-            if (shell("'" + std::string(QUILLENT_BIN_DIR) + "/quillent-samplecard' " + q(part)).exitCode != 0)
-                return fs::path();
-            std::error_code ec;
-            fs::rename(part, dir, ec);
-            if (ec)
-                fs::remove_all(part);
-        }
-        for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (samples::sampleCard().empty())
+            return fs::path();
+        for (const auto& e : fs::recursive_directory_iterator(samples::sampleCard()))
             if (e.path().filename() == kFirst)
                 return e.path();
         return fs::path();

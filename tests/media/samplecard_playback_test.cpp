@@ -19,31 +19,11 @@ namespace fs = std::filesystem;
 
 const bool kSilent = samples::silenceSound();
 
-// Written once and shared by the test processes (renamed into place when complete).
-fs::path sampleCard() {
-    static fs::path card = [] {
-        fs::path dir = samples::folder() / "card";
-        if (fs::exists(dir))
-            return dir;
-        fs::path part = dir.string() + ".part" + std::to_string(getpid());
-        std::string cmd =
-            std::string("'") + QUILLENT_BIN_DIR + "/quillent-samplecard' '" + part.string() + "' > /dev/null";
-        if (std::system(cmd.c_str()) != 0)
-            return fs::path();
-        std::error_code ec;
-        fs::rename(part, dir, ec);
-        if (ec)
-            fs::remove_all(part);
-        return dir;
-    }();
-    return card;
-}
-
 std::vector<fs::path> cardRecordings() {
     std::vector<fs::path> files;
-    if (sampleCard().empty())
+    if (samples::sampleCard().empty())
         return files;
-    for (const auto& entry : fs::recursive_directory_iterator(sampleCard()))
+    for (const auto& entry : fs::recursive_directory_iterator(samples::sampleCard()))
         if (entry.is_regular_file() &&
             (entry.path().extension() == ".qmv" || entry.path().extension() == ".mp4"))
             files.push_back(entry.path());
@@ -57,7 +37,7 @@ protected:
         ASSERT_TRUE(kSilent);
         ASSERT_TRUE(fs::exists(fs::path(QUILLENT_BIN_DIR) / "quillent-samplecard"))
             << "quillent-samplecard is not built";
-        ASSERT_FALSE(sampleCard().empty()) << "the sample card could not be written";
+        ASSERT_FALSE(samples::sampleCard().empty()) << "the sample card could not be written";
         holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
     }
 

@@ -2,9 +2,7 @@
 // a temporary home (with the trash's info files, a file that cannot go stays listed and chosen); the
 // quick settings window over a card's "setup.ini" (Save state, kept and dropped keys, a card that
 // refuses the write).
-#include "OpenTestApp.h"
-#include "core/config/Settings.h"
-#include "core/config/ViewerConfig.h"
+#include "WindowTestApp.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/card/CSettingDlg.h"
@@ -27,20 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 QApplication& app() {
-    static QApplication* instance = [] {
-        QApplication* a = ensureTestApp();
-        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
-        static QTemporaryDir settings;
-        SetSettingsDirectoryForTesting(settings.path().toStdString());
-        LoadViewerConfigFile(QUILLENT_SOURCE_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
-        return a;
-    }();
-    return *instance;
-}
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return windowTestApp(QUILLENT_SOURCE_SKIN, QUILLENT_SOURCE_CONFIG);
 }
 
 // A card folder listed in a main window whose message boxes are recorded instead of shown.
@@ -55,10 +40,7 @@ struct ListedCard {
     bool answer = true;
 
     explicit ListedCard(const std::vector<std::string>& files) : root(dir.path().toStdString() + "/card") {
-        for (const std::string& rel : files) {
-            fs::create_directories((root / rel).parent_path());
-            std::ofstream(root / rel) << rel;
-        }
+        writeStandInFiles(root, files);
         ListController* lists = window.Lists();
         lists->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
         lists->Scanner().SetExtensions({"qmv"});

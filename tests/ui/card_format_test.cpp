@@ -3,9 +3,7 @@
 // a real mkfs.vfat on an image file: the refusals (fixed disk, system disk, a drive holding "/"), the
 // confirmation naming the device, the quick settings kept with their values, the rescan; a failed
 // format leaves the settings file as it was.
-#include "OpenTestApp.h"
-#include "core/config/Settings.h"
-#include "core/config/ViewerConfig.h"
+#include "WindowTestApp.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/card/CFormatDlg.h"
@@ -42,23 +40,14 @@ Q_DECLARE_METATYPE(ManagedObjects)
 
 namespace {
 QApplication& app() {
-    static QApplication* instance = [] {
-        QApplication* a = ensureTestApp();
-        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
-        static QTemporaryDir settings;
-        SetSettingsDirectoryForTesting(settings.path().toStdString());
-        LoadViewerConfigFile(QUILLENT_SOURCE_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
+    static QApplication& instance = []() -> QApplication& {
+        QApplication& a = windowTestApp(QUILLENT_SOURCE_SKIN, QUILLENT_SOURCE_CONFIG);
         qDBusRegisterMetaType<InterfaceMap>();
         qDBusRegisterMetaType<ManagedObjects>();
         qDBusRegisterMetaType<QList<QByteArray>>();
         return a;
     }();
-    return *instance;
-}
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return instance;
 }
 
 constexpr const char* kRoot = "/org/freedesktop/UDisks2";
@@ -230,10 +219,7 @@ struct FormatFixture {
         root = dir.path().toStdString() + "/card";
         image = dir.path().toStdString() + "/card.img";
         remount = dir.path().toStdString() + "/card-formatted";
-        for (const char* rel : {"NORMAL/RTC20140512_100000.qmv", "EVENT/EVENT_RTC20140512_100030.qmv"}) {
-            fs::create_directories((root / rel).parent_path());
-            std::ofstream(root / rel) << rel;
-        }
+        writeStandInFiles(root, {"NORMAL/RTC20140512_100000.qmv", "EVENT/EVENT_RTC20140512_100030.qmv"});
         std::ofstream(root / "setup.ini")
             << "SENSOR_GY_STV=0\r\nLCD_BRIGHT_LV=1\r\nVOICE_GUIDE_ON=0\r\nVOICE_REC_ON=1\r\n"
                "LED_PARKING_ON=0\r\nLCD_OFF_TIME=3\r\nVOLTAGE_CUTOFF_LV=4\r\n"

@@ -1,8 +1,7 @@
 // The main window's list over a generated card: the open command, tabs and their scroll positions,
 // clicks under a kind filter, select-all under a kind, the "no files" cases, a pulled card, the drive
 // dialog over a fake mount table and the drawn list's pixels against its geometry.
-#include "OpenTestApp.h"
-#include "core/config/ViewerConfig.h"
+#include "WindowTestApp.h"
 #include "core/tools/DriveList.h"
 #include "core/tools/MountWatcher.h"
 #include "ui/controls/CWBCButton.h"
@@ -25,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 QApplication& app() {
-    return *ensureTestApp();
+    return windowTestApp(QUILLENT_SOURCE_SKIN, nullptr);
 }
 
 class FakeVolumes : public VolumeSource {
@@ -116,6 +115,16 @@ struct Fixture {
     const FileListModel& model() const { return list->Model(); }
 };
 
+// The fixture with the card opened through the drive choice, as the user opens it.
+struct OpenedCard : Fixture {
+    Card card;
+    bool opened = false;
+    OpenedCard() {
+        volumes->volumes = {cardVolume(card.root())};
+        opened = controller->OpenSource();
+    }
+};
+
 QPoint tabPoint(int tab) {
     static const int x[] = {0, 40, 100, 170, 230, 280};
     return QPoint(x[tab], 12);
@@ -123,10 +132,8 @@ QPoint tabPoint(int tab) {
 } // namespace
 
 TEST(ListController, OpeningACardListsItsRecordingsInNameTimeOrder) {
-    Fixture f;
-    Card card;
-    f.volumes->volumes = {cardVolume(card.root())};
-    ASSERT_TRUE(f.controller->OpenSource());
+    OpenedCard f;
+    ASSERT_TRUE(f.opened);
     EXPECT_TRUE(f.errors.isEmpty());
     EXPECT_EQ(f.closed, 1);
     EXPECT_EQ(f.model().Count(), 21);
@@ -144,10 +151,8 @@ TEST(ListController, OpeningACardListsItsRecordingsInNameTimeOrder) {
 }
 
 TEST(ListController, ClicksUnderTheEventTabOpenTheRightEntryAndSelectAllChecksOnlyEvents) {
-    Fixture f;
-    Card card;
-    f.volumes->volumes = {cardVolume(card.root())};
-    ASSERT_TRUE(f.controller->OpenSource());
+    OpenedCard f;
+    ASSERT_TRUE(f.opened);
     QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
 
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
@@ -187,10 +192,8 @@ TEST(ListController, ClicksUnderTheEventTabOpenTheRightEntryAndSelectAllChecksOn
 }
 
 TEST(ListController, TabsReturnToTheirSavedScrollPositions) {
-    Fixture f;
-    Card card;
-    f.volumes->volumes = {cardVolume(card.root())};
-    ASSERT_TRUE(f.controller->OpenSource());
+    OpenedCard f;
+    ASSERT_TRUE(f.opened);
     f.bar->setValue(5);
     EXPECT_EQ(f.model().TopRow(), 5);
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
@@ -257,11 +260,9 @@ TEST(ListController, NoFilesIsShownOnlyWhenThePartNamesIt) {
 }
 
 TEST(ListController, PullingTheListedCardClearsTheListAndOtherVolumesChangeNothing) {
-    Fixture f;
-    Card card;
-    f.volumes->volumes = {cardVolume(card.root())};
-    ASSERT_TRUE(f.controller->OpenSource());
-    QSet<QString> table{"/", QString::fromStdString(card.root().string()), "/media/u/OTHER"};
+    OpenedCard f;
+    ASSERT_TRUE(f.opened);
+    QSet<QString> table{"/", QString::fromStdString(f.card.root().string()), "/media/u/OTHER"};
     auto watcher = std::make_unique<MountWatcher>([&] { return table; });
     MountWatcher* w = watcher.get();
     f.controller->StartMountWatch(std::move(watcher));
@@ -273,7 +274,7 @@ TEST(ListController, PullingTheListedCardClearsTheListAndOtherVolumesChangeNothi
     EXPECT_EQ(removed.count(), 0);
     EXPECT_EQ(f.model().Count(), 21);
 
-    table.remove(QString::fromStdString(card.root().string()));
+    table.remove(QString::fromStdString(f.card.root().string()));
     w->Check();
     EXPECT_EQ(removed.count(), 1);
     EXPECT_EQ(f.closed, closedBefore + 1);
@@ -283,31 +284,39 @@ TEST(ListController, PullingTheListedCardClearsTheListAndOtherVolumesChangeNothi
     EXPECT_FALSE(f.bar->isVisible());
 }
 
-TEST(ListController, ListInputIsIgnoredWhileARecordingOpens) {
-    Fixture f;
-    Card card;
-    f.volumes->volumes = {cardVolume(card.root())};
-    ASSERT_TRUE(f.controller->OpenSource());
+// While a recording opens, clicks on the rows and on the tab strip are dropped and leave the rows,
+// the tab and the select-all box as drawn; afterwards they work again.
+TEST(ListController, ListAndTabClicksAreDroppedWhileARecordingOpens) {
+    OpenedCard f;
+    ASSERT_TRUE(f.opened);
     bool busy = true;
     ListController::Hooks hooks;
     hooks.busy = [&] { return busy; };
     f.controller->SetHooks(hooks);
     QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
+    QSignalSpy notified(f.menu, &CFilemenu::notify);
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(314 - 20, 12));
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    const int v = f.menu->ScrollBarWidth();
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
     EXPECT_EQ(open.count(), 0);
     EXPECT_EQ(f.model().Selection(), -1);
     EXPECT_EQ(f.model().Rows()[0].checked, 0);
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_FALSE(f.menu->SelectAll());
+    EXPECT_EQ(notified.count(), 0);
+
     busy = false;
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
     EXPECT_EQ(open.count(), 1);
+    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
+    EXPECT_EQ(f.menu->CurrentTab(), 3);
 }
 
 TEST(ListController, TheSearchPagesChoiceIsSelectedUnderAllKindsAndOpened) {
-    Fixture f;
-    Card card;
-    f.volumes->volumes = {cardVolume(card.root())};
-    ASSERT_TRUE(f.controller->OpenSource());
+    OpenedCard f;
+    ASSERT_TRUE(f.opened);
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(4));
     ASSERT_EQ(f.controller->KindFilter(), 4);
     std::string answer = "RTC20140512_101100.qmv"; // the last normal recording
@@ -419,27 +428,6 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     EXPECT_TRUE(text);
     for (int y = 0; y < 24; ++y)
         EXPECT_EQ(at(6, y), background) << y;
-}
-
-TEST(ListController, ABusyWindowsDroppedClickLeavesTabAndSelectAllAsDrawn) {
-    Fixture f;
-    Card card;
-    f.volumes->volumes = {cardVolume(card.root())};
-    ASSERT_TRUE(f.controller->OpenSource());
-    bool busy = true;
-    ListController::Hooks hooks;
-    hooks.busy = [&] { return busy; };
-    f.controller->SetHooks(hooks);
-    QSignalSpy notified(f.menu, &CFilemenu::notify);
-    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
-    const int v = f.menu->ScrollBarWidth();
-    QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
-    EXPECT_EQ(f.menu->CurrentTab(), 1);
-    EXPECT_FALSE(f.menu->SelectAll());
-    EXPECT_EQ(notified.count(), 0);
-    busy = false;
-    QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
-    EXPECT_EQ(f.menu->CurrentTab(), 3);
 }
 
 TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {

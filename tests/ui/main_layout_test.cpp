@@ -164,8 +164,9 @@ TEST(MainLayoutTest, MainChannelAndArrangementsMoveOnlyTheScreens) {
             if (i == c.expectedMain) {
                 // The main channel has the top left place; large, it is wider than each other one.
                 EXPECT_LT(r.top(), grid.screens[1].top());
-                if (!c.mainLarge)
+                if (!c.mainLarge) {
                     EXPECT_EQ(r, grid.screens[0]);
+                }
             } else if (c.mainLarge) {
                 EXPECT_LT(r.width() * 2, l.screens[c.expectedMain].width() + 8) << i;
             } else {

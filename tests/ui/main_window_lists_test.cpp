@@ -1,6 +1,6 @@
 // The list commands of the skin reach the main window's list: "btnOpen" over a generated card, the
 // check commands, "btnFileFolder", Space before a source is chosen, and the list's open message.
-#include "OpenTestApp.h"
+#include "WindowTestApp.h"
 #include "core/tools/DriveList.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/playback/PlaybackSession.h"
@@ -13,36 +13,19 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 namespace {
 QApplication& app() {
-    return *ensureTestApp();
+    return windowTestApp(QUILLENT_SOURCE_SKIN, nullptr);
 }
-
-struct Card {
-    fs::path root = fs::temp_directory_path() / ("quillent-mainlist-" + std::to_string(::getpid()));
-    Card() {
-        fs::remove_all(root);
-        for (const char* rel : {"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
-                                "EVENT/EVENT_RTC20140512_100030.qmv", "EVENT/EVENT_RTC20140512_100130.qmv",
-                                "MOTION/MOTION_RTC20140512_100200.qmv"}) {
-            fs::create_directories((root / rel).parent_path());
-            std::ofstream(root / rel) << "x";
-        }
-    }
-    ~Card() { fs::remove_all(root); }
-};
 } // namespace
 
 TEST(MainWindowLists, SkinListCommandsDriveTheList) {
     app();
-    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
-    Card card;
+    StandInCard card({"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
+                      "EVENT/EVENT_RTC20140512_100030.qmv", "EVENT/EVENT_RTC20140512_100130.qmv",
+                      "MOTION/MOTION_RTC20140512_100200.qmv"});
     PlaybackSession session;
     CHvViewerDlg window{session};
     ListController* lists = window.Lists();

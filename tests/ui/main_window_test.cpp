@@ -1,8 +1,7 @@
 // The main window with its real skin page, headless: size and modes, keys, the page's controls
 // reaching the dispatcher, the page functions, the script bridge in frames and before the
 // channel connects, and CallScript before a page has loaded.
-#include "OpenTestApp.h"
-#include "core/config/Settings.h"
+#include "WindowTestApp.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/app/CaptionButton.h"
@@ -31,31 +30,7 @@
 namespace {
 
 QApplication& app() {
-    static QApplication* instance = [] {
-        QApplication* a = ensureTestApp();
-        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
-        static QTemporaryDir settings;
-        SetSettingsDirectoryForTesting(settings.path().toStdString());
-        return a;
-    }();
-    return *instance;
-}
-
-QVariant runJs(QWebEnginePage* page, const QString& js) {
-    QVariant result;
-    bool done = false;
-    QEventLoop loop;
-    page->runJavaScript(js, [&](const QVariant& r) {
-        result = r;
-        done = true;
-        loop.quit();
-    });
-    if (!done) {
-        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    EXPECT_TRUE(done) << js.toStdString();
-    return result;
+    return windowTestApp(QUILLENT_SOURCE_SKIN, nullptr);
 }
 
 struct Call {
@@ -105,7 +80,7 @@ protected:
         delete s_session;
         s_session = nullptr;
     }
-    QVariant js(const QString& code) { return runJs(s_window->Page()->page(), code); }
+    QVariant js(const QString& code) { return runScript(s_window->Page()->page(), code); }
     static inline PlaybackSession* s_session = nullptr; // the application's, outliving the window
     static CHvViewerDlg* s_window;
 };
@@ -464,8 +439,9 @@ TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
     EXPECT_EQ(calls[0], (Call{kDispDoClick, "btnInfo", "7"}));
     EXPECT_EQ(calls[1], (Call{kDispDoHandler, "btnFormat", ""}));
 
-    EXPECT_EQ(runJs(view.page(), "typeof window.external.DoDownloadHandler").toString(), QString("function"));
-    EXPECT_EQ(runJs(view.page(), "typeof window.external.doclick").toString(), QString("undefined"));
+    EXPECT_EQ(runScript(view.page(), "typeof window.external.DoDownloadHandler").toString(),
+              QString("function"));
+    EXPECT_EQ(runScript(view.page(), "typeof window.external.doclick").toString(), QString("undefined"));
 
     QVariant answer;
     bool answered = false;
@@ -473,7 +449,7 @@ TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
         answer = r;
         answered = true;
     });
-    runJs(view.page(), "0"); // results arrive in order: the call above has answered by now
+    runScript(view.page(), "0"); // results arrive in order: the call above has answered by now
     EXPECT_TRUE(answered);
     EXPECT_EQ(answer.toString(), QString("a\"b|c'd"));
     EXPECT_FALSE(early);

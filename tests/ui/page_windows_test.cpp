@@ -1,9 +1,8 @@
 // Windows with a web page opened by a command of the main page, through the real bridge: the
 // window's page loads and works, and the main page keeps answering while the window is up.
-#include "OpenTestApp.h"
 #include "PageWindowProbe.h"
+#include "WindowTestApp.h"
 
-#include "core/config/ViewerConfig.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/dialogs/CSearchDlg.h"
 #include "ui/lists/ListController.h"
@@ -12,32 +11,10 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include <unistd.h>
-
-namespace fs = std::filesystem;
-
-namespace {
-struct Card {
-    fs::path root = fs::temp_directory_path() / ("quillent-pagewin-" + std::to_string(::getpid()));
-    Card() {
-        fs::remove_all(root);
-        for (const char* rel : {"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
-                                "EVENT/EVENT_RTC20140512_100030.qmv"}) {
-            fs::create_directories((root / rel).parent_path());
-            std::ofstream(root / rel) << "x";
-        }
-    }
-    ~Card() { fs::remove_all(root); }
-};
-} // namespace
-
 TEST(PageWindows, SearchButtonOfThePlayerBarOpensAWorkingSearchPage) {
-    ensureTestApp();
-    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
-    LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
-    Card card;
+    windowTestApp(QUILLENT_SOURCE_SKIN, QUILLENT_BUILT_CONFIG);
+    StandInCard card({"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
+                      "EVENT/EVENT_RTC20140512_100030.qmv"});
     PlaybackSession session;
     CHvViewerDlg window{session};
     QSignalSpy ready(&window, &CHvViewerDlg::pageReady);

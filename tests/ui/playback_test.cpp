@@ -1,6 +1,7 @@
 // Opening and playing recordings of generated sample cards end to end, headless: the real engine
 // draws into real video screens; the page, the list and the message boxes are recorded.
 #include "PlaybackRig.h"
+#include "WindowTestApp.h"
 
 #include "ui/playback/PlaybackValues.h"
 #include "ui/playback/PlaybackClock.h"
@@ -19,21 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// One generated card per test process: writing it takes a moment and every test only reads it.
-const fs::path& sampleCard() {
-    static QTemporaryDir dir;
-    static fs::path card;
-    if (card.empty()) {
-        card = fs::path(dir.path().toStdString()) / "card";
-        QProcess gen;
-        gen.start(QStringLiteral(QUILLENT_BIN_DIR "/quillent-samplecard"),
-                  {QString::fromStdString(card.string())});
-        EXPECT_TRUE(gen.waitForFinished(120000));
-        EXPECT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
-    }
-    return card;
-}
 
 // The card's recordings in list order (time key of the name, then name).
 std::vector<fs::path> cardRecordings() {

@@ -2,9 +2,7 @@
 // the page (pictures, facts, address from a local geocoding service, map path and marker, graphs,
 // memo), Korean captions, and "Save as PDF" writes one A4 page whose rendering shows the pictures
 // and the map's path.
-#include "OpenTestApp.h"
-#include "core/config/Settings.h"
-#include "core/config/ViewerConfig.h"
+#include "WindowTestApp.h"
 #include "tests/support/LocalHttpServer.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/dialogs/CPrintDlg.h"
@@ -29,31 +27,7 @@
 namespace {
 
 QApplication& app() {
-    static QApplication* instance = [] {
-        QApplication* a = ensureTestApp();
-        // The built skin: the pages together with Leaflet.
-        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_BIN_DIR "/skin"));
-        static QTemporaryDir settings;
-        SetSettingsDirectoryForTesting(settings.path().toStdString());
-        LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
-        return a;
-    }();
-    return *instance;
-}
-
-QVariant evaluate(QWebEnginePage* page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    QEventLoop loop;
-    page->runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        done = true;
-        loop.quit();
-    });
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    if (!done)
-        loop.exec();
-    return result;
+    return windowTestApp(QUILLENT_BUILT_SKIN, QUILLENT_BUILT_CONFIG);
 }
 
 QString picture(const QString& path, QColor colour, QSize size = QSize(640, 360)) {
@@ -113,23 +87,24 @@ TEST(PrintReport, PageFunctionsFillTheReportAndThePdfShowsIt) {
 
     QWebEnginePage* page = dlg.Page()->page();
     const QString facts =
-        evaluate(page, QStringLiteral("['fileName','company','vehicle','driver','position','speed','date',"
-                                      "'location','address','memo'].map(function(id){"
-                                      "return document.getElementById(id).textContent;}).join('|')"))
+        runScript(page, QStringLiteral("['fileName','company','vehicle','driver','position','speed','date',"
+                                       "'location','address','memo'].map(function(id){"
+                                       "return document.getElementById(id).textContent;}).join('|')"))
             .toString();
     EXPECT_EQ(facts,
               QStringLiteral("RTC20240101_101530.qmv|Acme Logistics|12가 3456|Kim <b>|01:23|18.52 [Km/h]|"
                              "2024-01-01 10:15:30|37.500000, 127.000000|서울특별시 강남구 테헤란로 1|"
                              "Scratch on the rear bumper"));
-    EXPECT_EQ(evaluate(page, QStringLiteral(
-                                 "Array.from(document.querySelectorAll('#pictures img'))"
-                                 ".filter(function(i){return i.complete && i.naturalWidth===640;}).length"))
+    EXPECT_EQ(runScript(page, QStringLiteral(
+                                  "Array.from(document.querySelectorAll('#pictures img'))"
+                                  ".filter(function(i){return i.complete && i.naturalWidth===640;}).length"))
                   .toInt(),
               3);
-    EXPECT_TRUE(evaluate(page, QStringLiteral("document.getElementById('map').classList.contains('drawn') && "
-                                              "document.querySelectorAll('#map path').length >= 2"))
-                    .toBool());
-    EXPECT_FALSE(evaluate(page, QStringLiteral("document.getElementById('graphs').hidden")).toBool());
+    EXPECT_TRUE(
+        runScript(page, QStringLiteral("document.getElementById('map').classList.contains('drawn') && "
+                                       "document.querySelectorAll('#map path').length >= 2"))
+            .toBool());
+    EXPECT_FALSE(runScript(page, QStringLiteral("document.getElementById('graphs').hidden")).toBool());
     ASSERT_EQ(f.server.requests.size(), 1u);
     EXPECT_EQ(f.server.requests[0], "/ajax/geo?lat=37.500000&lng=127.000000");
 
@@ -198,11 +173,11 @@ TEST(PrintReport, KoreanCaptionsAndAReportWithoutNetworkOrPosition) {
     dlg.show();
     ASSERT_TRUE(filled.wait(30000));
     QWebEnginePage* page = dlg.Page()->page();
-    EXPECT_EQ(evaluate(page, QStringLiteral("document.getElementById('title').textContent")).toString(),
+    EXPECT_EQ(runScript(page, QStringLiteral("document.getElementById('title').textContent")).toString(),
               QStringLiteral("운행 기록 보고서"));
-    EXPECT_EQ(evaluate(page, QStringLiteral("document.getElementById('address').textContent + '|' + "
-                                            "document.getElementById('graphs').hidden + '|' + "
-                                            "document.querySelectorAll('#pictures img').length"))
+    EXPECT_EQ(runScript(page, QStringLiteral("document.getElementById('address').textContent + '|' + "
+                                             "document.getElementById('graphs').hidden + '|' + "
+                                             "document.querySelectorAll('#pictures img').length"))
                   .toString(),
               QStringLiteral("|true|3"));
     WriteSetting("Installer Language", "1033");

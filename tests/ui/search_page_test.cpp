@@ -1,6 +1,6 @@
 // The search page in the real web view: every scanned recording reaches the page in list order with
 // its size in "%dM" form, and the name chosen on the page comes back through DoSearchHandler.
-#include "OpenTestApp.h"
+#include "WindowTestApp.h"
 #include "core/recordings/RecordingScanner.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/dialogs/CSearchDlg.h"
@@ -20,19 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 QApplication& app() {
-    return *ensureTestApp();
-}
-
-QVariant evaluate(QWebEnginePage* page, const QString& script) {
-    QVariant result;
-    QEventLoop loop;
-    page->runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        loop.quit();
-    });
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return result;
+    return windowTestApp(QUILLENT_SOURCE_SKIN, nullptr);
 }
 
 // A folder with three recordings; one of them larger than 1000 MB (sparse).
@@ -56,7 +44,6 @@ struct Folder {
 
 TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
     app();
-    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
     Folder folder;
     RecordingScanner scanner;
     scanner.SetFolders({{"NORMAL"}});
@@ -73,7 +60,7 @@ TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
     dlg.open();
     ASSERT_TRUE(filled.count() > 0 || filled.wait(20000));
 
-    const QStringList rows = evaluate(dlg.Page()->page(), QStringLiteral("listNames()")).toStringList();
+    const QStringList rows = runScript(dlg.Page()->page(), QStringLiteral("listNames()")).toStringList();
     ASSERT_EQ(rows.size(), 3);
     for (int i = 0; i < 3; ++i) {
         const RecordingEntry* e = scanner.GetEntry(i);
@@ -84,7 +71,7 @@ TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
 
     // The user picks the name with quotes in it; the page answers "btnFilename" with it.
     const std::string wanted = scanner.GetEntry(2)->name;
-    evaluate(dlg.Page()->page(), QStringLiteral("chooseName(listNames()[2].split('|')[0])"));
+    runScript(dlg.Page()->page(), QStringLiteral("chooseName(listNames()[2].split('|')[0])"));
     ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.ChosenName(), wanted);

@@ -2,7 +2,7 @@
 // and its Save writes exactly what the parse of its setting string gives; the stored "setting" round
 // trip; the network rule (2 is kept in the file, shown as 6); load from the open recording; and every
 // control of the page keeps its values through parse and populate (no value the record cannot hold).
-#include "OpenTestApp.h"
+#include "WindowTestApp.h"
 #include "core/common/CText.h"
 #include "core/camera/SettingString.h"
 #include "core/config/Settings.h"
@@ -27,41 +27,16 @@
 namespace fs = std::filesystem;
 
 namespace {
-QTemporaryDir& settingsDir() {
-    static QTemporaryDir dir;
-    return dir;
-}
-
 QApplication& app() {
-    static QApplication* instance = [] {
-        QApplication* a = ensureTestApp();
-        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
-        SetSettingsDirectoryForTesting(settingsDir().path().toStdString());
-        LoadViewerConfigFile(QUILLENT_SOURCE_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
-        return a;
-    }();
-    return *instance;
+    return windowTestApp(QUILLENT_SOURCE_SKIN, QUILLENT_SOURCE_CONFIG);
 }
 
 QVariant evaluate(CSetupDlg& dlg, const QString& script) {
-    QVariant result;
-    QEventLoop loop;
-    dlg.Page()->page()->runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        loop.quit();
-    });
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return result;
+    return runScript(dlg.Page()->page(), script, 20000);
 }
 
 QStringList pageValues(CSetupDlg& dlg) {
     return evaluate(dlg, QStringLiteral("getSettingString()")).toString().split(QLatin1Char('|'));
-}
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void writeRecord(const fs::path& p, const SetupRecord& r) {
@@ -101,8 +76,9 @@ struct OpenSetup {
                          .chopped(1));
         evaluate(dlg, js);
         ASSERT_TRUE(done.count() > 0 || done.wait(10000)) << name.toStdString();
-        if (shows)
+        if (shows) {
             ASSERT_TRUE(shown.count() > 0 || shown.wait(10000)) << name.toStdString();
+        }
     }
     std::string text(const char* id) { return LString(id); }
 };
@@ -220,9 +196,11 @@ TEST(SetupPage, ShowsALoadedRecordAndSavesWhatItsSettingStringParsesTo) {
     ASSERT_EQ(values.size(), kSettingStringValues);
     SetupRecord shown = s.dlg.Record();
     const QStringList expected = QString::fromStdString(MakeSettingString(shown)).split('|');
-    for (int i = 0; i < kSettingStringValues; ++i)
-        if (i != 52 && i != 53)
-            EXPECT_EQ(values[i], expected[i]) << "value " << i;
+    for (int i = 0; i < kSettingStringValues; ++i) {
+        if (i == 52 || i == 53)
+            continue;
+        EXPECT_EQ(values[i], expected[i]) << "value " << i;
+    }
     EXPECT_EQ(values[19], "3"); // security LED on with its scenario
     EXPECT_EQ(values[34], "7"); // Wi-Fi on
     EXPECT_EQ(values[51], "-330");

@@ -8,6 +8,7 @@
 #include "ui/controls/SkinBitmaps.h"
 
 #include <QApplication>
+#include <QKeySequence>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -122,16 +123,13 @@ TEST(CWBCSlider, KeysStepClampAndNotify) {
     EXPECT_EQ(spy[0][0].toInt(), 0x28D2);
     EXPECT_EQ(spy[0][1].toInt(), 9);
     EXPECT_EQ(spy[0][2].toInt(), 100);
-    QTest::keyClick(&s, Qt::Key_Home);
-    EXPECT_EQ(s.GetPos(), 0);
-    QTest::keyClick(&s, Qt::Key_Up);
-    EXPECT_EQ(s.GetPos(), 0);
-    QTest::keyClick(&s, Qt::Key_Down);
-    EXPECT_EQ(s.GetPos(), 1);
-    QTest::keyClick(&s, Qt::Key_End);
-    EXPECT_EQ(s.GetPos(), 100);
-    QTest::keyClick(&s, Qt::Key_PageUp);
-    EXPECT_EQ(s.GetPos(), 80);
+    // Each key moves the thumb on from where the key before left it.
+    const std::pair<Qt::Key, int> keys[] = {
+        {Qt::Key_Home, 0}, {Qt::Key_Up, 0}, {Qt::Key_Down, 1}, {Qt::Key_End, 100}, {Qt::Key_PageUp, 80}};
+    for (const auto& [key, pos] : keys) {
+        QTest::keyClick(&s, key);
+        EXPECT_EQ(s.GetPos(), pos) << QKeySequence(key).toString().toStdString();
+    }
     s.SetEnabledState(false);
     QTest::keyClick(&s, Qt::Key_Home);
     EXPECT_EQ(s.GetPos(), 80);

@@ -5,30 +5,35 @@
 
 #include <gtest/gtest.h>
 
-TEST(StartupArgumentTest, PathsSplitAtTheLastSeparator) {
-    StartupArgument a = parseStartupArgument("/media/card/EVENT/20240101_120000_E.qmv");
-    EXPECT_EQ(a.kind, StartupArgument::Path);
-    EXPECT_EQ(a.folder, QString("/media/card/EVENT"));
-    EXPECT_EQ(a.name, QString("20240101_120000_E.qmv"));
-    a = parseStartupArgument("movie.qmv");
-    EXPECT_EQ(a.folder, QString());
-    EXPECT_EQ(a.name, QString("movie.qmv"));
-    EXPECT_EQ(parseStartupArgument("").kind, StartupArgument::None);
-}
-
-TEST(StartupArgumentTest, LinksAndTheirParts) {
-    StartupArgument a = parseStartupArgument("qmv:http://host/f.qmv|f.qmv|2500000");
-    EXPECT_EQ(a.kind, StartupArgument::Link);
-    EXPECT_EQ(a.source, QString("http://host/f.qmv"));
-    EXPECT_EQ(a.name, QString("f.qmv"));
-    EXPECT_EQ(a.size, 2500000);
-    a = parseStartupArgument("qmv:http://h/qmv:x|y");
-    EXPECT_EQ(a.source, QString("http://h/x")); // every "qmv:" goes
-    EXPECT_EQ(a.name, QString("y"));
-    EXPECT_EQ(a.size, 0);
-    EXPECT_EQ(parseStartupArgument("qmv:a|b|lots").size, 0);
-    // The scheme is case-sensitive: anything else is a path.
-    EXPECT_EQ(parseStartupArgument("QMV:a|b|1").kind, StartupArgument::Path);
+// Paths split at the last separator; "qmv:" links give address, name and size.
+TEST(StartupArgumentTest, PathsAndLinksSplitIntoTheirParts) {
+    using K = StartupArgument::Kind;
+    const struct {
+        const char* argument;
+        K kind;
+        const char* folder;
+        const char* name;
+        const char* source;
+        int64_t size;
+    } cases[] = {
+        {"/media/card/EVENT/20240101_120000_E.qmv", K::Path, "/media/card/EVENT", "20240101_120000_E.qmv", "",
+         0},
+        {"movie.qmv", K::Path, "", "movie.qmv", "", 0},
+        {"", K::None, "", "", "", 0},
+        {"qmv:http://host/f.qmv|f.qmv|2500000", K::Link, "", "f.qmv", "http://host/f.qmv", 2500000},
+        {"qmv:http://h/qmv:x|y", K::Link, "", "y", "http://h/x", 0}, // every "qmv:" goes
+        {"qmv:a|b|lots", K::Link, "", "b", "a", 0},
+        {"QMV:a|b|1", K::Path, "", "QMV:a|b|1", "", 0}, // the scheme is case-sensitive
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        const StartupArgument a = parseStartupArgument(QString::fromUtf8(c.argument));
+        EXPECT_EQ(a.kind, c.kind);
+        EXPECT_EQ(a.folder.toStdString(), c.folder);
+        EXPECT_EQ(a.name.toStdString(), c.name);
+        EXPECT_EQ(a.source.toStdString(), c.source);
+        EXPECT_EQ(a.size, c.size);
+    }
 }
 
 TEST(KeyMapTest, KeysAndTheirCommands) {

@@ -2,8 +2,7 @@
 // conversion window's Cancel (no partial file) and its report of failing files, the keyboard that
 // cannot close the progress windows, the copy command from the list to the scrambled copy, and the
 // check of a scrambled copy the player opens.
-#include "OpenTestApp.h"
-#include "core/config/ViewerConfig.h"
+#include "WindowTestApp.h"
 #include "core/container/RecordingConverter.h"
 #include "core/container/RecordingWriter.h"
 #include "core/container/ScrambledCopy.h"
@@ -34,12 +33,7 @@ namespace fs = std::filesystem;
 namespace {
 
 QApplication& app() {
-    static bool loaded = [] {
-        ensureTestApp();
-        return LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
-    }();
-    EXPECT_TRUE(loaded);
-    return *ensureTestApp();
+    return windowTestApp(QUILLENT_SOURCE_SKIN, QUILLENT_BUILT_CONFIG);
 }
 
 struct Folder {

@@ -1,9 +1,7 @@
 // The main window playing a generated card given on its command line, headless: the card is
 // listed and its first recording plays; screens float and dock; the zoom window toggles; the
 // busy window holds list and commands back while a recording opens.
-#include "OpenTestApp.h"
-#include "core/config/Settings.h"
-#include "core/config/ViewerConfig.h"
+#include "WindowTestApp.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
 #include "ui/playback/PlaybackSession.h"
@@ -31,46 +29,13 @@
 
 namespace {
 
-QApplication& app() {
-    static QApplication* instance = [] {
-        QApplication* a = ensureTestApp();
-        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
-        static QTemporaryDir settings;
-        SetSettingsDirectoryForTesting(settings.path().toStdString());
-        // Folder names and extensions of the shipped configuration, as the program loads them.
-        LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
-        return a;
-    }();
-    return *instance;
-}
-
-QVariant runJs(QWebEnginePage* page, const QString& js) {
-    QVariant result;
-    bool done = false;
-    QEventLoop loop;
-    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
-    BrowserHost::ScriptResult store = [&](const QVariant& r) {
-        result = r;
-        done = true;
-        loop.quit();
-    };
-    page->runJavaScript(js, store);
-    if (!done)
-        loop.exec();
-    EXPECT_TRUE(done) << js.toStdString();
-    return result;
-}
-
 class WindowPlaybackTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        app();
-        static QTemporaryDir dir;
-        s_card = dir.path() + "/card";
-        QProcess gen;
-        gen.start(QStringLiteral(QUILLENT_BIN_DIR "/quillent-samplecard"), {s_card});
-        ASSERT_TRUE(gen.waitForFinished(120000));
-        ASSERT_EQ(gen.exitCode(), 0);
+        // Folder names and extensions of the shipped configuration, as the program loads them.
+        windowTestApp(QUILLENT_SOURCE_SKIN, QUILLENT_BUILT_CONFIG);
+        ASSERT_FALSE(sampleCard().empty());
+        s_card = QString::fromStdString(sampleCard().string());
 
         s_session = new PlaybackSession;
         s_window = new CHvViewerDlg(*s_session, {s_card});
@@ -146,16 +111,17 @@ TEST_F(WindowPlaybackTest, DataPanelsFollowTheClockSeekOnClickAndTakeTheUnit) {
     EXPECT_NEAR(static_cast<double>(speed->position()), static_cast<double>(target), 1500.0);
 
     // The page's unit button reaches the panel and the stored setting; the read-out follows.
-    runJs(s_window->Page()->page(),
-          QStringLiteral("setSpeedUnit(1); drawSpeed(100000); document.getElementById('btnUnit').click()"));
+    runScript(
+        s_window->Page()->page(),
+        QStringLiteral("setSpeedUnit(1); drawSpeed(100000); document.getElementById('btnUnit').click()"));
     for (int i = 0; i < 50 && speed->unit() != 2; ++i)
         QTest::qWait(100);
     EXPECT_EQ(speed->unit(), 2);
     EXPECT_EQ(ReadSetting("speedunit"), "2");
-    EXPECT_EQ(
-        runJs(s_window->Page()->page(), QStringLiteral("document.getElementById('speedValue').textContent"))
-            .toString(),
-        "62");
+    EXPECT_EQ(runScript(s_window->Page()->page(),
+                        QStringLiteral("document.getElementById('speedValue').textContent"))
+                  .toString(),
+              "62");
 
     // Double-clicking floats a panel; closing it docks it back into its place.
     const QRect place = speed->geometry();

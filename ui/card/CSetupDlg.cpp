@@ -4,20 +4,12 @@
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "ui/bridge/BrowserHost.h"
-#include "ui/controls/CWBCButton.h"
 
 #include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLinearGradient>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QScreen>
 #include <QTimer>
 #include <QWebEnginePage>
-#include <QWindow>
-
-#include <algorithm>
 
 namespace {
 QString lstring(const char* id) {
@@ -29,34 +21,13 @@ std::filesystem::path toPath(const QString& file) {
 }
 } // namespace
 
-CSetupDlg::CSetupDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("setupDlg"));
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setFixedSize(kWidth, kHeight);
+CSetupDlg::CSetupDlg(QWidget* parent)
+    : PageWindow(QStringLiteral("setup"), QSize(kWidth, kHeight), kDispDoSetupHandler,
+                 &BridgeHost::SetupWindow, Frame::TitleBand, parent) {
     setWindowTitle(lstring("SETUP_LBL_TITLE"));
-
-    m_close = new CWBCButton(this);
-    m_close->setObjectName(QStringLiteral("btnClose"));
-    m_close->SetBitmaps(145, 147, 146);
-    m_close->setGeometry(kWidth - 65 - 2, 2, 65, 28);
-    connect(m_close, &QAbstractButton::clicked, this, &QDialog::reject);
-
-    m_page = new BrowserHost(this);
-    m_page->setObjectName(QStringLiteral("setupPage"));
-    m_page->setGeometry(0, kTitleHeight, kWidth, kHeight - kTitleHeight);
-    connect(m_page, &BrowserHost::pageLoaded, this, &CSetupDlg::onPageLoaded);
-    // While the main window holds this window as its setup window it routes DoSetupHandler here;
-    // without one (tests, a window run on its own) the page's bridge is listened to directly.
-    connect(m_page->Bridge(), &ScriptBridge::invoked, this,
-            [this](int dispid, const QString& name, const QVariant& value) {
-                if (dispid != kDispDoSetupHandler)
-                    return;
-                BridgeHost* host = ScriptBridge::MainWindow();
-                if (!host || host->SetupWindow() != this)
-                    HandleCommand(name, CommandValueToString(value));
-            });
+    connect(Page(), &BrowserHost::pageLoaded, this, &CSetupDlg::onPageLoaded);
     SetDefaults(m_record);
-    m_page->Navigate(QStringLiteral("setting2.htm"));
+    Page()->Navigate(QStringLiteral("setting2.htm"));
 }
 
 CSetupDlg::~CSetupDlg() = default;
@@ -64,9 +35,9 @@ CSetupDlg::~CSetupDlg() = default;
 void CSetupDlg::onPageLoaded(bool ok) {
     if (!ok)
         return;
-    m_page->CallScript(QStringLiteral("initLanguage"),
+    Page()->CallScript(QStringLiteral("initLanguage"),
                        QStringList{QString::fromStdString(GetInstallerLanguage())});
-    m_page->CallScript(QStringLiteral("setOutputTrigger"), QList<int>{1});
+    Page()->CallScript(QStringLiteral("setOutputTrigger"), QList<int>{1});
     const std::string stored = ReadSetting("setting");
     if (!stored.empty())
         ParseSettingString(stored, m_record);
@@ -92,7 +63,7 @@ void CSetupDlg::populate() {
             "if(typeof window[c[0]]==='function')window[c[0]].apply(null,c[1]);else missing.push(c[0]);});"
             "return missing;})(%1)")
             .arg(QString::fromUtf8(QJsonDocument(calls).toJson(QJsonDocument::Compact)));
-    m_page->page()->runJavaScript(script, [this](const QVariant& missing) {
+    Page()->page()->runJavaScript(script, [this](const QVariant& missing) {
         if (!missing.toStringList().isEmpty())
             qInfo() << "setup page lacks" << missing.toStringList();
         emit populated();
@@ -174,42 +145,4 @@ void CSetupDlg::showMessage(const QString& text, QMessageBox::Icon icon) {
     }
     QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
     box.exec();
-}
-
-void CSetupDlg::showEvent(QShowEvent* e) {
-    const QRect area = parentWidget()
-                           ? parentWidget()->window()->frameGeometry()
-                           : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
-    QPoint at = area.center() - rect().center();
-    // Centred on a small owner the window could reach above the screen: its title stays on screen.
-    if (screen()) {
-        const QRect avail = screen()->availableGeometry();
-        at.setY(std::max(at.y(), avail.top()));
-        at.setX(std::max(at.x(), avail.left()));
-    }
-    move(at);
-    QDialog::showEvent(e);
-}
-
-void CSetupDlg::paintEvent(QPaintEvent*) {
-    // The title picture: a dark band with the window's name.
-    QPainter p(this);
-    QLinearGradient band(0, 0, 0, kTitleHeight);
-    band.setColorAt(0, QColor(62, 62, 62));
-    band.setColorAt(1, QColor(30, 30, 30));
-    p.fillRect(QRect(0, 0, kWidth, kTitleHeight), band);
-    p.fillRect(QRect(0, kTitleHeight - 2, kWidth, 2), QColor(0, 168, 255));
-    QFont f(GetInstallerLanguage() == "korean" ? QStringLiteral("Noto Sans CJK KR")
-                                               : QStringLiteral("Carlito"));
-    f.setPixelSize(16);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(Qt::white);
-    p.drawText(QRect(14, 0, kWidth - 100, kTitleHeight - 2), Qt::AlignVCenter | Qt::AlignLeft, windowTitle());
-}
-
-void CSetupDlg::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton && e->position().y() < kTitleHeight && windowHandle())
-        windowHandle()->startSystemMove();
-    QDialog::mousePressEvent(e);
 }

@@ -5,24 +5,19 @@
 #pragma once
 
 #include "core/camera/SetupRecord.h"
-#include "ui/bridge/ScriptBridge.h"
+#include "ui/bridge/PageWindow.h"
 
-#include <QDialog>
 #include <QMessageBox>
 
 #include <functional>
 #include <optional>
 
-class BrowserHost;
-class CWBCButton;
-
-class CSetupDlg : public QDialog, public PageCommandHandler {
+class CSetupDlg : public PageWindow {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 305;
     static constexpr int kWidth = 680;
     static constexpr int kHeight = 680;
-    static constexpr int kTitleHeight = 32;
 
     // The setup record of the recording open in the player, if it carried one.
     using RecordingSetupSource = std::function<std::optional<SetupRecordBytes>()>;
@@ -41,18 +36,12 @@ public:
     void HandleCommand(const QString& name, const QString& value) override;
 
     const SetupRecord& Record() const { return m_record; }
-    BrowserHost* Page() const { return m_page; }
 
 signals:
     // The page shows the record (after loading and after every command that changes the record).
     void populated();
     // A page command has been carried out.
     void commandDone(const QString& name);
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-    void showEvent(QShowEvent*) override;
 
 private:
     void onPageLoaded(bool ok);
@@ -61,8 +50,6 @@ private:
     QString chooseFile(bool save);
     void showMessage(const QString& text, QMessageBox::Icon icon);
 
-    BrowserHost* m_page = nullptr;
-    CWBCButton* m_close = nullptr;
     SetupRecord m_record{};
     RecordingSetupSource m_recordingSetup;
     FileChooser m_chooseFile;

@@ -5,41 +5,26 @@
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QScreen>
 
 CDownloadDlg::CDownloadDlg(const QUrl& url, const QString& targetPath, int64_t expectedBytes, QWidget* parent)
-    : QDialog(parent), m_url(url), m_target(targetPath), m_expected(expectedBytes) {
-    setObjectName(QStringLiteral("downloadDlg"));
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setFixedSize(kWidth, kHeight);
+    : PageWindow(QStringLiteral("download"), QSize(kWidth, kHeight), kDispDoDownloadHandler,
+                 &BridgeHost::DownloadWindow, Frame::PageOnly, parent),
+      m_url(url), m_target(targetPath), m_expected(expectedBytes) {
     setWindowTitle(QStringLiteral("Download"));
     m_download = new LinkDownload(this);
     connect(m_download, &LinkDownload::progress, this, &CDownloadDlg::onProgress);
     connect(m_download, &LinkDownload::finished, this, &CDownloadDlg::onFinished);
-
-    m_page = new BrowserHost(this);
-    m_page->setObjectName(QStringLiteral("downloadPage"));
-    m_page->setGeometry(0, 0, kWidth, kHeight);
-    connect(m_page, &BrowserHost::pageLoaded, this, &CDownloadDlg::onPageLoaded);
-    // Taken from the bridge directly when the main window does not hold this as its download window.
-    connect(m_page->Bridge(), &ScriptBridge::invoked, this,
-            [this](int dispid, const QString& name, const QVariant& value) {
-                if (dispid != kDispDoDownloadHandler)
-                    return;
-                BridgeHost* host = ScriptBridge::MainWindow();
-                if (!host || host->DownloadWindow() != this)
-                    HandleCommand(name, CommandValueToString(value));
-            });
-    m_page->Navigate(QStringLiteral("download.htm"));
+    connect(Page(), &BrowserHost::pageLoaded, this, &CDownloadDlg::onPageLoaded);
+    Page()->Navigate(QStringLiteral("download.htm"));
 }
 
 CDownloadDlg::~CDownloadDlg() = default;
 
 void CDownloadDlg::onPageLoaded(bool ok) {
-    m_page->CallScript(QStringLiteral("initLanguage"),
+    Page()->CallScript(QStringLiteral("initLanguage"),
                        QStringList{QString::fromStdString(GetInstallerLanguage())});
-    m_page->CallScript(QStringLiteral("setVersion1"), QStringList{QFileInfo(m_target).fileName()});
+    Page()->CallScript(QStringLiteral("setVersion1"), QStringList{QFileInfo(m_target).fileName()});
     if (m_started)
         return; // a reload of the page: the transfer goes on
     if (!ok)
@@ -50,7 +35,7 @@ void CDownloadDlg::onPageLoaded(bool ok) {
 
 void CDownloadDlg::onProgress(int percent) {
     m_lastPercent = percent;
-    m_page->CallScript(QStringLiteral("setProgress"), QStringList{QString::number(percent)});
+    Page()->CallScript(QStringLiteral("setProgress"), QStringList{QString::number(percent)});
 }
 
 void CDownloadDlg::onFinished(LinkDownload::Result result) {
@@ -67,7 +52,7 @@ void CDownloadDlg::onFinished(LinkDownload::Result result) {
                        : result == LinkDownload::Result::File       ? "file"
                        : result == LinkDownload::Result::BadAddress ? "address"
                                                                     : "network";
-    m_page->CallScript(QStringLiteral("setError"),
+    Page()->CallScript(QStringLiteral("setError"),
                        QStringList{QString::fromLatin1(kind), m_download->errorText()});
 }
 

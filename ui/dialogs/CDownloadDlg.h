@@ -5,17 +5,14 @@
 #pragma once
 
 #include "core/network/LinkDownload.h"
-#include "ui/bridge/ScriptBridge.h"
+#include "ui/bridge/PageWindow.h"
 
-#include <QDialog>
 #include <QString>
 #include <QUrl>
 
 #include <cstdint>
 
-class BrowserHost;
-
-class CDownloadDlg : public QDialog, public PageCommandHandler {
+class CDownloadDlg : public PageWindow {
     Q_OBJECT
 public:
     static constexpr int kBrowserId = 1107;
@@ -31,7 +28,6 @@ public:
     // left on disk) and closes with Cancel.
     void HandleCommand(const QString& name, const QString& value) override;
 
-    BrowserHost* Page() const { return m_page; }
     const QString& TargetPath() const { return m_target; }
     LinkDownload::Result Result() const { return m_download->result(); }
     int LastPercent() const { return m_lastPercent; }
@@ -52,7 +48,6 @@ private:
     QUrl m_url;
     QString m_target;
     int64_t m_expected;
-    BrowserHost* m_page = nullptr;
     LinkDownload* m_download = nullptr;
     bool m_started = false;
     int m_lastPercent = -1;

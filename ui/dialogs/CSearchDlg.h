@@ -3,23 +3,19 @@
 // bridge routes the page's DoSearchHandler calls here.
 #pragma once
 
-#include "ui/bridge/ScriptBridge.h"
+#include "ui/bridge/PageWindow.h"
 
-#include <QDialog>
 #include <string>
 
-class BrowserHost;
-class CWBCButton;
 class RecordingScanner;
 
-class CSearchDlg : public QDialog, public PageCommandHandler {
+class CSearchDlg : public PageWindow {
     Q_OBJECT
 public:
     static constexpr int kHeaderId = 1239;
     static constexpr int kBrowserId = 1107;
     static constexpr int kWidth = 540;
     static constexpr int kHeight = 630;
-    static constexpr int kHeaderHeight = 32;
 
     CSearchDlg(const RecordingScanner& scanner, QWidget* parent = nullptr);
     ~CSearchDlg() override;
@@ -28,23 +24,15 @@ public:
     void HandleCommand(const QString& name, const QString& value) override;
     // The chosen recording's name; empty when the page was closed without a choice.
     const std::string& ChosenName() const { return m_chosen; }
-    BrowserHost* Page() const { return m_page; }
 
 signals:
     // Every entry has been handed to the page.
     void listFilled();
 
-protected:
-    void showEvent(QShowEvent*) override;
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-
 private:
     void fillPage(bool ok);
 
     const RecordingScanner& m_scanner;
-    BrowserHost* m_page = nullptr;
-    CWBCButton* m_close = nullptr;
     std::string m_chosen;
 };
 

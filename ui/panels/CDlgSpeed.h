@@ -2,10 +2,10 @@
 // playback position and the current speed; a click seeks. Docked or floated by the main window.
 #pragma once
 
-#include "ui/panels/DataPanel.h"
+#include "ui/panels/RenderedPanel.h"
 #include "ui/panels/render/SpeedGraphRenderer.h"
 
-class CDlgSpeed : public DataPanel {
+class CDlgSpeed : public RenderedPanel<SpeedGraphRenderer> {
     Q_OBJECT
 public:
     explicit CDlgSpeed(QWidget* parent = nullptr);
@@ -16,16 +16,7 @@ public:
     int unit() const { return m_renderer.unit(); }
     void UpdateFullScale() { m_renderer.setUnit(m_renderer.unit()); }
     void RebuildSpeedGraph() { rebuildBackground(); }
-    const SpeedGraphRenderer& renderer() const { return m_renderer; }
 
 protected:
     void recordingOpened(const PlaybackSession& session) override;
-    void recordingClosed() override;
-    void paintBackground(QPainter& p, QSize size) const override;
-    void paintOverlay(QPainter& p, QSize size, int64_t positionMs) const override;
-    QRect tickRect() const override;
-    std::optional<int64_t> seekAt(QPoint pt) const override;
-
-private:
-    SpeedGraphRenderer m_renderer;
 };

@@ -1,15 +1,22 @@
-// Map pages (Map.html, Map.baidu.html, map.htm): a Leaflet map over the offline base layer that
-// ships with the program (country shapes and cities), with the tile source the program chooses on
-// top while a connection is there; the recording's whole route, the part travelled so far in
-// another colour and a marker turned to the heading. A click on the route asks the program to seek.
+// Map pages (map.htm, served as Map.html and Map.baidu.html too): a Leaflet map over the offline
+// base layer that ships with the program (country shapes and cities), with the tile source the
+// program chooses on top while a connection is there; the recording's whole route, the part
+// travelled so far in another colour and a marker turned to the heading. A click on the route asks
+// the program to seek.
 //
 // Functions the program calls (strings in, strings out): DrawCurrent(a, b) with latitude first,
-// or longitude first where the page sets order 'lonlat'; clearPath(); resizeScript();
+// or longitude first on map.htm; clearPath(); resizeScript();
 // setRoute(json of [lat, lon, ms] in WGS-84); setTileSource(url, attribution, minZoom, maxZoom,
 // coords: 'wgs84' or 'gcj02'); setOnline('1' or '0'); mapState() for checks.
 (function () {
     'use strict';
-    var page = window.QUILLENT_MAP_PAGE || {};
+    // One page under three names (the build copies map.htm): the name says how positions arrive.
+    var PAGES = {
+        'map.htm': {order: 'lonlat', coords: 'wgs84'},       // the main window's map view
+        'Map.html': {order: 'latlon', coords: 'wgs84'},      // the map panel
+        'Map.baidu.html': {order: 'latlon', coords: 'gcj02'} // the map panel for mainland China
+    };
+    var page = PAGES[decodeURIComponent(location.pathname.split('/').pop())] || {};
     var order = page.order === 'lonlat' ? 'lonlat' : 'latlon';
     var coords = page.coords === 'gcj02' ? 'gcj02' : 'wgs84';
     var tiles = {url: '', attribution: '', minZoom: 1, maxZoom: 18};
@@ -22,38 +29,8 @@
     var current = null;     // [lat, lon] WGS-84 of the last DrawCurrent
     var map = null, tileLayer = null, routeLine = null, travelledLine = null, marker = null, labels = null;
 
-    // ---- WGS-84 to GCJ-02, the datum of the maps of mainland China (unchanged elsewhere) ----
-    function outOfChina(lat, lon) {
-        return lon < 72.004 || lon > 137.8347 || lat < 0.8293 || lat > 55.8271;
-    }
-    function shiftLat(x, y) {
-        var r = -100 + 2 * x + 3 * y + 0.2 * y * y + 0.1 * x * y + 0.2 * Math.sqrt(Math.abs(x));
-        r += (20 * Math.sin(6 * x * Math.PI) + 20 * Math.sin(2 * x * Math.PI)) * 2 / 3;
-        r += (20 * Math.sin(y * Math.PI) + 40 * Math.sin(y / 3 * Math.PI)) * 2 / 3;
-        r += (160 * Math.sin(y / 12 * Math.PI) + 320 * Math.sin(y * Math.PI / 30)) * 2 / 3;
-        return r;
-    }
-    function shiftLon(x, y) {
-        var r = 300 + x + 2 * y + 0.1 * x * x + 0.1 * x * y + 0.1 * Math.sqrt(Math.abs(x));
-        r += (20 * Math.sin(6 * x * Math.PI) + 20 * Math.sin(2 * x * Math.PI)) * 2 / 3;
-        r += (20 * Math.sin(x * Math.PI) + 40 * Math.sin(x / 3 * Math.PI)) * 2 / 3;
-        r += (150 * Math.sin(x / 12 * Math.PI) + 300 * Math.sin(x / 30 * Math.PI)) * 2 / 3;
-        return r;
-    }
-    function wgsToGcj(lat, lon) {
-        if (outOfChina(lat, lon)) return [lat, lon];
-        var a = 6378245.0, ee = 0.00669342162296594323;
-        var dLat = shiftLat(lon - 105.0, lat - 35.0), dLon = shiftLon(lon - 105.0, lat - 35.0);
-        var radLat = lat / 180.0 * Math.PI;
-        var magic = Math.sin(radLat);
-        magic = 1 - ee * magic * magic;
-        var sqrtMagic = Math.sqrt(magic);
-        dLat = (dLat * 180.0) / ((a * (1 - ee)) / (magic * sqrtMagic) * Math.PI);
-        dLon = (dLon * 180.0) / (a / sqrtMagic * Math.cos(radLat) * Math.PI);
-        return [lat + dLat, lon + dLon];
-    }
     function shown(lat, lon) {
-        var p = coords === 'gcj02' ? wgsToGcj(lat, lon) : [lat, lon];
+        var p = coords === 'gcj02' ? QuillentGcj02.fromWgs(lat, lon) : [lat, lon];
         return L.latLng(p[0], p[1]);
     }
 
@@ -88,6 +65,7 @@
             });
         });
     }
+    var kOutlineZoom = 10; // the deepest zoom at which country outlines are drawn
     function leastPopulation(z) {
         return z >= 8 ? 0 : z >= 6 ? 300000 : z >= 4 ? 1000000 : 5000000;
     }
@@ -104,6 +82,15 @@
             ctx.fillStyle = '#eeeae0';
             ctx.strokeStyle = '#a39a86';
             ctx.lineWidth = 1;
+            if (z > kOutlineZoom) {
+                // The outlines are a few kilometres coarse: closer in they would put a coastal road
+                // into the sea. Land inside them becomes plain ground under the route.
+                if (basePolygons.some(function (p) {
+                        return !(p.box[0] > north || p.box[2] < south || p.box[1] > east || p.box[3] < west);
+                    }))
+                    ctx.fillRect(0, 0, size.x, size.y);
+                return tile;
+            }
             basePolygons.forEach(function (p) {
                 if (p.box[0] > north || p.box[2] < south || p.box[1] > east || p.box[3] < west) return;
                 ctx.beginPath();
@@ -171,8 +158,13 @@
             map.removeLayer(tileLayer);
             tileLayer = null;
         }
-        map.setMaxZoom(Math.max(tiles.maxZoom, 1));
-        map.setMinZoom(Math.max(0, Math.min(tiles.minZoom, tiles.maxZoom)));
+        // Leaflet brings a zoom outside the new range in with an animation that ends after a route
+        // may have been fitted, and would undo the fit: move into the range at once instead.
+        var most = Math.max(tiles.maxZoom, 1), least = Math.max(0, Math.min(tiles.minZoom, tiles.maxZoom));
+        var z = map.getZoom();
+        if (z < least || z > most) map.setZoom(Math.min(most, Math.max(least, z)), {animate: false});
+        map.setMaxZoom(most);
+        map.setMinZoom(least);
         if (!tiles.url || !online) return;
         tileLayer = L.tileLayer(tiles.url, {
             attribution: tiles.attribution, minZoom: tiles.minZoom, maxZoom: tiles.maxZoom,
@@ -209,8 +201,10 @@
     }
     // How far a route or a first position is zoomed in: street level with tiles; without them
     // the base layer has nothing finer than cities, so the view keeps the places around in sight.
+    // Without tiles the route still needs street scale to be seen: a drive of a minute is a dot at
+    // city scale.
     function fitZoom() {
-        return Math.min(tileLayer ? 16 : 11, map.getMaxZoom());
+        return Math.min(16, map.getMaxZoom());
     }
     function markerIcon() {
         return L.divIcon({
@@ -283,10 +277,20 @@
         });
         routeLine.setLatLngs(route.map(function (r) { return r.at; }));
         window.clearPath();
-        if (route.length > 1) map.fitBounds(routeLine.getBounds(), {padding: [24, 24], maxZoom: fitZoom(), animate: false});
-        else if (route.length === 1) map.setView(route[0].at, fitZoom(), {animate: false});
+        fitRoute();
         return String(route.length);
     };
+
+    // A page that has no size yet (a reloaded page before the view is laid out) would fit the
+    // route at the least zoom: it fits when it gets its size instead.
+    var fitPending = false;
+    function fitRoute() {
+        var size = map.getSize();
+        fitPending = size.x < 64 || size.y < 64;
+        if (fitPending) return;
+        if (route.length > 1) map.fitBounds(routeLine.getBounds(), {padding: [24, 24], maxZoom: fitZoom(), animate: false});
+        else if (route.length === 1) map.setView(route[0].at, fitZoom(), {animate: false});
+    }
 
     window.setTileSource = function (url, attribution, minZoom, maxZoom, coordinates) {
         tiles.url = String(url || '');
@@ -341,6 +345,7 @@
         map = L.map('map', {zoomControl: true, attributionControl: true, worldCopyJump: true, fadeAnimation: false,
                             maxZoom: 18, minZoom: 1});
         map.attributionControl.setPrefix(false);
+        L.control.scale({imperial: false, maxWidth: 100}).addTo(map);
         map.setView([20, 0], 2);
         addBaseLayer();
         routeLine = L.polyline([], {color: '#4a90d9', weight: 5, opacity: 0.55}).addTo(map);
@@ -348,6 +353,7 @@
         routeLine.on('click', function (e) { seekTo(e.latlng); });
         travelledLine.on('click', function (e) { seekTo(e.latlng); });
         window.addEventListener('resize', window.resizeScript);
+        map.on('resize', function () { if (fitPending) fitRoute(); });
     }
     start();
 })();

@@ -102,34 +102,9 @@
     report.coords = coords === 'gcj02' ? 'gcj02' : 'wgs84';
   };
 
-  // WGS-84 to GCJ-02 for the tiles of mainland China (the same shift as the map panel's pages,
-  // js/map.js); positions outside China are unchanged.
-  function shiftLat(x, y) {
-    var r = -100 + 2 * x + 3 * y + 0.2 * y * y + 0.1 * x * y + 0.2 * Math.sqrt(Math.abs(x));
-    r += (20 * Math.sin(6 * x * Math.PI) + 20 * Math.sin(2 * x * Math.PI)) * 2 / 3;
-    r += (20 * Math.sin(y * Math.PI) + 40 * Math.sin(y / 3 * Math.PI)) * 2 / 3;
-    r += (160 * Math.sin(y / 12 * Math.PI) + 320 * Math.sin(y * Math.PI / 30)) * 2 / 3;
-    return r;
-  }
-  function shiftLon(x, y) {
-    var r = 300 + x + 2 * y + 0.1 * x * x + 0.1 * x * y + 0.1 * Math.sqrt(Math.abs(x));
-    r += (20 * Math.sin(6 * x * Math.PI) + 20 * Math.sin(2 * x * Math.PI)) * 2 / 3;
-    r += (20 * Math.sin(x * Math.PI) + 40 * Math.sin(x / 3 * Math.PI)) * 2 / 3;
-    r += (150 * Math.sin(x / 12 * Math.PI) + 300 * Math.sin(x / 30 * Math.PI)) * 2 / 3;
-    return r;
-  }
+  // The tiles of mainland China are in GCJ-02 (js/gcj02.js).
   function shown(p) {
-    var lat = p[0], lon = p[1];
-    if (report.coords !== 'gcj02' || lon < 72.004 || lon > 137.8347 || lat < 0.8293 || lat > 55.8271)
-      return [lat, lon];
-    var a = 6378245.0, ee = 0.00669342162296594323;
-    var dLat = shiftLat(lon - 105.0, lat - 35.0), dLon = shiftLon(lon - 105.0, lat - 35.0);
-    var radLat = lat / 180.0 * Math.PI;
-    var magic = 1 - ee * Math.sin(radLat) * Math.sin(radLat);
-    var sqrtMagic = Math.sqrt(magic);
-    dLat = (dLat * 180.0) / ((a * (1 - ee)) / (magic * sqrtMagic) * Math.PI);
-    dLon = (dLon * 180.0) / (a / sqrtMagic * Math.cos(radLat) * Math.PI);
-    return [lat + dLat, lon + dLon];
+    return report.coords === 'gcj02' ? QuillentGcj02.fromWgs(p[0], p[1]) : [p[0], p[1]];
   }
 
   window.setTrack = function (json) {

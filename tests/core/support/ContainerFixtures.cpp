@@ -59,6 +59,11 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+std::filesystem::path TempPath(const std::string& name) {
+    static const TempDir folder;
+    return folder / name;
+}
+
 void WriteSynthetic(const std::filesystem::path& path, RecordingForm form, bool finish,
                     const SyntheticOptions& o) {
     RecordingLayout layout;

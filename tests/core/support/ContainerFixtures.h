@@ -35,6 +35,9 @@ private:
     std::filesystem::path m_path;
 };
 
+// `name` in a folder of this test process, removed with everything in it when the process ends.
+std::filesystem::path TempPath(const std::string& name);
+
 struct SyntheticOptions {
     int channels = 2;
     bool audio = true;

@@ -114,6 +114,27 @@ std::filesystem::path threeChannelAvi() {
     return path;
 }
 
+std::filesystem::path sampleCard() {
+    static const std::filesystem::path card = [] {
+        const std::filesystem::path dir = folder() / "card";
+        if (std::filesystem::exists(dir))
+            return dir;
+        const std::filesystem::path part = partName(dir);
+        const std::string cmd =
+            std::string("'") + QUILLENT_BIN_DIR + "/quillent-samplecard' '" + part.string() + "' > /dev/null";
+        if (std::system(cmd.c_str()) != 0) {
+            std::filesystem::remove_all(part);
+            return std::filesystem::path();
+        }
+        std::error_code ec;
+        std::filesystem::rename(part, dir, ec); // another process may have put its card there first
+        if (ec)
+            std::filesystem::remove_all(part);
+        return dir;
+    }();
+    return card;
+}
+
 std::filesystem::path oneChannelMp4() {
     return make("one.mp4", "mp4mux name=m ! filesink location=@OUT@ " + video("smpte", 320, 240, true) +
                                "m. audiotestsrc num-buffers=43 samplesperbuffer=2048 ! "

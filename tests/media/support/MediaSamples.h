@@ -22,6 +22,9 @@ std::filesystem::path oneChannelMp4();
 std::filesystem::path pcmAvi();
 // PCM sound only, 2 s, AVI.
 std::filesystem::path audioOnlyAvi();
+// The sample generator's card, written once into the sample folder for every test process (renamed
+// into place when complete); empty when the generator is missing or fails.
+std::filesystem::path sampleCard();
 // A file of the given bytes in the sample folder.
 std::filesystem::path writeFile(const std::string& name, const std::string& bytes);
 std::filesystem::path folder();

@@ -143,14 +143,5 @@ QRect GsensorGraphRenderer::tickRect(QSize size) {
 }
 
 std::optional<int64_t> GsensorGraphRenderer::seekPosition(QPoint pt, QSize size) const {
-    const int right = size.width();
-    const int bottom = size.height();
-    if (m_durationMs <= 0 || pt.x() < kLeft || pt.x() > right - 5 || pt.y() < 10 || pt.y() > bottom - 10)
-        return std::nullopt;
-    if (right - 45 <= 0)
-        return std::nullopt;
-    const int64_t position = int64_t(pt.x() - kLeft) * m_durationMs / (right - 45);
-    if (position >= m_durationMs)
-        return std::nullopt;
-    return position;
+    return PanelSeekPosition(pt, size, 10, size.height() - 10, m_durationMs);
 }

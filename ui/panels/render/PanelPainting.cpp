@@ -27,3 +27,16 @@ QString PanelText(const char* id, const char* fallback) {
     const std::string text = LString(id);
     return QString::fromStdString(text.empty() ? std::string(fallback) : text);
 }
+
+std::optional<int64_t> PanelSeekPosition(QPoint pt, QSize size, int top, int bottom, int durationMs) {
+    constexpr int kLeft = 40;
+    const int right = size.width();
+    if (durationMs <= 0 || pt.x() < kLeft || pt.x() > right - 5 || pt.y() < top || pt.y() > bottom)
+        return std::nullopt;
+    if (right - 45 <= 0)
+        return std::nullopt;
+    const int64_t position = int64_t(pt.x() - kLeft) * durationMs / (right - 45);
+    if (position >= durationMs)
+        return std::nullopt;
+    return position;
+}

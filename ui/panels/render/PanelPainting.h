@@ -4,7 +4,12 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPoint>
+#include <QSize>
 #include <QString>
+
+#include <cstdint>
+#include <optional>
 
 class QPainter;
 
@@ -28,3 +33,7 @@ void DrawPanelText(QPainter& p, int x, int y, const QString& text, const QColor&
 QString PanelText(const char* id, const char* fallback);
 // A solid one-pixel line, drawn without smoothing so the pixels land where the formulas say.
 void DrawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour);
+// The position a click at `pt` asks for on a curve panel of `size` whose time axis starts at x = 40
+// and spans width - 45 pixels, the click taken between the rows `top` and `bottom`; none outside
+// the plot, past the end or without a duration.
+std::optional<int64_t> PanelSeekPosition(QPoint pt, QSize size, int top, int bottom, int durationMs);

@@ -142,15 +142,5 @@ QRect SpeedGraphRenderer::tickRect(QSize size) {
 }
 
 std::optional<int64_t> SpeedGraphRenderer::seekPosition(QPoint pt, QSize size) const {
-    const int right = size.width();
-    const int bottom = size.height();
-    if (m_durationMs <= 0 || pt.x() < kLeft || pt.x() > right - 5 || pt.y() < kTop ||
-        pt.y() > bottom - kBottom)
-        return std::nullopt;
-    if (right - 45 <= 0)
-        return std::nullopt;
-    const int64_t position = int64_t(pt.x() - kLeft) * m_durationMs / (right - 45);
-    if (position >= m_durationMs)
-        return std::nullopt;
-    return position;
+    return PanelSeekPosition(pt, size, kTop, size.height() - kBottom, m_durationMs);
 }
