@@ -3,6 +3,7 @@
 #include "core/common/RegularFile.h"
 #include "core/container/AviLayout.h"
 #include "core/common/ByteSource.h"
+#include "core/container/ChunkSizeCheck.h"
 #include "core/container/ChunkWalker.h"
 #include "core/container/MoviWalk.h"
 #include "core/container/Riff.h"
@@ -30,6 +31,8 @@ std::atomic<bool> g_kernelCopy{true};
 
 constexpr size_t kBlockSize = 4u << 20;
 constexpr uint64_t kKernelStep = 16u << 20; // progress and cancel are checked this often
+constexpr uint32_t kFccJunk = fourcc("JUNK");
+constexpr uint32_t kIndexListFlag = 0x1; // idx1 entry of a nested list
 
 // The output file, written under a temporary name in the target folder and renamed over the
 // target only when it is complete, so a failed or cancelled run keeps a good earlier result.
@@ -197,54 +200,91 @@ public:
     // The movi list's chunks over [begin, end): with toAvi video frames get the start code in
     // front. Chunks are walked flat: a nested list is copied as a whole, its frames unchanged. A
     // damaged span the walk steps over becomes a "JUNK" chunk, so players skip it and find the
-    // chunks after it.
+    // chunks after it. A size the walk cannot see as wrong (one byte short, or grown over the
+    // chunks after it) is set right. Every chunk kept is listed for an index.
     bool copyMovi(uint64_t begin, uint64_t end, bool toAvi) {
         std::vector<Patch> patches;
+        m_moviIdentifier = begin - 4;
         const MoviWalkResult walked = WalkMoviRange(
-            m_src, begin, end, false,
-            [&](const RiffChunk& c) {
-                if (!fitsItsStream(c.id)) {
-                    // A stream chunk of the wrong kind (a flipped bit in its identifier, or a
-                    // stream header lost): players would feed it to the wrong decoder.
-                    patches.push_back({c.offset, {'J', 'U', 'N', 'K'}});
-                    damaged = true;
-                    return;
-                }
-                const uint64_t available = std::min(c.size, end - c.dataOffset());
-                if (toAvi && isVideoChunkId(c.id) && c.size >= 4 && available >= 4)
-                    patches.push_back({c.dataOffset(), {0, 0, 0, 1}});
-            },
+            m_src, begin, end, false, [&](const RiffChunk& c) { keepChunk(c, end, toAvi, patches); },
             [&](uint64_t from, uint64_t to) {
                 Patch id{from, {'J', 'U', 'N', 'K'}}, size{from + 4, {}};
                 writeLe32(size.bytes.data(), uint32_t(to - from - 8));
                 patches.push_back(id);
                 patches.push_back(size);
             });
-        if (walked.readError)
+        if (walked.readError || m_readError)
             return fail(kConvertWriteFailed);
         damaged = damaged || walked.damaged;
+        // A chunk held back by the walk is visited after the span that follows it.
+        std::stable_sort(patches.begin(), patches.end(),
+                         [](const Patch& a, const Patch& b) { return a.at < b.at; });
         return copy(begin, end, patches);
     }
 
-    // True unless `id` names a stream chunk ("NNxx") whose kind does not match the stream header:
-    // video "dc"/"db", sound "wb", records "tx".
-    bool fitsItsStream(uint32_t id) const {
-        const int n = chunkStreamNumber(id);
-        if (n < 0)
-            return true; // lists, filler and stream indexes
-        if (size_t(n) >= m_layout.streams.size())
-            return false;
-        const char a = asciiLower(uint8_t(id >> 16)), b = asciiLower(uint8_t(id >> 24));
-        switch (m_layout.streams[size_t(n)].type) {
-        case kFccVids:
-            return a == 'd' && (b == 'c' || b == 'b');
-        case kFccAuds:
-            return a == 'w' && b == 'b';
-        case kFccTxts:
-            return a == 't' && b == 'x';
+    // One chunk of the movi list as it goes into the output. A chunk found inside a grown one is
+    // not searched for chunks of its own (a crafted file could nest them as deep as it is long).
+    void keepChunk(RiffChunk c, uint64_t end, bool toAvi, std::vector<Patch>& patches, bool inner = false) {
+        if (!m_check.fitsItsStream(c.id)) {
+            // A stream chunk of the wrong kind (a flipped bit in its identifier, or a stream
+            // header lost): players would feed it to the wrong decoder.
+            patches.push_back({c.offset, {'J', 'U', 'N', 'K'}});
+            damaged = true;
+            chunksChanged = true;
+            return;
         }
-        return true;
+        std::optional<uint64_t> swallowed;
+        if (m_check.sizeOneShort(c, end))
+            c.size += 1; // the byte taken for padding is the frame's last
+        else if (!inner && (swallowed = m_check.swallowedChunksAt(c, end)))
+            c.size = *swallowed - c.dataOffset(); // the chunks it grew over follow it again
+        if (c.size != c.storedSize) {
+            Patch size{c.offset + 4, {}};
+            writeLe32(size.bytes.data(), uint32_t(c.size));
+            patches.push_back(size);
+            damaged = true;
+            chunksChanged = true;
+        }
+        const uint64_t available = std::min(c.size, end - c.dataOffset());
+        const bool video = isVideoChunkId(c.id) && chunkStreamNumber(c.id) >= 0;
+        if (toAvi && video && c.size >= 4 && available >= 4)
+            patches.push_back({c.dataOffset(), {0, 0, 0, 1}});
+        if (video && c.size > 0)
+            ++videoFrames;
+        if (c.id != kFccJunk)
+            addIndexEntry(c, video, available);
+        if (swallowed) {
+            // The chunks inside run exactly to its old end: each is kept as a chunk of its own.
+            ChunkWalker chunks(m_src, *swallowed, std::min(c.offset + 8 + paddedSize(c.storedSize), end));
+            RiffChunk k;
+            while (chunks.next(k) && !k.truncated)
+                keepChunk(k, end, toAvi, patches, true);
+        }
     }
+
+    void addIndexEntry(const RiffChunk& c, bool video, uint64_t available) {
+        uint32_t flags = c.id == kFccList ? kIndexListFlag : kAviIndexKeyFrame;
+        if (video) {
+            uint8_t first[5] = {};
+            const size_t n = size_t(std::min<uint64_t>(available, 5));
+            if (!m_src.readExact(c.dataOffset(), first, n))
+                m_readError = true;
+            if (!m_layout.standardSignatures && n >= 4)
+                first[0] = first[1] = first[2] = 0, first[3] = 1; // the camera's prefix, not a start code
+            flags = startsKeyFrame(first, n) ? kAviIndexKeyFrame : 0;
+        }
+        uint8_t e[16];
+        writeLe32(e, c.id);
+        writeLe32(e + 4, flags);
+        writeLe32(e + 8, uint32_t(c.offset - m_moviIdentifier));
+        writeLe32(e + 12, uint32_t(c.size));
+        index.insert(index.end(), e, e + 16);
+    }
+
+    // The idx1 entries of the chunks kept, offsets counted from the movi identifier.
+    std::vector<uint8_t> index;
+    uint64_t videoFrames = 0;
+    bool chunksChanged = false; // a size or a kind was set right: an index of the source no longer fits
 
     bool write(const void* data, size_t len) { return m_out.write(data, len) || fail(kConvertWriteFailed); }
     bool fail(int code) {
@@ -258,7 +298,10 @@ private:
     const AviLayout& m_layout;
     Output& m_out;
     const ConvertProgress& m_progress;
+    ChunkSizeCheck m_check{m_src, m_layout};
     std::vector<uint8_t> m_buffer;
+    uint64_t m_moviIdentifier = 0;
+    bool m_readError = false;
     bool m_kernelCopy;
 };
 
@@ -288,7 +331,7 @@ bool indexMatchesMovi(const ByteSource& src, const AviLayout& layout) {
 
 // Walks a source whose layout has been read (a recording with a header list and movie data).
 int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool toAvi,
-            const ConvertProgress& progress) {
+            const ConvertProgress& progress, std::string* error) {
     const uint64_t S = src.size();
     uint8_t head[12];
     if (S < 12 || !src.readExact(0, head, 12))
@@ -308,6 +351,14 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
     int result = kConvertDone;
     bool damaged = false;
     std::optional<uint64_t> moviSizeAt; // output position of the movi list's size field
+    bool indexWritten = false, moviCut = false;
+    auto writeIndex = [&] {
+        indexWritten = true;
+        uint8_t header[8];
+        writeLe32(header, kFccIdx1);
+        writeLe32(header + 4, uint32_t(job.index.size()));
+        return job.write(header, 8) && job.write(job.index.data(), job.index.size());
+    };
     ChunkWalker top(src, 12, S, ChunkWalker::ZeroSize::RestOfRange);
     RiffChunk c;
     while (top.next(c)) {
@@ -334,9 +385,13 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
 
         if (c.truncated) {
             // The file ends inside this chunk. Of a movi list keep every complete chunk, so a
-            // recording cut short still converts into a playable file; anything else is dropped.
+            // recording cut short still converts into a playable file; an index cut short is
+            // made anew; anything else is dropped.
             damaged = true;
+            if (c.id == kFccIdx1 && moviSizeAt && !indexWritten && !writeIndex())
+                return job.error;
             if (isMovi) {
+                moviCut = true;
                 const uint64_t end = completeChunksEnd(src, d + 12, S, false);
                 writeLe32(header + 4, uint32_t(end - d - 8));
                 moviSizeAt = out.position() + 4;
@@ -373,9 +428,15 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
             continue;
         }
         if (c.id == kFccIdx1) {
-            // Only the index of the movi list, and only when it lists the chunks that are there.
-            if (!indexUsable || d != layout.idx1Offset || !moviSizeAt) {
-                damaged = true;
+            // Only the index of the movi list, and only when it lists the chunks that are there;
+            // otherwise an index of the chunks written takes its place (players seek with it).
+            damaged = damaged || !indexUsable || job.chunksChanged || indexWritten;
+            if (indexWritten || d != layout.idx1Offset || !moviSizeAt)
+                continue;
+            indexWritten = true;
+            if (!indexUsable || job.chunksChanged) {
+                if (!writeIndex())
+                    return job.error;
                 continue;
             }
             result = kConvertDoneWithIndex;
@@ -385,6 +446,18 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
     }
     if (top.failed())
         return kConvertWriteFailed;
+    if (job.videoFrames == 0) {
+        // Sound or records alone make no recording a player can open.
+        *error = "the movie data holds no complete video frame";
+        return kConvertShortHeader;
+    }
+    if (moviSizeAt && !moviCut && !indexWritten && !unfinished && (layout.avihFlags & kAviHasIndex)) {
+        // Closed with an index that is not there (its identifier damaged): players need one to
+        // skip what follows the movi list, so the index of the chunks written is added.
+        damaged = true;
+        if (!writeIndex())
+            return job.error;
+    }
     // The output may be shorter than the source (a cut file, padding, dropped parts): its RIFF size
     // says what was written.
     if ((out.position() != S || damaged) && !out.patch32(4, uint32_t(out.position() - 8)))
@@ -484,7 +557,7 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     if (!out.isOpen())
         return failWith(kConvertNoOutput, why, outputError(target, out.openError()));
     error.clear();
-    int result = convert(*src, layout, out, toAvi, progress);
+    int result = convert(*src, layout, out, toAvi, progress, &error);
     if (result < 0) {
         out.discard();
         return failWith(result, why,

@@ -12,8 +12,9 @@
 enum ConvertResult : int {
     kConvertDone = 0,          // done; the source had no index chunk
     kConvertDoneWithIndex = 1, // done; an "idx1" chunk was seen
-    kConvertRepaired = 2,      // done, but damaged parts (a cut chunk, a list without its type, an
-                               // index that does not match the data) were left out
+    kConvertRepaired = 2,      // done, but damaged parts (a cut chunk, a list without its type, a
+                               // chunk size, an index that does not match the data) were left out
+                               // or set right
     kConvertNoSource = -1,     // the source cannot be opened
     kConvertTooShort = -2,     // the source is shorter than 12 bytes
     kConvertWriteFailed = -3,  // a read or write failed (disk full, card removed); output removed
@@ -54,8 +55,10 @@ std::filesystem::path ConvertedPath(const std::filesystem::path& targetFolder,
 // set right when an index follows. A truncated last chunk keeps the complete frames of a movi
 // list (other chunks are dropped) and the RIFF size is set to the output's length. A zero size runs
 // to the end only in an unfinished file (RIFF size 0) or for the movi list; elsewhere the chunk is
-// empty. An index that does not list the chunks of the movi list is dropped. What is not a
-// recording (no header list or movie data) is refused before an output is created.
+// empty. A chunk size one byte short (a non-zero pad byte) or grown over the chunks after it is
+// set right. An index that does not list the chunks of the movi list is replaced by one that
+// does (kConvertRepaired). What is not a recording (no header list or movie data) is refused
+// before an output is created.
 // Each call keeps its own state; calls may run in parallel on different files.
 int ConvertRecording(const std::filesystem::path& targetFolder, const std::filesystem::path& sourcePath,
                      bool toAvi, const ConvertProgress& progress = {}, std::string* why = nullptr);

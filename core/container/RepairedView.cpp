@@ -25,15 +25,6 @@ struct Segment {
     bool patchPrefixes = false;
 };
 
-bool startsKeyFrame(const uint8_t* d, size_t n) {
-    // After the four prefix bytes (or a three-byte start code) comes the first NAL header.
-    size_t at = (n >= 3 && d[0] == 0 && d[1] == 0 && d[2] == 1) ? 3 : 4;
-    if (n <= at)
-        return false;
-    int type = d[at] & 0x1F;
-    return type == 5 || type == 7;
-}
-
 } // namespace
 
 struct RepairedView::Impl {

@@ -1,6 +1,7 @@
 // Little-endian fields and four-character codes of RIFF/AVI files; used by every container class.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -70,6 +71,16 @@ inline int chunkStreamNumber(uint32_t id) {
     if (a < '0' || a > '9' || b < '0' || b > '9')
         return -1;
     return (a - '0') * 10 + (b - '0');
+}
+
+// True when an H.264 frame starts a key frame: after its four prefix bytes (or a three-byte start
+// code) the first NAL unit is an SPS or an IDR slice.
+inline bool startsKeyFrame(const uint8_t* d, size_t n) {
+    const size_t at = (n >= 3 && d[0] == 0 && d[1] == 0 && d[2] == 1) ? 3 : 4;
+    if (n <= at)
+        return false;
+    const int type = d[at] & 0x1F;
+    return type == 5 || type == 7;
 }
 
 inline std::string fourccText(uint32_t id) {

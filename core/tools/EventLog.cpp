@@ -257,8 +257,13 @@ EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
             got += size_t(n);
         }
         EventLogRecord record;
-        if (!ok || got == 0 || !walk.accept(std::span(buffer, got), record, &result.note))
+        if (!ok || got == 0)
             break;
+        if (!walk.accept(std::span(buffer, got), record, &result.note)) {
+            if (got < kEventLogUsedBytes)
+                result.cutRecordBytes = got;
+            break;
+        }
         ok = csv.write(FormatEventLogLine(record) + "\r\n");
         ++result.lines;
     }

@@ -47,9 +47,10 @@ std::string FormatEventLogLine(const EventLogRecord& record);
 
 struct EventLogExportResult {
     bool ok = false;
-    int lines = 0;     // records written
-    std::string error; // empty when ok
-    std::string note;  // when ok: why the log ended early (a record cut short, erased space)
+    int lines = 0;             // records written
+    std::string error;         // empty when ok
+    std::string note;          // when ok: why the log ended early (a record cut short, erased space)
+    size_t cutRecordBytes = 0; // when ok: the bytes of a last record cut short and left out; 0 if none
 };
 
 // Writes the header and one CR LF line per record of `logPath` into `csvPath`, a record at a time

@@ -16,7 +16,7 @@ int RunExportLog(const std::vector<std::string>& args) {
     if (!result.note.empty()) {
         std::fprintf(stderr, "quillent-tool export-log: warning: %s\n", result.note.c_str());
         // A cut record is damage a script must be able to tell; erased space is how logs end.
-        if (result.note.find("cut short") != std::string::npos)
+        if (result.cutRecordBytes > 0)
             return kExitRepaired;
     }
     return kExitOk;

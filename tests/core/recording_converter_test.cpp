@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -400,8 +401,10 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         std::string name;
         Bytes file;
         int result;
-        int64_t outputSize; // -1: the source's size
-        bool indexed;       // the output carries a usable index
+        int64_t outputSize;          // -1: the source's size
+        bool indexed;                // the output carries a usable index
+        const Bytes* same = nullptr; // the output equals the conversion of this intact file
+        size_t junkAt = 0;           // a chunk that becomes filler
     };
     Bytes zeroedIndex = b;
     std::fill(zeroedIndex.begin() + ptrdiff_t(s.idx1() + 8), zeroedIndex.end(), 0);
@@ -416,24 +419,66 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         wrongKind.begin());
     ASSERT_LT(recordAt, s.idx1());
     wrongKind[recordAt + 1] = '0'; // a record chunk that names the video stream
+
+    // Sizes changed so that the chunks still line up and no walk can see it: a chunk grown over
+    // the chunk after it (a sound frame, a video frame), a sound frame one byte
+    // short. With an index and without one.
+    std::vector<RiffChunk> chunks;
+    {
+        MemoryByteSource src(b.data(), b.size());
+        WalkMovi(src, s.layout, [&](const RiffChunk& c) { chunks.push_back(c); });
+    }
+    auto firstPair = [&](char kind, char nextKind) {
+        for (size_t i = 0; i + 1 < chunks.size(); ++i)
+            if (char(chunks[i].id >> 16) == kind && char(chunks[i + 1].id >> 16) == nextKind &&
+                chunks[i].size % 2 == 0 && chunks[i].size >= 4)
+                return i;
+        ADD_FAILURE() << "no such chunk pair";
+        return size_t(0);
+    };
+    auto resized = [&](const Bytes& file, size_t chunk, uint32_t size) {
+        Bytes x = file;
+        writeLe32(x.data() + chunks[chunk].offset + 4, size);
+        return x;
+    };
+    const size_t sound = firstPair('w', 'w'), video = firstPair('d', 'd');
+    Bytes uncompressedKind = b; // "00dc" with a bit flipped into "00db": H.264 without its start code
+    uncompressedKind[chunks[video].offset + 3] = 'b';
+    Bytes indexName = b;
+    indexName[s.idx1() + 1] = '`';
+    auto grown = [&](size_t i) { return uint32_t(chunks[i + 1].next - chunks[i].offset - 8); };
     const std::vector<Case> cases = {
         // An unfinished file whose index size is 0 too: the index keeps its identifier and gets
         // its real size; the movi list gets its own.
         {"zero sizes", zeroSizes(b, {4, s.movi() + 4, s.idx1() + 4}), kConvertDoneWithIndex, -1, true},
-        // Cut inside the index: the index is dropped and the movi size ends where it began.
+        // Cut inside the index: the index is made anew and the movi size ends where it began.
         {"cut in index", Bytes(unfinished.begin(), unfinished.begin() + ptrdiff_t(s.idx1() + 40)),
-         kConvertRepaired, int64_t(s.idx1()), false},
+         kConvertRepaired, int64_t(b.size()), true, &b},
         // An empty chunk in a finished file is empty, not the rest of the file.
         {"empty chunk", Insert(b, s.movi(), Cat({Text("JUNK"), Le32(0)})), kConvertDoneWithIndex, -1, true},
         // A bare list header at the end: the frames stay, the damage is reported.
         {"list eof", Insert(b, b.size(), Cat({Text("LIST"), Le32(0)})), kConvertRepaired, int64_t(b.size()),
          true},
-        // An index that does not list the chunks is dropped.
-        {"zeroed index", zeroedIndex, kConvertRepaired, int64_t(s.idx1()), false},
-        // A chunk whose kind does not fit its stream becomes filler; the index no longer fits.
-        {"wrong kind", wrongKind, kConvertRepaired, int64_t(s.idx1()), false},
+        // An index that does not list the chunks is made anew from them.
+        {"zeroed index", zeroedIndex, kConvertRepaired, -1, true, &b},
+        // A chunk whose kind does not fit its stream becomes filler; the index lists the others.
+        {"wrong kind", wrongKind, kConvertRepaired, int64_t(b.size() - 16), true, nullptr, recordAt},
+        // An index whose identifier is damaged in a file closed with one: a new one follows it.
+        {"index name", indexName, kConvertRepaired, int64_t(b.size() + 8 + s.layout.idx1Size), true},
+        {"uncompressed kind", uncompressedKind, kConvertRepaired, int64_t(b.size() - 16), true, nullptr,
+         size_t(chunks[video].offset)},
         // Zeros after an unfinished recording end it.
         {"zero padding", padded, kConvertDone, int64_t(unfinishedNoIndex.size()), false},
+        {"sound grown", resized(b, sound, grown(sound)), kConvertRepaired, -1, true, &b},
+        {"video grown", resized(b, video, grown(video)), kConvertRepaired, -1, true, &b},
+        {"sound one short", resized(b, sound + 1, chunks[sound + 1].size - 1), kConvertRepaired, -1, true,
+         &b},
+        {"sound grown, no index", resized(unfinishedNoIndex, sound, grown(sound)), kConvertRepaired, -1,
+         false, &unfinishedNoIndex},
+        {"video grown, no index", resized(unfinishedNoIndex, video, grown(video)), kConvertRepaired, -1,
+         false, &unfinishedNoIndex},
+        {"sound one short, no index", resized(unfinishedNoIndex, sound + 1, chunks[sound + 1].size - 1),
+         kConvertRepaired, -1, false, &unfinishedNoIndex},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -446,6 +491,13 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         }
         const Bytes avi = ReadFile(ConvertedPath(out(), src, true));
         EXPECT_EQ(int64_t(avi.size()), c.outputSize < 0 ? int64_t(c.file.size()) : c.outputSize);
+        if (c.same) {
+            const fs::path intact = dir / "intact.qmv";
+            WriteFile(intact, *c.same);
+            ASSERT_GE(ConvertRecording(dir.path(), intact, true), kConvertDone);
+            EXPECT_TRUE(ReadFile(ConvertedPath(dir.path(), intact, true)) == avi)
+                << "the recording as it was";
+        }
         bool ok = false;
         const AviLayout l = LayoutOf(avi, &ok);
         ASSERT_TRUE(ok);
@@ -456,14 +508,51 @@ TEST_F(ConverterTest, DamagedRecordingsConvertIntoReadableFilesOrSayWhy) {
         MemoryByteSource view(avi.data(), avi.size());
         std::vector<IndexEntry> entries;
         EXPECT_EQ(ReadAviIndex(view, l, entries), c.indexed);
-        if (c.name == "wrong kind") {
-            EXPECT_EQ(Bytes(avi.begin() + ptrdiff_t(recordAt), avi.begin() + ptrdiff_t(recordAt) + 4),
+        // The index lists every chunk of the output but filler, in order.
+        size_t i = 0;
+        WalkMovi(view, l, [&](const RiffChunk& k) {
+            if (k.id == fourcc("JUNK") || !c.indexed)
+                return;
+            ASSERT_LT(i, entries.size());
+            EXPECT_EQ(entries[i].id, k.id);
+            EXPECT_EQ(entries[i].offset, k.offset);
+            EXPECT_EQ(entries[i].size, k.size);
+            ++i;
+        });
+        EXPECT_EQ(i, entries.size());
+        if (c.junkAt) {
+            EXPECT_EQ(Bytes(avi.begin() + ptrdiff_t(c.junkAt), avi.begin() + ptrdiff_t(c.junkAt) + 4),
                       Text("JUNK"));
         }
         // The reader of the player finds the movie data of the damaged source too.
         std::string error;
         EXPECT_NE(RecordingReader::open(src, &error), nullptr) << error;
     }
+}
+
+// A PCM sound frame one byte short whose lost byte was 0 (silence): the pad byte cannot tell, the
+// sound's block length can.
+TEST_F(ConverterTest, PcmFrameOneByteShortIsSetRight) {
+    SyntheticOptions o;
+    o.pcm = true;
+    WriteSynthetic(dir / "pcm.qmv", RecordingForm::Camera, false, o);
+    Bytes b = ReadFile(dir / "pcm.qmv");
+    bool ok = false;
+    const AviLayout layout = LayoutOf(b, &ok);
+    ASSERT_TRUE(ok);
+    MemoryByteSource src(b.data(), b.size());
+    std::optional<RiffChunk> silent;
+    WalkMovi(src, layout, [&](const RiffChunk& c) {
+        if (!silent && char(c.id >> 16) == 'w' && b[c.dataOffset() + c.size - 1] == 0)
+            silent = c;
+    });
+    ASSERT_TRUE(silent);
+    ASSERT_GE(ConvertRecording(out(), dir / "pcm.qmv", true), kConvertDone);
+    const Bytes intact = ReadFile(ConvertedPath(out(), dir / "pcm.qmv", true));
+    writeLe32(b.data() + silent->offset + 4, uint32_t(silent->size - 1));
+    WriteFile(dir / "short.qmv", b);
+    EXPECT_EQ(ConvertRecording(out(), dir / "short.qmv", true), kConvertRepaired);
+    EXPECT_TRUE(ReadFile(ConvertedPath(out(), dir / "short.qmv", true)) == intact);
 }
 
 TEST_F(ConverterTest, RefusesWhatIsNotARecordingWithoutAnOutput) {
@@ -473,15 +562,19 @@ TEST_F(ConverterTest, RefusesWhatIsNotARecordingWithoutAnOutput) {
     // Cut inside the header, and cut before the first frame.
     WriteFile(dir / "cut-header.qmv", Bytes(camera.begin(), camera.begin() + 300));
     WriteFile(dir / "no-frame.qmv", Bytes(camera.begin(), camera.begin() + 470));
+    // Sound and records, cut before the first picture.
+    const std::string video = "00dc";
+    WriteFile(dir / "no-picture.qmv",
+              Bytes(camera.begin(), std::search(camera.begin(), camera.end(), video.begin(), video.end())));
     struct Case {
         fs::path source;
         int result;
     };
     for (const Case& c :
          {Case{dir / "twelve.qmv", kConvertShortHeader}, Case{dir / "cut-header.qmv", kConvertShortHeader},
-          Case{dir / "no-frame.qmv", kConvertShortHeader}, Case{data / "eventlog.bin", kConvertShortHeader},
-          Case{data / "setup.ini", kConvertShortHeader}, Case{data / "plain.mp4", kConvertIsMp4},
-          Case{dir.path(), kConvertNoSource}}) {
+          Case{dir / "no-frame.qmv", kConvertShortHeader}, Case{dir / "no-picture.qmv", kConvertShortHeader},
+          Case{data / "eventlog.bin", kConvertShortHeader}, Case{data / "setup.ini", kConvertShortHeader},
+          Case{data / "plain.mp4", kConvertIsMp4}, Case{dir.path(), kConvertNoSource}}) {
         std::string why;
         EXPECT_EQ(ConvertRecording(out(), c.source, true, {}, &why), c.result) << c.source;
         EXPECT_FALSE(why.empty());

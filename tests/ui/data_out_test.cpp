@@ -209,6 +209,23 @@ TEST_F(DataOutTest, EventLogExportSaysWhatHappened) {
     answers << QString(); // cancelled at the first question: nothing happens
     command("btnLog", 3);
     EXPECT_EQ(messages.size(), 3);
+
+    // A log whose last record is cut short: the complete ones are written and the window says
+    // that the cut one was left out.
+    QFile whole(QStringLiteral(QUILLENT_TEST_DATA "/eventlog.bin"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    QFile cut(out.filePath(QStringLiteral("cut.bin")));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes + bytes.right(172).left(100));
+    cut.close();
+    answers << cut.fileName() << csv;
+    command("btnLog", 4);
+    EXPECT_EQ(messages.value(3), QString::fromStdString(LString("LOG_MSG_COMPLETE")) + "\n" +
+                                     QString::fromStdString(LString("LOG_MSG_CUT_RECORD")).arg(100).arg(172));
+    QFile got2(csv);
+    ASSERT_TRUE(got2.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got2.readAll(), golden.seek(0) ? golden.readAll() : QByteArray());
 }
 
 TEST_F(DataOutTest, GpxOfTheOpenRecordingAndOfCheckedRecordings) {

@@ -231,7 +231,11 @@ bool DataOutCommands::ExportEventLog() {
         m_prompts.message(text(readSide ? "LOG_MSG_READ_FAILED" : "LOG_MSG_WRITE_FAILED"), true);
         return false;
     }
-    m_prompts.message(text("LOG_MSG_COMPLETE"), false);
+    QString outcome = text("LOG_MSG_COMPLETE");
+    if (result.cutRecordBytes > 0) // the last record was left out: say so, as the tool does
+        outcome += QLatin1Char('\n') +
+                   text("LOG_MSG_CUT_RECORD").arg(result.cutRecordBytes).arg(kEventLogRecordSize);
+    m_prompts.message(outcome, false);
     return true;
 }
 
