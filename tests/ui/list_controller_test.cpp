@@ -189,6 +189,12 @@ TEST(ListController, ClicksUnderTheEventTabOpenTheRightEntryAndSelectAllChecksOn
     f.controller->ChkRow(5, true);
     EXPECT_TRUE(f.controller->Report().IsChecked(5));
     f.controller->ChkRow(99, true); // no such row: nothing
+
+    // The end of the kind's last recording shows the first tab, and the list follows its tab.
+    f.controller->clearHighlight();
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_EQ(f.controller->KindFilter(), 1);
+    EXPECT_EQ(f.model().VisibleCount(), 21);
 }
 
 TEST(ListController, TabsReturnToTheirSavedScrollPositions) {
