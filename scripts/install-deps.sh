@@ -14,6 +14,8 @@ PACKAGES=(
     # UI
     qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
     fonts-crosextra-carlito fonts-noto-cjk
+    # the toolkit's own texts (file choosers, message box buttons) in Korean
+    qt6-translations-l10n
     # media
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

@@ -87,7 +87,9 @@ function fraction(ms) {
 }
 
 function drawTime() {
-    var shown = state.posMs;
+    // The range the program sends is a little shorter than the recording: the last moments
+    // show as its end, never past it.
+    var shown = state.rangeMs > 0 ? Math.min(state.posMs, state.rangeMs) : state.posMs;
     $('timeText').textContent = formatTime(shown) + ' / ' + formatTime(state.rangeMs);
     var pct = (fraction(shown) * 100).toFixed(3) + '%';
     $('progress').style.width = pct;

@@ -158,13 +158,21 @@ TEST_F(DataOutTest, SnapshotSavesEveryChannelAsTheEngineShowsIt) {
 TEST_F(DataOutTest, ReportPicturesGoToAPrivateFolder) {
     DataOutCommands::PrintJob job;
     bool ran = false;
+    // Playback pauses while the report window is open, and the session (so the page's play
+    // button) says so; it plays on afterwards.
+    waitFor([&] { return s_session->state() == PlaybackSession::State::Playing; });
+    ASSERT_EQ(s_session->state(), PlaybackSession::State::Playing);
+    PlaybackSession::State during = PlaybackSession::State::Idle;
     tools->commands().setPrintRunner([&](const DataOutCommands::PrintJob& j) {
         job = j;
+        during = s_session->state();
         ran = true;
     });
     ASSERT_TRUE(s_window->Dispatcher().Dispatch(QStringLiteral("btnPrint"), 0));
     waitFor([&] { return ran; });
     ASSERT_TRUE(ran);
+    EXPECT_EQ(during, PlaybackSession::State::Paused);
+    EXPECT_EQ(s_session->state(), PlaybackSession::State::Playing);
     const int channels = s_window->EngineHolder().GetChannelCount();
     EXPECT_EQ(job.imageCount, channels);
     for (int ch = 1; ch <= channels; ++ch)

@@ -144,9 +144,15 @@ TEST_F(DataPanels, SpeedEdgeCasesOneSampleAndNone) {
     const QImage image = draw(none, kSpeedSize, 500);
     EXPECT_EQ(none.speedAt(500), 0);
     EXPECT_EQ(none.seekPosition({100, 100}, kSpeedSize), std::nullopt);
-    // No position line, no curve: the plot is background apart from the axes.
-    for (int x = 41; x < 600; x += 7)
+    // No position line, no curve: the plot is background apart from the axes. A recording
+    // without GPS has a length but no samples: no position line either.
+    SpeedGraphRenderer noGps;
+    noGps.setData({}, 10000);
+    const QImage withoutGps = draw(noGps, kSpeedSize, 5000);
+    for (int x = 41; x < 600; ++x) {
         EXPECT_EQ(at(image, x, 100), panelcolors::kBackground) << x;
+        EXPECT_EQ(at(withoutGps, x, 100), panelcolors::kBackground) << x;
+    }
     // The label "0" sits at (10, H - 37): some text pixels in its cell.
     bool label = false;
     for (int y = 198; y < 216 && !label; ++y)

@@ -10,9 +10,11 @@
 #include "ui/lists/CFilemenu.h"
 #include "ui/lists/ListController.h"
 #include "ui/lists/ListMessages.h"
+#include "ui/lists/ListPainting.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -189,6 +191,12 @@ TEST(ListController, ClicksUnderTheEventTabOpenTheRightEntryAndSelectAllChecksOn
     f.controller->ChkRow(5, true);
     EXPECT_TRUE(f.controller->Report().IsChecked(5));
     f.controller->ChkRow(99, true); // no such row: nothing
+
+    // The end of the kind's last recording shows the first tab, and the list follows its tab.
+    f.controller->clearHighlight();
+    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_EQ(f.controller->KindFilter(), 1);
+    EXPECT_EQ(f.model().VisibleCount(), 21);
 }
 
 TEST(ListController, TabsReturnToTheirSavedScrollPositions) {
@@ -435,8 +443,28 @@ TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {
     ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
     ViewerConfig::Instance().SetLanguage(kLanguageKorean);
     const QStringList korean = CFilemenu::Captions();
+    // Captions other than the English ones get boxes of their widths, one after another, and a
+    // click in a box chooses the tab drawn there.
+    const QList<CFilemenu::TabPlace> places = CFilemenu::TabPlaces();
+    CFilemenu menu;
+    menu.SetMapOffered(true);
+    const QFontMetrics metrics(ListFont(20, QFont::Black));
+    ASSERT_EQ(places.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(places[i].tab, i + 1);
+        EXPECT_GE(places[i].right - places[i].left, metrics.horizontalAdvance(korean[i]) + 4) << i;
+        if (i > 0)
+            EXPECT_EQ(places[i].left, places[i - 1].right) << i;
+        EXPECT_EQ(menu.TabAt((places[i].left + places[i].right) / 2), i + 1) << i;
+    }
     ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
     const QStringList english = CFilemenu::Captions();
+    // The English captions keep the boxes they were drawn for.
+    const int designed[][2] = {{30, 60}, {60, 150}, {150, 200}, {200, 265}, {265, 305}};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(CFilemenu::TabPlaces()[i].left, designed[i][0]);
+        EXPECT_EQ(CFilemenu::TabPlaces()[i].right, designed[i][1]);
+    }
     EXPECT_EQ(english,
               QStringList({"ALL", "EMERGENCY", "EVENT", "MOTION", "MAP", "Filename", "Size", "Date"}));
     EXPECT_EQ(korean,

@@ -352,6 +352,9 @@ TEST_F(MainWindowTest, PageFunctionsChangeThePage) {
     w.CallInternal("setPos", "65000");
     EXPECT_EQ(js("document.getElementById('timeText').textContent").toString(), QString("01:05 / 02:10"));
     EXPECT_EQ(js("document.getElementById('progress').style.width").toString(), QString("50%"));
+    w.CallInternal("setPos", "132000"); // the last moments, past the range's end
+    EXPECT_EQ(js("document.getElementById('timeText').textContent").toString(), QString("02:10 / 02:10"));
+    w.CallInternal("setPos", "65000");
 
     w.CallInternal("setPause", "0");
     EXPECT_EQ(js("document.querySelector('#btnPlay use').getAttribute('href')").toString(),

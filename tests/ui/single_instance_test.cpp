@@ -1,5 +1,6 @@
 // One running copy per user: a later start hands its argument over; a socket left by a copy
 // that crashed does not keep the next start from running.
+#include "core/config/ViewerConfig.h"
 #include "ui/app/CHvViewerApp.h"
 #include "ui/app/SingleInstance.h"
 
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSignalSpy>
+#include <QTranslator>
 
 #include <atomic>
 #include <sys/socket.h>
@@ -97,4 +99,21 @@ TEST(SingleInstanceTest, ALiveCopysSocketIsNeverTakenOver) {
     });
     EXPECT_TRUE(spy.wait(10000));
     third.join();
+}
+
+// The toolkit's own texts (file choosers, message box buttons) follow the language in force; the
+// translation comes with the installed dependencies, so its absence is a failure.
+TEST(StartupTest, ToolkitTextsFollowTheLanguageInForce) {
+    QCoreApplication& a = app();
+    const QString lookIn = QStringLiteral("Look in:");
+    ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
+    EXPECT_FALSE(CHvViewerApp::installToolkitTranslation(a));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), lookIn);
+    ViewerConfig::Instance().SetLanguage(kLanguageKorean);
+    ASSERT_TRUE(CHvViewerApp::installToolkitTranslation(a));
+    EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), lookIn);
+    EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+    for (QTranslator* t : a.findChildren<QTranslator*>())
+        QCoreApplication::removeTranslator(t);
+    ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
 }

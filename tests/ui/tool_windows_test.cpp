@@ -10,6 +10,7 @@
 #include "ui/lists/CFilelist.h"
 #include "ui/lists/CFilemenu.h"
 #include "ui/lists/ListController.h"
+#include "ui/playback/PlaybackControl.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/tools/CEncCopyDlg.h"
 #include "ui/tools/CProcessDlg.h"
@@ -310,4 +311,79 @@ TEST(CopyCommand, FromTheListToAScrambledCopyAndItsRefusals) {
     EXPECT_TRUE(session.isOpen());
     QTest::qWait(50);
     EXPECT_EQ(checked.count(), 2);
+}
+
+namespace {
+
+// The engine as the commands see it: its state and the calls made.
+struct FakeEngine : PlaybackControl {
+    int state = kStateRunning;
+    int GetState() const override { return state; }
+    int GetChannelCount() const override { return 1; }
+    uint64_t GetPositionMs() const override { return 0; }
+    uint64_t GetDurationMs() const override { return 1000; }
+    bool Run() override { return state = kStateRunning, true; }
+    bool Pause() override { return state = kStatePaused, true; }
+    bool Stop() override { return state = kStateStopped, true; }
+    void SeekTo(int64_t) override {}
+    void SetRate(float) override {}
+    void SetBrightness(int, int) override {}
+    bool StepFrame() override { return true; }
+    void SetVolume(int) override {}
+    void SetViewOptions(uint32_t) override {}
+};
+
+} // namespace
+
+// The page's play button follows the session: a tool that pauses or stops the engine says so,
+// and says so again when playback resumes.
+TEST(ToolWindows, TellTheSessionWhenTheyPauseOrStopPlayback) {
+    app();
+    Folder dir;
+    fs::create_directories(dir / "NORMAL");
+    writeRecording(dir / "NORMAL" / "RTC20261207_080000.qmv", 4, 100);
+    QWidget window;
+    ListController lists(&window, new CFilelist(&window), new CFilemenu(&window), new QScrollBar(&window));
+    lists.Scanner().SetFolders({{"NORMAL"}});
+    lists.Scanner().SetExtensions({"qmv"});
+    lists.SetFolderChooser([&](const std::string&) { return std::optional<fs::path>(dir.path); });
+    ASSERT_TRUE(lists.OpenFolder(dir.path));
+    lists.ChkRow(0, true);
+
+    PlaybackSession session;
+    OpenRecording open;
+    open.path = dir / "NORMAL" / "RTC20261207_080000.qmv";
+    open.listIndex = 0;
+    session.open(open, RecordingData{});
+    session.setState(PlaybackSession::State::Playing);
+    FakeEngine engine;
+    ToolCommands::Host host;
+    host.window = &window;
+    host.lists = &lists;
+    host.session = &session;
+    host.playback = &engine;
+    host.report = [](QMessageBox::Icon, const QString&) {};
+    host.chooseFolder = [](const QString&) { return QString(); }; // the user cancels
+    host.chooseSaveFile = [](const QString&, const QString&) { return QString(); };
+    ToolCommands commands(host);
+
+    // Merge pauses while its window is open and plays on when it closes.
+    QSignalSpy closed(&commands, &ToolCommands::windowClosed);
+    commands.Merge();
+    ASSERT_TRUE(commands.ActiveWindow());
+    EXPECT_EQ(engine.state, kStatePaused);
+    EXPECT_EQ(session.state(), PlaybackSession::State::Paused);
+    commands.ActiveWindow()->done(QDialog::Rejected); // its close button
+    ASSERT_TRUE(waitUntil([&] { return closed.count() == 1 && !commands.ActiveWindow(); }));
+    EXPECT_EQ(engine.state, kStateRunning);
+    EXPECT_EQ(session.state(), PlaybackSession::State::Playing);
+
+    // A scrambled copy that is cancelled plays on as well.
+    commands.Copy();
+    EXPECT_EQ(session.state(), PlaybackSession::State::Playing);
+
+    // Conversion stops playback, even when the folder question is then cancelled.
+    commands.Convert(CProcessDlg::kConvert);
+    EXPECT_EQ(engine.state, kStateStopped);
+    EXPECT_EQ(session.state(), PlaybackSession::State::Stopped);
 }

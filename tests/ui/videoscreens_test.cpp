@@ -1,6 +1,7 @@
 // Video screens, the zoom window, the busy window and the ID/password dialog, headless.
 #include "OpenTestApp.h"
 
+#include "core/config/ViewerConfig.h"
 #include "ui/dialogs/CProgressDlg.h"
 #include "ui/dialogs/CUserinfoDlg.h"
 #include "ui/panels/CDlgVideoScreen.h"
@@ -168,6 +169,18 @@ TEST_F(VideoScreens, BusyWindowReportsItsJobOnceAfterShowing) {
     busy.stop();
     QTest::qWait(30);
     EXPECT_EQ(open.count(), 1);
+
+    // Its caption follows the language in force: the bitmap's English one is covered in Korean.
+    ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
+    const QRect band(3, 80, 213, 21);
+    EXPECT_EQ(CProgressDlg::Caption(), "Loading...");
+    const QImage english = busy.grab().toImage().copy(band);
+    ViewerConfig::Instance().SetLanguage(kLanguageKorean);
+    EXPECT_EQ(CProgressDlg::Caption(), QString::fromUtf8("불러오는 중..."));
+    const QImage korean = busy.grab().toImage().copy(band);
+    ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
+    EXPECT_NE(english, korean);
+    EXPECT_EQ(busy.grab().toImage().copy(band), english);
 }
 
 TEST_F(VideoScreens, UserinfoDialogReturnsWhatWasTyped) {

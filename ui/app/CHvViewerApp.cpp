@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDebug>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QUrl>
 
 #include <unistd.h>
@@ -36,6 +38,20 @@ QStringList CHvViewerApp::argumentsForHandOver(const QStringList& arguments) {
     return out;
 }
 
+bool CHvViewerApp::installToolkitTranslation(QCoreApplication& app) {
+    if (ViewerConfig::Instance().GetLanguage() != kLanguageKorean)
+        return false;
+    auto* translator = new QTranslator(&app);
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QLocale(QLocale::Korean, QLocale::SouthKorea), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), folder)) {
+        qInfo() << "no Korean translation of the toolkit in" << folder;
+        delete translator;
+        return false;
+    }
+    return app.installTranslator(translator);
+}
+
 int CHvViewerApp::Main(int argc, char** argv) {
     prepareProcess();
     QApplication app(argc, argv);
@@ -53,6 +69,7 @@ int CHvViewerApp::Main(int argc, char** argv) {
     }
 
     LoadViewerConfig(kConfigFileName, ViewerConfig::Instance()); // a missing file leaves it empty
+    installToolkitTranslation(app);
 
     int result = 0;
     {

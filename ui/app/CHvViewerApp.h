@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+class QCoreApplication;
+
 class CHvViewerApp {
 public:
     static constexpr const char* kConfigFileName = "viewerconfig.cfg";
@@ -13,6 +15,10 @@ public:
 
     // Process settings that must precede QApplication (web engine sandbox as root, GL sharing).
     static void prepareProcess();
+
+    // The toolkit's own texts (file choosers, message box buttons) in the language in force:
+    // installs its Korean translation when Korean is chosen. Returns whether one was installed.
+    static bool installToolkitTranslation(QCoreApplication& app);
 
     // The argument a second start hands over: paths made absolute (the running copy has its own
     // working folder), links and other text unchanged.

@@ -25,6 +25,8 @@ public:
     void stop();
 
     int job() const { return m_job; }
+    // The caption in the language in force ("MAIN_TEXT_LOADING"); the bitmap carries the English one.
+    static QString Caption();
 
 signals:
     void openNow(int job); // 0x41a

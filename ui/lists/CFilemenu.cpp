@@ -6,6 +6,7 @@
 #include "ui/lists/ListMessages.h"
 #include "ui/lists/ListPainting.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -31,6 +32,11 @@ QString text(const char* id, const char* fallback) {
     const std::string s = LString(id);
     return s.empty() ? QString::fromLatin1(fallback) : QString::fromStdString(s);
 }
+
+QFont tabFont() {
+    return ListFont(20, QFont::Black);
+}
+constexpr int kTabGap = 10; // between two captions laid out by their widths
 constexpr int kSearchIconId = 364;
 } // namespace
 
@@ -52,8 +58,27 @@ int CFilemenu::ScrollBarWidth() const {
     return style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
 }
 
-int CFilemenu::TabAt(int x) const {
+QList<CFilemenu::TabPlace> CFilemenu::TabPlaces() {
+    // The boxes were drawn for the English captions; another language's captions would overrun
+    // them or huddle in them, so those are laid out one after another by their widths.
+    const bool english = ViewerConfig::Instance().GetLanguage() == kLanguageEnglish;
+    const QFontMetrics metrics(tabFont());
+    QList<TabPlace> places;
+    int left = kTabs[0].left;
     for (const auto& t : kTabs) {
+        if (english) {
+            places.append({t.tab, t.left, t.right});
+            continue;
+        }
+        const int right = left + metrics.horizontalAdvance(text(t.captionId, t.fallback)) + kTabGap;
+        places.append({t.tab, left, right});
+        left = right;
+    }
+    return places;
+}
+
+int CFilemenu::TabAt(int x) const {
+    for (const TabPlace& t : TabPlaces()) {
         if (t.tab == 5 && !m_mapOffered)
             continue;
         if (t.tab == 1 ? (x >= t.left && x <= t.right) : (x > t.left && x <= t.right))
@@ -69,13 +94,15 @@ void CFilemenu::Draw(QPainter& p, int w, int h, int v, int tab, bool selectAll, 
     p.fillRect(QRect(0, 14, w, 14), QColor(33, 33, 33));
     p.fillRect(QRect(0, 28, w, 2), Qt::black);
     p.drawPixmap(5, 4, LoadSkinBitmap(kSearchIconId));
-    p.setFont(ListFont(20, QFont::Black));
-    for (const auto& t : kTabs) {
+    p.setFont(tabFont());
+    const QList<TabPlace> places = TabPlaces();
+    for (int i = 0; i < places.size(); ++i) {
+        const TabPlace& t = places[i];
         if (t.tab == 5 && !mapOffered)
             continue;
         p.setPen(t.tab == tab ? listcolors::kAccent : listcolors::kTabIdle);
         p.drawText(QRect(t.left, 3, t.right - t.left, 20), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   text(t.captionId, t.fallback));
+                   text(kTabs[i].captionId, kTabs[i].fallback));
     }
     if (h <= 30)
         return; // the map shares the column: only the strip is shown

@@ -2,6 +2,7 @@
 // (and MAP when offered), the column captions and the select-all box. Sends 0x415, 0x416, 0x419.
 #pragma once
 
+#include <QList>
 #include <QStringList>
 #include <QWidget>
 
@@ -35,6 +36,13 @@ public:
     int ScrollBarWidth() const;
     // Tab under x in the strip (1..5) or 0.
     int TabAt(int x) const;
+    // Where each tab's caption is drawn and clicked, tabs 1..5 in order, in the language in force.
+    struct TabPlace {
+        int tab;
+        int left;
+        int right;
+    };
+    static QList<TabPlace> TabPlaces();
 
     // The texts drawn, in the language in force: the five tabs, then the three column captions.
     static QStringList Captions();

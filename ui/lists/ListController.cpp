@@ -380,8 +380,8 @@ void ListController::SelectInList(int entry, int kind) {
 
 void ListController::ResetSelection() {
     m_list->Model().SetSelection(-1, 0);
-    m_menu->SetCurrentTab(1);
-    m_list->update();
+    // The first tab, and the list under it: every kind, not the rows of the kind shown before.
+    ShowKind(1);
 }
 
 void ListController::OnVolumeRemoved(const QString& mountPoint) {

@@ -45,8 +45,7 @@ QString picturesFolder() {
 
 } // namespace
 
-DataOutCommands::DataOutCommands(QWidget* window, const PlaybackSession& session,
-                                 PlaybackEngineHolder& engine)
+DataOutCommands::DataOutCommands(QWidget* window, PlaybackSession& session, PlaybackEngineHolder& engine)
     : QObject(window), m_window(window), m_session(session), m_engine(engine) {
     m_prompts.saveFile = [this](const QString& title, const QString& proposed, const QString& filters,
                                 const QString& suffix) {
@@ -117,12 +116,18 @@ bool DataOutCommands::pauseForPictures(bool& ok) {
     if (!ok)
         return false;
     m_engine.Pause();
+    // The page and the views follow the session: playback is paused while the pictures are taken.
+    if (state == 0)
+        m_session.setState(PlaybackSession::State::Paused);
     return state == 0;
 }
 
 void DataOutCommands::resume(bool wasRunning) {
-    if (wasRunning)
-        m_engine.Run();
+    if (!wasRunning)
+        return;
+    m_engine.Run();
+    if (m_engine.GetState() == 0)
+        m_session.setState(PlaybackSession::State::Playing);
 }
 
 int DataOutCommands::Snapshot() {

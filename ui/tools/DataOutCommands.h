@@ -47,7 +47,7 @@ public:
     static constexpr int kGraphHeight = 200;
     using PrintRunner = std::function<void(const PrintJob&)>;
 
-    DataOutCommands(QWidget* window, const PlaybackSession& session, PlaybackEngineHolder& engine);
+    DataOutCommands(QWidget* window, PlaybackSession& session, PlaybackEngineHolder& engine);
     ~DataOutCommands() override;
 
     void setPrompts(Prompts prompts) { m_prompts = std::move(prompts); }
@@ -78,7 +78,7 @@ private:
     void drawGraphs(PrintJob& job, const QString& base) const;
 
     QWidget* m_window;
-    const PlaybackSession& m_session;
+    PlaybackSession& m_session;
     PlaybackEngineHolder& m_engine;
     Prompts m_prompts;
     CheckedRecordings m_checked;

@@ -86,8 +86,10 @@ void ToolCommands::Convert(int mode) {
                ToolProgressWindow::Text(convert ? "FILECONVERT_NOFILE" : "FILEDOWNLOAD_NOFILE"));
         return;
     }
-    if (convert && m_host.playback && m_host.playback->GetState() == kStateRunning)
+    if (convert && m_host.playback && m_host.playback->GetState() == kStateRunning) {
         m_host.playback->Stop();
+        announce(PlaybackSession::State::Stopped);
+    }
     const QString title =
         ToolProgressWindow::Text(convert ? "FILECONVERT_SELECTFOLDER" : "FILEDOWNLOAD_SELECTFOLDER");
     const QString folder = m_host.chooseFolder ? m_host.chooseFolder(title)
@@ -113,11 +115,26 @@ void ToolCommands::Convert(int mode) {
     open(window, {});
 }
 
+void ToolCommands::announce(PlaybackSession::State state) {
+    // The page's play button and the views follow the session, never the engine itself.
+    if (m_host.session && m_host.session->isOpen())
+        m_host.session->setState(state);
+}
+
+void ToolCommands::resumePlayback() {
+    if (!m_host.playback)
+        return;
+    m_host.playback->Run();
+    if (m_host.playback->GetState() == kStateRunning)
+        announce(PlaybackSession::State::Playing);
+}
+
 int ToolCommands::startIndex(bool* paused) {
     *paused = false;
     if (m_host.playback && m_host.playback->GetState() == kStateRunning && m_host.session &&
         m_host.session->isOpen() && m_host.session->recording().listIndex >= 0) {
         m_host.playback->Pause();
+        announce(PlaybackSession::State::Paused);
         *paused = true;
         return m_host.session->recording().listIndex;
     }
@@ -151,12 +168,12 @@ void ToolCommands::Merge() {
     if (!window->Prepare(listPaths(), start)) {
         delete window;
         if (paused)
-            m_host.playback->Run();
+            resumePlayback();
         return;
     }
     open(window, [this, paused](int) {
-        if (paused && m_host.playback)
-            m_host.playback->Run();
+        if (paused)
+            resumePlayback();
     });
 }
 
@@ -171,8 +188,8 @@ void ToolCommands::Copy() {
         return;
     }
     auto resume = [this, paused] {
-        if (paused && m_host.playback)
-            m_host.playback->Run();
+        if (paused)
+            resumePlayback();
     };
     const QString source = paths.value(start);
     QString target;

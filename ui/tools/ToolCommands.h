@@ -6,6 +6,7 @@
 // and runs window-modal without a nested event loop.
 #pragma once
 
+#include "ui/playback/PlaybackSession.h"
 #include "ui/tools/ToolProgressWindow.h"
 
 #include <QObject>
@@ -17,7 +18,6 @@
 class CHvViewerDlg;
 class ListController;
 class PlaybackControl;
-class PlaybackSession;
 class RecordingScanner;
 class ReportList;
 class ScrambledCopyCheck;
@@ -59,6 +59,9 @@ signals:
     void windowClosed(int result);
 
 private:
+    // Playback paused or stopped for a tool's window, and its resumption, told to the session.
+    void announce(PlaybackSession::State state);
+    void resumePlayback();
     int startIndex(bool* paused);
     QStringList listPaths() const;
     void report(QMessageBox::Icon icon, const QString& text);

@@ -112,7 +112,7 @@ void SpeedGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positionM
     }
     DrawPanelText(p, 10, labelY, QString::number(m_fullScale), panelcolors::kText);
 
-    if (m_durationMs > 0) {
+    if (m_durationMs > 0 && !m_speeds.empty()) { // a recording without GPS has no line
         const int x =
             static_cast<int>(static_cast<double>(plotWidth(size)) / m_durationMs * positionMs + kLeft);
         const int d = bottom - 35;
