@@ -39,4 +39,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so the library scan cannot see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-libav, shared-mime-info, desktop-file-utils")
+# Better with them, works without: the toolkit's Korean texts, the fonts the panels are drawn in,
+# sound straight to the device where no sound server runs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "qt6-translations-l10n, fonts-crosextra-carlito, fonts-noto-cjk, gstreamer1.0-alsa")
 include(CPack)

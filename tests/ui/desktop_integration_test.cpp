@@ -105,6 +105,8 @@ TEST(DesktopIntegration, InstallAndDebianPackageHoldTheWholeProgram) {
     ASSERT_EQ(run(QStringLiteral("dpkg-deb"), {"--field", deb, "Depends"}, &out), 0);
     EXPECT_TRUE(out.contains("gstreamer1.0-libav")) << out.toStdString();
     EXPECT_TRUE(out.contains("libqt6webenginewidgets6")) << out.toStdString();
+    ASSERT_EQ(run(QStringLiteral("dpkg-deb"), {"--field", deb, "Recommends"}, &out), 0);
+    EXPECT_TRUE(out.contains("qt6-translations-l10n")) << out.toStdString();
 }
 
 } // namespace
