@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
 #include <random>
 #include <unistd.h>
 #include <vector>
@@ -268,24 +270,33 @@ std::array<uint8_t, 12> randomNonce() {
     return nonce;
 }
 
-CopyOutcome checkTarget(const fs::path& target, const fs::path& source) {
+// Both ends of a copy: the source read through the repaired view, and the temporary file beside
+// the target that becomes the target when the copy is whole.
+struct CopyEnds {
+    std::unique_ptr<RepairedView> view;
+    std::optional<OutFile> out;
+};
+
+CopyOutcome openEnds(const fs::path& target, const fs::path& source, CopyEnds& ends) {
+    std::string why;
+    ends.view = RepairedView::open(source, &why);
+    if (!ends.view)
+        return failed(kConvertNoSource, why);
     if (IsSameFile(source, target))
         return failed(kConvertNoOutput, "the copy would replace the recording itself");
+    ends.out.emplace(temporaryBeside(target));
+    if (!ends.out->isOpen())
+        return failed(kConvertNoOutput, "cannot create " + target.string());
     return {};
 }
 
 } // namespace
 
 CopyOutcome ScrambledCopy(const fs::path& target, const fs::path& source, const ConvertProgress& progress) {
-    std::string why;
-    auto view = RepairedView::open(source, &why);
-    if (!view)
-        return failed(kConvertNoSource, why);
-    if (auto c = checkTarget(target, source); !c.ok())
-        return c;
-    OutFile out(temporaryBeside(target));
-    if (!out.isOpen())
-        return failed(kConvertNoOutput, "cannot create " + target.string());
+    CopyEnds ends;
+    if (CopyOutcome opened = openEnds(target, source, ends); !opened.ok())
+        return opened;
+    OutFile& out = *ends.out;
 
     ScrambleHeader header;
     header.nonce = randomNonce();
@@ -304,7 +315,7 @@ CopyOutcome ScrambledCopy(const fs::path& target, const fs::path& source, const 
         return !progress || progress(done * 9 / 10, total);
     };
     uint64_t insertedAt = 0;
-    ViewSource viewSource(*view);
+    ViewSource viewSource(*ends.view);
     CopyOutcome result = rewrite(viewSource, out, options, copyProgress, &insertedAt);
     if (!result.ok())
         return result;
@@ -356,15 +367,10 @@ CopyOutcome UnscrambledCopy(const fs::path& target, const fs::path& source, Clea
     CopyOutcome verified = VerifyScrambledCopy(source, verifyProgress);
     if (!verified.ok())
         return verified;
-    std::string why;
-    auto view = RepairedView::open(source, &why);
-    if (!view)
-        return failed(kConvertNoSource, why);
-    if (auto c = checkTarget(target, source); !c.ok())
-        return c;
-    OutFile out(temporaryBeside(target));
-    if (!out.isOpen())
-        return failed(kConvertNoOutput, "cannot create " + target.string());
+    CopyEnds ends;
+    if (CopyOutcome opened = openEnds(target, source, ends); !opened.ok())
+        return opened;
+    OutFile& out = *ends.out;
     RewriteOptions options;
     options.cameraForm = form == ClearForm::Camera;
     options.dropScrambleChunk = true;
@@ -372,7 +378,7 @@ CopyOutcome UnscrambledCopy(const fs::path& target, const fs::path& source, Clea
         return !progress || progress(total / 2 + done / 2, total);
     };
     uint64_t insertedAt = 0;
-    ViewSource viewSource(*view);
+    ViewSource viewSource(*ends.view);
     CopyOutcome result = rewrite(viewSource, out, options, copyProgress, &insertedAt);
     if (!result.ok())
         return result;

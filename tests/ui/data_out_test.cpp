@@ -25,6 +25,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
 
@@ -45,17 +46,10 @@ QApplication& app() {
     return *instance;
 }
 
+// Runs the event loop until `done` says so; the limit only keeps a broken test from hanging (the
+// callers assert what they waited for).
 void waitFor(const std::function<bool()>& done, int limitMs = 30000) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(5);
-    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
+    (void)QTest::qWaitFor(done, limitMs);
 }
 
 // Mean absolute difference per colour byte between a decoded JPEG and the engine's picture.
