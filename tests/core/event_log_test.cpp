@@ -2,7 +2,7 @@
 //
 // Golden file: tests/data/eventlog.csv is the export of tests/data/eventlog.bin. After an intended
 // change of the CSV format, refresh it with
-//   QUILLENT_REFRESH_GOLDEN=1 build/tests/event_log_test --gtest_filter=EventLog.MatchesGoldenCsv
+//   QUILLENT_REFRESH_GOLDEN=1 build/tests/core_tests --gtest_filter=EventLog.MatchesGoldenCsv
 // and review the diff before committing.
 #include "core/tools/EventLog.h"
 #include "support/ContainerFixtures.h"

@@ -390,7 +390,7 @@ TEST(SettingString, EveryIndexLandsInItsDocumentedField) {
 
 // The order in which the page is filled, as a golden list of calls for the defaults and for a
 // record with the network on. Refresh after an intended change with
-//   QUILLENT_REFRESH_GOLDEN=1 build/tests/setup_record_test --gtest_filter=*GoldenList*
+//   QUILLENT_REFRESH_GOLDEN=1 build/tests/core_tests --gtest_filter=*GoldenList*
 // and review the diff of tests/data/setup-populate.txt.
 TEST(SettingString, PopulateOrderMatchesTheGoldenList) {
     auto describe = [](const std::vector<PageCall>& calls) {

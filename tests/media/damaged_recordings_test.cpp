@@ -6,7 +6,7 @@
 //
 // The corpus is generated here from the two sample recordings with a fixed seed. CI runs a small
 // one; a larger run by hand:
-//   QUILLENT_CORPUS_SIZE=600 build/tests/damaged_recordings_test
+//   QUILLENT_CORPUS_SIZE=600 build/tests/media_tests --gtest_filter="DamagedRecordings*"
 // prints the counts of results at the end; QUILLENT_CORPUS_SEED=<n> damages other places.
 #include "core/container/AviLayout.h"
 #include "core/common/ByteSource.h"
