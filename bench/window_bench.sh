@@ -15,9 +15,11 @@
 # Needs Xvfb, xdotool and mpv (`apt-get install xvfb xdotool mpv openbox`): benchmark tools, not
 # the program's dependencies; run as root the script installs the missing ones itself.
 #
-# The window's picture counts come from the program's QUILLENT_PLAYBACK_STATS lines (painted:
+# The window's picture counts come from the program's QUILLENT_PLAYBACK_STATS lines (shown:
 # distinct pictures the screens painted; dropped: pictures the video sinks skipped as late plus
-# pictures replaced before they were painted). mpv's come from its properties through a small
+# pictures replaced before they were painted; late: the first kind alone). The screens paint at
+# most once per display refresh, so above 60 pictures a second per channel (2.0x and more of a
+# 30-fps recording on a 60-Hz display) the rest are dropped by design, as mpv's are. mpv's come from its properties through a small
 # script (its three streams are one composed picture, counted three times). A rate is measured
 # for as long as the 60-s recording lasts at it (4.0x: 13 s), so compare the CPU shares.
 set -euo pipefail
@@ -138,7 +140,7 @@ seconds_at() { awk -v r="$1" -v w="$WINDOW_SECONDS" -v u="$WARMUP" 'BEGIN {s = i
 
 echo "recording: $RECORDING"
 echo "display: $DISPLAY; load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
-printf '%-28s %5s %6s %8s %8s %8s %s\n' "player" "rate" "secs" "CPU %" "shown" "dropped" "memory"
+printf '%-28s %5s %6s %8s %8s %8s %8s %s\n' "player" "rate" "secs" "CPU %" "shown" "dropped" "late" "memory"
 
 for program in $PROGRAMS; do
     for rate in $RATES; do
@@ -176,8 +178,9 @@ for program in $PROGRAMS; do
         # Counts over the stats lines' interval, scaled to the CPU window.
         shown=$(awk -v n="$painted" -v e="$elapsed" -v s="$secs" 'BEGIN {printf "%d", n * s * 1000 / e}')
         dropped=$(awk -v n="$((skipped + presented - painted))" -v e="$elapsed" -v s="$secs" 'BEGIN {printf "%d", n * s * 1000 / e}')
+        late=$(awk -v n="$skipped" -v e="$elapsed" -v s="$secs" 'BEGIN {printf "%d", n * s * 1000 / e}')
         cpu=$(awk -v d="$((t1 - t0))" -v hz="$HZ" -v s="$secs" 'BEGIN {printf "%.0f", 100 * d / hz / s}')
-        printf '%-28s %5s %6s %8s %8s %8s %s\n' "$(basename "$program")" "$rate" "$secs" "$cpu" "$shown" "$dropped" "$memory"
+        printf '%-28s %5s %6s %8s %8s %8s %8s %s\n' "$(basename "$program")" "$rate" "$secs" "$cpu" "$shown" "$dropped" "$late" "$memory"
     done
 done
 
@@ -218,6 +221,6 @@ for rate in $RATES; do
     shown=$(awk -v n="$frames" -v d="$drops" -v e="$elapsed" -v s="$secs" 'BEGIN {printf "%d", 3 * (n - d) * s * 1000 / e}')
     dropped=$(awk -v d="$drops" -v e="$elapsed" -v s="$secs" 'BEGIN {printf "%d", 3 * d * s * 1000 / e}')
     cpu=$(awk -v d="$((t1 - t0))" -v hz="$HZ" -v s="$secs" 'BEGIN {printf "%.0f", 100 * d / hz / s}')
-    printf '%-28s %5s %6s %8s %8s %8s %s\n' "mpv" "$rate" "$secs" "$cpu" "$shown" "$dropped" "$memory"
+    printf '%-28s %5s %6s %8s %8s %8s %8s %s\n' "mpv" "$rate" "$secs" "$cpu" "$shown" "$dropped" "$dropped" "$memory"
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
