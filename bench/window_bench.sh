@@ -21,7 +21,8 @@
 # most once per display refresh, so above 60 pictures a second per channel (2.0x and more of a
 # 30-fps recording on a 60-Hz display) the rest are dropped by design, as mpv's are. mpv's come from its properties through a small
 # script (its three streams are one composed picture, counted three times). A rate is measured
-# for as long as the 60-s recording lasts at it (4.0x: 13 s), so compare the CPU shares.
+# from near the start for as long as the 60-s recording lasts at it (4.0x: about 11 s), so
+# compare the CPU shares.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
@@ -136,7 +137,9 @@ speed_up() {
     done
 }
 clicks_for() { case $1 in 1.0) echo 0 ;; 2.0) echo 1 ;; 4.0) echo 4 ;; esac; }
-seconds_at() { awk -v r="$1" -v w="$WINDOW_SECONDS" -v u="$WARMUP" 'BEGIN {s = int((60 - u - 2) / r) - 1; print (s < w ? s : w)}'; }
+# Seconds to measure at a rate from a media position (ms): the rest of the 60-s recording, at most
+# the window asked for.
+seconds_at() { awk -v r="$1" -v p="$2" -v w="$WINDOW_SECONDS" 'BEGIN {s = int((60 - p / 1000) / r) - 1; print (s < w ? s : w)}'; }
 
 echo "recording: $RECORDING"
 echo "display: $DISPLAY; load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
@@ -160,9 +163,11 @@ for program in $PROGRAMS; do
         done
         window=$(xdotool search --sync --onlyvisible --pid "$pid" --name QUILLENT | head -1)
         speed_up "$window" "$(clicks_for "$rate")"
+        # Back to the start of the recording (the left end of the position bar).
+        xdotool mousemove $((X + 155)) $((Y + 548)) click 1
         sleep "$WARMUP"
-        secs=$(seconds_at "$rate")
         a=$(last_stat playback-stats "$log")
+        secs=$(seconds_at "$rate" "$(field position "$a")")
         t0=$(tree_ticks "$pid")
         sleep "$secs"
         t1=$(tree_ticks "$pid")
@@ -205,8 +210,8 @@ for rate in $RATES; do
         --script="$WORK/stats.lua" --really-quiet --msg-level=all=no "$AVI" 2>"$log" &
     pid=$!
     sleep $((WARMUP + 1))
-    secs=$(seconds_at "$rate")
     a=$(last_stat mpv-stats "$log")
+    secs=$(seconds_at "$rate" "$(field media "$a")")
     t0=$(tree_ticks "$pid")
     sleep "$secs"
     t1=$(tree_ticks "$pid")
