@@ -139,7 +139,7 @@ VideoFramePtr PlaybackEngine::CaptureImage(int channel) {
     }
     if (!buffer)
         return latest && latest->isValid() ? latest : nullptr;
-    VideoFramePtr frame = Impl::convertToBgrx(buffer, caps, &segment, d.viewOptions.load());
+    VideoFramePtr frame = Impl::convertToBgrx(buffer, caps, &segment);
     gst_buffer_unref(buffer);
     gst_caps_unref(caps);
     return frame ? frame : latest;

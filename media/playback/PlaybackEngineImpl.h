@@ -179,9 +179,7 @@ struct PlaybackEngine::Impl {
     // The position of a picture in the recording, or -1 when its segment cannot say.
     static int64_t streamTimeMs(const GstSegment* segment, GstClockTime pts);
     // The full-size BGRx picture of a decoded frame, for captures (rare, so converted on demand).
-    // `viewOptions`: kViewFlip / kViewMirror applied to the result.
-    static VideoFramePtr convertToBgrx(GstBuffer* buffer, GstCaps* caps, const GstSegment* segment,
-                                       uint32_t viewOptions);
+    static VideoFramePtr convertToBgrx(GstBuffer* buffer, GstCaps* caps, const GstSegment* segment);
     // The video-direction value of the flip and mirror view options.
     static int videoDirection(uint32_t options);
 };

@@ -5,6 +5,8 @@
 #include "media/playback/RecordingBytes.h"
 #include "media/playback/RecordingSource.h"
 
+#include <gst/base/gstbasetransform.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -107,8 +109,8 @@ int64_t PlaybackEngine::Impl::streamTimeMs(const GstSegment* segment, GstClockTi
     return GST_CLOCK_TIME_IS_VALID(streamTime) ? static_cast<int64_t>(streamTime / GST_MSECOND) : -1;
 }
 
-VideoFramePtr PlaybackEngine::Impl::convertToBgrx(GstBuffer* buffer, GstCaps* caps, const GstSegment* segment,
-                                                  uint32_t viewOptions) {
+VideoFramePtr PlaybackEngine::Impl::convertToBgrx(GstBuffer* buffer, GstCaps* caps,
+                                                  const GstSegment* segment) {
     GstVideoInfo in;
     if (!gst_video_info_from_caps(&in, caps))
         return nullptr;
@@ -141,15 +143,6 @@ VideoFramePtr PlaybackEngine::Impl::convertToBgrx(GstBuffer* buffer, GstCaps* ca
     gst_buffer_unref(target);
     if (!ok || frame->stride != GST_VIDEO_INFO_PLANE_STRIDE(&out, 0))
         return nullptr;
-    // The kept picture comes before the flip of the views' pictures: the same flip here.
-    const int w = frame->width, h = frame->height;
-    auto row = [&](int y) { return reinterpret_cast<uint32_t*>(pixels + std::ptrdiff_t(y) * frame->stride); };
-    if (viewOptions & PlaybackEngine::kViewMirror)
-        for (int y = 0; y < h; ++y)
-            std::reverse(row(y), row(y) + w);
-    if (viewOptions & PlaybackEngine::kViewFlip)
-        for (int y = 0; y < h / 2; ++y)
-            std::swap_ranges(row(y), row(y) + w, row(h - 1 - y));
     if (int64_t ms = streamTimeMs(segment, GST_BUFFER_PTS(buffer)); ms >= 0)
         frame->timestampMs = ms;
     return frame;
@@ -358,13 +351,11 @@ bool PlaybackEngine::Impl::addVideoChannel(GstPad* pad, const GstStructure* s,
     channel->owner = this;
     channel->view = views[channel->index];
     GstElement* balance = add("videobalance");
+    GstElement* flip = add("videoflip");
     // The picture is scaled to the view's size before it is converted to the views' pixel
     // format: converting every full-size picture costs about as much as decoding it, scaling
-    // the planar picture first and converting the small one costs a third of that. Flip and
-    // mirror act on the small picture too: videoflip copies every picture even when it has
-    // nothing to do, and a full-size copy of each decoded picture costs more than the scaling.
+    // the planar picture first and converting the small one costs a third of that.
     GstElement* scale = add("videoscale");
-    GstElement* flip = add("videoflip");
     GstElement* convert = add("videoconvert");
     GstElement* sizeFilter = add("capsfilter");
     GstElement* sink = add("appsink");
@@ -373,7 +364,12 @@ bool PlaybackEngine::Impl::addVideoChannel(GstPad* pad, const GstStructure* s,
     made.insert(made.end(), {balance, flip, scale, convert, sizeFilter, sink});
     g_object_set(scale, "add-borders", FALSE, nullptr); // the views stretch, as they always did
     g_object_set(balance, "brightness", brightness[channel->index] / 255.0, nullptr);
-    g_object_set(flip, "video-direction", videoDirection(viewOptions), nullptr);
+    const int direction = videoDirection(viewOptions);
+    g_object_set(flip, "video-direction", direction, nullptr);
+    // videoflip passes pictures through only once its direction changed back to the identity;
+    // made with it, it copies every full-size picture. It keeps the flag right from then on.
+    if (direction == GST_VIDEO_ORIENTATION_IDENTITY)
+        gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(flip), TRUE);
     channel->sizeFilter = sizeFilter;
     applyViewSize(*channel);
     GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
@@ -385,7 +381,7 @@ bool PlaybackEngine::Impl::addVideoChannel(GstPad* pad, const GstStructure* s,
     callbacks.new_sample = onNewSample;
     callbacks.new_preroll = onNewPreroll;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, channel.get(), nullptr);
-    if (!gst_element_link_many(balance, scale, convert, sizeFilter, flip, sink, nullptr))
+    if (!gst_element_link_many(balance, flip, scale, convert, sizeFilter, sink, nullptr))
         return false;
     GstPad* balanceSink = gst_element_get_static_pad(balance, "sink");
     gst_pad_add_probe(balanceSink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, fixColorimetry, channel.get(),
