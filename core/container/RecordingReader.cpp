@@ -109,6 +109,7 @@ bool RecordingReader::describeAvi(std::string* error) {
     m_info.form = L.standardSignatures ? ContainerForm::StandardAvi : ContainerForm::Camera;
     m_info.unfinished = L.moviUnfinished || L.riffSize == 0;
     m_info.truncated = L.moviTruncated;
+    m_info.beyondSizeLimit = L.fileSize > kMaxRecordingSize;
 
     // One pass over the index checks it and keeps the places of the data records.
     std::vector<IndexEntry> index;

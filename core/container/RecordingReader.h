@@ -41,6 +41,9 @@ struct RecordingInfo {
     bool unfinished = false; // zero sizes: the camera did not close the file
     bool truncated = false;  // the file ends inside a chunk
     bool hasIndex = false;   // a usable idx1 chunk is present
+    // Larger than the 32-bit sizes describe (kMaxRecordingSize): its RIFF size has wrapped, so it
+    // is neither finished nor indexed whatever its fields say, and the player refuses it.
+    bool beyondSizeLimit = false;
     uint64_t fileSize = 0;
     uint64_t durationMs = 0; // of the first video channel (else the longest stream)
     int videoChannels = 0;

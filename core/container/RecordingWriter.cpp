@@ -227,11 +227,18 @@ bool RecordingWriter::writeFailed() {
     return fail(m_out && !m_out->error().empty() ? m_out->error() : "write error on " + m_path.string());
 }
 
+void RecordingWriter::setSizeLimit(uint64_t bytes) {
+    m_sizeLimit = std::min(bytes, kMaxRecordingSize);
+}
+
 bool RecordingWriter::room(size_t size) {
     if (!m_out || m_closed)
         return fail("recording already closed");
-    if (size > 0x7FFFFFFF || m_pos + size + 8 > 0xFFFFFFF0u)
-        return fail("recording larger than 4 GiB");
+    // The chunk, its index entry and the index header must all fit under the limit, so that the
+    // recording can still be finished with everything written so far.
+    const uint64_t after = m_pos + 8 + paddedSize(size) + 8 + (m_index.size() + 1) * 16;
+    if (size > 0x7FFFFFFF || after > m_sizeLimit)
+        return fail(kRecordingFull);
     return true;
 }
 

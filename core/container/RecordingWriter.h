@@ -74,6 +74,14 @@ public:
 
     const std::string& error() const { return m_error; }
 
+    // The writer stops before a recording outgrows the 32-bit sizes of its format: a frame,
+    // sound frame or record that would take the file with its index past the limit is refused
+    // with kRecordingFull, and finish() still closes what was written as a complete recording.
+    // A caller that keeps recording starts a next file. Tests set a smaller limit.
+    static constexpr const char* kRecordingFull = "the recording reached the 4 GiB a recording can hold";
+    void setSizeLimit(uint64_t bytes);
+    bool full() const { return m_error == kRecordingFull; }
+
     static constexpr uint32_t kCameraRiffSignature = 0x31564d51; // "QMV1"
     static constexpr uint32_t kCameraFormSignature = 0x49564151; // "QAVI"
 
@@ -106,6 +114,7 @@ private:
     uint64_t m_avihOffset = 0;
     uint64_t m_moviOffset = 0; // LIST header of movi
     uint64_t m_pos = 0;
+    uint64_t m_sizeLimit = 0xFFFFFFF0ull; // kMaxRecordingSize
     int m_audioStream = -1;
     int m_dataStream = -1;
     std::string m_error;

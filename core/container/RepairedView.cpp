@@ -28,7 +28,7 @@ struct Segment {
 } // namespace
 
 struct RepairedView::Impl {
-    std::unique_ptr<FileByteSource> file;
+    std::unique_ptr<ByteSource> file;
     std::vector<Segment> segments;
     std::vector<uint8_t> header;
     std::vector<uint8_t> index;
@@ -42,77 +42,148 @@ RepairedView::RepairedView() : m_impl(std::make_unique<Impl>()) {}
 RepairedView::~RepairedView() = default;
 
 std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& path, std::string* error) {
+    std::string why;
+    auto file = FileByteSource::open(path, &why);
+    if (!file) {
+        if (error)
+            *error = why;
+        return nullptr;
+    }
+    return open(std::move(file), path.filename().string(), error);
+}
+
+namespace {
+
+// How many entries of a file's own index are checked against the chunk headers they point at.
+constexpr size_t kIndexSamples = 64;
+
+bool indexableId(uint32_t id) {
+    return id == kFccList || id == fourcc("JUNK") || chunkStreamNumber(id) >= 0 ||
+           (uint8_t(id) == 'i' && uint8_t(id >> 8) == 'x');
+}
+
+// The index of a finished file describes its movi list when its entries lie one after the other
+// from the first chunk to the end of the list with no gap, and the headers of a sample of them
+// (the first, the last and evenly spaced ones between) carry the identifiers and sizes it lists.
+// Only the index and those headers are read, never the frame data.
+bool IndexDescribesMovi(const ByteSource& file, const AviLayout& layout, const std::vector<IndexEntry>& entries) {
+    if (entries.empty() || entries.front().offset != layout.moviDataStart)
+        return false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const IndexEntry& e = entries[i];
+        if (!indexableId(e.id))
+            return false;
+        const uint64_t end = e.offset + 8 + paddedSize(e.size);
+        if (i + 1 < entries.size() ? end != entries[i + 1].offset
+                                   : end != layout.moviEnd && end != layout.moviEnd + 1)
+            return false;
+    }
+    const size_t count = entries.size();
+    const size_t samples = std::min(count, kIndexSamples);
+    for (size_t k = 0; k < samples; ++k) {
+        const size_t i = samples == 1 ? 0 : k * (count - 1) / (samples - 1);
+        uint8_t h[8];
+        if (!file.readExact(entries[i].offset, h, sizeof h) || readLe32(h) != entries[i].id ||
+            readLe32(h + 4) != entries[i].size)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<RepairedView> RepairedView::open(std::unique_ptr<ByteSource> file, const std::string& name,
+                                                 std::string* error) {
     auto fail = [&](const std::string& text) {
         if (error)
             *error = text;
         return nullptr;
     };
     std::string why;
-    auto file = FileByteSource::open(path, &why);
-    if (!file)
-        return fail(why);
     AviLayout layout;
     if (!ParseAviLayout(*file, layout, &why))
-        return fail(path.filename().string() + ": " + why);
-    if (layout.fileSize > 0xFFFFFFF0ull)
-        return fail(path.filename().string() + ": recordings above 4 GiB are not supported");
+        return fail(name + ": " + why);
+    if (layout.fileSize > kMaxRecordingSize)
+        return fail(name + ": " + kBeyondRiffLimit);
     if (layout.moviDataStart > kMaxHeaderRegion)
-        return fail(path.filename().string() + ": header list too large");
+        return fail(name + ": header list too large");
 
     std::unique_ptr<RepairedView> view(new RepairedView);
     Impl& d = *view->m_impl;
     const bool cameraForm = !layout.standardSignatures;
     d.scrambled = ScrambledFrames::detect(*file, layout);
 
-    // One walk over the movi list: frame prefixes, per-stream counts and the chunks an index needs.
+    std::vector<uint64_t> counts(layout.streams.size(), 0), bytes(layout.streams.size(), 0);
+    auto count = [&](uint32_t id, uint64_t size) {
+        int stream = chunkStreamNumber(id);
+        if (stream >= 0 && size_t(stream) < counts.size()) {
+            counts[stream] += 1;
+            bytes[stream] += size;
+        }
+    };
+
+    // A finished file opens from its own index when that describes the movi list: the open then
+    // costs the index and a few headers, whatever the recording's length.
+    std::vector<IndexEntry> entries;
+    const bool haveIndex = ReadAviIndex(*file, layout, entries);
+    bool indexUsable = haveIndex && IndexDescribesMovi(*file, layout, entries);
+    if (indexUsable) {
+        for (const IndexEntry& e : entries) {
+            if (isVideoChunkId(e.id) && e.size >= 4) {
+                if (d.scrambled)
+                    d.scrambled->addFrame(e.offset + 8, e.size);
+                if (cameraForm)
+                    d.prefixes.push_back(e.offset + 8);
+            }
+            count(e.id, e.size);
+        }
+    }
+
+    // Otherwise one walk over the movi list: frame prefixes, per-stream counts and the chunks an
+    // index needs.
     struct Walked {
         uint32_t id, size;
         uint64_t offset;
         bool key;
     };
     std::vector<Walked> chunks;
-    std::vector<uint64_t> counts(layout.streams.size(), 0), bytes(layout.streams.size(), 0);
-    bool readError = false;
-    ReadAheadSource ahead(*file);
-    bool ok = WalkMovi(ahead, layout, [&](const RiffChunk& c) {
-        bool video = isVideoChunkId(c.id);
-        bool key = true;
-        if (video && c.size >= 4) {
-            uint8_t first[5] = {};
-            size_t n = size_t(std::min<uint64_t>(c.size, 5));
-            if (!ahead.readExact(c.dataOffset(), first, n))
-                readError = true;
-            if (d.scrambled) {
-                d.scrambled->addFrame(c.dataOffset(), c.size);
-                d.scrambled->apply(c.dataOffset(), first, n);
+    if (!indexUsable) {
+        bool readError = false;
+        ReadAheadSource ahead(*file);
+        bool ok = WalkMovi(ahead, layout, [&](const RiffChunk& c) {
+            bool video = isVideoChunkId(c.id);
+            bool key = true;
+            if (video && c.size >= 4) {
+                uint8_t first[5] = {};
+                size_t n = size_t(std::min<uint64_t>(c.size, 5));
+                if (!ahead.readExact(c.dataOffset(), first, n))
+                    readError = true;
+                if (d.scrambled) {
+                    d.scrambled->addFrame(c.dataOffset(), c.size);
+                    d.scrambled->apply(c.dataOffset(), first, n);
+                }
+                if (cameraForm) {
+                    d.prefixes.push_back(c.dataOffset());
+                    first[0] = first[1] = first[2] = 0;
+                    first[3] = 1;
+                }
+                key = startsKeyFrame(first, n);
+            } else if (video) {
+                key = false;
             }
-            if (cameraForm) {
-                d.prefixes.push_back(c.dataOffset());
-                first[0] = first[1] = first[2] = 0;
-                first[3] = 1;
-            }
-            key = startsKeyFrame(first, n);
-        } else if (video) {
-            key = false;
-        }
-        int stream = chunkStreamNumber(c.id);
-        if (stream >= 0 && size_t(stream) < counts.size()) {
-            counts[stream] += 1;
-            bytes[stream] += c.size;
-        }
-        chunks.push_back({c.id, uint32_t(c.size), c.offset, key});
-    });
-    if (!ok || readError)
-        return fail(path.filename().string() + ": read error");
+            count(c.id, c.size);
+            chunks.push_back({c.id, uint32_t(c.size), c.offset, key});
+        });
+        if (!ok || readError)
+            return fail(name + ": read error");
 
-    // Keep the file's own index when it describes exactly the chunks that are there.
-    bool indexUsable = false;
-    std::vector<IndexEntry> entries;
-    if (ReadAviIndex(*file, layout, entries) && entries.size() == chunks.size()) {
-        indexUsable = true;
-        for (size_t i = 0; i < entries.size() && indexUsable; ++i)
-            indexUsable = entries[i].offset == chunks[i].offset && entries[i].id == chunks[i].id &&
-                          entries[i].size == chunks[i].size;
+        // Keep the file's own index when it describes exactly the chunks that are there.
+        if (haveIndex && entries.size() == chunks.size()) {
+            indexUsable = true;
+            for (size_t i = 0; i < entries.size() && indexUsable; ++i)
+                indexUsable = entries[i].offset == chunks[i].offset && entries[i].id == chunks[i].id &&
+                              entries[i].size == chunks[i].size;
+        }
     }
 
     uint64_t tailStart = layout.moviEnd, tailEnd = layout.moviEnd;
@@ -141,7 +212,7 @@ std::unique_ptr<RepairedView> RepairedView::open(const std::filesystem::path& pa
     // Header region with its patches.
     d.header.resize(size_t(layout.moviDataStart));
     if (!file->readExact(0, d.header.data(), d.header.size()))
-        return fail(path.filename().string() + ": read error");
+        return fail(name + ": read error");
     const std::vector<uint8_t> original = d.header;
     writeLe32(d.header.data(), kFccRiff);
     writeLe32(d.header.data() + 8, kFccAvi);

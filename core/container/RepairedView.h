@@ -3,6 +3,8 @@
 // playback engine's source element and by tests that compare it with converted files.
 #pragma once
 
+#include "core/common/ByteSource.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -24,6 +26,12 @@ class RepairedView {
 public:
     // nullptr and *error (when given) set to a readable reason when the file cannot be served.
     static std::unique_ptr<RepairedView> open(const std::filesystem::path& path, std::string* error);
+    // The same over any byte source (taken over by the view); `name` begins every reason given.
+    // A finished file with an index that describes its movi list opens from that index (a sample
+    // of its entries checked against the chunk headers) without reading the frames; otherwise the
+    // movi list is walked.
+    static std::unique_ptr<RepairedView> open(std::unique_ptr<ByteSource> source, const std::string& name,
+                                              std::string* error);
 
     ~RepairedView();
     RepairedView(const RepairedView&) = delete;

@@ -36,6 +36,12 @@ constexpr uint32_t kAvihSize = 56;
 constexpr uint32_t kStrhLengthOffset = 32;
 constexpr uint32_t kStrhSize = 56;
 
+// The largest recording the 32-bit RIFF, list and index fields describe (with room for a last
+// header): the writer stops before it and the readers refuse a file beyond it.
+constexpr uint64_t kMaxRecordingSize = 0xFFFFFFF0ull;
+constexpr const char* kBeyondRiffLimit =
+    "larger than 4 GiB, beyond what the 32-bit sizes of a recording describe; it cannot be played";
+
 inline uint32_t readLe32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }

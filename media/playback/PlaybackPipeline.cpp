@@ -5,6 +5,8 @@
 #include "media/playback/RecordingBytes.h"
 #include "media/playback/RecordingSource.h"
 
+#include <gst/base/gstbasetransform.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -362,7 +364,12 @@ bool PlaybackEngine::Impl::addVideoChannel(GstPad* pad, const GstStructure* s,
     made.insert(made.end(), {balance, flip, scale, convert, sizeFilter, sink});
     g_object_set(scale, "add-borders", FALSE, nullptr); // the views stretch, as they always did
     g_object_set(balance, "brightness", brightness[channel->index] / 255.0, nullptr);
-    g_object_set(flip, "video-direction", videoDirection(viewOptions), nullptr);
+    const int direction = videoDirection(viewOptions);
+    g_object_set(flip, "video-direction", direction, nullptr);
+    // videoflip passes pictures through only once its direction changed back to the identity;
+    // made with it, it copies every full-size picture. It keeps the flag right from then on.
+    if (direction == GST_VIDEO_ORIENTATION_IDENTITY)
+        gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(flip), TRUE);
     channel->sizeFilter = sizeFilter;
     applyViewSize(*channel);
     GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);

@@ -2,6 +2,7 @@
 // and protection read by the record loop.
 #include "ToolCommand.h"
 #include "core/container/RecordingReader.h"
+#include "core/container/Riff.h"
 #include "core/trackdata/RecordingDataLoader.h"
 #include "core/trackdata/RecordingSummary.h"
 
@@ -46,6 +47,11 @@ void printInfo(const std::string& path, RecordingReader& reader) {
         state += ", cut short";
     if (i.form != ContainerForm::Mp4)
         state += i.hasIndex ? ", indexed" : ", no index";
+    if (i.beyondSizeLimit) {
+        // Its sizes wrapped past 32 bits: what they say about the state means nothing.
+        state = "over 4 GiB, cannot be played";
+        warn(path, std::string("the recording is ") + kBeyondRiffLimit);
+    }
     const bool durationKnown = i.durationMs <= kMaxPlausibleMs;
     if (!durationKnown)
         warn(path, "the header's timing is damaged; the duration is not known");

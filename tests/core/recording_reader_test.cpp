@@ -1,12 +1,14 @@
 // The recording reader: streams and duration of finished, unfinished and cut recordings, and the
 // data records in file order with their time stamps, through the index or by walking the chunks.
 #include "core/container/RecordingReader.h"
+#include "core/container/RepairedView.h"
 #include "core/container/Riff.h"
 #include "support/ContainerFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -255,4 +257,45 @@ TEST(RecordingReader, SniffsTheContainerFromTheFirstBytes) {
         MemoryByteSource source(c.head.data(), c.head.size());
         EXPECT_EQ(SniffRecordingFormat(source), c.expected);
     }
+}
+
+// The writer stops before the 32-bit sizes run out (a small limit stands in for 4 GiB) and what it
+// wrote finishes as a whole recording; a file past the real limit (a sparse one here) is neither
+// finished nor indexed for the reader, and the player's view refuses it with the reason.
+TEST(RecordingReader, RecordingsStopAtTheSizeLimitAndLargerOnesAreRefused) {
+    TempDir dir;
+    RecordingLayout layout;
+    layout.video.push_back({64, 48, 30, 1});
+    std::string error;
+    auto w = RecordingWriter::create(dir / "full.qmv", layout, RecordingForm::Camera, &error);
+    ASSERT_TRUE(w) << error;
+    const uint64_t limit = 300000;
+    w->setSizeLimit(limit);
+    Bytes frame(5000, 0x41);
+    frame[0] = frame[1] = frame[2] = 0, frame[3] = 1;
+    int written = 0;
+    while (w->writeVideoFrame(0, frame.data(), frame.size(), written % 30 == 0) && written < 1000)
+        ++written;
+    EXPECT_TRUE(w->full());
+    EXPECT_EQ(w->error(), RecordingWriter::kRecordingFull);
+    ASSERT_TRUE(w->finish()) << w->error();
+    EXPECT_LE(fs::file_size(dir / "full.qmv"), limit);
+    EXPECT_GT(fs::file_size(dir / "full.qmv"), limit - 2 * frame.size());
+    auto reader = Open(dir / "full.qmv");
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(reader->info().unfinished);
+    EXPECT_TRUE(reader->info().hasIndex);
+    EXPECT_FALSE(reader->info().beyondSizeLimit);
+    EXPECT_EQ(reader->info().streams[0].frames, uint64_t(written));
+    EXPECT_TRUE(RepairedView::open(dir / "full.qmv", &error)) << error;
+
+    // The same bytes in a file grown past 4 GiB without writing it (its RIFF size wrapped).
+    fs::copy_file(dir / "full.qmv", dir / "huge.qmv");
+    ASSERT_EQ(::truncate((dir / "huge.qmv").c_str(), off_t(kMaxRecordingSize + 4096)), 0);
+    auto huge = Open(dir / "huge.qmv");
+    ASSERT_TRUE(huge);
+    EXPECT_TRUE(huge->info().beyondSizeLimit);
+    error.clear();
+    EXPECT_FALSE(RepairedView::open(dir / "huge.qmv", &error));
+    EXPECT_NE(error.find("larger than 4 GiB"), std::string::npos) << error;
 }

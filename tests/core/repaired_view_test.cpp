@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <thread>
 
@@ -147,5 +148,104 @@ TEST(RepairedView, BrokenSamplesNeverCrashAndReadConsistently) {
         EXPECT_EQ(view->read(0, whole.data(), whole.size()), int64_t(whole.size())) << entry.path();
         EXPECT_EQ(Bytes(whole.begin(), whole.begin() + 4), Text("RIFF"));
         EXPECT_EQ(readLe32(whole.data() + 4), whole.size() - 8) << entry.path();
+    }
+}
+
+namespace {
+
+// A file read through a counter of the bytes it served.
+class CountedFile : public ByteSource {
+public:
+    CountedFile(const fs::path& path, uint64_t* bytes) : m_file(FileByteSource::open(path, nullptr)), m_bytes(bytes) {}
+    uint64_t size() const override { return m_file->size(); }
+    int64_t readAt(uint64_t offset, void* buf, size_t len) const override {
+        const int64_t got = m_file->readAt(offset, buf, len);
+        if (got > 0)
+            *m_bytes += uint64_t(got);
+        return got;
+    }
+
+private:
+    std::unique_ptr<FileByteSource> m_file;
+    uint64_t* m_bytes;
+};
+
+// The view of `path` with the bytes its open read; null when it does not open.
+std::unique_ptr<RepairedView> OpenCounted(const fs::path& path, uint64_t* bytesRead) {
+    *bytesRead = 0;
+    std::string error;
+    auto view = RepairedView::open(std::make_unique<CountedFile>(path, bytesRead), path.filename().string(), &error);
+    EXPECT_TRUE(view) << error;
+    return view;
+}
+
+} // namespace
+
+// A long finished recording opens from its index, reading a small part of the file; one whose
+// index is cut, damaged or does not match its chunks is walked and gets an index that does.
+TEST(RepairedViewOpen, FinishedRecordingOpensFromItsIndexOthersAreWalked) {
+    TempDir dir;
+    SyntheticOptions o;
+    o.channels = 3;
+    o.seconds = 60;
+    o.fps = 10;
+    o.frameFiller = 6000;
+    WriteSynthetic(dir / "long.avi", RecordingForm::Standard, true, o);
+    WriteSynthetic(dir / "long.qmv", RecordingForm::Camera, true, o);
+    const Bytes standard = ReadFile(dir / "long.avi");
+    const Bytes camera = ReadFile(dir / "long.qmv");
+    ASSERT_GT(camera.size(), 10u << 20);
+
+    // Where the index lies, and a copy with one of its entries changed.
+    const size_t idx1 = size_t(std::search(camera.begin(), camera.end(), std::begin("idx1"), std::end("idx1") - 1) -
+                               camera.begin());
+    ASSERT_LT(idx1, camera.size());
+    const size_t entries = readLe32(&camera[idx1 + 4]) / 16;
+    auto withEntry = [&](size_t entry, size_t field, uint32_t value) {
+        Bytes b = camera;
+        writeLe32(&b[idx1 + 8 + entry * 16 + field], value);
+        return b;
+    };
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        bool fromIndex;
+    };
+    const Case cases[] = {
+        {"finished", camera, true},
+        {"index cut", Bytes(camera.begin(), camera.begin() + idx1 + 8 + entries * 8), false},
+        {"an entry's size wrong", withEntry(entries / 3, 12, readLe32(&camera[idx1 + 8 + entries / 3 * 16 + 12]) + 2),
+         false},
+        {"first entry names another stream", withEntry(0, 0, fourcc("01dc")), false},
+        {"last entry names a video channel", withEntry(entries - 1, 0, fourcc("02dc")), false},
+        {"index gone", Bytes(camera.begin(), camera.begin() + idx1), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(dir / "case.qmv", c.bytes);
+        uint64_t read = 0;
+        auto view = OpenCounted(dir / "case.qmv", &read);
+        ASSERT_TRUE(view);
+        if (c.fromIndex) {
+            EXPECT_LT(read, c.bytes.size() / 20) << read << " bytes read of " << c.bytes.size();
+            EXPECT_EQ(ReadAll(*view), standard);
+            continue;
+        }
+        EXPECT_GT(read, c.bytes.size() / 20);
+        // The movie data as in the standard file, and an index of the chunks that are there.
+        const Bytes v = ReadAll(*view);
+        EXPECT_EQ(readLe32(v.data() + 4), v.size() - 8);
+        const size_t moviData = idx1; // the movi list ends where the index began
+        EXPECT_TRUE(std::equal(v.begin() + 12, v.begin() + moviData, standard.begin() + 12));
+        ASSERT_EQ(std::string(v.begin() + moviData, v.begin() + moviData + 4), "idx1");
+        const size_t moviBase = 12 + readLe32(standard.data() + 16) + 8 + 8;
+        size_t checked = 0;
+        for (size_t e = moviData + 8; e + 16 <= v.size(); e += 16, ++checked) {
+            const size_t at = moviBase + readLe32(&v[e + 8]);
+            ASSERT_LT(at + 8, v.size());
+            ASSERT_EQ(readLe32(&v[at]), readLe32(&v[e]));
+            ASSERT_EQ(readLe32(&v[at + 4]), readLe32(&v[e + 12]));
+        }
+        EXPECT_EQ(checked, entries);
     }
 }

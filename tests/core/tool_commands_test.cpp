@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -160,4 +161,14 @@ TEST_F(ToolCommands, DamagedAndWrongInputsSayWhy) {
     EXPECT_EQ(r.output.find("4294967295"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("picture size in the header is damaged"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("duration:  unknown"), std::string::npos) << r.output;
+}
+
+// A recording past 4 GiB (a sparse file) is not called finished and indexed.
+TEST_F(ToolCommands, InfoTellsARecordingPastFourGigabytesCannotBePlayed) {
+    WriteSynthetic(dir / "huge.qmv", RecordingForm::Camera, true);
+    ASSERT_EQ(::truncate((dir / "huge.qmv").c_str(), off_t(kMaxRecordingSize + 4096)), 0);
+    Result r = Tool("info '" + (dir / "huge.qmv").string() + "'");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output.find("finished"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("over 4 GiB, cannot be played"), std::string::npos) << r.output;
 }

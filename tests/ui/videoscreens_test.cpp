@@ -6,8 +6,10 @@
 #include "ui/dialogs/CUserinfoDlg.h"
 #include "ui/panels/CDlgVideoScreen.h"
 #include "ui/panels/CZoomDlg.h"
+#include "ui/panels/RefreshPacer.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -15,6 +17,9 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
 
 static VideoFramePtr solidFrame(int w, int h, QColor c) {
     uint8_t* pixels = nullptr;
@@ -74,6 +79,50 @@ TEST_F(VideoScreens, FramesFromAnotherThreadArriveAndRepaintOnce) {
     QCoreApplication::processEvents();
     EXPECT_EQ(screen.framesPresented(), 200u);
     EXPECT_EQ(QColor(screen.grab().toImage().pixel(10, 10)), QColor(199, 100, 50));
+}
+
+// Three channels' pictures arriving one by one, 90 a second in all, are painted together at most
+// once per display refresh, and every screen ends with its newest picture.
+TEST_F(VideoScreens, ChannelsRepaintTogetherAtMostOncePerRefresh) {
+    QWidget window;
+    window.resize(960, 240);
+    std::array<CDlgVideoScreen*, 3> screens{};
+    for (int i = 0; i < 3; ++i) {
+        screens[i] = new CDlgVideoScreen(i, &window);
+        screens[i]->setGeometry(i * 320, 0, 320, 240);
+    }
+    window.show();
+    QCoreApplication::processEvents();
+    const quint64 updatesBefore = RefreshPacer::instance().updates();
+    std::atomic<bool> done{false};
+    QElapsedTimer clock;
+    clock.start();
+    QThread* producer = QThread::create([&] {
+        for (int i = 0; i < 40; ++i) {
+            for (int ch = 0; ch < 3; ++ch) {
+                screens[ch]->presentFrame(solidFrame(64, 36, QColor(i, 50 * ch, 90)));
+                QThread::msleep(11);
+            }
+        }
+        done = true;
+    });
+    producer->start();
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(producer->wait(10000));
+    delete producer;
+    QTest::qWait(3 * RefreshPacer::instance().intervalMs());
+    const qint64 elapsed = clock.elapsed();
+    const quint64 updates = RefreshPacer::instance().updates() - updatesBefore;
+    EXPECT_GT(updates, 0u);
+    EXPECT_LE(updates, quint64(elapsed / RefreshPacer::instance().intervalMs() + 2))
+        << updates << " updates in " << elapsed << " ms";
+    for (int ch = 0; ch < 3; ++ch) {
+        EXPECT_EQ(screens[ch]->framesPresented(), 40u);
+        EXPECT_GT(screens[ch]->framesPainted(), 0u);
+        EXPECT_LE(screens[ch]->framesPainted(), 40u);
+        EXPECT_EQ(QColor(screens[ch]->grab().toImage().pixel(10, 10)), QColor(39, 50 * ch, 90));
+    }
 }
 
 TEST_F(VideoScreens, DoubleClickCloseAndResizeReportTheIndex) {

@@ -2,6 +2,7 @@
 
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CompositionPath.h"
 #include "ui/app/SingleInstance.h"
 #include "ui/playback/PlaybackSession.h"
 
@@ -68,6 +69,7 @@ int CHvViewerApp::Main(int argc, char** argv) {
         qInfo() << "could not register the running copy as" << instance.serverName();
     }
 
+    CompositionPath::choose();
     LoadViewerConfig(kConfigFileName, ViewerConfig::Instance()); // a missing file leaves it empty
     installToolkitTranslation(app);
 

@@ -1,5 +1,7 @@
 #include "ui/panels/CDlgVideoScreen.h"
 
+#include "ui/panels/RefreshPacer.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -49,7 +51,13 @@ void CDlgVideoScreen::presentFrame(VideoFramePtr frame) {
         }
     }
     if (schedule)
-        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+        scheduleRepaint();
+}
+
+void CDlgVideoScreen::scheduleRepaint() {
+    // The screens repaint together at the display's next refresh, not once per picture each.
+    QMetaObject::invokeMethod(
+        this, [this] { RefreshPacer::instance().request(this); }, Qt::QueuedConnection);
 }
 
 void CDlgVideoScreen::clearFrame() {
@@ -64,7 +72,7 @@ void CDlgVideoScreen::clearFrame() {
     }
     // May come from the engine's thread as well: repaint through the event queue.
     if (schedule)
-        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+        scheduleRepaint();
 }
 
 bool CDlgVideoScreen::hasFrame() const {
@@ -75,6 +83,10 @@ bool CDlgVideoScreen::hasFrame() const {
 quint64 CDlgVideoScreen::framesPresented() const {
     QMutexLocker lock(&m_frameLock);
     return m_framesPresented;
+}
+
+quint64 CDlgVideoScreen::framesPainted() const {
+    return m_framesPainted;
 }
 
 void CDlgVideoScreen::paintEvent(QPaintEvent*) {
@@ -90,6 +102,10 @@ void CDlgVideoScreen::paintEvent(QPaintEvent*) {
     if (!frame) {
         painter.fillRect(rect(), kBackground);
         return;
+    }
+    if (m_painted.lock() != frame) {
+        m_painted = frame;
+        ++m_framesPainted;
     }
     // BGRx in memory is RGB32 on a little-endian host: wrap the pixels, no copy.
     const QImage picture(frame->data, frame->width, frame->height, frame->stride, QImage::Format_RGB32);

@@ -32,6 +32,8 @@ public:
     bool hasFrame() const;
     // Number of frames handed over since construction (diagnostics and tests).
     quint64 framesPresented() const;
+    // Number of those frames painted at least once (UI thread); the others were replaced unseen.
+    quint64 framesPainted() const;
 
     bool isFloating() const { return isWindow(); }
 
@@ -49,9 +51,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void scheduleRepaint();
+
     const int m_index;
     mutable QMutex m_frameLock; // guards the two members below; held only for the hand-over
     VideoFramePtr m_frame;
     quint64 m_framesPresented = 0;
     bool m_updatePending = false; // one queued repaint at a time, however fast frames arrive
+    std::weak_ptr<const VideoFrame> m_painted; // the picture painted last (UI thread)
+    quint64 m_framesPainted = 0;
 };

@@ -4,8 +4,13 @@
 #include "ui/app/MainLayout.h"
 #include "ui/panels/CDlgVideoScreen.h"
 #include "ui/panels/CZoomDlg.h"
+#include "ui/panels/RefreshPacer.h"
 
+#include <QElapsedTimer>
 #include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace {
 std::array<CDlgVideoScreen*, 4> createScreens(QWidget& window) {
@@ -25,6 +30,35 @@ WindowPlayback::WindowPlayback(QWidget& window, PlaybackSession& session, Playba
     engine.AttachWindows({m_screens[0], m_screens[1], m_screens[2], m_screens[3]});
     m_opener.setScreens(m_screens);
     m_docking.connectScreens(m_screens);
+    if (qEnvironmentVariableIsSet("QUILLENT_PLAYBACK_STATS"))
+        startStats(engine);
+}
+
+void WindowPlayback::startStats(PlaybackEngineHolder& engine) {
+    // Once a second on the error output, for the whole-program benchmark: pictures handed to the
+    // screens and painted, the video sinks' presented and late-skipped pictures, window updates.
+    auto* timer = new QTimer(this);
+    auto* since = new QElapsedTimer;
+    since->start();
+    connect(timer, &QTimer::destroyed, [since] { delete since; });
+    connect(timer, &QTimer::timeout, this, [this, &engine, since] {
+        quint64 presented = 0, painted = 0;
+        for (const CDlgVideoScreen* screen : m_screens) {
+            presented += screen->framesPresented();
+            painted += screen->framesPainted();
+        }
+        PlaybackEngine* e = engine.engine();
+        std::fprintf(stderr,
+                     "playback-stats ms=%lld presented=%llu painted=%llu rendered=%llu dropped=%llu "
+                     "updates=%llu position=%llu\n",
+                     (long long)since->elapsed(), (unsigned long long)presented, (unsigned long long)painted,
+                     (unsigned long long)(e ? e->GetRenderedFrames() : 0),
+                     (unsigned long long)(e ? e->GetDroppedFrames() : 0),
+                     (unsigned long long)RefreshPacer::instance().updates(),
+                     (unsigned long long)engine.GetPositionMs());
+        std::fflush(stderr);
+    });
+    timer->start(1000);
 }
 
 WindowPlayback::~WindowPlayback() {

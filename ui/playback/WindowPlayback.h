@@ -37,6 +37,9 @@ public:
     void shutdown();
 
 private:
+    // QUILLENT_PLAYBACK_STATS set: prints the picture counts once a second (benchmarks).
+    void startStats(PlaybackEngineHolder& engine);
+
     QWidget& m_window;
     std::array<CDlgVideoScreen*, 4> m_screens{};
     RecordingOpener m_opener;

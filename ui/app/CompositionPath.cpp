@@ -1,0 +1,40 @@
+#include "ui/app/CompositionPath.h"
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QtGlobal>
+
+namespace CompositionPath {
+
+bool openGlIsSoftware(QString* renderer) {
+    QOpenGLContext context;
+    if (QOpenGLContext* shared = QOpenGLContext::globalShareContext())
+        context.setFormat(shared->format());
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!context.create() || !surface.isValid() || !context.makeCurrent(&surface))
+        return true;
+    const auto* name = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+    const QString text = name ? QString::fromLatin1(name) : QString();
+    context.doneCurrent();
+    if (renderer)
+        *renderer = text;
+    const QString lower = text.toLower();
+    return text.isEmpty() || lower.contains(QLatin1String("llvmpipe")) ||
+           lower.contains(QLatin1String("softpipe")) || lower.contains(QLatin1String("swrast")) ||
+           lower.contains(QLatin1String("software rasterizer"));
+}
+
+bool choose() {
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND"))
+        return qgetenv("QT_QUICK_BACKEND") == "software";
+    if (!openGlIsSoftware())
+        return false;
+    // Read when the first Qt Quick window (a web view) is made.
+    qputenv("QT_QUICK_BACKEND", "software");
+    return true;
+}
+
+} // namespace CompositionPath
