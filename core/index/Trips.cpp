@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <climits>
 #include <ctime>
 
 namespace {
@@ -94,8 +95,9 @@ std::vector<Trip> BuildTrips(const std::vector<IndexedRecording>& recordings, in
         for (const DrivingEvent& e : r.events)
             ++trip.eventCounts[size_t(e.type)];
 
-        // Only the part of this recording after what the trip already covers adds distance.
-        const int64_t newFrom = coveredUntil;
+        // Only the part of this recording after the positions the trip already has adds distance
+        // (an event recording repeats a stretch of the normal one).
+        const int64_t newFrom = lastPoint ? lastPoint->utcMs : INT64_MIN;
         const TrackPoint* previous = nullptr;
         for (const TrackPoint& p : r.track) {
             if (p.utcMs <= newFrom) {
