@@ -11,6 +11,8 @@
 #include "tests/support/LocalPostgres.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QLockFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -20,6 +22,10 @@
 #include <cmath>
 #include <ctime>
 #include <functional>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -520,6 +526,75 @@ TEST_F(TripIndexTrouble, SecondCopyCancelAndPulledCard) {
     EXPECT_TRUE(run.ok);
     EXPECT_EQ(run.read, 2);
     EXPECT_EQ(run.unchanged, 3);
+}
+
+TEST_F(TripIndexTrouble, KilledMidRunLeavesAUsableIndex) {
+    SampleCard card(dir / "card");
+    const IndexLocation location = IndexLocation::sqlite((dir / "trips.sqlite").string());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Killed in the middle of the second transaction, as by a power cut or kill -9.
+        std::string error;
+        auto index = TripIndex::open(location, &error);
+        IndexRunOptions options;
+        options.recordingsPerTransaction = 2;
+        IndexCard(*index, card.root, options, nullptr, [](int done, int, const std::string&) {
+            if (done == 3)
+                raise(SIGKILL);
+        });
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    std::string error, notice;
+    auto index = TripIndex::open(location, &error, &notice);
+    ASSERT_TRUE(index) << error;
+    EXPECT_EQ(notice, "");
+    EXPECT_EQ(index->recordings(CardKey(card.root)).size(), 2u); // the first transaction
+    const IndexRunResult run = IndexCard(*index, card.root, {});
+    EXPECT_TRUE(run.ok) << run.message; // the dead copy's lock is no obstacle
+    EXPECT_EQ(run.read, 3);
+}
+
+TEST_F(TripIndexTrouble, BackgroundRunReportsProgressAndCanBeCancelled) {
+    SampleCard card(dir / "card");
+    const IndexLocation location = IndexLocation::sqlite((dir / "trips.sqlite").string());
+    BackgroundIndexer indexer;
+    std::vector<int> done;
+    IndexRunResult result;
+    QEventLoop loop;
+    QObject::connect(&indexer, &BackgroundIndexer::progress, [&](int d, int total, const QString&) {
+        done.push_back(d);
+        EXPECT_EQ(total, 5);
+    });
+    QObject::connect(&indexer, &BackgroundIndexer::finished, [&](const IndexRunResult& r) {
+        result = r;
+        loop.quit();
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    ASSERT_TRUE(indexer.start(location, card.root, {}));
+    EXPECT_FALSE(indexer.start(location, card.root, {})) << "one run at a time";
+    loop.exec();
+    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.read, 5);
+    ASSERT_FALSE(done.empty());
+    EXPECT_EQ(done.back(), 5);
+    EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+
+    // Cancelled at once: stops with its message, and the window's own connection reads the index.
+    fs::last_write_time(card.root / "NORMAL" / card.bName, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    indexer.cancel();
+    ASSERT_TRUE(indexer.start(location, card.root, {}));
+    indexer.cancel();
+    loop.exec();
+    EXPECT_TRUE(result.cancelled || result.ok);
+    std::string error;
+    auto index = TripIndex::open(location, &error);
+    ASSERT_TRUE(index) << error;
+    EXPECT_EQ(index->recordings(CardKey(card.root)).size(), 5u);
 }
 
 TEST_F(TripIndexTrouble, SharedServerDownOrRefusingFallsBackToTheLocalIndex) {
