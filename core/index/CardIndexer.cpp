@@ -172,7 +172,7 @@ IndexRunResult IndexCard(TripIndex& index, const fs::path& cardPath, const Index
         if (!track.ok)
             result.problems.push_back(file.path.filename().string() + ": " + track.error);
         IndexedRecording rec = describe(file, card, track, options.thresholds);
-        if (!index.putRecording(rec)) {
+        if (!index.putRecording(rec, k != known.end() ? k->second.first : 0)) {
             index.rollback();
             return stop("The trips index cannot be written: " + index.lastError());
         }

@@ -127,6 +127,7 @@ std::unique_ptr<TripIndex> TripIndex::openWithFallback(const IndexLocation& loca
 }
 
 TripIndex::~TripIndex() {
+    m_statements.clear();
     if (m_connection.isEmpty())
         return;
     m_db.close();
@@ -267,35 +268,62 @@ void TripIndex::rollback() {
     m_db.rollback();
 }
 
+namespace {
+
+enum Statement { kFind, kDeleteEvents, kDeleteRecording, kDeleteBox, kInsert, kInsertBox, kInsertEvents, kStatements };
+
+const char* const kStatementText[kStatements] = {
+    "SELECT id FROM recordings WHERE path = ?",
+    "DELETE FROM driving_events WHERE recording_id = ?",
+    "DELETE FROM recordings WHERE id = ?",
+    "DELETE FROM recording_boxes WHERE id = ?",
+    "INSERT INTO recordings (card, path, name, kind, start_ms, gps_clock, length_ms, channels, size_bytes, "
+    "mtime_ms, has_gps, distance_m, max_kmh, mean_kmh, min_lat, max_lat, min_lon, max_lon, track, events_key) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
+    "INSERT INTO recording_boxes (id, min_lat, max_lat, min_lon, max_lon) VALUES (?, ?, ?, ?, ?)",
+    "INSERT INTO driving_events (recording_id, type, offset_ms, utc_ms, lat, lon, strength) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?)",
+};
+
+} // namespace
+
+QSqlQuery& TripIndex::statement(int which) {
+    if (m_statements.empty())
+        m_statements.resize(kStatements);
+    auto& q = m_statements[size_t(which)];
+    if (!q) {
+        q = std::make_unique<QSqlQuery>(m_db);
+        q->prepare(kStatementText[which]);
+    }
+    return *q;
+}
+
 bool TripIndex::removeRecording(int64_t id) {
-    QSqlQuery q(m_db);
-    const char* statements[] = {"DELETE FROM driving_events WHERE recording_id = ?",
-                                "DELETE FROM recordings WHERE id = ?", "DELETE FROM recording_boxes WHERE id = ?"};
-    for (const char* sql : statements) {
-        if (m_location.dialect != SqlDialect::Sqlite && QString(sql).contains("recording_boxes"))
+    for (int which : {kDeleteEvents, kDeleteRecording, kDeleteBox}) {
+        if (which == kDeleteBox && m_location.dialect != SqlDialect::Sqlite)
             continue;
-        q.prepare(sql);
+        QSqlQuery& q = statement(which);
         q.addBindValue(QVariant::fromValue<qlonglong>(id));
         if (!q.exec())
             return failed("remove", q.lastError());
+        q.finish();
     }
     return true;
 }
 
-bool TripIndex::putRecording(IndexedRecording& rec) {
-    QSqlQuery q(m_db);
-    q.prepare("SELECT id FROM recordings WHERE path = ?");
-    q.addBindValue(QString::fromStdString(rec.path));
-    if (!q.exec())
-        return failed("find", q.lastError());
-    if (q.next() && !removeRecording(q.value(0).toLongLong()))
+bool TripIndex::putRecording(IndexedRecording& rec, int64_t knownId) {
+    if (knownId < 0) {
+        QSqlQuery& find = statement(kFind);
+        find.addBindValue(QString::fromStdString(rec.path));
+        if (!find.exec())
+            return failed("find", find.lastError());
+        knownId = find.next() ? find.value(0).toLongLong() : 0;
+        find.finish();
+    }
+    if (knownId > 0 && !removeRecording(knownId))
         return false;
-    q.finish();
 
-    q.prepare("INSERT INTO recordings (card, path, name, kind, start_ms, gps_clock, length_ms, channels, "
-              "size_bytes, mtime_ms, has_gps, distance_m, max_kmh, mean_kmh, min_lat, max_lat, min_lon, "
-              "max_lon, track, events_key) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-              "RETURNING id");
+    QSqlQuery& q = statement(kInsert);
     const bool box = rec.box.has_value();
     const BoundingBox b = rec.box.value_or(BoundingBox{});
     for (const QVariant& v :
@@ -313,18 +341,18 @@ bool TripIndex::putRecording(IndexedRecording& rec) {
     q.finish();
 
     if (box && m_location.dialect == SqlDialect::Sqlite) {
-        q.prepare("INSERT INTO recording_boxes (id, min_lat, max_lat, min_lon, max_lon) VALUES (?, ?, ?, ?, ?)");
-        q.addBindValue(QVariant::fromValue<qlonglong>(rec.id));
-        q.addBindValue(b.minLat);
-        q.addBindValue(b.maxLat);
-        q.addBindValue(b.minLon);
-        q.addBindValue(b.maxLon);
-        if (!q.exec())
-            return failed("box", q.lastError());
+        QSqlQuery& qb = statement(kInsertBox);
+        qb.addBindValue(QVariant::fromValue<qlonglong>(rec.id));
+        qb.addBindValue(b.minLat);
+        qb.addBindValue(b.maxLat);
+        qb.addBindValue(b.minLon);
+        qb.addBindValue(b.maxLon);
+        if (!qb.exec())
+            return failed("box", qb.lastError());
+        qb.finish();
     }
     if (!rec.events.empty()) {
-        q.prepare("INSERT INTO driving_events (recording_id, type, offset_ms, utc_ms, lat, lon, strength) "
-                  "VALUES (?, ?, ?, ?, ?, ?, ?)");
+        QSqlQuery& qe = statement(kInsertEvents);
         QVariantList ids, types, offsets, times, lats, lons, strengths;
         for (const DrivingEvent& e : rec.events) {
             ids << QVariant::fromValue<qlonglong>(rec.id);
@@ -336,9 +364,10 @@ bool TripIndex::putRecording(IndexedRecording& rec) {
             strengths << e.strength;
         }
         for (auto* list : {&ids, &types, &offsets, &times, &lats, &lons, &strengths})
-            q.addBindValue(*list);
-        if (!q.execBatch())
-            return failed("events", q.lastError());
+            qe.addBindValue(*list);
+        if (!qe.execBatch())
+            return failed("events", qe.lastError());
+        qe.finish();
     }
     return true;
 }

@@ -12,6 +12,7 @@
 #include "core/index/TrackSummary.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <cstdint>
 #include <map>
@@ -100,8 +101,9 @@ public:
     bool commit();
     void rollback();
 
-    // Replaces what the index holds for rec.path (its events with it); sets rec.id.
-    bool putRecording(IndexedRecording& rec);
+    // Replaces what the index holds for rec.path (its events with it); sets rec.id. `knownId`
+    // (from stamps()) spares looking the path up: 0 when the path is new, -1 when unknown.
+    bool putRecording(IndexedRecording& rec, int64_t knownId = -1);
     bool removeRecording(int64_t id);
 
     // Size, time and thresholds of every recording indexed under `card`, by path.
@@ -118,11 +120,14 @@ private:
     bool prepareSchema(std::string* error, std::string* notice, bool* damaged);
     bool exec(const std::string& sql);
     bool failed(const QString& what, const class QSqlError& error);
+    // The statements of the indexer's loop, prepared once per connection.
+    QSqlQuery& statement(int which);
 
     IndexLocation m_location;
     QString m_connection;
     QSqlDatabase m_db;
     std::string m_error;
+    std::vector<std::unique_ptr<QSqlQuery>> m_statements;
 };
 
 // The thread's QCoreApplication is needed for the database drivers; the command-line tool and
