@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -32,6 +33,16 @@ std::string text(const QString& s) {
 }
 
 } // namespace
+
+struct TripIndex::Connection {
+    QString name;
+    QSqlDatabase db;
+    std::vector<std::unique_ptr<QSqlQuery>> statements;
+};
+
+QSqlDatabase& TripIndex::db() {
+    return m_connection->db;
+}
 
 void EnsureCoreApplication() {
     if (QCoreApplication::instance())
@@ -127,48 +138,50 @@ std::unique_ptr<TripIndex> TripIndex::openWithFallback(const IndexLocation& loca
 }
 
 TripIndex::~TripIndex() {
-    m_statements.clear();
-    if (m_connection.isEmpty())
+    if (!m_connection)
         return;
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_connection);
+    m_connection->statements.clear();
+    m_connection->db.close();
+    m_connection->db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connection->name);
 }
 
 bool TripIndex::connect(std::string* error) {
-    m_connection = QString("quillent-trips-%1").arg(++g_connections);
+    m_connection = std::make_unique<Connection>();
+    m_connection->name = QString("quillent-trips-%1").arg(++g_connections);
+    QSqlDatabase& database = m_connection->db;
     if (m_location.dialect == SqlDialect::Sqlite) {
-        m_db = QSqlDatabase::addDatabase("QSQLITE", m_connection);
-        if (!m_db.isValid()) {
+        database = QSqlDatabase::addDatabase("QSQLITE", m_connection->name);
+        if (!database.isValid()) {
             *error = "The SQLite driver of Qt SQL is missing.";
             return false;
         }
-        m_db.setDatabaseName(QString::fromStdString(m_location.sqlitePath));
-        m_db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs));
+        database.setDatabaseName(QString::fromStdString(m_location.sqlitePath));
+        database.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs));
     } else {
-        m_db = QSqlDatabase::addDatabase("QPSQL", m_connection);
-        if (!m_db.isValid()) {
+        database = QSqlDatabase::addDatabase("QPSQL", m_connection->name);
+        if (!database.isValid()) {
             *error = "The PostgreSQL driver of Qt SQL is missing.";
             return false;
         }
-        m_db.setHostName(QString::fromStdString(m_location.host));
-        m_db.setPort(m_location.port);
-        m_db.setDatabaseName(QString::fromStdString(m_location.database));
-        m_db.setUserName(QString::fromStdString(m_location.user));
-        m_db.setPassword(QString::fromStdString(m_location.password));
-        m_db.setConnectOptions(QString("connect_timeout=%1").arg(m_location.connectTimeoutSeconds));
+        database.setHostName(QString::fromStdString(m_location.host));
+        database.setPort(m_location.port);
+        database.setDatabaseName(QString::fromStdString(m_location.database));
+        database.setUserName(QString::fromStdString(m_location.user));
+        database.setPassword(QString::fromStdString(m_location.password));
+        database.setConnectOptions(QString("connect_timeout=%1").arg(m_location.connectTimeoutSeconds));
     }
-    if (!m_db.open()) {
-        const QString why = m_db.lastError().databaseText().trimmed();
+    if (!database.open()) {
+        const QString why = db().lastError().databaseText().trimmed();
         *error = "The trips index at " + m_location.describe() + " cannot be opened: " +
-                 text(why.isEmpty() ? m_db.lastError().text() : why);
+                 text(why.isEmpty() ? db().lastError().text() : why);
         return false;
     }
     return true;
 }
 
 bool TripIndex::exec(const std::string& sql) {
-    QSqlQuery q(m_db);
+    QSqlQuery q(db());
     if (!q.exec(QString::fromStdString(sql)))
         return failed(QString::fromStdString(sql.substr(0, 40)), q.lastError());
     return true;
@@ -186,7 +199,7 @@ bool TripIndex::prepareSchema(std::string* error, std::string* notice, bool* dam
         return code == kSqliteCorrupt || code == kSqliteNotADatabase;
     };
     if (sqlite) {
-        QSqlQuery q(m_db);
+        QSqlQuery q(db());
         if (!q.exec("PRAGMA quick_check") || !q.next()) {
             *damaged = damagedError(q.lastError());
             *error = "The trips index " + m_location.sqlitePath + " cannot be read: " + text(q.lastError().text());
@@ -209,7 +222,7 @@ bool TripIndex::prepareSchema(std::string* error, std::string* notice, bool* dam
     // The version, when there is an index already.
     int version = 0;
     {
-        QSqlQuery q(m_db);
+        QSqlQuery q(db());
         if (q.exec("SELECT value FROM index_meta WHERE name = 'schema'") && q.next())
             version = q.value(0).toInt();
     }
@@ -232,7 +245,7 @@ bool TripIndex::prepareSchema(std::string* error, std::string* notice, bool* dam
         for (const auto& sql : IndexSchemaStatements(m_location.dialect))
             if (!exec(sql))
                 return (rollback(), *error = m_error, false);
-        QSqlQuery q(m_db);
+        QSqlQuery q(db());
         q.prepare("DELETE FROM index_meta WHERE name = 'schema'");
         q.exec();
         q.prepare("INSERT INTO index_meta (name, value) VALUES ('schema', ?)");
@@ -250,22 +263,22 @@ bool TripIndex::prepareSchema(std::string* error, std::string* notice, bool* dam
 }
 
 bool TripIndex::begin() {
-    if (!m_db.transaction())
-        return failed("begin", m_db.lastError());
+    if (!db().transaction())
+        return failed("begin", db().lastError());
     return true;
 }
 
 bool TripIndex::commit() {
-    if (!m_db.commit()) {
-        failed("commit", m_db.lastError());
-        m_db.rollback();
+    if (!db().commit()) {
+        failed("commit", db().lastError());
+        db().rollback();
         return false;
     }
     return true;
 }
 
 void TripIndex::rollback() {
-    m_db.rollback();
+    db().rollback();
 }
 
 namespace {
@@ -288,11 +301,12 @@ const char* const kStatementText[kStatements] = {
 } // namespace
 
 QSqlQuery& TripIndex::statement(int which) {
-    if (m_statements.empty())
-        m_statements.resize(kStatements);
-    auto& q = m_statements[size_t(which)];
+    auto& statements = m_connection->statements;
+    if (statements.empty())
+        statements.resize(kStatements);
+    auto& q = statements[size_t(which)];
     if (!q) {
-        q = std::make_unique<QSqlQuery>(m_db);
+        q = std::make_unique<QSqlQuery>(db());
         q->prepare(kStatementText[which]);
     }
     return *q;
@@ -374,7 +388,7 @@ bool TripIndex::putRecording(IndexedRecording& rec, int64_t knownId) {
 
 std::map<std::string, std::pair<int64_t, FileStamp>> TripIndex::stamps(const std::string& card) {
     std::map<std::string, std::pair<int64_t, FileStamp>> out;
-    QSqlQuery q(m_db);
+    QSqlQuery q(db());
     q.setForwardOnly(true);
     q.prepare("SELECT id, path, size_bytes, mtime_ms, events_key FROM recordings WHERE card = ?");
     q.addBindValue(QString::fromStdString(card));
@@ -391,7 +405,7 @@ std::map<std::string, std::pair<int64_t, FileStamp>> TripIndex::stamps(const std
 
 std::vector<IndexedRecording> TripIndex::recordings(const std::string& card, bool withTracks) {
     std::vector<IndexedRecording> out;
-    QSqlQuery q(m_db);
+    QSqlQuery q(db());
     q.setForwardOnly(true);
     const QString columns = "id, card, path, name, kind, start_ms, gps_clock, length_ms, channels, size_bytes, "
                             "mtime_ms, has_gps, distance_m, max_kmh, mean_kmh, min_lat, max_lat, min_lon, max_lon, "
@@ -437,7 +451,7 @@ std::vector<IndexedRecording> TripIndex::recordings(const std::string& card, boo
     if (!withTracks || out.empty())
         return out;
 
-    QSqlQuery e(m_db);
+    QSqlQuery e(db());
     e.setForwardOnly(true);
     const QString eventColumns = "e.recording_id, e.type, e.offset_ms, e.utc_ms, e.lat, e.lon, e.strength";
     if (card.empty()) {
@@ -473,7 +487,7 @@ std::vector<PlaceHit> TripIndex::recordingsNear(double lat, double lon, double r
     // The box around the circle, in degrees.
     const double dLat = radiusM / 111195.0;
     const double dLon = radiusM / (111195.0 * std::max(0.01, std::cos(lat * M_PI / 180.0)));
-    QSqlQuery q(m_db);
+    QSqlQuery q(db());
     q.setForwardOnly(true);
     QString sql = m_location.dialect == SqlDialect::Sqlite
                       ? "SELECT r.id, r.path, r.start_ms, r.track FROM recording_boxes b JOIN recordings r ON "
@@ -518,4 +532,22 @@ std::vector<PlaceHit> TripIndex::recordingsNear(double lat, double lon, double r
         }
     }
     return out;
+}
+
+bool TripIndex::clear() {
+    m_connection->statements.clear();
+    if (!begin())
+        return false;
+    for (const auto& sql : IndexDropStatements(m_location.dialect))
+        if (!exec(sql))
+            return (rollback(), false);
+    if (!commit())
+        return false;
+    std::string error;
+    bool damaged = false;
+    if (!prepareSchema(&error, nullptr, &damaged)) {
+        m_error = error;
+        return false;
+    }
+    return true;
 }

@@ -11,9 +11,6 @@
 #include "core/index/IndexSchema.h"
 #include "core/index/TrackSummary.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
-
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -113,21 +110,24 @@ public:
     std::vector<IndexedRecording> recordings(const std::string& card, bool withTracks = true);
     // Recordings of `card` (every card when empty) whose route passed within `radiusM` of a point.
     std::vector<PlaceHit> recordingsNear(double lat, double lon, double radiusM, const std::string& card = {});
+    // Drops every table and starts an empty index (rebuild from scratch; tests of a shared server).
+    bool clear();
 
 private:
     TripIndex() = default;
     bool connect(std::string* error);
     bool prepareSchema(std::string* error, std::string* notice, bool* damaged);
     bool exec(const std::string& sql);
-    bool failed(const QString& what, const class QSqlError& error);
+    bool failed(const class QString& what, const class QSqlError& error);
     // The statements of the indexer's loop, prepared once per connection.
-    QSqlQuery& statement(int which);
+    class QSqlQuery& statement(int which);
+    class QSqlDatabase& db();
 
+    // The connection and its prepared statements (Qt SQL stays inside the core library).
+    struct Connection;
     IndexLocation m_location;
-    QString m_connection;
-    QSqlDatabase m_db;
+    std::unique_ptr<Connection> m_connection;
     std::string m_error;
-    std::vector<std::unique_ptr<QSqlQuery>> m_statements;
 };
 
 // The thread's QCoreApplication is needed for the database drivers; the command-line tool and

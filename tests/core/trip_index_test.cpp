@@ -14,8 +14,6 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QLockFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -184,33 +182,17 @@ LocalPostgres& postgres() {
     return server;
 }
 
-void clearPostgres() {
-    const QString name = "trip-index-test-clear";
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name);
-        db.setHostName("127.0.0.1");
-        db.setPort(postgres().port());
-        db.setDatabaseName(LocalPostgres::kDatabase);
-        db.setUserName(LocalPostgres::kUser);
-        db.setPassword(LocalPostgres::kPassword);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        for (const auto& sql : IndexDropStatements(SqlDialect::Postgres))
-            q.exec(QString::fromStdString(sql));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
 class TripIndexBackends : public ::testing::TestWithParam<SqlDialect> {
 protected:
     void SetUp() override {
         EnsureCoreApplication();
         if (GetParam() == SqlDialect::Postgres) {
             ASSERT_TRUE(postgres().running()) << postgres().error();
-            clearPostgres();
             std::string error;
             location = *IndexLocation::fromServerUrl(postgres().url(), &error);
+            // One server for every case: each starts on an empty index.
+            auto index = TripIndex::open(location, &error);
+            ASSERT_TRUE(index && index->clear()) << error;
         } else {
             location = IndexLocation::sqlite((dir / "trips.sqlite").string());
         }
