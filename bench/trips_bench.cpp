@@ -130,8 +130,8 @@ int main(int argc, char** argv) {
         else
             rest.push_back(argv[i]);
     }
-    char pattern[] = "/tmp/quillent-trips-bench.XXXXXX";
-    if (!mkdtemp(pattern))
+    std::string pattern = (fs::temp_directory_path() / "quillent-trips-bench.XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
         return 1;
     g_work = pattern;
     if (g_card.empty()) {

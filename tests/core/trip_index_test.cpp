@@ -3,6 +3,7 @@
 // queries; the same table runs on SQLite and on a PostgreSQL server the test starts itself. Then
 // the bad cases: a damaged file, a second copy's lock, a cancelled run, a card pulled mid-run and
 // a shared server that is down or refuses the login.
+#include "core/config/Settings.h"
 #include "core/index/CardIndexer.h"
 #include "core/index/IndexSettings.h"
 #include "core/index/RecordingTrackReader.h"
@@ -438,6 +439,31 @@ TEST(TripDrivingEvents, ThresholdsSmoothingAndSources) {
     ASSERT_EQ(events.size(), 1u);
     EXPECT_FALSE(events[0].hasPlace);
     EXPECT_NEAR(events[0].offsetMs, 2000, 200);
+}
+
+TEST(TripSettings, DefaultsAndValuesOutOfRange) {
+    TempDir settingsDir;
+    SetSettingsDirectoryForTesting(settingsDir.path().string());
+    TripSettings s = ReadTripSettings();
+    EXPECT_EQ(s.gapMs, 180000);
+    EXPECT_EQ(s.thresholds.key(), EventThresholds{}.key());
+    EXPECT_EQ(s.server, "");
+    EXPECT_NE(s.localPath.find("Quillent/trips.sqlite"), std::string::npos);
+
+    WriteSetting("Trips/gapSeconds", "300");
+    WriteSetting("Trips/brakingG", "0.6");
+    WriteSetting("Trips/accelerationG", "lots");   // no number: the default stays
+    WriteSetting("Trips/speedLimitKmh", "-20");    // out of range: the default stays
+    WriteSetting("Trips/corneringG", "0.5 G");     // the number before the unit counts
+    WriteSetting("Trips/database", (settingsDir.path() / "own.sqlite").string());
+    s = ReadTripSettings();
+    EXPECT_EQ(s.gapMs, 300000);
+    EXPECT_DOUBLE_EQ(s.thresholds.brakingG, 0.6);
+    EXPECT_DOUBLE_EQ(s.thresholds.accelerationG, 0.35);
+    EXPECT_DOUBLE_EQ(s.thresholds.speedLimitKmh, 100);
+    EXPECT_DOUBLE_EQ(s.thresholds.corneringG, 0.5);
+    EXPECT_EQ(s.localPath, (settingsDir.path() / "own.sqlite").string());
+    SetSettingsDirectoryForTesting("");
 }
 
 // The bad cases of the local file.

@@ -26,6 +26,7 @@ public:
             m_error = "initdb and pg_ctl not found (Debian package postgresql)";
             return;
         }
+        // Directly under /tmp rather than $TMPDIR: the server's socket path must stay short.
         char pattern[] = "/tmp/quillent-pg.XXXXXX";
         if (!mkdtemp(pattern)) {
             m_error = "no temporary folder";
