@@ -137,8 +137,8 @@ int main(int argc, char** argv) {
     if (g_card.empty()) {
         // 286 drives of 3 and 4 alternately: 1,001 one-minute recordings.
         g_card = g_work / "card";
-        const std::string command = std::string("'") + QUILLENT_BIN_DIR + "/quillent-samplecard' '" + g_card.string() +
-                                    "' --drives 286 --clip-seconds 60 > /dev/null";
+        const std::string command = std::string("'") + QUILLENT_BIN_DIR + "/quillent-samplecard' '" +
+                                    g_card.string() + "' --drives 286 --clip-seconds 60 > /dev/null";
         std::fprintf(stderr, "generating %s ...\n", g_card.c_str());
         if (std::system(command.c_str()) != 0)
             return 1;

@@ -64,7 +64,8 @@ bool findRecordings(const fs::path& card, const IndexRunOptions& options, std::v
         if (statFile(f.path, &f.size, &f.mtimeMs))
             out->push_back(std::move(f));
     }
-    std::sort(out->begin(), out->end(), [](const FoundFile& a, const FoundFile& b) { return a.path < b.path; });
+    std::sort(out->begin(), out->end(),
+              [](const FoundFile& a, const FoundFile& b) { return a.path < b.path; });
     return true;
 }
 
@@ -119,8 +120,9 @@ IndexRunResult IndexCard(TripIndex& index, const fs::path& cardPath, const Index
         lock->setStaleLockTime(0); // only a lock whose program has ended is stale
         if (!lock->tryLock(0)) {
             result.lockedByOther = true;
-            result.message = "Another copy of Quillent is updating the trips index. The trips shown are those "
-                             "it held; they are brought up to date when that copy has finished.";
+            result.message =
+                "Another copy of Quillent is updating the trips index. The trips shown are those "
+                "it held; they are brought up to date when that copy has finished.";
             return result;
         }
     }
@@ -153,7 +155,8 @@ IndexRunResult IndexCard(TripIndex& index, const fs::path& cardPath, const Index
             break;
         }
         auto k = known.find(path);
-        if (k != known.end() && k->second.second.sizeBytes == file.size && k->second.second.mtimeMs == file.mtimeMs &&
+        if (k != known.end() && k->second.second.sizeBytes == file.size &&
+            k->second.second.mtimeMs == file.mtimeMs &&
             k->second.second.eventsKey == options.thresholds.key()) {
             ++result.unchanged;
             continue;
@@ -199,7 +202,8 @@ IndexRunResult IndexCard(TripIndex& index, const fs::path& cardPath, const Index
     if (progress && !result.cancelled && !result.cardLost)
         progress(int(files.size()), int(files.size()), {});
     if (result.cardLost)
-        result.message = "The card was removed while it was being indexed. The " + std::to_string(result.read) +
+        result.message = "The card was removed while it was being indexed. The " +
+                         std::to_string(result.read) +
                          " recording(s) read so far are kept; the rest are read when it is back.";
     else if (result.cancelled)
         result.message = "Indexing was cancelled. The " + std::to_string(result.read) +
@@ -223,7 +227,8 @@ bool BackgroundIndexer::isRunning() const {
     return m_thread && m_thread->isRunning();
 }
 
-bool BackgroundIndexer::start(const IndexLocation& location, const fs::path& card, const IndexRunOptions& options) {
+bool BackgroundIndexer::start(const IndexLocation& location, const fs::path& card,
+                              const IndexRunOptions& options) {
     if (isRunning())
         return false;
     if (m_thread)
@@ -236,9 +241,10 @@ bool BackgroundIndexer::start(const IndexLocation& location, const fs::path& car
         if (!index) {
             result.message = error;
         } else {
-            result = IndexCard(*index, card, options, &m_cancel, [this](int done, int total, const std::string& name) {
-                emit progress(done, total, QString::fromStdString(name));
-            });
+            result = IndexCard(*index, card, options, &m_cancel,
+                               [this](int done, int total, const std::string& name) {
+                                   emit progress(done, total, QString::fromStdString(name));
+                               });
         }
         index.reset();
         emit finished(result);

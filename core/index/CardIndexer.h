@@ -30,9 +30,9 @@ struct IndexRunResult {
     bool cardLost = false;      // the card or folder went away while it was read
     bool lockedByOther = false; // another copy of the program is updating this index
     int found = 0;
-    int read = 0;      // recordings whose data records were read
-    int unchanged = 0; // skipped: same size and time as indexed
-    int removed = 0;   // no longer on the card
+    int read = 0;                      // recordings whose data records were read
+    int unchanged = 0;                 // skipped: same size and time as indexed
+    int removed = 0;                   // no longer on the card
     std::vector<std::string> problems; // one line per recording that could not be read
     std::string message;               // what the user is told when !ok or a run stopped early
 };
@@ -53,7 +53,8 @@ public:
     ~BackgroundIndexer() override; // cancels and waits
 
     // False when a run is under way.
-    bool start(const IndexLocation& location, const std::filesystem::path& card, const IndexRunOptions& options);
+    bool start(const IndexLocation& location, const std::filesystem::path& card,
+               const IndexRunOptions& options);
     void cancel() { m_cancel = true; }
     bool isRunning() const;
 

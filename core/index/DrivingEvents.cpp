@@ -44,7 +44,8 @@ bool placeAt(const std::vector<TrackPoint>& points, int64_t offsetMs, double* la
     if (after != points.end() && after != points.begin() && !after->breakBefore) {
         const TrackPoint& a = *(after - 1);
         const TrackPoint& b = *after;
-        const double f = b.offsetMs > a.offsetMs ? double(offsetMs - a.offsetMs) / double(b.offsetMs - a.offsetMs) : 0;
+        const double f =
+            b.offsetMs > a.offsetMs ? double(offsetMs - a.offsetMs) / double(b.offsetMs - a.offsetMs) : 0;
         if (b.offsetMs - a.offsetMs <= 2 * kPlaceWindowMs) {
             *lat = a.lat + f * (b.lat - a.lat);
             *lon = a.lon + f * (b.lon - a.lon);
@@ -54,7 +55,8 @@ bool placeAt(const std::vector<TrackPoint>& points, int64_t offsetMs, double* la
     const TrackPoint* nearest = nullptr;
     if (after != points.end())
         nearest = &*after;
-    if (after != points.begin() && (!nearest || offsetMs - (after - 1)->offsetMs < nearest->offsetMs - offsetMs))
+    if (after != points.begin() &&
+        (!nearest || offsetMs - (after - 1)->offsetMs < nearest->offsetMs - offsetMs))
         nearest = &*(after - 1);
     if (!nearest || std::llabs(nearest->offsetMs - offsetMs) > kPlaceWindowMs)
         return false;
@@ -91,8 +93,9 @@ bool DrivingEventFromName(const std::string& name, DrivingEventType* type) {
 
 std::string EventThresholds::key() const {
     return "b" + FormatFixed(brakingG, 3) + " a" + FormatFixed(accelerationG, 3) + " c" +
-           FormatFixed(corneringG, 3) + " s" + FormatFixed(speedLimitKmh, 1) + "/" + std::to_string(speedingMinMs) +
-           " m" + std::to_string(mergeMs) + " w" + std::to_string(smoothingMs);
+           FormatFixed(corneringG, 3) + " s" + FormatFixed(speedLimitKmh, 1) + "/" +
+           std::to_string(speedingMinMs) + " m" + std::to_string(mergeMs) + " w" +
+           std::to_string(smoothingMs);
 }
 
 std::vector<DrivingEvent> FindDrivingEvents(const std::vector<TrackPoint>& points,

@@ -45,7 +45,8 @@ std::string DefaultTripIndexPath() {
     return QDir(base).filePath("Quillent/trips.sqlite").toStdString();
 }
 
-std::unique_ptr<TripIndex> OpenTripIndex(const TripSettings& settings, std::string* error, std::string* notice) {
+std::unique_ptr<TripIndex> OpenTripIndex(const TripSettings& settings, std::string* error,
+                                         std::string* notice) {
     if (settings.server.empty())
         return TripIndex::open(IndexLocation::sqlite(settings.localPath), error, notice);
     std::string why;

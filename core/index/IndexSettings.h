@@ -27,4 +27,5 @@ std::string DefaultTripIndexPath();
 
 // Opens the index the settings name: the shared server when one is set (falling back to the
 // local file with a notice when it cannot be used), else the local file.
-std::unique_ptr<TripIndex> OpenTripIndex(const TripSettings& settings, std::string* error, std::string* notice);
+std::unique_ptr<TripIndex> OpenTripIndex(const TripSettings& settings, std::string* error,
+                                         std::string* notice);

@@ -74,7 +74,8 @@ void douglasPeucker(const std::vector<TrackPoint>& pts, size_t first, size_t las
 double DistanceMetres(double lat1, double lon1, double lat2, double lon2) {
     const double p1 = lat1 * kDegToRad, p2 = lat2 * kDegToRad;
     const double dp = p2 - p1, dl = (lon2 - lon1) * kDegToRad;
-    const double h = std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
+    const double h = std::sin(dp / 2) * std::sin(dp / 2) +
+                     std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
     return 2 * kEarthRadiusM * std::asin(std::min(1.0, std::sqrt(h)));
 }
 
@@ -112,7 +113,8 @@ std::optional<int64_t> NameStartUtcMs(const std::string& fileName) {
     return (int64_t(timegm(&tm)) - (cameraClock ? 9 * 3600 : 0)) * 1000;
 }
 
-TrackSummary SummariseTrack(const std::vector<CWBCGPSData>& samples, std::optional<int64_t> fallbackStartUtcMs) {
+TrackSummary SummariseTrack(const std::vector<CWBCGPSData>& samples,
+                            std::optional<int64_t> fallbackStartUtcMs) {
     TrackSummary out;
     // The recording's start by the GPS clock: the median of (sample time - record time stamp).
     std::vector<int64_t> offsets;
@@ -185,7 +187,8 @@ TrackSummary SummariseTrack(const std::vector<CWBCGPSData>& samples, std::option
     return out;
 }
 
-std::vector<TrackPoint> DecimateTrack(const std::vector<TrackPoint>& points, double toleranceM, int64_t maxGapMs) {
+std::vector<TrackPoint> DecimateTrack(const std::vector<TrackPoint>& points, double toleranceM,
+                                      int64_t maxGapMs) {
     if (points.size() <= 2)
         return points;
     std::vector<bool> keep(points.size(), false);

@@ -51,7 +51,8 @@ double DistanceMetres(double lat1, double lon1, double lat2, double lon2);
 // `fallbackStartUtcMs` (from the file name) dates the points when no sample carries a usable date.
 // The GPS clock dates the recording by the median of its offsets, so a clock that jumps or runs
 // backwards inside a recording moves no point; points follow the records' own time stamps.
-TrackSummary SummariseTrack(const std::vector<CWBCGPSData>& samples, std::optional<int64_t> fallbackStartUtcMs);
+TrackSummary SummariseTrack(const std::vector<CWBCGPSData>& samples,
+                            std::optional<int64_t> fallbackStartUtcMs);
 
 // Drawing copy of a track: Douglas-Peucker with `toleranceM`, keeping a point at least every
 // `maxGapMs` so that a click maps back to the right moment, and every break.

@@ -109,7 +109,8 @@ public:
     // decoded when asked.
     std::vector<IndexedRecording> recordings(const std::string& card, bool withTracks = true);
     // Recordings of `card` (every card when empty) whose route passed within `radiusM` of a point.
-    std::vector<PlaceHit> recordingsNear(double lat, double lon, double radiusM, const std::string& card = {});
+    std::vector<PlaceHit> recordingsNear(double lat, double lon, double radiusM,
+                                         const std::string& card = {});
     // Drops every table and starts an empty index (rebuild from scratch; tests of a shared server).
     bool clear();
 

@@ -20,10 +20,18 @@ std::string xmlEscape(const std::string& in) {
     std::string out;
     for (char c : in) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
         default:
             if (static_cast<unsigned char>(c) >= 0x20)
                 out += c;
@@ -63,9 +71,8 @@ std::vector<Trip> BuildTrips(const std::vector<IndexedRecording>& recordings, in
         // A file that could not be read (no length, no position) is listed, but drove nowhere.
         if (recordings[i].kind != kKindMotion && (recordings[i].lengthMs > 0 || recordings[i].hasGps))
             order.push_back(i);
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return recordings[a].startUtcMs < recordings[b].startUtcMs;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return recordings[a].startUtcMs < recordings[b].startUtcMs; });
 
     std::vector<Trip> trips;
     int64_t coveredUntil = 0; // end of the time the current trip's recordings have covered
@@ -125,8 +132,9 @@ std::vector<Trip> BuildTrips(const std::vector<IndexedRecording>& recordings, in
 }
 
 std::string TripsGpx(const std::vector<Trip>& trips, const std::vector<IndexedRecording>& recordings) {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<gpx version=\"1.1\" creator=\"Quillent\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+    std::string out =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"Quillent\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
     for (size_t t = 0; t < trips.size(); ++t)
         for (size_t i : trips[t].recordings)
             for (const DrivingEvent& e : recordings[i].events) {
@@ -139,7 +147,8 @@ std::string TripsGpx(const std::vector<Trip>& trips, const std::vector<IndexedRe
                 out += "<type>" + std::string(DrivingEventName(e.type)) + "</type></wpt>\n";
             }
     for (size_t t = 0; t < trips.size(); ++t) {
-        out += "  <trk><name>Trip " + std::to_string(t + 1) + " " + UtcText(trips[t].startUtcMs) + "</name>\n";
+        out +=
+            "  <trk><name>Trip " + std::to_string(t + 1) + " " + UtcText(trips[t].startUtcMs) + "</name>\n";
         bool open = false;
         for (size_t i : trips[t].recordings) {
             for (const TrackPoint& p : recordings[i].track) {
@@ -171,10 +180,10 @@ std::string TripsCsv(const std::vector<Trip>& trips, const std::vector<IndexedRe
     };
     for (size_t t = 0; t < trips.size(); ++t) {
         const Trip& trip = trips[t];
-        out += "trip," + std::to_string(t + 1) + "," + UtcText(trip.startUtcMs) + "," + UtcText(trip.endUtcMs) + "," +
-               place(trip.startPlace) + "," + place(trip.endPlace) + "," + FormatFixed(trip.distanceM, 1) + "," +
-               std::to_string(trip.durationMs() / 1000) + "," + FormatFixed(trip.maxKmh, 1) + "," +
-               FormatFixed(trip.meanKmh, 1);
+        out += "trip," + std::to_string(t + 1) + "," + UtcText(trip.startUtcMs) + "," +
+               UtcText(trip.endUtcMs) + "," + place(trip.startPlace) + "," + place(trip.endPlace) + "," +
+               FormatFixed(trip.distanceM, 1) + "," + std::to_string(trip.durationMs() / 1000) + "," +
+               FormatFixed(trip.maxKmh, 1) + "," + FormatFixed(trip.meanKmh, 1);
         for (int c : trip.eventCounts)
             out += "," + std::to_string(c);
         out += ",,,,\n";
@@ -184,8 +193,9 @@ std::string TripsCsv(const std::vector<Trip>& trips, const std::vector<IndexedRe
             for (const DrivingEvent& e : recordings[i].events) {
                 out += "event," + std::to_string(t + 1) + "," + UtcText(e.utcMs) + ",,";
                 out += e.hasPlace ? FormatFixed(e.lat, 6) + "," + FormatFixed(e.lon, 6) : std::string(",");
-                out += ",,,,,,,,,,,," + std::string(DrivingEventName(e.type)) + "," + FormatFixed(e.strength, 2) +
-                       "," + csvField(recordings[i].name) + "," + std::to_string(e.offsetMs) + "\n";
+                out += ",,,,,,,,,,,," + std::string(DrivingEventName(e.type)) + "," +
+                       FormatFixed(e.strength, 2) + "," + csvField(recordings[i].name) + "," +
+                       std::to_string(e.offsetMs) + "\n";
             }
     return out;
 }
@@ -243,19 +253,24 @@ std::string TripsText(const std::vector<Trip>& trips, const std::vector<IndexedR
     std::string out;
     for (size_t t = 0; t < trips.size(); ++t) {
         const Trip& trip = trips[t];
-        out += "Trip " + std::to_string(t + 1) + "  " + UtcText(trip.startUtcMs) + " - " + UtcText(trip.endUtcMs) +
-               "  " + FormatFixed(trip.distanceM / 1000.0, 2) + " km  " + std::to_string(trip.durationMs() / 1000) +
-               " s  max " + FormatFixed(trip.maxKmh, 0) + " km/h  mean " + FormatFixed(trip.meanKmh, 0) +
-               " km/h  " + std::to_string(trip.recordings.size()) + " recording(s)";
+        out += "Trip " + std::to_string(t + 1) + "  " + UtcText(trip.startUtcMs) + " - " +
+               UtcText(trip.endUtcMs) + "  " + FormatFixed(trip.distanceM / 1000.0, 2) + " km  " +
+               std::to_string(trip.durationMs() / 1000) + " s  max " + FormatFixed(trip.maxKmh, 0) +
+               " km/h  mean " + FormatFixed(trip.meanKmh, 0) + " km/h  " +
+               std::to_string(trip.recordings.size()) + " recording(s)";
         for (size_t k = 0; k < trip.eventCounts.size(); ++k)
-            out += "  " + std::string(DrivingEventName(DrivingEventType(k))) + " " + std::to_string(trip.eventCounts[k]);
+            out += "  " + std::string(DrivingEventName(DrivingEventType(k))) + " " +
+                   std::to_string(trip.eventCounts[k]);
         out += "\n";
         for (size_t i : trip.recordings)
             for (const DrivingEvent& e : recordings[i].events) {
                 out += "  " + std::string(DrivingEventName(e.type)) + "  " + UtcText(e.utcMs) + "  " +
-                       fileName(recordings[i].path) + " at " + FormatFixed(double(e.offsetMs) / 1000.0, 1) + " s  ";
-                out += e.hasPlace ? FormatFixed(e.lat, 6) + "," + FormatFixed(e.lon, 6) : std::string("no position");
-                out += "  " + FormatFixed(e.strength, 2) + (e.type == DrivingEventType::Speeding ? " km/h" : " G") + "\n";
+                       fileName(recordings[i].path) + " at " + FormatFixed(double(e.offsetMs) / 1000.0, 1) +
+                       " s  ";
+                out += e.hasPlace ? FormatFixed(e.lat, 6) + "," + FormatFixed(e.lon, 6)
+                                  : std::string("no position");
+                out += "  " + FormatFixed(e.strength, 2) +
+                       (e.type == DrivingEventType::Speeding ? " km/h" : " G") + "\n";
             }
     }
     return out;

@@ -23,16 +23,18 @@ struct Trip {
     std::optional<std::pair<double, double>> endPlace;
     double distanceM = 0;
     double maxKmh = 0;
-    double meanKmh = 0; // distance over the time between the first and last position
-    std::array<int, 4> eventCounts{};     // by DrivingEventType
-    int cameraEventRecordings = 0;        // event and emergency recordings of the camera
+    double meanKmh = 0;               // distance over the time between the first and last position
+    std::array<int, 4> eventCounts{}; // by DrivingEventType
+    int cameraEventRecordings = 0;    // event and emergency recordings of the camera
 
     int64_t durationMs() const { return endUtcMs - startUtcMs; }
 };
 
 // Joins recordings (sorted by start) whose gap is under `gapMs`; parking and motion recordings
-// belong to no trip, nor do files that could not be read. A stretch recorded twice (an event recording beside the normal one) counts once.
-std::vector<Trip> BuildTrips(const std::vector<IndexedRecording>& recordings, int64_t gapMs = kDefaultTripGapMs);
+// belong to no trip, nor do files that could not be read. A stretch recorded twice (an event recording beside
+// the normal one) counts once.
+std::vector<Trip> BuildTrips(const std::vector<IndexedRecording>& recordings,
+                             int64_t gapMs = kDefaultTripGapMs);
 
 // "2026-12-08T08:00:00Z"
 std::string UtcText(int64_t utcMs);

@@ -48,7 +48,8 @@ LatLon pointAlong(const std::vector<LatLon>& route, double along) {
 double headingAlong(const std::vector<LatLon>& route, double along, double length) {
     const double from = std::clamp(along - 15.0, 0.0, std::max(0.0, length - 30.0));
     const LatLon a = pointAlong(route, from), b = pointAlong(route, from + 30.0);
-    const double deg = std::atan2((b.second - a.second) * std::cos(a.first * kDegToRad), b.first - a.first) / kDegToRad;
+    const double deg =
+        std::atan2((b.second - a.second) * std::cos(a.first * kDegToRad), b.first - a.first) / kDegToRad;
     return deg < 0 ? deg + 360.0 : deg;
 }
 
@@ -89,7 +90,8 @@ std::vector<Tick> simulate(const std::vector<LatLon>& route, uint32_t seconds, s
             stops->push_back({int(i), pointAlong(route, along)});
             ++nextBrake;
         } else {
-            const double turn = std::fabs(std::remainder(headingAlong(route, along + 40.0, length) - course, 360.0));
+            const double turn =
+                std::fabs(std::remainder(headingAlong(route, along + 40.0, length) - course, 360.0));
             double target = std::min(kCruiseKmh, std::max(15.0, 60.0 - turn * 0.6)) / 3.6;
             // Come to rest at the route's end at 0.25 G.
             target = std::min(target, std::sqrt(2 * 0.25 * kGravity * std::max(0.0, length - along - 2.0)));
@@ -198,7 +200,8 @@ bool WriteDrives(const fs::path& card, const std::string& folder, const DrivePla
             b["lat"] = stop.place.first;
             b["lon"] = stop.place.second;
             b["utc"] = QString::fromStdString(utcText(start + stop.tick / 10));
-            b["recording"] = QString::fromStdString(folder + "/" + cameraName(start + (stop.tick / 10 / clip) * clip));
+            b["recording"] =
+                QString::fromStdString(folder + "/" + cameraName(start + (stop.tick / 10 / clip) * clip));
             b["offsetMs"] = int((stop.tick % (clip * 10)) * 100);
             braking.append(b);
         }
@@ -215,12 +218,13 @@ bool WriteDrives(const fs::path& card, const std::string& folder, const DrivePla
                     const std::time_t now = clipStart + i / 10;
                     std::tm utc{};
                     gmtime_r(&now, &utc);
-                    const std::string s =
-                        MakeRmcSentence(utc, true, tk.place.first, tk.place.second, tk.kmh / 1.852, tk.course, '0');
+                    const std::string s = MakeRmcSentence(utc, true, tk.place.first, tk.place.second,
+                                                          tk.kmh / 1.852, tk.course, '0');
                     records.push_back({i * 100, std::vector<uint8_t>(s.begin(), s.end())});
                 }
                 const double z = 1.0 + 0.04 * std::sin(i * 1.7) + 0.02 * std::sin(i * 4.1);
-                records.push_back({i * 100 + 50, MakeGsensorRecord('M', 10, tk.lateralG, tk.longitudinalG, z)});
+                records.push_back(
+                    {i * 100 + 50, MakeGsensorRecord('M', 10, tk.lateralG, tk.longitudinalG, z)});
             }
             const std::string name = cameraName(clipStart);
             if (!writeClip(card / folder / name, media, records, error)) {
@@ -251,8 +255,8 @@ bool WriteDrives(const fs::path& card, const std::string& folder, const DrivePla
     if (options.manifest && options.drives > 0) {
         QJsonObject root;
         root["drives"] = manifest;
-        const std::string failure =
-            ReplaceFileContents(card / "drives.json", QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString());
+        const std::string failure = ReplaceFileContents(
+            card / "drives.json", QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString());
         if (!failure.empty()) {
             *error = failure;
             return false;

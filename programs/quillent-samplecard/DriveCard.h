@@ -26,5 +26,6 @@ struct DriveMedia {
 
 // Writes the drives into `folder` (the card's normal-recording folder); one summary line per
 // drive goes to `lines`. False with *error set when a file cannot be written.
-bool WriteDrives(const std::filesystem::path& card, const std::string& folder, const DrivePlanOptions& options,
-                 const DriveMedia& media, std::vector<std::string>* lines, std::string* error);
+bool WriteDrives(const std::filesystem::path& card, const std::string& folder,
+                 const DrivePlanOptions& options, const DriveMedia& media, std::vector<std::string>* lines,
+                 std::string* error);

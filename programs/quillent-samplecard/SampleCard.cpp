@@ -371,8 +371,8 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
                                " ch, " + (plan.pcm ? "PCM" : "AAC") + ", " + plan.note);
     }
 
-    if (!writeDriveRecordings(card, folders.names.at(FolderKind::Normal), options, streams, requests[0], specs[0],
-                              seconds, &result.lines, &error)) {
+    if (!writeDriveRecordings(card, folders.names.at(FolderKind::Normal), options, streams, requests[0],
+                              specs[0], seconds, &result.lines, &error)) {
         result.error = "drives: " + error;
         return result;
     }

@@ -44,10 +44,10 @@ std::string rmc(std::time_t utc, bool valid, double lat, double lon, double kmh)
         return std::string(t);
     };
     char s[200];
-    std::snprintf(s, sizeof s, "$GPRMC,%02d%02d%02d.00,%c,%s,%c,%s,%c,%.1f,0.0,%02d%02d%02d,,,A,0", tm.tm_hour,
-                  tm.tm_min, tm.tm_sec, valid ? 'A' : 'V', angle(lat, 2).c_str(), lat < 0 ? 'S' : 'N',
-                  angle(lon, 3).c_str(), lon < 0 ? 'W' : 'E', kmh / 1.852, tm.tm_mday, tm.tm_mon + 1,
-                  tm.tm_year % 100);
+    std::snprintf(s, sizeof s, "$GPRMC,%02d%02d%02d.00,%c,%s,%c,%s,%c,%.1f,0.0,%02d%02d%02d,,,A,0",
+                  tm.tm_hour, tm.tm_min, tm.tm_sec, valid ? 'A' : 'V', angle(lat, 2).c_str(),
+                  lat < 0 ? 'S' : 'N', angle(lon, 3).c_str(), lon < 0 ? 'W' : 'E', kmh / 1.852, tm.tm_mday,
+                  tm.tm_mon + 1, tm.tm_year % 100);
     return s;
 }
 
@@ -98,7 +98,8 @@ void writeDriveRecording(const fs::path& path, const Drive& d, int fromSecond, i
                 if (override)
                     override(tick / 10, &lat, &lon, &valid);
                 const std::string s = rmc(d.utcStart + std::time_t(t), valid, lat, lon, d.speed[i] * 3.6);
-                ASSERT_TRUE(w->writeRecord(uint32_t(tick * 100), reinterpret_cast<const uint8_t*>(s.data()), s.size()));
+                ASSERT_TRUE(w->writeRecord(uint32_t(tick * 100), reinterpret_cast<const uint8_t*>(s.data()),
+                                           s.size()));
             }
         }
         const double longitudinal = (d.speed[i + 1] - d.speed[i]) / 0.1 / 9.80665;
@@ -156,13 +157,14 @@ struct SampleCard {
         b.run(21);
         bDistance = b.along[190] - b.along[0];
         bName = cameraName(b.utcStart);
-        writeDriveRecording(root / "NORMAL" / bName, b, 0, 20, true, [](int s, double* lat, double* lon, bool*) {
-            if (s == 5)
-                *lat = *lon = 0;
-            if (s == 10)
-                *lat += 0.045;
-            return true;
-        });
+        writeDriveRecording(root / "NORMAL" / bName, b, 0, 20, true,
+                            [](int s, double* lat, double* lon, bool*) {
+                                if (s == 5)
+                                    *lat = *lon = 0;
+                                if (s == 10)
+                                    *lat += 0.045;
+                                return true;
+                            });
         Drive still;
         still.utcStart = a.utcStart + 5 * 3600;
         still.run(11);
@@ -279,7 +281,8 @@ TEST_P(TripIndexBackends, IndexesTripsEventsAndPlacesAndRereadsOnlyChanges) {
     EXPECT_TRUE(run.ok);
     EXPECT_EQ(run.read, 0);
     EXPECT_EQ(run.unchanged, 5);
-    fs::last_write_time(card.root / "NORMAL" / card.bName, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    fs::last_write_time(card.root / "NORMAL" / card.bName,
+                        fs::file_time_type::clock::now() - std::chrono::hours(1));
     fs::remove(card.root / "NORMAL" / card.aFirst);
     run = IndexCard(*index, card.root, options);
     EXPECT_EQ(run.read, 1);
@@ -301,8 +304,10 @@ TEST_P(TripIndexBackends, IndexesTripsEventsAndPlacesAndRereadsOnlyChanges) {
     EXPECT_TRUE(byName(list, card.aSecond)->events.empty()); // 0.6 G is under 0.8 G
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, TripIndexBackends, ::testing::Values(SqlDialect::Sqlite, SqlDialect::Postgres),
-                         [](const auto& info) { return info.param == SqlDialect::Sqlite ? "SQLite" : "PostgreSQL"; });
+INSTANTIATE_TEST_SUITE_P(Servers, TripIndexBackends,
+                         ::testing::Values(SqlDialect::Sqlite, SqlDialect::Postgres), [](const auto& info) {
+                             return info.param == SqlDialect::Sqlite ? "SQLite" : "PostgreSQL";
+                         });
 
 // Track cleaning and event finding on their own, case by case.
 CWBCGPSData fix(uint32_t ms, double lat, double lon, double kmh, bool valid = true, int utcHour = 0) {
@@ -396,17 +401,35 @@ TEST(TripDrivingEvents, ThresholdsSmoothingAndSources) {
     auto cruise = [](int) { return 50.0; };
     const std::vector<Case> cases{
         {"quiet drive", none, none, cruise, {}},
-        {"hard braking in the G-sensor", [](int t) { return t >= 100 && t < 120 ? -0.6 : 0.0; }, none, cruise,
+        {"hard braking in the G-sensor",
+         [](int t) { return t >= 100 && t < 120 ? -0.6 : 0.0; },
+         none,
+         cruise,
          {DrivingEventType::Braking}},
         {"ordinary braking", [](int t) { return t >= 100 && t < 140 ? -0.3 : 0.0; }, none, cruise, {}},
         {"one pothole", [](int t) { return t == 100 ? -1.2 : 0.0; }, none, cruise, {}},
-        {"hard braking in the speed only", none, none, [](int s) { return s < 10 ? 50.0 : s < 13 ? 50.0 - (s - 9) * 20.0 : 0.0; },
+        {"hard braking in the speed only",
+         none,
+         none,
+         [](int s) { return s < 10   ? 50.0
+                            : s < 13 ? 50.0 - (s - 9) * 20.0
+                                     : 0.0; },
          {DrivingEventType::Braking}},
-        {"hard acceleration", [](int t) { return t >= 50 && t < 70 ? 0.4 : 0.0; }, none, cruise,
+        {"hard acceleration",
+         [](int t) { return t >= 50 && t < 70 ? 0.4 : 0.0; },
+         none,
+         cruise,
          {DrivingEventType::Acceleration}},
-        {"hard cornering", none, [](int t) { return t >= 150 && t < 170 ? -0.55 : 0.0; }, cruise,
+        {"hard cornering",
+         none,
+         [](int t) { return t >= 150 && t < 170 ? -0.55 : 0.0; },
+         cruise,
          {DrivingEventType::Cornering}},
-        {"speeding", none, none, [](int s) { return s >= 5 && s < 14 ? 101.0 : 99.0; }, {DrivingEventType::Speeding}},
+        {"speeding",
+         none,
+         none,
+         [](int s) { return s >= 5 && s < 14 ? 101.0 : 99.0; },
+         {DrivingEventType::Speeding}},
         {"speeding too briefly", none, none, [](int s) { return s >= 5 && s < 8 ? 101.0 : 99.0; }, {}},
     };
     for (const Case& c : cases) {
@@ -452,9 +475,9 @@ TEST(TripSettings, DefaultsAndValuesOutOfRange) {
 
     WriteSetting("Trips/gapSeconds", "300");
     WriteSetting("Trips/brakingG", "0.6");
-    WriteSetting("Trips/accelerationG", "lots");   // no number: the default stays
-    WriteSetting("Trips/speedLimitKmh", "-20");    // out of range: the default stays
-    WriteSetting("Trips/corneringG", "0.5 G");     // the number before the unit counts
+    WriteSetting("Trips/accelerationG", "lots"); // no number: the default stays
+    WriteSetting("Trips/speedLimitKmh", "-20");  // out of range: the default stays
+    WriteSetting("Trips/corneringG", "0.5 G");   // the number before the unit counts
     WriteSetting("Trips/database", (settingsDir.path() / "own.sqlite").string());
     s = ReadTripSettings();
     EXPECT_EQ(s.gapMs, 300000);
@@ -593,7 +616,8 @@ TEST_F(TripIndexTrouble, BackgroundRunReportsProgressAndCanBeCancelled) {
     EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
 
     // Cancelled at once: stops with its message, and the window's own connection reads the index.
-    fs::last_write_time(card.root / "NORMAL" / card.bName, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    fs::last_write_time(card.root / "NORMAL" / card.bName,
+                        fs::file_time_type::clock::now() - std::chrono::hours(1));
     indexer.cancel();
     ASSERT_TRUE(indexer.start(location, card.root, {}));
     indexer.cancel();
@@ -612,7 +636,8 @@ TEST_F(TripIndexTrouble, SharedServerDownOrRefusingFallsBackToTheLocalIndex) {
     };
     ASSERT_TRUE(postgres().running()) << postgres().error();
     const std::vector<Case> cases{
-        {"server down", "postgresql://quillent:x@127.0.0.1:" + std::to_string(LocalPostgres::freePort()) + "/postgres"},
+        {"server down",
+         "postgresql://quillent:x@127.0.0.1:" + std::to_string(LocalPostgres::freePort()) + "/postgres"},
         {"login refused", postgres().url("wrong-password")},
         {"no server address", "postgresql:///"},
     };

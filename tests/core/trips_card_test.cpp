@@ -32,8 +32,9 @@ class TripsCard : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
-        const ShellResult made = runShell(builtProgram("quillent-samplecard") + " " +
-                                          shellQuoted(s_dir->path() / "card") + " --drives 4 --clip-seconds 20");
+        const ShellResult made =
+            runShell(builtProgram("quillent-samplecard") + " " + shellQuoted(s_dir->path() / "card") +
+                     " --drives 4 --clip-seconds 20");
         ASSERT_EQ(made.exitCode, 0) << made.output;
     }
     static void TearDownTestSuite() {
@@ -45,8 +46,9 @@ protected:
         const std::string env = "XDG_CONFIG_HOME=" + shellQuoted(s_dir->path() / "config") +
                                 " XDG_DATA_HOME=" + shellQuoted(s_dir->path() / "data") + " ";
         // Standard output only: the JSON, without the run's summary on standard error.
-        const ShellResult r = runShell("{ " + env + builtProgram("quillent-tool") + " trips " +
-                                       shellQuoted(s_dir->path() / "card") + " " + options + " 2>/dev/null; }");
+        const ShellResult r =
+            runShell("{ " + env + builtProgram("quillent-tool") + " trips " +
+                     shellQuoted(s_dir->path() / "card") + " " + options + " 2>/dev/null; }");
         EXPECT_EQ(r.exitCode, 0) << r.output;
         return r.output;
     }
@@ -84,8 +86,8 @@ TEST_F(TripsCard, DrivesDistancesAndHardStopsMatchTheGenerator) {
                 const QJsonObject ev = e.toObject();
                 if (ev["type"].toString() != "braking")
                     continue;
-                const double d = metresBetween(stop["lat"].toDouble(), stop["lon"].toDouble(), ev["lat"].toDouble(),
-                                               ev["lon"].toDouble());
+                const double d = metresBetween(stop["lat"].toDouble(), stop["lon"].toDouble(),
+                                               ev["lat"].toDouble(), ev["lon"].toDouble());
                 if (d < nearest) {
                     nearest = d;
                     recording = ev["recording"].toString();
@@ -104,9 +106,9 @@ TEST_F(TripsCard, SecondRunReadsNothingAndFilesSayTheSame) {
     const fs::path gpx = s_dir->path() / "trips.gpx", csv = s_dir->path() / "trips.csv";
     const std::string env = "XDG_CONFIG_HOME=" + shellQuoted(s_dir->path() / "config") +
                             " XDG_DATA_HOME=" + shellQuoted(s_dir->path() / "data") + " ";
-    const ShellResult again = runShell(env + builtProgram("quillent-tool") + " trips " +
-                                       shellQuoted(s_dir->path() / "card") + " --gpx " + shellQuoted(gpx) +
-                                       " --csv " + shellQuoted(csv));
+    const ShellResult again =
+        runShell(env + builtProgram("quillent-tool") + " trips " + shellQuoted(s_dir->path() / "card") +
+                 " --gpx " + shellQuoted(gpx) + " --csv " + shellQuoted(csv));
     ASSERT_EQ(again.exitCode, 0) << again.output;
     EXPECT_NE(again.output.find(" 0 read, "), std::string::npos) << again.output;
     EXPECT_TRUE(fs::exists(s_dir->path() / "data" / "Quillent" / "trips.sqlite"));
@@ -139,7 +141,8 @@ TEST_F(TripsCard, SecondRunReadsNothingAndFilesSayTheSame) {
 
     // Bad arguments get a clear message and the usage exit code.
     EXPECT_EQ(runShell(builtProgram("quillent-tool") + " trips").exitCode, 2);
-    const ShellResult missing = runShell(builtProgram("quillent-tool") + " trips " + shellQuoted(s_dir->path() / "nope"));
+    const ShellResult missing =
+        runShell(builtProgram("quillent-tool") + " trips " + shellQuoted(s_dir->path() / "nope"));
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.output.find("is no folder"), std::string::npos);
 }

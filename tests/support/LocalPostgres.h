@@ -34,9 +34,7 @@ public:
         }
         m_dir = pattern;
         m_port = freePort();
-        {
-            std::ofstream(m_dir / "pw") << kPassword << "\n";
-        }
+        { std::ofstream(m_dir / "pw") << kPassword << "\n"; }
         std::string prefix;
         if (geteuid() == 0) {
             // The server runs as an unprivileged user that must own its folder.
@@ -48,16 +46,16 @@ public:
             prefix = "runuser -u nobody -- ";
         }
         m_pgctl = prefix + "'" + bin + "/pg_ctl' -D '" + (m_dir / "data").string() + "'";
-        const std::string initdb = prefix + "'" + bin + "/initdb' -D '" + (m_dir / "data").string() + "' -U " +
-                                   kUser + " --pwfile='" + (m_dir / "pw").string() +
+        const std::string initdb = prefix + "'" + bin + "/initdb' -D '" + (m_dir / "data").string() +
+                                   "' -U " + kUser + " --pwfile='" + (m_dir / "pw").string() +
                                    "' -A scram-sha-256 --no-sync -E UTF8 --locale=C > '" +
                                    (m_dir / "initdb.log").string() + "' 2>&1";
         if (std::system(initdb.c_str()) != 0) {
             m_error = "initdb failed: " + tail(m_dir / "initdb.log");
             return;
         }
-        const std::string start = m_pgctl + " -l '" + (m_dir / "server.log").string() + "' -w -t 60 -o \"-p " +
-                                  std::to_string(m_port) + " -k '" + m_dir.string() +
+        const std::string start = m_pgctl + " -l '" + (m_dir / "server.log").string() +
+                                  "' -w -t 60 -o \"-p " + std::to_string(m_port) + " -k '" + m_dir.string() +
                                   "' -c listen_addresses=127.0.0.1 -c fsync=off\" start > /dev/null 2>&1";
         if (std::system(start.c_str()) != 0) {
             m_error = "the server did not start: " + tail(m_dir / "server.log");
@@ -80,8 +78,8 @@ public:
     const std::string& error() const { return m_error; }
     int port() const { return m_port; }
     std::string url(const std::string& password = kPassword) const {
-        return std::string("postgresql://") + kUser + ":" + password + "@127.0.0.1:" + std::to_string(m_port) + "/" +
-               kDatabase;
+        return std::string("postgresql://") + kUser + ":" + password +
+               "@127.0.0.1:" + std::to_string(m_port) + "/" + kDatabase;
     }
 
     // A port nothing listens on (taken from the system, then released).
