@@ -9,8 +9,10 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config git
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang-14 libclang-rt-14-dev
-    # core
-    libtinyxml-dev
+    # core; the trips index's SQL drivers (SQLite, and PostgreSQL for a shared index)
+    libtinyxml-dev libqt6sql6-sqlite libqt6sql6-psql
+    # the index tests start their own PostgreSQL server (initdb, pg_ctl)
+    postgresql
     # UI
     qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
     fonts-crosextra-carlito fonts-noto-cjk

@@ -1,5 +1,6 @@
 #include "SampleCard.h"
 
+#include "DriveCard.h"
 #include "MediaEncoder.h"
 #include "TrackRecords.h"
 #include "camera_files.h"
@@ -263,6 +264,35 @@ bool writeRecording(const fs::path& path, const RecordingPlan& plan, const Strea
     return true;
 }
 
+// The drives of --drives (and a few on the demo card): one channel and sound, clips of their own
+// length when it differs from the profile's.
+bool writeDriveRecordings(const fs::path& card, const std::string& folder, const SampleCardOptions& options,
+                          const Streams& streams, const VideoRequest& request, const VideoTrackSpec& spec,
+                          uint32_t seconds, std::vector<std::string>* lines, std::string* error) {
+    DrivePlanOptions plan;
+    plan.drives = options.drives >= 0 ? options.drives : options.profile == SampleProfile::Demo ? 3 : 0;
+    plan.manifest = options.drives > 0;
+    plan.clipSeconds = options.driveClipSeconds ? options.driveClipSeconds : seconds;
+    if (plan.drives <= 0)
+        return true;
+    DriveMedia media;
+    media.videoSpec = spec;
+    if (plan.clipSeconds == seconds) {
+        media.video = streams.video[0];
+        media.aac = streams.aac;
+    } else {
+        VideoRequest r = request;
+        r.seconds = plan.clipSeconds;
+        media.video = EncodeVideo(r);
+        media.aac = EncodeAac(44100, 1, plan.clipSeconds);
+        if (!media.video.error.empty() || !media.aac.error.empty()) {
+            *error = "encoding failed: " + media.video.error + media.aac.error;
+            return false;
+        }
+    }
+    return WriteDrives(card, folder, plan, media, lines, error);
+}
+
 } // namespace
 
 SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& options) {
@@ -339,6 +369,12 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
         result.lines.push_back(folders.names.at(plan.folder) + "/" + plan.name + "  " +
                                humanSize(fs::file_size(path, ec)) + "  " + std::to_string(plan.channels) +
                                " ch, " + (plan.pcm ? "PCM" : "AAC") + ", " + plan.note);
+    }
+
+    if (!writeDriveRecordings(card, folders.names.at(FolderKind::Normal), options, streams, requests[0],
+                              specs[0], seconds, &result.lines, &error)) {
+        result.error = "drives: " + error;
+        return result;
     }
 
     VideoRequest mp4 = requests[0];

@@ -15,6 +15,8 @@ enum class SampleProfile {
 struct SampleCardOptions {
     SampleProfile profile = SampleProfile::Small;
     std::filesystem::path configFile; // viewerconfig.cfg with the folder names; defaults when absent
+    int drives = -1;               // drives of consecutive recordings (DriveCard.h); -1: 3 on the demo card
+    uint32_t driveClipSeconds = 0; // length of a drive's recordings; 0: the profile's clip length
 };
 
 struct SampleCardResult {

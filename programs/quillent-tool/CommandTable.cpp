@@ -45,6 +45,15 @@ const std::vector<ToolCommand>& ToolCommands() {
          "  writes the recording back in the camera's form (--avi: as a standard AVI); --verify\n"
          "  checks that no byte of a copy has changed. Existing files are kept unless --force.",
          RunCopy},
+        {"trips", "list the drives on a card with distances and driving events",
+         "trips <card or folder> [--gpx <out.gpx>] [--csv <out.csv>] [--json] [--index <file>] [--gap <s>]\n"
+         "  Brings the trips index up to date (only new or changed recordings are read, their data\n"
+         "  records only) and prints one line per trip (recordings less than the trip gap apart, 180 s\n"
+         "  unless set) and one per driving event (hard braking, acceleration, cornering, speeding).\n"
+         "  --gpx writes a track per trip with the events as waypoints, --csv one row per trip and per\n"
+         "  event; --json prints the trips as JSON instead of text. --index uses that SQLite file\n"
+         "  instead of the index the settings name.",
+         RunTrips},
     };
     return commands;
 }
