@@ -170,6 +170,7 @@ bool hasClockTime(const EventLogRecord& r) {
 struct EventLogWalk {
     int64_t previous = -1;
     bool notALog = false; // the first record is no event record
+    bool started = false;
     bool accept(std::span<const uint8_t> bytes, EventLogRecord& record, std::string* note) {
         if (bytes.size() < kEventLogUsedBytes) {
             if (note)
@@ -183,10 +184,11 @@ struct EventLogWalk {
             return false;
         }
         record = DecodeEventLogRecord(bytes);
-        if (previous < 0 && !hasClockTime(record)) {
+        if (!started && !hasClockTime(record)) {
             notALog = true;
             return false;
         }
+        started = true;
         if (record.ordering < previous)
             return false; // the camera's ring buffer wraps here
         previous = record.ordering;

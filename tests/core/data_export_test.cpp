@@ -138,8 +138,12 @@ TEST(DownloadTarget, LinkNamesCannotLeaveTheFolder) {
         QString expected;
     } cases[] = {
         {QStringLiteral("RTC20140512_101530.qmv"), QStringLiteral("RTC20140512_101530.qmv")},
-        {QStringLiteral("../../.bashrc"), QStringLiteral("_._.bashrc")},
-        {QStringLiteral("/etc/passwd"), QStringLiteral("_etc_passwd")},
+        {QStringLiteral("../../.bashrc"), QStringLiteral("_._.qmv")},
+        {QStringLiteral("/etc/passwd"), QStringLiteral("_etc_passwd.qmv")},
+        {QStringLiteral("run.desktop"), QStringLiteral("run.qmv")},
+        {QStringLiteral("clip.QMV"), QStringLiteral("clip.QMV")},
+        {QStringLiteral("clip.mp4"), QStringLiteral("clip.qmv")},
+        {QStringLiteral(".qmv"), QStringLiteral("download.qmv")},
         {QStringLiteral("..\\..\\x.qmv"), QStringLiteral("_._x.qmv")},
         {QStringLiteral(".hidden.qmv"), QStringLiteral("hidden.qmv")},
         {QStringLiteral("a\nb\tc\x01.qmv"), QStringLiteral("abc.qmv")},

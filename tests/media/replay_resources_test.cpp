@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
-#include <unistd.h>
 #include <fstream>
 #include <string>
 
@@ -52,7 +53,8 @@ TEST(ReplayResources, TenReplaysKeepOpenFilesAndMemoryFlat) {
     RecordingView views[4];
     PlaybackEngineHolder holder;
     holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
-    const std::filesystem::path recording = std::filesystem::path(QUILLENT_TEST_DATA) / "camera-3ch-unfinished.qmv";
+    const std::filesystem::path recording =
+        std::filesystem::path(QUILLENT_TEST_DATA) / "camera-3ch-unfinished.qmv";
     // The first runs load the plug-ins and fill the allocators' pools.
     for (int i = 0; i < 2; ++i)
         playToTheEnd(holder, recording);
