@@ -1,6 +1,7 @@
 #include "core/network/LinkDownload.h"
 
 #include "core/common/ReplacingWriter.h"
+#include "core/network/DownloadCheck.h"
 #include "core/network/DownloadTarget.h"
 #include "core/network/UrlTextFetcher.h"
 
@@ -27,7 +28,7 @@ LinkDownload::~LinkDownload() {
 void LinkDownload::start(const QUrl& url, const QString& targetPath, int64_t expectedBytes) {
     m_progress = std::make_unique<DownloadProgress>(expectedBytes);
     m_target = targetPath;
-    m_linkSize = std::max<int64_t>(expectedBytes, 0);
+    m_check = std::make_unique<DownloadCheck>(expectedBytes, m_cap);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https")) {
         // Reported after the caller has connected its slots and returned.
@@ -76,13 +77,8 @@ bool LinkDownload::statusIsSuccess() {
         QUrl to = m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
         if (to.isEmpty())
             to = QUrl(QString::fromUtf8(m_reply->rawHeader("Location")));
-        to = m_reply->url().resolved(to);
-        const QString scheme = to.scheme().toLower();
-        if (!to.isEmpty() && scheme != u"http" && scheme != u"https") {
-            fail(Result::BadAddress,
-                 QStringLiteral("the server sent the download on to %1, which is not a web address; "
-                                "only http and https are followed")
-                     .arg(to.toDisplayString()));
+        if (const QString refusal = DownloadCheck::redirectRefusal(m_reply->url(), to); !refusal.isEmpty()) {
+            fail(Result::BadAddress, refusal);
             return false;
         }
     }
@@ -94,34 +90,23 @@ bool LinkDownload::statusIsSuccess() {
 }
 
 bool LinkDownload::learnSize() {
-    if (m_sizeKnown)
-        return true;
-    m_sizeKnown = true;
     const QVariant header = m_reply->header(QNetworkRequest::ContentLengthHeader);
-    const int64_t server = header.isValid() ? header.toLongLong() : -1;
-    if (server >= 0 && m_linkSize > 0 && server != m_linkSize) {
-        fail(Result::Network, QStringLiteral("the server announces %1 bytes, but the link says %2")
-                                  .arg(server)
-                                  .arg(m_linkSize));
+    const std::optional<int64_t> length =
+        header.isValid() ? std::optional<int64_t>(header.toLongLong()) : std::nullopt;
+    if (!m_check->takeHeaders(length)) {
+        fail(Result::Network, m_check->error());
         return false;
     }
-    m_expected = server >= 0 ? server : m_linkSize > 0 ? m_linkSize : -1;
     return true;
 }
 
 void LinkDownload::onReadyRead() {
     if (m_done || !statusIsSuccess() || !learnSize())
         return;
-    const int64_t limit = m_expected >= 0 ? m_expected : m_cap;
     while (m_reply && m_reply->bytesAvailable() > 0) {
         const QByteArray piece = m_reply->read(DownloadProgress::kPieceBytes);
-        if (m_progress->total() + piece.size() > limit) {
-            fail(Result::Network, m_expected >= 0
-                                      ? QStringLiteral("the server sends more than the %1 bytes announced")
-                                            .arg(m_expected)
-                                      : QStringLiteral("the server sends more than %1 bytes without "
-                                                       "announcing a size")
-                                            .arg(limit));
+        if (!m_check->addBytes(piece.size())) {
+            fail(Result::Network, m_check->error());
             return;
         }
         if (!m_file->write(std::string_view(piece.constData(), size_t(piece.size())))) {
@@ -146,10 +131,8 @@ void LinkDownload::onFinished() {
     onReadyRead();
     if (m_done || !statusIsSuccess() || !learnSize())
         return;
-    if (m_expected >= 0 && m_progress->total() != m_expected) {
-        fail(Result::Network, QStringLiteral("the download was cut short: %1 of %2 bytes arrived")
-                                  .arg(m_progress->total())
-                                  .arg(m_expected));
+    if (!m_check->finish()) {
+        fail(Result::Network, m_check->error());
         return;
     }
     if (!m_file->commit()) {

@@ -19,6 +19,7 @@
 
 class QNetworkAccessManager;
 
+class DownloadCheck;
 class ReplacingWriter;
 
 class LinkDownload : public QObject {
@@ -70,19 +71,17 @@ private:
     void onReadyRead();
     void onFinished();
     bool statusIsSuccess();
-    // The size the body must have (-1: none known) and the most bytes taken; false (and failed)
-    // when the server's and the link's sizes differ.
+    // Hands the server's Content-Length to the size check; false (and failed) when it and the
+    // link's size differ.
     bool learnSize();
     void fail(Result result, const QString& text);
 
     QNetworkAccessManager* m_network = nullptr;
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<ReplacingWriter> m_file;
+    std::unique_ptr<DownloadCheck> m_check;
     QString m_target;
-    int64_t m_linkSize = 0;
-    int64_t m_expected = -1; // the size the body must have, once the headers are in
     int64_t m_cap = kMaxBytes;
-    bool m_sizeKnown = false; // the headers have been looked at
     std::unique_ptr<DownloadProgress> m_progress;
     Result m_result = Result::Ok;
     QString m_error;

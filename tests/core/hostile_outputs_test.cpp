@@ -103,9 +103,18 @@ TEST_F(SafeWriters, NoWriterFollowsALinkAtItsTemporaryName) {
     all.emplace_back("conversion", [&](const fs::path&) {
         return ConvertRecording(dir / "out", dir / "copy.qmv", true) >= 0;
     });
+    all.emplace_back("plain conversion", [&](const fs::path&) {
+        return ConvertRecording(dir / "out", dir / "a.qmv", true) >= 0;
+    });
+    all.emplace_back("copy to a folder", [&](const fs::path&) {
+        return CopyRecording(dir / "out", dir / "a.qmv") >= 0;
+    });
     for (const auto& [name, write] : all) {
         SCOPED_TRACE(name);
-        const fs::path target = name == "conversion" ? convertedTarget(dir) : dir / "out" / "target";
+        const fs::path target = name == "conversion"         ? convertedTarget(dir)
+                                : name == "plain conversion" ? dir / "out" / "a.qmv.avi"
+                                : name == "copy to a folder" ? dir / "out" / "a.qmv"
+                                                             : dir / "out" / "target";
         std::error_code ec;
         fs::remove(target, ec);
         plantLinks(target);
