@@ -125,6 +125,12 @@ void LinkDownload::onFinished() {
         // An error status arrives as a reply error too: say what the server said.
         if (m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() && !statusIsSuccess())
             return;
+        // A body cut off before its announced end says so, whichever way the network reports it.
+        if (m_check->expected() >= 0 && m_check->received() < m_check->expected()) {
+            m_check->finish();
+            fail(Result::Network, m_check->error() + QStringLiteral(" (%1)").arg(m_reply->errorString()));
+            return;
+        }
         fail(Result::Network, m_reply->errorString());
         return;
     }
