@@ -59,6 +59,7 @@ bool CWBCIniLoader::Load(const std::filesystem::path& path) {
 }
 
 void CWBCIniLoader::LoadFromText(std::string_view text) {
+    m_ignoredLines = 0;
     // Lines are read in pieces of at most 127 characters, each ending at a line feed, as a fixed
     // 128-byte line buffer reads them; a piece ends at its first zero byte.
     while (!text.empty()) {
@@ -74,6 +75,9 @@ void CWBCIniLoader::LoadFromText(std::string_view text) {
     }
     for (auto& item : m_items)
         item.value = item.fileValue;
+    // Said once, without the lines themselves: a damaged or foreign file may hold any bytes.
+    if (m_ignoredLines > 0)
+        std::printf("setup.ini: %d line(s) with no registered item were ignored\n", m_ignoredLines);
 }
 
 void CWBCIniLoader::ParseLine(std::string_view line) {
@@ -82,8 +86,7 @@ void CWBCIniLoader::ParseLine(std::string_view line) {
         return;
     int index = 0;
     if (!FindItem(std::string(t[0]), index)) {
-        std::printf("INI ITEM <%.*s> is not registered! Ignore it.\n", static_cast<int>(t[0].size()),
-                    t[0].data());
+        ++m_ignoredLines;
         return;
     }
     if (t.size() > 1)

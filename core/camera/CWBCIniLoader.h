@@ -39,12 +39,15 @@ public:
     bool Save(const std::filesystem::path& path) const;
 
     bool loaded() const { return m_loaded; }
+    // Lines of the last text loaded that named no registered item (reported once, as a count).
+    int ignoredLines() const { return m_ignoredLines; }
     const std::vector<IniItem>& items() const { return m_items; }
     // The file's text as Save writes it.
     std::string SavedText() const;
 
 private:
     bool m_loaded = true;
+    int m_ignoredLines = 0;
     std::vector<IniItem> m_items;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,31 +28,43 @@ fs::path resolveLinks(fs::path path) {
     return path;
 }
 
+// Why an existing target may not be replaced; empty when it is a regular file or nothing is there.
+std::string refusal(const fs::path& shown, const struct stat& st) {
+    if (S_ISREG(st.st_mode))
+        return {};
+    return shown.string() + (S_ISDIR(st.st_mode) ? " is a folder" : " is not a regular file") +
+           "; choose a file name";
+}
+
 } // namespace
 
-ReplacingWriter::ReplacingWriter(const fs::path& target, Sync sync) : m_shown(target), m_sync(sync) {
+ReplacingWriter::ReplacingWriter(const fs::path& target, Sync sync, Mode mode)
+    : m_shown(target), m_sync(sync), m_mode(mode) {
     m_target = resolveLinks(target);
     struct stat st {};
-    mode_t mode = 0644;
-    if (::stat(m_target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) {
-            m_error = m_shown.string() + (S_ISDIR(st.st_mode) ? " is a folder" : " is not a regular file") +
-                      "; choose a file name";
+    mode_t permissions = 0644;
+    if (::lstat(m_target.c_str(), &st) == 0) {
+        if (m_error = refusal(m_shown, st); !m_error.empty())
+            return;
+        if (m_mode == Mode::NewFile) {
+            m_taken = true;
+            m_error = m_shown.string() + " exists already";
             return;
         }
-        mode = st.st_mode & 07777;
+        permissions = st.st_mode & 07777;
         m_replacing = true;
     }
     // The process id keeps two programs writing the same file from sharing one temporary name.
     m_temp = m_target;
     m_temp += ".part" + std::to_string(::getpid());
     ::unlink(m_temp.c_str()); // a leftover of a crashed run; never write through a link there
-    m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // O_EXCL: whatever is planted at the temporary name meanwhile (a link, a device) fails the open.
+    m_fd = ::open(m_temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (m_fd < 0) {
         m_error = "cannot create " + m_shown.string() + ": " + std::strerror(errno);
         return;
     }
-    ::fchmod(m_fd, mode);
+    ::fchmod(m_fd, permissions);
 }
 
 ReplacingWriter::~ReplacingWriter() {
@@ -144,12 +157,58 @@ bool ReplacingWriter::commit() {
         m_fd = -2; // closed: discard() only removes the file
         return failed("cannot write", errno);
     }
+    if (m_mode == Mode::NewFile)
+        return commitNew();
+    // The target may have changed since the writer opened: a device or pipe put there is never
+    // replaced.
+    struct stat st {};
+    if (::lstat(m_target.c_str(), &st) == 0) {
+        if (std::string why = refusal(m_shown, st); !why.empty()) {
+            discard();
+            m_error = why;
+            return false;
+        }
+    }
     if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
         m_fd = -2;
         return failed("cannot replace", errno);
     }
     m_temp.clear();
     return true;
+}
+
+bool ReplacingWriter::commitNew() {
+    // The name is taken only while it is free: a file that appeared there meanwhile is never
+    // replaced (a hard link where the file system cannot rename so).
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        int result = ::renameat2(AT_FDCWD, m_temp.c_str(), AT_FDCWD, m_target.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            result = ::link(m_temp.c_str(), m_target.c_str());
+            if (result == 0)
+                ::unlink(m_temp.c_str());
+        }
+        if (result == 0) {
+            m_temp.clear();
+            return true;
+        }
+        const int error = errno;
+        m_fd = -2;
+        if (error != EEXIST)
+            return failed("cannot write", error);
+        const fs::path other = m_chooseAgain ? m_chooseAgain(m_target) : fs::path();
+        if (other.empty() || other.parent_path() != m_target.parent_path()) {
+            m_taken = true;
+            discard();
+            m_error = m_shown.string() + " exists already";
+            return false;
+        }
+        m_target = other;
+        m_shown = other;
+    }
+    m_taken = true;
+    discard();
+    m_error = m_shown.string() + " exists already";
+    return false;
 }
 
 void ReplacingWriter::discard() {

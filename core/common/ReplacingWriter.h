@@ -1,13 +1,16 @@
-// Writing an output file under a temporary name beside it and renaming it over the target once it
-// is complete, so a full disk, a failed write or a cancelled run keeps the previous file as it was.
-// A symbolic link at the target is followed (the file it names is replaced and the link stays);
-// a target that exists but is no regular file (a device, a pipe, a folder) is refused.
-// Used by the core writers of exports, camera files and recordings.
+// The one writer of every output file: the bytes go to a temporary name beside the target, created
+// exclusively (never through a link or onto anything planted there), and the temporary takes the
+// target's name only once it is complete, so a full disk, a failed write or a cancelled run keeps
+// the previous file as it was. A symbolic link at the target is followed (the file it names is
+// replaced and the link stays); a target that exists but is no regular file (a device, a pipe, a
+// folder) is refused when the writer opens and again when it commits, and is never replaced.
+// In the NewFile mode an existing target is never replaced: commit() fails with targetTaken().
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,13 +21,32 @@ public:
     // existing file is replaced (a new file has no previous contents to lose, and a large output
     // then costs no wait for the disk).
     enum class Sync { Always, WhenReplacing };
+    // Whether commit() may replace a file at the target (Replace) or fails when one has appeared
+    // meanwhile (NewFile: downloads, which choose a free name).
+    enum class Mode { Replace, NewFile };
 
-    explicit ReplacingWriter(const std::filesystem::path& target, Sync sync = Sync::Always);
+    explicit ReplacingWriter(const std::filesystem::path& target, Sync sync = Sync::Always,
+                             Mode mode = Mode::Replace);
     ~ReplacingWriter(); // an uncommitted temporary file is removed
     ReplacingWriter(const ReplacingWriter&) = delete;
     ReplacingWriter& operator=(const ReplacingWriter&) = delete;
 
     bool isOpen() const { return m_fd >= 0; }
+    // The temporary file, open for reading and writing. Bytes may be written or read through it
+    // directly while nothing is buffered (after flush()); size() then counts only what went through
+    // write() and reserve().
+    int fd() const { return m_fd; }
+    // Writes the buffered bytes to the file. False with error() set.
+    bool flush();
+    // The target, with symbolic links resolved (the file the commit creates or replaces).
+    const std::filesystem::path& target() const { return m_target; }
+    // NewFile mode: commit() failed because a file appeared under the target's name.
+    bool targetTaken() const { return m_taken; }
+    // NewFile mode: when a file appeared under the target's name, commit() asks for another name in
+    // the same folder (empty: none) and takes that one instead; target() then names it.
+    void setChooseAgain(std::function<std::filesystem::path(const std::filesystem::path& taken)> choose) {
+        m_chooseAgain = std::move(choose);
+    }
     // Bytes are gathered in a buffer of this size and written in one go when it is full
     // (64 KiB unless set).
     void setBufferSize(size_t bytes);
@@ -45,7 +67,7 @@ public:
     const std::string& error() const { return m_error; }
 
 private:
-    bool flush();
+    bool commitNew();
     bool failed(const std::string& what, int error);
 
     std::filesystem::path m_target; // the file that is replaced (symbolic links resolved)
@@ -59,4 +81,7 @@ private:
     int m_fd = -1;
     bool m_replacing = false; // the target exists
     Sync m_sync = Sync::Always;
+    Mode m_mode = Mode::Replace;
+    bool m_taken = false;
+    std::function<std::filesystem::path(const std::filesystem::path&)> m_chooseAgain;
 };

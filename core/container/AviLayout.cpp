@@ -31,7 +31,11 @@ void parseStrl(const ByteSource& src, uint64_t begin, uint64_t end, AviStreamHea
                 stream.frameHeight = uint16_t(readLe16(d + 54) - readLe16(d + 50));
             }
             stream.strhDataOffset = c.dataOffset();
+            stream.strhSize = c.size;
+        } else if (c.id == kFccStrh) {
+            stream.strhSize = c.size; // too short to read: the stream has no usable header
         } else if (c.id == kFccStrf) {
+            stream.strfSize = c.size;
             stream.format.resize(size_t(std::min<uint64_t>(c.size, kMaxStrfBytes)));
             if (!src.readExact(c.dataOffset(), stream.format.data(), stream.format.size()))
                 stream.format.clear();
@@ -65,6 +69,7 @@ void parseHdrl(const ByteSource& src, uint64_t begin, uint64_t end, AviLayout& l
             if (layout.streams.size() >= 64)
                 break;
             AviStreamHeader stream;
+            stream.listOffset = c.offset;
             parseStrl(src, c.dataOffset() + 4, c.dataOffset() + c.size, stream);
             layout.streams.push_back(std::move(stream));
         }

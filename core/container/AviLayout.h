@@ -21,6 +21,9 @@ struct AviStreamHeader {
     uint16_t frameWidth = 0; // from the rcFrame rectangle
     uint16_t frameHeight = 0;
     uint64_t strhDataOffset = 0; // file offset of the strh data; 0 when the stream had none
+    uint64_t strhSize = 0;       // the strh chunk's stored size
+    uint64_t strfSize = 0;       // the strf chunk's stored size (format holds at most 4 KiB of it)
+    uint64_t listOffset = 0;     // the stream's "strl" list header in the file
     std::vector<uint8_t> format; // strf data (cut to 4 KiB)
     std::string name;            // strn text
 };

@@ -192,7 +192,10 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
             return fail(why);
         if (!ParseAviLayout(*o.file, o.layout, &why))
             return fail(path.filename().string() + ": " + why);
-        if (ScrambledFrames::detect(*o.file, o.layout))
+        const ScrambleMark mark = InspectScrambleMark(*o.file, o.layout).mark;
+        if (mark == ScrambleMark::Changed)
+            return fail(ChangedCopyText(path.filename().string()));
+        if (mark == ScrambleMark::Valid)
             return fail(path.filename().string() + ": a scrambled copy cannot be merged; copy it back first");
         auto streams = findStreams(o.layout, channelIndex, &why);
         if (!streams)

@@ -9,7 +9,9 @@
 #include "core/container/Riff.h"
 #include "core/container/ScrambledCopy.h"
 #include "core/container/ScrambledFrames.h"
+#include "core/container/StreamHeaderCheck.h"
 #include "core/common/FileReplace.h"
+#include "core/common/ReplacingWriter.h"
 
 #include <algorithm>
 #include <array>
@@ -34,23 +36,16 @@ constexpr uint64_t kKernelStep = 16u << 20; // progress and cancel are checked t
 constexpr uint32_t kFccJunk = fourcc("JUNK");
 constexpr uint32_t kIndexListFlag = 0x1; // idx1 entry of a nested list
 
-// The output file, written under a temporary name in the target folder and renamed over the
-// target only when it is complete, so a failed or cancelled run keeps a good earlier result.
+// The output file, written by the safe writer under a temporary name in the target folder and
+// renamed over the target only when it is complete, so a failed or cancelled run keeps a good
+// earlier result. Bytes go to the temporary file directly (nothing is buffered in the writer).
 class Output {
 public:
-    explicit Output(const fs::path& target) : m_target(target) {
-        m_temp = target;
-        m_temp += ".part" + std::to_string(::getpid());
-        ::unlink(m_temp.c_str()); // a leftover of a crashed run; never write through a link there
-        m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        m_errno = m_fd < 0 ? errno : 0;
-        m_created = m_fd >= 0;
-    }
-    ~Output() { discard(); }
-    int openError() const { return m_errno; }
-    bool isOpen() const { return m_fd >= 0; }
+    explicit Output(const fs::path& target) : m_writer(target, ReplacingWriter::Sync::Always) {}
+    const std::string& openError() const { return m_writer.error(); }
+    bool isOpen() const { return m_writer.isOpen(); }
     uint64_t position() const { return m_pos; }
-    int fd() const { return m_fd; }
+    int fd() const { return m_writer.fd(); }
 
     // Copies len bytes from the file `in` at inOffset in the kernel. Returns the bytes copied;
     // -1 when the kernel cannot copy between these files (the caller copies through memory).
@@ -58,7 +53,7 @@ public:
         uint64_t done = 0;
         while (done < len) {
             loff_t from = loff_t(inOffset + done);
-            ssize_t n = ::copy_file_range(in, &from, m_fd, nullptr, size_t(len - done), 0);
+            ssize_t n = ::copy_file_range(in, &from, fd(), nullptr, size_t(len - done), 0);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -71,13 +66,13 @@ public:
         return int64_t(done);
     }
     bool writeAt(uint64_t at, const void* data, size_t len) {
-        return ::pwrite(m_fd, data, len, off_t(at)) == ssize_t(len);
+        return ::pwrite(fd(), data, len, off_t(at)) == ssize_t(len);
     }
 
     bool write(const void* data, size_t len) {
         auto* p = static_cast<const uint8_t*>(data);
         while (len > 0) {
-            ssize_t n = ::write(m_fd, p, len);
+            ssize_t n = ::write(fd(), p, len);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -91,39 +86,20 @@ public:
     bool patch32(uint64_t at, uint32_t value) {
         uint8_t b[4];
         writeLe32(b, value);
-        return ::pwrite(m_fd, b, 4, off_t(at)) == 4;
+        return ::pwrite(fd(), b, 4, off_t(at)) == 4;
     }
     // Closes the file and renames it over the target; false (and the temporary removed) on failure.
     bool commit(std::string* why) {
-        const int fd = m_fd;
-        m_fd = -1;
-        bool ok = ::fsync(fd) == 0;
-        ok = ::close(fd) == 0 && ok;
-        ok = ok && ::rename(m_temp.c_str(), m_target.c_str()) == 0;
-        if (!ok) {
-            if (why)
-                *why = m_target.string() + ": " + std::strerror(errno);
-            discard();
-            return false;
-        }
-        m_created = false;
-        return true;
+        if (m_writer.commit())
+            return true;
+        if (why)
+            *why = m_writer.error();
+        return false;
     }
-    void discard() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        if (m_created)
-            ::unlink(m_temp.c_str());
-        m_created = false;
-    }
+    void discard() { m_writer.discard(); }
 
 private:
-    fs::path m_target;
-    fs::path m_temp;
-    int m_fd = -1;
-    int m_errno = 0;
-    bool m_created = false; // the temporary file exists
+    ReplacingWriter m_writer;
     uint64_t m_pos = 0;
 };
 
@@ -138,6 +114,33 @@ class Conversion {
 public:
     Conversion(const ByteSource& src, const AviLayout& layout, Output& out, const ConvertProgress& progress)
         : m_src(src), m_layout(layout), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
+
+    // The output number of each stream; -1 for a stream left out (its chunks become filler).
+    std::vector<int> streamNumbers;
+
+    // The header list's patches: the list of a stream left out becomes filler, and the main
+    // header counts the streams kept.
+    std::vector<Patch> headerPatches(uint64_t begin, uint64_t end) const {
+        std::vector<Patch> patches;
+        int kept = 0;
+        for (size_t i = 0; i < streamNumbers.size(); ++i) {
+            if (streamNumbers[i] >= 0) {
+                ++kept;
+                continue;
+            }
+            const uint64_t at = m_layout.streams[i].listOffset;
+            if (at >= begin && at + 4 <= end)
+                patches.push_back({at, {'J', 'U', 'N', 'K'}});
+        }
+        const uint64_t count = m_layout.avihDataOffset + kAvihStreamsOffset;
+        if (kept != int(streamNumbers.size()) && m_layout.hasAvih && count >= begin && count + 4 <= end) {
+            Patch p{count, {}};
+            writeLe32(p.bytes.data(), uint32_t(kept));
+            patches.push_back(p);
+        }
+        std::sort(patches.begin(), patches.end(), [](const Patch& a, const Patch& b) { return a.at < b.at; });
+        return patches;
+    }
 
     int error = 0;
     bool damaged = false; // damaged chunk headers were stepped over
@@ -225,7 +228,9 @@ public:
     // One chunk of the movi list as it goes into the output. A chunk found inside a grown one is
     // not searched for chunks of its own (a crafted file could nest them as deep as it is long).
     void keepChunk(RiffChunk c, uint64_t end, bool toAvi, std::vector<Patch>& patches, bool inner = false) {
-        if (!m_check.fitsItsStream(c.id)) {
+        const int number = chunkStreamNumber(c.id);
+        const bool known = number >= 0 && size_t(number) < streamNumbers.size();
+        if (!m_check.fitsItsStream(c.id) || (known && streamNumbers[size_t(number)] < 0)) {
             // A stream chunk of the wrong kind (a flipped bit in its identifier, or a stream
             // header lost): players would feed it to the wrong decoder.
             patches.push_back({c.offset, {'J', 'U', 'N', 'K'}});
@@ -251,6 +256,15 @@ public:
             patches.push_back({c.dataOffset(), {0, 0, 0, 1}});
         if (video && c.size > 0)
             ++videoFrames;
+        if (known && streamNumbers[size_t(number)] != number) {
+            // The streams after one left out move down by one.
+            const int to = streamNumbers[size_t(number)];
+            c.id = (c.id & 0xFFFF0000u) | uint32_t('0' + to / 10) | (uint32_t('0' + to % 10) << 8);
+            Patch id{c.offset, {}};
+            writeLe32(id.bytes.data(), c.id);
+            patches.push_back(id);
+            chunksChanged = true;
+        }
         if (c.id != kFccJunk)
             addIndexEntry(c, video, available);
         if (swallowed) {
@@ -331,7 +345,7 @@ bool indexMatchesMovi(const ByteSource& src, const AviLayout& layout) {
 
 // Walks a source whose layout has been read (a recording with a header list and movie data).
 int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool toAvi,
-            const ConvertProgress& progress, std::string* error) {
+            const std::vector<int>& streamNumbers, const ConvertProgress& progress, std::string* error) {
     const uint64_t S = src.size();
     uint8_t head[12];
     if (S < 12 || !src.readExact(0, head, 12))
@@ -345,11 +359,14 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
     if (unfinished)
         writeLe32(head + 4, uint32_t(S - 8));
     Conversion job(src, layout, out, progress);
+    job.streamNumbers = streamNumbers;
     if (!job.write(head, 12))
         return job.error;
 
     int result = kConvertDone;
     bool damaged = false;
+    for (int n : streamNumbers)
+        damaged = damaged || n < 0;
     std::optional<uint64_t> moviSizeAt; // output position of the movi list's size field
     bool indexWritten = false, moviCut = false;
     auto writeIndex = [&] {
@@ -417,7 +434,7 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
             if (!job.write(header, 12))
                 return job.error;
             if (c.listType == kFccHdrl) {
-                if (!job.copy(begin, end))
+                if (!job.copy(begin, end, job.headerPatches(begin, end)))
                     return job.error == kConvertWriteFailed ? kConvertShortHeader : job.error;
             } else if (isMovi) {
                 if (!job.copyMovi(begin, end, toAvi))
@@ -515,8 +532,8 @@ int failWith(int result, std::string* why, const std::string& text) {
     return result;
 }
 
-std::string outputError(const fs::path& target, int error) {
-    return "cannot create " + target.string() + ": " + std::strerror(error);
+std::string outputError(const fs::path&, const std::string& error) {
+    return error;
 }
 
 } // namespace
@@ -542,7 +559,10 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     AviLayout layout;
     if (!ParseAviLayout(*src, layout, &error))
         return failWith(kConvertShortHeader, why, sourcePath.string() + ": " + error);
-    if (toAvi && FindScrambleChunk(*src, layout)) {
+    const ScrambleMark scramble = InspectScrambleMark(*src, layout).mark;
+    if (scramble == ScrambleMark::Changed)
+        return failWith(kConvertDamaged, why, ChangedCopyText(sourcePath.string()));
+    if (toAvi && scramble == ScrambleMark::Valid) {
         // A scrambled copy converts into the clear recording, once its digest is checked.
         CopyOutcome r = UnscrambledCopy(target, sourcePath, ClearForm::StandardAvi, progress);
         return r.ok() ? r.code : failWith(r.code, why, sourcePath.string() + ": " + r.error);
@@ -553,11 +573,31 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     if (layout.moviEnd <= layout.moviDataStart)
         return failWith(kConvertShortHeader, why,
                         sourcePath.string() + ": the movie data holds no complete frame");
+    // A stream whose header players would reject is left out; without a video stream there is
+    // nothing to convert.
+    const std::vector<StreamVerdict> verdicts = CheckStreamHeaders(layout);
+    std::vector<int> streamNumbers(verdicts.size(), -1);
+    std::string leftOut;
+    int kept = 0;
+    bool video = false;
+    for (size_t i = 0; i < verdicts.size(); ++i) {
+        if (verdicts[i].keep) {
+            streamNumbers[i] = kept++;
+            video = video || layout.streams[i].type == kFccVids;
+        } else {
+            leftOut += (leftOut.empty() ? "" : "; ") + std::string("stream ") + std::to_string(i) + " left out: " +
+                       verdicts[i].why;
+        }
+    }
+    if (!video)
+        return failWith(kConvertShortHeader, why,
+                        sourcePath.string() + ": no video stream with a usable header" +
+                            (leftOut.empty() ? std::string() : " (" + leftOut + ")"));
     Output out(target);
     if (!out.isOpen())
         return failWith(kConvertNoOutput, why, outputError(target, out.openError()));
     error.clear();
-    int result = convert(*src, layout, out, toAvi, progress, &error);
+    int result = convert(*src, layout, out, toAvi, streamNumbers, progress, &error);
     if (result < 0) {
         out.discard();
         return failWith(result, why,
@@ -566,7 +606,7 @@ int ConvertRecording(const fs::path& targetFolder, const fs::path& sourcePath, b
     if (!out.commit(&error))
         return failWith(kConvertWriteFailed, why, error);
     if (result == kConvertRepaired && why)
-        *why = sourcePath.string() + ": " + ConvertResultText(result);
+        *why = sourcePath.string() + ": " + ConvertResultText(result) + (leftOut.empty() ? "" : " (" + leftOut + ")");
     return result;
 }
 

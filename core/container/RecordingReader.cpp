@@ -1,6 +1,7 @@
 #include "core/container/RecordingReader.h"
 
 #include "core/container/Riff.h"
+#include "core/container/ScrambledFrames.h"
 
 #include <algorithm>
 #include <cstring>
@@ -105,6 +106,7 @@ std::unique_ptr<RecordingReader> RecordingReader::openSource(std::unique_ptr<Byt
 bool RecordingReader::describeAvi(std::string* error) {
     if (!ParseAviLayout(*m_source, m_layout, error))
         return false;
+    m_info.changedScrambledCopy = InspectScrambleMark(*m_source, m_layout).mark == ScrambleMark::Changed;
     const AviLayout& L = m_layout;
     m_info.form = L.standardSignatures ? ContainerForm::StandardAvi : ContainerForm::Camera;
     m_info.unfinished = L.moviUnfinished || L.riffSize == 0;

@@ -49,6 +49,9 @@ struct RecordingInfo {
     int videoChannels = 0;
     AudioKind audio = AudioKind::None;
     bool hasDataStream = false;
+    // A scrambled copy whose announcement does not check out: its video is not to be trusted
+    // (see InspectScrambleMark); the data records are not scrambled and read as they are.
+    bool changedScrambledCopy = false;
     std::vector<StreamDescription> streams;
 };
 

@@ -108,6 +108,11 @@ std::unique_ptr<RepairedView> RepairedView::open(std::unique_ptr<ByteSource> fil
     if (layout.moviDataStart > kMaxHeaderRegion)
         return fail(name + ": header list too large");
 
+    // A changed announcement would serve still-scrambled video as if it were clear.
+    const ScrambleInspection scramble = InspectScrambleMark(*file, layout);
+    if (scramble.mark == ScrambleMark::Changed)
+        return fail(ChangedCopyText(path.filename().string()));
+
     std::unique_ptr<RepairedView> view(new RepairedView);
     Impl& d = *view->m_impl;
     const bool cameraForm = !layout.standardSignatures;

@@ -32,6 +32,7 @@ constexpr uint32_t kAviIndexKeyFrame = 0x10;  // idx1 entry flag
 // Offsets of fields patched or read inside the avih and strh chunk data.
 constexpr uint32_t kAvihFlagsOffset = 12;
 constexpr uint32_t kAvihTotalFramesOffset = 16;
+constexpr uint32_t kAvihStreamsOffset = 24;
 constexpr uint32_t kAvihSize = 56;
 constexpr uint32_t kStrhLengthOffset = 32;
 constexpr uint32_t kStrhSize = 56;

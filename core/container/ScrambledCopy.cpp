@@ -9,6 +9,7 @@
 #include "core/container/Riff.h"
 #include "core/container/ScrambledFrames.h"
 #include "core/common/FileReplace.h"
+#include "core/common/ReplacingWriter.h"
 
 #include <QCryptographicHash>
 
@@ -40,70 +41,28 @@ private:
     RepairedView* m_view;
 };
 
-// A file written front to back through one buffer, with positional patches; removed unless kept.
+// The copy's output: written front to back through one buffer, with positional patches, by the
+// safe writer (a temporary name beside the target that takes the target's name when kept).
 class OutFile {
 public:
-    explicit OutFile(fs::path path) : m_path(std::move(path)) {
-        m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        m_buffer.reserve(kOutBuffer);
+    explicit OutFile(const fs::path& target) : m_writer(target, ReplacingWriter::Sync::WhenReplacing) {
+        m_writer.setBufferSize(kOutBuffer);
     }
-    ~OutFile() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_kept) {
-            std::error_code ec;
-            fs::remove(m_path, ec);
-        }
-    }
-    bool isOpen() const { return m_fd >= 0; }
-    int fd() const { return m_fd; }
-    uint64_t position() const { return m_pos; }
+    bool isOpen() const { return m_writer.isOpen(); }
+    const std::string& error() const { return m_writer.error(); }
+    int fd() const { return m_writer.fd(); }
+    uint64_t position() const { return m_writer.size(); }
     bool write(const void* data, size_t n) {
-        auto* p = static_cast<const uint8_t*>(data);
-        m_buffer.insert(m_buffer.end(), p, p + n);
-        m_pos += n;
-        return m_buffer.size() < kOutBuffer || flush();
+        return m_writer.write(std::string_view(static_cast<const char*>(data), n));
     }
-    bool flush() {
-        size_t done = 0;
-        while (done < m_buffer.size()) {
-            ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += size_t(n);
-        }
-        m_buffer.clear();
-        return true;
-    }
-    bool patch(uint64_t at, const void* data, size_t n) {
-        return flush() && ::pwrite(m_fd, data, n, off_t(at)) == ssize_t(n);
-    }
-    // Closes the file and gives it the name `target`.
-    bool keepAs(const fs::path& target) {
-        if (!flush() || ::close(m_fd) != 0) {
-            m_fd = -1;
-            return false;
-        }
-        m_fd = -1;
-        std::error_code ec;
-        fs::rename(m_path, target, ec);
-        m_kept = !ec;
-        return m_kept;
-    }
+    bool flush() { return m_writer.flush(); }
+    bool patch(uint64_t at, const void* data, size_t n) { return m_writer.writeAt(at, data, n); }
+    // Gives the complete file the target's name.
+    bool keep() { return m_writer.commit(); }
 
 private:
-    fs::path m_path;
-    int m_fd = -1;
-    uint64_t m_pos = 0;
-    std::vector<uint8_t> m_buffer;
-    bool m_kept = false;
+    ReplacingWriter m_writer;
 };
-
-fs::path temporaryBeside(const fs::path& target) {
-    return target.parent_path() / ("." + target.filename().string() + ".part");
-}
 
 struct RewriteOptions {
     bool cameraForm = false;                   // camera signatures and frame prefixes
@@ -284,9 +243,9 @@ CopyOutcome openEnds(const fs::path& target, const fs::path& source, CopyEnds& e
         return failed(kConvertNoSource, why);
     if (IsSameFile(source, target))
         return failed(kConvertNoOutput, "the copy would replace the recording itself");
-    ends.out.emplace(temporaryBeside(target));
+    ends.out.emplace(target);
     if (!ends.out->isOpen())
-        return failed(kConvertNoOutput, "cannot create " + target.string());
+        return failed(kConvertNoOutput, ends.out->error());
     return {};
 }
 
@@ -332,8 +291,8 @@ CopyOutcome ScrambledCopy(const fs::path& target, const fs::path& source, const 
     };
     if (!fileDigest(out.fd(), size, digestAt, digest, hashProgress, &cancelled))
         return failed(cancelled ? kConvertCancelled : kConvertWriteFailed);
-    if (!out.patch(digestAt, digest, 32) || !out.keepAs(target))
-        return failed(kConvertWriteFailed);
+    if (!out.patch(digestAt, digest, 32) || !out.keep())
+        return failed(kConvertWriteFailed, out.error().empty() ? std::string() : out.error());
     return {};
 }
 
@@ -345,7 +304,10 @@ CopyOutcome VerifyScrambledCopy(const fs::path& path, const ConvertProgress& pro
     AviLayout layout;
     if (!ParseAviLayout(*file, layout, &why))
         return failed(kConvertNoSource, why);
-    auto chunk = FindScrambleChunk(*file, layout);
+    const ScrambleInspection inspected = InspectScrambleMark(*file, layout);
+    if (inspected.mark == ScrambleMark::Changed)
+        return failed(kConvertDamaged, ChangedCopyText(path.filename().string()));
+    const auto& chunk = inspected.chunk;
     if (!chunk)
         return failed(kConvertNoSource, path.filename().string() + " is not a scrambled copy");
     uint8_t digest[32];
@@ -382,13 +344,14 @@ CopyOutcome UnscrambledCopy(const fs::path& target, const fs::path& source, Clea
     CopyOutcome result = rewrite(viewSource, out, options, copyProgress, &insertedAt);
     if (!result.ok())
         return result;
-    if (!out.keepAs(target))
-        return failed(kConvertWriteFailed);
+    if (!out.keep())
+        return failed(kConvertWriteFailed, out.error());
     return {};
 }
 
 bool IsScrambledRecording(const fs::path& path) {
     auto file = FileByteSource::open(path, nullptr);
     AviLayout layout;
-    return file && ParseAviLayout(*file, layout, nullptr) && FindScrambleChunk(*file, layout).has_value();
+    return file && ParseAviLayout(*file, layout, nullptr) &&
+           InspectScrambleMark(*file, layout).mark != ScrambleMark::None;
 }

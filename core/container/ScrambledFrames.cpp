@@ -3,22 +3,61 @@
 #include "core/container/Riff.h"
 
 #include <algorithm>
+#include <bit>
 
-std::optional<ScrambleChunk> FindScrambleChunk(const ByteSource& source, const AviLayout& layout) {
+namespace {
+
+// Bits a copied or damaged announcement may differ from the real one and still be recognised.
+constexpr int kNearBits = 3;
+
+bool near(uint32_t a, uint32_t b) {
+    return std::popcount(a ^ b) <= kNearBits;
+}
+
+} // namespace
+
+ScrambleInspection InspectScrambleMark(const ByteSource& source, const AviLayout& layout) {
+    ScrambleInspection result;
     if (!layout.hasMovi)
-        return std::nullopt;
+        return result;
     ChunkWalker top(source, 12, layout.moviOffset);
     RiffChunk c;
     while (top.next(c)) {
-        if (c.id != ScrambleHeader::kChunkId || c.truncated || c.size < ScrambleHeader::kDataSize)
+        if (c.id == kFccList || c.id == kFccIdx1)
             continue;
-        uint8_t data[ScrambleHeader::kDataSize];
-        if (!source.readExact(c.dataOffset(), data, sizeof data))
-            return std::nullopt;
-        if (auto header = ScrambleHeader::decode(data, sizeof data))
-            return ScrambleChunk{c.offset, *header};
+        uint8_t data[ScrambleHeader::kDataSize] = {};
+        const size_t have = size_t(std::min<uint64_t>(c.truncated ? 0 : c.size, sizeof data));
+        const bool read = have >= 4 && source.readExact(c.dataOffset(), data, have);
+        const bool exactId = c.id == ScrambleHeader::kChunkId;
+        const bool nearId = near(c.id, ScrambleHeader::kChunkId);
+        // A renamed chunk keeps the announcement's data; the repaired view serves it as JUNK,
+        // so a JUNK chunk counts only when its magic itself was changed.
+        const bool nearMagic = read && near(readLe32(data), ScrambleHeader::kMagic) &&
+                               !(c.id == fourcc("JUNK") && readLe32(data) == ScrambleHeader::kMagic);
+        if (!nearId && !nearMagic)
+            continue;
+        if (exactId && have == sizeof data) {
+            if (auto header = ScrambleHeader::decode(data, sizeof data)) {
+                if (result.mark == ScrambleMark::None) {
+                    result.mark = ScrambleMark::Valid;
+                    result.chunk = ScrambleChunk{c.offset, *header};
+                }
+                continue;
+            }
+        }
+        result.mark = ScrambleMark::Changed;
+        result.chunk.reset();
+        return result;
     }
-    return std::nullopt;
+    return result;
+}
+
+std::optional<ScrambleChunk> FindScrambleChunk(const ByteSource& source, const AviLayout& layout) {
+    return InspectScrambleMark(source, layout).chunk;
+}
+
+std::string ChangedCopyText(const std::string& name) {
+    return name + " is a scrambled copy that has been changed; it cannot be used";
 }
 
 std::unique_ptr<ScrambledFrames> ScrambledFrames::detect(const ByteSource& source, const AviLayout& layout) {

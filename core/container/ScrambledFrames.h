@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 struct ScrambleChunk {
@@ -19,6 +20,25 @@ struct ScrambleChunk {
 
 // Looks for the "qscr" chunk among the top-level chunks before the movi list.
 std::optional<ScrambleChunk> FindScrambleChunk(const ByteSource& source, const AviLayout& layout);
+
+// What a recording's header says about scrambling. A chunk that looks like the announcement (its id
+// or its magic a few bits away from the real ones, or the real id with a header this program does
+// not read) but is no valid one marks a copy that was changed: its video cannot be trusted to be
+// clear, and nothing may treat it as a clear recording.
+enum class ScrambleMark {
+    None,    // a clear recording
+    Valid,   // a scrambled copy with a readable announcement (its digest is checked separately)
+    Changed, // something like an announcement that does not check out
+};
+struct ScrambleInspection {
+    ScrambleMark mark = ScrambleMark::None;
+    std::optional<ScrambleChunk> chunk; // Valid only
+};
+ScrambleInspection InspectScrambleMark(const ByteSource& source, const AviLayout& layout);
+
+// "<name> is a scrambled copy that has been changed; it cannot be used": the one message every
+// command gives for ScrambleMark::Changed.
+std::string ChangedCopyText(const std::string& name);
 
 class ScrambledFrames {
 public:

@@ -16,6 +16,12 @@ QString SafeDownloadName(const QString& linkName) {
         else
             name += c;
     }
+    // Stored as a recording whatever the link calls it: a name such as "run.desktop" must not become
+    // something the desktop runs or opens with another program.
+    const QString kRecordingExtension = QStringLiteral(".qmv");
+    const int extensionDot = name.lastIndexOf(u'.');
+    if (extensionDot < 0 || name.mid(extensionDot).compare(kRecordingExtension, Qt::CaseInsensitive) != 0)
+        name = (extensionDot > 0 ? name.left(extensionDot) : name) + kRecordingExtension;
     if (name.toUtf8().size() > kMaxDownloadNameBytes) {
         const int dot = name.lastIndexOf(u'.');
         QString ext = dot > 0 && name.size() - dot <= 10 ? name.mid(dot) : QString();
@@ -30,7 +36,8 @@ QString SafeDownloadName(const QString& linkName) {
     name = name.trimmed();
     while (name.startsWith(u'.') || name.startsWith(u' '))
         name.remove(0, 1);
-    if (name.isEmpty() || name == QLatin1String("."))
+    if (name.isEmpty() || name == QLatin1String(".") ||
+        name.compare(kRecordingExtension.mid(1), Qt::CaseInsensitive) == 0)
         name = QStringLiteral("download.qmv");
     return name;
 }

@@ -9,7 +9,8 @@ inline constexpr int kMaxDownloadNameBytes = 200;
 
 // The link's file name as a plain name inside the target folder: folder separators become "_",
 // control characters go, ".." sequences shrink to ".", leading dots and blanks go, the length is
-// held to kMaxDownloadNameBytes with the extension kept. A name with nothing left is "download.qmv".
+// held to kMaxDownloadNameBytes with the extension kept. The extension is always ".qmv" (another one
+// is replaced). A name with nothing left is "download.qmv".
 QString SafeDownloadName(const QString& linkName);
 
 // `name` in `folder` when no file of that name exists, else "stem (2).ext", "stem (3).ext", ...:

@@ -1,11 +1,14 @@
 #include "core/network/LinkDownload.h"
 
+#include "core/common/ReplacingWriter.h"
+#include "core/network/DownloadCheck.h"
+#include "core/network/DownloadTarget.h"
 #include "core/network/UrlTextFetcher.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -19,12 +22,13 @@ LinkDownload::~LinkDownload() {
             m_reply->abort();
         m_reply->deleteLater();
     }
-    if (m_file)
-        m_file->cancelWriting(); // the temporary file goes with the object
+    // An unfinished temporary file goes with the writer.
 }
 
 void LinkDownload::start(const QUrl& url, const QString& targetPath, int64_t expectedBytes) {
     m_progress = std::make_unique<DownloadProgress>(expectedBytes);
+    m_target = targetPath;
+    m_check = std::make_unique<DownloadCheck>(expectedBytes, m_cap);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https")) {
         // Reported after the caller has connected its slots and returned.
@@ -33,17 +37,26 @@ void LinkDownload::start(const QUrl& url, const QString& targetPath, int64_t exp
         });
         return;
     }
-    m_file = std::make_unique<QSaveFile>(targetPath);
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        const QString text = QStringLiteral("cannot create %1: %2").arg(targetPath, m_file->errorString());
+    m_file = std::make_unique<ReplacingWriter>(targetPath.toStdString(), ReplacingWriter::Sync::Always,
+                                               ReplacingWriter::Mode::NewFile);
+    if (!m_file->isOpen()) {
+        const QString text = QString::fromStdString(m_file->error());
         m_file.reset();
         QTimer::singleShot(0, this, [this, text] { fail(Result::File, text); });
         return;
     }
+    // A file that appears under the name meanwhile keeps it; the download takes the next free one.
+    m_file->setChooseAgain([](const std::filesystem::path& taken) {
+        const QFileInfo info(QString::fromStdString(taken.string()));
+        return std::filesystem::path(FreeTargetPath(info.absolutePath(), info.fileName()).toStdString());
+    });
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(kQuillentUserAgent));
+    // The body as sent, so that its Content-Length counts the bytes that are stored.
+    request.setRawHeader("Accept-Encoding", "identity");
     request.setTransferTimeout(kStallTimeoutMs);
     m_reply = m_network->get(request);
+    m_reply->setReadBufferSize(kReadBufferBytes);
     connect(m_reply, &QNetworkReply::readyRead, this, &LinkDownload::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &LinkDownload::onFinished);
 }
@@ -59,6 +72,16 @@ bool LinkDownload::statusIsSuccess() {
     const int code = status.toInt();
     if (status.isValid() && code >= 200 && code < 300)
         return true;
+    if (code >= 300 && code < 400) {
+        // Only web addresses are followed: say where the server sent the download, not its status.
+        QUrl to = m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        if (to.isEmpty())
+            to = QUrl(QString::fromUtf8(m_reply->rawHeader("Location")));
+        if (const QString refusal = DownloadCheck::redirectRefusal(m_reply->url(), to); !refusal.isEmpty()) {
+            fail(Result::BadAddress, refusal);
+            return false;
+        }
+    }
     fail(Result::HttpStatus,
          QStringLiteral("the server answered %1 %2")
              .arg(code)
@@ -66,14 +89,28 @@ bool LinkDownload::statusIsSuccess() {
     return false;
 }
 
+bool LinkDownload::learnSize() {
+    const QVariant header = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    const std::optional<int64_t> length =
+        header.isValid() ? std::optional<int64_t>(header.toLongLong()) : std::nullopt;
+    if (!m_check->takeHeaders(length)) {
+        fail(Result::Network, m_check->error());
+        return false;
+    }
+    return true;
+}
+
 void LinkDownload::onReadyRead() {
-    if (m_done || !statusIsSuccess())
+    if (m_done || !statusIsSuccess() || !learnSize())
         return;
     while (m_reply && m_reply->bytesAvailable() > 0) {
         const QByteArray piece = m_reply->read(DownloadProgress::kPieceBytes);
-        if (m_file->write(piece) != piece.size()) {
-            fail(Result::File,
-                 QStringLiteral("cannot write %1: %2").arg(m_file->fileName(), m_file->errorString()));
+        if (!m_check->addBytes(piece.size())) {
+            fail(Result::Network, m_check->error());
+            return;
+        }
+        if (!m_file->write(std::string_view(piece.constData(), size_t(piece.size())))) {
+            fail(Result::File, QString::fromStdString(m_file->error()));
             return;
         }
         if (const auto percent = m_progress->addPiece(piece.size()))
@@ -88,19 +125,29 @@ void LinkDownload::onFinished() {
         // An error status arrives as a reply error too: say what the server said.
         if (m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() && !statusIsSuccess())
             return;
+        // A body cut off before its announced end says so, whichever way the network reports it.
+        if (m_check->expected() >= 0 && m_check->received() < m_check->expected()) {
+            m_check->finish();
+            fail(Result::Network, m_check->error() + QStringLiteral(" (%1)").arg(m_reply->errorString()));
+            return;
+        }
         fail(Result::Network, m_reply->errorString());
         return;
     }
     onReadyRead();
-    if (m_done || !statusIsSuccess())
+    if (m_done || !statusIsSuccess() || !learnSize())
         return;
+    if (!m_check->finish()) {
+        fail(Result::Network, m_check->error());
+        return;
+    }
     if (!m_file->commit()) {
-        const QString text =
-            QStringLiteral("cannot write %1: %2").arg(m_file->fileName(), m_file->errorString());
+        const QString text = QString::fromStdString(m_file->error());
         m_file.reset();
         fail(Result::File, text);
         return;
     }
+    m_target = QString::fromStdString(m_file->target().string());
     m_file.reset();
     m_done = true;
     m_result = Result::Ok;
@@ -123,9 +170,6 @@ void LinkDownload::fail(Result result, const QString& text) {
         m_reply->deleteLater();
         m_reply = nullptr;
     }
-    if (m_file) {
-        m_file->cancelWriting();
-        m_file.reset(); // removes the temporary file
-    }
+    m_file.reset(); // removes the temporary file
     emit finished(result);
 }

@@ -160,8 +160,17 @@ constexpr size_t kEventLogUsedBytes = 108;
 // The record loop shared by ReadEventLog and the export: decides, record by record, whether the
 // log goes on. Returns false when the record ends the log (wrapped ordering, unwritten space, a
 // record cut short before its last field); `note` then says why when it is worth telling.
+// The camera stamps every record with its clock; a file whose first record has no date and time of
+// day in range is something else (a recording, a picture, random bytes), not a damaged log.
+bool hasClockTime(const EventLogRecord& r) {
+    return r.month >= 1 && r.month <= 12 && r.day >= 1 && r.day <= 31 && r.hour >= 0 && r.hour <= 23 &&
+           r.minute >= 0 && r.minute <= 59 && r.second >= 0 && r.second <= 60;
+}
+
 struct EventLogWalk {
     int64_t previous = -1;
+    bool notALog = false; // the first record is no event record
+    bool started = false;
     bool accept(std::span<const uint8_t> bytes, EventLogRecord& record, std::string* note) {
         if (bytes.size() < kEventLogUsedBytes) {
             if (note)
@@ -175,6 +184,11 @@ struct EventLogWalk {
             return false;
         }
         record = DecodeEventLogRecord(bytes);
+        if (!started && !hasClockTime(record)) {
+            notALog = true;
+            return false;
+        }
+        started = true;
         if (record.ordering < previous)
             return false; // the camera's ring buffer wraps here
         previous = record.ordering;
@@ -182,11 +196,10 @@ struct EventLogWalk {
     }
 };
 
-// A number field: values no camera writes (not finite, or beyond any speed, angle, coordinate or
-// acceleration) are damage and are left empty rather than written as hundreds of digits.
+// A number field as the camera wrote it; NaN and infinities have no digits and leave it empty.
 void appendNumber(std::string& line, double v) {
     line += ',';
-    if (std::isfinite(v) && std::fabs(v) < 1e9)
+    if (std::isfinite(v))
         line += FormatFixed6(v);
 }
 
@@ -260,8 +273,12 @@ EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
         if (!ok || got == 0)
             break;
         if (!walk.accept(std::span(buffer, got), record, &result.note)) {
-            if (got < kEventLogUsedBytes)
+            if (walk.notALog) {
+                result.error = logPath.string() + " is not an event log of the camera";
+                ok = false;
+            } else if (got < kEventLogUsedBytes) {
                 result.cutRecordBytes = got;
+            }
             break;
         }
         ok = csv.write(FormatEventLogLine(record) + "\r\n");

@@ -38,11 +38,12 @@ std::vector<uint8_t> EncodeEventLogRecord(const EventLogRecord& record);
 // The records of a log, in file order, up to the first whose ordering value is less than the
 // previous one (the camera's ring buffer wraps there), the first record of unwritten space (all
 // 0xFF as erased flash, or all zeros), or a final record cut before the end of its G-sensor sum
-// (byte 108), which is left out rather than completed with made-up values.
+// (byte 108), which is left out rather than completed with made-up values. A file whose first record
+// has no valid date and time of day is no event log: it has no records.
 std::vector<EventLogRecord> ReadEventLog(std::span<const uint8_t> bytes);
 
-// One CSV line without its line end. Numbers no camera writes (not finite, or of magnitude 1e9
-// and more) are damage and leave their field empty.
+// One CSV line without its line end. Numbers are written as the camera wrote them, with six
+// decimals; only NaN and infinities (no number at all) leave their field empty.
 std::string FormatEventLogLine(const EventLogRecord& record);
 
 struct EventLogExportResult {
@@ -54,7 +55,8 @@ struct EventLogExportResult {
 };
 
 // Writes the header and one CR LF line per record of `logPath` into `csvPath`, a record at a time
-// (memory stays flat whatever the log's size). The log must be a regular file; the CSV replaces
-// `csvPath` only once it is complete (see ReplacingWriter).
+// (memory stays flat whatever the log's size). The log must be a regular file whose first record
+// is an event record (else the export fails and writes nothing); the CSV replaces `csvPath` only
+// once it is complete (see ReplacingWriter).
 EventLogExportResult ExportEventLog(const std::filesystem::path& logPath,
                                     const std::filesystem::path& csvPath);

@@ -1,5 +1,7 @@
 // Moves the recordings chosen in the scan to the desktop's trash (the freedesktop trash: the home
-// trash, or the card's own ".Trash-<uid>" folder for a file on another volume). Entries whose file
+// trash in $XDG_DATA_HOME or ~/.local/share, made when missing, or the card's ".Trash/<uid>" or
+// ".Trash-<uid>" folder for a file on another volume). Without a home folder the file stays and
+// the reason is given. Entries whose file
 // went to the trash leave the scan; the others stay, still chosen, and are reported.
 // Used by the delete command of the main window.
 #pragma once
@@ -20,7 +22,7 @@ struct TrashResult {
     std::vector<TrashFailure> failed;
 };
 
-// Moves one file; false with a reason when it could not be moved. The default is QFile::moveToTrash.
+// Moves one file; false with a reason when it could not be moved. The default is MoveFileToTrash.
 using TrashMover = std::function<bool(const std::string& path, std::string& error)>;
 
 bool MoveFileToTrash(const std::string& path, std::string& error);

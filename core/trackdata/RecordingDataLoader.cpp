@@ -95,8 +95,16 @@ void RecordingDataLoader::fileRecord(RecordingData& data, const uint8_t* buffer,
             data.info.company = setupText<32>(m_setupCopy, offsetof(SetupRecord, company));
             data.info.vehicle = setupText<40>(m_setupCopy, offsetof(SetupRecord, vehicle));
             data.info.driver = setupText<32>(m_setupCopy, offsetof(SetupRecord, driver));
-            data.recordingId = setupText<32>(m_setupCopy, offsetof(SetupRecord, user));
-            data.recordingPassword = setupText<32>(m_setupCopy, offsetof(SetupRecord, passwd));
+            // A merged recording carries the setup of each part: a part that is not protected (no
+            // ID and password, or both the master password) leaves an earlier part's protection.
+            std::string id = setupText<32>(m_setupCopy, offsetof(SetupRecord, user));
+            std::string password = setupText<32>(m_setupCopy, offsetof(SetupRecord, passwd));
+            const bool unprotected = (id.empty() && password.empty()) ||
+                                     (id == kMasterPassword && password == kMasterPassword);
+            if (!unprotected || (data.recordingId.empty() && data.recordingPassword.empty())) {
+                data.recordingId = std::move(id);
+                data.recordingPassword = std::move(password);
+            }
         }
         break;
     }

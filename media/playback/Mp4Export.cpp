@@ -1,5 +1,6 @@
 #include "media/playback/Mp4Export.h"
 
+#include "core/common/ReplacingWriter.h"
 #include "media/playback/GstSupport.h"
 #include "media/playback/RecordingBytes.h"
 #include "media/playback/RecordingSource.h"
@@ -100,23 +101,26 @@ bool ExportMp4(const fs::path& source, const fs::path& target, const Mp4Progress
     std::shared_ptr<RecordingBytes> bytes = openRecordingBytes(source, &why);
     if (!bytes)
         return fail(why);
-    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".part");
+    // The safe writer holds the output under a temporary name; the muxer writes to its file.
+    ReplacingWriter out(target, ReplacingWriter::Sync::WhenReplacing);
+    if (!out.isOpen())
+        return fail(out.error());
 
     Export e;
     e.pipeline = gst_pipeline_new("mp4export");
     GstElement* src = gst_element_factory_make(kRecordingSourceFactory, nullptr);
     GstElement* demux = gst_element_factory_make("avidemux", nullptr);
     e.mux = gst_element_factory_make("mp4mux", nullptr);
-    GstElement* sink = gst_element_factory_make("filesink", nullptr);
+    GstElement* sink = gst_element_factory_make("fdsink", nullptr);
     if (!src || !demux || !e.mux || !sink) {
         for (GstElement* x : {src, demux, e.mux, sink})
             if (x)
                 gst_object_unref(x);
         gst_object_unref(e.pipeline);
-        return fail("a GStreamer element for MP4 output is missing (avidemux, mp4mux, filesink)");
+        return fail("a GStreamer element for MP4 output is missing (avidemux, mp4mux, fdsink)");
     }
     setRecordingSourceBytes(src, bytes);
-    g_object_set(sink, "location", temporary.c_str(), nullptr);
+    g_object_set(sink, "fd", gint(out.fd()), nullptr);
     gst_bin_add_many(GST_BIN(e.pipeline), src, demux, e.mux, sink, nullptr);
     gst_element_link(src, demux);
     gst_element_link(e.mux, sink);
@@ -160,16 +164,15 @@ bool ExportMp4(const fs::path& source, const fs::path& target, const Mp4Progress
     }
     gst_element_set_state(e.pipeline, GST_STATE_NULL);
     gst_object_unref(e.pipeline);
-    std::error_code ec;
     if (ok && !e.video) {
         ok = false;
         message = "the recording has no H.264 video for the MP4 output";
     }
-    if (ok)
-        fs::rename(temporary, target, ec);
-    if (!ok || ec) {
-        fs::remove(temporary, ec);
+    if (!ok) {
+        out.discard();
         return fail(cancelled || !message.empty() ? message : "cannot write " + target.string());
     }
+    if (!out.commit())
+        return fail(out.error());
     return true;
 }

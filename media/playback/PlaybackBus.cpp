@@ -27,10 +27,16 @@ GstBusSyncReply PlaybackEngine::Impl::filterMessages(GstBus*, GstMessage* messag
     case GST_MESSAGE_STEP_DONE:
         return GST_BUS_PASS;
     case GST_MESSAGE_STATE_CHANGED:
-        return GST_MESSAGE_SRC(message) == GST_OBJECT(self->pipeline) ? GST_BUS_PASS : GST_BUS_DROP;
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT(self->pipeline))
+            return GST_BUS_PASS;
+        break;
     default:
-        return GST_BUS_DROP;
+        break;
     }
+    // A message the handler drops is its to release: each one holds its source element, and
+    // one kept would keep the whole pipeline (threads, buffers, the open recording) alive.
+    gst_message_unref(message);
+    return GST_BUS_DROP;
 }
 
 void PlaybackEngine::Impl::handle(GstMessage* message) {

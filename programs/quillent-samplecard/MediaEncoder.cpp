@@ -1,4 +1,5 @@
 #include "MediaEncoder.h"
+#include "core/common/ReplacingWriter.h"
 
 #include "RoadScene.h"
 
@@ -13,6 +14,7 @@
 #include <functional>
 #include <iterator>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -226,9 +228,16 @@ EncodedStream MakePcm(uint32_t sampleRate, uint32_t channels, uint32_t seconds) 
 }
 
 bool WriteMp4(const std::string& path, const VideoRequest& r, std::string* error) {
+    // The muxer writes to the safe writer's temporary file, which takes the name when complete.
+    ReplacingWriter out(path, ReplacingWriter::Sync::WhenReplacing);
+    if (!out.isOpen()) {
+        if (error)
+            *error = out.error();
+        return false;
+    }
     std::string d = videoSource(r) + " ! " + x264(r) +
-                    " ! h264parse ! mp4mux name=mux ! filesink location=\"" + path +
-                    "\" audiotestsrc num-buffers=" + std::to_string((44100 * r.seconds) / 1024) +
+                    " ! h264parse ! mp4mux name=mux ! fdsink fd=" + std::to_string(out.fd()) +
+                    " audiotestsrc num-buffers=" + std::to_string((44100 * r.seconds) / 1024) +
                     " samplesperbuffer=1024 wave=ticks volume=0.4 ! audio/x-raw,rate=44100,channels=1 ! "
                     "audioconvert ! avenc_aac ! aacparse ! mux.";
     GError* err = nullptr;
@@ -261,11 +270,21 @@ bool WriteMp4(const std::string& path, const VideoRequest& r, std::string* error
     gst_object_unref(pipeline);
     if (!ok)
         return false;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
+    std::vector<uint8_t> data;
+    uint8_t block[1 << 16];
+    for (;;) {
+        const ssize_t n = ::pread(out.fd(), block, sizeof block, off_t(data.size()));
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        data.insert(data.end(), block, block + n);
+    }
     zeroMp4Times(data, 0, data.size(), 0);
-    std::ofstream o(path, std::ios::binary | std::ios::trunc);
-    o.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-    return bool(o);
+    if (!out.writeAt(0, data.data(), data.size()) || !out.commit()) {
+        if (error)
+            *error = out.error();
+        return false;
+    }
+    return true;
 }

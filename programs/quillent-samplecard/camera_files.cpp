@@ -1,6 +1,7 @@
 #include "camera_files.h"
 
 #include "core/camera/CWBCIniLoader.h"
+#include "core/common/FileReplace.h"
 #include "core/tools/EventLog.h"
 
 #include <cmath>
@@ -12,11 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 
 void writeBytes(const fs::path& path, const void* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    if (!out)
-        throw fs::filesystem_error("cannot write", path, std::make_error_code(std::errc::io_error));
+    const std::string error = ReplaceFileContents(path, std::string_view(static_cast<const char*>(data), size));
+    if (!error.empty())
+        throw fs::filesystem_error(error, path, std::make_error_code(std::errc::io_error));
 }
 
 // A day of a delivery van: power on, driving with a few events, parking, power off; then the

@@ -3,6 +3,7 @@
 #include "ToolCommand.h"
 #include "core/container/RecordingReader.h"
 #include "core/container/Riff.h"
+#include "core/container/ScrambledFrames.h"
 #include "core/trackdata/RecordingDataLoader.h"
 #include "core/trackdata/RecordingSummary.h"
 
@@ -40,8 +41,11 @@ void warn(const std::string& path, const std::string& text) {
     std::fprintf(stderr, "quillent-tool info: warning: %s: %s\n", path.c_str(), text.c_str());
 }
 
-void printInfo(const std::string& path, RecordingReader& reader) {
+// True when a warning was given about the input as a whole.
+bool printInfo(const std::string& path, RecordingReader& reader) {
     const RecordingInfo& i = reader.info();
+    if (i.changedScrambledCopy)
+        warn(path, ChangedCopyText("the file") + " as a recording (its video is not clear)");
     std::string state = i.unfinished ? "unfinished" : "finished";
     if (i.truncated)
         state += ", cut short";
@@ -82,13 +86,14 @@ void printInfo(const std::string& path, RecordingReader& reader) {
         std::printf("\n");
     }
     if (!i.hasDataStream)
-        return;
+        return i.changedScrambledCopy;
     // The record loop of an opened recording supplies the texts, the protection and the samples.
     RecordingDataLoader loader;
     RecordingData data = loader.Load(&reader);
     std::printf("  records:   %d\n", data.recordsDelivered);
     for (const auto& line : SummariseRecordingData(data))
         std::printf("  %s\n", line.c_str());
+    return i.changedScrambledCopy;
 }
 
 } // namespace
@@ -96,7 +101,7 @@ void printInfo(const std::string& path, RecordingReader& reader) {
 int RunInfo(const std::vector<std::string>& args) {
     if (args.empty())
         return UsageError("info", "no recording given");
-    int failures = 0;
+    int failures = 0, warnings = 0;
     for (const auto& path : args) {
         std::string error;
         auto reader = RecordingReader::open(path, &error);
@@ -105,7 +110,7 @@ int RunInfo(const std::vector<std::string>& args) {
             ++failures;
             continue;
         }
-        printInfo(path, *reader);
+        warnings += printInfo(path, *reader) ? 1 : 0;
     }
-    return failures ? kExitFailed : kExitOk;
+    return failures ? kExitFailed : warnings ? kExitRepaired : kExitOk;
 }

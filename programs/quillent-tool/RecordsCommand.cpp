@@ -1,6 +1,7 @@
 // "records": the data records of a recording, one line each, with their time stamps.
 #include "ToolCommand.h"
 #include "core/container/RecordingReader.h"
+#include "core/container/ScrambledFrames.h"
 
 #include <cstdio>
 #include <string>
@@ -62,6 +63,9 @@ int RunRecords(const std::vector<std::string>& args) {
         std::fprintf(stderr, "quillent-tool records: %s\n", error.c_str());
         return kExitFailed;
     }
+    const bool changed = reader->info().changedScrambledCopy;
+    if (changed)
+        std::fprintf(stderr, "quillent-tool records: warning: %s\n", ChangedCopyText(args[0]).c_str());
     uint8_t buffer[RecordSource::kMaxRecordSize];
     uint32_t size = sizeof buffer, time = 0;
     int count = 0;
@@ -72,5 +76,5 @@ int RunRecords(const std::vector<std::string>& args) {
         ++count;
     }
     std::fprintf(stderr, "%d records\n", count);
-    return kExitOk;
+    return changed ? kExitRepaired : kExitOk;
 }

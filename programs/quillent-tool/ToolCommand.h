@@ -9,7 +9,8 @@
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;   // a file could not be read, converted or written
 constexpr int kExitUsage = 2;    // wrong arguments
-constexpr int kExitRepaired = 3; // done, but damaged parts of an input were left out (a warning says which)
+constexpr int kExitRepaired = 3; // done, but damaged parts of an input were left out or an input was
+                                 // found changed (a warning says which)
 
 struct ToolCommand {
     const char* name;

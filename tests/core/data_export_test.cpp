@@ -138,8 +138,12 @@ TEST(DownloadTarget, LinkNamesCannotLeaveTheFolder) {
         QString expected;
     } cases[] = {
         {QStringLiteral("RTC20140512_101530.qmv"), QStringLiteral("RTC20140512_101530.qmv")},
-        {QStringLiteral("../../.bashrc"), QStringLiteral("_._.bashrc")},
-        {QStringLiteral("/etc/passwd"), QStringLiteral("_etc_passwd")},
+        {QStringLiteral("../../.bashrc"), QStringLiteral("_._.qmv")},
+        {QStringLiteral("/etc/passwd"), QStringLiteral("_etc_passwd.qmv")},
+        {QStringLiteral("run.desktop"), QStringLiteral("run.qmv")},
+        {QStringLiteral("clip.QMV"), QStringLiteral("clip.QMV")},
+        {QStringLiteral("clip.mp4"), QStringLiteral("clip.qmv")},
+        {QStringLiteral(".qmv"), QStringLiteral("download.qmv")},
         {QStringLiteral("..\\..\\x.qmv"), QStringLiteral("_._x.qmv")},
         {QStringLiteral(".hidden.qmv"), QStringLiteral("hidden.qmv")},
         {QStringLiteral("a\nb\tc\x01.qmv"), QStringLiteral("abc.qmv")},
@@ -235,9 +239,9 @@ TEST(LinkDownload, StoresWholeFilesAndLeavesNothingOnFailure) {
     EXPECT_EQ(run.result, R::Ok);
     EXPECT_EQ(run.percents, std::vector<int>{100});
     run = download(server.url(QStringLiteral("/plus.qmv")), dir.filePath(QStringLiteral("plus.qmv")),
-                   2'500'000);
+                   1'048'577);
     EXPECT_EQ(run.result, R::Ok);
-    EXPECT_EQ(run.percents, (std::vector<int>{41, 100}));
+    EXPECT_EQ(run.percents, (std::vector<int>{99, 100}));
     EXPECT_EQ(QFileInfo(dir.filePath(QStringLiteral("plus.qmv"))).size(), 1'048'577);
 
     const QStringList before = filesIn(dir.path());
@@ -273,6 +277,101 @@ QString answerOf(const std::function<void(std::function<void(const QString&)>)>&
 QString fetch(UrlTextFetcher& fetcher, const QString& url, int timeoutMs = UrlTextFetcher::kTimeoutMs) {
     return answerOf(
         [&](UrlTextFetcher::Done done) { fetcher.FetchUrlText(QUrl(url), std::move(done), timeoutMs); });
+}
+
+namespace {
+
+struct CheckedRun {
+    LinkDownload::Result result = LinkDownload::Result::Ok;
+    QString error;
+    QString stored;
+    bool finished = false;
+};
+
+// A download with its size cap, the link's size, and something done right after it starts.
+CheckedRun checkedDownload(const QString& url, const QString& target, int64_t linkSize, int64_t cap = 0,
+                           const std::function<void()>& afterStart = {}) {
+    CheckedRun run;
+    LinkDownload d;
+    if (cap)
+        d.setSizeCap(cap);
+    QObject::connect(&d, &LinkDownload::finished, [&](LinkDownload::Result r) {
+        run.result = r;
+        run.error = d.errorText();
+        run.stored = d.targetPath();
+        run.finished = true;
+    });
+    d.start(QUrl(url), target, linkSize);
+    if (afterStart)
+        afterStart();
+    waitFor([&] { return run.finished; });
+    return run;
+}
+
+} // namespace
+
+TEST(LinkDownload, ShortLongAndEndlessBodiesLeaveOnlyAMessage) {
+    app();
+    LocalServer server;
+    server.routes["/half.qmv"] = {200, QByteArray(145084 / 2, 'h'), 145084};
+    server.routes["/whole.qmv"] = {200, QByteArray(1000, 'w')};
+    server.routes["/endless.qmv"] = {200, QByteArray(), -2, true};
+    server.routes["/unsized.qmv"] = {200, QByteArray(5000, 'u'), -2};
+    server.routes["/elsewhere.qmv"] = {302, QByteArray(), -1, false, "file:///etc/passwd"};
+    QTemporaryDir dir;
+    using R = LinkDownload::Result;
+    const struct {
+        const char* name;
+        const char* path;
+        int64_t linkSize, cap;
+        R result;
+        const char* says;
+    } cases[] = {
+        {"cut short, sized by the link", "/half.qmv", 145084, 0, R::Network, "cut short: 72542 of 145084"},
+        {"cut short, sized by the server", "/half.qmv", 0, 0, R::Network, "cut short: 72542 of 145084"},
+        {"the link says more", "/whole.qmv", 2000, 0, R::Network, "the link says 2000"},
+        {"the link says less", "/whole.qmv", 999, 0, R::Network, "the link says 999"},
+        {"no server size, short of the link's", "/unsized.qmv", 6000, 0, R::Network, "cut short: 5000 of 6000"},
+        {"endless past the link's size", "/endless.qmv", 300000, 0, R::Network, "more than the 300000 bytes"},
+        {"endless past the cap", "/endless.qmv", 0, 2 << 20, R::Network, "without announcing a size"},
+        {"sent on to a file", "/elsewhere.qmv", 0, 0, R::BadAddress, "file:///etc/passwd, which is not a web address"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CheckedRun run =
+            checkedDownload(server.url(QString::fromLatin1(c.path)), dir.filePath(QStringLiteral("x.qmv")), c.linkSize, c.cap);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.result, c.result);
+        EXPECT_TRUE(run.error.contains(QString::fromLatin1(c.says))) << run.error.toStdString();
+        EXPECT_FALSE(run.error.contains(QStringLiteral("302"))) << run.error.toStdString();
+        EXPECT_TRUE(filesIn(dir.path()).isEmpty()) << filesIn(dir.path()).join(u' ').toStdString();
+    }
+    // The endless body was given up at once: the server sent little more than was taken.
+    EXPECT_LT(server.endlessBytes, 16 << 20);
+    // A body of the size both give is kept.
+    const CheckedRun whole = checkedDownload(server.url(QStringLiteral("/whole.qmv")), dir.filePath(QStringLiteral("w.qmv")), 1000);
+    EXPECT_EQ(whole.result, R::Ok) << whole.error.toStdString();
+    EXPECT_EQ(QFileInfo(whole.stored).size(), 1000);
+}
+
+TEST(LinkDownload, AFileThatAppearsMeanwhileIsNeverReplaced) {
+    app();
+    LocalServer server;
+    server.routes["/race.qmv"] = {200, QByteArray(300000, 'r')};
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("race.qmv"));
+    const CheckedRun run = checkedDownload(server.url(QStringLiteral("/race.qmv")), target, 300000, 0, [&] {
+        QFile other(target);
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+        other.write("mine");
+    });
+    ASSERT_EQ(run.result, LinkDownload::Result::Ok) << run.error.toStdString();
+    EXPECT_EQ(run.stored, dir.filePath(QStringLiteral("race (2).qmv")));
+    QFile mine(target);
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), QByteArray("mine"));
+    EXPECT_EQ(QFileInfo(run.stored).size(), 300000);
+    EXPECT_EQ(filesIn(dir.path()).size(), 2);
 }
 
 TEST(FetchUrlText, ChecksStatusBoundsTheBodyAndGivesUp) {

@@ -4,6 +4,7 @@
 // change of the CSV format, refresh it with
 //   QUILLENT_REFRESH_GOLDEN=1 build/tests/core_tests --gtest_filter=EventLog.MatchesGoldenCsv
 // and review the diff before committing.
+#include "core/common/CText.h"
 #include "core/tools/EventLog.h"
 #include "support/ContainerFixtures.h"
 
@@ -99,6 +100,8 @@ TEST(EventLog, StopsAtDecreasingOrderingAndLeavesOutACutRecord) {
 
     // A first record below -1 already counts as decreasing.
     EventLogRecord negative;
+    negative.month = 1;
+    negative.day = 1;
     negative.ordering = -2;
     auto bytes = EncodeEventLogRecord(negative);
     EXPECT_TRUE(ReadEventLog(bytes).empty());
@@ -174,8 +177,63 @@ TEST(EventLog, DamagedLogsInventNothing) {
         EXPECT_EQ(csv.find("inf"), std::string::npos);
         EXPECT_EQ(csv.find("0,0,0,0,0,0,"), std::string::npos) << "no all-zero line";
     }
+    // NaN and infinities have no digits; every finite number is written as the camera wrote it.
     EXPECT_EQ(FormatEventLogLine(odd),
-              "24,1,2,0,0,0,Shock,,,,-37.500000,0.000000,0.000000,0.000000,0.000000");
+              "24,1,2,0,0,0,Shock,,," + FormatFixed6(1e308) + ",-37.500000,0.000000,0.000000,0.000000,0.000000");
+}
+
+TEST(EventLog, LargeFiniteNumbersAreWrittenInFull) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {33999998976.0, "33999998976.000000"},
+        {1e9, "1000000000.000000"},
+        {-1e9, "-1000000000.000000"},
+        {999999999.5, "999999999.500000"},
+    };
+    for (const auto& c : cases) {
+        EventLogRecord e;
+        e.year = 26, e.month = 1, e.day = 2;
+        e.speed = float(c.value);
+        e.latitude = c.value;
+        const std::string line = FormatEventLogLine(e);
+        EXPECT_NE(line.find("," + FormatFixed6(double(float(c.value))) + ","), std::string::npos) << line;
+        EXPECT_NE(line.find(std::string(",") + c.text + ","), std::string::npos) << line;
+    }
+}
+
+TEST(EventLog, WhatIsNoEventLogIsRefused) {
+    std::string recording;
+    {
+        std::ifstream in(kData / "camera-1ch.qmv", std::ios::binary);
+        recording.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string random;
+    uint32_t x = 99;
+    for (int i = 0; i < 172 * 5; ++i) {
+        x = x * 1103515245u + 12345u;
+        random += char(x >> 24);
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"a recording", recording},
+        {"random bytes", random},
+        {"text", std::string(400, 'a')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path log = TempPath("not-a-log.bin"), csv = TempPath("not-a-log.csv");
+        { std::ofstream(log, std::ios::binary) << c.bytes; }
+        fs::remove(csv);
+        EventLogExportResult r = ExportEventLog(log, csv);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find("is not an event log"), std::string::npos) << r.error;
+        EXPECT_EQ(r.lines, 0);
+        EXPECT_FALSE(fs::exists(csv));
+    }
 }
 
 // Output paths that are not plain files: a pipe or device is refused and left as it is, a

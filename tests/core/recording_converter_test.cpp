@@ -129,11 +129,27 @@ int ReferenceConvert(const fs::path& folder, const fs::path& source, bool toAvi)
     return result;
 }
 
+// Stream headers with the values a camera writes (a time base, H.264 pictures, PCM sound): the
+// converter leaves out a stream whose header players would reject.
 Bytes Strl(const std::string& type) {
-    return List(
-        "strl",
-        Cat({Chunk("strh", Cat({Text(type), type == "vids" ? Text("H264") : Bytes(4, 0), Bytes(48, 0)})),
-             Chunk("strf", Bytes(40, 0))}));
+    Bytes format(40, 0);
+    if (type == "vids") {
+        writeLe32(format.data(), 40);
+        writeLe32(format.data() + 4, 320);
+        writeLe32(format.data() + 8, 240);
+        writeLe32(format.data() + 16, fourcc("H264"));
+    } else if (type == "auds") {
+        format.assign(18, 0);
+        writeLe16(format.data(), 1);          // PCM
+        writeLe16(format.data() + 2, 1);      // channels
+        writeLe32(format.data() + 4, 8000);   // sample rate
+        writeLe32(format.data() + 8, 16000);  // bytes per second
+        writeLe16(format.data() + 12, 2);     // block align
+        writeLe16(format.data() + 14, 16);    // bits per sample
+    }
+    return List("strl", Cat({Chunk("strh", Cat({Text(type), type == "vids" ? Text("H264") : Bytes(4, 0),
+                                                 Bytes(12, 0), Le32(1), Le32(10), Bytes(28, 0)})),
+                             Chunk("strf", format)}));
 }
 
 // Streams 0 and 1 video, 2 records, 3 sound.

@@ -194,6 +194,30 @@ TEST(RecordingDataLoader, MasterPasswordRules) {
     }
 }
 
+TEST(RecordingDataLoader, AMergedRecordingStaysProtected) {
+    // A protected part followed by parts whose setup says "no protection" (empty, or the master
+    // password as both ID and password), and the other way round.
+    const std::string master(kMasterPassword);
+    const std::vector<Record> protectedPart =
+        setupPieces(protectedSetup("fleet", "pw"), {text("I,,,v,c,veh,drv,fleet,pw,sn")});
+    for (const SetupRecord& open : {protectedSetup("", ""), protectedSetup(master.c_str(), master.c_str())}) {
+        std::vector<Record> records = protectedPart;
+        for (const Record& r : setupPieces(open))
+            records.push_back(r);
+        FakeSource after(records);
+        RecordingDataLoader loader;
+        RecordingData data = loader.Load(&after);
+        EXPECT_TRUE(data.isProtected());
+        EXPECT_EQ(data.recordingId, "fleet");
+
+        std::vector<Record> reversed = setupPieces(open);
+        for (const Record& r : protectedPart)
+            reversed.push_back(r);
+        FakeSource before(reversed);
+        EXPECT_TRUE(RecordingDataLoader().Load(&before).isProtected());
+    }
+}
+
 TEST(RecordingDataLoader, IdentityQuestionRemembersLastAcceptedPair) {
     RecordingDataLoader loader;
     RecordingIdentity identity;

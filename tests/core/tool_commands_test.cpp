@@ -1,6 +1,7 @@
 // quillent-tool's container commands as a user runs them: exit codes, messages and output.
 // Not built in core-only builds, which have no programs.
 #include "core/container/Riff.h"
+#include "core/container/ScrambledCopy.h"
 #include "support/ContainerFixtures.h"
 #include "tests/support/ShellCommand.h"
 
@@ -171,4 +172,40 @@ TEST_F(ToolCommands, InfoTellsARecordingPastFourGigabytesCannotBePlayed) {
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(r.output.find("finished"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("over 4 GiB, cannot be played"), std::string::npos) << r.output;
+}
+
+// A scrambled copy whose announcement chunk was changed: every command says so; none writes.
+TEST_F(ToolCommands, AChangedScrambledCopyIsReportedByEveryCommand) {
+    WriteSynthetic(dir / "a.qmv", RecordingForm::Camera, true);
+    ASSERT_TRUE(ScrambledCopy(dir / "copy.qmv", dir / "a.qmv").ok());
+    Bytes bad = ReadFile(dir / "copy.qmv");
+    size_t chunk = 12;
+    while (chunk + 4 <= bad.size() && readLe32(bad.data() + chunk) != fourcc("qscr"))
+        ++chunk;
+    ASSERT_LT(chunk + 4, bad.size());
+    bad[chunk + 1] ^= 0x04; // "qscr" -> "qwcr"
+    const fs::path file = dir / "changed.qmv";
+    WriteFile(file, bad);
+    fs::create_directories(dir / "out");
+    const std::string f = shellQuoted(file), out = shellQuoted(dir / "out");
+    const struct {
+        std::string args;
+        int exitCode;
+    } commands[] = {
+        {"copy --verify " + f, 1},
+        {"copy --clear " + f + " " + shellQuoted(dir / "out" / "clear.qmv"), 1},
+        {"convert --to " + out + " " + f, 1},
+        {"merge --to " + out + " " + f, 1},
+        {"merge --mp4 --to " + out + " " + f, 1},
+        {"snapshot --at 0 " + f + " " + shellQuoted(dir / "out" / "shot.jpg"), 1},
+        {"info " + f, 3},
+        {"records " + f, 3},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.args);
+        const Result r = runShell("QUILLENT_AUDIO_SINK=fakesink " + builtProgram("quillent-tool") + " " + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
+        EXPECT_NE(r.output.find("changed"), std::string::npos) << r.output;
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "out")) << "nothing written from a changed copy";
 }

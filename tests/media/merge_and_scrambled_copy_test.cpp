@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -236,4 +238,27 @@ TEST_F(ToolsMedia, ScrambledCopyPlaysOnlyHereRoundTripsAndReportsAChangedByte) {
     r = tool("copy --clear --avi " + q(copy) + " " + q(dir / "back2.avi"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(fs::exists(dir / "back2.avi"));
+}
+
+// The MP4 output of a merge goes through the safe writer: a link planted at a temporary name is
+// not followed and a pipe at the target is not replaced, even with --force.
+TEST_F(ToolsMedia, Mp4OutputNeverFollowsALinkNorReplacesAPipe) {
+    const fs::path victim = dir / "victim";
+    { std::ofstream(victim) << "keep"; }
+    const fs::path mp4 = dir / "out" / "RTC20261207_080000_CH1.mp4";
+    fs::create_symlink(victim, dir / "out" / ".RTC20261207_080000_CH1.mp4.part");
+    fs::create_symlink(victim, dir / "out" / ".RTC20261207_080000_CH1.qmv.part");
+    Shell r = tool("merge --mp4 --channel 1 --to " + q(dir / "out") + " " + q(sampleRecording()));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    std::ifstream in(victim);
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "keep");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(mp4)));
+
+    fs::remove(mp4);
+    ASSERT_EQ(::mkfifo(mp4.c_str(), 0600), 0);
+    r = tool("merge --mp4 --force --channel 1 --to " + q(dir / "out") + " " + q(sampleRecording()));
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("not a regular file"), std::string::npos) << r.output;
+    EXPECT_TRUE(fs::is_fifo(mp4));
 }

@@ -1,5 +1,7 @@
 // A small HTTP/1.1 server on 127.0.0.1 for tests of the network code: each path answers with a
 // status and a body; "/slow" sends half of its announced body and stalls, "/hang" never answers.
+// A reply may announce another length than its body's (and close after the body), announce none,
+// send without end, or name a Location.
 // Needs a Qt application object and a running event loop.
 #pragma once
 
@@ -11,15 +13,23 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <cstdint>
 #include <map>
+#include <utility>
 #include <vector>
 
 class LocalServer : public QObject {
 public:
     struct Reply {
-        int status = 200;
+        Reply(int s = 200, QByteArray b = {}, int64_t a = -1, bool e = false, QByteArray l = {})
+            : status(s), body(std::move(b)), announce(a), endless(e), location(std::move(l)) {}
+        int status;
         QByteArray body;
+        int64_t announce;    // Content-Length sent: -1 the body's length, -2 none
+        bool endless;        // after the body, filler until the client goes
+        QByteArray location; // a Location header
     };
+    int64_t endlessBytes = 0; // filler sent by endless replies
     std::map<QByteArray, Reply> routes;
     std::vector<QByteArray> requests;   // request lines' paths, in order
     std::vector<QByteArray> userAgents; // the User-Agent of each request
@@ -59,8 +69,24 @@ private:
         }
         const auto it = routes.find(path);
         const Reply r = it == routes.end() ? Reply{404, "no such page"} : it->second;
-        s->write("HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nContent-Length: " +
-                 QByteArray::number(r.body.size()) + "\r\nConnection: close\r\n\r\n" + r.body);
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\n";
+        if (r.announce != -2)
+            head += "Content-Length: " + QByteArray::number(r.announce >= 0 ? r.announce : r.body.size()) + "\r\n";
+        if (!r.location.isEmpty())
+            head += "Location: " + r.location + "\r\n";
+        s->write(head + "Connection: close\r\n\r\n" + r.body);
+        if (r.endless) {
+            // Kept at most 1 MiB ahead of the client: the server itself stays small.
+            auto more = [this, s] {
+                while (s->state() == QAbstractSocket::ConnectedState && s->bytesToWrite() < (1 << 20)) {
+                    s->write(QByteArray(64 * 1024, 'e'));
+                    endlessBytes += 64 * 1024;
+                }
+            };
+            QObject::connect(s, &QTcpSocket::bytesWritten, this, more);
+            more();
+            return;
+        }
         s->disconnectFromHost();
     }
 

@@ -92,17 +92,18 @@ void DataOutHookup::downloadLink(const StartupArgument& link) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_download = dialog;
     m_window.SetDownloadWindow(dialog);
-    connect(dialog, &QDialog::finished, this, [this, dialog, target](int result) {
+    connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
         if (m_window.DownloadWindow() == dialog)
             m_window.SetDownloadWindow(nullptr);
         const bool ok = result == QDialog::Accepted;
+        const QString stored = dialog->TargetPath();
         // The page's OK may have closed the window: return to the page before opening.
-        QTimer::singleShot(0, this, [this, ok, target] {
+        QTimer::singleShot(0, this, [this, ok, stored] {
             if (ok) {
-                const QFileInfo file(target);
+                const QFileInfo file(stored);
                 m_window.Player()->startup().openSingleFile(file.absolutePath(), file.fileName());
             }
-            emit downloadEnded(ok, target);
+            emit downloadEnded(ok, stored);
         });
     });
     dialog->open(); // never a nested event loop: this may run inside a page's call

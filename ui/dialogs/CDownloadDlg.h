@@ -28,7 +28,9 @@ public:
     // left on disk) and closes with Cancel.
     void HandleCommand(const QString& name, const QString& value) override;
 
-    const QString& TargetPath() const { return m_target; }
+    // Where the file is stored: the path given, or the free name taken instead when a file appeared
+    // there during the transfer.
+    QString TargetPath() const { return m_download->result() == LinkDownload::Result::Ok ? m_download->targetPath() : m_target; }
     LinkDownload::Result Result() const { return m_download->result(); }
     int LastPercent() const { return m_lastPercent; }
 

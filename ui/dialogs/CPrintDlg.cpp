@@ -1,5 +1,6 @@
 #include "ui/dialogs/CPrintDlg.h"
 
+#include "core/common/FileReplace.h"
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "ui/bridge/BrowserHost.h"
@@ -20,7 +21,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
 
 CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, ReverseGeocoder& geocoder,
                      QWidget* parent)
@@ -176,12 +176,14 @@ void CPrintDlg::SavePdf(const QString& path) {
                              QPageLayout::Millimeter);
     m_page->page()->printToPdf(
         [this, path](const QByteArray& pdf) {
-            // Written beside the target and renamed: a failure leaves no half-written PDF.
-            QSaveFile file(path);
-            const bool ok = !pdf.isEmpty() && file.open(QIODevice::WriteOnly) &&
-                            file.write(pdf) == pdf.size() && file.commit();
+            // Written by the safe writer: a failure leaves no half-written PDF, a link planted at
+            // its temporary name is not followed and a device is not replaced.
+            const std::string error =
+                pdf.isEmpty() ? std::string("no PDF was made")
+                              : ReplaceFileContents(path.toStdString(), std::string_view(pdf.constData(), pdf.size()));
+            const bool ok = error.empty();
             if (!ok) {
-                qInfo() << "cannot write the report PDF" << path << file.errorString();
+                qInfo() << "cannot write the report PDF" << path << QString::fromStdString(error);
                 auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Quillent"),
                                             QString::fromStdString(LString("PRINT_MSG_PDF_FAILED")),
                                             QMessageBox::Ok, this);

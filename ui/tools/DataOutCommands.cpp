@@ -6,6 +6,7 @@
 #include "core/tools/EventLog.h"
 #include "core/tools/RecordingGpx.h"
 #include "core/tools/SnapshotNaming.h"
+#include "media/playback/FrameJpeg.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/panels/render/GsensorGraphRenderer.h"
 #include "ui/panels/render/SpeedGraphRenderer.h"
@@ -23,10 +24,13 @@
 
 namespace {
 
-// A picture of the engine as JPEG through Qt; false when it cannot be written.
+// A picture of the engine as JPEG, written by the safe writer; false when it cannot be written.
 bool savePicture(const VideoFrame& frame, const std::filesystem::path& path) {
-    const QImage image(frame.data, frame.width, frame.height, frame.stride, QImage::Format_RGB32);
-    return image.save(QString::fromStdString(path.string()), "JPG");
+    std::string error;
+    if (saveFrameAsJpeg(frame, path, &error))
+        return true;
+    qInfo().noquote() << "cannot save the picture:" << QString::fromStdString(error);
+    return false;
 }
 
 uint64_t creationFileTime(const std::filesystem::path& path) {
