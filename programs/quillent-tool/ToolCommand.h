@@ -31,3 +31,4 @@ int RunGpx(const std::vector<std::string>& args);
 int RunSnapshot(const std::vector<std::string>& args);
 int RunMerge(const std::vector<std::string>& args);
 int RunCopy(const std::vector<std::string>& args);
+int RunClip(const std::vector<std::string>& args);
