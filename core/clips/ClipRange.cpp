@@ -49,6 +49,12 @@ ClipPlan PlanClip(const std::vector<ClipSource>& sources, ClipRange range) {
             piece.clipOffsetMs = from - range.fromMs;
             plan.pieces.push_back(piece);
         }
+        if (sources[i].cutShort && range.fromMs < end && range.toMs > end && !plan.pieces.empty()) {
+            plan.damage = sources[i].path.filename().string() + " is cut short at " + FormatClipTime(length) +
+                          " (damaged); the clip stops there";
+            plan.range.toMs = end;
+            break;
+        }
         start = end;
     }
     if (plan.pieces.empty())

@@ -15,6 +15,7 @@
 struct ClipSource {
     std::filesystem::path path;
     int64_t durationMs = 0;
+    bool cutShort = false; // the file ends inside its data: what followed is lost
 };
 
 // The part of one recording that goes into the clip.
@@ -38,6 +39,7 @@ struct ClipPlan {
     std::vector<ClipPiece> pieces;
     int64_t timelineMs = 0; // the sources' total length
     std::string error;      // why no clip can be made; empty when pieces are set
+    std::string damage;     // the range was cut back to a damaged recording's end: which and where
     bool ok() const { return error.empty() && !pieces.empty(); }
     int64_t durationMs() const { return range.durationMs(); }
 };
@@ -47,6 +49,8 @@ inline constexpr int64_t kMinClipMs = 200;
 
 // Finds the recordings that cover `range`; a range that starts before the first recording, ends
 // after the last or is shorter than kMinClipMs is refused with a message naming the time line.
+// A range that runs on past the end of a recording that is cut short stops there (`damage` says
+// so): what the camera recorded next lies at an unknown distance in time.
 ClipPlan PlanClip(const std::vector<ClipSource>& sources, ClipRange range);
 
 // The start of source `index` on the time line (the lengths of those before it).

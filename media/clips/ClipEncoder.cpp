@@ -16,6 +16,9 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <thread>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -119,6 +122,8 @@ struct Encoder {
     GstElement* pipeline = nullptr;
     GstAppSrc* video = nullptr;
     GstAppSrc* audio = nullptr;
+    uint64_t videoLimit = 0; // bytes waiting in a source before a push waits for room
+    uint64_t audioLimit = 0;
     ~Encoder() {
         if (pipeline) {
             gst_element_set_state(pipeline, GST_STATE_NULL);
@@ -149,6 +154,17 @@ struct Feed {
     int64_t audioSamples = 0; // samples pushed so far
     std::atomic<bool> stopping{false};
 
+    // Waits until `source` holds less than `limit` bytes; false once the run stops. The sources
+    // never block by themselves, so a stop never leaves a streaming thread stuck in a push.
+    bool waitForRoom(GstAppSrc* source, uint64_t limit) const {
+        while (gst_app_src_get_current_level_bytes(source) >= limit) {
+            if (stopping)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return !stopping;
+    }
+
     int64_t frameNs(int64_t index) const { return int64_t(gst_util_uint64_scale(uint64_t(index), GST_SECOND, uint64_t(fps))); }
     int64_t sampleNs(int64_t index) const {
         return int64_t(gst_util_uint64_scale(uint64_t(index), GST_SECOND, kAudioRate));
@@ -172,6 +188,10 @@ struct Feed {
             GST_BUFFER_DURATION(buffer) = GstClockTime(sampleNs(audioSamples + n) - sampleNs(audioSamples));
             audioSamples += n;
             count -= n;
+            if (!waitForRoom(encoder->audio, encoder->audioLimit)) {
+                gst_buffer_unref(buffer);
+                return;
+            }
             if (gst_app_src_push_buffer(encoder->audio, buffer) != GST_FLOW_OK)
                 return;
         }
@@ -227,6 +247,10 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data) {
     GST_BUFFER_DURATION(out) = GstClockTime(feed->frameNs(index + 1) - feed->frameNs(index));
     feed->nextFrame = index + 1;
     feed->lastFrameNs = feed->frameNs(index);
+    if (!feed->waitForRoom(feed->encoder->video, feed->encoder->videoLimit)) {
+        gst_buffer_unref(out);
+        return GST_FLOW_EOS;
+    }
     const GstFlowReturn r = gst_app_src_push_buffer(feed->encoder->video, out);
     return r == GST_FLOW_OK ? GST_FLOW_OK : GST_FLOW_EOS;
 }
@@ -417,7 +441,7 @@ struct Watch {
             GstMessage* m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
             gst_object_unref(bus);
             if (m) {
-                output->fail("the clip encoder failed: " + messageText(m));
+                output->fail(messageText(m));
                 gst_message_unref(m);
                 return false;
             }
@@ -429,10 +453,14 @@ struct Watch {
         return true;
     }
 
-    // Waits for `type` on `pipeline`'s bus (ASYNC_DONE or EOS), polling progress and cancel.
-    Wait wait(GstElement* pipeline, GstMessageType type, std::chrono::seconds limit) {
+    // Waits for `type` on `pipeline`'s bus (ASYNC_DONE or EOS), polling progress and cancel. A run
+    // in which nothing moves (no picture, no byte written) for kStall ends as a timeout.
+    Wait wait(GstElement* pipeline, GstMessageType type) {
+        constexpr auto kStall = std::chrono::seconds(60);
         GstBus* bus = gst_element_get_bus(pipeline);
-        const auto until = std::chrono::steady_clock::now() + limit;
+        auto until = std::chrono::steady_clock::now() + kStall;
+        int64_t frames = feed->nextFrame;
+        uint64_t bytes = output->writer.size();
         Wait result = Wait::Timeout;
         for (;;) {
             GstMessage* m = gst_bus_timed_pop_filtered(
@@ -456,13 +484,35 @@ struct Watch {
                 result = Wait::Cancelled;
                 break;
             }
-            if (std::chrono::steady_clock::now() > until)
+            if (feed->nextFrame != frames || output->writer.size() != bytes) {
+                frames = feed->nextFrame;
+                bytes = output->writer.size();
+                until = std::chrono::steady_clock::now() + kStall;
+            }
+            if (std::chrono::steady_clock::now() > until) {
+                error = "nothing moved for a minute";
                 break;
+            }
         }
         gst_object_unref(bus);
         return result;
     }
 };
+
+// The MP4 muxer's own scratch file for moving the index to the front: beside the clip, so that a
+// clip that fits its disk never fails for want of room in the temporary folder.
+fs::path faststartFile(const fs::path& target) {
+    return target.parent_path() / ("." + target.filename().string() + ".index" + std::to_string(::getpid()));
+}
+
+// What a failed write tells the user: a full disk said plainly.
+std::string writeFailure(const fs::path& target, const std::string& reason) {
+    struct statvfs fs {};
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    if (::statvfs(folder.c_str(), &fs) == 0 && uint64_t(fs.f_bavail) * fs.f_frsize < (4u << 20))
+        return "cannot write " + target.string() + ": the disk is full (" + reason + ")";
+    return reason.rfind("cannot ", 0) == 0 ? reason : "cannot write " + target.string() + ": " + reason;
+}
 
 bool buildEncoder(Encoder& e, const ClipEncodeJob& job, int fps, Output& output, std::string* error) {
     for (const char* factory : {"appsrc", "videoconvert", "x264enc", "h264parse", "mp4mux", "audioconvert",
@@ -479,17 +529,16 @@ bool buildEncoder(Encoder& e, const ClipEncodeJob& job, int fps, Output& output,
     const int kbps = job.videoKbps > 0 ? job.videoKbps : (h > 720 ? 8000 : 4000);
     char description[1024];
     std::snprintf(description, sizeof description,
-                  "appsrc name=video format=time block=true max-bytes=%d "
+                  "appsrc name=video format=time block=false max-bytes=0 "
                   "caps=video/x-raw,format=BGRA,width=%d,height=%d,framerate=%d/1,pixel-aspect-ratio=1/1 ! "
                   "videoconvert ! video/x-raw,format=I420 ! "
                   "x264enc speed-preset=fast bitrate=%d key-int-max=%d rc-lookahead=20 ! "
                   "video/x-h264,profile=high ! h264parse ! mp4mux name=mux faststart=true ! fakesink name=out "
                   "sync=false async=false "
-                  "appsrc name=audio format=time block=true max-bytes=%d "
+                  "appsrc name=audio format=time block=false max-bytes=0 "
                   "caps=audio/x-raw,format=S16LE,layout=interleaved,rate=%d,channels=%d ! "
                   "audioconvert ! avenc_aac bitrate=128000 ! aacparse ! mux.",
-                  w * h * 4 * 2, w, h, fps, kbps, fps * 2, kAudioRate * kAudioFrameBytes * 20, kAudioRate,
-                  kAudioChannels);
+                  w, h, fps, kbps, fps * 2, kAudioRate, kAudioChannels);
     GError* err = nullptr;
     e.pipeline = gst_parse_launch(description, &err);
     if (!e.pipeline || err) {
@@ -499,7 +548,13 @@ bool buildEncoder(Encoder& e, const ClipEncodeJob& job, int fps, Output& output,
     }
     e.video = GST_APP_SRC(gst_bin_get_by_name(GST_BIN(e.pipeline), "video"));
     e.audio = GST_APP_SRC(gst_bin_get_by_name(GST_BIN(e.pipeline), "audio"));
+    // Two pictures wait at most; the sound may run well ahead while the encoder looks ahead.
+    e.videoLimit = uint64_t(w) * h * 4 * 2;
+    e.audioLimit = uint64_t(kAudioRate) * kAudioFrameBytes * 20;
     GstElement* mux = gst_bin_get_by_name(GST_BIN(e.pipeline), "mux");
+    const fs::path scratch = faststartFile(job.target);
+    ::unlink(scratch.c_str());
+    g_object_set(mux, "faststart-file", scratch.c_str(), nullptr);
     GstPad* src = gst_element_get_static_pad(mux, "src");
     gst_pad_add_probe(src,
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
@@ -612,6 +667,11 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
     Output output(job.target);
     if (!output.writer.isOpen())
         return fail(output.writer.error());
+    // Removed however the run ends (the muxer removes it itself when it finishes).
+    struct Scratch {
+        fs::path path;
+        ~Scratch() { ::unlink(path.c_str()); }
+    } scratch{faststartFile(job.target)};
 
     Feed feed;
     feed.job = &job;
@@ -653,23 +713,23 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
         if (gst_element_set_state(piece.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
             w = Wait::Error;
         else
-            w = watch.wait(piece.pipeline, GST_MESSAGE_ASYNC_DONE, std::chrono::seconds(30));
+            w = watch.wait(piece.pipeline, GST_MESSAGE_ASYNC_DONE);
         if (w == Wait::Done) {
             if (!gst_element_seek(piece.pipeline, 1.0, GST_FORMAT_TIME,
                                   GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
                                   part.fromMs * GST_MSECOND, GST_SEEK_TYPE_SET, part.toMs * GST_MSECOND))
                 w = Wait::Error;
             else
-                w = watch.wait(piece.pipeline, GST_MESSAGE_ASYNC_DONE, std::chrono::seconds(30));
+                w = watch.wait(piece.pipeline, GST_MESSAGE_ASYNC_DONE);
         }
         if (w == Wait::Done) {
             gst_element_set_state(piece.pipeline, GST_STATE_PLAYING);
-            w = watch.wait(piece.pipeline, GST_MESSAGE_EOS, std::chrono::hours(24));
+            w = watch.wait(piece.pipeline, GST_MESSAGE_EOS);
         }
         if (w == Wait::Cancelled) {
             stop();
             result.cancelled = watch.cancelled;
-            return fail(watch.cancelled ? "cancelled" : output.error);
+            return fail(watch.cancelled ? "cancelled" : writeFailure(job.target, output.error));
         }
         if (!piece.error.empty()) {
             stop();
@@ -689,8 +749,11 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
                             FormatClipTime(part.fromMs + std::max<int64_t>(0, lastNs - feed.pieceOffsetNs) / 1000000) +
                             ": the rest of it is damaged";
         }
-        // Silence must not reach past the last picture; the sound thread of this piece has stopped.
+        // A piece that did not end by itself may still be pushing: its threads give up first.
+        if (w != Wait::Done)
+            feed.stopping = true;
         gst_element_set_state(piece.pipeline, GST_STATE_NULL);
+        feed.stopping = false;
         if (!result.damage.empty()) {
             if (lastNs < 0) {
                 stop();
@@ -712,25 +775,25 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
     }
     gst_app_src_end_of_stream(encoder.video);
     gst_app_src_end_of_stream(encoder.audio);
-    const Wait w = watch.wait(encoder.pipeline, GST_MESSAGE_EOS, std::chrono::hours(1));
+    const Wait w = watch.wait(encoder.pipeline, GST_MESSAGE_EOS);
     if (w != Wait::Done) {
         stop();
         result.cancelled = watch.cancelled;
         if (watch.cancelled)
             return fail("cancelled");
-        return fail(output.failed ? output.error
+        return fail(output.failed ? writeFailure(job.target, output.error)
                                   : "the clip encoder failed" + (watch.error.empty() ? "" : ": " + watch.error));
     }
     stop();
     if (output.failed)
-        return fail(output.error);
+        return fail(writeFailure(job.target, output.error));
     if (!output.writer.flushBuffered())
-        return fail(output.writer.error());
+        return fail(writeFailure(job.target, output.writer.error()));
     int64_t written = 0;
     if (!checkWritten(output.writer.temporaryPath(), endNs / 1000000, feed.frameNs(1) / 1000000, &written, &error))
         return fail(error);
     if (!output.writer.commit())
-        return fail(output.writer.error());
+        return fail(writeFailure(job.target, output.writer.error()));
     result.durationMs = written;
     result.ok = true;
     return result;

@@ -157,7 +157,7 @@ int RunClip(const std::vector<std::string>& args) {
         }
         if (sources.empty())
             videoChannels = reader->info().videoChannels;
-        sources.push_back({r, int64_t(reader->info().durationMs)});
+        sources.push_back({r, int64_t(reader->info().durationMs), reader->info().truncated});
     }
     const int64_t timeline = SourceStartMs(sources, sources.size());
     const ClipRange range = around ? RangeAroundMark(*around, options.markSeconds, timeline) : ClipRange{*from, *to};
@@ -184,6 +184,10 @@ int RunClip(const std::vector<std::string>& args) {
             return kExitFailed;
         }
     std::error_code ec;
+    if (fs::is_directory(target, ec)) {
+        std::fprintf(stderr, "quillent-tool clip: %s is a folder; choose a file name\n", target.c_str());
+        return kExitFailed;
+    }
     if (!force && (fs::exists(target, ec) || fs::exists(manifest, ec))) {
         std::fprintf(stderr, "quillent-tool clip: %s: already exists (--force replaces it)\n",
                      fs::exists(target, ec) ? target.c_str() : manifest.c_str());
@@ -253,7 +257,8 @@ int RunClip(const std::vector<std::string>& args) {
         in.channels.push_back(c + 1);
     in.overlay = OverlayItemsText(options.overlay);
     in.speedUnit = SpeedUnitFor(unit).name;
-    in.stoppedAtDamage = r.damage;
+    const std::string damage = !plan.damage.empty() ? plan.damage : r.damage;
+    in.stoppedAtDamage = damage;
     in.track = &track;
     std::string error;
     const std::string json = MakeClipManifest(in, &error);
@@ -264,8 +269,8 @@ int RunClip(const std::vector<std::string>& args) {
     std::printf("%s (%s to %s, %.3f s, %dx%d, %lld pictures)\n%s\n", target.c_str(),
                 FormatClipTime(plan.range.fromMs).c_str(), FormatClipTime(plan.range.toMs).c_str(),
                 r.durationMs / 1000.0, r.width, r.height, (long long)r.frames, manifest.c_str());
-    if (!r.damage.empty()) {
-        std::fprintf(stderr, "quillent-tool clip: warning: the clip stops early: %s\n", r.damage.c_str());
+    if (!damage.empty()) {
+        std::fprintf(stderr, "quillent-tool clip: warning: the clip stops early: %s\n", damage.c_str());
         return kExitRepaired;
     }
     return kExitOk;

@@ -274,6 +274,7 @@ TEST_F(ClipExport, RangeAcrossJoinPlaysAndShowsTheRecordedSpeedAndTime) {
 
 TEST_F(ClipExport, BadInputLeavesNothingPartial) {
     const fs::path recording = cardFile("RTC20261207_080000.qmv");
+    const fs::path cutShort = cardFile("RTC20261207_080500.qmv"); // the file ends inside its data
     // A standard AVI has no data records, so no GPS.
     const fs::path plain = fs::path(dir.path().toStdString()) / "plain.avi";
     ASSERT_EQ(runShell("gst-launch-1.0 -q videotestsrc num-buffers=20 ! video/x-raw,width=320,height=180,"
@@ -288,23 +289,26 @@ TEST_F(ClipExport, BadInputLeavesNothingPartial) {
         std::string prefix;
         int exitCode;
         const char* message;
-        bool written; // the clip is made
+        std::vector<std::string> written; // besides "folder"
     };
     const std::vector<Case> cases = {
-        {"range outside", rec + " --from 2 --to 9", "", 1, "lies outside the recordings", false},
-        {"range before the start", rec + " --from -1 --to 1", "", 2, "no time", false},
-        {"empty range", rec + " --from 2 --to 1", "", 1, "is empty", false},
-        {"no such channel", rec + " --from 0 --to 1 --channels 4", "", 1, "has no channel 4", false},
+        {"range outside", rec + " --from 2 --to 9", "", 1, "lies outside the recordings", {}},
+        {"range before the start", rec + " --from -1 --to 1", "", 2, "no time", {}},
+        {"empty range", rec + " --from 2 --to 1", "", 1, "is empty", {}},
+        {"no such channel", rec + " --from 0 --to 1 --channels 4", "", 1, "has no channel 4", {}},
         {"target in a missing folder", rec + " --from 0 --to 1 -o " + shellQuoted(out / "missing" / "c.mp4"), "",
-         1, "cannot create", false},
-        {"target is a folder", rec + " --from 0 --to 1 -o " + shellQuoted(out / "folder"), "", 1, "is a folder",
-         false},
+         1, "cannot create", {}},
+        {"target is a folder", rec + " --from 0 --to 1 -o " + shellQuoted(out / "folder"), "", 1, "is a folder", {}},
         // A file size limit stands in for a disk that fills up while the clip is written.
         {"disk fills", rec + " --from 0 --to 2.5 -o " + shellQuoted(out / "full.mp4"), "ulimit -f 64; ", 1,
-         "full.mp4", false},
+         "cannot write", {}},
+        {"range runs past a damaged recording", shellQuoted(cutShort) + " " + rec + " --from 1 --to 3 -o " +
+         shellQuoted(out / "cut.mp4"), "", 3, "is cut short at 0:01.900 (damaged); the clip stops there",
+         {"cut.json", "cut.mp4"}},
         {"no GPS", shellQuoted(plain) + " --from 0 --to 1.5 --overlay speed -o " + shellQuoted(out / "nogps.mp4"),
-         "", 0, "no GPS records", true},
+         "", 0, "no GPS records", {"nogps.json", "nogps.mp4"}},
     };
+    std::vector<std::string> written{"folder"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string args = c.args;
@@ -313,11 +317,17 @@ TEST_F(ClipExport, BadInputLeavesNothingPartial) {
         const ShellResult r = clipTool(args, c.prefix);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
         EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
-        std::vector<std::string> expected{"folder"};
-        if (c.written)
-            expected = {"folder", "nogps.json", "nogps.mp4"};
-        EXPECT_EQ(folderEntries(out), expected);
+        written.insert(written.end(), c.written.begin(), c.written.end());
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(folderEntries(out), written);
     }
+    // The clip that stopped at the damage holds what was there, and its manifest says why.
+    const ShellResult probe = runShell("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
+                                       shellQuoted(out / "cut.mp4"));
+    EXPECT_NEAR(std::atof(probe.output.c_str()), 0.9, 0.1);
+    QFile cut(QString::fromStdString((out / "cut.json").string()));
+    ASSERT_TRUE(cut.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QJsonDocument::fromJson(cut.readAll())["clip"]["stoppedAtDamage"].toString().contains("cut short"));
 
     // The recording without GPS says so in the picture.
     ClipOverlayRenderer renderer;
