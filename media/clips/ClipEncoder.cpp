@@ -106,6 +106,17 @@ GstPadProbeReturn onMuxerOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
     return GST_PAD_PROBE_DROP; // written here; the fake sink after the muxer gets nothing
 }
 
+// True for an error message about writing a file (the muxer's scratch file on a full disk).
+bool isWriteError(GstMessage* m) {
+    GError* err = nullptr;
+    gst_message_parse_error(m, &err, nullptr);
+    const bool write = err && err->domain == GST_RESOURCE_ERROR &&
+                       (err->code == GST_RESOURCE_ERROR_WRITE || err->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT ||
+                        err->code == GST_RESOURCE_ERROR_OPEN_WRITE);
+    g_clear_error(&err);
+    return write;
+}
+
 std::string messageText(GstMessage* m) {
     GError* err = nullptr;
     gchar* debug = nullptr;
@@ -441,7 +452,7 @@ struct Watch {
             GstMessage* m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
             gst_object_unref(bus);
             if (m) {
-                output->fail(messageText(m));
+                output->fail(isWriteError(m) ? messageText(m) : "the clip encoder failed: " + messageText(m));
                 gst_message_unref(m);
                 return false;
             }
@@ -470,6 +481,8 @@ struct Watch {
                 const GstMessageType t = GST_MESSAGE_TYPE(m);
                 if (t == GST_MESSAGE_ERROR) {
                     error = messageText(m);
+                    if (isWriteError(m))
+                        output->fail(error);
                     result = Wait::Error;
                 } else if (t == GST_MESSAGE_EOS && type != GST_MESSAGE_EOS) {
                     result = Wait::Eos;
@@ -511,7 +524,9 @@ std::string writeFailure(const fs::path& target, const std::string& reason) {
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     if (::statvfs(folder.c_str(), &fs) == 0 && uint64_t(fs.f_bavail) * fs.f_frsize < (4u << 20))
         return "cannot write " + target.string() + ": the disk is full (" + reason + ")";
-    return reason.rfind("cannot ", 0) == 0 ? reason : "cannot write " + target.string() + ": " + reason;
+    if (reason.rfind("cannot ", 0) == 0 || reason.rfind("the clip encoder", 0) == 0)
+        return reason;
+    return "cannot write " + target.string() + ": " + reason;
 }
 
 bool buildEncoder(Encoder& e, const ClipEncodeJob& job, int fps, Output& output, std::string* error) {
