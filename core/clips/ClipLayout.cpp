@@ -30,7 +30,8 @@ QSize ClipCanvasSize(int height) {
     return QSize(even(height * 16 / 9), height);
 }
 
-ClipGeometry LayoutClip(ClipLayoutKind kind, const std::vector<int>& channels, int height, bool playerMainLarge) {
+ClipGeometry LayoutClip(ClipLayoutKind kind, const std::vector<int>& channels, int height,
+                        bool playerMainLarge) {
     ClipGeometry g;
     g.canvas = ClipCanvasSize(height);
     const int w = g.canvas.width(), h = g.canvas.height();

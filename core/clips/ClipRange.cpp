@@ -87,7 +87,8 @@ std::optional<int64_t> ParseClipTime(std::string_view text) {
         if (wholeText.empty())
             return std::nullopt;
         auto [end, ec] = std::from_chars(wholeText.data(), wholeText.data() + wholeText.size(), whole);
-        if (ec != std::errc() || end != wholeText.data() + wholeText.size() || whole < 0 || whole > 10'000'000)
+        if (ec != std::errc() || end != wholeText.data() + wholeText.size() || whole < 0 ||
+            whole > 10'000'000)
             return std::nullopt;
         if (dot != std::string_view::npos) {
             if (!last)
@@ -125,7 +126,7 @@ std::string FormatClipTime(int64_t ms) {
         std::snprintf(text, sizeof text, "%s%lld:%02lld:%02lld.%03lld", negative ? "-" : "", (long long)h,
                       (long long)m, (long long)s, (long long)f);
     else
-        std::snprintf(text, sizeof text, "%s%lld:%02lld.%03lld", negative ? "-" : "", (long long)m, (long long)s,
-                      (long long)f);
+        std::snprintf(text, sizeof text, "%s%lld:%02lld.%03lld", negative ? "-" : "", (long long)m,
+                      (long long)s, (long long)f);
     return text;
 }

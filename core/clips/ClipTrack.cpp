@@ -19,8 +19,9 @@ float countsToG(int32_t count, int32_t mode) {
 
 // The GPS sample in force at `positionMs`: the last whose record time is not later.
 const CWBCGPSData* gpsAt(const std::vector<CWBCGPSData>& gps, int64_t positionMs) {
-    auto it = std::upper_bound(gps.begin(), gps.end(), positionMs,
-                               [](int64_t pos, const CWBCGPSData& s) { return pos < int64_t(s.timestampMs); });
+    auto it = std::upper_bound(gps.begin(), gps.end(), positionMs, [](int64_t pos, const CWBCGPSData& s) {
+        return pos < int64_t(s.timestampMs);
+    });
     if (it == gps.begin())
         return gps.empty() ? nullptr : &gps.front();
     return &*std::prev(it);
@@ -73,7 +74,8 @@ ClipTrack ClipTrack::load(const ClipPlan& plan) {
 }
 
 bool ClipTrack::hasGps() const {
-    return std::any_of(m_pieces.begin(), m_pieces.end(), [](const Piece& p) { return !p.data.store.gps().empty(); });
+    return std::any_of(m_pieces.begin(), m_pieces.end(),
+                       [](const Piece& p) { return !p.data.store.gps().empty(); });
 }
 
 const RecordingData* ClipTrack::data(size_t piece) const {
@@ -133,13 +135,14 @@ ClipMoment ClipTrack::momentAt(int64_t clipMs) const {
     }
 
     const auto& raw = p.data.store.gsensor();
-    auto first = std::lower_bound(raw.begin(), raw.end(), position - kGsensorWindowMs,
-                                  [](const RawGsensorSample& r, int64_t t) { return int64_t(r.timestampMs) < t; });
+    auto first =
+        std::lower_bound(raw.begin(), raw.end(), position - kGsensorWindowMs,
+                         [](const RawGsensorSample& r, int64_t t) { return int64_t(r.timestampMs) < t; });
     for (auto it = first; it != raw.end() && int64_t(it->timestampMs) <= position; ++it) {
         const size_t i = size_t(it - raw.begin()) * 3;
         if (i + 2 < p.gsensorG.size())
-            m.gsensor.push_back({position - int64_t(it->timestampMs), p.gsensorG[i], p.gsensorG[i + 1],
-                                 p.gsensorG[i + 2]});
+            m.gsensor.push_back(
+                {position - int64_t(it->timestampMs), p.gsensorG[i], p.gsensorG[i + 1], p.gsensorG[i + 2]});
     }
     return m;
 }

@@ -12,26 +12,26 @@
 #include <vector>
 
 struct GeoPoint {
-    double latitude = 0; // decimal degrees, negative south
+    double latitude = 0;  // decimal degrees, negative south
     double longitude = 0; // decimal degrees, negative west
 };
 
 struct GsensorPoint {
-    int64_t ageMs = 0; // before the moment
+    int64_t ageMs = 0;         // before the moment
     float x = 0, y = 0, z = 0; // G
 };
 
 // Everything the overlay shows for one moment of the clip.
 struct ClipMoment {
     int64_t clipMs = 0;
-    std::string dateTime;    // "2026-12-07 14:03:21", camera time
-    std::string zone;        // "UTC+09:00"; empty when the time comes from the camera's clock in the name
+    std::string dateTime; // "2026-12-07 14:03:21", camera time
+    std::string zone;     // "UTC+09:00"; empty when the time comes from the camera's clock in the name
     bool recordingHasGps = false; // the recording carries GPS records at all
     bool gpsFix = false;          // a valid fix no older than kGpsStaleMs
     double speedKnots = 0;
     GeoPoint position;
     double headingDegrees = 0;
-    std::vector<GsensorPoint> gsensor; // oldest first, within kGsensorWindowMs
+    std::vector<GsensorPoint> gsensor;            // oldest first, within kGsensorWindowMs
     const std::vector<GeoPoint>* route = nullptr; // the clip's whole route (may be empty)
 };
 

@@ -57,7 +57,8 @@ struct Output {
         }
         while (position > writer.size() && size > 0) { // a gap: zeros, as a file would read
             static const char zeros[4096] = {};
-            if (!writer.write(std::string_view(zeros, size_t(std::min<uint64_t>(4096, position - writer.size())))))
+            if (!writer.write(
+                    std::string_view(zeros, size_t(std::min<uint64_t>(4096, position - writer.size())))))
                 return false;
         }
         if (size > 0) {
@@ -94,12 +95,13 @@ GstPadProbeReturn onMuxerOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
         return ok;
     };
     if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
-        gst_buffer_list_foreach(GST_PAD_PROBE_INFO_BUFFER_LIST(info),
-                                [](GstBuffer** b, guint i, gpointer d) -> gboolean {
-                                    auto* f = static_cast<decltype(writeBuffer)*>(d);
-                                    return (*f)(*b, i, nullptr);
-                                },
-                                &writeBuffer);
+        gst_buffer_list_foreach(
+            GST_PAD_PROBE_INFO_BUFFER_LIST(info),
+            [](GstBuffer** b, guint i, gpointer d) -> gboolean {
+                auto* f = static_cast<decltype(writeBuffer)*>(d);
+                return (*f)(*b, i, nullptr);
+            },
+            &writeBuffer);
     } else if (GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info)) {
         writeBuffer(buffer, 0, nullptr);
     }
@@ -110,9 +112,10 @@ GstPadProbeReturn onMuxerOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
 bool isWriteError(GstMessage* m) {
     GError* err = nullptr;
     gst_message_parse_error(m, &err, nullptr);
-    const bool write = err && err->domain == GST_RESOURCE_ERROR &&
-                       (err->code == GST_RESOURCE_ERROR_WRITE || err->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT ||
-                        err->code == GST_RESOURCE_ERROR_OPEN_WRITE);
+    const bool write =
+        err && err->domain == GST_RESOURCE_ERROR &&
+        (err->code == GST_RESOURCE_ERROR_WRITE || err->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT ||
+         err->code == GST_RESOURCE_ERROR_OPEN_WRITE);
     g_clear_error(&err);
     return write;
 }
@@ -158,8 +161,8 @@ struct Feed {
     int64_t pieceOffsetNs = 0;
     int64_t pieceEndNs = 0; // clip time at which the piece ends
     // Written by the video thread
-    std::atomic<int64_t> nextFrame{0};     // frames pushed so far (the next index)
-    std::atomic<int64_t> lastFrameNs{-1};  // clip time of the last picture pushed
+    std::atomic<int64_t> nextFrame{0};    // frames pushed so far (the next index)
+    std::atomic<int64_t> lastFrameNs{-1}; // clip time of the last picture pushed
     // Written by the audio thread and the worker between pieces
     std::mutex audioMutex;
     int64_t audioSamples = 0; // samples pushed so far
@@ -176,7 +179,9 @@ struct Feed {
         return !stopping;
     }
 
-    int64_t frameNs(int64_t index) const { return int64_t(gst_util_uint64_scale(uint64_t(index), GST_SECOND, uint64_t(fps))); }
+    int64_t frameNs(int64_t index) const {
+        return int64_t(gst_util_uint64_scale(uint64_t(index), GST_SECOND, uint64_t(fps)));
+    }
     int64_t sampleNs(int64_t index) const {
         return int64_t(gst_util_uint64_scale(uint64_t(index), GST_SECOND, kAudioRate));
     }
@@ -210,9 +215,9 @@ struct Feed {
     // Silence up to clip time `ns` (never past the clip's end).
     void fillAudioTo(int64_t ns) {
         std::lock_guard lock(audioMutex);
-        const int64_t target = std::min<int64_t>(totalAudioSamples,
-                                                 int64_t(gst_util_uint64_scale(uint64_t(std::max<int64_t>(ns, 0)),
-                                                                               kAudioRate, GST_SECOND)));
+        const int64_t target = std::min<int64_t>(
+            totalAudioSamples,
+            int64_t(gst_util_uint64_scale(uint64_t(std::max<int64_t>(ns, 0)), kAudioRate, GST_SECOND)));
         if (target > audioSamples)
             pushAudio(nullptr, target - audioSamples);
     }
@@ -237,7 +242,8 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data) {
     }
     // The picture's place on the clip's fixed frame grid; one that falls on a place already filled
     // (at a join) is left out.
-    const int64_t index = int64_t(gst_util_uint64_scale_round(uint64_t(clipNs), uint64_t(feed->fps), GST_SECOND));
+    const int64_t index =
+        int64_t(gst_util_uint64_scale_round(uint64_t(clipNs), uint64_t(feed->fps), GST_SECOND));
     if (index < feed->nextFrame || index >= feed->totalFrames) {
         gst_sample_unref(sample);
         return GST_FLOW_OK;
@@ -284,15 +290,16 @@ GstFlowReturn onAudioSample(GstAppSink* sink, gpointer data) {
     }
     // Sound before the segment's start runs at a negative time; it is cut off here.
     guint64 magnitude = 0;
-    const int sign = gst_segment_to_running_time_full(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(in), &magnitude);
+    const int sign =
+        gst_segment_to_running_time_full(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(in), &magnitude);
     const int64_t running = sign < 0 ? -int64_t(magnitude) : int64_t(magnitude);
     const int64_t clipNs = feed->pieceOffsetNs + running;
     int64_t first = int64_t(std::floor(double(clipNs) * kAudioRate / GST_SECOND + 0.5));
     int64_t count = int64_t(map.size / kAudioFrameBytes);
     const uint8_t* bytes = map.data;
-    const int64_t pieceEnd = std::min<int64_t>(
-        feed->totalAudioSamples,
-        int64_t(gst_util_uint64_scale(uint64_t(feed->pieceEndNs), kAudioRate, GST_SECOND)));
+    const int64_t pieceEnd =
+        std::min<int64_t>(feed->totalAudioSamples,
+                          int64_t(gst_util_uint64_scale(uint64_t(feed->pieceEndNs), kAudioRate, GST_SECOND)));
     {
         std::lock_guard lock(feed->audioMutex);
         // Sound that overlaps what was pushed is cut; a gap of more than 10 ms becomes silence.
@@ -362,8 +369,8 @@ void syncChain(std::initializer_list<GstElement*> elements) {
 GstElement* bigQueue() {
     GstElement* q = make("queue");
     if (q)
-        g_object_set(q, "max-size-time", guint64(3 * GST_SECOND), "max-size-buffers", 0u, "max-size-bytes", 0u,
-                     nullptr);
+        g_object_set(q, "max-size-time", guint64(3 * GST_SECOND), "max-size-buffers", 0u, "max-size-bytes",
+                     0u, nullptr);
     return q;
 }
 
@@ -384,12 +391,14 @@ void onDemuxerPad(GstElement*, GstPad* pad, gpointer data) {
             if (cell.channel != channel)
                 continue;
             GstElement *q = bigQueue(), *parse = make("h264parse"), *dec = make("avdec_h264"),
-                       *convert = make("videoconvert"), *scale = make("videoscale"), *filter = make("capsfilter");
+                       *convert = make("videoconvert"), *scale = make("videoscale"),
+                       *filter = make("capsfilter");
             if (!addChain(piece, {q, parse, dec, convert, scale, filter}))
                 break;
-            GstCaps* c = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRA", "width", G_TYPE_INT,
-                                             cell.rect.width(), "height", G_TYPE_INT, cell.rect.height(),
-                                             "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+            GstCaps* c =
+                gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRA", "width", G_TYPE_INT,
+                                    cell.rect.width(), "height", G_TYPE_INT, cell.rect.height(),
+                                    "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
             g_object_set(filter, "caps", c, nullptr);
             gst_caps_unref(c);
             GstPad* mixIn = gst_element_request_pad_simple(piece->compositor, "sink_%u");
@@ -409,12 +418,12 @@ void onDemuxerPad(GstElement*, GstPad* pad, gpointer data) {
         GstElement* q = bigQueue();
         GstElement* parse = media == "audio/mpeg" ? make("aacparse") : make("identity");
         GstElement* dec = media == "audio/mpeg" ? make("avdec_aac") : make("identity");
-        GstElement *convert = make("audioconvert"), *resample = make("audioresample"), *filter = make("capsfilter"),
-                   *sink = make("appsink");
+        GstElement *convert = make("audioconvert"), *resample = make("audioresample"),
+                   *filter = make("capsfilter"), *sink = make("appsink");
         if (addChain(piece, {q, parse, dec, convert, resample, filter, sink})) {
-            GstCaps* c = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout", G_TYPE_STRING,
-                                             "interleaved", "rate", G_TYPE_INT, kAudioRate, "channels", G_TYPE_INT,
-                                             kAudioChannels, nullptr);
+            GstCaps* c = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout",
+                                             G_TYPE_STRING, "interleaved", "rate", G_TYPE_INT, kAudioRate,
+                                             "channels", G_TYPE_INT, kAudioChannels, nullptr);
             g_object_set(filter, "caps", c, nullptr);
             gst_caps_unref(c);
             g_object_set(sink, "sync", FALSE, "max-buffers", 4u, nullptr);
@@ -474,9 +483,9 @@ struct Watch {
         uint64_t bytes = output->writer.size();
         Wait result = Wait::Timeout;
         for (;;) {
-            GstMessage* m = gst_bus_timed_pop_filtered(
-                bus, GstClockTime(std::chrono::nanoseconds(kPoll).count()),
-                GstMessageType(type | GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+            GstMessage* m =
+                gst_bus_timed_pop_filtered(bus, GstClockTime(std::chrono::nanoseconds(kPoll).count()),
+                                           GstMessageType(type | GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
             if (m) {
                 const GstMessageType t = GST_MESSAGE_TYPE(m);
                 if (t == GST_MESSAGE_ERROR) {
@@ -531,8 +540,8 @@ std::string writeFailure(const fs::path& target, const std::string& reason) {
 
 bool buildEncoder(Encoder& e, const ClipEncodeJob& job, int fps, Output& output, std::string* error) {
     for (const char* factory : {"appsrc", "videoconvert", "x264enc", "h264parse", "mp4mux", "audioconvert",
-                                "avenc_aac", "aacparse", "compositor", "avdec_h264", "avdec_aac", "fakesink", "identity",
-                                "appsink", "videoscale", "audioresample"}) {
+                                "avenc_aac", "aacparse", "compositor", "avdec_h264", "avdec_aac", "fakesink",
+                                "identity", "appsink", "videoscale", "audioresample"}) {
         GstElementFactory* f = gst_element_factory_find(factory);
         if (!f) {
             *error = std::string("the GStreamer element \"") + factory + "\" is missing; clips need it";
@@ -543,17 +552,18 @@ bool buildEncoder(Encoder& e, const ClipEncodeJob& job, int fps, Output& output,
     const int w = job.geometry.canvas.width(), h = job.geometry.canvas.height();
     const int kbps = job.videoKbps > 0 ? job.videoKbps : (h > 720 ? 8000 : 4000);
     char description[1024];
-    std::snprintf(description, sizeof description,
-                  "appsrc name=video format=time block=false max-bytes=0 "
-                  "caps=video/x-raw,format=BGRA,width=%d,height=%d,framerate=%d/1,pixel-aspect-ratio=1/1 ! "
-                  "videoconvert ! video/x-raw,format=I420 ! "
-                  "x264enc speed-preset=fast bitrate=%d key-int-max=%d rc-lookahead=20 ! "
-                  "video/x-h264,profile=high ! h264parse ! mp4mux name=mux faststart=true ! fakesink name=out "
-                  "sync=false async=false "
-                  "appsrc name=audio format=time block=false max-bytes=0 "
-                  "caps=audio/x-raw,format=S16LE,layout=interleaved,rate=%d,channels=%d ! "
-                  "audioconvert ! avenc_aac bitrate=128000 ! aacparse ! mux.",
-                  w, h, fps, kbps, fps * 2, kAudioRate, kAudioChannels);
+    std::snprintf(
+        description, sizeof description,
+        "appsrc name=video format=time block=false max-bytes=0 "
+        "caps=video/x-raw,format=BGRA,width=%d,height=%d,framerate=%d/1,pixel-aspect-ratio=1/1 ! "
+        "videoconvert ! video/x-raw,format=I420 ! "
+        "x264enc speed-preset=fast bitrate=%d key-int-max=%d rc-lookahead=20 ! "
+        "video/x-h264,profile=high ! h264parse ! mp4mux name=mux faststart=true ! fakesink name=out "
+        "sync=false async=false "
+        "appsrc name=audio format=time block=false max-bytes=0 "
+        "caps=audio/x-raw,format=S16LE,layout=interleaved,rate=%d,channels=%d ! "
+        "audioconvert ! avenc_aac bitrate=128000 ! aacparse ! mux.",
+        w, h, fps, kbps, fps * 2, kAudioRate, kAudioChannels);
     GError* err = nullptr;
     e.pipeline = gst_parse_launch(description, &err);
     if (!e.pipeline || err) {
@@ -609,8 +619,8 @@ bool buildPiece(Piece& piece, const ClipPiece& part, std::string* error) {
     g_object_set(piece.compositor, "background", 1 /* black */, nullptr);
     GstCaps* c = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRA", "width", G_TYPE_INT,
                                      g.canvas.width(), "height", G_TYPE_INT, g.canvas.height(), "framerate",
-                                     GST_TYPE_FRACTION, piece.feed->fps, 1, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1,
-                                     1, nullptr);
+                                     GST_TYPE_FRACTION, piece.feed->fps, 1, "pixel-aspect-ratio",
+                                     GST_TYPE_FRACTION, 1, 1, nullptr);
     g_object_set(filter, "caps", c, nullptr);
     gst_caps_unref(c);
     g_object_set(sink, "sync", FALSE, "max-buffers", 2u, nullptr);
@@ -694,8 +704,10 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
     int64_t totalMs = 0;
     for (const ClipPiece& p : job.pieces)
         totalMs = std::max(totalMs, p.clipOffsetMs + p.durationMs());
-    feed.totalFrames = std::max<int64_t>(1, int64_t(gst_util_uint64_scale_round(uint64_t(totalMs), uint64_t(feed.fps), 1000)));
-    feed.totalAudioSamples = int64_t(gst_util_uint64_scale(uint64_t(feed.frameNs(feed.totalFrames)), kAudioRate, GST_SECOND));
+    feed.totalFrames = std::max<int64_t>(
+        1, int64_t(gst_util_uint64_scale_round(uint64_t(totalMs), uint64_t(feed.fps), 1000)));
+    feed.totalAudioSamples =
+        int64_t(gst_util_uint64_scale(uint64_t(feed.frameNs(feed.totalFrames)), kAudioRate, GST_SECOND));
 
     Encoder encoder;
     feed.encoder = &encoder;
@@ -731,8 +743,9 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
             w = watch.wait(piece.pipeline, GST_MESSAGE_ASYNC_DONE);
         if (w == Wait::Done) {
             if (!gst_element_seek(piece.pipeline, 1.0, GST_FORMAT_TIME,
-                                  GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
-                                  part.fromMs * GST_MSECOND, GST_SEEK_TYPE_SET, part.toMs * GST_MSECOND))
+                                  GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                  GST_SEEK_TYPE_SET, part.fromMs * GST_MSECOND, GST_SEEK_TYPE_SET,
+                                  part.toMs * GST_MSECOND))
                 w = Wait::Error;
             else
                 w = watch.wait(piece.pipeline, GST_MESSAGE_ASYNC_DONE);
@@ -756,13 +769,15 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
         const int64_t lastNs = feed.lastFrameNs;
         const bool short_ = lastNs + 2 * frameNs < feed.pieceEndNs;
         if (w != Wait::Eos && w != Wait::Done) {
-            result.damage = part.path.filename().string() + " is damaged at " +
-                            FormatClipTime(part.fromMs + std::max<int64_t>(0, lastNs - feed.pieceOffsetNs) / 1000000) +
-                            (watch.error.empty() ? std::string() : " (" + watch.error + ")");
+            result.damage =
+                part.path.filename().string() + " is damaged at " +
+                FormatClipTime(part.fromMs + std::max<int64_t>(0, lastNs - feed.pieceOffsetNs) / 1000000) +
+                (watch.error.empty() ? std::string() : " (" + watch.error + ")");
         } else if (short_) {
-            result.damage = part.path.filename().string() + " ends early at " +
-                            FormatClipTime(part.fromMs + std::max<int64_t>(0, lastNs - feed.pieceOffsetNs) / 1000000) +
-                            ": the rest of it is damaged";
+            result.damage =
+                part.path.filename().string() + " ends early at " +
+                FormatClipTime(part.fromMs + std::max<int64_t>(0, lastNs - feed.pieceOffsetNs) / 1000000) +
+                ": the rest of it is damaged";
         }
         // A piece that did not end by itself may still be pushing: its threads give up first.
         if (w != Wait::Done)
@@ -796,8 +811,9 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
         result.cancelled = watch.cancelled;
         if (watch.cancelled)
             return fail("cancelled");
-        return fail(output.failed ? writeFailure(job.target, output.error)
-                                  : "the clip encoder failed" + (watch.error.empty() ? "" : ": " + watch.error));
+        return fail(output.failed
+                        ? writeFailure(job.target, output.error)
+                        : "the clip encoder failed" + (watch.error.empty() ? "" : ": " + watch.error));
     }
     stop();
     if (output.failed)
@@ -805,7 +821,8 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
     if (!output.writer.flushBuffered())
         return fail(writeFailure(job.target, output.writer.error()));
     int64_t written = 0;
-    if (!checkWritten(output.writer.temporaryPath(), endNs / 1000000, feed.frameNs(1) / 1000000, &written, &error))
+    if (!checkWritten(output.writer.temporaryPath(), endNs / 1000000, feed.frameNs(1) / 1000000, &written,
+                      &error))
         return fail(error);
     if (!output.writer.commit())
         return fail(writeFailure(job.target, output.writer.error()));

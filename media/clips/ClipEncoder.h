@@ -22,7 +22,8 @@
 
 // Draws the overlay for the moment `clipMs` into a picture of BGRA bytes (B, G, R, A in memory,
 // alpha opaque), `stride` bytes per line.
-using ClipOverlayPainter = std::function<void(uint8_t* bgra, int width, int height, int stride, int64_t clipMs)>;
+using ClipOverlayPainter =
+    std::function<void(uint8_t* bgra, int width, int height, int stride, int64_t clipMs)>;
 // The clip time written so far and the clip's length, in ms; false cancels.
 using ClipProgress = std::function<bool(int64_t doneMs, int64_t totalMs)>;
 
@@ -38,8 +39,8 @@ struct ClipEncodeJob {
 struct ClipEncodeResult {
     bool ok = false;
     bool cancelled = false;
-    std::string error;  // why no clip was written
-    std::string damage; // the clip ends early: where and why (ok stays true)
+    std::string error;      // why no clip was written
+    std::string damage;     // the clip ends early: where and why (ok stays true)
     int64_t durationMs = 0; // of the written file, as read back
     int64_t frames = 0;
     int width = 0, height = 0;

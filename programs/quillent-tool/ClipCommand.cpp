@@ -41,7 +41,8 @@ bool parseChannels(const std::string& text, std::vector<int>& channels) {
     size_t start = 0;
     while (start <= text.size()) {
         const size_t comma = text.find(',', start);
-        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string part =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         if (part.size() != 1 || part[0] < '1' || part[0] > '4')
             return false;
         const int channel = part[0] - '1';
@@ -106,7 +107,8 @@ int RunClip(const std::vector<std::string>& args) {
         } else if (a == "--overlay") {
             std::optional<unsigned> items;
             if (!(v = value(i, "items")) || !(items = ParseOverlayItems(*v)))
-                return UsageError("clip", "--overlay takes time,speed,position,gsensor,map (any of them) or none");
+                return UsageError("clip",
+                                  "--overlay takes time,speed,position,gsensor,map (any of them) or none");
             options.overlay = *items;
         } else if (a == "--overlay-place") {
             if (!(v = value(i, "place")) || (*v != "top" && *v != "bottom"))
@@ -160,7 +162,8 @@ int RunClip(const std::vector<std::string>& args) {
         sources.push_back({r, int64_t(reader->info().durationMs), reader->info().truncated});
     }
     const int64_t timeline = SourceStartMs(sources, sources.size());
-    const ClipRange range = around ? RangeAroundMark(*around, options.markSeconds, timeline) : ClipRange{*from, *to};
+    const ClipRange range =
+        around ? RangeAroundMark(*around, options.markSeconds, timeline) : ClipRange{*from, *to};
     const ClipPlan plan = PlanClip(sources, range);
     if (!plan.ok()) {
         std::fprintf(stderr, "quillent-tool clip: %s\n", plan.error.c_str());
@@ -196,7 +199,8 @@ int RunClip(const std::vector<std::string>& args) {
 
     const ClipTrack track = ClipTrack::load(plan);
     if (!track.hasGps() && (options.overlay & (kOverlaySpeed | kOverlayPosition | kOverlayMap)))
-        std::fprintf(stderr, "quillent-tool clip: warning: the recordings have no GPS records; the overlay says so\n");
+        std::fprintf(
+            stderr, "quillent-tool clip: warning: the recordings have no GPS records; the overlay says so\n");
 
     // The overlay is drawn by the panels' renderer into the pictures; fonts need a GUI application,
     // which draws into images only here.

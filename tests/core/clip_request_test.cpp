@@ -23,10 +23,11 @@ TEST(ClipRequest, TypedTimes) {
         const char* text;
         std::optional<int64_t> ms;
     } cases[] = {
-        {"75", 75000},        {"75.5", 75500},     {"1:15", 75000},   {"1:15.250", 75250},
-        {"0:01:15", 75000},   {"2:00:00", 7200000}, {"0.001", 1},      {"", std::nullopt},
-        {"-1", std::nullopt}, {"1:60", std::nullopt}, {"1.5:10", std::nullopt}, {"1:2:3:4", std::nullopt},
-        {"abc", std::nullopt}, {"1.", std::nullopt}, {"1:", std::nullopt},
+        {"75", 75000},          {"75.5", 75500},          {"1:15", 75000},
+        {"1:15.250", 75250},    {"0:01:15", 75000},       {"2:00:00", 7200000},
+        {"0.001", 1},           {"", std::nullopt},       {"-1", std::nullopt},
+        {"1:60", std::nullopt}, {"1.5:10", std::nullopt}, {"1:2:3:4", std::nullopt},
+        {"abc", std::nullopt},  {"1.", std::nullopt},     {"1:", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseClipTime(c.text), c.ms) << c.text;

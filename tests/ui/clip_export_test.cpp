@@ -96,12 +96,14 @@ double difference(const QImage& a, const QImage& b) {
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+            sum +=
+                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
         }
     return sum / (3.0 * a.width() * a.height());
 }
 
-QImage drawnRegion(const ClipOverlayRenderer& renderer, QSize canvas, const ClipMoment& m, const QRect& region) {
+QImage drawnRegion(const ClipOverlayRenderer& renderer, QSize canvas, const ClipMoment& m,
+                   const QRect& region) {
     QImage image(canvas, QImage::Format_ARGB32);
     image.fill(Qt::black);
     QPainter p(&image);
@@ -189,10 +191,12 @@ TEST_F(ClipExport, RangeAcrossJoinPlaysAndShowsTheRecordedSpeedAndTime) {
     // One and a half seconds on each side of the join.
     const int64_t fromMs = firstMs - 1500, toMs = firstMs + 1500;
     const fs::path clip = out / "clip.mp4";
-    const ShellResult r = clipTool(shellQuoted(first) + " " + shellQuoted(second) + " --from " +
-                                   std::to_string(fromMs / 1000.0) + " --to " + std::to_string(toMs / 1000.0) +
-                                   " --layout grid --overlay time,speed,position,gsensor,map --height 720 "
-                                   "--unit kmh -o " + shellQuoted(clip));
+    const ShellResult r =
+        clipTool(shellQuoted(first) + " " + shellQuoted(second) + " --from " +
+                 std::to_string(fromMs / 1000.0) + " --to " + std::to_string(toMs / 1000.0) +
+                 " --layout grid --overlay time,speed,position,gsensor,map --height 720 "
+                 "--unit kmh -o " +
+                 shellQuoted(clip));
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(folderEntries(out), (std::vector<std::string>{"clip.json", "clip.mp4"}));
 
@@ -200,13 +204,16 @@ TEST_F(ClipExport, RangeAcrossJoinPlaysAndShowsTheRecordedSpeedAndTime) {
     const ShellResult decode = runShell("ffmpeg -v error -i " + shellQuoted(clip) + " -f null -");
     EXPECT_EQ(decode.exitCode, 0);
     EXPECT_EQ(decode.output, "");
-    const ShellResult probe = runShell("ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,"
-                                       "duration -of csv=p=0 " + shellQuoted(clip));
+    const ShellResult probe =
+        runShell("ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,"
+                 "duration -of csv=p=0 " +
+                 shellQuoted(clip));
     ASSERT_EQ(probe.exitCode, 0) << probe.output;
     EXPECT_NE(probe.output.find("h264,1280,720,10/1,"), std::string::npos) << probe.output;
     EXPECT_NE(probe.output.find("aac,"), std::string::npos) << probe.output;
     const double videoSeconds = std::atof(probe.output.substr(probe.output.find("10/1,") + 5).c_str());
-    EXPECT_NEAR(videoSeconds, (toMs - fromMs) / 1000.0, 0.1 + 1e-6) << "the range's length within one picture";
+    EXPECT_NEAR(videoSeconds, (toMs - fromMs) / 1000.0, 0.1 + 1e-6)
+        << "the range's length within one picture";
 
     // Three moments: before the join, just before it, after it.
     ClipOverlayRenderer renderer;
@@ -230,27 +237,35 @@ TEST_F(ClipExport, RangeAcrossJoinPlaysAndShowsTheRecordedSpeedAndTime) {
         for (long v = std::max(0L, kmh - 30); v <= kmh + 30; ++v)
             speeds.push_back(v);
         double d = 0;
-        const long shown = bestMatch(picture.copy(renderer.speedRect(canvas)), speeds, [&](long v) {
-            ClipMoment m;
-            m.recordingHasGps = m.gpsFix = true;
-            m.speedKnots = v / 1.852;
-            return drawnRegion(renderer, canvas, m, renderer.speedRect(canvas));
-        }, &d);
+        const long shown = bestMatch(
+            picture.copy(renderer.speedRect(canvas)), speeds,
+            [&](long v) {
+                ClipMoment m;
+                m.recordingHasGps = m.gpsFix = true;
+                m.speedKnots = v / 1.852;
+                return drawnRegion(renderer, canvas, m, renderer.speedRect(canvas));
+            },
+            &d);
         EXPECT_EQ(shown, kmh);
         EXPECT_LT(d, 8.0);
 
         // Date and time: the record's UTC time moved on to the moment, in the camera's zone (+9:00).
-        QDateTime utc(QDate(2000 + record->sample.year, record->sample.month, record->sample.day), QTime(0, 0),
-                      Qt::UTC);
-        utc = utc.addMSecs((int64_t(record->sample.hour - 9) * 3600 + record->sample.minute * 60 +
-                            record->sample.second) * 1000 + (position - record->timeMs));
+        QDateTime utc(QDate(2000 + record->sample.year, record->sample.month, record->sample.day),
+                      QTime(0, 0), Qt::UTC);
+        utc = utc.addMSecs(
+            (int64_t(record->sample.hour - 9) * 3600 + record->sample.minute * 60 + record->sample.second) *
+                1000 +
+            (position - record->timeMs));
         std::vector<int> offsets{-2, -1, 0, 1, 2};
-        const int offset = bestMatch(picture.copy(renderer.timeRect(canvas)), offsets, [&](int o) {
-            ClipMoment m;
-            m.dateTime = utc.addSecs(9 * 3600 + o).toString("yyyy-MM-dd HH:mm:ss").toStdString();
-            m.zone = "UTC+09:00";
-            return drawnRegion(renderer, canvas, m, renderer.timeRect(canvas));
-        }, &d);
+        const int offset = bestMatch(
+            picture.copy(renderer.timeRect(canvas)), offsets,
+            [&](int o) {
+                ClipMoment m;
+                m.dateTime = utc.addSecs(9 * 3600 + o).toString("yyyy-MM-dd HH:mm:ss").toStdString();
+                m.zone = "UTC+09:00";
+                return drawnRegion(renderer, canvas, m, renderer.timeRect(canvas));
+            },
+            &d);
         EXPECT_EQ(offset, 0);
         EXPECT_LT(d, 8.0);
     }
@@ -278,7 +293,8 @@ TEST_F(ClipExport, BadInputLeavesNothingPartial) {
     // A standard AVI has no data records, so no GPS.
     const fs::path plain = fs::path(dir.path().toStdString()) / "plain.avi";
     ASSERT_EQ(runShell("gst-launch-1.0 -q videotestsrc num-buffers=20 ! video/x-raw,width=320,height=180,"
-                       "framerate=10/1 ! x264enc ! avimux ! filesink location=" + shellQuoted(plain))
+                       "framerate=10/1 ! x264enc ! avimux ! filesink location=" +
+                       shellQuoted(plain))
                   .exitCode,
               0);
     fs::create_directories(out / "folder");
@@ -296,17 +312,37 @@ TEST_F(ClipExport, BadInputLeavesNothingPartial) {
         {"range before the start", rec + " --from -1 --to 1", "", 2, "no time", {}},
         {"empty range", rec + " --from 2 --to 1", "", 1, "is empty", {}},
         {"no such channel", rec + " --from 0 --to 1 --channels 4", "", 1, "has no channel 4", {}},
-        {"target in a missing folder", rec + " --from 0 --to 1 -o " + shellQuoted(out / "missing" / "c.mp4"), "",
-         1, "cannot create", {}},
-        {"target is a folder", rec + " --from 0 --to 1 -o " + shellQuoted(out / "folder"), "", 1, "is a folder", {}},
+        {"target in a missing folder",
+         rec + " --from 0 --to 1 -o " + shellQuoted(out / "missing" / "c.mp4"),
+         "",
+         1,
+         "cannot create",
+         {}},
+        {"target is a folder",
+         rec + " --from 0 --to 1 -o " + shellQuoted(out / "folder"),
+         "",
+         1,
+         "is a folder",
+         {}},
         // A file size limit stands in for a disk that fills up while the clip is written.
-        {"disk fills", rec + " --from 0 --to 2.5 -o " + shellQuoted(out / "full.mp4"), "ulimit -f 64; ", 1,
-         "cannot write", {}},
-        {"range runs past a damaged recording", shellQuoted(cutShort) + " " + rec + " --from 1 --to 3 -o " +
-         shellQuoted(out / "cut.mp4"), "", 3, "is cut short at 0:01.900 (damaged); the clip stops there",
+        {"disk fills",
+         rec + " --from 0 --to 2.5 -o " + shellQuoted(out / "full.mp4"),
+         "ulimit -f 64; ",
+         1,
+         "cannot write",
+         {}},
+        {"range runs past a damaged recording",
+         shellQuoted(cutShort) + " " + rec + " --from 1 --to 3 -o " + shellQuoted(out / "cut.mp4"),
+         "",
+         3,
+         "is cut short at 0:01.900 (damaged); the clip stops there",
          {"cut.json", "cut.mp4"}},
-        {"no GPS", shellQuoted(plain) + " --from 0 --to 1.5 --overlay speed -o " + shellQuoted(out / "nogps.mp4"),
-         "", 0, "no GPS records", {"nogps.json", "nogps.mp4"}},
+        {"no GPS",
+         shellQuoted(plain) + " --from 0 --to 1.5 --overlay speed -o " + shellQuoted(out / "nogps.mp4"),
+         "",
+         0,
+         "no GPS records",
+         {"nogps.json", "nogps.mp4"}},
     };
     std::vector<std::string> written{"folder"};
     for (const Case& c : cases) {
@@ -327,7 +363,8 @@ TEST_F(ClipExport, BadInputLeavesNothingPartial) {
     EXPECT_NEAR(std::atof(probe.output.c_str()), 0.9, 0.1);
     QFile cut(QString::fromStdString((out / "cut.json").string()));
     ASSERT_TRUE(cut.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QJsonDocument::fromJson(cut.readAll())["clip"]["stoppedAtDamage"].toString().contains("cut short"));
+    EXPECT_TRUE(
+        QJsonDocument::fromJson(cut.readAll())["clip"]["stoppedAtDamage"].toString().contains("cut short"));
 
     // The recording without GPS says so in the picture.
     ClipOverlayRenderer renderer;
@@ -337,11 +374,14 @@ TEST_F(ClipExport, BadInputLeavesNothingPartial) {
     ASSERT_FALSE(picture.isNull());
     const std::vector<bool> gps{false, true};
     double d = 0;
-    const bool hasGps = bestMatch(picture.copy(renderer.speedRect(canvas)), gps, [&](bool g) {
-        ClipMoment m;
-        m.recordingHasGps = m.gpsFix = g;
-        return drawnRegion(renderer, canvas, m, renderer.speedRect(canvas));
-    }, &d);
+    const bool hasGps = bestMatch(
+        picture.copy(renderer.speedRect(canvas)), gps,
+        [&](bool g) {
+            ClipMoment m;
+            m.recordingHasGps = m.gpsFix = g;
+            return drawnRegion(renderer, canvas, m, renderer.speedRect(canvas));
+        },
+        &d);
     EXPECT_FALSE(hasGps);
     EXPECT_LT(d, 8.0);
 }

@@ -51,8 +51,7 @@ const char* compassPoint(double degrees) {
 
 int ClipOverlayRenderer::bandTop(QSize canvas) const {
     const double s = scaleOf(canvas);
-    return m_place == ClipOverlayPlace::Top ? int(kMargin * s)
-                                            : canvas.height() - int((kBand + kMargin) * s);
+    return m_place == ClipOverlayPlace::Top ? int(kMargin * s) : canvas.height() - int((kBand + kMargin) * s);
 }
 
 QRect ClipOverlayRenderer::timeRect(QSize canvas) const {
@@ -66,7 +65,8 @@ QRect ClipOverlayRenderer::speedRect(QSize canvas) const {
     if (!(m_items & kOverlaySpeed))
         return {};
     const double s = scaleOf(canvas);
-    const int x = (m_items & kOverlayTime) ? timeRect(canvas).right() + 1 + int(kMargin * s) : int(kMargin * s);
+    const int x =
+        (m_items & kOverlayTime) ? timeRect(canvas).right() + 1 + int(kMargin * s) : int(kMargin * s);
     return QRect(x, bandTop(canvas), int(kSpeedWidth * s), int(kBand * s));
 }
 
@@ -95,7 +95,8 @@ QRect ClipOverlayRenderer::mapRect(QSize canvas) const {
     const double s = scaleOf(canvas);
     const int side = int(kMapSide * s);
     // In the corner away from the band.
-    const int y = m_place == ClipOverlayPlace::Top ? canvas.height() - int(kMargin * s) - side : int(kMargin * s);
+    const int y =
+        m_place == ClipOverlayPlace::Top ? canvas.height() - int(kMargin * s) - side : int(kMargin * s);
     return QRect(canvas.width() - int(kMargin * s) - side, y, side, side);
 }
 
@@ -119,8 +120,10 @@ void ClipOverlayRenderer::paint(QPainter& p, QSize canvas, const ClipMoment& m) 
         panel(p, r);
         p.setPen(panelcolors::kText);
         p.setFont(font(26 * s, true));
-        const QString dateTime = m.dateTime.empty() ? QStringLiteral("--") : QString::fromStdString(m.dateTime);
-        p.drawText(r.adjusted(pad, pad / 2, -pad, -r.height() / 2), Qt::AlignLeft | Qt::AlignVCenter, dateTime);
+        const QString dateTime =
+            m.dateTime.empty() ? QStringLiteral("--") : QString::fromStdString(m.dateTime);
+        p.drawText(r.adjusted(pad, pad / 2, -pad, -r.height() / 2), Qt::AlignLeft | Qt::AlignVCenter,
+                   dateTime);
         p.setFont(font(20 * s, false));
         const QString zone = m.zone.empty() ? QStringLiteral("camera clock") : QString::fromStdString(m.zone);
         p.drawText(r.adjusted(pad, r.height() / 2, -pad, -pad / 2), Qt::AlignLeft | Qt::AlignVCenter, zone);
@@ -167,7 +170,9 @@ void ClipOverlayRenderer::paint(QPainter& p, QSize canvas, const ClipMoment& m) 
         // +-2 G over the plot's half height; stronger readings stay on the edge.
         const double half = plot.height() / 2;
         auto yOf = [&](float g) { return plot.center().y() - std::clamp(double(g), -2.0, 2.0) / 2.0 * half; };
-        auto xOf = [&](int64_t age) { return plot.right() - double(age) / ClipTrack::kGsensorWindowMs * plot.width(); };
+        auto xOf = [&](int64_t age) {
+            return plot.right() - double(age) / ClipTrack::kGsensorWindowMs * plot.width();
+        };
         const QColor colours[3] = {panelcolors::kX, panelcolors::kY, panelcolors::kZ};
         for (int axis = 0; axis < 3; ++axis) {
             QPolygonF line;
@@ -212,7 +217,8 @@ void ClipOverlayRenderer::paint(QPainter& p, QSize canvas, const ClipMoment& m) 
             QPolygonF line;
             for (const GeoPoint& g : *route)
                 line << place(g);
-            p.setPen(QPen(QColor(90, 170, 255), std::max(2.0, 3 * s), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setPen(
+                QPen(QColor(90, 170, 255), std::max(2.0, 3 * s), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             p.drawPolyline(line);
             if (m.gpsFix) {
                 p.setPen(QPen(Qt::white, std::max(1.0, s)));
