@@ -114,12 +114,13 @@ int main(int argc, char** argv) {
         });
         const ClipEncodeResult c = EncodeClip(again, [&](int64_t, int64_t) { return !cancel; });
         const auto returned = Clock::now().time_since_epoch().count();
-        stopper.join();
         bool left = false;
         for (const auto& e : fs::directory_iterator(work.path().toStdString())) {
             const std::string name = e.path().filename().string();
             left = left || name[0] == '.' || name.find("cancelled") != std::string::npos;
         }
+        stopper.join();
+        WaitForClipTeardown();
         std::printf("cancel at %.1f s: returned after %.1f ms, cancelled=%d, files left behind: %s\n", at,
                     (returned - asked) / 1e6, int(c.cancelled), left ? "yes" : "no");
     }

@@ -134,15 +134,24 @@ ClipMoment ClipTrack::momentAt(int64_t clipMs) const {
         m.headingDegrees = s->course;
     }
 
-    const auto& raw = p.data.store.gsensor();
-    auto first =
-        std::lower_bound(raw.begin(), raw.end(), position - kGsensorWindowMs,
-                         [](const RawGsensorSample& r, int64_t t) { return int64_t(r.timestampMs) < t; });
-    for (auto it = first; it != raw.end() && int64_t(it->timestampMs) <= position; ++it) {
-        const size_t i = size_t(it - raw.begin()) * 3;
-        if (i + 2 < p.gsensorG.size())
-            m.gsensor.push_back(
-                {position - int64_t(it->timestampMs), p.gsensorG[i], p.gsensorG[i + 1], p.gsensorG[i + 2]});
+    // The readings of the last seconds, from the recordings before the join too: oldest first.
+    for (size_t j = 0; j <= index; ++j) {
+        const Piece& q = m_pieces[j];
+        const auto& raw = q.data.store.gsensor();
+        // The moment and the window's start at this piece's positions.
+        const int64_t at = q.piece.fromMs + (clipMs - q.piece.clipOffsetMs);
+        const int64_t end = j == index ? at : std::min(at, q.piece.toMs - 1);
+        auto first =
+            std::lower_bound(raw.begin(), raw.end(), at - kGsensorWindowMs,
+                             [](const RawGsensorSample& r, int64_t t) { return int64_t(r.timestampMs) < t; });
+        for (auto it = first; it != raw.end() && int64_t(it->timestampMs) <= end; ++it) {
+            if (j != index && int64_t(it->timestampMs) < q.piece.fromMs)
+                continue; // before the clip in an earlier recording
+            const size_t i = size_t(it - raw.begin()) * 3;
+            if (i + 2 < q.gsensorG.size())
+                m.gsensor.push_back(
+                    {at - int64_t(it->timestampMs), q.gsensorG[i], q.gsensorG[i + 1], q.gsensorG[i + 2]});
+        }
     }
     return m;
 }

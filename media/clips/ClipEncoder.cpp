@@ -41,9 +41,18 @@ struct Output {
 
     void fail(const std::string& text) {
         std::lock_guard lock(mutex);
+        failLocked(text);
+    }
+    void failLocked(const std::string& text) {
         if (error.empty())
             error = text;
         failed = true;
+    }
+    // Gives up the file at once (a cancel): the temporary file is gone when this returns.
+    void abandon() {
+        std::lock_guard lock(mutex);
+        failLocked("cancelled");
+        writer.discard();
     }
     bool write(const uint8_t* data, size_t size) {
         const uint64_t end = writer.size();
@@ -72,6 +81,7 @@ struct Output {
 
 GstPadProbeReturn onMuxerOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
     auto* out = static_cast<Output*>(data);
+    std::lock_guard lock(out->mutex);
     if (out->failed)
         return GST_PAD_PROBE_DROP;
     if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
@@ -91,7 +101,7 @@ GstPadProbeReturn onMuxerOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
         const bool ok = out->write(map.data, map.size);
         gst_buffer_unmap(buffer, &map);
         if (!ok)
-            out->fail(out->writer.error());
+            out->failLocked(out->writer.error());
         return ok;
     };
     if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
@@ -167,6 +177,14 @@ struct Feed {
     std::mutex audioMutex;
     int64_t audioSamples = 0; // samples pushed so far
     std::atomic<bool> stopping{false};
+    std::atomic<int> inCallback{0}; // streaming threads inside a callback that may use the job
+
+    // Stops the callbacks and waits for those under way to leave (a picture's overlay at most).
+    void quiesce() {
+        stopping = true;
+        while (inCallback > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 
     // Waits until `source` holds less than `limit` bytes; false once the run stops. The sources
     // never block by themselves, so a stop never leaves a streaming thread stuck in a push.
@@ -223,8 +241,16 @@ struct Feed {
     }
 };
 
+// Counts a streaming thread in and out of a callback (Feed::quiesce waits for it).
+struct CallbackGuard {
+    explicit CallbackGuard(Feed* f) : feed(f) { ++feed->inCallback; }
+    ~CallbackGuard() { --feed->inCallback; }
+    Feed* feed;
+};
+
 GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data) {
     auto* feed = static_cast<Feed*>(data);
+    CallbackGuard guard(feed);
     GstSample* sample = gst_app_sink_pull_sample(sink);
     if (!sample)
         return GST_FLOW_EOS;
@@ -248,8 +274,10 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data) {
         gst_sample_unref(sample);
         return GST_FLOW_OK;
     }
-    GstBuffer* out = gst_buffer_copy_deep(in);
+    // Painted in place when the compositor's picture is ours alone, else on a copy.
+    GstBuffer* out = gst_buffer_ref(in);
     gst_sample_unref(sample);
+    out = gst_buffer_make_writable(out);
     const ClipGeometry& g = feed->job->geometry;
     if (feed->job->overlay) {
         GstMapInfo map;
@@ -274,6 +302,7 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data) {
 
 GstFlowReturn onAudioSample(GstAppSink* sink, gpointer data) {
     auto* feed = static_cast<Feed*>(data);
+    CallbackGuard guard(feed);
     GstSample* sample = gst_app_sink_pull_sample(sink);
     if (!sample)
         return GST_FLOW_EOS;
@@ -376,6 +405,9 @@ GstElement* bigQueue() {
 
 void onDemuxerPad(GstElement*, GstPad* pad, gpointer data) {
     auto* piece = static_cast<Piece*>(data);
+    CallbackGuard guard(piece->feed);
+    if (piece->feed->stopping)
+        return;
     gchar* padName = gst_pad_get_name(pad);
     const std::string name = padName ? padName : "";
     g_free(padName);
@@ -390,11 +422,14 @@ void onDemuxerPad(GstElement*, GstPad* pad, gpointer data) {
         for (const ClipCell& cell : piece->job->geometry.cells) {
             if (cell.channel != channel)
                 continue;
+            // Scaled down before the conversion to BGRA, which then works on the small picture.
             GstElement *q = bigQueue(), *parse = make("h264parse"), *dec = make("avdec_h264"),
-                       *convert = make("videoconvert"), *scale = make("videoscale"),
+                       *scale = make("videoscale"), *convert = make("videoconvert"),
                        *filter = make("capsfilter");
-            if (!addChain(piece, {q, parse, dec, convert, scale, filter}))
+            if (!addChain(piece, {q, parse, dec, scale, convert, filter}))
                 break;
+            // Each channel decodes on its own thread already; more per decoder only costs memory.
+            g_object_set(dec, "max-threads", 2, nullptr);
             GstCaps* c =
                 gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRA", "width", G_TYPE_INT,
                                     cell.rect.width(), "height", G_TYPE_INT, cell.rect.height(),
@@ -408,7 +443,7 @@ void onDemuxerPad(GstElement*, GstPad* pad, gpointer data) {
             gst_pad_link(out, mixIn);
             gst_object_unref(out);
             gst_object_unref(mixIn);
-            syncChain({q, parse, dec, convert, scale, filter});
+            syncChain({q, parse, dec, scale, convert, filter});
             GstPad* in = gst_element_get_static_pad(q, "sink");
             gst_pad_link(pad, in);
             gst_object_unref(in);
@@ -557,7 +592,7 @@ bool buildEncoder(Encoder& e, const ClipEncodeJob& job, int fps, Output& output,
         "appsrc name=video format=time block=false max-bytes=0 "
         "caps=video/x-raw,format=BGRA,width=%d,height=%d,framerate=%d/1,pixel-aspect-ratio=1/1 ! "
         "videoconvert ! video/x-raw,format=I420 ! "
-        "x264enc speed-preset=fast bitrate=%d key-int-max=%d rc-lookahead=20 ! "
+        "x264enc speed-preset=veryfast bitrate=%d key-int-max=%d rc-lookahead=10 ! "
         "video/x-h264,profile=high ! h264parse ! mp4mux name=mux faststart=true ! fakesink name=out "
         "sync=false async=false "
         "appsrc name=audio format=time block=false max-bytes=0 "
@@ -663,7 +698,47 @@ bool checkWritten(const fs::path& file, int64_t expectedMs, int64_t frameMs, int
     return true;
 }
 
+// Everything a run owns that its streaming threads may still touch while it is torn down.
+struct Run {
+    explicit Run(const fs::path& target) : output(target), scratch(faststartFile(target)) {}
+    ~Run() {
+        piece.reset(); // the decoding half first: its threads push into the encoder's sources
+        if (encoder.pipeline)
+            gst_element_set_state(encoder.pipeline, GST_STATE_NULL);
+        ::unlink(scratch.c_str()); // the muxer removes it itself when it finishes
+    }
+    Output output;
+    fs::path scratch;
+    Feed feed;
+    Encoder encoder;
+    std::unique_ptr<Piece> piece;
+};
+
+std::mutex g_teardownMutex;
+std::vector<std::thread> g_teardowns;
+
+// A cancel returns at once: the callbacks stop, the files are removed, and the pipelines are
+// taken down on a thread of their own (stopping decoders and the encoder's look-ahead takes a
+// while on a busy machine).
+void abandonRun(std::shared_ptr<Run> run) {
+    run->feed.quiesce();
+    run->output.abandon();
+    ::unlink(run->scratch.c_str()); // the muxer keeps writing to its open file until it stops
+    std::lock_guard lock(g_teardownMutex);
+    g_teardowns.emplace_back([run = std::move(run)]() mutable { run.reset(); });
+}
+
 } // namespace
+
+void WaitForClipTeardown() {
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(g_teardownMutex);
+        threads.swap(g_teardowns);
+    }
+    for (std::thread& t : threads)
+        t.join();
+}
 
 int RecordingFrameRate(const fs::path& path) {
     std::string error;
@@ -689,16 +764,12 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
     if (!ensureGStreamer())
         return fail("GStreamer cannot start");
 
-    Output output(job.target);
+    auto run = std::make_shared<Run>(job.target);
+    Output& output = run->output;
     if (!output.writer.isOpen())
         return fail(output.writer.error());
-    // Removed however the run ends (the muxer removes it itself when it finishes).
-    struct Scratch {
-        fs::path path;
-        ~Scratch() { ::unlink(path.c_str()); }
-    } scratch{faststartFile(job.target)};
 
-    Feed feed;
+    Feed& feed = run->feed;
     feed.job = &job;
     feed.fps = std::clamp(job.framesPerSecond, 1, 120);
     int64_t totalMs = 0;
@@ -709,7 +780,7 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
     feed.totalAudioSamples =
         int64_t(gst_util_uint64_scale(uint64_t(feed.frameNs(feed.totalFrames)), kAudioRate, GST_SECOND));
 
-    Encoder encoder;
+    Encoder& encoder = run->encoder;
     feed.encoder = &encoder;
     std::string error;
     if (!buildEncoder(encoder, job, feed.fps, output, &error))
@@ -727,7 +798,8 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
     };
 
     for (const ClipPiece& part : job.pieces) {
-        Piece piece;
+        run->piece = std::make_unique<Piece>();
+        Piece& piece = *run->piece;
         piece.job = &job;
         piece.feed = &feed;
         feed.pieceOffsetNs = part.clipOffsetMs * int64_t(GST_MSECOND);
@@ -754,10 +826,14 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
             gst_element_set_state(piece.pipeline, GST_STATE_PLAYING);
             w = watch.wait(piece.pipeline, GST_MESSAGE_EOS);
         }
+        if (w == Wait::Cancelled && watch.cancelled) {
+            result.cancelled = true;
+            abandonRun(std::move(run));
+            return fail("cancelled");
+        }
         if (w == Wait::Cancelled) {
             stop();
-            result.cancelled = watch.cancelled;
-            return fail(watch.cancelled ? "cancelled" : writeFailure(job.target, output.error));
+            return fail(writeFailure(job.target, output.error));
         }
         if (!piece.error.empty()) {
             stop();
@@ -791,6 +867,7 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
             }
             break;
         }
+        run->piece.reset();
         feed.fillAudioTo(feed.pieceEndNs);
     }
 
@@ -806,11 +883,13 @@ ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progre
     gst_app_src_end_of_stream(encoder.video);
     gst_app_src_end_of_stream(encoder.audio);
     const Wait w = watch.wait(encoder.pipeline, GST_MESSAGE_EOS);
+    if (w != Wait::Done && watch.cancelled) {
+        result.cancelled = true;
+        abandonRun(std::move(run));
+        return fail("cancelled");
+    }
     if (w != Wait::Done) {
         stop();
-        result.cancelled = watch.cancelled;
-        if (watch.cancelled)
-            return fail("cancelled");
         return fail(output.failed
                         ? writeFailure(job.target, output.error)
                         : "the clip encoder failed" + (watch.error.empty() ? "" : ": " + watch.error));

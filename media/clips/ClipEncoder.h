@@ -5,7 +5,8 @@
 // Threading: EncodeClip blocks its caller (run it on a worker: a ToolJob item or the command-line
 // tool's main thread) and calls `progress` from that thread about every 20 ms; the overlay painter
 // runs on a GStreamer streaming thread, one picture after the other. A cancel (progress returning
-// false) ends the run within a few tens of milliseconds.
+// false) returns within a few tens of milliseconds, with the files already removed; the pipelines
+// go down on a thread of their own (WaitForClipTeardown).
 //
 // Nothing partial is left: the file is written through ReplacingWriter under a temporary name, read
 // back and checked (streams, duration) before it is renamed over the target.
@@ -47,6 +48,10 @@ struct ClipEncodeResult {
 };
 
 ClipEncodeResult EncodeClip(const ClipEncodeJob& job, const ClipProgress& progress);
+
+// A cancelled run returns before its pipelines are down (their threads no longer touch the job or
+// the files); this waits until they are. Call before the process ends or GStreamer is shut down.
+void WaitForClipTeardown();
 
 // The first video stream's frame rate of a recording (whole frames per second), or 30.
 int RecordingFrameRate(const std::filesystem::path& path);

@@ -242,6 +242,7 @@ int RunClip(const std::vector<std::string>& args) {
     });
     if (showProgress)
         std::fputs("\r      \r", stderr);
+    WaitForClipTeardown();
     if (!r.ok) {
         std::fprintf(stderr, "quillent-tool clip: %s: %s\n", target.c_str(),
                      r.cancelled ? "cancelled, nothing written" : r.error.c_str());
