@@ -429,7 +429,7 @@ void onDemuxerPad(GstElement*, GstPad* pad, gpointer data) {
             if (!addChain(piece, {q, parse, dec, scale, convert, filter}))
                 break;
             // Each channel decodes on its own thread already; more per decoder only costs memory.
-            g_object_set(dec, "max-threads", 2, nullptr);
+            g_object_set(dec, "max-threads", 1, nullptr);
             GstCaps* c =
                 gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRA", "width", G_TYPE_INT,
                                     cell.rect.width(), "height", G_TYPE_INT, cell.rect.height(),
@@ -592,7 +592,7 @@ bool buildEncoder(Encoder& e, const ClipEncodeJob& job, int fps, Output& output,
         "appsrc name=video format=time block=false max-bytes=0 "
         "caps=video/x-raw,format=BGRA,width=%d,height=%d,framerate=%d/1,pixel-aspect-ratio=1/1 ! "
         "videoconvert ! video/x-raw,format=I420 ! "
-        "x264enc speed-preset=veryfast bitrate=%d key-int-max=%d rc-lookahead=10 ! "
+        "x264enc speed-preset=veryfast threads=2 bitrate=%d key-int-max=%d rc-lookahead=10 ! "
         "video/x-h264,profile=high ! h264parse ! mp4mux name=mux faststart=true ! fakesink name=out "
         "sync=false async=false "
         "appsrc name=audio format=time block=false max-bytes=0 "
