@@ -357,6 +357,13 @@ TEST_F(ClipExport, BadInputLeavesNothingPartial) {
         std::sort(written.begin(), written.end());
         EXPECT_EQ(folderEntries(out), written);
     }
+    // Interrupted while it works (or before): no clip, nothing partial.
+    const ShellResult interrupted =
+        clipTool(rec + " " + rec + " --from 0 --to 6 --height 1080 -o " + shellQuoted(out / "stopped.mp4"),
+                 "timeout --preserve-status -s INT 1 ");
+    EXPECT_NE(interrupted.exitCode, 0) << interrupted.output;
+    EXPECT_EQ(folderEntries(out), written);
+
     // The clip that stopped at the damage holds what was there, and its manifest says why.
     const ShellResult probe = runShell("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
                                        shellQuoted(out / "cut.mp4"));
