@@ -60,6 +60,10 @@ public:
     uint64_t size() const { return m_written + m_used; }
     // Overwrites bytes already appended (a header's sizes once they are known).
     bool writeAt(uint64_t offset, const void* bytes, size_t size);
+    // Writes the buffered bytes to the temporary file, so it can be read back before commit().
+    bool flushBuffered() { return m_fd >= 0 && flush(); }
+    // The file being written until commit() (empty once committed or discarded).
+    const std::filesystem::path& temporaryPath() const { return m_temp; }
     // Flushes, syncs and renames the temporary file over the target. False with error() set.
     bool commit();
     // Removes the temporary file; the target stays as it was.

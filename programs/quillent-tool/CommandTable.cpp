@@ -54,6 +54,17 @@ const std::vector<ToolCommand>& ToolCommands() {
          "  event; --json prints the trips as JSON instead of text. --index uses that SQLite file\n"
          "  instead of the index the settings name.",
          RunTrips},
+        {"clip", "cut a range of recordings into one MP4 with time, speed and place drawn in",
+         "clip <recording>... (--from <T> --to <T> | --around <T> [--seconds N]) [--channels 1,2]\n"
+         "     [--layout player|one|side|grid|pip] [--overlay time,speed,position,gsensor,map|none]\n"
+         "     [--overlay-place bottom|top] [--height 720|1080] [--unit kmh|mph|knots] [--force]\n"
+         "     -o <clip.mp4>\n"
+         "  The recordings are laid end to end in the order given; times (seconds or m:ss.mmm) count\n"
+         "  from the start of the first. Writes the clip (H.264 and AAC) and <clip>.json beside it:\n"
+         "  the recordings' and the clip's SHA-256, the range and the camera's settings. Options not\n"
+         "  given are the ones stored by the clip window. Exits 3 (with a warning) when a damaged\n"
+         "  recording ends the clip early.",
+         RunClip},
     };
     return commands;
 }

@@ -33,3 +33,4 @@ int RunSnapshot(const std::vector<std::string>& args);
 int RunMerge(const std::vector<std::string>& args);
 int RunCopy(const std::vector<std::string>& args);
 int RunTrips(const std::vector<std::string>& args);
+int RunClip(const std::vector<std::string>& args);
