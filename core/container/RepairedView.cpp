@@ -111,7 +111,7 @@ std::unique_ptr<RepairedView> RepairedView::open(std::unique_ptr<ByteSource> fil
     // A changed announcement would serve still-scrambled video as if it were clear.
     const ScrambleInspection scramble = InspectScrambleMark(*file, layout);
     if (scramble.mark == ScrambleMark::Changed)
-        return fail(ChangedCopyText(path.filename().string()));
+        return fail(ChangedCopyText(name));
 
     std::unique_ptr<RepairedView> view(new RepairedView);
     Impl& d = *view->m_impl;
