@@ -106,9 +106,12 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
         << info;
     EXPECT_NE(info.find("DeletionDate="), std::string::npos) << info;
 
-    // The file that could not be moved is reported by name and is still listed, still chosen.
+    // The file that could not be moved is reported by name and is still listed, still chosen; the
+    // one that went is counted.
     ASSERT_FALSE(card.messages.empty());
     EXPECT_EQ(card.messages.back().second, QMessageBox::Critical);
+    EXPECT_TRUE(card.messages.back().first.startsWith("1 file was moved to the Trash.\n\n"))
+        << card.messages.back().first.toStdString();
     EXPECT_TRUE(card.messages.back().first.contains("EVENT_RTC20140512_100130.qmv"));
     EXPECT_EQ(lists->Scanner().EntryCount(), 3);
     auto* list = qobject_cast<CFilelist*>(card.window.Panel(PanelSlot::FileList));
@@ -119,13 +122,26 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
     EXPECT_TRUE(lists->Report().IsChecked(kept));
     EXPECT_EQ(card.entry("RTC20140512_100000.qmv"), -1);
 
-    // Nothing chosen: "Complete", nothing changes.
+    // Nothing chosen: it says so, asks nothing, nothing changes.
     card.window.Dispatcher().Dispatch("btnChkOff", kept);
+    const size_t asked = card.questions.size();
+    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(card.questions.size(), asked);
+    EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
+    EXPECT_EQ(card.messages.back().first, QString("Select a recording first."));
+    EXPECT_EQ(lists->Scanner().EntryCount(), 3);
+
+    // Everything chosen goes: the message counts the files and never speaks of camera settings.
+    card.window.Dispatcher().Dispatch("btnChkOn", kept);
+    fs::create_directories(card.root / "EVENT");
+    writeStandInFiles(card.root, {"EVENT/EVENT_RTC20140512_100130.qmv"});
+    card.window.Dispatcher().Dispatch("btnChkOn", card.entry("RTC20140512_100100.qmv"));
     card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
-    EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("COMPLETE")));
-    EXPECT_EQ(lists->Scanner().EntryCount(), 3);
+    EXPECT_EQ(card.messages.back().first, QString("2 files were moved to the Trash."));
+    EXPECT_EQ(CardCommands::MovedToTrashText(1), QString("1 file was moved to the Trash."));
 
     qputenv("HOME", oldHome);
     qputenv("XDG_DATA_HOME", oldData);

@@ -69,6 +69,15 @@ TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
     EXPECT_TRUE(rows[0].endsWith("|1M") || rows[0].endsWith("|0M")) << rows[0].toStdString();
     EXPECT_TRUE(rows[2].endsWith("|1234M")) << rows[2].toStdString(); // never "1.2G" on this page
 
+    // The count under the list speaks English for every number: "3 files", "1 file".
+    const QString count = QStringLiteral("document.getElementById('count').textContent");
+    EXPECT_EQ(runScript(dlg.Page()->page(), count).toString(), QString("3 files"));
+    runScript(dlg.Page()->page(), QStringLiteral("var q = document.getElementById('query');"
+                                                 "q.value = '101500'; q.dispatchEvent(new Event('input'));"));
+    EXPECT_EQ(runScript(dlg.Page()->page(), count).toString(), QString("1 file"));
+    runScript(dlg.Page()->page(), QStringLiteral("var q = document.getElementById('query');"
+                                                 "q.value = ''; q.dispatchEvent(new Event('input'));"));
+
     // The user picks the name with quotes in it; the page answers "btnFilename" with it.
     const std::string wanted = scanner.GetEntry(2)->name;
     runScript(dlg.Page()->page(), QStringLiteral("chooseName(listNames()[2].split('|')[0])"));

@@ -68,6 +68,7 @@ int CHvViewerApp::Main(int argc, char** argv) {
         qInfo() << "could not register the running copy as" << instance.serverName();
     }
 
+    PinInstallerLanguageForThisRun(); // a choice made in the window counts from the next start
     LoadViewerConfig(kConfigFileName, ViewerConfig::Instance()); // a missing file leaves it empty
     installToolkitTranslation(app);
 

@@ -113,12 +113,13 @@ signals:
     void sourceRemoved();
     // The kind filter changed (tabs, search, selection).
     void kindChanged(int kind);
+    // An error box over the main window (the reporter tests install).
+    void ReportError(const QString& text);
 
 private:
     void setKind(int kind);
     void onScroll(int value);
     int rowsPerPage() const;
-    void reportError(const QString& text);
 
     QWidget* m_window;
     CFilelist* m_list;

@@ -1,5 +1,6 @@
 #include "ui/tools/CVideoMergeDlg.h"
 
+#include "core/config/Settings.h"
 #include "core/container/ChannelMerge.h"
 #include "media/playback/Mp4Export.h"
 #include "ui/controls/CWBCButton.h"
@@ -139,11 +140,12 @@ void CVideoMergeDlg::showEvent(QShowEvent* event) {
 void CVideoMergeDlg::ChooseFolder() {
     const QString initial = (m_flags & kFolderChosen)
                                 ? m_folder
-                                : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+                                : QString::fromStdString(StartFolderFor("merge"));
     const QString title = Text("COMM_SEL_FOLDER");
     const QString chosen = m_chooseFolder ? m_chooseFolder(title, initial)
                                           : QFileDialog::getExistingDirectory(this, title, initial);
     if (!chosen.isEmpty()) {
+        RememberSaveFolder("merge", chosen.toStdString(), true);
         m_folder = chosen;
         m_texts[0] = chosen;
         m_flags |= kFolderChosen;

@@ -1,5 +1,6 @@
 #include "ui/tools/ToolCommands.h"
 
+#include "core/config/Settings.h"
 #include "core/recordings/RecordingName.h"
 #include "core/recordings/RecordingScanner.h"
 #include "core/recordings/ReportList.h"
@@ -92,10 +93,14 @@ void ToolCommands::Convert(int mode) {
     }
     const QString title =
         ToolProgressWindow::Text(convert ? "FILECONVERT_SELECTFOLDER" : "FILEDOWNLOAD_SELECTFOLDER");
-    const QString folder = m_host.chooseFolder ? m_host.chooseFolder(title)
-                                               : QFileDialog::getExistingDirectory(m_host.window, title);
+    const char* kind = convert ? "convert" : "copy";
+    const QString folder =
+        m_host.chooseFolder ? m_host.chooseFolder(title)
+                            : QFileDialog::getExistingDirectory(m_host.window, title,
+                                                                QString::fromStdString(StartFolderFor(kind)));
     if (folder.isEmpty())
         return;
+    RememberSaveFolder(kind, folder.toStdString(), true);
     auto* window = new CProcessDlg(folder, sources, mode, m_host.window);
     // A file of the same name in the folder is replaced only when the user says so.
     QStringList existing;
@@ -194,8 +199,8 @@ void ToolCommands::Copy() {
     const QString source = paths.value(start);
     QString target;
     if (!source.isEmpty()) {
-        const QString proposed = CEncCopyDlg::ProposedTarget(
-            QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), source);
+        const QString proposed =
+            CEncCopyDlg::ProposedTarget(QString::fromStdString(StartFolderFor("scrambled")), source);
         const QString filter = CEncCopyDlg::FilterFor(source);
         target = m_host.chooseSaveFile
                      ? m_host.chooseSaveFile(proposed, filter)
@@ -208,6 +213,7 @@ void ToolCommands::Copy() {
         resume();
         return;
     }
+    RememberSaveFolder("scrambled", target.toStdString());
     auto* window = new CEncCopyDlg(source, target, m_host.window);
     open(window, [this, window, resume](int result) {
         if (result == QDialog::Accepted) {

@@ -3,6 +3,7 @@
 #include "ui/panels/render/PanelPainting.h"
 #include "ui/panels/render/SpeedUnit.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
 
@@ -122,7 +123,10 @@ void SpeedGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positionM
 
     const QString text =
         PanelText("PANEL_SPEED", "SPEED") + QString::asprintf("    %0.4f %s", speedAt(positionMs), u.name);
-    DrawPanelText(p, w - 145, bottom - 20, text, panelcolors::kText);
+    // Right-aligned from where the fixed offset put short units: a long unit ("Mile/h") or a wide
+    // font still ends inside the panel.
+    const int textWidth = QFontMetrics(PanelTextFont()).horizontalAdvance(text);
+    DrawPanelText(p, std::min(w - 145, w - 5 - textWidth), bottom - 20, text, panelcolors::kText);
 }
 
 void SpeedGraphRenderer::paint(QPainter& p, QSize size, int64_t positionMs) const {
