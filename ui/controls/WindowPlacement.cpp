@@ -34,22 +34,22 @@ constexpr int kGap = 4;
 constexpr int kTitleBand = 40; // the main window's title band, kept clear of pop-ups
 } // namespace
 
-QRect PlaceBeside(const QRect& anchor, QSize size, const QRect& available, int index) {
+QRect PlaceBeside(const QRect& anchor, QSize size, const QRect& available, int index, int count) {
+    count = std::max(count, index + 1);
+    const int step = size.width() + kGap;
+    const int rowWidth = count * step - kGap;
     const int top = anchor.top(); // a row: the windows stand side by side
-    const int offset = index * (size.width() + kGap);
-    // Right of the main window: the whole row must fit there.
+    // Right of the main window, when the whole row fits there.
     const int rightStart = anchor.right() + 1 + kGap;
-    if (rightStart + (index + 1) * (size.width() + kGap) - kGap - 1 <= available.right())
-        return clampInto(QRect(QPoint(rightStart + offset, top), size), available);
+    if (rightStart + rowWidth - 1 <= available.right())
+        return clampInto(QRect(QPoint(rightStart + index * step, top), size), available);
     // Left of it.
-    const int leftEnd = anchor.left() - kGap; // exclusive
-    if (leftEnd - (index + 1) * (size.width() + kGap) + kGap >= available.left())
-        return clampInto(QRect(QPoint(leftEnd - (index + 1) * (size.width() + kGap) + kGap, top), size),
-                         available);
-    // No room outside: at the screen's right edge, right to left, under the main window's title
-    // band (the first video sits at the main window's top left).
-    const int right = available.right();
-    QRect r(QPoint(right - (index + 1) * (size.width() + kGap) + kGap + 1, anchor.top() + kTitleBand), size);
+    const int leftStart = anchor.left() - kGap - rowWidth;
+    if (leftStart >= available.left())
+        return clampInto(QRect(QPoint(leftStart + index * step, top), size), available);
+    // No room outside: at the screen's right edge, the first rightmost, under the main window's
+    // title band (the first video sits at the main window's top left).
+    const QRect r(QPoint(available.right() + 1 - (index + 1) * step + kGap, anchor.top() + kTitleBand), size);
     return clampInto(r, available);
 }
 

@@ -18,10 +18,10 @@ QSize FitToScreen(QSize wanted, const QRect& available, const QMargins& frame = 
                   QSize minimum = QSize(320, 240));
 
 // Frame rectangle for a window of frame size `size` beside the main window's frame `anchor`, the
-// `index`-th of a row of such windows: right of the main window where the screen has room, else
-// left of it, else from the screen's right edge leftwards, below the main window's title band
+// `index`-th of a row of `count` such windows: right of the main window where the screen has room for the
+// whole row, else left of it, else from the screen's right edge leftwards, below the main window's title band
 // (away from the first video at its top left). The result always lies within `available` as far as its size allows.
-QRect PlaceBeside(const QRect& anchor, QSize size, const QRect& available, int index = 0);
+QRect PlaceBeside(const QRect& anchor, QSize size, const QRect& available, int index = 0, int count = 1);
 
 // Frame rectangle `frame` moved so that its title bar (the top `titleHeight` pixels) lies on one of
 // `screens` (available geometries): unchanged when it already does, else onto the screen nearest to

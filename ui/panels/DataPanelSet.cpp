@@ -135,7 +135,7 @@ void DataPanelSet::ToggleGsensorWindows() {
         if (!w->isVisible()) {
             // Side by side beside the main window, never over each other or the player bar.
             const QRect frame = PlaceBeside(m_mainWindow->frameGeometry(), w->size(),
-                                            AvailableGeometryOf(m_mainWindow), index);
+                                            AvailableGeometryOf(m_mainWindow), index, 2);
             w->move(frame.topLeft());
             ScreenKeeper::instance().watch(w);
         }

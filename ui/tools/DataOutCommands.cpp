@@ -81,7 +81,7 @@ void DataOutCommands::drawGraphs(PrintJob& job, const QString& base) const {
     const QDir folder(m_reportFolder->path());
     if (!data.gps.empty()) {
         SpeedGraphRenderer speed;
-        speed.setData(data.gps, job.trackRangeMs);
+        speed.setData(data.gps, job.trackRangeMs, data.gpsTimesMs);
         const int unit = QString::fromStdString(ReadSetting("speedunit")).toInt();
         speed.setUnit(unit >= 1 && unit <= 3 ? unit : 1);
         QImage image(size, QImage::Format_RGB32);
@@ -94,7 +94,7 @@ void DataOutCommands::drawGraphs(PrintJob& job, const QString& base) const {
     }
     if (!data.gsensor.empty()) {
         GsensorGraphRenderer gsensor;
-        gsensor.setData(&data.gsensor, job.trackRangeMs);
+        gsensor.setData(&data.gsensor, job.trackRangeMs, &data.gsensorTimesMs);
         QImage image(size, QImage::Format_RGB32);
         QPainter painter(&image);
         gsensor.paint(painter, size, job.positionMs);
