@@ -145,6 +145,19 @@ std::vector<RecordingPlan> plans() {
     return p;
 }
 
+// The demo card's normal recordings as a camera writes them: drives of one-minute recordings of one
+// form each (three channels from 08:00, two from 08:03, sound always AAC), so that a merge joins a
+// drive and stops where the next begins.
+std::vector<RecordingPlan> demoDrives(std::vector<RecordingPlan> p) {
+    for (RecordingPlan& r : p) {
+        if (r.folder != FolderKind::Normal)
+            continue;
+        r.channels = r.name.rfind("RTC", 0) == 0 && r.name >= "RTC20261207_080300" ? 2 : 3;
+        r.pcm = false;
+    }
+    return p;
+}
+
 struct Streams {
     std::vector<EncodedStream> video; // per channel
     EncodedStream aac;
@@ -328,7 +341,7 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
     }
     streams.pcm = MakePcm(16000, 1, seconds);
 
-    const auto list = plans();
+    const auto list = demo ? demoDrives(plans()) : plans();
     for (size_t i = 0; i < list.size(); ++i) {
         const auto& plan = list[i];
         fs::path path = card / folders.names.at(plan.folder) / plan.name;
