@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <gtest/gtest.h>
@@ -71,6 +72,8 @@ TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
 
     // The count under the list speaks English for every number: "3 files", "1 file".
     const QString count = QStringLiteral("document.getElementById('count').textContent");
+    // The page counts once the inserts have stopped (a timer of its own).
+    QTest::qWaitFor([&] { return runScript(dlg.Page()->page(), count).toString() != "0 files"; }, 5000);
     EXPECT_EQ(runScript(dlg.Page()->page(), count).toString(), QString("3 files"));
     runScript(dlg.Page()->page(), QStringLiteral("var q = document.getElementById('query');"
                                                  "q.value = '101500'; q.dispatchEvent(new Event('input'));"));

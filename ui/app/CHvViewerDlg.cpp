@@ -400,7 +400,7 @@ bool CHvViewerDlg::confirmQuit() {
                                                         QMessageBox::No) == QMessageBox::Yes;
     if (!stop)
         return false;
-    download->reject(); // stops the transfer; nothing half-loaded is left behind
+    static_cast<QDialog*>(download)->reject(); // stops the transfer; nothing half-loaded is left
     return true;
 }
 
