@@ -116,5 +116,9 @@ void DataOutHookup::downloadLink(const StartupArgument& link) {
             emit downloadEnded(ok, target);
         });
     });
-    dialog->open(); // never a nested event loop: this may run inside a page's call
+    // Not modal: the main window stays in reach while the file arrives, and its close button asks
+    // whether to stop the download (CHvViewerDlg::closeEvent). Never a nested event loop: this may
+    // run inside a page's call.
+    dialog->setWindowModality(Qt::NonModal);
+    dialog->show();
 }
