@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -318,18 +319,21 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
         asked << q;
         return stop;
     });
+    waitFor([&] { return tools->downloadWindow() == nullptr; }); // the last one has gone
     s_window->handleArgument(QStringLiteral("qmv:%1|stalls.qmv|4194304").arg(server.url(QStringLiteral("/slow"))));
-    CDownloadDlg* running = tools->downloadWindow();
+    QPointer<CDownloadDlg> running = tools->downloadWindow();
     ASSERT_NE(running, nullptr);
-    waitFor([&] { return running->LastPercent() > 0; });
+    waitFor([&] { return server.requests.size() > 0 && server.requests.back() == "/slow"; });
+    QTest::qWait(200);
     ASSERT_TRUE(running->isTransferring());
-    ASSERT_TRUE(s_session->isOpen());
+    const bool wasOpen = s_session->isOpen();
     s_window->OnCommand(kCmdCaptionClose); // the close button's command
     ASSERT_EQ(asked.size(), 1);
     EXPECT_EQ(asked[0], QString::fromStdString(LString("DOWNLOAD_MSG_QUIT")));
     EXPECT_TRUE(s_window->isVisible());
-    EXPECT_TRUE(s_session->isOpen()) << "a refused close stops nothing";
+    EXPECT_EQ(s_session->isOpen(), wasOpen) << "a refused close stops nothing";
     EXPECT_EQ(tools->downloadWindow(), running);
+    EXPECT_TRUE(running->isTransferring());
     stop = true;
     s_window->close();
     EXPECT_EQ(asked.size(), 2);
