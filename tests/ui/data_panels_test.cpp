@@ -418,8 +418,8 @@ TEST_F(DataPanels, GsensorWindowsDrawTheFirstMinuteAndToggleTogether) {
     EXPECT_FALSE(panels.accelerometerWindow()->isVisible());
 }
 
-// Where windows of the program go: beside the main window while the screen has room, else over
-// its right part below the title band; never with the title bar off every screen.
+// Where windows of the program go: beside or below the main window while the screen has room, else
+// at the screen's right edge below the title band; never with the title bar off every screen.
 TEST_F(DataPanels, FloatingWindowsOpenBesideTheMainWindowWithTheirTitleOnAScreen) {
     const QRect laptop(0, 0, 1366, 740), wide(0, 0, 1920, 1050);
     const QRect main(0, 0, 1200, 628);
@@ -434,8 +434,8 @@ TEST_F(DataPanels, FloatingWindowsOpenBesideTheMainWindowWithTheirTitleOnAScreen
         {wide, main, 0, 1, QRect(QPoint(1204, 0), popup)},                   // right of it
         {wide, QRect(700, 0, 1200, 628), 0, 1, QRect(QPoint(146, 0), popup)}, // left of it
         {wide, QRect(0, 0, 700, 600), 1, 2, QRect(QPoint(1258, 0), popup)},   // a row right of it
-        {wide, main, 0, 2, QRect(QPoint(1920 - 550, 40), popup)},           // a row does not fit: edge
-        {wide, main, 1, 2, QRect(QPoint(1920 - 1104, 40), popup)},
+        {wide, main, 0, 2, QRect(QPoint(0, 632), popup)},                   // a row does not fit: below
+        {wide, main, 1, 2, QRect(QPoint(554, 632), popup)},
         {laptop, main, 0, 2, QRect(QPoint(1366 - 550, 40), popup)}, // no room: at the edge
         {laptop, main, 1, 2, QRect(QPoint(1366 - 1104, 40), popup)}, // the twin beside it
     };

@@ -47,6 +47,11 @@ QRect PlaceBeside(const QRect& anchor, QSize size, const QRect& available, int i
     const int leftStart = anchor.left() - kGap - rowWidth;
     if (leftStart >= available.left())
         return clampInto(QRect(QPoint(leftStart + index * step, top), size), available);
+    // Below it, from its left edge.
+    const int belowTop = anchor.bottom() + 1 + kGap;
+    const int belowLeft = std::max(anchor.left(), available.left());
+    if (belowTop + size.height() - 1 <= available.bottom() && belowLeft + rowWidth - 1 <= available.right())
+        return QRect(QPoint(belowLeft + index * step, belowTop), size);
     // No room outside: at the screen's right edge, the first rightmost, under the main window's
     // title band (the first video sits at the main window's top left).
     const QRect r(QPoint(available.right() + 1 - (index + 1) * step + kGap, anchor.top() + kTitleBand), size);

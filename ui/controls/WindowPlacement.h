@@ -19,7 +19,7 @@ QSize FitToScreen(QSize wanted, const QRect& available, const QMargins& frame = 
 
 // Frame rectangle for a window of frame size `size` beside the main window's frame `anchor`, the
 // `index`-th of a row of `count` such windows: right of the main window where the screen has room for the
-// whole row, else left of it, else from the screen's right edge leftwards, below the main window's title band
+// whole row, else left of it, else below it, else from the screen's right edge leftwards, below the main window's title band
 // (away from the first video at its top left). The result always lies within `available` as far as its size allows.
 QRect PlaceBeside(const QRect& anchor, QSize size, const QRect& available, int index = 0, int count = 1);
 
