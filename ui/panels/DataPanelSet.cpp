@@ -79,11 +79,10 @@ void DataPanelSet::DockOrFloat(Which which, bool forceDock) {
         p->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
         if (m_floatingGeometry[i].isValid()) {
-            p->setGeometry(m_floatingGeometry[i]);
             // The screen it was on may be gone: its title bar must stay within reach.
-            const QRect frame = KeepOnScreens(m_floatingGeometry[i].marginsAdded(QMargins(1, 24, 1, 1)),
-                                              AvailableGeometries());
-            p->move(frame.topLeft());
+            const QRect frame = m_floatingGeometry[i].marginsAdded(QMargins(1, 24, 1, 1));
+            const QRect kept = KeepOnScreens(frame, AvailableGeometries());
+            p->setGeometry(m_floatingGeometry[i].translated(kept.topLeft() - frame.topLeft()));
         } else {
             MoveFrameTo(p, floatingFrame(which));
         }
