@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <memory>
@@ -81,14 +82,43 @@ std::string GetProgramDirectory() {
     return QFileInfo(target).absolutePath().toStdString();
 }
 
-std::string GetBasePath() {
-    std::string path = ReadSetting("path");
-    // The installer's value never ends in a separator; one typed by hand may.
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    if (!path.empty())
-        return path;
-    return GetProgramDirectory();
+namespace {
+std::string saveFolderKey(const std::string& kind) {
+    return "folders/" + kind;
+}
+
+bool isRecordingKind(const std::string& kind) {
+    return kind == "convert" || kind == "copy" || kind == "scrambled" || kind == "merge";
+}
+
+QString existingFolder(QStandardPaths::StandardLocation location) {
+    const QString folder = QStandardPaths::writableLocation(location);
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+} // namespace
+
+std::string StartFolderFor(const std::string& kind) {
+    const QString last = QString::fromStdString(ReadSetting(saveFolderKey(kind)));
+    if (!last.isEmpty() && QDir::isAbsolutePath(last) && QFileInfo(last).isDir())
+        return last.toStdString();
+    QString folder;
+    if (isRecordingKind(kind))
+        folder = existingFolder(QStandardPaths::MoviesLocation);
+    else if (kind == "snapshot")
+        folder = existingFolder(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty())
+        folder = existingFolder(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    return folder.toStdString();
+}
+
+void RememberSaveFolder(const std::string& kind, const std::string& chosen, bool chosenIsFolder) {
+    if (chosen.empty())
+        return;
+    const QFileInfo info(QString::fromStdString(chosen));
+    const QString folder = chosenIsFolder ? info.absoluteFilePath() : info.absolutePath();
+    WriteSetting(saveFolderKey(kind), QDir::cleanPath(folder).toStdString());
 }
 
 CRegistryEx::~CRegistryEx() {

@@ -1,6 +1,11 @@
 // Per-user stored settings (INI file through QSettings, organisation and application "Quillent"):
-// "Installer Language", "path", "setting", "speedunit", "map"; for the print report "geocoder"
-// ("nominatim", "service" or "off"), "geocoderhost", "nominatimhost".
+// "Installer Language", "setting", "speedunit", "map"; for the print report "geocoder"
+// ("nominatim", "service" or "off"), "geocoderhost", "nominatimhost"; the folders the save
+// dialogs start in, per kind of file ("folders/<kind>").
+//
+// "path" (a base folder for the skin pages of the map, setup, download and print windows) is not
+// read: the pages come from the skin beside the program, the same one the main page uses, so that
+// a value left by another installation can never mix two skins in one program.
 // Used by windows and pages.
 //
 // Where the values live: QSettings in INI format, user scope, so normally
@@ -10,7 +15,7 @@
 //
 // Tests must never touch the real user's file: call SetSettingsDirectoryForTesting() with a
 // QTemporaryDir's path before the first read or write (every test that reads GetInstallerLanguage(),
-// LString(), GetBasePath() or loads a configuration with a `language` element counts).
+// LString(), StartFolderFor() or loads a configuration with a `language` element counts).
 #pragma once
 
 #include <cstdint>
@@ -18,7 +23,14 @@
 
 std::string ReadSetting(const std::string& name);                    // empty when missing
 void WriteSetting(const std::string& name, const std::string& text); // failures not reported
-std::string GetBasePath(); // "path" setting, else the program's folder (no trailing slash)
+
+// Where a save dialog for `kind` starts: the folder the user last saved that kind of file into
+// while it exists; else the user's Videos folder for recordings ("convert" to AVI, "copy",
+// "scrambled", "merge"), the Pictures folder for "snapshot", the Documents folder for everything else ("pdf",
+// "csv", "gpx", "cfg"); else the home folder.
+std::string StartFolderFor(const std::string& kind);
+// Remembers the folder of `chosen` (a file, or the folder itself with `chosenIsFolder`) for `kind`.
+void RememberSaveFolder(const std::string& kind, const std::string& chosen, bool chosenIsFolder = false);
 
 // Folder of the running program: QCoreApplication::applicationDirPath() when an application object
 // exists, else the folder of /proc/self/exe. No trailing slash.

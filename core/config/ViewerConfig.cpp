@@ -1,5 +1,9 @@
 #include "core/config/ViewerConfig.h"
 
+#include <QLocale>
+
+#include <optional>
+
 #include "core/common/RegularFile.h"
 #include "core/config/Settings.h"
 
@@ -387,6 +391,31 @@ std::string LString(const std::string& id) {
     return text;
 }
 
+namespace {
+std::optional<std::string>& pinnedLanguage() {
+    static std::optional<std::string> pinned;
+    return pinned;
+}
+} // namespace
+
+std::string InstallerLanguageFor(const std::string& stored, const QLocale& system) {
+    if (!stored.empty())
+        return stored == kInstallerLanguageKorean ? "korean" : "english";
+    return system.language() == QLocale::Korean ? "korean" : "english";
+}
+
 std::string GetInstallerLanguage() {
-    return ReadSetting("Installer Language") == "1042" ? "korean" : "english";
+    if (const std::optional<std::string>& pinned = pinnedLanguage())
+        return *pinned;
+    return InstallerLanguageFor(ReadSetting("Installer Language"), QLocale::system());
+}
+
+void PinInstallerLanguageForThisRun() {
+    pinnedLanguage().reset();
+    pinnedLanguage() = GetInstallerLanguage();
+}
+
+void StoreInstallerLanguage(const std::string& language) {
+    WriteSetting("Installer Language",
+                 language == "korean" ? kInstallerLanguageKorean : kInstallerLanguageEnglish);
 }

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+class QLocale;
+
 enum class FolderKind : int32_t {
     Normal = 0, // "NORMAL" and "NORMAL2"
     Event = 1,
@@ -104,5 +106,17 @@ inline constexpr int kMaxConfigNesting = 256;
 
 // Language text of `id` for the language in force; empty when missing (message-box convention).
 std::string LString(const std::string& id);
-// "korean" when the stored "Installer Language" is "1042", else "english".
+// The stored "Installer Language" values of the two languages in force.
+inline constexpr const char* kInstallerLanguageKorean = "1042";
+inline constexpr const char* kInstallerLanguageEnglish = "1033";
+// "korean" when the stored "Installer Language" is "1042", "english" for any other stored value;
+// with nothing stored the system's locale decides (Korean gives "korean"). Once pinned, the value
+// of this run.
 std::string GetInstallerLanguage();
+// The rule of GetInstallerLanguage for a stored value (empty: none) and a system locale.
+std::string InstallerLanguageFor(const std::string& stored, const QLocale& system);
+// The program fixes the language for the whole run at start-up: a choice made in the window is
+// stored and takes effect at the next start, while everything of this run keeps one language.
+void PinInstallerLanguageForThisRun();
+// Stores the user's choice ("korean" or "english") as "Installer Language".
+void StoreInstallerLanguage(const std::string& language);

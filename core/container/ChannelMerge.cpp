@@ -169,6 +169,49 @@ std::vector<Place> wantedChunks(const Opened& o, bool useIndex) {
     return places;
 }
 
+// Opens `path` for the merge of channel `channelIndex` and checks it has the form of `first` (none:
+// it is the first). False with a reason that names the file otherwise.
+bool openForMerge(const fs::path& path, int channelIndex, const Opened* first, Opened& o, std::string* why) {
+    const std::string name = path.filename().string();
+    o.file = FileByteSource::open(path, why);
+    if (!o.file)
+        return false;
+    if (!ParseAviLayout(*o.file, o.layout, why)) {
+        *why = name + ": " + *why;
+        return false;
+    }
+    const ScrambleMark mark = InspectScrambleMark(*o.file, o.layout).mark;
+    if (mark == ScrambleMark::Changed) {
+        *why = ChangedCopyText(name);
+        return false;
+    }
+    if (mark == ScrambleMark::Valid) {
+        *why = name + ": a scrambled copy cannot be merged; copy it back first";
+        return false;
+    }
+    auto streams = findStreams(o.layout, channelIndex, why);
+    if (!streams) {
+        *why = name + " " + *why;
+        return false;
+    }
+    o.streams = *streams;
+    if (first) {
+        const auto& f = first->streams;
+        const auto& v = o.streams.spec;
+        if (v.width != f.spec.width || v.height != f.spec.height ||
+            uint64_t(v.fpsNum) * f.spec.fpsDen != uint64_t(f.spec.fpsNum) * v.fpsDen) {
+            *why = name + ": channel " + std::to_string(channelIndex + 1) +
+                   " differs in picture size or frame rate from the first recording";
+            return false;
+        }
+        if (!sameSound(o.streams.sound, f.sound)) {
+            *why = name + ": the sound differs from the first recording's";
+            return false;
+        }
+    }
+    return true;
+}
+
 MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& sources, int channelIndex,
                           const MergeProgress& progress, bool useIndex, bool* indexWrong) {
     MergeOutcome result;
@@ -187,30 +230,8 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
     for (const auto& path : sources) {
         Opened o;
         std::string why;
-        o.file = FileByteSource::open(path, &why);
-        if (!o.file)
+        if (!openForMerge(path, channelIndex, opened.empty() ? nullptr : &opened.front(), o, &why))
             return fail(why);
-        if (!ParseAviLayout(*o.file, o.layout, &why))
-            return fail(path.filename().string() + ": " + why);
-        const ScrambleMark mark = InspectScrambleMark(*o.file, o.layout).mark;
-        if (mark == ScrambleMark::Changed)
-            return fail(ChangedCopyText(path.filename().string()));
-        if (mark == ScrambleMark::Valid)
-            return fail(path.filename().string() + ": a scrambled copy cannot be merged; copy it back first");
-        auto streams = findStreams(o.layout, channelIndex, &why);
-        if (!streams)
-            return fail(path.filename().string() + " " + why);
-        o.streams = *streams;
-        if (!opened.empty()) {
-            const auto& first = opened.front().streams;
-            const auto& v = o.streams.spec;
-            if (v.width != first.spec.width || v.height != first.spec.height ||
-                uint64_t(v.fpsNum) * first.spec.fpsDen != uint64_t(first.spec.fpsNum) * v.fpsDen)
-                return fail(path.filename().string() + ": channel " + std::to_string(channelIndex + 1) +
-                            " differs in picture size or frame rate from the first recording");
-            if (!sameSound(o.streams.sound, first.sound))
-                return fail(path.filename().string() + ": the sound differs from the first recording's");
-        }
         total += o.layout.moviEnd - o.layout.moviDataStart;
         opened.push_back(std::move(o));
     }
@@ -351,4 +372,20 @@ MergeOutcome MergeChannel(const fs::path& target, const std::vector<fs::path>& s
     if (indexWrong) // a damaged index: every chunk header is walked instead
         result = mergeChannel(target, sources, channelIndex, progress, false, &indexWrong);
     return result;
+}
+
+size_t SameFormRun(const std::vector<std::filesystem::path>& sources, int channelIndex, std::string* why) {
+    Opened first;
+    size_t run = 0;
+    for (const auto& path : sources) {
+        Opened o;
+        std::string reason;
+        if (!openForMerge(path, channelIndex, run == 0 ? nullptr : &first, run == 0 ? first : o, &reason)) {
+            if (why)
+                *why = reason;
+            break;
+        }
+        ++run; // only the first stays open: the others are compared with it
+    }
+    return run;
 }

@@ -22,6 +22,12 @@ struct MergeOutcome {
     uint64_t records = 0;    // data records written
 };
 
+// How many of `sources`, from the first, can be joined for channel `channelIndex`: a camera writes
+// a drive as a run of recordings of one form, and the run ends at the first that is unreadable,
+// lacks the channel or differs in picture size, frame rate or sound. `why` (when given) says why
+// the run ended (empty when all can be joined). 0 when the first one cannot be merged itself.
+size_t SameFormRun(const std::vector<std::filesystem::path>& sources, int channelIndex, std::string* why = nullptr);
+
 // "%s_CH%d.qmv": the first recording's file name without its last four characters, and the channel
 // number (1-based).
 std::string MergedFileName(const std::string& firstFileName, int channel);

@@ -15,7 +15,7 @@ ReportMoment ReportMomentAt(const RecordingData& data, int64_t positionMs, int64
         if (std::isfinite(lat) && std::isfinite(lon) && std::fabs(lat) <= 90 && std::fabs(lon) <= 180)
             m.track.emplace_back(lat, lon);
     }
-    const int index = SampleIndexForPosition(positionMs, data.gps.size(), trackRangeMs);
+    const int index = data.gpsTimeline(trackRangeMs).indexAt(positionMs);
     if (index < 0)
         return m;
     const CGpsData& s = data.gps[static_cast<size_t>(index)];

@@ -64,17 +64,20 @@ void RecordingDataLoader::fileRecord(RecordingData& data, const uint8_t* buffer,
     switch (buffer[0]) {
     case 'M':
         data.gsensor.push_back(MakeGsensorSample(buffer[1], buffer[2], buffer[3], 8));
+        data.gsensorTimesMs.push_back(timestampMs);
         break;
     case '2':
     case '4':
     case '8':
         data.gsensor.push_back(MakeGsensorSample(buffer[1], buffer[2], buffer[3], buffer[0] - '0'));
+        data.gsensorTimesMs.push_back(timestampMs);
         break;
     case '$': {
         CGpsData sample;
         // The whole buffer: bytes past the record are zero, so the text ends within it.
         sample.ParseSentence(std::string_view(reinterpret_cast<const char*>(buffer), kBufferSize));
         data.gps.push_back(sample);
+        data.gpsTimesMs.push_back(timestampMs);
         break;
     }
     case 'I':

@@ -28,6 +28,9 @@ struct RecordingInfoTexts {
 struct RecordingData {
     std::vector<CGsensorData> gsensor;
     std::vector<CGpsData> gps;
+    // The record time (ms) of each sample above, one per sample: see SampleTimeline.
+    std::vector<uint32_t> gsensorTimesMs;
+    std::vector<uint32_t> gpsTimesMs;
     CWBCTextData store;
     RecordingInfoTexts info;
     SetupRecordBytes setupRecord{}; // the copy; pieces a recording lacks keep the previous bytes
@@ -37,6 +40,8 @@ struct RecordingData {
     int recordsDelivered = 0;
 
     bool isProtected() const { return !recordingId.empty() || !recordingPassword.empty(); }
+    SampleTimeline gpsTimeline(int64_t rangeMs) const { return {gpsTimesMs, gps.size(), rangeMs}; }
+    SampleTimeline gsensorTimeline(int64_t rangeMs) const { return {gsensorTimesMs, gsensor.size(), rangeMs}; }
 };
 
 struct EventMark {

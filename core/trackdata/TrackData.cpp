@@ -2,6 +2,7 @@
 
 #include "core/common/CText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <string>
@@ -202,4 +203,36 @@ int SampleIndexForPosition(int64_t positionMs, size_t count, int64_t rangeMs) {
     if (index >= static_cast<__int128>(count))
         return static_cast<int>(count - 1);
     return static_cast<int>(index);
+}
+
+SampleTimeline::SampleTimeline(std::span<const uint32_t> timesMs, size_t count, int64_t rangeMs)
+    : m_times(timesMs), m_count(count), m_range(std::max<int64_t>(0, rangeMs)),
+      m_byTime(count > 0 && timesMs.size() == count) {
+    if (!m_byTime) {
+        m_drawn = count;
+        return;
+    }
+    // Records come in time order; one that jumps back (a damaged time stamp) does not end the run.
+    while (m_drawn < count && static_cast<int64_t>(m_times[m_drawn]) <= m_range)
+        ++m_drawn;
+}
+
+int64_t SampleTimeline::timeOf(size_t i) const {
+    if (m_byTime)
+        return i < m_count ? static_cast<int64_t>(m_times[i]) : m_range;
+    if (m_count <= 1)
+        return 0;
+    return static_cast<int64_t>(static_cast<__int128>(i) * m_range / static_cast<__int128>(m_count - 1));
+}
+
+int SampleTimeline::indexAt(int64_t positionMs) const {
+    if (!m_byTime)
+        return SampleIndexForPosition(std::max<int64_t>(0, positionMs), m_count, m_range);
+    if (m_drawn == 0)
+        return -1;
+    const auto begin = m_times.begin(), end = m_times.begin() + static_cast<std::ptrdiff_t>(m_drawn);
+    const auto after = std::upper_bound(begin, end, positionMs, [](int64_t p, uint32_t t) {
+        return p < static_cast<int64_t>(t);
+    });
+    return static_cast<int>(after == end ? m_drawn - 1 : after - begin);
 }

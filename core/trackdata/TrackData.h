@@ -85,3 +85,33 @@ private:
 // Index of the array sample for a playback position when `count` samples are spread evenly over
 // `rangeMs`; -1 when there are no samples. A zero range gives the first sample.
 int SampleIndexForPosition(int64_t positionMs, size_t count, int64_t rangeMs);
+
+// The samples of a position-indexed array (GPS or G-sensor) on the recording's time line, looked up
+// by the times their records carry: a recording cut short keeps records past its last picture, and
+// spreading them over the playable length would put every sample at the wrong time. Every view
+// (panels, main page, map, print report, clips) looks samples up here, so all show the same one.
+// Without a time per sample (data made without the record loop) the samples are spread evenly
+// over the range as before.
+class SampleTimeline {
+public:
+    SampleTimeline() = default;
+    // `timesMs`: one record time per sample, in record order; `rangeMs`: the playable range.
+    SampleTimeline(std::span<const uint32_t> timesMs, size_t count, int64_t rangeMs);
+
+    bool byRecordTime() const { return m_byTime; }
+    // Samples within the playable range, counted from the first: those recorded after the last
+    // picture are neither drawn nor shown.
+    size_t drawnCount() const { return m_drawn; }
+    // Where sample `i` lies on the time line (ms).
+    int64_t timeOf(size_t i) const;
+    // The sample shown at `positionMs`: the first recorded after the position (as the main page's
+    // speed read-out takes it), the last drawn one when none is later; -1 with nothing to draw.
+    int indexAt(int64_t positionMs) const;
+
+private:
+    std::span<const uint32_t> m_times;
+    size_t m_count = 0;
+    int64_t m_range = 0;
+    size_t m_drawn = 0;
+    bool m_byTime = false;
+};

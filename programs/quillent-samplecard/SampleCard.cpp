@@ -146,6 +146,21 @@ std::vector<RecordingPlan> plans() {
     return p;
 }
 
+// The demo card's recordings as a camera writes them: drives of one-minute recordings of one form
+// each, event recordings included (three channels from 08:00, two from 08:03, three again from
+// 08:10; sound always AAC), so that a merge joins a drive and stops where the next begins.
+std::vector<RecordingPlan> demoDrives(std::vector<RecordingPlan> p) {
+    for (RecordingPlan& r : p) {
+        const size_t at = r.name.rfind('_');
+        const std::string time = at == std::string::npos ? std::string() : r.name.substr(at + 1, 6);
+        if (r.name.rfind("UTC", 0) == 0 || time < "080000" || time >= "081100")
+            continue; // the other drives (parking, motion) keep their own forms
+        r.channels = time >= "080300" && time < "081000" ? 2 : 3;
+        r.pcm = false;
+    }
+    return p;
+}
+
 struct Streams {
     std::vector<EncodedStream> video; // per channel
     EncodedStream aac;
@@ -358,7 +373,7 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
     }
     streams.pcm = MakePcm(16000, 1, seconds);
 
-    const auto list = plans();
+    const auto list = demo ? demoDrives(plans()) : plans();
     for (size_t i = 0; i < list.size(); ++i) {
         const auto& plan = list[i];
         fs::path path = card / folders.names.at(plan.folder) / plan.name;

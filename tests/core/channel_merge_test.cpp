@@ -170,7 +170,21 @@ TEST(ChannelMerge, RefusalsCancelAndFailuresKeepAnEarlierResult) {
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.error.find(c.why), std::string::npos) << r.error;
         EXPECT_EQ(ReadFile(dir / "out.qmv"), earlier) << c.why;
+        // The run of one form ends at the change: the first file alone (none when it is missing).
+        std::string why;
+        EXPECT_EQ(SameFormRun(sources, c.channel, &why), sources.empty() ? 0u : 1u) << c.why;
+        if (!sources.empty())
+            EXPECT_NE(why.find(c.why), std::string::npos) << why;
     }
+    // A drive as a camera writes it, then another form: the run is the drive.
+    std::string why = "unchanged?";
+    EXPECT_EQ(SameFormRun({dir / "a.qmv", dir / "b.qmv", dir / "a.qmv", dir / "one.qmv", dir / "b.qmv"}, 1, &why),
+              3u);
+    EXPECT_NE(why.find("one.qmv has no channel 2"), std::string::npos) << why;
+    why.clear();
+    EXPECT_EQ(SameFormRun({dir / "a.qmv", dir / "b.qmv"}, 0, &why), 2u);
+    EXPECT_TRUE(why.empty());
+    EXPECT_EQ(SameFormRun({dir / "one.qmv", dir / "a.qmv"}, 1), 0u); // the first lacks the channel
     MergeOutcome r = MergeChannel(dir / "out.qmv", {dir / "a.qmv", dir / "a.qmv"}, 0,
                                   [](uint64_t, uint64_t) { return false; });
     EXPECT_TRUE(r.cancelled);

@@ -97,6 +97,9 @@ TEST(RecordingDataLoader, FillsArraysStoreAndInformationTexts) {
     EXPECT_EQ(data.store.gps().size(), 3u);
     EXPECT_EQ(data.store.gsensor().size(), 2u);
     EXPECT_EQ(data.store.gps()[1].timestampMs, 1300u);
+    // Each array sample keeps its record's time, so views look it up by time.
+    EXPECT_EQ(data.gpsTimesMs, (std::vector<uint32_t>{300, 1300, 2300}));
+    EXPECT_EQ(data.gsensorTimesMs, (std::vector<uint32_t>{100, 200}));
     EXPECT_EQ(data.info.version, "1.6.3.5");
     EXPECT_EQ(data.info.company, "Halvorn Freight");
     EXPECT_EQ(data.info.vehicle, "Truck 7");

@@ -3,6 +3,7 @@
 #include "core/config/ViewerConfig.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -34,7 +35,6 @@ TEST_F(SettingsTest, NothingStoredYet) {
     EXPECT_EQ(ReadSetting("Installer Language"), "");
     EXPECT_EQ(ReadSetting(""), "");
     EXPECT_EQ(GetInstallerLanguage(), "english");
-    EXPECT_EQ(GetBasePath(), GetProgramDirectory());
     EXPECT_FALSE(GetProgramDirectory().empty());
     EXPECT_NE(GetProgramDirectory().back(), '/');
     EXPECT_EQ(settingsFile(), m_dir.path() + "/Quillent/Quillent.ini");
@@ -64,7 +64,6 @@ TEST_F(SettingsTest, InstallerLanguageFromHandWrittenFile) {
     writeSettingsFile("[General]\nInstaller Language=1042\npath=/opt/quillent/\n");
     EXPECT_EQ(ReadSetting("Installer Language"), "1042");
     EXPECT_EQ(GetInstallerLanguage(), "korean");
-    EXPECT_EQ(GetBasePath(), "/opt/quillent"); // no trailing separator
 }
 
 TEST_F(SettingsTest, InstallerLanguageOnlyFor1042) {
@@ -120,3 +119,61 @@ TEST_F(SettingsTest, RegistryKeyWrapper) {
 }
 
 } // namespace
+
+// With a stored choice it holds; with none the system's locale decides; the choice in the window
+// stores the installer's values.
+TEST_F(SettingsTest, LanguageFollowsTheStoredChoiceElseTheSystemLocale) {
+    const QLocale korean(QLocale::Korean, QLocale::SouthKorea), german(QLocale::German, QLocale::Germany);
+    const struct {
+        const char* stored;
+        const QLocale* system;
+        const char* expected;
+    } cases[] = {
+        {"", &korean, "korean"},  {"", &german, "english"},    {"1042", &german, "korean"},
+        {"1033", &korean, "english"}, {"9999", &korean, "english"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(InstallerLanguageFor(c.stored, *c.system), c.expected) << c.stored;
+    StoreInstallerLanguage("korean");
+    EXPECT_EQ(ReadSetting("Installer Language"), "1042");
+    StoreInstallerLanguage("english");
+    EXPECT_EQ(ReadSetting("Installer Language"), "1033");
+    EXPECT_EQ(GetInstallerLanguage(), "english");
+}
+
+// Each kind of file starts where the user last saved that kind, while the folder exists; else in
+// the user's Videos (recordings) or Documents folder, else at home.
+TEST_F(SettingsTest, SaveDialogsStartWhereThatKindWasLastSaved) {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8()); // no user-dirs file: the defaults
+    const std::string h = home.path().toStdString();
+
+    // Neither folder exists yet: home for every kind.
+    for (const char* kind : {"convert", "pdf", "snapshot"})
+        EXPECT_EQ(StartFolderFor(kind), h) << kind;
+    QDir(home.path()).mkpath("Videos");
+    QDir(home.path()).mkpath("Documents");
+    QDir(home.path()).mkpath("trips/2024");
+    const struct {
+        const char* kind;
+        std::string expected;
+    } fresh[] = {{"convert", h + "/Videos"}, {"scrambled", h + "/Videos"}, {"merge", h + "/Videos"},
+                 {"pdf", h + "/Documents"}, {"csv", h + "/Documents"}, {"gpx", h + "/Documents"},
+                 {"cfg", h + "/Documents"}, {"snapshot", h + "/Documents"}};
+    for (const auto& c : fresh)
+        EXPECT_EQ(StartFolderFor(c.kind), c.expected) << c.kind;
+
+    RememberSaveFolder("pdf", h + "/trips/2024/report.pdf");
+    RememberSaveFolder("convert", h + "/trips", true);
+    EXPECT_EQ(StartFolderFor("pdf"), h + "/trips/2024");
+    EXPECT_EQ(StartFolderFor("convert"), h + "/trips");
+    EXPECT_EQ(StartFolderFor("csv"), h + "/Documents"); // each kind for itself
+    QDir(home.path() + "/trips/2024").removeRecursively();
+    EXPECT_EQ(StartFolderFor("pdf"), h + "/Documents"); // a folder that went is not offered
+
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+}

@@ -155,3 +155,36 @@ TEST_F(TrackDataTest, SampleIndexSpreadsEvenlyAndClampsToLastSample) {
 }
 
 } // namespace
+
+// A recording cut short keeps the data records of its whole drive: 30 samples a second apart, but
+// only 12 s of pictures. Looked up by record time, the sample at a position is the one recorded
+// just after it (as the page's read-out takes it), and samples past the range are not drawn.
+TEST_F(TrackDataTest, SamplesAreLookedUpByTheirRecordTimes) {
+    std::vector<uint32_t> times;
+    for (uint32_t t = 0; t < 30'000; t += 1000)
+        times.push_back(t + 500);
+    const SampleTimeline cut(times, times.size(), 11'800);
+    EXPECT_TRUE(cut.byRecordTime());
+    EXPECT_EQ(cut.drawnCount(), 12u); // 500 .. 11 500 ms
+    const struct {
+        int64_t positionMs;
+        int expected;
+    } cases[] = {{-5, 0}, {0, 0}, {499, 0}, {500, 1}, {7'500, 8}, {7'499, 7}, {11'400, 11}, {11'800, 11},
+                 {40'000, 11}};
+    for (const auto& c : cases)
+        EXPECT_EQ(cut.indexAt(c.positionMs), c.expected) << c.positionMs;
+    EXPECT_EQ(cut.timeOf(8), 8'500);
+
+    // Evenly spread, the same 7.5 s would have shown sample 19 of the 30: the fault this mends.
+    EXPECT_EQ(SampleIndexForPosition(7'500, times.size(), 11'800), 19);
+
+    // Without a time per sample the old spreading stands; nothing to draw gives -1.
+    const SampleTimeline even({}, 30, 11'800);
+    EXPECT_FALSE(even.byRecordTime());
+    EXPECT_EQ(even.drawnCount(), 30u);
+    EXPECT_EQ(even.indexAt(7'500), SampleIndexForPosition(7'500, 30, 11'800));
+    EXPECT_EQ(even.timeOf(29), 11'800);
+    const uint32_t late[] = {20'000, 21'000};
+    EXPECT_EQ(SampleTimeline(late, 2, 11'800).indexAt(5'000), -1);
+    EXPECT_EQ(SampleTimeline().indexAt(0), -1);
+}

@@ -1,9 +1,11 @@
 // The card commands of the main window, driven the way the page drives them: delete to the trash of
 // a temporary home (with the trash's info files, a file that cannot go stays listed and chosen); the
 // quick settings window over a card's "setup.ini" (Save state, kept and dropped keys, a card that
-// refuses the write).
+// refuses the write); a missing path on the command line and the language choice of the window.
 #include "WindowTestApp.h"
+#include "core/config/Settings.h"
 #include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CaptionButton.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/card/CSettingDlg.h"
 #include "ui/card/CSetupDlg.h"
@@ -13,7 +15,9 @@
 #include "ui/lists/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTemporaryDir>
@@ -106,9 +110,12 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
         << info;
     EXPECT_NE(info.find("DeletionDate="), std::string::npos) << info;
 
-    // The file that could not be moved is reported by name and is still listed, still chosen.
+    // The file that could not be moved is reported by name and is still listed, still chosen; the
+    // one that went is counted.
     ASSERT_FALSE(card.messages.empty());
     EXPECT_EQ(card.messages.back().second, QMessageBox::Critical);
+    EXPECT_TRUE(card.messages.back().first.startsWith("1 file was moved to the Trash.\n\n"))
+        << card.messages.back().first.toStdString();
     EXPECT_TRUE(card.messages.back().first.contains("EVENT_RTC20140512_100130.qmv"));
     EXPECT_EQ(lists->Scanner().EntryCount(), 3);
     auto* list = qobject_cast<CFilelist*>(card.window.Panel(PanelSlot::FileList));
@@ -119,13 +126,26 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
     EXPECT_TRUE(lists->Report().IsChecked(kept));
     EXPECT_EQ(card.entry("RTC20140512_100000.qmv"), -1);
 
-    // Nothing chosen: "Complete", nothing changes.
+    // Nothing chosen: it says so, asks nothing, nothing changes.
     card.window.Dispatcher().Dispatch("btnChkOff", kept);
+    const size_t asked = card.questions.size();
+    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(card.questions.size(), asked);
+    EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
+    EXPECT_EQ(card.messages.back().first, QString("Select a recording first."));
+    EXPECT_EQ(lists->Scanner().EntryCount(), 3);
+
+    // Everything chosen goes: the message counts the files and never speaks of camera settings.
+    card.window.Dispatcher().Dispatch("btnChkOn", kept);
+    fs::create_directories(card.root / "EVENT");
+    writeStandInFiles(card.root, {"EVENT/EVENT_RTC20140512_100130.qmv"});
+    card.window.Dispatcher().Dispatch("btnChkOn", card.entry("RTC20140512_100100.qmv"));
     card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
-    EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("COMPLETE")));
-    EXPECT_EQ(lists->Scanner().EntryCount(), 3);
+    EXPECT_EQ(card.messages.back().first, QString("2 files were moved to the Trash."));
+    EXPECT_EQ(CardCommands::MovedToTrashText(1), QString("1 file was moved to the Trash."));
 
     qputenv("HOME", oldHome);
     qputenv("XDG_DATA_HOME", oldData);
@@ -256,4 +276,47 @@ TEST(CameraSetup, TheCommandRunsTheSetupWindowAsTheWindowsSetupWindow) {
     QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(card.window.SetupWindow() == nullptr, 5000);
     EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("FOUND_NOT_CONFIG_INFORMATION")));
+}
+
+// What a newcomer meets in the main window: a path on the command line that does not exist is
+// named as such (never listed as a broken recording); the language is chosen in the window's
+// title band, stored as the installer does, and applies from the next start.
+TEST(MainWindowStart, MissingPathsAreNamedAndTheLanguageIsChosenInTheWindow) {
+    app();
+    ListedCard card({"NORMAL/RTC20140512_100000.qmv"});
+    QStringList errors;
+    card.window.Lists()->SetErrorReporter([&](const QString& t) { errors << t; });
+    const int listed = card.window.Lists()->Scanner().EntryCount();
+    const QString missing = card.dir.path() + "/no-such-card";
+    card.window.handleArgument(missing);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "This file or folder does not exist:\n" + missing);
+    EXPECT_EQ(card.window.Lists()->Scanner().EntryCount(), listed) << "the list stays as it was";
+    card.window.handleArgument(missing + "/RTC20140512_100000.qmv");
+    EXPECT_EQ(errors.size(), 2);
+
+    auto* button = card.window.findChild<CaptionButton*>("languageButton");
+    ASSERT_NE(button, nullptr);
+    card.window.resize(1200, 628);
+    card.window.LayoutPanels();
+    const QRect minimise = card.window.findChild<CaptionButton*>("minimiseButton")->geometry();
+    EXPECT_LT(button->geometry().right(), minimise.left() + 8) << "beside the minimise button";
+    EXPECT_EQ(button->geometry().top(), 0);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QMenu* menu = card.window.languageMenu();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
+    QStringList told;
+    card.window.SetLanguageMessageShower([&](const QString& t) { told << t; });
+    QAction* korean = menu->findChild<QAction*>("korean");
+    ASSERT_NE(korean, nullptr);
+    EXPECT_EQ(korean->text(), QString::fromUtf8("한국어"));
+    korean->trigger();
+    menu->hide();
+    EXPECT_EQ(ReadSetting("Installer Language"), "1042");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0], QString::fromUtf8("다음에 프로그램을 시작할 때부터 한국어로 표시됩니다.")); // in the chosen one
+    EXPECT_TRUE(korean->isChecked());
+    card.window.ChooseLanguage("english");
+    EXPECT_EQ(ReadSetting("Installer Language"), "1033");
+    EXPECT_FALSE(korean->isChecked());
 }

@@ -6,6 +6,7 @@
 #include "core/config/ViewerConfig.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/CHvViewerDlg.h"
+#include "ui/app/CommandIds.h"
 #include "ui/app/DataOutHookup.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/bridge/BrowserHost.h"
@@ -22,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -307,6 +309,40 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     ASSERT_TRUE(ended.wait(10000));
     EXPECT_FALSE(ended[0][0].toBool());
     EXPECT_EQ(QDir(desk.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // Closing the main window while a download runs asks first. No changes nothing: playback and
+    // the download go on. Yes stops the download, keeps nothing of it and closes the window.
+    ended.clear();
+    QStringList asked;
+    bool stop = false;
+    s_window->SetQuitQuestion([&](const QString& q) {
+        asked << q;
+        return stop;
+    });
+    waitFor([&] { return tools->downloadWindow() == nullptr; }); // the last one has gone
+    s_window->handleArgument(QStringLiteral("qmv:%1|stalls.qmv|4194304").arg(server.url(QStringLiteral("/slow"))));
+    QPointer<CDownloadDlg> running = tools->downloadWindow();
+    ASSERT_NE(running, nullptr);
+    waitFor([&] { return server.requests.size() > 0 && server.requests.back() == "/slow"; });
+    QTest::qWait(200);
+    ASSERT_TRUE(running->isTransferring());
+    const bool wasOpen = s_session->isOpen();
+    s_window->OnCommand(kCmdCaptionClose); // the close button's command
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], QString::fromStdString(LString("DOWNLOAD_MSG_QUIT")));
+    EXPECT_TRUE(s_window->isVisible());
+    EXPECT_EQ(s_session->isOpen(), wasOpen) << "a refused close stops nothing";
+    EXPECT_EQ(tools->downloadWindow(), running);
+    EXPECT_TRUE(running->isTransferring());
+    stop = true;
+    s_window->close();
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_FALSE(s_window->isVisible());
+    EXPECT_FALSE(s_session->isOpen());
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(10000));
+    EXPECT_FALSE(ended[0][0].toBool());
+    EXPECT_EQ(QDir(desk.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // nothing of it kept
+    s_window->SetQuitQuestion({});
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "ui/controls/CWBCButton.h"
+#include "ui/controls/WindowPlacement.h"
 #include "ui/panels/CDlgAccelerometer.h"
 #include "ui/panels/CDlgGsensor.h"
 #include "ui/panels/CDlgSpeed.h"
@@ -123,6 +124,60 @@ TEST_F(DataPanels, SpeedCurveTicksPositionLineAndText) {
     EXPECT_EQ(r.seekPosition({640, 100}, kSpeedSize), std::nullopt);
     EXPECT_EQ(r.seekPosition({39, 100}, kSpeedSize), std::nullopt);
     EXPECT_EQ(r.seekPosition({100, 206}, kSpeedSize), std::nullopt); // below the axis
+}
+
+// A recording cut short: 12 s of pictures, 30 s of records a second apart. The panel shows the
+// sample recorded after the position (as the page does) and draws nothing past the range.
+TEST_F(DataPanels, CutShortRecordingsShowTheirSamplesAtTheirRecordTimes) {
+    std::vector<CGpsData> gps;
+    std::vector<uint32_t> times;
+    for (int i = 0; i < 30; ++i) {
+        CGpsData s;
+        s.speed = static_cast<float>(i); // the speed says which sample it is
+        gps.push_back(s);
+        times.push_back(static_cast<uint32_t>(i * 1000 + 500));
+    }
+    SpeedGraphRenderer r;
+    r.setData(gps, 11800, times);
+    r.setUnit(3);
+    EXPECT_FLOAT_EQ(r.speedAt(7500), 8); // recorded at 8.5 s; spread evenly it was sample 19
+    EXPECT_FLOAT_EQ(r.speedAt(60000), 11); // the last one drawn, not the last recorded
+    EXPECT_EQ(r.fullScale(), 60);           // the 50-knot floor: the 29-knot tail is not drawn
+
+    // Sample 8 (8.5 s of 11.8 s) is drawn at x = 40 + 588 x 8500 / 11800 = 463.
+    const QImage image = draw(r, kSpeedSize, 0, true);
+    bool curveNear = false;
+    for (int y = 0; y < 206; ++y)
+        curveNear = curveNear || at(image, 463, y) == panelcolors::kSpeedCurve;
+    EXPECT_TRUE(curveNear);
+
+    // The G-sensor panels take the same times: the value shown is the one recorded after 7.5 s.
+    std::vector<CGsensorData> gs;
+    for (int i = 0; i < 30; ++i)
+        gs.push_back(g(0.1f * i, 0, 0));
+    GsensorGraphRenderer graph;
+    graph.setData(&gs, 11800, &times);
+    AccelerometerRenderer ball;
+    ball.setData(&gs, 11800, &times);
+    EXPECT_EQ(ball.trail(7500).back(), 8);
+    EXPECT_EQ(ball.trail(60000).back(), 11);
+}
+
+// "Mile/h" and the widest unit texts end inside the panel at its docked widths.
+TEST_F(DataPanels, SpeedTextWithItsUnitFitsThePanel) {
+    for (int unit : {1, 2, 3}) {
+        for (int width : {330, 425, 645}) {
+            SpeedGraphRenderer r;
+            r.setData(gpsWithSpeeds({100}), 1000);
+            r.setUnit(unit);
+            const QSize size(width, 118);
+            const QImage image = draw(r, size, 0);
+            // Something of the text reaches the right part, and the last columns stay empty.
+            for (int y = 118 - 20; y < 118; ++y)
+                for (int x = width - 3; x < width; ++x)
+                    EXPECT_EQ(at(image, x, y), panelcolors::kBackground) << unit << " " << width;
+        }
+    }
 }
 
 TEST_F(DataPanels, SpeedInKnotsDrawsTheTopTickOneSpacingAboveTheHeight) {
@@ -349,6 +404,71 @@ TEST_F(DataPanels, GsensorWindowsDrawTheFirstMinuteAndToggleTogether) {
     EXPECT_TRUE(panels.gsensorWindow()->isVisible());
     panels.ToggleGsensorWindows();
     EXPECT_FALSE(panels.gsensorWindow()->isVisible());
+
+    // Shown, they stand side by side on the screen, never over each other; idle hides them.
+    panels.ToggleGsensorWindows();
+    const QRect a = panels.gsensorWindow()->geometry(), b = panels.accelerometerWindow()->geometry();
+    const QRect screen = AvailableGeometryOf(&mainWindow);
+    EXPECT_NE(a.topLeft(), b.topLeft());
+    if (screen.width() >= a.width() + b.width() + 4) // a screen with room for both
+        EXPECT_FALSE(a.intersects(b)) << a.x() << "," << a.y() << " / " << b.x() << "," << b.y();
+    EXPECT_TRUE(screen.contains(a) && screen.contains(b));
+    session.close(); // Esc, the end of the list or a pulled card
+    EXPECT_FALSE(panels.gsensorWindow()->isVisible());
+    EXPECT_FALSE(panels.accelerometerWindow()->isVisible());
+}
+
+// Where windows of the program go: beside or below the main window while the screen has room, else
+// at the screen's right edge below the title band; never with the title bar off every screen.
+TEST_F(DataPanels, FloatingWindowsOpenBesideTheMainWindowWithTheirTitleOnAScreen) {
+    const QRect laptop(0, 0, 1366, 740), wide(0, 0, 1920, 1050);
+    const QRect main(0, 0, 1200, 628);
+    const QSize popup(550, 290);
+    const struct {
+        QRect available;
+        QRect anchor;
+        int index;
+        int count;
+        QRect expected;
+    } cases[] = {
+        {wide, main, 0, 1, QRect(QPoint(1204, 0), popup)},                   // right of it
+        {wide, QRect(700, 0, 1200, 628), 0, 1, QRect(QPoint(146, 0), popup)}, // left of it
+        {wide, QRect(0, 0, 700, 600), 1, 2, QRect(QPoint(1258, 0), popup)},   // a row right of it
+        {wide, main, 0, 2, QRect(QPoint(0, 632), popup)},                   // a row does not fit: below
+        {wide, main, 1, 2, QRect(QPoint(554, 632), popup)},
+        {laptop, main, 0, 2, QRect(QPoint(1366 - 550, 40), popup)}, // no room: at the edge
+        {laptop, main, 1, 2, QRect(QPoint(1366 - 1104, 40), popup)}, // the twin beside it
+    };
+    for (const auto& c : cases) {
+        const QRect r = PlaceBeside(c.anchor, popup, c.available, c.index, c.count);
+        EXPECT_EQ(r, c.expected) << c.index << " of " << c.count << " on " << c.available.width();
+        EXPECT_TRUE(c.available.contains(r));
+        if (c.index == 1) // never over its twin
+            EXPECT_FALSE(r.intersects(PlaceBeside(c.anchor, popup, c.available, 0, c.count)));
+    }
+    // A title bar above the screen or on a screen that went is brought back; one on a screen stays.
+    const QList<QRect> screens{QRect(0, 0, 1366, 740)};
+    EXPECT_EQ(KeepOnScreens(QRect(0, -24, 642, 265), screens), QRect(0, 0, 642, 265));
+    EXPECT_EQ(KeepOnScreens(QRect(2000, 100, 642, 265), screens).topLeft(), QPoint(1366 - 642, 100));
+    EXPECT_EQ(KeepOnScreens(QRect(100, 100, 642, 265), screens), QRect(100, 100, 642, 265));
+    // The print window fits a laptop's height (the page scrolls), and keeps its size on a large screen.
+    EXPECT_EQ(FitToScreen(QSize(860, 900), laptop, QMargins(1, 24, 1, 1)), QSize(860, 740 - 25));
+    EXPECT_EQ(FitToScreen(QSize(860, 900), QRect(0, 0, 1920, 1050), QMargins(1, 24, 1, 1)), QSize(860, 900));
+
+    // The map's float button: the panel opens beside or over the main window, title bar on screen.
+    QWidget mainWindow;
+    mainWindow.setGeometry(0, 0, 1200, 628);
+    mainWindow.show();
+    ConnectivityMonitor monitor;
+    DataPanelSet panels(&mainWindow, &monitor);
+    panels.DockOrFloat(DataPanelSet::Which::Speed);
+    QWidget* speed = panels.panel(DataPanelSet::Which::Speed);
+    ASSERT_TRUE(speed->isWindow());
+    const QRect screen = AvailableGeometryOf(&mainWindow);
+    EXPECT_GE(speed->geometry().top(), screen.top() + 20); // room for its title bar above it
+    EXPECT_TRUE(screen.contains(speed->geometry()));
+    EXPECT_NE(speed->geometry().topLeft(), QPoint(0, 0));
+    panels.dockAll();
 }
 
 TEST_F(DataPanels, PanelTextsFollowTheProgramLanguage) {

@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -471,4 +473,20 @@ TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {
               QStringList({QString::fromUtf8("전체"), QString::fromUtf8("긴급"), QString::fromUtf8("이벤트"),
                            QString::fromUtf8("동작"), QString::fromUtf8("지도"), QString::fromUtf8("파일명"),
                            QString::fromUtf8("크기"), QString::fromUtf8("날짜")}));
+}
+
+// The tab strip is one band from light to dark: down the strip the tone changes by small steps, so
+// no caption sits across an edge between two tones.
+TEST(ListController, TabCaptionsSitOnOneBand) {
+    app();
+    QImage strip(400, 60, QImage::Format_RGB32);
+    QPainter p(&strip);
+    CFilemenu::Draw(p, 400, 60, 15, 1, false, true);
+    p.end();
+    const int x = 395 - 15; // right of every caption, left of the scroll bar's place
+    int largestStep = 0;
+    for (int y = 1; y < 28; ++y)
+        largestStep = std::max(largestStep, std::abs(qGray(strip.pixel(x, y)) - qGray(strip.pixel(x, y - 1))));
+    EXPECT_LE(largestStep, 8);
+    EXPECT_GT(qGray(strip.pixel(x, 1)), qGray(strip.pixel(x, 26))); // light at the top, dark below
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <gtest/gtest.h>
@@ -68,6 +69,17 @@ TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
     }
     EXPECT_TRUE(rows[0].endsWith("|1M") || rows[0].endsWith("|0M")) << rows[0].toStdString();
     EXPECT_TRUE(rows[2].endsWith("|1234M")) << rows[2].toStdString(); // never "1.2G" on this page
+
+    // The count under the list speaks English for every number: "3 files", "1 file".
+    const QString count = QStringLiteral("document.getElementById('count').textContent");
+    // The page counts once the inserts have stopped (a timer of its own).
+    QTest::qWaitFor([&] { return runScript(dlg.Page()->page(), count).toString() != "0 files"; }, 5000);
+    EXPECT_EQ(runScript(dlg.Page()->page(), count).toString(), QString("3 files"));
+    runScript(dlg.Page()->page(), QStringLiteral("var q = document.getElementById('query');"
+                                                 "q.value = '101500'; q.dispatchEvent(new Event('input'));"));
+    EXPECT_EQ(runScript(dlg.Page()->page(), count).toString(), QString("1 file"));
+    runScript(dlg.Page()->page(), QStringLiteral("var q = document.getElementById('query');"
+                                                 "q.value = ''; q.dispatchEvent(new Event('input'));"));
 
     // The user picks the name with quotes in it; the page answers "btnFilename" with it.
     const std::string wanted = scanner.GetEntry(2)->name;

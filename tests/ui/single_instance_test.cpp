@@ -74,6 +74,44 @@ TEST(SingleInstanceTest, SocketOfACrashedCopyIsTakenOver) {
     EXPECT_TRUE(next.listen());
 }
 
+// The key belongs to the login session: its runtime folder and its display. The identifier and
+// the user id stay as they were.
+TEST(SingleInstanceTest, TheKeyIsTiedToTheLoginSession) {
+    const QString id = QString::fromLatin1(SingleInstance::kInstanceId);
+    const QString deep = "/run/user/1000/" + QString(90, 'd');
+    const struct {
+        const char* runtime;
+        const char* display;
+        QString expected;
+    } cases[] = {
+        {"/run/user/1000", ":0", "/run/user/1000/" + id + "-1000-_0"},
+        {"/run/user/1000", ":1.0", "/run/user/1000/" + id + "-1000-_1.0"},
+        {"/run/user/1000", "wayland-0", "/run/user/1000/" + id + "-1000-wayland-0"},
+        {"", ":24", id + "-1000-_24"},          // no runtime folder: the temporary folder
+        {"relative/dir", "", id + "-1000"},     // neither: the name as before
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SingleInstance::serverNameFor(id, 1000, c.runtime, c.display), c.expected) << c.display;
+    // A runtime folder too deep for a socket address leaves the name to the temporary folder.
+    EXPECT_EQ(SingleInstance::serverNameFor(id, 1000, deep, ":0"), id + "-1000-_0");
+
+    // Two sessions of one user each keep their own copy: a start in the other does not hand over.
+    app();
+    const QByteArray oldDisplay = qgetenv("DISPLAY"), oldWayland = qgetenv("WAYLAND_DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("DISPLAY", ":91");
+    SingleInstance first(testName("session"));
+    ASSERT_TRUE(first.listen());
+    qputenv("DISPLAY", ":92");
+    SingleInstance other(testName("session"));
+    EXPECT_NE(other.serverName(), first.serverName());
+    EXPECT_FALSE(other.notifyRunning({}, 500));
+    EXPECT_TRUE(other.listen());
+    qputenv("DISPLAY", oldDisplay);
+    if (!oldWayland.isEmpty())
+        qputenv("WAYLAND_DISPLAY", oldWayland);
+}
+
 TEST(SingleInstanceTest, RelativePathsAreMadeAbsoluteForTheRunningCopy) {
     app();
     const QStringList out = CHvViewerApp::argumentsForHandOver(

@@ -252,6 +252,11 @@ TEST(CopyCommand, FromTheListToAScrambledCopyAndItsRefusals) {
     host.report = [&](QMessageBox::Icon, const QString& text) { reports << text; };
     host.chooseSaveFile = [&](const QString&, const QString&) { return saveAs; };
     host.chooseFolder = [&](const QString&) { return QString::fromStdString(dir.path.string()); };
+    QStringList questions;
+    host.ask = [&](const QString& q) {
+        questions << q;
+        return true;
+    };
     ToolCommands commands(host);
 
     // Nothing listed or checked.
@@ -278,6 +283,25 @@ TEST(CopyCommand, FromTheListToAScrambledCopyAndItsRefusals) {
     EXPECT_EQ(reports.last(), ToolProgressWindow::Text("MAIN_MSG_COPY_COMPLETED"));
     EXPECT_TRUE(IsScrambledRecording(dir / "copy.qmv"));
     EXPECT_TRUE(VerifyScrambledCopy(dir / "copy.qmv").ok());
+    EXPECT_TRUE(questions.isEmpty()) << "a camera recording is simply copied";
+
+    // Listed and saved again, a scrambled copy offers the way back to the camera recording.
+    fs::copy_file(dir / "copy.qmv", dir / "NORMAL" / "RTC20261207_090000.qmv");
+    ASSERT_TRUE(lists.OpenFolder(dir.path));
+    const int scrambled = lists.Scanner().FindByName("RTC20261207_090000.qmv");
+    ASSERT_GE(scrambled, 0);
+    for (int i = 0; i < lists.Scanner().EntryCount(); ++i)
+        lists.ChkRow(i, i == scrambled);
+    saveAs = QString::fromStdString((dir / "restored.qmv").string());
+    commands.Copy();
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(questions[0], ToolProgressWindow::Text("COPY_MSG_RESTORE_ASK"));
+    ASSERT_TRUE(waitUntil([&] { return closed.count() == 2; }));
+    EXPECT_EQ(reports.last(), ToolProgressWindow::Text("COPY_MSG_RESTORED"));
+    EXPECT_TRUE(fs::exists(dir / "restored.qmv"));
+    EXPECT_FALSE(IsScrambledRecording(dir / "restored.qmv"));
+    fs::remove(dir / "NORMAL" / "RTC20261207_090000.qmv");
+    ASSERT_TRUE(lists.OpenFolder(dir.path));
 
     // Opened in the player, the copy is checked off the UI thread: as made, nothing is said; one
     // changed byte is reported and the recording stays open; a result for a recording closed

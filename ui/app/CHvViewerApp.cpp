@@ -70,6 +70,7 @@ int CHvViewerApp::Main(int argc, char** argv) {
     }
 
     CompositionPath::choose();
+    PinInstallerLanguageForThisRun(); // a choice made in the window counts from the next start
     LoadViewerConfig(kConfigFileName, ViewerConfig::Instance()); // a missing file leaves it empty
     installToolkitTranslation(app);
 

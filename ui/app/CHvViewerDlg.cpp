@@ -12,6 +12,7 @@
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/bridge/MainPage.h"
+#include "ui/dialogs/CDownloadDlg.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/card/CardCommands.h"
 #include "ui/playback/WindowPlayback.h"
@@ -22,9 +23,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDebug>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -159,6 +162,13 @@ void CHvViewerDlg::createChildren() {
     connect(m_maximiseButton, &QAbstractButton::clicked, this, [this] { OnCommand(kCmdCaptionMaximise); });
     connect(m_minimiseButton, &QAbstractButton::clicked, this, [this] { OnCommand(kCmdCaptionMinimise); });
 
+    // The language of the program: stored, and in force from the next start.
+    m_languageButton = new CaptionButton(QString(), false, this);
+    m_languageButton->setObjectName(QStringLiteral("languageButton"));
+    m_languageButton->setText(GetInstallerLanguage() == "korean" ? QStringLiteral("한") : QStringLiteral("EN"));
+    m_languageButton->setToolTip(QStringLiteral("Language / 언어"));
+    connect(m_languageButton, &QAbstractButton::clicked, this, &CHvViewerDlg::showLanguageMenu);
+
     m_titleLabel = new QLabel(this);
     m_titleLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
     m_titleLabel->hide();
@@ -237,6 +247,8 @@ void CHvViewerDlg::LayoutPanels() {
     m_closeButton->setGeometry(l.closeButton);
     m_maximiseButton->setGeometry(l.maximiseButton);
     m_minimiseButton->setGeometry(l.minimiseButton);
+    m_languageButton->setGeometry(l.minimiseButton.translated(-32, 0));
+    m_languageButton->raise();
     m_closeButton->raise();
     m_maximiseButton->raise();
     m_minimiseButton->raise();
@@ -244,7 +256,7 @@ void CHvViewerDlg::LayoutPanels() {
 }
 
 void CHvViewerDlg::resetCaptionButtons() {
-    for (CaptionButton* button : {m_closeButton, m_maximiseButton, m_minimiseButton})
+    for (CaptionButton* button : {m_closeButton, m_maximiseButton, m_minimiseButton, m_languageButton})
         button->resetLook();
 }
 
@@ -332,7 +344,74 @@ void CHvViewerDlg::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
+QMenu* CHvViewerDlg::languageMenu() {
+    if (m_languageMenu)
+        return m_languageMenu;
+    m_languageMenu = new QMenu(this);
+    m_languageMenu->setObjectName(QStringLiteral("languageMenu"));
+    // Each language is named in itself, so that a user who cannot read the other finds his own.
+    const std::pair<const char*, QString> choices[] = {{"english", QStringLiteral("English")},
+                                                       {"korean", QStringLiteral("한국어")}};
+    const std::string current = GetInstallerLanguage();
+    for (const auto& [language, caption] : choices) {
+        QAction* action = m_languageMenu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(language));
+        action->setCheckable(true);
+        action->setChecked(current == language);
+        connect(action, &QAction::triggered, this, [this, id = std::string(language)] { ChooseLanguage(id); });
+    }
+    return m_languageMenu;
+}
+
+void CHvViewerDlg::showLanguageMenu() {
+    languageMenu()->popup(m_languageButton->mapToGlobal(QPoint(0, m_languageButton->height())));
+}
+
+void CHvViewerDlg::ChooseLanguage(const std::string& language) {
+    const std::string inForce = GetInstallerLanguage(); // fixed for the run once the program started
+    StoreInstallerLanguage(language);
+    for (QAction* a : languageMenu()->actions())
+        a->setChecked(a->objectName().toStdString() == language);
+    if (language == inForce)
+        return; // the language in force already
+    // Told in the chosen language: that is the one the user reads.
+    std::string text;
+    const ViewerConfig& config = ViewerConfig::Instance();
+    config.GetLString(language == "korean" ? kLanguageKorean : kLanguageEnglish, "LANGUAGE_MSG_NEXT_START", text);
+    const QString message = QString::fromStdString(text);
+    if (m_tellLanguage) {
+        m_tellLanguage(message);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, QString::fromLatin1(kProductTitle), message,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+bool CHvViewerDlg::confirmQuit() {
+    auto* download = dynamic_cast<CDownloadDlg*>(m_downloadWindow);
+    if (!download || !download->isTransferring())
+        return true; // a finished transfer's window only shows its outcome
+    const QString question = QString::fromStdString(LString("DOWNLOAD_MSG_QUIT"));
+    const bool stop = m_askQuit ? m_askQuit(question)
+                                : QMessageBox::question(this, QString::fromLatin1(kProductTitle), question,
+                                                        QMessageBox::Yes | QMessageBox::No,
+                                                        QMessageBox::No) == QMessageBox::Yes;
+    if (!stop)
+        return false;
+    static_cast<QDialog*>(download)->reject(); // stops the transfer; nothing half-loaded is left
+    return true;
+}
+
 void CHvViewerDlg::closeEvent(QCloseEvent* event) {
+    // The same rule for the close button, the window manager and the keys: a running download is
+    // only given up when the user says so; otherwise nothing changes.
+    if (!confirmQuit()) {
+        event->ignore();
+        return;
+    }
+    emit closing(); // windows of this one (the print report) close with it
     shutdownPlayback();
     event->accept();
 }
@@ -348,6 +427,8 @@ bool CHvViewerDlg::eventFilter(QObject* watched, QEvent* event) {
         event->accept(); // keeps shortcuts from acting; the key press follows
         return true;
     }
+    if (m_busy.isBusy())
+        return true; // an opening or the report window is under way: keys wait like commands
     handleKey(key->key(), key->modifiers());
     return true; // every key of the main window is swallowed
 }

@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 class BrowserHost;
 class DataPanelSet;
@@ -34,6 +35,7 @@ class CaptionButton;
 class ListController;
 class WindowPlayback;
 class QLabel;
+class QMenu;
 class QScrollBar;
 struct LayoutInput;
 
@@ -141,9 +143,19 @@ public:
     PageCommandHandler* SearchWindow() const override { return m_searchWindow; }
     PageCommandHandler* DownloadWindow() const override { return m_downloadWindow; }
 
+    // The language choice of the title band: stores "korean" or "english"; a change takes effect
+    // at the next start, which a message (in the chosen language) says.
+    void ChooseLanguage(const std::string& language);
+    QMenu* languageMenu();
+    void SetLanguageMessageShower(std::function<void(const QString&)> tell) { m_tellLanguage = std::move(tell); }
+    // The question before quitting while a link download runs (tests answer it; default: a box).
+    void SetQuitQuestion(std::function<bool(const QString&)> ask) { m_askQuit = std::move(ask); }
+
 signals:
     // The main page has loaded and its start values are set (every load).
     void pageReady();
+    // The window is closing for good: windows that belong to it close too.
+    void closing();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -166,6 +178,9 @@ private:
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     int scrollBarWidth() const;
     void resetCaptionButtons();
+    // True when the window may close: no download runs, or the user chose to stop it.
+    bool confirmQuit();
+    void showLanguageMenu();
 
     PlaybackSession& m_session;
     ViewerState m_state;
@@ -184,6 +199,8 @@ private:
     CaptionButton* m_closeButton = nullptr;
     CaptionButton* m_maximiseButton = nullptr;
     CaptionButton* m_minimiseButton = nullptr;
+    CaptionButton* m_languageButton = nullptr;
+    QMenu* m_languageMenu = nullptr;
     QLabel* m_titleLabel = nullptr; // hidden; carries the title text
     QLabel* m_logo = nullptr;
     QRect m_restoreGeometry; // window rectangle before maximising
@@ -192,4 +209,6 @@ private:
     PageCommandHandler* m_downloadWindow = nullptr;
     std::map<int, std::function<void(int)>> m_commandHandlers;
     QStringList m_arguments;
+    std::function<bool(const QString&)> m_askQuit;
+    std::function<void(const QString&)> m_tellLanguage;
 };

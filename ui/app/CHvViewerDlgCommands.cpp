@@ -7,6 +7,7 @@
 #include "ui/app/StartupArguments.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/dialogs/CMovieInfoDlg.h"
+#include "ui/lists/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QDebug>
@@ -35,8 +36,7 @@ void CHvViewerDlg::OnCommand(int commandId, int value) {
         return;
     case kCmdClose:
     case kCmdCaptionClose:
-        shutdownPlayback();
-        close();
+        close(); // one way out for every close: closeEvent decides and stops playback
         return;
     case kCmdPrevious:
         clock.OpenPrevious();
@@ -140,6 +140,12 @@ void CHvViewerDlg::handleArgument(const QString& argument) {
             tools->downloadLink(arg);
         return;
     case StartupArgument::Path:
+        if (!QFileInfo::exists(argument)) {
+            // Listing it would show a "recording" that cannot be played: say what is wrong.
+            if (m_lists)
+                m_lists->ReportError(QString::fromStdString(LString("MAIN_MSG_NO_PATH")).arg(argument));
+            return;
+        }
         if (QFileInfo(argument).isDir()) {
             openSourceFolder(argument);
             m_player->clock().playFirstListed();

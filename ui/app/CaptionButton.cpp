@@ -21,8 +21,13 @@ void CaptionButton::paintEvent(QPaintEvent*) {
             bg = m_closeStyle ? QColor(0x9E, 0x22, 0x16) : QColor(255, 255, 255, 22);
         p.fillRect(rect(), bg);
     }
-    if (!m_glyph.isNull())
+    if (!m_glyph.isNull()) {
         p.drawPixmap((width() - m_glyph.width()) / 2, (height() - m_glyph.height()) / 2, m_glyph);
+    } else if (!text().isEmpty()) {
+        // A button without a glyph (the language choice) shows its short text in the glyphs' white.
+        p.setPen(QColor(0xE8, 0xE8, 0xE8));
+        p.drawText(rect(), Qt::AlignCenter, text());
+    }
 }
 
 void CaptionButton::resetLook() {

@@ -16,6 +16,7 @@
 #include "ui/tools/DataOutCommands.h"
 
 #include <QDebug>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -42,7 +43,17 @@ DataOutHookup::DataOutHookup(CHvViewerDlg& window) : QObject(&window), m_window(
         if (!m_geocoder)
             m_geocoder = new ReverseGeocoder(ReverseGeocoder::OptionsFromSettings(), this);
         CPrintDlg dialog(job, std::move(content), *m_geocoder, &m_window);
-        dialog.exec(); // queued work, never inside a page's call
+        // Not modal, so that the main window's close button works as always (it closes this
+        // window first); meanwhile the main window is busy and takes no commands, keys or list
+        // clicks. Queued work, never inside a page's call.
+        dialog.setWindowModality(Qt::NonModal);
+        QEventLoop loop;
+        connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+        connect(&m_window, &CHvViewerDlg::closing, &dialog, &QDialog::reject);
+        m_window.Busy().setBusy(true);
+        dialog.show();
+        loop.exec();
+        m_window.Busy().setBusy(false);
         BrowserHost::SetPrintMode(false);
     });
 
@@ -106,5 +117,9 @@ void DataOutHookup::downloadLink(const StartupArgument& link) {
             emit downloadEnded(ok, stored);
         });
     });
-    dialog->open(); // never a nested event loop: this may run inside a page's call
+    // Not modal: the main window stays in reach while the file arrives, and its close button asks
+    // whether to stop the download (CHvViewerDlg::closeEvent). Never a nested event loop: this may
+    // run inside a page's call.
+    dialog->setWindowModality(Qt::NonModal);
+    dialog->show();
 }

@@ -70,7 +70,9 @@ MainLayout LayoutPanels(const LayoutInput& in) {
     for (int i = 0; i < 3; ++i) {
         // Channel i of the shown ones sits in slot (i - first) mod shown: the main cell is slot 0.
         const int slot = i < shown ? (i - first + shown) % shown : i;
-        o.screens[i] = in.screenDocked[i] ? places[slot] : QRect();
+        // A channel the open recording lacks gets no cell: no empty grey picture stands there.
+        const bool unused = in.engineOpen && in.channelCount > 0 && i >= shown;
+        o.screens[i] = in.screenDocked[i] && !unused ? places[slot] : QRect();
     }
     o.screens[3] = QRect(0, 0, 0, 0); // the fourth screen is never shown docked
 

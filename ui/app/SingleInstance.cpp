@@ -1,6 +1,8 @@
 #include "ui/app/SingleInstance.h"
 
 #include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -12,8 +14,38 @@ constexpr quint32 kMagic = 0x51494C31;       // "QIL1": message format of the ha
 constexpr qsizetype kMaxMessage = 64 * 1024; // a path or link; anything larger is not ours
 } // namespace
 
+QString SingleInstance::serverNameFor(const QString& name, uid_t uid, const QString& runtimeFolder,
+                                      const QString& display) {
+    QString session = display;
+    // The display name becomes part of a file name: ":0.0" and "wayland-1" stay readable.
+    for (QChar& c : session)
+        if (!c.isLetterOrNumber() && c != QLatin1Char('.') && c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    QString base = QStringLiteral("%1-%2").arg(name).arg(uid);
+    if (!session.isEmpty())
+        base += QLatin1Char('-') + session;
+    // A socket path must fit the address (108 bytes with its terminator); a runtime folder that is
+    // that deep leaves the name to the temporary folder, still keyed by the display.
+    if (!runtimeFolder.isEmpty() && QDir::isAbsolutePath(runtimeFolder)) {
+        const QString path = QDir(runtimeFolder).filePath(base);
+        if (path.toLocal8Bit().size() < 100)
+            return path;
+    }
+    return base;
+}
+
+QString SingleInstance::sessionServerName(const QString& name) {
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && !QFileInfo(runtime).isDir())
+        runtime.clear();
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qEnvironmentVariable("DISPLAY");
+    return serverNameFor(name, getuid(), runtime, display);
+}
+
 SingleInstance::SingleInstance(const QString& name, QObject* parent)
-    : QObject(parent), m_serverName(QStringLiteral("%1-%2").arg(name).arg(getuid())) {}
+    : QObject(parent), m_serverName(sessionServerName(name)) {}
 
 SingleInstance::~SingleInstance() = default;
 

@@ -1,11 +1,15 @@
-// One running copy per user: the first start listens on a local socket named after the
-// instance identifier and the user id; a later start hands its argument to it and ends.
+// One running copy per login session: the first start listens on a local socket named after the
+// instance identifier, the user id and the session's display, in the session's runtime folder; a
+// later start of the same session hands its argument to it and ends. Another session (another
+// display or runtime folder) runs its own copy.
 // Used by CHvViewerApp.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <sys/types.h>
 
 class QLocalServer;
 
@@ -14,12 +18,19 @@ class SingleInstance : public QObject {
 public:
     static constexpr const char* kInstanceId = "HALVORN.TESQUE.BBPLAYER";
 
-    // `name`: the identifier (tests use their own); the user id is appended.
+    // `name`: the identifier (tests use their own); user id and session are appended.
     explicit SingleInstance(const QString& name = QString::fromLatin1(kInstanceId),
                             QObject* parent = nullptr);
     ~SingleInstance() override;
 
     QString serverName() const { return m_serverName; }
+    // The socket of `name` for a user and session: "<runtime>/<name>-<uid>-<display>", without the
+    // folder when there is no runtime folder (the temporary folder then), without the display
+    // when there is none.
+    static QString serverNameFor(const QString& name, uid_t uid, const QString& runtimeFolder,
+                                 const QString& display);
+    // serverNameFor with this process's user, XDG_RUNTIME_DIR and WAYLAND_DISPLAY or DISPLAY.
+    static QString sessionServerName(const QString& name);
 
     // Hands `arguments` to a running copy. True when one answered: this start should end.
     bool notifyRunning(const QStringList& arguments, int timeoutMs = 2000);

@@ -132,9 +132,12 @@ QString CSetupDlg::chooseFile(bool save) {
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral("CFG Files (*.cfg)"));
     dialog.setDefaultSuffix(QStringLiteral("cfg"));
+    dialog.setDirectory(QString::fromStdString(StartFolderFor("cfg")));
     dialog.selectFile(QStringLiteral("setup"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    if (save)
+        RememberSaveFolder("cfg", dialog.selectedFiles().constFirst().toStdString());
     return dialog.selectedFiles().constFirst();
 }
 

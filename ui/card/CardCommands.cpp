@@ -13,6 +13,8 @@
 #include "ui/playback/PlaybackSession.h"
 
 #include <QDebug>
+
+#include <algorithm>
 #include <QTimer>
 
 namespace {
@@ -20,6 +22,10 @@ QString lstring(const char* id) {
     return QString::fromStdString(LString(id));
 }
 } // namespace
+
+QString CardCommands::MovedToTrashText(int count) {
+    return count == 1 ? lstring("DELETE_MSG_DONE_ONE") : lstring("DELETE_MSG_DONE").arg(count);
+}
 
 CardCommands::CardCommands(CHvViewerDlg& window) : QObject(&window), m_window(window) {
     setObjectName(QStringLiteral("cardCommands"));
@@ -62,9 +68,16 @@ void CardCommands::DeleteChosen() {
     ListController* lists = m_window.Lists();
     if (!lists)
         return;
+    RecordingScanner& scanner = lists->Scanner();
+    const bool anyChosen = std::any_of(scanner.Entries().begin(), scanner.Entries().end(),
+                                       [](const RecordingEntry& e) { return e.chosen == 1; });
+    if (!anyChosen) {
+        tell(lstring("MAIN_MSG_NO_SELECT"), QMessageBox::Information);
+        emit deleteFinished(0, 0);
+        return;
+    }
     if (!ask(lstring("DELETE_MSG_CONFIRM")))
         return;
-    RecordingScanner& scanner = lists->Scanner();
     // The open recording (if it stays) is found again by name once entries before it have gone.
     const RecordingEntry* open = scanner.GetEntry(m_window.State().selectedIndex);
     const std::string openName = open ? open->name : std::string();
@@ -86,13 +99,15 @@ void CardCommands::DeleteChosen() {
     }
     m_window.update();
 
+    const QString moved = MovedToTrashText(static_cast<int>(result.moved.size()));
     if (result.failed.empty()) {
-        tell(lstring("COMPLETE"), QMessageBox::Information);
+        tell(moved, QMessageBox::Information);
     } else {
         QStringList names;
         for (const TrashFailure& f : result.failed)
             names << QString::fromStdString(f.name);
-        tell(lstring("DELETE_MSG_FAILED") + QStringLiteral("\n\n") + names.join(QLatin1Char('\n')),
+        const QString head = result.moved.empty() ? QString() : moved + QStringLiteral("\n\n");
+        tell(head + lstring("DELETE_MSG_FAILED") + QStringLiteral("\n\n") + names.join(QLatin1Char('\n')),
              QMessageBox::Critical);
     }
     emit deleteFinished(static_cast<int>(result.moved.size()), static_cast<int>(result.failed.size()));

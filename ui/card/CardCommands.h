@@ -35,8 +35,11 @@ public:
     // "btnDeleteFile": stops playback first when the open recording is among the chosen ones, then
     // queues the deletion (0xD99).
     void RequestDelete();
-    // Message 0xD99: asks, moves every chosen recording to the trash, refreshes the list, reports.
+    // Message 0xD99: asks, moves every chosen recording to the trash, refreshes the list and says
+    // how many went (with nothing chosen it says so and asks nothing).
     void DeleteChosen();
+    // "1 file was moved to the Trash." / "3 files were moved to the Trash." in the language in force.
+    static QString MovedToTrashText(int count);
 
     // The root of the listed card; empty when the list shows a folder or nothing (the card tools
     // then say "SDCARD_NOTSELECT").

@@ -33,6 +33,8 @@ public:
     QString TargetPath() const { return m_download->result() == LinkDownload::Result::Ok ? m_download->targetPath() : m_target; }
     LinkDownload::Result Result() const { return m_download->result(); }
     int LastPercent() const { return m_lastPercent; }
+    // The transfer has not ended yet (also before the page has started it).
+    bool isTransferring() const { return !m_started || m_download->isRunning(); }
 
 signals:
     // The transfer has ended (the page shows the outcome); OK follows by itself only on success.

@@ -8,6 +8,7 @@
 
 #include <QBoxLayout>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QJsonArray>
@@ -18,6 +19,8 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPointer>
+#include "ui/controls/WindowPlacement.h"
+
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -27,7 +30,9 @@ CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, Reve
     : QDialog(parent), m_job(job), m_content(std::move(content)), m_geocoder(geocoder) {
     setObjectName(QStringLiteral("printDlg"));
     setWindowTitle(QStringLiteral("Print"));
-    resize(860, 900);
+    // 860 x 900 where the screen has room; on a laptop the window fits the screen's height (the
+    // page scrolls) so that the memo and the buttons stay in reach.
+    resize(FitToScreen(QSize(860, 900), AvailableGeometryOf(parent), QMargins(1, 24, 1, 1)));
     const bool korean = GetInstallerLanguage() == "korean";
 
     m_page = new BrowserHost(this);
@@ -69,8 +74,9 @@ CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, Reve
 
     m_choosePdf = [this] {
         return QFileDialog::getSaveFileName(this, QString::fromStdString(LString("PRINT_TITLE_PDF")),
-                                            QFileInfo(m_job.fileName).completeBaseName() +
-                                                QStringLiteral(".pdf"),
+                                            QDir(QString::fromStdString(StartFolderFor("pdf")))
+                                                .filePath(QFileInfo(m_job.fileName).completeBaseName() +
+                                                          QStringLiteral(".pdf")),
                                             QStringLiteral("PDF (*.pdf)"));
     };
     m_page->Navigate(ReadSetting("map") == "2" ? QStringLiteral("print.baidu.htm")
@@ -167,8 +173,10 @@ void CPrintDlg::onPrintRequested() {
 
 void CPrintDlg::savePdfAsked() {
     const QString path = m_choosePdf ? m_choosePdf() : QString();
-    if (!path.isEmpty())
+    if (!path.isEmpty()) {
+        RememberSaveFolder("pdf", path.toStdString());
         SavePdf(path);
+    }
 }
 
 void CPrintDlg::SavePdf(const QString& path) {

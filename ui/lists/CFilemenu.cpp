@@ -8,6 +8,7 @@
 
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QStyle>
 
@@ -90,8 +91,12 @@ int CFilemenu::TabAt(int x) const {
 void CFilemenu::Draw(QPainter& p, int w, int h, int v, int tab, bool selectAll, bool mapOffered) {
     const int wp = w - v;
     p.fillRect(QRect(0, 0, w, h), listcolors::kBackground);
-    p.fillRect(QRect(0, 0, w, 14), QColor(92, 92, 92));
-    p.fillRect(QRect(0, 14, w, 14), QColor(33, 33, 33));
+    // One band behind the captions, light at the top to dark at the bottom: a caption never sits
+    // across an edge between two tones.
+    QLinearGradient band(0, 0, 0, 28);
+    band.setColorAt(0, QColor(92, 92, 92));
+    band.setColorAt(1, QColor(33, 33, 33));
+    p.fillRect(QRect(0, 0, w, 28), band);
     p.fillRect(QRect(0, 28, w, 2), Qt::black);
     p.drawPixmap(5, 4, LoadSkinBitmap(kSearchIconId));
     p.setFont(tabFont());

@@ -115,7 +115,7 @@ void ListController::StartMountWatch(std::unique_ptr<MountWatcher> watcher) {
     m_mounts->Start();
 }
 
-void ListController::reportError(const QString& text) {
+void ListController::ReportError(const QString& text) {
     if (m_reportError)
         m_reportError(text);
 }
@@ -163,7 +163,7 @@ bool ListController::ScanAndShow(int index) {
             m_hooks.setCardControls(m_scanner.SourceKind() == kDriveSource);
     }
     if (m_scanner.SourceKind() == kFolderSource && m_scanner.FoundCount() == 0) {
-        reportError(QString::fromStdString(LString("MAIN_MSG_NO_FILES")));
+        ReportError(QString::fromStdString(LString("MAIN_MSG_NO_FILES")));
         if (m_hooks.resetPlaybackControls)
             m_hooks.resetPlaybackControls();
         return false;

@@ -58,6 +58,8 @@ public:
     void SetFolderChooser(RecordingScanner::FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void SetSearchRunner(SearchRunner runner) { m_runSearch = std::move(runner); }
     void SetErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
+    // An error box over the main window (or the reporter tests install).
+    void ReportError(const QString& text);
     void SetVolumeSource(std::shared_ptr<const VolumeSource> source) { m_volumes = std::move(source); }
 
     RecordingScanner& Scanner() { return m_scanner; }
@@ -118,7 +120,6 @@ private:
     void setKind(int kind);
     void onScroll(int value);
     int rowsPerPage() const;
-    void reportError(const QString& text);
 
     QWidget* m_window;
     CFilelist* m_list;

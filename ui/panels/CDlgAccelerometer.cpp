@@ -14,5 +14,6 @@ void CDlgAccelerometer::SetGsensorData(const std::vector<CGsensorData>* samples,
 }
 
 void CDlgAccelerometer::recordingOpened(const PlaybackSession& session) {
-    m_renderer.setData(&session.trackData().gsensor, session.recording().trackRangeMs);
+    m_renderer.setData(&session.trackData().gsensor, session.recording().trackRangeMs,
+                       &session.trackData().gsensorTimesMs);
 }

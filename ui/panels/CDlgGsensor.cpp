@@ -14,5 +14,6 @@ void CDlgGsensor::SetGsensorData(const std::vector<CGsensorData>* samples, int d
 }
 
 void CDlgGsensor::recordingOpened(const PlaybackSession& session) {
-    m_renderer.setData(&session.trackData().gsensor, session.recording().trackRangeMs);
+    m_renderer.setData(&session.trackData().gsensor, session.recording().trackRangeMs,
+                       &session.trackData().gsensorTimesMs);
 }

@@ -91,6 +91,7 @@ void CDlgMap::setSession(PlaybackSession* session) {
         return;
     auto opened = [this] {
         m_gps = &m_session->trackData().gps;
+        m_gpsTimes = &m_session->trackData().gpsTimesMs;
         m_durationMs = m_session->recording().trackRangeMs;
         m_lastIndex = -1;
         LoadMapPage();
@@ -99,6 +100,7 @@ void CDlgMap::setSession(PlaybackSession* session) {
     connect(session, &PlaybackSession::recordingOpened, this, opened);
     connect(session, &PlaybackSession::recordingClosed, this, [this] {
         m_gps = nullptr;
+        m_gpsTimes = nullptr;
         m_durationMs = 0;
         m_lastIndex = -1;
         resetCurrent();
@@ -155,17 +157,27 @@ void CDlgMap::sendRoute() {
     if (!m_pageReady)
         return; // sent when the page has loaded
     QJsonArray points;
+    const SampleTimeline samples = timeline();
     const int count = m_gps ? static_cast<int>(m_gps->size()) : 0;
-    for (int i = 0; i < count && m_durationMs > 0; ++i) {
+    const int drawn = static_cast<int>(samples.drawnCount()); // none past the last picture
+    for (int i = 0; i < drawn && m_durationMs > 0; ++i) {
         const CGpsData& s = (*m_gps)[i];
         if (!s.valid)
             continue;
         // The first position whose sample is this one, so a click on it seeks to it exactly.
-        const qint64 ms = (int64_t(i) * m_durationMs + count - 1) / count;
+        const qint64 ms = samples.byRecordTime() ? (i > 0 ? samples.timeOf(i - 1) : 0)
+                                                 : (int64_t(i) * m_durationMs + count - 1) / count;
         points.append(QJsonArray{NmeaToDegrees(s.latitude), NmeaToDegrees(s.longitude), ms});
     }
     m_view->CallScript(QStringLiteral("setRoute"),
                        QStringList{QString::fromUtf8(QJsonDocument(points).toJson(QJsonDocument::Compact))});
+}
+
+SampleTimeline CDlgMap::timeline() const {
+    if (!m_gps)
+        return {};
+    return m_gpsTimes ? SampleTimeline(*m_gpsTimes, m_gps->size(), m_durationMs)
+                      : SampleTimeline({}, m_gps->size(), m_durationMs);
 }
 
 void CDlgMap::resetCurrent() {
@@ -178,7 +190,11 @@ void CDlgMap::SetPosition(int64_t positionMs) {
         resetCurrent();
         return;
     }
-    const int index = SampleIndexForPosition(std::max<int64_t>(0, positionMs), m_gps->size(), m_durationMs);
+    const int index = timeline().indexAt(positionMs);
+    if (index < 0) {
+        resetCurrent();
+        return;
+    }
     // GPS samples come once a second and the clock ticks ten times: call the page on changes only.
     if (index == m_lastIndex)
         return;

@@ -73,6 +73,7 @@ private:
     void sendTileSource();
     void sendRoute();
     void resetCurrent();
+    SampleTimeline timeline() const; // the open recording's GPS samples on its time line
     void placeButtons();
 
     BrowserHost* m_view = nullptr;
@@ -81,6 +82,7 @@ private:
     bool m_startMonitorOnShow = false; // our own monitor, not started until the panel is first shown
     QPointer<PlaybackSession> m_session;
     const std::vector<CGpsData>* m_gps = nullptr; // the session's, while its recording is open
+    const std::vector<uint32_t>* m_gpsTimes = nullptr; // their record times (same owner)
     int m_durationMs = 0;
     int m_kind = 1;
     bool m_connected = false;

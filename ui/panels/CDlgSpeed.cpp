@@ -18,5 +18,5 @@ void CDlgSpeed::SetUnit(int unit) {
 }
 
 void CDlgSpeed::recordingOpened(const PlaybackSession& session) {
-    m_renderer.setData(session.trackData().gps, session.recording().trackRangeMs);
+    m_renderer.setData(session.trackData().gps, session.recording().trackRangeMs, session.trackData().gpsTimesMs);
 }

@@ -37,7 +37,8 @@ void CGSensorDlg::setSession(PlaybackSession* session) {
         hide();
         update();
     });
-    connect(session, &PlaybackSession::recordingClosed, this, qOverload<>(&QWidget::update));
+    // Idle (Esc, the end of the list, a pulled card): nothing to show, so nothing stays open.
+    connect(session, &PlaybackSession::recordingClosed, this, &QWidget::hide);
 }
 
 void CGSensorDlg::paintEvent(QPaintEvent*) {

@@ -1,6 +1,7 @@
 // The pop-up G-sensor window: the first minute of the open recording's raw G-sensor readings on
 // a picture background, with a skinned close button; dragged by any other click. "btnGSensor"
-// shows and hides it (with its twin CAccelerometerDlg); it hides when another recording opens.
+// shows and hides it (with its twin CAccelerometerDlg); it hides when another recording opens and
+// when the player goes idle.
 #pragma once
 
 #include "ui/panels/render/GsensorHistoryRenderer.h"
@@ -19,7 +20,7 @@ public:
 
     explicit CGSensorDlg(QWidget* parent = nullptr, int closeButtonId = kCloseButtonId);
 
-    // Reads the raw G-sensor list of `session`'s recording; hides when another one opens.
+    // Reads the raw G-sensor list of `session`'s recording; hides when another one opens or it closes.
     void setSession(PlaybackSession* session);
     // The notification its close button posts to its parent (0x501 with 1).
     void setNotify(int message, int parameter) {

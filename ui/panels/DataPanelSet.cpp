@@ -3,6 +3,7 @@
 #include "ui/panels/CDlgAccelerometer.h"
 #include "ui/panels/CDlgGsensor.h"
 #include "ui/panels/CDlgSpeed.h"
+#include "ui/controls/WindowPlacement.h"
 
 DataPanelSet::DataPanelSet(QWidget* mainWindow, ConnectivityMonitor* monitor)
     : QObject(mainWindow), m_mainWindow(mainWindow), m_speed(new CDlgSpeed(mainWindow)),
@@ -77,14 +78,35 @@ void DataPanelSet::DockOrFloat(Which which, bool forceDock) {
         p->setParent(nullptr);
         p->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-        if (m_floatingGeometry[i].isValid())
-            p->setGeometry(m_floatingGeometry[i]);
-        else
-            p->setGeometry(0, 0, kFloatingWidth, which == Which::Map ? 480 : kFloatingHeight);
+        if (m_floatingGeometry[i].isValid()) {
+            // The screen it was on may be gone: its title bar must stay within reach.
+            const QRect frame = m_floatingGeometry[i].marginsAdded(QMargins(1, 24, 1, 1));
+            const QRect kept = KeepOnScreens(frame, AvailableGeometries());
+            p->setGeometry(m_floatingGeometry[i].translated(kept.topLeft() - frame.topLeft()));
+        } else {
+            MoveFrameTo(p, floatingFrame(which));
+        }
         p->show();
+        ScreenKeeper::instance().watch(p);
     }
     if (m_map)
         m_map->ResizeMap();
+}
+
+QRect DataPanelSet::floatingFrame(Which which) const {
+    // Beside the main window, after the panels floating already, title bar on the screen.
+    int index = 0;
+    for (int i = 0; i < static_cast<int>(Which::Count); ++i) {
+        QWidget* other = panel(static_cast<Which>(i));
+        if (static_cast<Which>(i) != which && other && other->isWindow() && other->isVisible())
+            ++index;
+    }
+    const QRect available = AvailableGeometryOf(m_mainWindow);
+    const QSize size(kFloatingWidth + 2, (which == Which::Map ? 480 : kFloatingHeight) + 25);
+    QRect frame = PlaceBeside(m_mainWindow->frameGeometry(), size, available, 0);
+    // Beside the main window there is room for one column: the next ones stack under it.
+    frame.translate(0, index * 40);
+    return KeepOnScreens(frame, {available});
 }
 
 void DataPanelSet::dockAll() {
@@ -106,7 +128,17 @@ void DataPanelSet::ToggleGsensorWindows() {
             connect(w, &CGSensorDlg::notify, this, &DataPanelSet::gsensorWindowNotify);
         }
     }
+    int index = 0;
     for (CGSensorDlg* w :
-         {static_cast<CGSensorDlg*>(m_gsensorWindow), static_cast<CGSensorDlg*>(m_accelerometerWindow)})
+         {static_cast<CGSensorDlg*>(m_gsensorWindow), static_cast<CGSensorDlg*>(m_accelerometerWindow)}) {
+        if (!w->isVisible()) {
+            // Side by side beside the main window, never over each other or the player bar.
+            const QRect frame = PlaceBeside(m_mainWindow->frameGeometry(), w->size(),
+                                            AvailableGeometryOf(m_mainWindow), index, 2);
+            w->move(frame.topLeft());
+            ScreenKeeper::instance().watch(w);
+        }
+        ++index;
         w->setVisible(!w->isVisible());
+    }
 }

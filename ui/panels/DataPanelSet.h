@@ -48,13 +48,15 @@ public:
     using DockedSetter = std::function<bool(Which which, bool docked)>;
     void setDockedSetter(DockedSetter setter) { m_setDocked = std::move(setter); }
     // 0x402, 0x403, 0x41B: a floating panel (or any with `forceDock`) docks, a docked one floats.
-    // A floating panel comes back where and as large as it was last time in this run.
+    // A floating panel comes back where and as large as it was last time in this run (moved onto a
+    // screen if that one is gone); the first time it opens beside the main window.
     void DockOrFloat(Which which, bool forceDock = false);
     // Closing: floating panels come home so they close with the window.
     void dockAll();
 
     // Command 1098 ("btnGSensor"): creates the two pop-up G-sensor windows on first use, then
-    // shows each that is hidden and hides each that is shown.
+    // shows each that is hidden (side by side beside the main window) and hides each that is shown.
+    // They hide by themselves when the player goes idle.
     void ToggleGsensorWindows();
     CGSensorDlg* gsensorWindow() const { return m_gsensorWindow; }
     CAccelerometerDlg* accelerometerWindow() const { return m_accelerometerWindow; }
@@ -64,6 +66,8 @@ signals:
     void gsensorWindowNotify(int message, int parameter);
 
 private:
+    QRect floatingFrame(Which which) const; // frame rectangle of a panel's first float
+
     QWidget* m_mainWindow;
     QPointer<CDlgSpeed> m_speed;
     QPointer<CDlgGsensor> m_gsensor;

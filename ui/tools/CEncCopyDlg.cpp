@@ -64,12 +64,15 @@ void CEncCopyDlg::showEvent(QShowEvent* event) {
     QTimer::singleShot(10, this, [this] {
         ToolJob& job = NewJob();
         const std::string source = m_source.toStdString(), target = m_target.toStdString();
-        job.addItem(m_source, [source, target](const ToolJob::Control& c) {
-            CopyOutcome r = ScrambledCopy(target, source, [&c](uint64_t done, uint64_t total) {
+        job.addItem(m_source, [source, target, restore = m_restore](const ToolJob::Control& c) {
+            const auto progress = [&c](uint64_t done, uint64_t total) {
                 std::printf("Cur(%llu) / Total(%llu)\n", static_cast<unsigned long long>(done),
                             static_cast<unsigned long long>(total));
                 return c.report(done, total);
-            });
+            };
+            // The way back checks the copy's digest first: a changed copy restores nothing.
+            CopyOutcome r = restore ? UnscrambledCopy(target, source, ClearForm::Camera, progress)
+                                    : ScrambledCopy(target, source, progress);
             return ToolItemResult{r.ok(), r.code == kConvertCancelled,
                                   r.ok() ? QString() : ToolProgressWindow::FailureText(r.code)};
         });

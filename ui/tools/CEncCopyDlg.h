@@ -1,5 +1,5 @@
 // The progress window of the scrambled copy of one recording: shows source and target, starts the
-// copy on the tool job 10 ms after it opened, and ends with OK when the copy is complete and
+// copy (or the restore of the original from a scrambled copy) on the tool job 10 ms after it opened, and ends with OK when the copy is complete and
 // Cancel when it failed; the keyboard can neither close nor trigger it. Started by "btnSave".
 #pragma once
 
@@ -16,6 +16,10 @@ public:
     static constexpr int kTimerStart = 272;
 
     CEncCopyDlg(const QString& source, const QString& target, QWidget* parent = nullptr);
+    // The way back instead: `source` is a scrambled copy and `target` gets the camera recording it
+    // was made from. Set before the window is shown.
+    void SetRestore(bool restore) { m_restore = restore; }
+    bool IsRestore() const { return m_restore; }
 
     // The save dialog's filter for a source: "video(*.ext)" with the extension after the last
     // dot of the path, "*" without one.
@@ -44,4 +48,5 @@ private:
     QPixmap m_background;
     uint32_t m_windowFlags = 3; // bit 1: a left click anywhere drags the window
     bool m_started = false;
+    bool m_restore = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/tools/CVideoMergeDlg.h"
 
+#include "core/config/Settings.h"
 #include "core/container/ChannelMerge.h"
 #include "media/playback/Mp4Export.h"
 #include "ui/controls/CWBCButton.h"
@@ -139,11 +140,12 @@ void CVideoMergeDlg::showEvent(QShowEvent* event) {
 void CVideoMergeDlg::ChooseFolder() {
     const QString initial = (m_flags & kFolderChosen)
                                 ? m_folder
-                                : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+                                : QString::fromStdString(StartFolderFor("merge"));
     const QString title = Text("COMM_SEL_FOLDER");
     const QString chosen = m_chooseFolder ? m_chooseFolder(title, initial)
                                           : QFileDialog::getExistingDirectory(this, title, initial);
     if (!chosen.isEmpty()) {
+        RememberSaveFolder("merge", chosen.toStdString(), true);
         m_folder = chosen;
         m_texts[0] = chosen;
         m_flags |= kFolderChosen;
@@ -219,6 +221,7 @@ void CVideoMergeDlg::Start() {
     ToolJob& job = NewJob();
     m_jobChannels.clear();
     m_failures.clear();
+    m_notes.clear();
     std::vector<std::filesystem::path> sources;
     for (const QString& s : m_sources)
         sources.emplace_back(s.toStdString());
@@ -227,8 +230,19 @@ void CVideoMergeDlg::Start() {
             continue;
         m_jobChannels.push_back(k);
         const std::filesystem::path target = TargetPath(k).toStdString();
-        job.addItem(TargetPath(k), [sources, target, k, mp4](const ToolJob::Control& c) {
-            MergeOutcome r = MergeChannel(target, sources, k - 1, [&c, mp4](uint64_t total, uint64_t done) {
+        const QString runEnds = Text("MERGE_MSG_RUN_ENDS");
+        job.addItem(TargetPath(k), [sources, target, k, mp4, runEnds](const ToolJob::Control& c) {
+            // A drive is a run of recordings of one form: the files up to a change of form are
+            // joined, and the message says where the run ended.
+            std::string why;
+            const size_t run = SameFormRun(sources, k - 1, &why);
+            const std::vector<std::filesystem::path> joined(sources.begin(),
+                                                            sources.begin() + std::max<size_t>(run, 1));
+            QString note;
+            if (run > 0 && run < sources.size())
+                note = runEnds.arg(QString::fromStdString(sources[run - 1].filename().string()),
+                                   QString::fromStdString(why));
+            MergeOutcome r = MergeChannel(target, joined, k - 1, [&c, mp4](uint64_t total, uint64_t done) {
                 return c.report(mp4 ? done * 4 / 5 : done, total); // the MP4 takes the last fifth
             });
             if (!r.ok)
@@ -245,7 +259,7 @@ void CVideoMergeDlg::Start() {
                 if (!ok)
                     return ToolItemResult{false, c.cancelled(), QString::fromStdString(error)};
             }
-            return ToolItemResult{true, false, {}};
+            return ToolItemResult{true, false, note};
         });
     }
     setBusy(true);
@@ -264,6 +278,8 @@ void CVideoMergeDlg::OnProgress(int, int percent) {
 void CVideoMergeDlg::OnItemFinished(int index, bool ok, const QString& message) {
     if (!ok)
         m_failures << QStringLiteral("CH%1: %2").arg(m_jobChannels.at(size_t(index))).arg(message);
+    else if (!message.isEmpty())
+        m_notes << QStringLiteral("CH%1: %2").arg(m_jobChannels.at(size_t(index))).arg(message);
     OnMergeMessage(ok ? 3 : 5, index + 1);
 }
 
@@ -300,6 +316,8 @@ void CVideoMergeDlg::OnMergeMessage(int kind, int value) {
         // Every channel that failed is named; success is only reported when all worked.
         if (m_failures.isEmpty()) {
             m_outcome = Text("MERGE_MSG_SUCCEEDED");
+            if (!m_notes.isEmpty())
+                m_outcome += "\n\n" + m_notes.join('\n');
             Report(QMessageBox::Information, m_outcome);
         } else {
             m_outcome = Text("MERGE_MSG_FAILED") + "\n\n" + m_failures.join('\n');

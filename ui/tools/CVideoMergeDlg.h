@@ -100,6 +100,7 @@ private:
     int m_startIndex = -1;
     int m_step = 0;
     QStringList m_failures;
+    QStringList m_notes; // channels joined only up to a change of form: where the run ended
     QString m_outcome;
     FolderChooser m_chooseFolder;
     Asker m_ask;

@@ -41,10 +41,9 @@ uint64_t creationFileTime(const std::filesystem::path& path) {
     return FileTimeFromUnixMs(t.toMSecsSinceEpoch());
 }
 
-// Where the save dialogs start: the user's pictures folder when it exists, else the home folder.
-QString picturesFolder() {
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+// Where the save dialog of a kind of file starts (where that kind was last saved, see Settings.h).
+QString startFolder(const char* kind) {
+    return QString::fromStdString(StartFolderFor(kind));
 }
 
 } // namespace
@@ -86,7 +85,7 @@ void DataOutCommands::drawGraphs(PrintJob& job, const QString& base) const {
     const QDir folder(m_reportFolder->path());
     if (!data.gps.empty()) {
         SpeedGraphRenderer speed;
-        speed.setData(data.gps, job.trackRangeMs);
+        speed.setData(data.gps, job.trackRangeMs, data.gpsTimesMs);
         const int unit = QString::fromStdString(ReadSetting("speedunit")).toInt();
         speed.setUnit(unit >= 1 && unit <= 3 ? unit : 1);
         QImage image(size, QImage::Format_RGB32);
@@ -99,7 +98,7 @@ void DataOutCommands::drawGraphs(PrintJob& job, const QString& base) const {
     }
     if (!data.gsensor.empty()) {
         GsensorGraphRenderer gsensor;
-        gsensor.setData(&data.gsensor, job.trackRangeMs);
+        gsensor.setData(&data.gsensor, job.trackRangeMs, &data.gsensorTimesMs);
         QImage image(size, QImage::Format_RGB32);
         QPainter painter(&image);
         gsensor.paint(painter, size, job.positionMs);
@@ -145,9 +144,10 @@ int DataOutCommands::Snapshot() {
         PictureBaseName(ViewerConfig::Instance().GetFlags(), recording.filename().string(),
                         creationFileTime(recording), static_cast<int64_t>(m_engine.GetPositionMs()));
     const QString proposed =
-        QDir(picturesFolder()).filePath(QString::fromStdString(ProposedSnapshotName(base)));
+        QDir(startFolder("snapshot")).filePath(QString::fromStdString(ProposedSnapshotName(base)));
     const QString chosen = m_prompts.saveFile(text("SNAPSHOT_TITLE"), proposed,
                                               QStringLiteral("JPG Image (*.jpg)"), QStringLiteral("jpg"));
+    RememberSaveFolder("snapshot", chosen.toStdString());
     int written = 0;
     bool failed = false;
     if (!chosen.isEmpty()) {
@@ -222,10 +222,12 @@ bool DataOutCommands::ExportEventLog() {
         return false;
     const QString csv =
         m_prompts.saveFile(text("LOG_TITLE_SAVE"),
-                           QDir::home().filePath(QFileInfo(log).completeBaseName() + QStringLiteral(".csv")),
+                           QDir(startFolder("csv")).filePath(QFileInfo(log).completeBaseName() +
+                                                             QStringLiteral(".csv")),
                            QStringLiteral("CSV Log File (*.csv);;All Files (*)"), QStringLiteral("csv"));
     if (csv.isEmpty())
         return false;
+    RememberSaveFolder("csv", csv.toStdString());
     const EventLogExportResult result = ::ExportEventLog(log.toStdString(), csv.toStdString());
     if (!result.ok) {
         // The design ends silently here; the user is told which side failed.
@@ -252,13 +254,14 @@ bool DataOutCommands::ExportGpx() {
         m_prompts.message(text("MAIN_MSG_NO_SELECT"), false);
         return false;
     }
-    const QString proposed = QDir::home().filePath(
+    const QString proposed = QDir(startFolder("gpx")).filePath(
         QString::fromStdString(recordings.front().stem().string()) + QStringLiteral(".gpx"));
     const QString out =
         m_prompts.saveFile(text("GPX_TITLE_SAVE"), proposed,
                            QStringLiteral("GPX Track (*.gpx);;All Files (*)"), QStringLiteral("gpx"));
     if (out.isEmpty())
         return false;
+    RememberSaveFolder("gpx", out.toStdString());
     const GpxExportResult result = ExportRecordingsGpx(recordings, out.toStdString());
     if (!result.ok) {
         qInfo().noquote() << QString::fromStdString(result.error);

@@ -1,5 +1,7 @@
 #include "ui/tools/ToolCommands.h"
 
+#include "core/config/Settings.h"
+#include "core/container/ScrambledCopy.h"
 #include "core/recordings/RecordingName.h"
 #include "core/recordings/RecordingScanner.h"
 #include "core/recordings/ReportList.h"
@@ -16,6 +18,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -92,10 +96,14 @@ void ToolCommands::Convert(int mode) {
     }
     const QString title =
         ToolProgressWindow::Text(convert ? "FILECONVERT_SELECTFOLDER" : "FILEDOWNLOAD_SELECTFOLDER");
-    const QString folder = m_host.chooseFolder ? m_host.chooseFolder(title)
-                                               : QFileDialog::getExistingDirectory(m_host.window, title);
+    const char* kind = convert ? "convert" : "copy";
+    const QString folder =
+        m_host.chooseFolder ? m_host.chooseFolder(title)
+                            : QFileDialog::getExistingDirectory(m_host.window, title,
+                                                                QString::fromStdString(StartFolderFor(kind)));
     if (folder.isEmpty())
         return;
+    RememberSaveFolder(kind, folder.toStdString(), true);
     auto* window = new CProcessDlg(folder, sources, mode, m_host.window);
     // A file of the same name in the folder is replaced only when the user says so.
     QStringList existing;
@@ -193,9 +201,31 @@ void ToolCommands::Copy() {
     };
     const QString source = paths.value(start);
     QString target;
+    // An opened scrambled copy: the way back to the camera recording is offered first (another
+    // scrambled copy of it is what No gives).
+    bool restore = false;
+    if (!source.isEmpty() && IsScrambledRecording(source.toStdString())) {
+        const QString question = ToolProgressWindow::Text("COPY_MSG_RESTORE_ASK");
+        if (m_host.ask) {
+            restore = m_host.ask(question);
+        } else {
+            QMessageBox box(QMessageBox::Question, m_host.window->windowTitle(), question, QMessageBox::NoButton,
+                            m_host.window);
+            QPushButton* back = box.addButton(ToolProgressWindow::Text("COPY_BTN_RESTORE"), QMessageBox::AcceptRole);
+            box.addButton(ToolProgressWindow::Text("COPY_BTN_SCRAMBLED"), QMessageBox::RejectRole);
+            QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+            box.setDefaultButton(back);
+            box.exec();
+            if (box.clickedButton() == cancel) {
+                resume();
+                return;
+            }
+            restore = box.clickedButton() == back;
+        }
+    }
     if (!source.isEmpty()) {
         const QString proposed = CEncCopyDlg::ProposedTarget(
-            QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), source);
+            QString::fromStdString(StartFolderFor(restore ? "copy" : "scrambled")), source);
         const QString filter = CEncCopyDlg::FilterFor(source);
         target = m_host.chooseSaveFile
                      ? m_host.chooseSaveFile(proposed, filter)
@@ -208,10 +238,13 @@ void ToolCommands::Copy() {
         resume();
         return;
     }
+    RememberSaveFolder(restore ? "copy" : "scrambled", target.toStdString());
     auto* window = new CEncCopyDlg(source, target, m_host.window);
-    open(window, [this, window, resume](int result) {
+    window->SetRestore(restore);
+    open(window, [this, window, resume, restore](int result) {
         if (result == QDialog::Accepted) {
-            report(QMessageBox::Information, ToolProgressWindow::Text("MAIN_MSG_COPY_COMPLETED"));
+            report(QMessageBox::Information,
+                   ToolProgressWindow::Text(restore ? "COPY_MSG_RESTORED" : "MAIN_MSG_COPY_COMPLETED"));
         } else {
             QString text = ToolProgressWindow::Text("MAIN_MSG_COPY_FAILED");
             if (!window->FailureReason().isEmpty())

@@ -6,9 +6,9 @@
 
   var TEXTS = {
     english: { placeholder: 'Search by name or date', name: 'Filename', date: 'Date', size: 'Size',
-               ok: 'Open', cancel: 'Cancel', empty: 'No recordings', count: '%d files' },
+               ok: 'Open', cancel: 'Cancel', empty: 'No recordings', count: '%d files', countOne: '1 file' },
     korean: { placeholder: '파일 이름 또는 날짜로 검색', name: '파일 이름', date: '날짜', size: '크기',
-              ok: '열기', cancel: '취소', empty: '녹화 파일이 없습니다', count: '%d개' }
+              ok: '열기', cancel: '취소', empty: '녹화 파일이 없습니다', count: '%d개', countOne: '1개' }
   };
   var texts = TEXTS.english;
   var entries = [];   // {name, date, size, row}
@@ -88,7 +88,8 @@
       if (match) shown++;
     }
     if (selected && selected.row.style.display === 'none') select(null);
-    document.getElementById('count').textContent = texts.count.replace('%d', shown);
+    document.getElementById('count').textContent =
+      shown === 1 ? texts.countOne : texts.count.replace('%d', shown);
     document.body.classList.toggle('nothing', shown === 0);
   }
 

@@ -29,9 +29,18 @@ AccelerometerRenderer::Geometry AccelerometerRenderer::geometryFor(QSize size) {
     return g;
 }
 
-void AccelerometerRenderer::setData(const std::vector<CGsensorData>* samples, int durationMs) {
+void AccelerometerRenderer::setData(const std::vector<CGsensorData>* samples, int durationMs,
+                                    const std::vector<uint32_t>* timesMs) {
     m_samples = samples;
+    m_times = timesMs;
     m_durationMs = samples && !samples->empty() ? durationMs : 0;
+}
+
+SampleTimeline AccelerometerRenderer::timeline() const {
+    if (!m_samples)
+        return {};
+    return m_times ? SampleTimeline(*m_times, m_samples->size(), m_durationMs)
+                   : SampleTimeline({}, m_samples->size(), m_durationMs);
 }
 
 int64_t AccelerometerRenderer::clampPosition(int64_t positionMs) const {
@@ -44,8 +53,13 @@ std::vector<int> AccelerometerRenderer::trail(int64_t positionMs) const {
     if (!m_samples || m_samples->empty() || m_durationMs <= 0)
         return out;
     const int64_t count = static_cast<int64_t>(m_samples->size());
+    const SampleTimeline samples = timeline();
     const int64_t current =
-        std::clamp<int64_t>(count * std::max<int64_t>(0, positionMs) / m_durationMs, 0, count - 1);
+        samples.byRecordTime()
+            ? samples.indexAt(positionMs)
+            : std::clamp<int64_t>(count * std::max<int64_t>(0, positionMs) / m_durationMs, 0, count - 1);
+    if (current < 0)
+        return out;
     for (int64_t k = std::max<int64_t>(current - kTrail, 0); k <= current; ++k)
         out.push_back(static_cast<int>(k));
     return out;
@@ -95,7 +109,10 @@ void AccelerometerRenderer::paintOverlay(QPainter& p, QSize size, int64_t positi
     p.setBrush(Qt::NoBrush);
 
     CGsensorData v;
-    const int i = m_samples ? GsensorTextSampleIndex(positionMs, m_samples->size(), m_durationMs) : -1;
+    const SampleTimeline samples = timeline();
+    const int i = !m_samples                ? -1
+                  : samples.byRecordTime() ? samples.indexAt(positionMs)
+                                           : GsensorTextSampleIndex(positionMs, m_samples->size(), m_durationMs);
     if (i >= 0)
         v = (*m_samples)[i];
     const int w = size.width();

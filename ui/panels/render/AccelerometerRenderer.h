@@ -24,8 +24,11 @@ public:
     };
     static Geometry geometryFor(QSize size);
 
-    // `samples` must outlive the renderer's use of them (the open recording's array).
-    void setData(const std::vector<CGsensorData>* samples, int durationMs);
+    // `samples` and `timesMs` (the record time of each sample, SampleTimeline) must outlive the
+    // renderer's use of them (the open recording's arrays). Without times the samples are spread
+    // evenly over `durationMs`.
+    void setData(const std::vector<CGsensorData>* samples, int durationMs,
+                 const std::vector<uint32_t>* timesMs = nullptr);
     void clear() { setData(nullptr, 0); }
     int durationMs() const { return m_durationMs; }
     int64_t clampPosition(int64_t positionMs) const;
@@ -41,6 +44,9 @@ public:
     void paint(QPainter& p, QSize size, int64_t positionMs) const;
 
 private:
+    SampleTimeline timeline() const;
+
     const std::vector<CGsensorData>* m_samples = nullptr;
+    const std::vector<uint32_t>* m_times = nullptr;
     int m_durationMs = 0;
 };

@@ -43,15 +43,27 @@ int GsensorTextSampleIndex(int64_t positionMs, size_t count, int durationMs) {
     return static_cast<int>(std::min<int64_t>(index, static_cast<int64_t>(count) - 1));
 }
 
-void GsensorGraphRenderer::setData(const std::vector<CGsensorData>* samples, int durationMs) {
+void GsensorGraphRenderer::setData(const std::vector<CGsensorData>* samples, int durationMs,
+                                   const std::vector<uint32_t>* timesMs) {
     m_samples = samples;
+    m_times = timesMs;
     m_durationMs = durationMs;
     if (!samples || samples->empty()) {
         m_durationMs = 0;
         m_range = 2;
         return;
     }
-    m_range = GsensorRange(*samples);
+    const size_t drawn = timeline().drawnCount();
+    m_range = GsensorRange(drawn == samples->size()
+                               ? *samples
+                               : std::vector<CGsensorData>(samples->begin(), samples->begin() + drawn));
+}
+
+SampleTimeline GsensorGraphRenderer::timeline() const {
+    if (!m_samples)
+        return {};
+    return m_times ? SampleTimeline(*m_times, m_samples->size(), m_durationMs)
+                   : SampleTimeline({}, m_samples->size(), m_durationMs);
 }
 
 int64_t GsensorGraphRenderer::clampPosition(int64_t positionMs) const {
@@ -62,18 +74,14 @@ void GsensorGraphRenderer::paintBackground(QPainter& p, QSize size) const {
     p.fillRect(QRect(QPoint(0, 0), size), panelcolors::kBackground);
     if (!m_samples || m_samples->empty())
         return;
-    const int count = static_cast<int>(m_samples->size());
+    const SampleTimeline samples = timeline();
+    const int count = static_cast<int>(samples.drawnCount()); // none past the last picture
     const int y0 = zeroLine(size);
     const int plot = plotWidth(size);
     const float s = pixelsPerG(size, m_range);
     std::vector<int> xs(count);
-    for (int i = 0; i < count; ++i) {
-        // A single sample sits on the axis instead of dividing by zero.
-        xs[i] = count > 1
-                    ? static_cast<int>(
-                          static_cast<float>(static_cast<double>(int64_t(i) * plot) / (count - 1)) + kLeft)
-                    : kLeft;
-    }
+    for (int i = 0; i < count; ++i)
+        xs[i] = PanelSampleX(samples, i, plot, m_durationMs) + kLeft;
     p.setRenderHint(QPainter::Antialiasing, false);
     const auto curve = [&](float CGsensorData::*field, const QColor& colour) {
         QPolygon line;
@@ -121,7 +129,10 @@ void GsensorGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positio
     }
 
     CGsensorData v;
-    const int i = m_samples ? GsensorTextSampleIndex(positionMs, m_samples->size(), m_durationMs) : -1;
+    const SampleTimeline samples = timeline();
+    const int i = !m_samples                ? -1
+                  : samples.byRecordTime() ? samples.indexAt(positionMs)
+                                           : GsensorTextSampleIndex(positionMs, m_samples->size(), m_durationMs);
     if (i >= 0)
         v = (*m_samples)[i];
     DrawPanelText(p, w - 243, 0, QString::asprintf("X:%+0.3f", v.x), panelcolors::kX);

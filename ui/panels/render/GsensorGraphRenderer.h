@@ -25,8 +25,11 @@ int GsensorTextSampleIndex(int64_t positionMs, size_t count, int durationMs);
 
 class GsensorGraphRenderer {
 public:
-    // `samples` must outlive the renderer's use of them (the open recording's array).
-    void setData(const std::vector<CGsensorData>* samples, int durationMs);
+    // `samples` and `timesMs` (the record time of each sample, SampleTimeline) must outlive the
+    // renderer's use of them (the open recording's arrays). Without times the samples are spread
+    // evenly over `durationMs`.
+    void setData(const std::vector<CGsensorData>* samples, int durationMs,
+                 const std::vector<uint32_t>* timesMs = nullptr);
     void clear() { setData(nullptr, 0); }
     int range() const { return m_range; }
     int durationMs() const { return m_durationMs; }
@@ -41,7 +44,10 @@ public:
     std::optional<int64_t> seekPosition(QPoint pt, QSize size) const;
 
 private:
+    SampleTimeline timeline() const;
+
     const std::vector<CGsensorData>* m_samples = nullptr;
+    const std::vector<uint32_t>* m_times = nullptr;
     int m_durationMs = 0;
     int m_range = 2;
 };

@@ -40,3 +40,11 @@ std::optional<int64_t> PanelSeekPosition(QPoint pt, QSize size, int top, int bot
         return std::nullopt;
     return position;
 }
+
+int PanelSampleX(const SampleTimeline& samples, size_t i, int plot, int durationMs) {
+    if (samples.byRecordTime())
+        return durationMs > 0 ? static_cast<int>(static_cast<double>(plot) * samples.timeOf(i) / durationMs) : 0;
+    const size_t count = samples.drawnCount();
+    return count > 1 ? static_cast<int>(static_cast<float>(static_cast<double>(int64_t(i) * plot) / (count - 1)))
+                     : 0;
+}

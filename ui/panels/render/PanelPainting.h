@@ -2,6 +2,8 @@
 // accelerometer renderers, so every data panel looks the same on screen, in PNGs and on paper.
 #pragma once
 
+#include "core/trackdata/TrackData.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPoint>
@@ -36,4 +38,9 @@ void DrawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& co
 // The position a click at `pt` asks for on a curve panel of `size` whose time axis starts at x = 40
 // and spans width - 45 pixels, the click taken between the rows `top` and `bottom`; none outside
 // the plot, past the end or without a duration.
+// x of sample `i` from the plot's left edge: at its record time on a plot of `plot` pixels that
+// spans `durationMs`, or (samples without times) spread evenly over the drawn ones, a single one on
+// the axis.
+int PanelSampleX(const SampleTimeline& samples, size_t i, int plot, int durationMs);
+
 std::optional<int64_t> PanelSeekPosition(QPoint pt, QSize size, int top, int bottom, int durationMs);

@@ -3,6 +3,7 @@
 #include "ui/panels/render/PanelPainting.h"
 #include "ui/panels/render/SpeedUnit.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
 
@@ -22,9 +23,11 @@ int usableHeight(QSize s) {
 }
 } // namespace
 
-void SpeedGraphRenderer::setData(const std::vector<CGpsData>& samples, int durationMs) {
+void SpeedGraphRenderer::setData(const std::vector<CGpsData>& samples, int durationMs,
+                                 const std::vector<uint32_t>& timesMs) {
     m_durationMs = durationMs;
     m_speeds.clear();
+    m_times = timesMs.size() == samples.size() ? timesMs : std::vector<uint32_t>{};
     if (samples.empty()) {
         // Nothing of the previous recording may stay on the axis.
         m_maximum = 0;
@@ -33,9 +36,11 @@ void SpeedGraphRenderer::setData(const std::vector<CGpsData>& samples, int durat
     }
     m_speeds.reserve(samples.size());
     float maximum = 50.0f;
-    for (const CGpsData& s : samples) {
+    const size_t drawn = SampleTimeline(m_times, samples.size(), durationMs).drawnCount();
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const CGpsData& s = samples[i];
         m_speeds.push_back(s.speed);
-        if (maximum < s.speed)
+        if (i < drawn && maximum < s.speed) // the scale follows what is drawn
             maximum = s.speed;
     }
     m_maximum = maximum;
@@ -58,7 +63,8 @@ void SpeedGraphRenderer::updateFullScale() {
 
 void SpeedGraphRenderer::paintBackground(QPainter& p, QSize size) const {
     p.fillRect(QRect(QPoint(0, 0), size), panelcolors::kBackground);
-    const int count = sampleCount();
+    const SampleTimeline samples = timeline();
+    const int count = static_cast<int>(samples.drawnCount());
     if (count == 0)
         return;
     const SpeedUnitInfo& u = SpeedUnitFor(m_unit);
@@ -73,11 +79,7 @@ void SpeedGraphRenderer::paintBackground(QPainter& p, QSize size) const {
     line << QPoint(kLeft, bottom - kBottom);
     for (int i = 0; i < count; ++i) {
         const float v = static_cast<float>(m_speeds[i] * u.factor);
-        // A single sample sits on the axis instead of dividing by zero.
-        const int x =
-            count > 1 ? static_cast<int>(
-                            static_cast<float>(static_cast<double>(int64_t(i) * plot) / (count - 1)) + kLeft)
-                      : kLeft;
+        const int x = PanelSampleX(samples, i, plot, m_durationMs) + kLeft;
         const int y = static_cast<int>((bottom - kBottom) - v * scale);
         line << QPoint(x, y);
     }
@@ -122,7 +124,10 @@ void SpeedGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positionM
 
     const QString text =
         PanelText("PANEL_SPEED", "SPEED") + QString::asprintf("    %0.4f %s", speedAt(positionMs), u.name);
-    DrawPanelText(p, w - 145, bottom - 20, text, panelcolors::kText);
+    // Right-aligned from where the fixed offset put short units: a long unit ("Mile/h") or a wide
+    // font still ends inside the panel.
+    const int textWidth = QFontMetrics(PanelTextFont()).horizontalAdvance(text);
+    DrawPanelText(p, std::min(w - 145, w - 5 - textWidth), bottom - 20, text, panelcolors::kText);
 }
 
 void SpeedGraphRenderer::paint(QPainter& p, QSize size, int64_t positionMs) const {
@@ -133,7 +138,9 @@ void SpeedGraphRenderer::paint(QPainter& p, QSize size, int64_t positionMs) cons
 double SpeedGraphRenderer::speedAt(int64_t positionMs) const {
     if (m_durationMs <= 0 || m_speeds.empty())
         return 0;
-    const int i = SampleIndexForPosition(std::max<int64_t>(0, positionMs), m_speeds.size(), m_durationMs);
+    const int i = timeline().indexAt(positionMs);
+    if (i < 0)
+        return 0;
     return static_cast<float>(m_speeds[i] * SpeedUnitFor(m_unit).factor);
 }
 

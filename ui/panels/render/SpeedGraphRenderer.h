@@ -17,8 +17,9 @@ class QPainter;
 
 class SpeedGraphRenderer {
 public:
-    // Speeds in knots, one per GPS sample; `durationMs` is the track range they span.
-    void setData(const std::vector<CGpsData>& samples, int durationMs);
+    // Speeds in knots, one per GPS sample; `durationMs` is the track range they span; `timesMs`
+    // the record time of each sample (SampleTimeline: none spreads them evenly).
+    void setData(const std::vector<CGpsData>& samples, int durationMs, const std::vector<uint32_t>& timesMs = {});
     void clear();
     void setUnit(int unit); // recomputes the full scale
     int unit() const { return m_unit; }
@@ -42,8 +43,10 @@ public:
 
 private:
     void updateFullScale();
+    SampleTimeline timeline() const { return {m_times, m_speeds.size(), m_durationMs}; }
 
     std::vector<float> m_speeds; // knots
+    std::vector<uint32_t> m_times; // record time of each speed (ms); empty: spread evenly
     float m_maximum = 0;         // knots, at least 50 once data is set
     int m_durationMs = 0;
     int m_unit = 1;
