@@ -80,7 +80,7 @@ void MapTileService::setCache(const QString& folder, qint64 maxBytes) {
         connect(m_cache, &TileDiskCache::diskFull, this, &MapTileService::report);
         m_network->setCache(m_cache); // takes it, deletes the old one
     }
-    m_cache->setMaximumCacheSize(std::max<qint64>(maxBytes, 64 * 1024));
+    m_cache->setBound(maxBytes);
 }
 
 int MapTileService::minZoom(int kind) const {
@@ -180,10 +180,18 @@ void MapTileService::fetchOnline(int kind, const QString& url, bool cacheOnly, Q
                 reply->error() == QNetworkReply::TimeoutError)
                 report(QStringLiteral("The tile server %1 does not answer in time: the map shows what it has kept.")
                            .arg(host));
-            else if (reply->error() != QNetworkReply::NoError)
+            else if (reply->error() != QNetworkReply::NoError) {
+                // The same words for every tile, so the failure is said once.
+                const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+                const QString why =
+                    status.isValid()
+                        ? QStringLiteral("HTTP %1 %2").arg(status.toInt()).arg(
+                              reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+                        : reply->errorString();
                 report(QStringLiteral("The tile server %1 answers with an error (%2): the map shows what it has "
                                       "kept.")
-                           .arg(host, reply->errorString()));
+                           .arg(host, why.trimmed()));
+            }
             else
                 report(QStringLiteral("The tile server %1 sends no pictures: the map shows what it has kept.")
                            .arg(host));

@@ -93,17 +93,19 @@ bool MbTilesFile::open() {
             return fail(QStringLiteral("%1 cannot be opened: %2").arg(shown, db.lastError().text()));
     }
     m_open = true;
-    return readMetadata();
+    // The queries are gone before a failure closes the connection.
+    const QString error = readMetadata();
+    return error.isEmpty() || fail(error);
 }
 
-bool MbTilesFile::readMetadata() {
+QString MbTilesFile::readMetadata() {
     const QString shown = shortName(m_path);
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view')"))) {
         if (isLockedError(q.lastError()))
-            return fail(QStringLiteral("%1 is locked by another program.").arg(shown));
-        return fail(QStringLiteral("%1 is not an MBTiles map file: %2").arg(shown, q.lastError().databaseText()));
+            return QStringLiteral("%1 is locked by another program.").arg(shown);
+        return QStringLiteral("%1 is not an MBTiles map file: %2").arg(shown, q.lastError().databaseText());
     }
     bool hasMetadata = false, hasTiles = false;
     while (q.next()) {
@@ -112,15 +114,15 @@ bool MbTilesFile::readMetadata() {
         hasTiles |= table == QLatin1String("tiles");
     }
     if (!hasMetadata)
-        return fail(QStringLiteral("%1 is not an MBTiles map file (it has no metadata).").arg(shown));
+        return QStringLiteral("%1 is not an MBTiles map file (it has no metadata).").arg(shown);
     if (!hasTiles)
-        return fail(QStringLiteral("%1 is not an MBTiles map file (it has no tiles).").arg(shown));
+        return QStringLiteral("%1 is not an MBTiles map file (it has no tiles).").arg(shown);
 
     QString format, scheme, bounds, minZoom, maxZoom;
     m_name = QFileInfo(m_path).completeBaseName();
     m_attribution.clear();
     if (!q.exec(QStringLiteral("SELECT name, value FROM metadata")))
-        return fail(QStringLiteral("%1 has unreadable metadata: %2").arg(shown, q.lastError().databaseText()));
+        return QStringLiteral("%1 has unreadable metadata: %2").arg(shown, q.lastError().databaseText());
     while (q.next()) {
         const QString key = q.value(0).toString().trimmed().toLower();
         const QString value = q.value(1).toString().trimmed();
@@ -140,7 +142,7 @@ bool MbTilesFile::readMetadata() {
             maxZoom = value;
     }
     if (format == QLatin1String("pbf") || format == QLatin1String("mvt"))
-        return fail(QStringLiteral("%1 holds vector tiles; only picture tiles (PNG, JPEG, WebP) can be shown.")
+        return (QStringLiteral("%1 holds vector tiles; only picture tiles (PNG, JPEG, WebP) can be shown.")
                         .arg(shown));
 
     bool minOk = false, maxOk = false;
@@ -149,7 +151,7 @@ bool MbTilesFile::readMetadata() {
     if (!minOk || !maxOk) {
         if (!q.exec(QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles")) || !q.next() ||
             q.value(0).isNull())
-            return fail(QStringLiteral("%1 holds no tiles.").arg(shown));
+            return QStringLiteral("%1 holds no tiles.").arg(shown);
         if (!minOk)
             m_minZoom = q.value(0).toInt();
         if (!maxOk)
@@ -181,7 +183,7 @@ bool MbTilesFile::readMetadata() {
         const int flipped = (1 << z) - 1 - y;
         m_topDownRows = y != flipped && hasRow(z, x, y) && !hasRow(z, x, flipped);
     }
-    return true;
+    return {};
 }
 
 bool MbTilesFile::hasRow(int z, int x, int row) {

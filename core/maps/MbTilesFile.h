@@ -51,7 +51,7 @@ public:
 
 private:
     bool fail(const QString& message);
-    bool readMetadata();
+    QString readMetadata(); // the error, empty when the metadata is usable
     bool hasRow(int z, int x, int row);
     void close();
 

@@ -14,6 +14,13 @@ public:
 
     explicit TileDiskCache(QObject* parent = nullptr);
 
+    // The most the cache may hold. Qt's cache trims itself before it adds an entry, so it is given
+    // a bound lower by a headroom, and entries larger than the headroom are not kept: the files
+    // never pass `bytes`.
+    void setBound(qint64 bytes);
+    qint64 bound() const { return m_bound; }
+    qint64 headroom() const { return m_headroom; }
+
     // Free bytes of the disk under the cache; tests replace it.
     void setFreeSpaceProbe(std::function<qint64()> probe) { m_freeSpace = std::move(probe); }
     bool isDiskFull() const { return m_diskFull; }
@@ -26,4 +33,6 @@ signals:
 private:
     std::function<qint64()> m_freeSpace;
     bool m_diskFull = false;
+    qint64 m_bound = 0;
+    qint64 m_headroom = 0;
 };
