@@ -53,11 +53,14 @@ void MapTileService::setFiles(const QStringList& paths) {
     }
     m_files = std::move(kept);
     m_filePaths = paths;
+    ++m_generation;
     // A file set again is tried again, and a failure of it reported again.
     m_reported.clear();
 }
 
 void MapTileService::setOnlineSource(int kind, const QString& urlTemplate, const QString& name) {
+    if (m_online.value(kind).url != urlTemplate)
+        ++m_generation;
     m_online[kind] = Online{urlTemplate, name};
 }
 

@@ -56,6 +56,10 @@ public:
     void setCache(const QString& folder, qint64 maxBytes);
     TileDiskCache* cache() const { return m_cache; }
 
+    // Counts the changes of the sources: part of the pages' tile URLs, so that the web engine's
+    // own cache never shows the tiles of a source that was replaced.
+    int generation() const { return m_generation; }
+
     // Zoom range the sources of `kind` cover together (the online source: 0..19).
     int minZoom(int kind) const;
     int maxZoom(int kind) const;
@@ -93,4 +97,5 @@ private:
     QNetworkAccessManager* m_network = nullptr;
     TileDiskCache* m_cache = nullptr;
     QSet<QString> m_reported;
+    int m_generation = 0;
 };

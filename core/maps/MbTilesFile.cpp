@@ -142,8 +142,7 @@ QString MbTilesFile::readMetadata() {
             maxZoom = value;
     }
     if (format == QLatin1String("pbf") || format == QLatin1String("mvt"))
-        return (QStringLiteral("%1 holds vector tiles; only picture tiles (PNG, JPEG, WebP) can be shown.")
-                        .arg(shown));
+        return QStringLiteral("%1 holds vector tiles; only picture tiles (PNG, JPEG, WebP) can be shown.").arg(shown);
 
     bool minOk = false, maxOk = false;
     m_minZoom = minZoom.toInt(&minOk);

@@ -27,7 +27,10 @@ QStringList g_cardFiles;
 } // namespace
 
 QString MapTileTemplate(int kind) {
-    return QStringLiteral("%1:/%2/{z}/{x}/{y}").arg(QLatin1String(kMapTileScheme)).arg(kind == 2 ? 2 : 1);
+    return QStringLiteral("%1:/%2/{z}/{x}/{y}?g=%3")
+        .arg(QLatin1String(kMapTileScheme))
+        .arg(kind == 2 ? 2 : 1)
+        .arg(MapTileService::instance().generation());
 }
 
 void SetCardMapFiles(const QStringList& paths) {

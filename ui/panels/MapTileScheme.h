@@ -1,5 +1,5 @@
 // The map pages' tiles under the "quillent-tiles" URL scheme: a page's Leaflet tile layer asks for
-// "quillent-tiles:/<kind>/<z>/<x>/<y>" and the web engine hands the request to the map tile
+// "quillent-tiles:/<kind>/<z>/<x>/<y>?g=<generation>" and the web engine hands the request to the map tile
 // service (the user's MBTiles files, then the online server through the disk cache). Used by the
 // map panel, the print report and every page built on js/map.js.
 #pragma once
@@ -10,7 +10,7 @@
 
 inline constexpr char kMapTileScheme[] = "quillent-tiles";
 
-// The URL template of map kind `kind` for a page's tile layer.
+// The URL template of map kind `kind` for a page's tile layer (with the sources' generation).
 QString MapTileTemplate(int kind);
 
 // Sets the tile service from the settings (MBTiles files, online sources, cache folder and bound,
