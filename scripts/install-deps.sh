@@ -9,8 +9,8 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config git
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang-14 libclang-rt-14-dev
-    # core
-    libtinyxml-dev
+    # core (the SQLite driver of Qt SQL reads and writes MBTiles map files)
+    libtinyxml-dev libqt6sql6-sqlite
     # UI
     qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
     fonts-crosextra-carlito fonts-noto-cjk

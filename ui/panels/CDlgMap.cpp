@@ -256,7 +256,7 @@ void CDlgMap::sendStatus() {
     QString keep;
     if (m_keep && m_keep->isRunning())
         keep = PanelText("MAP_KEEP_STOP", "Stop keeping");
-    else if (m_gps && !m_gps->empty() && !MapSourceFor(m_kind).url.isEmpty())
+    else if (m_connected && m_gps && !m_gps->empty() && !MapSourceFor(m_kind).url.isEmpty())
         keep = PanelText("MAP_KEEP", "Keep this recording's map for offline use");
     m_view->CallScript(QStringLiteral("setMapStatus"), QStringList{statusText(), keep});
 }

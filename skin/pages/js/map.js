@@ -392,6 +392,10 @@
         routeLine.on('click', function (e) { seekTo(e.latlng); });
         travelledLine.on('click', function (e) { seekTo(e.latlng); });
         window.addEventListener('resize', window.resizeScript);
+        // The view may take its size in steps while the page loads (a panel shown or docked):
+        // follow the map element itself, so no part of it is left without tiles.
+        if (window.ResizeObserver)
+            new ResizeObserver(function () { window.resizeScript(); }).observe(document.getElementById('map'));
         map.on('resize', function () { if (fitPending) fitRoute(); });
     }
     start();
