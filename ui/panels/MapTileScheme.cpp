@@ -17,8 +17,10 @@ namespace {
 void registerScheme() {
     QWebEngineUrlScheme scheme(kMapTileScheme);
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled |
-                    QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
+    // Local: the skin pages (files) may load it whether or not they may reach the network, and
+    // no page from the network may.
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme |
+                    QWebEngineUrlScheme::CorsEnabled | QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 Q_CONSTRUCTOR_FUNCTION(registerScheme)
