@@ -263,6 +263,22 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
     ASSERT_TRUE(waitForState(map, [&](const QJsonObject&) { return tiles.paths.contains(tile); }))
         << tile.toStdString() << " not in " << tiles.paths.join(' ').toStdString();
 
+    // Keeping the recording's map for offline use (the page's button): the tiles along the route
+    // from the server, at most the cap, with the progress and the end in the status line.
+    WriteSetting("mapKeepTiles", "12");
+    WriteSetting("mapKeepPause", "10");
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return !s["keep"].toString().isEmpty(); }));
+    const qsizetype before = tiles.paths.size();
+    runScript(map.view()->page(), "document.querySelector('.q-status-keep').click()");
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) {
+        return s["status"].toString().contains("12 tiles kept for offline use");
+    })) << state(map)["status"].toString().toStdString();
+    EXPECT_GE(tiles.paths.size() - before, 12);
+    EXPECT_TRUE(std::any_of(tiles.paths.begin() + before, tiles.paths.end(),
+                            [](const QString& p) { return p.startsWith("/12/"); }));
+    WriteSetting("mapKeepTiles", "");
+    WriteSetting("mapKeepPause", "");
+
     // The same sample again makes no page call; clearPath empties the travelled part.
     const int calls = map.markerCalls();
     session.publishPosition(5050);
