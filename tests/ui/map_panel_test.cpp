@@ -6,6 +6,7 @@
 
 #include "core/maps/MbTilesWriter.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/dialogs/CMapsettingDlg.h"
 #include "ui/panels/CDlgMap.h"
 #include "ui/panels/ConnectivityMonitor.h"
 #include "ui/panels/MapSource.h"
@@ -19,6 +20,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
@@ -455,4 +457,27 @@ TEST_F(MapPanel, MapFilesOfBothRowOrdersAreDrawnOffline) {
     }
     StoreMapFiles({});
     session.close();
+}
+
+// The map settings: map files are checked as they are added (a bad one is refused with the reason),
+// their order and the cache bound are stored on OK, and the panel is asked to reload.
+TEST_F(MapPanel, MapSettingsTakeFilesInOrderAndTheCacheBound) {
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.mbtiles"), b = dir.filePath("b.mbtiles");
+    writeColouredMap(a, "A", Qt::red, true, 37.5, 127.0);
+    writeColouredMap(b, "B", Qt::blue, false, 37.5, 127.0);
+    StoreMapFiles({b});
+    int reloaded = 0;
+    CMapsettingDlg dlg([&](int kind) { reloaded = kind; });
+    EXPECT_EQ(dlg.files(), QStringList{b});
+    EXPECT_TRUE(dlg.addFile(a).isEmpty());
+    EXPECT_TRUE(dlg.addFile(dir.filePath("none.mbtiles")).contains("cannot be found"));
+    EXPECT_EQ(dlg.files(), (QStringList{b, a}));
+    dlg.findChild<QSpinBox*>("mapCacheSize")->setValue(50);
+    dlg.accept();
+    EXPECT_EQ(reloaded, 1);
+    EXPECT_EQ(StoredMapFiles(), (QStringList{b, a}));
+    EXPECT_EQ(MapCacheBytes(), 50LL * 1024 * 1024);
+    StoreMapFiles({});
+    WriteSetting("mapCacheSize", "");
 }

@@ -103,15 +103,13 @@ QStringList CMapsettingDlg::files() const {
     return list;
 }
 
-bool CMapsettingDlg::addFile(const QString& path) {
+QString CMapsettingDlg::addFile(const QString& path) {
     MbTilesFile file(path);
-    if (!file.open()) {
-        QMessageBox::warning(this, windowTitle(), file.error());
-        return false;
-    }
+    if (!file.open())
+        return file.error();
     if (!files().contains(path))
         m_files->addItem(path);
-    return true;
+    return {};
 }
 
 void CMapsettingDlg::chooseFiles() {
@@ -119,7 +117,8 @@ void CMapsettingDlg::chooseFiles() {
         this, text("MAP_FILES_CHOOSE", "Offline map files"), QString(),
         text("MAP_FILES_FILTER", "MBTiles map files (*.mbtiles);;All files (*)"));
     for (const QString& path : chosen)
-        addFile(path);
+        if (const QString error = addFile(path); !error.isEmpty())
+            QMessageBox::warning(this, windowTitle(), error);
 }
 
 bool CMapsettingDlg::saveCache(const QString& target, QString* message) {

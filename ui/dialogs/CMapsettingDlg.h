@@ -20,8 +20,8 @@ public:
 
     int checkedKind() const;
     QStringList files() const;
-    // Adds a map file when it opens as one; otherwise says why and returns false.
-    bool addFile(const QString& path);
+    // Adds a map file when it opens as one; otherwise returns why not (empty when added).
+    QString addFile(const QString& path);
     // Saves the cached online tiles as an MBTiles file; the text says how it went.
     bool saveCache(const QString& target, QString* text);
     void accept() override;
