@@ -9,7 +9,7 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config git
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang-14 libclang-rt-14-dev
-    # core; the trips index's SQL drivers (SQLite, and PostgreSQL for a shared index)
+    # core; Qt SQL's drivers: SQLite (the trips index, MBTiles map files), PostgreSQL (a shared index)
     libtinyxml-dev libqt6sql6-sqlite libqt6sql6-psql
     # the index tests start their own PostgreSQL server (initdb, pg_ctl)
     postgresql

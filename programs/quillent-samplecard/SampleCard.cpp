@@ -1,5 +1,6 @@
 #include "SampleCard.h"
 
+#include "DemoStreetMap.h"
 #include "DriveCard.h"
 #include "MediaEncoder.h"
 #include "TrackRecords.h"
@@ -411,6 +412,17 @@ SampleCardResult WriteSampleCard(const fs::path& card, const SampleCardOptions& 
         if (e.is_regular_file())
             result.lines.push_back(e.path().filename().string() + "  " + humanSize(e.file_size()) +
                                    "  camera file");
+    if (demo) {
+        // The streets of the drive as an offline map at the card's root, where the player finds it.
+        int tiles = 0;
+        const fs::path map = card / kDemoStreetMapName;
+        if (const std::string e = WriteDemoStreetMap(map, &tiles); !e.empty()) {
+            result.error = "street map: " + e;
+            return result;
+        }
+        result.lines.push_back(std::string(kDemoStreetMapName) + "  " + humanSize(fs::file_size(map, ec)) + "  " +
+                               std::to_string(tiles) + " street map tiles of the drive (MBTiles)");
+    }
     result.ok = true;
     return result;
 }

@@ -4,7 +4,9 @@
 // on the route arriving as a seek.
 #include "WindowTestApp.h"
 
+#include "core/maps/MbTilesWriter.h"
 #include "ui/bridge/BrowserHost.h"
+#include "ui/dialogs/CMapsettingDlg.h"
 #include "ui/panels/CDlgMap.h"
 #include "ui/panels/ConnectivityMonitor.h"
 #include "ui/panels/MapSource.h"
@@ -18,6 +20,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -108,8 +113,74 @@ RecordingData route(double lat, double lon, int samples) {
 
 class MapPanel : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { windowTestApp(QUILLENT_BUILT_SKIN, nullptr); }
+    static void SetUpTestSuite() {
+        windowTestApp(QUILLENT_BUILT_SKIN, nullptr);
+        // Kept tiles go to a private folder, never the user's.
+        static QTemporaryDir cache;
+        WriteSetting("mapCacheFolder", cache.path().toStdString());
+    }
 };
+
+QByteArray solidPng(const QColor& colour) {
+    QImage tile(256, 256, QImage::Format_RGB32);
+    tile.fill(colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    tile.save(&buffer, "PNG");
+    return png;
+}
+
+int tileColumn(double lon, int z) {
+    return static_cast<int>((lon + 180) / 360 * std::pow(2.0, z));
+}
+int tileRow(double lat, int z) {
+    const double r = lat * M_PI / 180;
+    return static_cast<int>((1 - std::log(std::tan(r) + 1 / std::cos(r)) / M_PI) / 2 * std::pow(2.0, z));
+}
+
+// An MBTiles file around (lat, lon) at zooms 13..18 in one colour, its rows in the given order;
+// the row a reader of the other order would take holds green, so a wrong order shows.
+void writeColouredMap(const QString& path, const QString& name, const QColor& colour, bool topDown, double lat,
+                      double lon) {
+    const QString connection = QStringLiteral("map-maker-") + path;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
+        ASSERT_TRUE(q.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, "
+                           "tile_data BLOB)"));
+        const std::pair<QString, QString> meta[] = {
+            {"name", name}, {"format", "png"}, {"scheme", topDown ? "xyz" : "tms"},
+            {"bounds", QStringLiteral("%1,%2,%3,%4").arg(lon - 0.05).arg(lat - 0.05).arg(lon + 0.05).arg(lat + 0.05)}};
+        for (const auto& [k, v] : meta) {
+            q.prepare("INSERT INTO metadata VALUES (?, ?)");
+            q.addBindValue(k);
+            q.addBindValue(v);
+            ASSERT_TRUE(q.exec());
+        }
+        const QByteArray right = solidPng(colour), wrong = solidPng(QColor(0, 200, 0));
+        ASSERT_TRUE(db.transaction());
+        for (int z = 13; z <= 18; ++z) {
+            const int cx = tileColumn(lon, z), cy = tileRow(lat, z), n = 1 << z;
+            for (int x = cx - 3; x <= cx + 3; ++x)
+                for (int y = cy - 3; y <= cy + 3; ++y)
+                    for (const bool mine : {true, false}) {
+                        q.prepare("INSERT INTO tiles VALUES (?, ?, ?, ?)");
+                        q.addBindValue(z);
+                        q.addBindValue(x);
+                        q.addBindValue(mine == topDown ? y : n - 1 - y);
+                        q.addBindValue(mine ? right : wrong);
+                        ASSERT_TRUE(q.exec());
+                    }
+        }
+        ASSERT_TRUE(db.commit());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
 
 } // namespace
 
@@ -194,6 +265,22 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
     ASSERT_TRUE(waitForState(map, [&](const QJsonObject&) { return tiles.paths.contains(tile); }))
         << tile.toStdString() << " not in " << tiles.paths.join(' ').toStdString();
 
+    // Keeping the recording's map for offline use (the page's button): the tiles along the route
+    // from the server, at most the cap, with the progress and the end in the status line.
+    WriteSetting("mapKeepTiles", "12");
+    WriteSetting("mapKeepPause", "10");
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return !s["keep"].toString().isEmpty(); }));
+    const qsizetype before = tiles.paths.size();
+    runScript(map.view()->page(), "document.querySelector('.q-status-keep').click()");
+    ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) {
+        return s["status"].toString().contains("12 tiles kept for offline use");
+    })) << state(map)["status"].toString().toStdString();
+    EXPECT_GE(tiles.paths.size() - before, 12);
+    EXPECT_TRUE(std::any_of(tiles.paths.begin() + before, tiles.paths.end(),
+                            [](const QString& p) { return p.startsWith("/12/"); }));
+    WriteSetting("mapKeepTiles", "");
+    WriteSetting("mapKeepPause", "");
+
     // The same sample again makes no page call; clearPath empties the travelled part.
     const int calls = map.markerCalls();
     session.publishPosition(5050);
@@ -221,14 +308,15 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
     ASSERT_TRUE(!seeks.isEmpty() || seeks.wait(5000));
     EXPECT_EQ(seeks[0][0].toLongLong(), 3000);
 
-    // The tile server goes away: the monitor notices, the page drops the tiles and keeps drawing
-    // the route and the marker on its own base layer; when it returns, tiles come back.
+    // The tile server goes away: the monitor notices, the page says so and keeps drawing the
+    // route and the marker over what the program still has; when it returns, tiles come back.
     tiles.close();
     ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return !s["online"].toBool(); }));
     session.publishPosition(8000);
     ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) {
-        return !s["tiles"].toBool() && std::abs(s["marker"].toArray()[0].toDouble() - 37.508) < 1e-6;
-    }));
+        return s["status"].toString().startsWith("Offline") &&
+               std::abs(s["marker"].toArray()[0].toDouble() - 37.508) < 1e-6;
+    })) << QJsonDocument(state(map)).toJson().toStdString();
     ASSERT_TRUE(tiles.listen(port));
     ASSERT_TRUE(
         waitForState(map, [](const QJsonObject& s) { return s["online"].toBool() && s["tiles"].toBool(); }));
@@ -285,4 +373,111 @@ TEST_F(MapPanel, TheMainWindowsPageTakesLongitudeFirst) {
     const QJsonObject t =
         QJsonDocument::fromJson(runScript(view.page(), "mapState()").toString().toUtf8()).object();
     EXPECT_NEAR(t["marker"].toArray()[0].toDouble(), 37.5, 1e-9);
+}
+
+// MBTiles files of both row orders served to the page through the tile scheme, offline: the page
+// draws each file's own colour (never the other order's), a file chosen first wins, a bad file
+// is named in the status line and the next one is shown.
+TEST_F(MapPanel, MapFilesOfBothRowOrdersAreDrawnOffline) {
+    ASSERT_TRUE(QFileInfo::exists(QUILLENT_BIN_DIR "/skin/leaflet/leaflet.js")) << "build the skin target";
+    QTemporaryDir dir;
+    const double lat = 37.5665, lon = 126.978;
+    const QString topDown = dir.filePath("top-down.mbtiles"), bottomUp = dir.filePath("bottom-up.mbtiles");
+    writeColouredMap(topDown, "Red rows from the top", QColor(220, 30, 30), true, lat, lon);
+    writeColouredMap(bottomUp, "Blue rows from the bottom", QColor(30, 30, 220), false, lat, lon);
+    QFile notMap(dir.filePath("notes.mbtiles"));
+    ASSERT_TRUE(notMap.open(QIODevice::WriteOnly));
+    notMap.write("not a map");
+    notMap.close();
+
+    WriteSetting("map", "1");
+    WriteSetting("mapTiles1", "");
+    ConnectivityMonitor monitor; // never started: offline
+    CDlgMap map(nullptr, &monitor);
+    map.resize(640, 480);
+    map.show();
+    PlaybackSession session;
+    map.setSession(&session);
+    OpenRecording rec;
+    rec.trackRangeMs = 3000;
+    RecordingData data;
+    for (int i = 0; i < 3; ++i) {
+        CGpsData g;
+        g.valid = 1;
+        g.latitude = nmea(lat + i * 0.0005);
+        g.longitude = nmea(lon + i * 0.0005);
+        data.gps.push_back(g);
+    }
+
+    // The colour the page shows at a spot away from the route, the marker and the controls.
+    auto shownColour = [&] { return QColor(map.view()->grab().toImage().pixel(560, 150)); };
+    auto near = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
+               std::abs(a.blue() - b.blue()) < 40;
+    };
+    struct Case {
+        const char* what;
+        QStringList files;
+        QColor colour;
+        const char* source;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"rows from the top", {topDown}, QColor(220, 30, 30), "Red rows from the top", nullptr},
+        {"rows from the bottom", {bottomUp}, QColor(30, 30, 220), "Blue rows from the bottom", nullptr},
+        {"the first choice wins", {bottomUp, topDown}, QColor(30, 30, 220), "Blue rows", nullptr},
+        {"a bad file is passed by", {dir.filePath("notes.mbtiles"), topDown}, QColor(220, 30, 30), "Red rows",
+         "no SQLite database"},
+        {"a missing file is passed by", {dir.filePath("gone.mbtiles"), bottomUp}, QColor(30, 30, 220), "Blue rows",
+         "cannot be found"},
+    };
+    bool first = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoreMapFiles(c.files);
+        QSignalSpy loaded(&map, &CDlgMap::pageLoaded);
+        if (first)
+            session.open(rec, data);
+        else
+            map.ReloadMapPage(1);
+        first = false;
+        ASSERT_TRUE(loaded.wait(20000));
+        ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return s["route"].toInt() == 3; }));
+        const int zoom = state(map)["zoom"].toInt();
+        EXPECT_GE(zoom, 15);
+        EXPECT_LE(zoom, 17);
+        QColor seen;
+        for (int i = 0; i < 100 && !near(seen = shownColour(), c.colour); ++i)
+            QTest::qWait(100);
+        EXPECT_TRUE(near(seen, c.colour)) << seen.name().toStdString();
+        ASSERT_TRUE(waitForState(map, [&](const QJsonObject& s) {
+            return s["status"].toString().contains(c.source) && (!c.message || s["status"].toString().contains(c.message));
+        })) << state(map)["status"].toString().toStdString();
+        EXPECT_TRUE(state(map)["status"].toString().startsWith("Offline"));
+    }
+    StoreMapFiles({});
+    session.close();
+}
+
+// The map settings: map files are checked as they are added (a bad one is refused with the reason),
+// their order and the cache bound are stored on OK, and the panel is asked to reload.
+TEST_F(MapPanel, MapSettingsTakeFilesInOrderAndTheCacheBound) {
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.mbtiles"), b = dir.filePath("b.mbtiles");
+    writeColouredMap(a, "A", Qt::red, true, 37.5, 127.0);
+    writeColouredMap(b, "B", Qt::blue, false, 37.5, 127.0);
+    StoreMapFiles({b});
+    int reloaded = 0;
+    CMapsettingDlg dlg([&](int kind) { reloaded = kind; });
+    EXPECT_EQ(dlg.files(), QStringList{b});
+    EXPECT_TRUE(dlg.addFile(a).isEmpty());
+    EXPECT_TRUE(dlg.addFile(dir.filePath("none.mbtiles")).contains("cannot be found"));
+    EXPECT_EQ(dlg.files(), (QStringList{b, a}));
+    dlg.findChild<QSpinBox*>("mapCacheSize")->setValue(50);
+    dlg.accept();
+    EXPECT_EQ(reloaded, 1);
+    EXPECT_EQ(StoredMapFiles(), (QStringList{b, a}));
+    EXPECT_EQ(MapCacheBytes(), 50LL * 1024 * 1024);
+    StoreMapFiles({});
+    WriteSetting("mapCacheSize", "");
 }

@@ -5,6 +5,7 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/panels/MapSource.h"
+#include "ui/panels/MapTileScheme.h"
 
 #include <QBoxLayout>
 #include <QDebug>
@@ -86,8 +87,11 @@ CPrintDlg::CPrintDlg(const DataOutCommands::PrintJob& job, Content content, Reve
 CPrintDlg::~CPrintDlg() = default;
 
 void CPrintDlg::TilesFromSettings(Content& content) {
+    // The report's map asks the program for its tiles (map files, cache, tile server), as the
+    // map panel does.
+    PrepareMapTiles();
     const MapSource source = MapSourceFor(StoredMapKind());
-    content.tileTemplate = source.url;
+    content.tileTemplate = MapTileTemplate(StoredMapKind());
     content.tileAttribution = source.attribution;
     content.tileCoords = source.coords;
 }

@@ -1,8 +1,12 @@
 #include "ui/panels/CDlgMap.h"
 
+#include "core/config/Settings.h"
+#include "core/maps/MapTileService.h"
+#include "core/maps/TilePrefetch.h"
 #include "core/tools/GpxExport.h"
 #include "ui/bridge/BrowserHost.h"
 #include "ui/panels/ConnectivityMonitor.h"
+#include "ui/panels/MapTileScheme.h"
 #include "ui/panels/render/PanelPainting.h"
 
 #include <QCloseEvent>
@@ -15,8 +19,21 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
+#include <algorithm>
+
 namespace {
 const char* const kSeekHandler = "mapSeek";
+const char* const kKeepHandler = "mapKeep";
+constexpr int kMessageMs = 15000; // how long a source's failure stays in the status line
+// The zooms a recording's map is kept at: the route fitted (a city's streets) down to the houses.
+constexpr int kKeepFromZoom = 12;
+constexpr int kKeepToZoom = 17;
+
+int settingNumber(const char* name, int fallback, int least, int most) {
+    bool ok = false;
+    const int v = QString::fromStdString(ReadSetting(name)).toInt(&ok);
+    return ok ? std::clamp(v, least, most) : fallback;
+}
 
 QIcon floatIcon() {
     QPixmap pm(16, 16);
@@ -49,6 +66,10 @@ CDlgMap::CDlgMap(QWidget* parent, ConnectivityMonitor* monitor) : QWidget(parent
     connect(m_view, &BrowserHost::pageLoaded, this, &CDlgMap::onPageLoaded);
     connect(m_view->Bridge(), &ScriptBridge::invoked, this,
             [this](int dispid, const QString& name, const QVariant& value) {
+                if (dispid == kDispDoHandler && name == QLatin1String(kKeepHandler)) {
+                    keepForOffline();
+                    return;
+                }
                 if (dispid != kDispDoHandler || name != QLatin1String(kSeekHandler))
                     return;
                 bool ok = false;
@@ -78,6 +99,26 @@ CDlgMap::CDlgMap(QWidget* parent, ConnectivityMonitor* monitor) : QWidget(parent
     }
     connect(m_monitor, &ConnectivityMonitor::connectivityChanged, this, &CDlgMap::onConnectivity);
     m_connected = m_monitor->isConnected();
+
+    MapTileService& tiles = MapTileService::instance();
+    connect(&tiles, &MapTileService::tileServed, this, [this](int kind, const QString& source, bool offline) {
+        if (kind != m_kind || (source == m_shownSource && offline == m_shownOffline))
+            return;
+        m_shownSource = source;
+        m_shownOffline = offline;
+        sendStatus();
+    });
+    m_messageTimer = new QTimer(this);
+    m_messageTimer->setSingleShot(true);
+    connect(m_messageTimer, &QTimer::timeout, this, [this] {
+        m_message.clear();
+        sendStatus();
+    });
+    connect(&tiles, &MapTileService::message, this, [this](const QString& text) {
+        m_message = text;
+        m_messageTimer->start(kMessageMs);
+        sendStatus();
+    });
     placeButtons();
 }
 
@@ -94,6 +135,7 @@ void CDlgMap::setSession(PlaybackSession* session) {
         m_gpsTimes = &m_session->trackData().gpsTimesMs;
         m_durationMs = m_session->recording().trackRangeMs;
         m_lastIndex = -1;
+        takeCardMaps();
         LoadMapPage();
         sendRoute();
     };
@@ -104,7 +146,10 @@ void CDlgMap::setSession(PlaybackSession* session) {
         m_durationMs = 0;
         m_lastIndex = -1;
         resetCurrent();
+        if (m_keep)
+            m_keep->cancel();
         sendRoute();
+        sendStatus();
     });
     connect(session, &PlaybackSession::positionChanged, this, &CDlgMap::SetPosition);
     if (session->isOpen())
@@ -121,6 +166,9 @@ void CDlgMap::LoadMapPage() {
 
 void CDlgMap::ReloadMapPage(int kind) {
     m_kind = kind == 2 ? 2 : 1;
+    PrepareMapTiles();
+    MapTileService::instance().setReachable(m_connected);
+    m_shownSource.clear();
     const MapHost host = MapHostFor(MapSourceFor(m_kind));
     m_monitor->setTarget(host.host, host.port);
     m_pageReady = false;
@@ -134,6 +182,7 @@ void CDlgMap::onPageLoaded(bool ok) {
     m_pageReady = true;
     sendTileSource();
     m_view->CallScript(QStringLiteral("setOnline"), QStringList{m_connected ? "1" : "0"});
+    sendStatus();
     sendRoute();
     if (m_session && m_session->isOpen())
         SetPosition(m_session->positionMs());
@@ -142,15 +191,113 @@ void CDlgMap::onPageLoaded(bool ok) {
 
 void CDlgMap::onConnectivity(bool connected) {
     m_connected = connected;
+    // While the tile server cannot be reached the tiles come from the files and the cache only.
+    MapTileService::instance().setReachable(connected);
     if (m_pageReady)
         m_view->CallScript(QStringLiteral("setOnline"), QStringList{connected ? "1" : "0"});
+    sendStatus();
+}
+
+void CDlgMap::takeCardMaps() {
+    // Map files that came with the recording (at the card's root or beside it) join the chosen ones.
+    const QStringList found =
+        m_session ? MapFilesBeside(QString::fromStdString(m_session->recording().path.string())) : QStringList();
+    SetCardMapFiles(found);
+    const QStringList before = MapTileService::instance().filePaths();
+    PrepareMapTiles();
+    if (m_pageReady && MapTileService::instance().filePaths() != before)
+        sendTileSource();
 }
 
 void CDlgMap::sendTileSource() {
     const MapSource s = MapSourceFor(m_kind);
-    m_view->CallScript(
-        QStringLiteral("setTileSource"),
-        QStringList{s.url, s.attribution, QString::number(s.minZoom), QString::number(s.maxZoom), s.coords});
+    const MapTileService& tiles = MapTileService::instance();
+    QStringList attributions;
+    if (m_kind == 1)
+        for (const auto& f : tiles.files())
+            if (!f->attribution().isEmpty() && !attributions.contains(f->attribution()))
+                attributions << f->attribution();
+    attributions << s.attribution;
+    const int most = std::max(s.maxZoom, tiles.maxZoom(m_kind));
+    const int least = std::min(s.minZoom, tiles.minZoom(m_kind));
+    m_view->CallScript(QStringLiteral("setTileSource"),
+                       QStringList{MapTileTemplate(m_kind), attributions.join(QStringLiteral(" | ")),
+                                   QString::number(least), QString::number(most), s.coords});
+}
+
+QString CDlgMap::statusText() const {
+    QString text = m_connected ? PanelText("MAP_STATUS_ONLINE", "Online")
+                               : PanelText("MAP_STATUS_OFFLINE", "Offline");
+    text += QStringLiteral(" \u00b7 ");
+    if (!m_shownSource.isEmpty()) {
+        text += m_shownSource;
+        const bool file = std::any_of(MapTileService::instance().files().begin(),
+                                      MapTileService::instance().files().end(),
+                                      [&](const auto& f) { return f->name() == m_shownSource; });
+        if (m_shownOffline && !file)
+            text += PanelText("MAP_STATUS_KEPT", " (kept tiles)");
+    } else if (m_connected) {
+        text += MapSourceName(MapSourceFor(m_kind));
+    } else {
+        text += PanelText("MAP_STATUS_NO_TILES", "no map tiles: outlines only");
+    }
+    if (m_keep && m_keep->isRunning())
+        text += QStringLiteral(" \u00b7 ") + PanelText("MAP_KEEPING", "keeping the map for offline use: %1 / %2 tiles")
+                                                 .arg(m_keep->done())
+                                                 .arg(m_keep->total());
+    else if (!m_keepResult.isEmpty())
+        text += QStringLiteral(" \u00b7 ") + m_keepResult;
+    if (!m_message.isEmpty())
+        text += QStringLiteral(" \u00b7 ") + m_message;
+    return text;
+}
+
+void CDlgMap::sendStatus() {
+    if (!m_pageReady)
+        return;
+    QString keep;
+    if (m_keep && m_keep->isRunning())
+        keep = PanelText("MAP_KEEP_STOP", "Stop keeping");
+    else if (m_connected && m_gps && !m_gps->empty() && !MapSourceFor(m_kind).url.isEmpty())
+        keep = PanelText("MAP_KEEP", "Keep this recording's map for offline use");
+    m_view->CallScript(QStringLiteral("setMapStatus"), QStringList{statusText(), keep});
+}
+
+void CDlgMap::keepForOffline() {
+    if (m_keep && m_keep->isRunning()) {
+        m_keep->cancel();
+        return;
+    }
+    if (!m_gps || m_gps->empty())
+        return;
+    if (!m_connected) {
+        m_keepResult = PanelText("MAP_KEEP_OFFLINE", "the map cannot be kept while offline");
+        sendStatus();
+        return;
+    }
+    std::vector<std::pair<double, double>> route;
+    for (const CGpsData& s : *m_gps)
+        if (s.valid)
+            route.emplace_back(NmeaToDegrees(s.latitude), NmeaToDegrees(s.longitude));
+    const MapSource source = MapSourceFor(m_kind);
+    const int cap = settingNumber("mapKeepTiles", TilePrefetch::kDefaultCap, 1, 100000);
+    const auto tiles = TilePrefetch::tilesAlong(route, std::max(kKeepFromZoom, source.minZoom),
+                                                std::min(kKeepToZoom, source.maxZoom), cap);
+    if (!m_keep) {
+        m_keep = new TilePrefetch(MapTileService::instance(), m_kind, this);
+        connect(m_keep, &TilePrefetch::progress, this, [this] { sendStatus(); });
+        connect(m_keep, &TilePrefetch::finished, this, [this](int kept, int failed, bool cancelled) {
+            m_keepResult = cancelled ? PanelText("MAP_KEEP_STOPPED", "keeping stopped after %1 tiles").arg(kept)
+                           : failed  ? PanelText("MAP_KEEP_PART", "%1 tiles kept for offline use, %2 failed")
+                                          .arg(kept)
+                                          .arg(failed)
+                                     : PanelText("MAP_KEEP_DONE", "%1 tiles kept for offline use").arg(kept);
+            sendStatus();
+        });
+    }
+    m_keep->setPauseMs(settingNumber("mapKeepPause", TilePrefetch::kDefaultPauseMs, 0, 60000));
+    m_keepResult.clear();
+    m_keep->start(tiles);
 }
 
 void CDlgMap::sendRoute() {

@@ -9,6 +9,7 @@
 #include "ui/playback/PlaybackSession.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -17,6 +18,7 @@
 class BrowserHost;
 class ConnectivityMonitor;
 class QToolButton;
+class TilePrefetch;
 
 class CDlgMap : public QWidget {
     Q_OBJECT
@@ -54,6 +56,11 @@ public:
     const QString& currentTimeText() const { return m_timeText; }
     // Page calls made for marker moves (diagnostics and tests).
     int markerCalls() const { return m_markerCalls; }
+    // The status line as the page shows it: online or offline, the source shown, a failure.
+    QString statusText() const;
+    // Keeps the open recording's map for offline use (the page's keep button), or stops it.
+    void keepForOffline();
+    TilePrefetch* keeping() const { return m_keep; }
 
 signals:
     void dockToggleRequested(); // 0x404
@@ -75,6 +82,8 @@ private:
     void resetCurrent();
     SampleTimeline timeline() const; // the open recording's GPS samples on its time line
     void placeButtons();
+    void sendStatus();
+    void takeCardMaps();
 
     BrowserHost* m_view = nullptr;
     QToolButton* m_floatButton = nullptr;
@@ -94,4 +103,10 @@ private:
     double m_speed = 0;
     QString m_timeText;
     int m_markerCalls = 0;
+    QString m_shownSource;  // the source of the last tile the page got
+    bool m_shownOffline = false;
+    QString m_message;      // the last failure of a source, shown for a while
+    QTimer* m_messageTimer = nullptr;
+    TilePrefetch* m_keep = nullptr;
+    QString m_keepResult;   // how the last keep ended
 };

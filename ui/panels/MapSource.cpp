@@ -2,6 +2,7 @@
 
 #include "core/config/Settings.h"
 
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
@@ -72,4 +73,37 @@ MapHost MapHostFor(const MapSource& source) {
 
 QString MapUserAgent(const QString& browserAgent) {
     return browserAgent + QStringLiteral(" Quillent/1.0 (dashboard camera viewer)");
+}
+
+QString MapSourceName(const MapSource& source) {
+    const QString host = MapHostFor(source).host;
+    if (host.contains(QLatin1String("openstreetmap")))
+        return QStringLiteral("OpenStreetMap");
+    return host.isEmpty() ? QStringLiteral("online map") : host;
+}
+
+QStringList StoredMapFiles() {
+    QStringList files;
+    for (const QString& line : QString::fromStdString(ReadSetting("mapFiles")).split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            files << line.trimmed();
+    return files;
+}
+
+void StoreMapFiles(const QStringList& paths) {
+    WriteSetting("mapFiles", paths.join(QLatin1Char('\n')).toStdString());
+}
+
+qint64 MapCacheBytes() {
+    bool ok = false;
+    const qint64 mb = QString::fromStdString(ReadSetting("mapCacheSize")).toLongLong(&ok);
+    return (ok && mb >= 0 ? std::min<qint64>(mb, 100000) : 200) * 1024 * 1024;
+}
+
+QString MapCacheFolder() {
+    const std::string stored = ReadSetting("mapCacheFolder");
+    if (!stored.empty())
+        return QString::fromStdString(stored);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/Quillent/map-tiles");
 }

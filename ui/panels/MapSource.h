@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 struct MapSource {
     QString url;         // Leaflet URL template ({z}, {x}, {y}, optionally {s})
@@ -33,3 +34,14 @@ struct MapHost {
 MapHost MapHostFor(const MapSource& source);
 // The user agent the map views send, so tile servers can tell who asks.
 QString MapUserAgent(const QString& browserAgent);
+
+// A short name of the online source for the map's status line ("OpenStreetMap", else its host).
+QString MapSourceName(const MapSource& source);
+
+// The user's MBTiles map files, first choice first: setting "mapFiles", one path a line.
+QStringList StoredMapFiles();
+void StoreMapFiles(const QStringList& paths);
+// The disk cache of online tiles: setting "mapCacheSize" in MB (default 200; 0 keeps nothing on
+// disk) and "mapCacheFolder" (default the user's cache folder + "/Quillent/map-tiles").
+qint64 MapCacheBytes();
+QString MapCacheFolder();

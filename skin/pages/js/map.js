@@ -7,7 +7,12 @@
 // Functions the program calls (strings in, strings out): DrawCurrent(a, b) with latitude first,
 // or longitude first on map.htm; clearPath(); resizeScript();
 // setRoute(json of [lat, lon, ms] in WGS-84); setTileSource(url, attribution, minZoom, maxZoom,
-// coords: 'wgs84' or 'gcj02'); setOnline('1' or '0'); mapState() for checks.
+// coords: 'wgs84' or 'gcj02'); setOnline('1' or '0'); setMapStatus(text, keepLabel) (the status
+// line: online or offline and the source shown; with a label, a button that asks the program to
+// keep the map for offline use through DoHandler('mapKeep')); mapState() for checks.
+// Tiles come from the program through the quillent-tiles: scheme (the user's map files, then the
+// online server through a disk cache), so the tile layer stays while offline: the program answers
+// from what it has.
 (function () {
     'use strict';
     // One page under three names (the build copies map.htm): the name says how positions arrive.
@@ -19,7 +24,9 @@
     var page = PAGES[decodeURIComponent(location.pathname.split('/').pop())] || {};
     var order = page.order === 'lonlat' ? 'lonlat' : 'latlon';
     var coords = page.coords === 'gcj02' ? 'gcj02' : 'wgs84';
-    var tiles = {url: '', attribution: '', minZoom: 1, maxZoom: 18};
+    var tiles = {url: 'quillent-tiles:/' + (coords === 'gcj02' ? 2 : 1) + '/{z}/{x}/{y}', attribution: '',
+                 minZoom: 1, maxZoom: 18};
+    var status = {text: '', keep: ''}, statusControl = null;
     var online = false;
     var requested = [];     // "z/x/y" of the tiles asked for, newest last (at most 200)
     var route = [];         // {wgs: [lat, lon], at: L.LatLng shown, ms}
@@ -165,7 +172,7 @@
         if (z < least || z > most) map.setZoom(Math.min(most, Math.max(least, z)), {animate: false});
         map.setMaxZoom(most);
         map.setMinZoom(least);
-        if (!tiles.url || !online) return;
+        if (!tiles.url) return;
         tileLayer = L.tileLayer(tiles.url, {
             attribution: tiles.attribution, minZoom: tiles.minZoom, maxZoom: tiles.maxZoom,
             subdomains: tiles.url.indexOf('{s}') >= 0 ? 'abc' : [], crossOrigin: false, zIndex: 1
@@ -312,12 +319,38 @@
 
     window.setOnline = function (flag) {
         var now = String(flag) === '1' || flag === true;
-        if (now === online) {
-            if (now && tileLayer) tileLayer.redraw(); // a returning connection: ask again
-            return '';
-        }
+        var changed = now !== online;
         online = now;
-        if (map) applyTiles();
+        // A returning connection: ask again for what the files and the cache did not have.
+        if (now && tileLayer && (changed || !tileLayer.isLoading())) tileLayer.redraw();
+        return '';
+    };
+
+    // ---- status line ----
+    var StatusControl = L.Control ? L.Control.extend({
+        options: {position: 'bottomleft'},
+        onAdd: function () {
+            var box = L.DomUtil.create('div', 'q-status leaflet-bar');
+            L.DomEvent.disableClickPropagation(box);
+            this.text = L.DomUtil.create('span', 'q-status-text', box);
+            this.button = L.DomUtil.create('button', 'q-status-keep', box);
+            this.button.type = 'button';
+            L.DomEvent.on(this.button, 'click', function () {
+                if (window.external && window.external.DoHandler) window.external.DoHandler('mapKeep', '1');
+            });
+            return box;
+        },
+        show: function () {
+            this.text.textContent = status.text;
+            this.button.textContent = status.keep;
+            this.button.style.display = status.keep ? '' : 'none';
+            this.getContainer().style.display = status.text || status.keep ? '' : 'none';
+        }
+    }) : null;
+    window.setMapStatus = function (text, keepLabel) {
+        status.text = String(text || '');
+        status.keep = String(keepLabel || '');
+        if (statusControl) statusControl.show();
         return '';
     };
 
@@ -327,6 +360,7 @@
             loaded: !!map, marker: m ? [m.lat, m.lng] : null, current: current, heading: heading,
             travelled: travelled.length, route: route.length, online: online, tiles: !!tileLayer,
             coords: coords, requested: requested.slice(), zoom: map ? map.getZoom() : 0,
+            status: status.text, keep: status.keep,
             base: !!window.QUILLENT_BASEMAP && typeof topojson !== 'undefined',
             size: map ? [map.getSize().x, map.getSize().y] : [0, 0]
         });
@@ -348,11 +382,20 @@
         L.control.scale({imperial: false, maxWidth: 100}).addTo(map);
         map.setView([20, 0], 2);
         addBaseLayer();
+        if (StatusControl) {
+            statusControl = new StatusControl().addTo(map);
+            statusControl.show();
+        }
+        applyTiles();
         routeLine = L.polyline([], {color: '#4a90d9', weight: 5, opacity: 0.55}).addTo(map);
         travelledLine = L.polyline([], {color: '#e8452c', weight: 5, opacity: 0.9}).addTo(map);
         routeLine.on('click', function (e) { seekTo(e.latlng); });
         travelledLine.on('click', function (e) { seekTo(e.latlng); });
         window.addEventListener('resize', window.resizeScript);
+        // The view may take its size in steps while the page loads (a panel shown or docked):
+        // follow the map element itself, so no part of it is left without tiles.
+        if (window.ResizeObserver)
+            new ResizeObserver(function () { window.resizeScript(); }).observe(document.getElementById('map'));
         map.on('resize', function () { if (fitPending) fitRoute(); });
     }
     start();
