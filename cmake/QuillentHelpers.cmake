@@ -10,13 +10,13 @@ endfunction()
 # into one test executable <name> with <libs>, GoogleTest and gtest_main (one link and one precompiled
 # header per layer instead of one per unit); each case is registered with CTest and runs in its own
 # process, so a unit's process-wide set-up (an application object, silenced sound) stays its own.
-# A test that runs the built programs (it names QUILLENT_BIN_DIR) is left out of a core-only build,
-# where those programs do not exist; in a full build a missing program or tool fails the test.
+# A test that runs the built programs (it names QUILLENT_BIN_DIR or builtProgram) is left out of a
+# core-only build, where those programs do not exist; in a full build a missing program or tool fails the test.
 function(quillent_add_unit_tests name dir)
     file(GLOB _tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
     if(QUILLENT_CORE_ONLY)
         foreach(_t ${_tests})
-            file(STRINGS ${_t} _uses_programs REGEX "QUILLENT_BIN_DIR")
+            file(STRINGS ${_t} _uses_programs REGEX "QUILLENT_BIN_DIR|builtProgram")
             if(_uses_programs)
                 list(REMOVE_ITEM _tests ${_t})
             endif()

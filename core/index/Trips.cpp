@@ -2,6 +2,7 @@
 
 #include "core/common/CText.h"
 #include "core/recordings/RecordingName.h"
+#include "core/tools/GpxExport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,30 +16,6 @@ namespace {
 
 // Joined recordings' positions are this close in time or the join is not drawn or counted.
 constexpr int64_t kJoinMaxMs = 60 * 1000;
-
-std::string xmlEscape(const std::string& in) {
-    std::string out;
-    for (char c : in) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20)
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::string csvField(const std::string& in) {
     if (in.find_first_of(",\"\n") == std::string::npos)
@@ -142,8 +119,9 @@ std::string TripsGpx(const std::vector<Trip>& trips, const std::vector<IndexedRe
                     continue;
                 out += "  <wpt lat=\"" + FormatFixed(e.lat, 6) + "\" lon=\"" + FormatFixed(e.lon, 6) + "\">";
                 out += "<time>" + UtcText(e.utcMs) + "</time><name>" + DrivingEventName(e.type) + "</name>";
-                out += "<desc>trip " + std::to_string(t + 1) + ", " + xmlEscape(recordings[i].name) + " at " +
-                       std::to_string(e.offsetMs) + " ms, strength " + FormatFixed(e.strength, 2) + "</desc>";
+                out += "<desc>trip " + std::to_string(t + 1) + ", " + XmlEscaped(recordings[i].name) +
+                       " at " + std::to_string(e.offsetMs) + " ms, strength " + FormatFixed(e.strength, 2) +
+                       "</desc>";
                 out += "<type>" + std::string(DrivingEventName(e.type)) + "</type></wpt>\n";
             }
     for (size_t t = 0; t < trips.size(); ++t) {

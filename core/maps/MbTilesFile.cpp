@@ -1,6 +1,5 @@
 #include "core/maps/MbTilesFile.h"
 
-#include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -13,7 +12,6 @@
 #include <sys/stat.h>
 
 namespace {
-QAtomicInt g_connections;
 
 // SQLite's result codes for a database another connection holds.
 bool isLockedError(const QSqlError& e) {
@@ -39,22 +37,14 @@ int TileRow(double latitude, int zoom) {
     return std::clamp(static_cast<int>(std::floor(y)), 0, int(n) - 1);
 }
 
-MbTilesFile::MbTilesFile(const QString& path) : m_path(path) {
-    m_connection = QStringLiteral("mbtiles-%1").arg(g_connections.fetchAndAddRelaxed(1));
-}
+MbTilesFile::MbTilesFile(const QString& path) : m_path(path), m_connection(QStringLiteral("mbtiles")) {}
 
 MbTilesFile::~MbTilesFile() {
     close();
 }
 
 void MbTilesFile::close() {
-    if (!QSqlDatabase::contains(m_connection))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
+    m_connection.close();
     m_open = false;
 }
 
@@ -85,7 +75,7 @@ bool MbTilesFile::open() {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         return fail(QStringLiteral("MBTiles map files cannot be read: the SQLite driver of Qt is missing."));
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection.name());
         db.setDatabaseName(m_path);
         // Never wait long for a writer: the tiles are read on the thread that draws the map.
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=50"));
@@ -100,7 +90,7 @@ bool MbTilesFile::open() {
 
 QString MbTilesFile::readMetadata() {
     const QString shown = shortName(m_path);
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view')"))) {
         if (isLockedError(q.lastError()))
@@ -142,7 +132,8 @@ QString MbTilesFile::readMetadata() {
             maxZoom = value;
     }
     if (format == QLatin1String("pbf") || format == QLatin1String("mvt"))
-        return QStringLiteral("%1 holds vector tiles; only picture tiles (PNG, JPEG, WebP) can be shown.").arg(shown);
+        return QStringLiteral("%1 holds vector tiles; only picture tiles (PNG, JPEG, WebP) can be shown.")
+            .arg(shown);
 
     bool minOk = false, maxOk = false;
     m_minZoom = minZoom.toInt(&minOk);
@@ -165,7 +156,8 @@ QString MbTilesFile::readMetadata() {
         bool ok[4];
         const double w = b[0].toDouble(&ok[0]), s = b[1].toDouble(&ok[1]), e = b[2].toDouble(&ok[2]),
                      n = b[3].toDouble(&ok[3]);
-        if (ok[0] && ok[1] && ok[2] && ok[3] && w < e && s < n && w >= -180 && e <= 180 && s >= -90 && n <= 90)
+        if (ok[0] && ok[1] && ok[2] && ok[3] && w < e && s < n && w >= -180 && e <= 180 && s >= -90 &&
+            n <= 90)
             m_bounds = TileBounds{w, s, e, n};
     }
 
@@ -186,7 +178,7 @@ QString MbTilesFile::readMetadata() {
 }
 
 bool MbTilesFile::hasRow(int z, int x, int row) {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    QSqlQuery q(QSqlDatabase::database(m_connection.name(), false));
     q.prepare(QStringLiteral("SELECT 1 FROM tiles WHERE zoom_level=? AND tile_column=? AND tile_row=?"));
     q.addBindValue(z);
     q.addBindValue(x);
@@ -214,17 +206,19 @@ MbTilesFile::Read MbTilesFile::tile(int z, int x, int y, QByteArray* data) {
         fail(QStringLiteral("The map file %1 has disappeared.").arg(m_path));
         return Read::Failed;
     }
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level=? AND tile_column=? AND tile_row=?"));
+    q.prepare(
+        QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level=? AND tile_column=? AND tile_row=?"));
     q.addBindValue(z);
     q.addBindValue(x);
     q.addBindValue(m_topDownRows ? y : (1 << z) - 1 - y);
     if (!q.exec()) {
         m_error = isLockedError(q.lastError())
                       ? QStringLiteral("%1 is locked by another program.").arg(shortName(m_path))
-                      : QStringLiteral("%1 cannot be read: %2").arg(shortName(m_path), q.lastError().databaseText());
+                      : QStringLiteral("%1 cannot be read: %2")
+                            .arg(shortName(m_path), q.lastError().databaseText());
         return Read::Failed;
     }
     if (!q.next())

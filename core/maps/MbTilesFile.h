@@ -3,6 +3,8 @@
 // map tile service; read on the thread that opened it.
 #pragma once
 
+#include "core/common/SqlConnection.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -56,7 +58,7 @@ private:
     void close();
 
     QString m_path;
-    QString m_connection; // the Qt SQL connection name (one per opened file)
+    SqlConnection m_connection; // one per opened file
     QString m_error;
     QString m_name;
     QString m_attribution;

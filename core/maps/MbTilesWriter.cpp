@@ -2,7 +2,6 @@
 
 #include "core/common/ReplacingWriter.h"
 
-#include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -10,26 +9,15 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-namespace {
-QAtomicInt g_writers;
-}
-
-MbTilesWriter::MbTilesWriter(const QString& target) : m_target(target) {
-    m_connection = QStringLiteral("mbtiles-writer-%1").arg(g_writers.fetchAndAddRelaxed(1));
-}
+MbTilesWriter::MbTilesWriter(const QString& target)
+    : m_target(target), m_connection(QStringLiteral("mbtiles-writer")) {}
 
 MbTilesWriter::~MbTilesWriter() {
     closeDatabase();
 }
 
 void MbTilesWriter::closeDatabase() {
-    if (!QSqlDatabase::contains(m_connection))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
+    m_connection.close();
     m_open = false;
 }
 
@@ -42,17 +30,18 @@ bool MbTilesWriter::fail(const QString& message) {
 bool MbTilesWriter::begin(const QMap<QString, QString>& metadata) {
     m_work = std::make_unique<QTemporaryDir>();
     if (!m_work->isValid())
-        return fail(QStringLiteral("cannot create a working folder for %1: %2").arg(m_target, m_work->errorString()));
+        return fail(
+            QStringLiteral("cannot create a working folder for %1: %2").arg(m_target, m_work->errorString()));
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         return fail(QStringLiteral("cannot write %1: the SQLite driver of Qt is missing").arg(m_target));
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection.name());
         db.setDatabaseName(m_work->filePath(QStringLiteral("map.mbtiles")));
         if (!db.open())
             return fail(QStringLiteral("cannot write %1: %2").arg(m_target, db.lastError().text()));
     }
     m_open = true;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
     QSqlQuery q(db);
     const char* const schema[] = {
         "PRAGMA journal_mode=OFF",
@@ -81,7 +70,7 @@ bool MbTilesWriter::addTile(int z, int x, int y, const QByteArray& bytes) {
         return false;
     if (z < 0 || z > 24 || x < 0 || y < 0 || x >= (1 << z) || y >= (1 << z))
         return true; // not a tile of the world: left out
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    QSqlQuery q(QSqlDatabase::database(m_connection.name(), false));
     q.prepare(QStringLiteral(
         "INSERT OR REPLACE INTO tiles (zoom_level, tile_column, tile_row, tile_data) VALUES (?, ?, ?, ?)"));
     q.addBindValue(z);
@@ -98,7 +87,7 @@ bool MbTilesWriter::commit() {
     if (!m_open)
         return false;
     {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
         if (!db.commit())
             return fail(QStringLiteral("cannot write %1: %2").arg(m_target, db.lastError().text()));
     }

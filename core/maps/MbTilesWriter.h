@@ -4,6 +4,8 @@
 // Used by the sample-card generator and by the export of the map cache.
 #pragma once
 
+#include "core/common/SqlConnection.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -33,7 +35,7 @@ private:
     void closeDatabase();
 
     QString m_target;
-    QString m_connection;
+    SqlConnection m_connection;
     std::unique_ptr<QTemporaryDir> m_work;
     QString m_error;
     int m_tiles = 0;

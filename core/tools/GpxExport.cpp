@@ -9,7 +9,13 @@
 
 namespace {
 
-std::string xmlEscape(const std::string& text) {
+std::string fixed(double value, int decimals) {
+    return FormatFixed(value, decimals);
+}
+
+} // namespace
+
+std::string XmlEscaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
@@ -26,19 +32,12 @@ std::string xmlEscape(const std::string& text) {
             out += "&quot;";
             break;
         default:
-            // Control characters are not allowed in XML 1.0 text.
             if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n')
                 out += c;
         }
     }
     return out;
 }
-
-std::string fixed(double value, int decimals) {
-    return FormatFixed(value, decimals);
-}
-
-} // namespace
 
 double NmeaToDegrees(double nmea) {
     double a = std::fabs(nmea);
@@ -82,7 +81,7 @@ std::string MakeGpxSegments(const std::vector<GpxSegment>& segments, const std::
            "     xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\n"
            "     xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
            "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
-    out += "  <trk>\n    <name>" + xmlEscape(name) + "</name>\n";
+    out += "  <trk>\n    <name>" + XmlEscaped(name) + "</name>\n";
     int count = 0;
     for (const GpxSegment& segment : segments) {
         out += "    <trkseg>\n";

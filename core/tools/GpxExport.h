@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// `text` as XML character data: markup characters escaped, control characters other than tab and
+// line feed (not allowed in XML 1.0) left out.
+std::string XmlEscaped(const std::string& text);
+
 // NMEA ddmm.mmmm (signed) -> decimal degrees.
 double NmeaToDegrees(double nmea);
 
