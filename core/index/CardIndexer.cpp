@@ -224,16 +224,19 @@ BackgroundIndexer::~BackgroundIndexer() {
 }
 
 bool BackgroundIndexer::isRunning() const {
-    return m_thread && m_thread->isRunning();
+    return m_working;
 }
 
 bool BackgroundIndexer::start(const IndexLocation& location, const fs::path& card,
                               const IndexRunOptions& options) {
     if (isRunning())
         return false;
+    // A run that has reported its end may still be leaving its thread: a new start right after the
+    // end waits for that moment instead of being refused.
     if (m_thread)
         m_thread->wait();
     m_cancel = false;
+    m_working = true;
     m_thread.reset(QThread::create([this, location, card, options] {
         IndexRunResult result;
         std::string error;
@@ -247,6 +250,7 @@ bool BackgroundIndexer::start(const IndexLocation& location, const fs::path& car
                                });
         }
         index.reset();
+        m_working = false;
         emit finished(result);
     }));
     m_thread->start(QThread::LowPriority);

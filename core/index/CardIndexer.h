@@ -56,7 +56,7 @@ public:
     bool start(const IndexLocation& location, const std::filesystem::path& card,
                const IndexRunOptions& options);
     void cancel() { m_cancel = true; }
-    bool isRunning() const;
+    bool isRunning() const; // a run is under way and has not reported its end
 
 signals:
     void progress(int done, int total, const QString& name);
@@ -65,4 +65,5 @@ signals:
 private:
     std::unique_ptr<QThread> m_thread;
     std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_working{false}; // false from the moment the run reports its end
 };
