@@ -171,9 +171,9 @@ bool RecordingReader::describeAvi(std::string* error) {
                 s.sampleRate = readLe32(f.data() + 4);
                 s.bitsPerSample = readLe16(f.data() + 14);
             }
-            AudioKind kind = tag == 0x00FF || tag == 0x1600 || tag == 0x1610 || tag == 0x706D ? AudioKind::Aac
-                             : tag == 0x0001                                                  ? AudioKind::Pcm
-                                             : AudioKind::Other;
+            AudioKind kind = isAacWaveTag(tag) ? AudioKind::Aac
+                             : tag == kWavePcm ? AudioKind::Pcm
+                                               : AudioKind::Other;
             s.codec = kind == AudioKind::Aac   ? "AAC"
                       : kind == AudioKind::Pcm ? "PCM"
                                                : "audio " + std::to_string(tag);

@@ -29,6 +29,12 @@ constexpr uint32_t kAviHasIndex = 0x10;       // avih flag: an idx1 chunk follow
 constexpr uint32_t kAviIsInterleaved = 0x100; // avih flag
 constexpr uint32_t kAviIndexKeyFrame = 0x10;  // idx1 entry flag
 
+// Sound format tags of a strf chunk: PCM, and the tags cameras and muxers give AAC.
+constexpr uint16_t kWavePcm = 0x0001;
+inline bool isAacWaveTag(uint16_t tag) {
+    return tag == 0x00FF || tag == 0x1600 || tag == 0x1610 || tag == 0x706D;
+}
+
 // Offsets of fields patched or read inside the avih and strh chunk data.
 constexpr uint32_t kAvihFlagsOffset = 12;
 constexpr uint32_t kAvihTotalFramesOffset = 16;

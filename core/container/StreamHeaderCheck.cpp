@@ -15,9 +15,6 @@ constexpr int32_t kMaxPictureSide = 16384;
 constexpr uint32_t kMinSampleRate = 1000;
 constexpr uint32_t kMaxSampleRate = 192000;
 constexpr uint16_t kMaxSoundChannels = 8;
-constexpr uint16_t kWavePcm = 0x0001;
-constexpr uint16_t kWaveAac = 0x00FF;
-constexpr uint16_t kWaveAacAdts = 0x1600;
 
 constexpr uint32_t kH264Tags[] = {fourcc("H264"), fourcc("h264"), fourcc("X264"),
                                   fourcc("x264"), fourcc("avc1"), fourcc("AVC1")};
@@ -52,7 +49,7 @@ std::string checkAudio(const AviStreamHeader& s) {
     const uint16_t tag = readLe16(f), channels = readLe16(f + 2), blockAlign = readLe16(f + 12),
                    bits = readLe16(f + 14);
     const uint32_t sampleRate = readLe32(f + 4);
-    if (tag != kWavePcm && tag != kWaveAac && tag != kWaveAacAdts)
+    if (tag != kWavePcm && !isAacWaveTag(tag))
         return "its sound codec is not the camera's (tag " + std::to_string(tag) + ")";
     if (channels == 0 || channels > kMaxSoundChannels)
         return std::to_string(channels) + " sound channels";

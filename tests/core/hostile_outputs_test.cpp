@@ -290,6 +290,17 @@ TEST(StreamHeaders, AStreamPlayersRejectIsLeftOut) {
         for (const IndexEntry& e : index)
             EXPECT_NE(e.id, fourcc("01wb"));
     }
+    // Every tag the player reads as AAC is sound the conversion keeps, not damage.
+    for (uint16_t tag : {0x00FF, 0x1600, 0x1610, 0x706D}) {
+        SCOPED_TRACE(tag);
+        Bytes other = good;
+        writeLe16(other.data() + soundStrf, tag);
+        WriteFile(dir / "tag.qmv", other);
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "out");
+        std::string why;
+        EXPECT_EQ(ConvertRecording(dir / "out", dir / "tag.qmv", true, {}, &why), kConvertDoneWithIndex) << why;
+    }
 }
 
 namespace {
