@@ -9,7 +9,7 @@
 #include "core/maps/MapTileService.h"
 #include "core/maps/MbTilesFile.h"
 #include "core/maps/MbTilesWriter.h"
-#include "ui/bridge/BrowserHost.h"
+#include "ui/page/BrowserHost.h"
 #include "ui/panels/MapTileScheme.h"
 
 #include <QApplication>
@@ -126,7 +126,7 @@ void BM_TileToPage(benchmark::State& state) {
     view.show();
     QEventLoop loaded;
     QObject::connect(&view, &QWebEngineView::loadFinished, &loaded, &QEventLoop::quit);
-    view.Navigate(QStringLiteral("map.htm"));
+    view.navigate(QStringLiteral("map.htm"));
     QTimer::singleShot(20000, &loaded, &QEventLoop::quit);
     loaded.exec();
     std::vector<double> times;
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir settings;
     SetSettingsDirectoryForTesting(settings.path().toStdString());
-    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_BIN_DIR "/skin"));
+    BrowserHost::setSkinFolder(QStringLiteral(QUILLENT_BIN_DIR "/skin"));
     WriteSetting("mapCacheFolder", folder().filePath(QStringLiteral("cache")).toStdString());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -6,8 +6,8 @@
 // Tick: one clock tick with every panel visible (position published, the panels repainted, the
 // map page told when the GPS sample changed), the UI thread's time.
 #include "core/config/Settings.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/panels/CDlgMap.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/panels/MapPanel.h"
 #include "ui/panels/ConnectivityMonitor.h"
 #include "ui/panels/DataPanelSet.h"
 #include "ui/playback/PlaybackSession.h"
@@ -89,13 +89,13 @@ BENCHMARK(BM_OpenRecordingDrawsThePanels)->Unit(benchmark::kMillisecond)->Iterat
 void BM_OpenRecordingMapRoute(benchmark::State& state) {
     Window w;
     PlaybackSession session;
-    CDlgMap* map = w.panels.map();
+    MapPanel* map = w.panels.map();
     map->setSession(&session);
     OpenRecording rec;
     rec.trackRangeMs = 3540000;
     const RecordingData data = hourOfDriving();
     QEventLoop loaded;
-    QObject::connect(map, &CDlgMap::pageLoaded, &loaded, &QEventLoop::quit);
+    QObject::connect(map, &MapPanel::pageLoaded, &loaded, &QEventLoop::quit);
     session.open(rec, data);
     QTimer::singleShot(30000, &loaded, &QEventLoop::quit);
     loaded.exec();
@@ -113,7 +113,7 @@ void BM_TickAllPanelsVisible(benchmark::State& state) {
     OpenRecording rec;
     rec.trackRangeMs = 3540000;
     QEventLoop loaded;
-    QObject::connect(w.panels.map(), &CDlgMap::pageLoaded, &loaded, &QEventLoop::quit);
+    QObject::connect(w.panels.map(), &MapPanel::pageLoaded, &loaded, &QEventLoop::quit);
     session.open(rec, hourOfDriving());
     QTimer::singleShot(30000, &loaded, &QEventLoop::quit);
     loaded.exec();
@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir settings;
     SetSettingsDirectoryForTesting(settings.path().toStdString());
-    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_BIN_DIR "/skin"));
+    BrowserHost::setSkinFolder(QStringLiteral(QUILLENT_BIN_DIR "/skin"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

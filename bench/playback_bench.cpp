@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     for (auto& view : views)
         view.m_width = argc > 3 ? std::atoi(argv[3]) : 640;
     PlaybackEngineHolder holder;
-    holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+    holder.attachWindows({&views[0], &views[1], &views[2], &views[3]});
 
     // Open: the recording is cued when OpenRecording returns, with every channel's first picture.
     std::vector<double> opens;
@@ -100,23 +100,23 @@ int main(int argc, char** argv) {
         }
         opens.push_back(msSince(start));
     }
-    const int channels = holder.GetChannelCount();
+    const int channels = holder.getChannelCount();
     for (int c = 0; c < channels; ++c)
         if (views[c].m_frames == 0)
             std::printf("channel %d has no first picture after the open\n", c + 1);
-    std::printf("channels %d, duration %llu ms\n", channels, (unsigned long long)holder.GetDurationMs());
+    std::printf("channels %d, duration %llu ms\n", channels, (unsigned long long)holder.getDurationMs());
     std::printf("open to first picture of every channel: %.0f / %.0f / %.0f ms\n", opens[0], opens[1],
                 opens[2]);
 
     // Seek while paused: from the request until every channel shows the new picture.
-    holder.Pause();
-    const uint64_t duration = holder.GetDurationMs();
+    holder.pause();
+    const uint64_t duration = holder.getDurationMs();
     double worst = 0, total = 0;
     int seeks = 0;
     for (uint64_t at = 1700; at + 1000 < duration && seeks < 12; at += duration / 13, ++seeks) {
         auto start = Clock::now();
-        holder.SeekTo(at);
-        holder.engine()->WaitForPicture(5000);
+        holder.seekTo(at);
+        holder.engine()->waitForPicture(5000);
         double ms = msSince(start);
         worst = std::max(worst, ms);
         total += ms;
@@ -126,28 +126,28 @@ int main(int argc, char** argv) {
                     worst);
 
     for (float rate : {1.0f, 2.0f, 2.7f, 3.4f, 4.0f}) {
-        holder.SeekTo(0);
-        holder.engine()->WaitForPicture(5000);
-        holder.SetRate(rate);
+        holder.seekTo(0);
+        holder.engine()->waitForPicture(5000);
+        holder.setRate(rate);
         for (int c = 0; c < channels; ++c)
             views[c].restart();
-        uint64_t dropped0 = holder.engine()->GetDroppedFrames();
-        uint64_t rendered0 = holder.engine()->GetRenderedFrames();
+        uint64_t dropped0 = holder.engine()->getDroppedFrames();
+        uint64_t rendered0 = holder.engine()->getRenderedFrames();
         double cpu0 = cpuSeconds();
         auto start = Clock::now();
         holder.Run();
-        uint64_t pos0 = holder.GetPositionMs();
+        uint64_t pos0 = holder.getPositionMs();
         double limit = std::min(seconds, (duration / 1000.0) / rate - 1.0);
         while (msSince(start) < limit * 1000.0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            holder.GetState(); // the clock's poll
+            holder.getState(); // the clock's poll
         }
         double wall = msSince(start) / 1000.0;
         double cpu = cpuSeconds() - cpu0;
-        uint64_t pos = holder.GetPositionMs();
-        uint64_t dropped = holder.engine()->GetDroppedFrames() - dropped0;
-        uint64_t rendered = holder.engine()->GetRenderedFrames() - rendered0;
-        holder.Pause();
+        uint64_t pos = holder.getPositionMs();
+        uint64_t dropped = holder.engine()->getDroppedFrames() - dropped0;
+        uint64_t rendered = holder.engine()->getRenderedFrames() - rendered0;
+        holder.pause();
         int shown = 0, missing = 0;
         for (int c = 0; c < channels; ++c) {
             auto [got, skipped] = views[c].shownAndMissing();
@@ -162,8 +162,8 @@ int main(int argc, char** argv) {
             rate, wall, (pos - pos0) / 1000.0, (pos - pos0) / 1000.0 / wall, cpu, 100.0 * cpu / wall,
             (unsigned long long)rendered, (unsigned long long)dropped,
             rendered + dropped ? 100.0 * dropped / double(rendered + dropped) : 0.0);
-        holder.SetRate(1.0f);
+        holder.setRate(1.0f);
     }
-    holder.CloseRecording();
+    holder.closeRecording();
     return 0;
 }

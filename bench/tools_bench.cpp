@@ -8,10 +8,10 @@
 #include "core/container/RecordingWriter.h"
 #include "core/container/ScrambledCopy.h"
 #include "core/config/ViewerConfig.h"
-#include "ui/controls/CWBCButton.h"
-#include "ui/tools/CEncCopyDlg.h"
-#include "ui/tools/CProcessDlg.h"
-#include "ui/tools/CVideoMergeDlg.h"
+#include "ui/widgets/SkinButton.h"
+#include "ui/tools/ScrambledCopyWindow.h"
+#include "ui/tools/ConvertCopyWindow.h"
+#include "ui/tools/MergeWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
     auto measureWindow = [&](ToolProgressWindow& window, QAbstractButton* cancel, int cancelAfterMs,
                              const std::function<void()>& start, const fs::path& out) {
         Measure m;
-        window.SetReporter([&m](QMessageBox::Icon, const QString& text) { m.outcome = text; });
+        window.setReporter([&m](QMessageBox::Icon, const QString& text) { m.outcome = text; });
         bool ended = false;
         QObject::connect(&window, &QDialog::finished, [&] { ended = true; });
         QElapsedTimer gap, run;
@@ -237,17 +237,17 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 6; ++run) {
         const fs::path out = dir / ("merged" + std::to_string(run));
         fs::create_directories(out);
-        CVideoMergeDlg dlg;
-        dlg.Prepare(list, 0);
-        dlg.CountCombo()->setCurrentIndex(dlg.CountCombo()->count() - 1);
-        dlg.SetFolderChooser(
+        MergeWindow dlg;
+        dlg.prepare(list, 0);
+        dlg.countCombo()->setCurrentIndex(dlg.countCombo()->count() - 1);
+        dlg.setFolderChooser(
             [&](const QString&, const QString&) { return QString::fromStdString(out.string()); });
-        dlg.ChooseFolder();
+        dlg.chooseFolder();
         const int cancelAt = run < 5 ? 100 + 300 * run : -1;
         Measure m = measureWindow(
-            dlg, dlg.CloseButton(), cancelAt, [&] { dlg.Start(); }, out);
+            dlg, dlg.closeButton(), cancelAt, [&] { dlg.start(); }, out);
         report(m,
-               "merge window, " + std::to_string(dlg.SelectedChannelCount()) + " channels of " +
+               "merge window, " + std::to_string(dlg.selectedChannelCount()) + " channels of " +
                    std::to_string(count) + " recordings",
                cancelAt);
         fs::remove_all(out);
@@ -256,9 +256,9 @@ int main(int argc, char** argv) {
         const fs::path out = dir / ("converted" + std::to_string(run));
         fs::create_directories(out);
         const int cancelAt = run < 3 ? 100 + 400 * run : -1;
-        CProcessDlg dlg(QString::fromStdString(out.string()), list, CProcessDlg::kConvert);
+        ConvertCopyWindow dlg(QString::fromStdString(out.string()), list, ConvertCopyWindow::kConvert);
         Measure m = measureWindow(
-            dlg, dlg.CancelButton(), cancelAt, [&] { dlg.open(); }, out);
+            dlg, dlg.cancelButton(), cancelAt, [&] { dlg.open(); }, out);
         report(m, "conversion window, " + std::to_string(count) + " recordings", cancelAt);
         fs::remove_all(out);
     }
@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
         // The scrambled copy window has no Cancel: one copy to the end.
         const fs::path out = dir / "copied";
         fs::create_directories(out);
-        CEncCopyDlg dlg(list.front(), QString::fromStdString((out / "copy.qmv").string()));
+        ScrambledCopyWindow dlg(list.front(), QString::fromStdString((out / "copy.qmv").string()));
         Measure m = measureWindow(
             dlg, nullptr, -1, [&] { dlg.open(); }, out);
         report(m, "scrambled copy window, one recording", -1);

@@ -8,7 +8,7 @@
 
 // Threading contract:
 // - presentFrame() is called from a GStreamer streaming thread while a recording plays (one call
-//   per decoded picture at its presentation time), and from the engine's thread for Repaint(), a
+//   per decoded picture at its presentation time), and from the engine's thread for repaint(), a
 //   seek or a frame step while paused. It must return quickly and must not call back into the
 //   engine: keep the pointer under a lock and schedule a repaint on the view's own thread (for a
 //   widget: store it, then QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection)).
@@ -16,7 +16,7 @@
 //   stretches it over its whole area, no borders, as the video screens always did.
 // - clearFrame() is called on the engine's thread when the channel no longer has a picture (the
 //   recording was closed or has fewer channels than views): show the empty background.
-// - After PlaybackEngineHolder::CloseRecording(), AttachWindows() with other views, or the holder's
+// - After PlaybackEngineHolder::closeRecording(), attachWindows() with other views, or the holder's
 //   destruction has returned, the engine makes no further call on the view and keeps no pointer to
 //   it; frames already handed over own their pixels. The destructor calls nothing on the views, so
 //   views may be destroyed before or after the holder, but not while it may still draw into them.

@@ -127,10 +127,10 @@ bool PlaybackEngine::Impl::settle(GstClockTime timeout) {
     return result == GST_STATE_CHANGE_SUCCESS || result == GST_STATE_CHANGE_NO_PREROLL;
 }
 
-void PlaybackEngine::PollBus() {
+void PlaybackEngine::pollBus() {
     m_impl->poll();
 }
 
-bool PlaybackEngine::WaitForPicture(uint32_t timeoutMs) {
+bool PlaybackEngine::waitForPicture(uint32_t timeoutMs) {
     return m_impl->settle(GstClockTime(timeoutMs) * GST_MSECOND);
 }

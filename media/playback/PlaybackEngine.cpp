@@ -21,12 +21,12 @@ PlaybackEngine::PlaybackEngine(const std::array<ChannelView*, kMaxChannels>& vie
 
 PlaybackEngine::~PlaybackEngine() = default;
 
-int PlaybackEngine::GetState() {
+int PlaybackEngine::getState() {
     m_impl->poll();
     return m_impl->state;
 }
 
-double PlaybackEngine::GetAppliedRate() {
+double PlaybackEngine::getAppliedRate() {
     Impl& d = *m_impl;
     d.poll();
     if (!d.pipeline)
@@ -42,7 +42,7 @@ double PlaybackEngine::GetAppliedRate() {
     return rate;
 }
 
-void PlaybackEngine::SetBrightness(int channel, int value) {
+void PlaybackEngine::setBrightness(int channel, int value) {
     Impl& d = *m_impl;
     d.poll();
     if (channel < 0 || channel >= kMaxChannels)
@@ -57,7 +57,7 @@ void PlaybackEngine::SetBrightness(int channel, int value) {
         d.redecodeStill();
 }
 
-void PlaybackEngine::SetViewOptions(uint32_t options) {
+void PlaybackEngine::setViewOptions(uint32_t options) {
     Impl& d = *m_impl;
     d.poll();
     uint32_t old = d.viewOptions.exchange(options);
@@ -69,7 +69,7 @@ void PlaybackEngine::SetViewOptions(uint32_t options) {
         d.redecodeStill();
 }
 
-void PlaybackEngine::SetVolume(uint32_t level) {
+void PlaybackEngine::setVolume(uint32_t level) {
     Impl& d = *m_impl;
     d.poll();
     level = std::min<uint32_t>(level, 65535);
@@ -78,7 +78,7 @@ void PlaybackEngine::SetVolume(uint32_t level) {
         g_object_set(d.volume, "volume", level / 65535.0, nullptr);
 }
 
-void PlaybackEngine::SetViews(const std::array<ChannelView*, kMaxChannels>& views) {
+void PlaybackEngine::setViews(const std::array<ChannelView*, kMaxChannels>& views) {
     Impl& d = *m_impl;
     d.poll();
     for (int i = 0; i < kMaxChannels; ++i) {
@@ -104,7 +104,7 @@ void PlaybackEngine::SetViews(const std::array<ChannelView*, kMaxChannels>& view
     applyViewSizes();
 }
 
-void PlaybackEngine::Repaint() {
+void PlaybackEngine::repaint() {
     Impl& d = *m_impl;
     d.poll();
     applyViewSizes(); // the views may have been resized; the next picture comes at the new size
@@ -117,7 +117,7 @@ void PlaybackEngine::Repaint() {
     }
 }
 
-VideoFramePtr PlaybackEngine::CaptureImage(int channel) {
+VideoFramePtr PlaybackEngine::captureImage(int channel) {
     Impl& d = *m_impl;
     d.poll();
     if (!d.built || channel < 1 || channel > m_channelCount || !d.channels[channel - 1])
@@ -171,10 +171,10 @@ static uint64_t sinkStat(PlaybackEngine::Impl& d, int channelCount, const char* 
     return total;
 }
 
-uint64_t PlaybackEngine::GetDroppedFrames() {
+uint64_t PlaybackEngine::getDroppedFrames() {
     return sinkStat(*m_impl, m_channelCount, "dropped");
 }
 
-uint64_t PlaybackEngine::GetRenderedFrames() {
+uint64_t PlaybackEngine::getRenderedFrames() {
     return sinkStat(*m_impl, m_channelCount, "rendered");
 }

@@ -56,38 +56,38 @@ public:
 
     // Builds the pipeline for `path` and cues it (state 2). On failure everything is released, the
     // state stays 3 and lastError() says why.
-    bool Build(const std::filesystem::path& path);
+    bool build(const std::filesystem::path& path);
 
     EngineResult Run();               // from paused or stopped; applies the rate; at the end starts from 0
-    EngineResult Pause();             // only acts when running; Ok (and no change) otherwise
-    EngineResult Stop();              // from running or paused; WrongState otherwise
-    EngineResult SeekTo(uint64_t ms); // accurate, absolute; stop position unchanged
-    EngineResult SkipBack(uint32_t seconds);    // not below 0; WrongState unless running/paused
-    EngineResult SkipForward(uint32_t seconds); // not past the duration
-    bool StepFrame();                           // one frame on every channel; pauses first if running
+    EngineResult pause();             // only acts when running; Ok (and no change) otherwise
+    EngineResult stop();              // from running or paused; WrongState otherwise
+    EngineResult seekTo(uint64_t ms); // accurate, absolute; stop position unchanged
+    EngineResult skipBack(uint32_t seconds);    // not below 0; WrongState unless running/paused
+    EngineResult skipForward(uint32_t seconds); // not past the duration
+    bool stepFrame();                           // one frame on every channel; pauses first if running
 
-    uint64_t GetPositionMs(); // 0 when unknown; the duration once the end was reached
-    uint64_t GetDurationMs(); // asked once, then kept
-    int GetState();
-    int GetChannelCount() const { return m_channelCount; }
+    uint64_t getPositionMs(); // 0 when unknown; the duration once the end was reached
+    uint64_t getDurationMs(); // asked once, then kept
+    int getState();
+    int getChannelCount() const { return m_channelCount; }
 
-    void SetRate(float rate);                   // 1.0 as is, others clamped to 0.5..2.0 at the next run
-    float GetRate() const { return m_rate; }    // the stored (clamped once applied) rate
-    double GetAppliedRate();                    // the rate the pipeline is playing at, 1.0 if unknown
-    void SetBrightness(int channel, int value); // channel 0..3, value -255..255 (0 neutral)
-    void SetViewOptions(uint32_t options);      // kViewFlip / kViewMirror on every channel
-    void SetVolume(uint32_t level);             // 0..65535 (65535 full)
-    void SetViews(const std::array<ChannelView*, kMaxChannels>& views);
+    void setRate(float rate);                   // 1.0 as is, others clamped to 0.5..2.0 at the next run
+    float getRate() const { return m_rate; }    // the stored (clamped once applied) rate
+    double getAppliedRate();                    // the rate the pipeline is playing at, 1.0 if unknown
+    void setBrightness(int channel, int value); // channel 0..3, value -255..255 (0 neutral)
+    void setViewOptions(uint32_t options);      // kViewFlip / kViewMirror on every channel
+    void setVolume(uint32_t level);             // 0..65535 (65535 full)
+    void setViews(const std::array<ChannelView*, kMaxChannels>& views);
 
-    void Repaint();                          // hands every channel's picture to its view again
-    VideoFramePtr CaptureImage(int channel); // 1-based, see PlaybackEngineHolder
+    void repaint();                          // hands every channel's picture to its view again
+    VideoFramePtr captureImage(int channel); // 1-based, see PlaybackEngineHolder
     // Waits (bounded) until a pending seek, step or state change has delivered its pictures.
-    bool WaitForPicture(uint32_t timeoutMs = 2000);
-    uint64_t GetDroppedFrames();  // late pictures the video sinks skipped
-    uint64_t GetRenderedFrames(); // pictures the video sinks presented
+    bool waitForPicture(uint32_t timeoutMs = 2000);
+    uint64_t getDroppedFrames();  // late pictures the video sinks skipped
+    uint64_t getRenderedFrames(); // pictures the video sinks presented
 
     const std::string& lastError() const { return m_lastError; }
-    void PollBus(); // drains pending pipeline messages (called by every operation)
+    void pollBus(); // drains pending pipeline messages (called by every operation)
 
     struct Impl;
 
@@ -114,50 +114,50 @@ public:
 
     // Stores the views of channels 1..4 (null for a missing one) and creates an engine (state 3,
     // rate 1.0) when none exists. A running engine draws into the new views from now on.
-    void AttachWindows(const std::array<ChannelView*, kWindowCount>& views);
+    void attachWindows(const std::array<ChannelView*, kWindowCount>& views);
 
     // 1 when every component can be created; -1 source element, -2 H.264 decoder, -3 AAC decoder,
     // -4 brightness element (the first missing one).
-    int CheckFilters();
+    int checkFilters();
 
     // Releases the current engine and opens `path` (camera-form recording, AVI or MP4) in a new
     // one, cued and stopped. False (and no engine) when no views were attached, the path is empty
     // or the recording cannot be played; lastError() says why.
     bool OpenRecording(const std::filesystem::path& path);
-    void CloseRecording(); // releases the engine; views are cleared
+    void closeRecording(); // releases the engine; views are cleared
 
     bool Run();
-    bool Pause();
-    bool Stop();
-    void SeekTo(uint64_t ms);
-    bool SkipBack(uint32_t seconds);
-    bool SkipForward(uint32_t seconds);
-    uint64_t GetPositionMs();
-    uint64_t GetDurationMs();
-    int GetState(); // 0 running, 1 paused, 2 stopped, 3 not yet built, -1 no engine
-    int GetChannelCount();
-    void SetRate(float rate); // pause, store, run again if it was running
-    void SetBrightness(int channel, int value);
-    bool StepFrame();
-    void Repaint();
+    bool pause();
+    bool stop();
+    void seekTo(uint64_t ms);
+    bool skipBack(uint32_t seconds);
+    bool skipForward(uint32_t seconds);
+    uint64_t getPositionMs();
+    uint64_t getDurationMs();
+    int getState(); // 0 running, 1 paused, 2 stopped, 3 not yet built, -1 no engine
+    int getChannelCount();
+    void setRate(float rate); // pause, store, run again if it was running
+    void setBrightness(int channel, int value);
+    bool stepFrame();
+    void repaint();
 
     // The current full-resolution picture of channel 1..4 (1-based, as the snapshot and print
     // tools count): channel n needs at least n windows (the window count is 4 once AttachWindows
     // was called) and a recording with at least n channels; null otherwise or when no picture has
     // been decoded. A seek or step still in progress is waited for (at most about two seconds).
-    VideoFramePtr CaptureImage(int channel);
+    VideoFramePtr captureImage(int channel);
 
     // The sound level, 0..65535 (the volume command's percent x 65535 / 100); kept for the
     // engines of later recordings too.
-    void SetVolume(uint32_t level);
-    uint32_t GetVolume() const { return m_volume; }
+    void setVolume(uint32_t level);
+    uint32_t getVolume() const { return m_volume; }
     // Flip (0x04) and mirror (0x08) of every channel; kept for later recordings too.
-    void SetViewOptions(uint32_t options);
-    uint32_t GetViewOptions() const { return m_viewOptions; }
+    void setViewOptions(uint32_t options);
+    uint32_t getViewOptions() const { return m_viewOptions; }
 
     // Kept for the opening of a recording, which resets it to 0; the source element has no mode
     // to switch here, so it only travels with the engine.
-    void SetSourceModeFlag(uint8_t flag) { m_sourceMode = flag; }
+    void setSourceModeFlag(uint8_t flag) { m_sourceMode = flag; }
 
     PlaybackEngine* engine() { return m_engine.get(); } // null while nothing is open
     const std::string& lastError() const { return m_lastError; }

@@ -38,19 +38,19 @@ PlaybackEngineHolder::~PlaybackEngineHolder() {
 
 void PlaybackEngineHolder::pollFromTimer() {
     if (m_engine)
-        m_engine->PollBus();
+        m_engine->pollBus();
 }
 
-void PlaybackEngineHolder::AttachWindows(const std::array<ChannelView*, kWindowCount>& views) {
+void PlaybackEngineHolder::attachWindows(const std::array<ChannelView*, kWindowCount>& views) {
     m_views = views;
     m_windowCount = kWindowCount;
     if (m_engine)
-        m_engine->SetViews(views);
+        m_engine->setViews(views);
     else
         m_engine = std::make_unique<PlaybackEngine>(views);
 }
 
-int PlaybackEngineHolder::CheckFilters() {
+int PlaybackEngineHolder::checkFilters() {
     if (!ensureGStreamer())
         return -1;
     if (!canCreate(kRecordingSourceFactory) || !canCreate("avidemux"))
@@ -71,14 +71,14 @@ bool PlaybackEngineHolder::OpenRecording(const std::filesystem::path& path) {
         return false;
     }
     if (m_engine) {
-        m_engine->Stop();
-        m_engine->SeekTo(0);
+        m_engine->stop();
+        m_engine->seekTo(0);
         m_engine.reset();
     }
     auto engine = std::make_unique<PlaybackEngine>(m_views);
-    engine->SetVolume(m_volume);
-    engine->SetViewOptions(m_viewOptions);
-    if (!engine->Build(path)) {
+    engine->setVolume(m_volume);
+    engine->setViewOptions(m_viewOptions);
+    if (!engine->build(path)) {
         m_lastError = engine->lastError();
         for (ChannelView* view : m_views)
             if (view)
@@ -86,7 +86,7 @@ bool PlaybackEngineHolder::OpenRecording(const std::filesystem::path& path) {
         return false;
     }
     // Views beyond the recording's channels show nothing rather than the previous recording.
-    for (int i = engine->GetChannelCount(); i < kWindowCount; ++i)
+    for (int i = engine->getChannelCount(); i < kWindowCount; ++i)
         if (m_views[i])
             m_views[i]->clearFrame();
     m_engine = std::move(engine);
@@ -95,7 +95,7 @@ bool PlaybackEngineHolder::OpenRecording(const std::filesystem::path& path) {
     return true;
 }
 
-void PlaybackEngineHolder::CloseRecording() {
+void PlaybackEngineHolder::closeRecording() {
     if (m_pollTimer)
         m_pollTimer->stop();
     if (!m_engine)
@@ -110,77 +110,77 @@ bool PlaybackEngineHolder::Run() {
     return !m_engine || m_engine->Run() == EngineResult::Ok;
 }
 
-bool PlaybackEngineHolder::Pause() {
-    return !m_engine || m_engine->Pause() == EngineResult::Ok;
+bool PlaybackEngineHolder::pause() {
+    return !m_engine || m_engine->pause() == EngineResult::Ok;
 }
 
-bool PlaybackEngineHolder::Stop() {
-    return !m_engine || m_engine->Stop() == EngineResult::Ok;
+bool PlaybackEngineHolder::stop() {
+    return !m_engine || m_engine->stop() == EngineResult::Ok;
 }
 
-void PlaybackEngineHolder::SeekTo(uint64_t ms) {
+void PlaybackEngineHolder::seekTo(uint64_t ms) {
     if (m_engine)
-        m_engine->SeekTo(ms);
+        m_engine->seekTo(ms);
 }
 
-bool PlaybackEngineHolder::SkipBack(uint32_t seconds) {
-    return m_engine && m_engine->SkipBack(seconds) == EngineResult::Ok;
+bool PlaybackEngineHolder::skipBack(uint32_t seconds) {
+    return m_engine && m_engine->skipBack(seconds) == EngineResult::Ok;
 }
 
-bool PlaybackEngineHolder::SkipForward(uint32_t seconds) {
-    return m_engine && m_engine->SkipForward(seconds) == EngineResult::Ok;
+bool PlaybackEngineHolder::skipForward(uint32_t seconds) {
+    return m_engine && m_engine->skipForward(seconds) == EngineResult::Ok;
 }
 
-uint64_t PlaybackEngineHolder::GetPositionMs() {
-    return m_engine ? m_engine->GetPositionMs() : 0;
+uint64_t PlaybackEngineHolder::getPositionMs() {
+    return m_engine ? m_engine->getPositionMs() : 0;
 }
 
-uint64_t PlaybackEngineHolder::GetDurationMs() {
-    return m_engine ? m_engine->GetDurationMs() : 0;
+uint64_t PlaybackEngineHolder::getDurationMs() {
+    return m_engine ? m_engine->getDurationMs() : 0;
 }
 
-int PlaybackEngineHolder::GetState() {
-    return m_engine ? m_engine->GetState() : -1;
+int PlaybackEngineHolder::getState() {
+    return m_engine ? m_engine->getState() : -1;
 }
 
-int PlaybackEngineHolder::GetChannelCount() {
-    return m_engine ? m_engine->GetChannelCount() : 0;
+int PlaybackEngineHolder::getChannelCount() {
+    return m_engine ? m_engine->getChannelCount() : 0;
 }
 
-void PlaybackEngineHolder::SetRate(float rate) {
+void PlaybackEngineHolder::setRate(float rate) {
     if (m_engine)
-        m_engine->SetRate(rate);
+        m_engine->setRate(rate);
 }
 
-void PlaybackEngineHolder::SetBrightness(int channel, int value) {
+void PlaybackEngineHolder::setBrightness(int channel, int value) {
     if (m_engine)
-        m_engine->SetBrightness(channel, value);
+        m_engine->setBrightness(channel, value);
 }
 
-bool PlaybackEngineHolder::StepFrame() {
-    return m_engine && m_engine->StepFrame();
+bool PlaybackEngineHolder::stepFrame() {
+    return m_engine && m_engine->stepFrame();
 }
 
-void PlaybackEngineHolder::Repaint() {
+void PlaybackEngineHolder::repaint() {
     if (m_engine)
-        m_engine->Repaint();
+        m_engine->repaint();
 }
 
-VideoFramePtr PlaybackEngineHolder::CaptureImage(int channel) {
+VideoFramePtr PlaybackEngineHolder::captureImage(int channel) {
     // Channel n needs at least n windows (channel 4 all four); the window count is 4 once attached.
     if (!m_engine || channel < 1 || channel > m_windowCount)
         return nullptr;
-    return m_engine->CaptureImage(channel);
+    return m_engine->captureImage(channel);
 }
 
-void PlaybackEngineHolder::SetVolume(uint32_t level) {
+void PlaybackEngineHolder::setVolume(uint32_t level) {
     m_volume = std::min<uint32_t>(level, 65535);
     if (m_engine)
-        m_engine->SetVolume(m_volume);
+        m_engine->setVolume(m_volume);
 }
 
-void PlaybackEngineHolder::SetViewOptions(uint32_t options) {
+void PlaybackEngineHolder::setViewOptions(uint32_t options) {
     m_viewOptions = options;
     if (m_engine)
-        m_engine->SetViewOptions(options);
+        m_engine->setViewOptions(options);
 }

@@ -493,7 +493,7 @@ void PlaybackEngine::Impl::onNoMorePads(GstElement*, gpointer data) {
     self->noMorePads = true;
 }
 
-bool PlaybackEngine::Build(const std::filesystem::path& path) {
+bool PlaybackEngine::build(const std::filesystem::path& path) {
     Impl& d = *m_impl;
     d.teardown();
     d.state = kNotBuilt;

@@ -137,14 +137,14 @@ EngineResult PlaybackEngine::Run() {
     return EngineResult::Ok;
 }
 
-EngineResult PlaybackEngine::Pause() {
+EngineResult PlaybackEngine::pause() {
     Impl& d = *m_impl;
     if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
         return admitted;
     return d.state == kRunning ? d.holdAt(kPaused) : EngineResult::Ok;
 }
 
-EngineResult PlaybackEngine::Stop() {
+EngineResult PlaybackEngine::stop() {
     Impl& d = *m_impl;
     if (EngineResult admitted = d.admit(true); admitted != EngineResult::Ok)
         return admitted;
@@ -153,28 +153,28 @@ EngineResult PlaybackEngine::Stop() {
     return d.holdAt(kStopped);
 }
 
-EngineResult PlaybackEngine::SeekTo(uint64_t ms) {
+EngineResult PlaybackEngine::seekTo(uint64_t ms) {
     Impl& d = *m_impl;
     if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
         return admitted;
     return d.seekWithin(static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND);
 }
 
-EngineResult PlaybackEngine::SkipBack(uint32_t seconds) {
+EngineResult PlaybackEngine::skipBack(uint32_t seconds) {
     return m_impl->skipBy(-int64_t(seconds) * int64_t(GST_SECOND));
 }
 
-EngineResult PlaybackEngine::SkipForward(uint32_t seconds) {
+EngineResult PlaybackEngine::skipForward(uint32_t seconds) {
     return m_impl->skipBy(int64_t(seconds) * int64_t(GST_SECOND));
 }
 
-bool PlaybackEngine::StepFrame() {
+bool PlaybackEngine::stepFrame() {
     Impl& d = *m_impl;
     d.poll();
     if (!d.built || m_channelCount == 0 || d.atEnd)
         return false;
     if (d.state == kRunning) {
-        if (Pause() != EngineResult::Ok)
+        if (pause() != EngineResult::Ok)
             return false;
     }
     if (!d.settle(kSettleTimeout))
@@ -207,7 +207,7 @@ bool PlaybackEngine::StepFrame() {
     return all;
 }
 
-uint64_t PlaybackEngine::GetPositionMs() {
+uint64_t PlaybackEngine::getPositionMs() {
     Impl& d = *m_impl;
     d.poll();
     if (!d.built)
@@ -223,7 +223,7 @@ uint64_t PlaybackEngine::GetPositionMs() {
     return static_cast<uint64_t>(position / GST_MSECOND);
 }
 
-uint64_t PlaybackEngine::GetDurationMs() {
+uint64_t PlaybackEngine::getDurationMs() {
     Impl& d = *m_impl;
     d.poll();
     if (!d.built)
@@ -232,13 +232,13 @@ uint64_t PlaybackEngine::GetDurationMs() {
     return duration > 0 ? static_cast<uint64_t>(duration / GST_MSECOND) : 0;
 }
 
-void PlaybackEngine::SetRate(float rate) {
+void PlaybackEngine::setRate(float rate) {
     Impl& d = *m_impl;
     d.poll();
     if (!std::isfinite(rate) || rate <= 0.0f)
         return;
     bool wasRunning = d.state == kRunning;
-    Pause();
+    pause();
     m_rate = rate;
     if (wasRunning)
         Run();

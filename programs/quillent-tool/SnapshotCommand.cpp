@@ -55,19 +55,19 @@ int RunSnapshot(const std::vector<std::string>& args) {
     // No sound is played: the clock of a fake sink is enough to cue the pictures.
     setenv("QUILLENT_AUDIO_SINK", "fakesink", 0);
     PlaybackEngineHolder holder;
-    holder.AttachWindows({}); // nothing is drawn; the pictures are only captured
+    holder.attachWindows({}); // nothing is drawn; the pictures are only captured
     if (!holder.OpenRecording(recording)) {
         std::fprintf(stderr, "quillent-tool snapshot: cannot play %s: %s\n", recording.c_str(),
                      holder.lastError().c_str());
         return kExitFailed;
     }
-    if (channel > holder.GetChannelCount()) {
+    if (channel > holder.getChannelCount()) {
         std::fprintf(stderr, "quillent-tool snapshot: %s has %d channel(s), not %lld\n", recording.c_str(),
-                     holder.GetChannelCount(), channel);
+                     holder.getChannelCount(), channel);
         return kExitFailed;
     }
-    holder.SeekTo(static_cast<uint64_t>(at));
-    VideoFramePtr picture = holder.CaptureImage(static_cast<int>(channel));
+    holder.seekTo(static_cast<uint64_t>(at));
+    VideoFramePtr picture = holder.captureImage(static_cast<int>(channel));
     if (!picture) {
         std::fprintf(stderr, "quillent-tool snapshot: no picture at %lld ms\n", at);
         return kExitFailed;

@@ -1,6 +1,6 @@
 // The player: everything happens in the application object of the user-interface library.
-#include "ui/app/CHvViewerApp.h"
+#include "ui/app/Application.h"
 
 int main(int argc, char** argv) {
-    return CHvViewerApp::Main(argc, argv);
+    return Application::main(argc, argv);
 }

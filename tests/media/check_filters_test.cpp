@@ -18,30 +18,30 @@ void removeElement(const char* name) {
     }
 }
 
-TEST(CheckFilters, ReportsTheFirstMissingComponentInOrder) {
+TEST(checkFilters, ReportsTheFirstMissingComponentInOrder) {
     PlaybackEngineHolder holder; // starts GStreamer
-    EXPECT_EQ(holder.CheckFilters(), 1);
+    EXPECT_EQ(holder.checkFilters(), 1);
     removeElement("videobalance");
-    EXPECT_EQ(holder.CheckFilters(), -4);
+    EXPECT_EQ(holder.checkFilters(), -4);
     removeElement("avdec_aac");
-    EXPECT_EQ(holder.CheckFilters(), -3);
+    EXPECT_EQ(holder.checkFilters(), -3);
     removeElement("avdec_h264");
-    EXPECT_EQ(holder.CheckFilters(), -2);
+    EXPECT_EQ(holder.checkFilters(), -2);
     removeElement("avidemux");
-    EXPECT_EQ(holder.CheckFilters(), -1) << "the source cannot serve anything without its demuxer";
+    EXPECT_EQ(holder.checkFilters(), -1) << "the source cannot serve anything without its demuxer";
 }
 
-TEST(CheckFilters, AMissingDecoderFailsTheOpenCleanly) {
+TEST(checkFilters, AMissingDecoderFailsTheOpenCleanly) {
     setenv("QUILLENT_AUDIO_SINK", "fakesink", 1);
     auto avi = samples::threeChannelAvi();
     ASSERT_FALSE(avi.empty());
     PlaybackEngineHolder holder;
-    holder.AttachWindows({});
+    holder.attachWindows({});
     ASSERT_TRUE(holder.OpenRecording(avi)) << holder.lastError();
     removeElement("h264parse");
     EXPECT_FALSE(holder.OpenRecording(avi));
     EXPECT_NE(holder.lastError().find("h264parse"), std::string::npos) << holder.lastError();
-    EXPECT_EQ(holder.GetState(), -1);
+    EXPECT_EQ(holder.getState(), -1);
 }
 
 } // namespace

@@ -226,7 +226,7 @@ TEST_F(DamagedRecordings, EveryCommandFailsCleanlyOrGivesAReadableResult) {
     std::map<std::string, int> counts;
     RecordingView views[4];
     PlaybackEngineHolder engine;
-    engine.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+    engine.attachWindows({&views[0], &views[1], &views[2], &views[3]});
     for (int i = 0; i < size; ++i) {
         const size_t base = size_t(i) % bases.size();
         const Input input = damage(bases[base].first, bases[base].second, headers[base], rng, (i / 2) % 6);
@@ -390,17 +390,17 @@ TEST_F(DamagedRecordings, UnusualButValidRecordingsPlay) {
 
     RecordingView views[4];
     PlaybackEngineHolder engine;
-    engine.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+    engine.attachWindows({&views[0], &views[1], &views[2], &views[3]});
     for (const fs::path& file : {five, fiveCamera, fiveConverted, recordsFirst, recordEachFrame}) {
         SCOPED_TRACE(file.filename().string());
         ASSERT_TRUE(engine.OpenRecording(file)) << engine.lastError();
-        EXPECT_EQ(engine.GetChannelCount(), file.string().find("five") != std::string::npos ? 4 : 1);
+        EXPECT_EQ(engine.getChannelCount(), file.string().find("five") != std::string::npos ? 4 : 1);
         int before[4];
         for (int k = 0; k < 4; ++k)
             before[k] = views[k].presented();
         ASSERT_TRUE(engine.Run());
-        EXPECT_TRUE(samples::waitFor([&] { return engine.GetPositionMs() > 300; }));
-        for (int k = 0; k < engine.GetChannelCount(); ++k)
+        EXPECT_TRUE(samples::waitFor([&] { return engine.getPositionMs() > 300; }));
+        for (int k = 0; k < engine.getChannelCount(); ++k)
             EXPECT_TRUE(samples::waitFor([&] { return views[k].presented() > before[k] + 2; }))
                 << "channel " << k + 1 << " shows pictures";
     }

@@ -18,7 +18,7 @@ class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(kSilent);
-        holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+        holder.attachWindows({&views[0], &views[1], &views[2], &views[3]});
     }
 
     bool open(const std::filesystem::path& path) {
@@ -34,15 +34,15 @@ protected:
 };
 
 TEST_F(EngineTest, ChecksItsComponents) {
-    EXPECT_EQ(holder.CheckFilters(), 1);
+    EXPECT_EQ(holder.checkFilters(), 1);
 }
 
 TEST_F(EngineTest, OpensChannelsWithDurations) {
     ASSERT_TRUE(open(samples::threeChannelAvi())) << holder.lastError();
-    EXPECT_EQ(holder.GetChannelCount(), 3);
-    EXPECT_NEAR(double(holder.GetDurationMs()), 2000.0, 120.0);
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kStopped);
-    EXPECT_EQ(holder.GetPositionMs(), 0u);
+    EXPECT_EQ(holder.getChannelCount(), 3);
+    EXPECT_NEAR(double(holder.getDurationMs()), 2000.0, 120.0);
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kStopped);
+    EXPECT_EQ(holder.getPositionMs(), 0u);
     // Every channel shows its first picture at full size once cued; the fourth view stays empty.
     ASSERT_TRUE(views[0].last());
     EXPECT_EQ(views[0].last()->width, 320);
@@ -53,38 +53,38 @@ TEST_F(EngineTest, OpensChannelsWithDurations) {
     EXPECT_FALSE(views[3].last());
 
     ASSERT_TRUE(open(samples::oneChannelMp4())) << holder.lastError();
-    EXPECT_EQ(holder.GetChannelCount(), 1);
-    EXPECT_NEAR(double(holder.GetDurationMs()), 2000.0, 120.0);
+    EXPECT_EQ(holder.getChannelCount(), 1);
+    EXPECT_NEAR(double(holder.getDurationMs()), 2000.0, 120.0);
     EXPECT_FALSE(views[1].last()) << "views of channels the new recording lacks are cleared";
 
     ASSERT_TRUE(open(samples::pcmAvi())) << holder.lastError();
-    EXPECT_EQ(holder.GetChannelCount(), 1);
+    EXPECT_EQ(holder.getChannelCount(), 1);
 }
 
 TEST_F(EngineTest, RecordingWithoutVideoStillReportsItsPosition) {
     ASSERT_TRUE(open(samples::audioOnlyAvi())) << holder.lastError();
-    EXPECT_EQ(holder.GetChannelCount(), 0);
-    EXPECT_NEAR(double(holder.GetDurationMs()), 2000.0, 120.0);
-    EXPECT_FALSE(holder.CaptureImage(1));
+    EXPECT_EQ(holder.getChannelCount(), 0);
+    EXPECT_NEAR(double(holder.getDurationMs()), 2000.0, 120.0);
+    EXPECT_FALSE(holder.captureImage(1));
     ASSERT_TRUE(holder.Run());
-    EXPECT_TRUE(waitFor([&] { return holder.GetPositionMs() > 0; }));
+    EXPECT_TRUE(waitFor([&] { return holder.getPositionMs() > 0; }));
 }
 
 TEST_F(EngineTest, ControlsWithoutEngineReportSuccessAndNothing) {
     PlaybackEngineHolder bare;
-    EXPECT_EQ(bare.GetState(), -1);
+    EXPECT_EQ(bare.getState(), -1);
     EXPECT_TRUE(bare.Run());
-    EXPECT_TRUE(bare.Pause());
-    EXPECT_TRUE(bare.Stop());
-    EXPECT_EQ(bare.GetPositionMs(), 0u);
-    EXPECT_EQ(bare.GetDurationMs(), 0u);
-    EXPECT_FALSE(bare.SkipBack(2));
-    EXPECT_FALSE(bare.StepFrame());
+    EXPECT_TRUE(bare.pause());
+    EXPECT_TRUE(bare.stop());
+    EXPECT_EQ(bare.getPositionMs(), 0u);
+    EXPECT_EQ(bare.getDurationMs(), 0u);
+    EXPECT_FALSE(bare.skipBack(2));
+    EXPECT_FALSE(bare.stepFrame());
     EXPECT_FALSE(bare.OpenRecording(samples::threeChannelAvi())) << "no windows attached";
-    EXPECT_FALSE(bare.CaptureImage(1));
+    EXPECT_FALSE(bare.captureImage(1));
 
     // Attaching creates an engine that is not yet built.
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kNotBuilt);
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kNotBuilt);
     EXPECT_FALSE(holder.OpenRecording(""));
 }
 
@@ -95,7 +95,7 @@ TEST_F(EngineTest, BrokenFilesFailToOpenAndReleaseEverything) {
                       std::string(64, '\xff');
     EXPECT_FALSE(open(samples::writeFile("broken-header.avi", avi)));
     EXPECT_FALSE(holder.lastError().empty());
-    EXPECT_EQ(holder.GetState(), -1);
+    EXPECT_EQ(holder.getState(), -1);
     EXPECT_FALSE(views[0].last()) << "the previous recording is no longer shown";
     EXPECT_FALSE(open(samples::writeFile("broken-empty.avi", "")));
     EXPECT_FALSE(open(samples::writeFile("broken-text.avi", "not a recording at all")));
@@ -107,39 +107,39 @@ TEST_F(EngineTest, BrokenFilesFailToOpenAndReleaseEverything) {
     std::string whole((std::istreambuf_iterator<char>(in)), {});
     if (open(samples::writeFile("broken-truncated.avi", whole.substr(0, whole.size() / 2)))) {
         EXPECT_TRUE(holder.Run());
-        EXPECT_TRUE(waitFor([&] { return holder.GetPositionMs() >= holder.GetDurationMs(); }));
+        EXPECT_TRUE(waitFor([&] { return holder.getPositionMs() >= holder.getDurationMs(); }));
     }
 }
 
 TEST_F(EngineTest, StateRulesOfRunPauseStop) {
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    EXPECT_TRUE(holder.Pause()) << "pause while stopped succeeds";
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kStopped) << "and leaves it stopped";
-    EXPECT_FALSE(holder.Stop()) << "stop while stopped is the wrong state";
-    EXPECT_EQ(holder.engine()->Stop(), EngineResult::WrongState);
-    EXPECT_FALSE(holder.SkipForward(1)) << "skips only while running or paused";
+    EXPECT_TRUE(holder.pause()) << "pause while stopped succeeds";
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kStopped) << "and leaves it stopped";
+    EXPECT_FALSE(holder.stop()) << "stop while stopped is the wrong state";
+    EXPECT_EQ(holder.engine()->stop(), EngineResult::WrongState);
+    EXPECT_FALSE(holder.skipForward(1)) << "skips only while running or paused";
 
     ASSERT_TRUE(holder.Run());
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kRunning);
     EXPECT_EQ(holder.engine()->Run(), EngineResult::WrongState);
-    ASSERT_TRUE(holder.Pause());
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kPaused);
-    ASSERT_TRUE(holder.Stop());
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kStopped);
-    holder.CloseRecording();
-    EXPECT_EQ(holder.GetState(), -1);
+    ASSERT_TRUE(holder.pause());
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kPaused);
+    ASSERT_TRUE(holder.stop());
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kStopped);
+    holder.closeRecording();
+    EXPECT_EQ(holder.getState(), -1);
     EXPECT_GE(views[0].cleared(), 1);
 }
 
 TEST_F(EngineTest, AccurateSeekShowsTheMatchingPicture) {
     auto file = samples::threeChannelAvi();
     ASSERT_TRUE(open(file));
-    ASSERT_TRUE(holder.Pause());
+    ASSERT_TRUE(holder.pause());
     // 1250 ms at 10 fps is inside the picture of 1200 ms (not a key picture: decoding starts at
     // the one of 1000 ms).
-    holder.SeekTo(1250);
+    holder.seekTo(1250);
     for (int channel = 1; channel <= 3; ++channel) {
-        VideoFramePtr shown = holder.CaptureImage(channel);
+        VideoFramePtr shown = holder.captureImage(channel);
         ASSERT_TRUE(shown) << channel;
         EXPECT_GE(shown->timestampMs, 1200) << channel;
         EXPECT_LT(shown->timestampMs, 1300) << channel;
@@ -147,13 +147,13 @@ TEST_F(EngineTest, AccurateSeekShowsTheMatchingPicture) {
         ASSERT_TRUE(reference) << "ffmpeg could not decode channel " << channel;
         EXPECT_GT(samples::psnr(*shown, *reference), 35.0) << channel;
     }
-    EXPECT_EQ(holder.GetPositionMs(), 1250u);
+    EXPECT_EQ(holder.getPositionMs(), 1250u);
 
     // The MP4 path seeks as exactly.
     auto mp4 = samples::oneChannelMp4();
     ASSERT_TRUE(open(mp4));
-    holder.SeekTo(700);
-    VideoFramePtr shown = holder.CaptureImage(1);
+    holder.seekTo(700);
+    VideoFramePtr shown = holder.captureImage(1);
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->timestampMs, 700);
     VideoFramePtr reference = samples::ffmpegFrame(mp4, 0, 700);
@@ -163,12 +163,12 @@ TEST_F(EngineTest, AccurateSeekShowsTheMatchingPicture) {
 
 TEST_F(EngineTest, FrameStepMovesEveryChannelOneFrame) {
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    holder.SeekTo(500);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    holder.seekTo(500);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
     for (int step = 1; step <= 3; ++step) {
-        ASSERT_TRUE(holder.StepFrame());
+        ASSERT_TRUE(holder.stepFrame());
         for (int channel = 1; channel <= 3; ++channel) {
-            VideoFramePtr frame = holder.CaptureImage(channel);
+            VideoFramePtr frame = holder.captureImage(channel);
             ASSERT_TRUE(frame);
             EXPECT_EQ(frame->timestampMs, 500 + 100 * step) << "channel " << channel;
             EXPECT_EQ(views[channel - 1].last()->timestampMs, 500 + 100 * step);
@@ -176,117 +176,117 @@ TEST_F(EngineTest, FrameStepMovesEveryChannelOneFrame) {
     }
     // Running again after steps continues from the stepped picture with the sound in step.
     ASSERT_TRUE(holder.Run());
-    EXPECT_GE(holder.GetPositionMs(), 790u);
+    EXPECT_GE(holder.getPositionMs(), 790u);
     // A running engine is paused by a step.
-    EXPECT_TRUE(holder.StepFrame());
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kPaused);
+    EXPECT_TRUE(holder.stepFrame());
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kPaused);
 }
 
 TEST_F(EngineTest, RunAtTheEndStartsFromTheBeginning) {
     ASSERT_TRUE(open(samples::oneChannelMp4()));
-    uint64_t duration = holder.GetDurationMs();
-    holder.SeekTo(duration - 300);
+    uint64_t duration = holder.getDurationMs();
+    holder.seekTo(duration - 300);
     ASSERT_TRUE(holder.Run());
-    ASSERT_TRUE(waitFor([&] { return holder.GetPositionMs() >= duration; }));
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kRunning) << "the clock sees the end by the position";
-    EXPECT_EQ(holder.GetPositionMs(), duration);
-    ASSERT_TRUE(holder.Pause());
+    ASSERT_TRUE(waitFor([&] { return holder.getPositionMs() >= duration; }));
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kRunning) << "the clock sees the end by the position";
+    EXPECT_EQ(holder.getPositionMs(), duration);
+    ASSERT_TRUE(holder.pause());
     ASSERT_TRUE(holder.Run());
-    EXPECT_LT(holder.GetPositionMs(), duration / 2);
-    ASSERT_TRUE(holder.Stop());
+    EXPECT_LT(holder.getPositionMs(), duration / 2);
+    ASSERT_TRUE(holder.stop());
 
     // At any other position a run continues from there.
-    holder.SeekTo(1000);
+    holder.seekTo(1000);
     ASSERT_TRUE(holder.Run());
-    EXPECT_GE(holder.GetPositionMs(), 1000u);
+    EXPECT_GE(holder.getPositionMs(), 1000u);
 }
 
 TEST_F(EngineTest, SkipsStayInsideTheRecording) {
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    uint64_t duration = holder.GetDurationMs();
+    uint64_t duration = holder.getDurationMs();
     ASSERT_TRUE(holder.Run());
-    ASSERT_TRUE(holder.Pause());
-    holder.SeekTo(1500);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_TRUE(holder.SkipBack(2));
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_EQ(holder.GetPositionMs(), 0u);
-    holder.SeekTo(duration - 400);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_TRUE(holder.SkipForward(1));
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_GE(holder.GetPositionMs() + 100, duration);
+    ASSERT_TRUE(holder.pause());
+    holder.seekTo(1500);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_TRUE(holder.skipBack(2));
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_EQ(holder.getPositionMs(), 0u);
+    holder.seekTo(duration - 400);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_TRUE(holder.skipForward(1));
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_GE(holder.getPositionMs() + 100, duration);
     // The end shows the last picture, not the one before the seek.
-    holder.SeekTo(duration + 5000);
-    VideoFramePtr last = holder.CaptureImage(1);
+    holder.seekTo(duration + 5000);
+    VideoFramePtr last = holder.captureImage(1);
     ASSERT_TRUE(last);
     EXPECT_GE(last->timestampMs + 150, int64_t(duration));
 }
 
 TEST_F(EngineTest, EveryRateOfThePageIsPlayedAndOthersAreClamped) {
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    holder.SetRate(4.0f); // the page's fastest: played as shown, not at 2.0
+    holder.setRate(4.0f); // the page's fastest: played as shown, not at 2.0
     ASSERT_TRUE(holder.Run());
-    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 4.0f);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_DOUBLE_EQ(holder.engine()->GetAppliedRate(), 4.0);
+    EXPECT_FLOAT_EQ(holder.engine()->getRate(), 4.0f);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_DOUBLE_EQ(holder.engine()->getAppliedRate(), 4.0);
 
-    holder.SetRate(9.0f);
-    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 4.0f);
+    holder.setRate(9.0f);
+    EXPECT_FLOAT_EQ(holder.engine()->getRate(), 4.0f);
 
-    holder.SetRate(0.25f); // while running: pause, store, run again
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kRunning);
-    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 0.5f);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_DOUBLE_EQ(holder.engine()->GetAppliedRate(), 0.5);
+    holder.setRate(0.25f); // while running: pause, store, run again
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kRunning);
+    EXPECT_FLOAT_EQ(holder.engine()->getRate(), 0.5f);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_DOUBLE_EQ(holder.engine()->getAppliedRate(), 0.5);
 
-    holder.SetRate(1.0f);
-    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 1.0f);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_DOUBLE_EQ(holder.engine()->GetAppliedRate(), 1.0);
+    holder.setRate(1.0f);
+    EXPECT_FLOAT_EQ(holder.engine()->getRate(), 1.0f);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_DOUBLE_EQ(holder.engine()->getAppliedRate(), 1.0);
 
     // Stored while paused, applied at the next run.
-    ASSERT_TRUE(holder.Pause());
-    holder.SetRate(2.7f);
-    EXPECT_EQ(holder.GetState(), PlaybackEngine::kPaused);
-    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 2.7f);
+    ASSERT_TRUE(holder.pause());
+    holder.setRate(2.7f);
+    EXPECT_EQ(holder.getState(), PlaybackEngine::kPaused);
+    EXPECT_FLOAT_EQ(holder.engine()->getRate(), 2.7f);
     ASSERT_TRUE(holder.Run());
-    EXPECT_FLOAT_EQ(holder.engine()->GetRate(), 2.7f);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_NEAR(holder.engine()->GetAppliedRate(), 2.7, 1e-6);
+    EXPECT_FLOAT_EQ(holder.engine()->getRate(), 2.7f);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_NEAR(holder.engine()->getAppliedRate(), 2.7, 1e-6);
 
     // PCM sound follows the rate as well (through the pitch element).
     ASSERT_TRUE(open(samples::pcmAvi()));
-    holder.SetRate(3.4f);
+    holder.setRate(3.4f);
     ASSERT_TRUE(holder.Run());
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
-    EXPECT_NEAR(holder.engine()->GetAppliedRate(), 3.4, 1e-6);
-    EXPECT_TRUE(waitFor([&] { return holder.GetPositionMs() >= holder.GetDurationMs(); }));
+    ASSERT_TRUE(holder.engine()->waitForPicture());
+    EXPECT_NEAR(holder.engine()->getAppliedRate(), 3.4, 1e-6);
+    EXPECT_TRUE(waitFor([&] { return holder.getPositionMs() >= holder.getDurationMs(); }));
 }
 
 TEST_F(EngineTest, BrightnessMovesTheMeanLuma) {
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    holder.SeekTo(800);
-    VideoFramePtr neutral = holder.CaptureImage(1);
+    holder.seekTo(800);
+    VideoFramePtr neutral = holder.captureImage(1);
     ASSERT_TRUE(neutral);
-    holder.SetBrightness(0, 255);
-    VideoFramePtr bright = holder.CaptureImage(1);
-    holder.SetBrightness(0, -255);
-    VideoFramePtr dark = holder.CaptureImage(1);
+    holder.setBrightness(0, 255);
+    VideoFramePtr bright = holder.captureImage(1);
+    holder.setBrightness(0, -255);
+    VideoFramePtr dark = holder.captureImage(1);
     ASSERT_TRUE(bright && dark);
     EXPECT_EQ(bright->timestampMs, neutral->timestampMs);
     EXPECT_GT(samples::meanLuma(*bright), samples::meanLuma(*neutral) + 20);
     EXPECT_LT(samples::meanLuma(*dark), samples::meanLuma(*neutral) - 20);
     // Other channels keep theirs.
-    holder.SetBrightness(0, 0);
-    VideoFramePtr again = holder.CaptureImage(1);
+    holder.setBrightness(0, 0);
+    VideoFramePtr again = holder.captureImage(1);
     EXPECT_NEAR(samples::meanLuma(*again), samples::meanLuma(*neutral), 1.0);
 }
 
 TEST_F(EngineTest, MirrorAndFlipTransformThePicture) {
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    holder.SeekTo(300);
-    VideoFramePtr plain = holder.CaptureImage(1);
+    holder.seekTo(300);
+    VideoFramePtr plain = holder.captureImage(1);
     ASSERT_TRUE(plain);
     auto pixel = [](const VideoFrame& f, int x, int y) {
         const uint8_t* p = f.row(y) + x * 4;
@@ -301,56 +301,56 @@ TEST_F(EngineTest, MirrorAndFlipTransformThePicture) {
     const int w = plain->width, h = plain->height;
     const std::pair<int, int> points[] = {{5, 5}, {w / 3, h / 2}, {w - 20, h / 4}, {w / 2, h - 10}};
 
-    holder.SetViewOptions(PlaybackEngine::kViewMirror);
-    VideoFramePtr mirrored = holder.CaptureImage(1);
+    holder.setViewOptions(PlaybackEngine::kViewMirror);
+    VideoFramePtr mirrored = holder.captureImage(1);
     ASSERT_TRUE(mirrored);
     for (auto [x, y] : points)
         EXPECT_TRUE(near(pixel(*mirrored, w - 1 - x, y), pixel(*plain, x, y))) << x << "," << y;
 
-    holder.SetViewOptions(PlaybackEngine::kViewFlip);
-    VideoFramePtr flipped = holder.CaptureImage(1);
+    holder.setViewOptions(PlaybackEngine::kViewFlip);
+    VideoFramePtr flipped = holder.captureImage(1);
     ASSERT_TRUE(flipped);
     for (auto [x, y] : points)
         EXPECT_TRUE(near(pixel(*flipped, x, h - 1 - y), pixel(*plain, x, y))) << x << "," << y;
 
-    holder.SetViewOptions(PlaybackEngine::kViewFlip | PlaybackEngine::kViewMirror);
-    VideoFramePtr both = holder.CaptureImage(1);
+    holder.setViewOptions(PlaybackEngine::kViewFlip | PlaybackEngine::kViewMirror);
+    VideoFramePtr both = holder.captureImage(1);
     for (auto [x, y] : points)
         EXPECT_TRUE(near(pixel(*both, w - 1 - x, h - 1 - y), pixel(*plain, x, y))) << x << "," << y;
 
     // The option is kept for the next recording.
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    holder.SeekTo(300);
-    VideoFramePtr reopened = holder.CaptureImage(1);
+    holder.seekTo(300);
+    VideoFramePtr reopened = holder.captureImage(1);
     for (auto [x, y] : points)
         EXPECT_TRUE(near(pixel(*reopened, w - 1 - x, h - 1 - y), pixel(*plain, x, y))) << x << "," << y;
 }
 
 TEST_F(EngineTest, CaptureFollowsTheChannelIndexRule) {
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    EXPECT_FALSE(holder.CaptureImage(0));
-    ASSERT_TRUE(holder.CaptureImage(1));
-    EXPECT_EQ(holder.CaptureImage(1)->width, 320);
-    EXPECT_EQ(holder.CaptureImage(2)->width, 160);
-    EXPECT_EQ(holder.CaptureImage(3)->width, 176);
-    EXPECT_FALSE(holder.CaptureImage(4)) << "the recording has three channels";
-    EXPECT_FALSE(holder.CaptureImage(5));
+    EXPECT_FALSE(holder.captureImage(0));
+    ASSERT_TRUE(holder.captureImage(1));
+    EXPECT_EQ(holder.captureImage(1)->width, 320);
+    EXPECT_EQ(holder.captureImage(2)->width, 160);
+    EXPECT_EQ(holder.captureImage(3)->width, 176);
+    EXPECT_FALSE(holder.captureImage(4)) << "the recording has three channels";
+    EXPECT_FALSE(holder.captureImage(5));
 }
 
 TEST_F(EngineTest, RepaintAndNewViewsGetThePicture) {
     ASSERT_TRUE(open(samples::threeChannelAvi()));
     int before = views[1].presented();
-    holder.Repaint();
+    holder.repaint();
     EXPECT_EQ(views[1].presented(), before + 1);
 
     RecordingView floating;
-    holder.AttachWindows({&views[0], &floating, &views[2], &views[3]});
+    holder.attachWindows({&views[0], &floating, &views[2], &views[3]});
     ASSERT_TRUE(floating.last()) << "a new view shows the still picture at once";
     EXPECT_EQ(floating.last()->width, 160);
     EXPECT_EQ(views[1].cleared(), 1) << "the replaced view goes empty";
     ASSERT_TRUE(holder.Run());
     EXPECT_TRUE(waitFor([&] { return floating.presented() > 3; }));
-    holder.CloseRecording(); // before the local view goes away
+    holder.closeRecording(); // before the local view goes away
     EXPECT_FALSE(floating.last());
 }
 
@@ -363,43 +363,43 @@ public:
 
 TEST_F(EngineTest, ViewsGetPicturesAtTheirSizeAndCapturesStayFull) {
     SizedView small;
-    holder.AttachWindows({&small, &views[1], &views[2], &views[3]});
+    holder.attachWindows({&small, &views[1], &views[2], &views[3]});
     ASSERT_TRUE(open(samples::threeChannelAvi()));
     ASSERT_TRUE(small.last());
     EXPECT_LE(small.last()->width, 160);
     EXPECT_EQ(small.last()->height, 90) << "within the view, keeping the picture's shape";
     EXPECT_EQ(views[1].last()->width, 160) << "no hint: the decoded size";
-    VideoFramePtr full = holder.CaptureImage(1);
+    VideoFramePtr full = holder.captureImage(1);
     ASSERT_TRUE(full);
     EXPECT_EQ(full->width, 320);
     EXPECT_EQ(full->height, 240);
 
     // A resized view is asked again at the next repaint; never larger than decoded.
     small.m_size = {1000, 1000};
-    holder.Repaint();
-    holder.SeekTo(600);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    holder.repaint();
+    holder.seekTo(600);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
     EXPECT_EQ(small.last()->width, 320);
     small.m_size = {101, 75};
-    holder.Repaint();
-    holder.SeekTo(900);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    holder.repaint();
+    holder.seekTo(900);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
     EXPECT_LE(small.last()->width, 101);
     EXPECT_LE(small.last()->height, 75);
     EXPECT_GE(small.last()->width, 90);
-    EXPECT_EQ(holder.CaptureImage(1)->width, 320);
-    holder.CloseRecording();
+    EXPECT_EQ(holder.captureImage(1)->width, 320);
+    holder.closeRecording();
 }
 
 TEST_F(EngineTest, VolumeIsKeptAcrossRecordings) {
-    holder.SetVolume(70000);
-    EXPECT_EQ(holder.GetVolume(), 65535u);
-    holder.SetVolume(100 * 65535 / 100 / 2);
+    holder.setVolume(70000);
+    EXPECT_EQ(holder.getVolume(), 65535u);
+    holder.setVolume(100 * 65535 / 100 / 2);
     ASSERT_TRUE(open(samples::threeChannelAvi()));
-    EXPECT_EQ(holder.GetVolume(), 32767u);
+    EXPECT_EQ(holder.getVolume(), 32767u);
     ASSERT_TRUE(holder.Run());
-    holder.SetVolume(0);
-    EXPECT_TRUE(holder.Stop());
+    holder.setVolume(0);
+    EXPECT_TRUE(holder.stop());
 }
 
 } // namespace

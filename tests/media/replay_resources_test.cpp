@@ -38,12 +38,12 @@ long residentKiB() {
 void playToTheEnd(PlaybackEngineHolder& holder, const std::filesystem::path& path) {
     ASSERT_TRUE(holder.OpenRecording(path)) << holder.lastError();
     ASSERT_TRUE(holder.Run());
-    const uint64_t duration = holder.GetDurationMs();
-    samples::waitFor([&] { return holder.GetPositionMs() + 50 >= duration; });
-    holder.Stop();
-    holder.SeekTo(0);
-    holder.Stop();
-    holder.CloseRecording();
+    const uint64_t duration = holder.getDurationMs();
+    samples::waitFor([&] { return holder.getPositionMs() + 50 >= duration; });
+    holder.stop();
+    holder.seekTo(0);
+    holder.stop();
+    holder.closeRecording();
 }
 
 } // namespace
@@ -52,7 +52,7 @@ TEST(ReplayResources, TenReplaysKeepOpenFilesAndMemoryFlat) {
     ASSERT_TRUE(kSilentReplays);
     RecordingView views[4];
     PlaybackEngineHolder holder;
-    holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+    holder.attachWindows({&views[0], &views[1], &views[2], &views[3]});
     const std::filesystem::path recording =
         std::filesystem::path(QUILLENT_TEST_DATA) / "camera-3ch-unfinished.qmv";
     // The first runs load the plug-ins and fill the allocators' pools.

@@ -38,7 +38,7 @@ protected:
         ASSERT_TRUE(fs::exists(fs::path(QUILLENT_BIN_DIR) / "quillent-samplecard"))
             << "quillent-samplecard is not built";
         ASSERT_FALSE(samples::sampleCard().empty()) << "the sample card could not be written";
-        holder.AttachWindows({&views[0], &views[1], &views[2], &views[3]});
+        holder.attachWindows({&views[0], &views[1], &views[2], &views[3]});
     }
 
     fs::path find(const std::string& name) {
@@ -62,9 +62,9 @@ TEST_F(SampleCardTest, EveryRecordingOpensWithItsChannelsAndDuration) {
         auto reader = RecordingReader::open(file, &error);
         ASSERT_TRUE(reader) << file << ": " << error;
         ASSERT_TRUE(holder.OpenRecording(file)) << file << ": " << holder.lastError();
-        EXPECT_EQ(holder.GetChannelCount(), reader->info().videoChannels) << file;
-        EXPECT_NEAR(double(holder.GetDurationMs()), double(reader->info().durationMs), 150.0) << file;
-        for (int c = 1; c <= holder.GetChannelCount(); ++c)
+        EXPECT_EQ(holder.getChannelCount(), reader->info().videoChannels) << file;
+        EXPECT_NEAR(double(holder.getDurationMs()), double(reader->info().durationMs), 150.0) << file;
+        for (int c = 1; c <= holder.getChannelCount(); ++c)
             EXPECT_TRUE(views[c - 1].last()) << file << " channel " << c << " shows its first picture";
     }
 }
@@ -78,16 +78,16 @@ TEST_F(SampleCardTest, AccurateSeekMatchesTheConvertedRecording) {
     fs::path avi = ConvertedPath(out, file, true);
 
     ASSERT_TRUE(holder.OpenRecording(file));
-    ASSERT_EQ(holder.GetChannelCount(), 3);
-    const uint64_t duration = holder.GetDurationMs();
+    ASSERT_EQ(holder.getChannelCount(), 3);
+    const uint64_t duration = holder.getDurationMs();
     // A picture's start, inside one, near the end.
     for (uint64_t at : {uint64_t(1500), uint64_t(2366), duration - 150}) {
-        holder.SeekTo(at);
+        holder.seekTo(at);
         // Every branch, the sound included, finds the new position (camera-form AAC is timed by
         // its frames, not by its bytes).
-        EXPECT_TRUE(holder.engine()->WaitForPicture()) << "at " << at;
+        EXPECT_TRUE(holder.engine()->waitForPicture()) << "at " << at;
         for (int channel = 1; channel <= 3; ++channel) {
-            VideoFramePtr shown = holder.CaptureImage(channel);
+            VideoFramePtr shown = holder.captureImage(channel);
             ASSERT_TRUE(shown);
             VideoFramePtr reference = samples::ffmpegFrame(avi, channel - 1, at);
             ASSERT_TRUE(reference) << "ffmpeg cannot decode channel " << channel << " at " << at;
@@ -129,13 +129,13 @@ TEST_F(SampleCardTest, UnfinishedAndTruncatedRecordingsPlayToTheirEnd) {
         fs::path file = find(name);
         ASSERT_FALSE(file.empty()) << name;
         ASSERT_TRUE(holder.OpenRecording(file)) << name << ": " << holder.lastError();
-        uint64_t duration = holder.GetDurationMs();
+        uint64_t duration = holder.getDurationMs();
         ASSERT_GT(duration, 0u) << name;
-        holder.SeekTo(duration > 700 ? duration - 700 : 0);
-        holder.SetRate(2.0f);
+        holder.seekTo(duration > 700 ? duration - 700 : 0);
+        holder.setRate(2.0f);
         ASSERT_TRUE(holder.Run());
-        EXPECT_TRUE(waitFor([&] { return holder.GetPositionMs() >= duration; })) << name;
-        EXPECT_EQ(holder.GetState(), PlaybackEngine::kRunning)
+        EXPECT_TRUE(waitFor([&] { return holder.getPositionMs() >= duration; })) << name;
+        EXPECT_EQ(holder.getState(), PlaybackEngine::kRunning)
             << name << ": " << holder.engine()->lastError();
     }
 }
@@ -143,17 +143,17 @@ TEST_F(SampleCardTest, UnfinishedAndTruncatedRecordingsPlayToTheirEnd) {
 TEST_F(SampleCardTest, FrameStepMovesEveryChannel) {
     fs::path file = find("RTC20261207_080000.qmv");
     ASSERT_TRUE(holder.OpenRecording(file));
-    holder.SeekTo(1000);
-    ASSERT_TRUE(holder.engine()->WaitForPicture());
+    holder.seekTo(1000);
+    ASSERT_TRUE(holder.engine()->waitForPicture());
     // Each step moves every channel by one picture interval (the same for all steps).
     std::array<int64_t, 3> times{};
     for (int c = 0; c < 3; ++c)
-        times[c] = holder.CaptureImage(c + 1)->timestampMs;
+        times[c] = holder.captureImage(c + 1)->timestampMs;
     std::array<int64_t, 3> firstStep{};
     for (int step = 0; step < 3; ++step) {
-        ASSERT_TRUE(holder.StepFrame());
+        ASSERT_TRUE(holder.stepFrame());
         for (int c = 0; c < 3; ++c) {
-            int64_t now = holder.CaptureImage(c + 1)->timestampMs;
+            int64_t now = holder.captureImage(c + 1)->timestampMs;
             int64_t moved = now - times[c];
             EXPECT_GT(moved, 0) << "channel " << c + 1;
             EXPECT_LE(moved, 100) << "channel " << c + 1;

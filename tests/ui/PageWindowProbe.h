@@ -4,7 +4,7 @@
 // and closes the window. Used for every window a page command opens (search, setup, print, map).
 #pragma once
 
-#include "ui/bridge/BrowserHost.h"
+#include "ui/page/BrowserHost.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -44,7 +44,7 @@ inline PageWindowProbeResult ClickAndProbePageWindow(BrowserHost* mainPage, cons
         }
         BrowserHost* page = window ? pageOf(window) : nullptr;
         const bool timedOut = elapsed.elapsed() > timeoutMs;
-        if (page && page->IsDocumentReady() && !result.pageLoaded) {
+        if (page && page->isDocumentReady() && !result.pageLoaded) {
             result.windowOpened = true;
             result.pageLoaded = true;
             pending = 2;

@@ -8,8 +8,8 @@
 #include "core/recordings/RecordingName.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/playback/PlaybackState.h"
-#include "ui/bridge/MainPage.h"
-#include "ui/panels/CDlgVideoScreen.h"
+#include "ui/page/MainPage.h"
+#include "ui/screens/VideoScreen.h"
 #include "ui/playback/BusyFlag.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/playback/RecordingList.h"
@@ -30,10 +30,10 @@ public:
     PlaybackRig() {
         window.resize(1200, 628);
         for (int i = 0; i < 4; ++i) {
-            screens[i] = new CDlgVideoScreen(i, &window);
+            screens[i] = new VideoScreen(i, &window);
             screens[i]->setGeometry(6 + (i % 2) * 430, 37 + (i / 2) * 250, 420, 236);
         }
-        holder.AttachWindows({screens[0], screens[1], screens[2], screens[3]});
+        holder.attachWindows({screens[0], screens[1], screens[2], screens[3]});
         page.follow(session);
         QObject::connect(&session, &PlaybackSession::positionChanged,
                          [this](qint64 pos) { panelPositions.push_back(pos); });
@@ -88,7 +88,7 @@ public:
 
     QApplication* app = ensureTestApp(); // before any widget member
     QWidget window;
-    std::array<CDlgVideoScreen*, 4> screens{};
+    std::array<VideoScreen*, 4> screens{};
     PlaybackEngineHolder holder;
     PlaybackSession session;
     BusyFlag busy;

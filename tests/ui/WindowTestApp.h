@@ -6,7 +6,7 @@
 #include "OpenTestApp.h"
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
-#include "ui/bridge/BrowserHost.h"
+#include "ui/page/BrowserHost.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -40,7 +40,7 @@ inline const QTemporaryDir& testSettingsFolder() {
 inline QApplication& windowTestApp(const char* skin, const char* config) {
     static QApplication* instance = [&] {
         QApplication* a = ensureTestApp();
-        BrowserHost::SetSkinFolder(QString::fromUtf8(skin));
+        BrowserHost::setSkinFolder(QString::fromUtf8(skin));
         SetSettingsDirectoryForTesting(testSettingsFolder().path().toStdString());
         if (config) {
             EXPECT_TRUE(LoadViewerConfigFile(config, ViewerConfig::Instance())) << config;

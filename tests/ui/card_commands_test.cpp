@@ -4,15 +4,15 @@
 // refuses the write); a missing path on the command line and the language choice of the window.
 #include "WindowTestApp.h"
 #include "core/config/Settings.h"
-#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/MainWindow.h"
 #include "ui/app/CaptionButton.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/card/CSettingDlg.h"
-#include "ui/card/CSetupDlg.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/card/QuickSettingsDialog.h"
+#include "ui/card/SetupPageWindow.h"
 #include "ui/card/CardCommands.h"
-#include "ui/controls/CWBCButton.h"
-#include "ui/lists/CFilelist.h"
-#include "ui/lists/ListController.h"
+#include "ui/widgets/SkinButton.h"
+#include "ui/recordings/RecordingListView.h"
+#include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QAction>
@@ -37,7 +37,7 @@ struct ListedCard {
     QTemporaryDir dir;
     fs::path root;
     PlaybackSession session;
-    CHvViewerDlg window{session};
+    MainWindow window{session};
     CardCommands* commands = nullptr;
     std::vector<QString> questions;
     std::vector<std::pair<QString, QMessageBox::Icon>> messages;
@@ -45,25 +45,25 @@ struct ListedCard {
 
     explicit ListedCard(const std::vector<std::string>& files) : root(dir.path().toStdString() + "/card") {
         writeStandInFiles(root, files);
-        ListController* lists = window.Lists();
-        lists->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
-        lists->Scanner().SetExtensions({"qmv"});
-        lists->SetDriveChooser([this](RecordingScanner& s) {
+        ListController* lists = window.lists();
+        lists->scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
+        lists->scanner().SetExtensions({"qmv"});
+        lists->setDriveChooser([this](RecordingScanner& s) {
             s.Drives() = {{0, root.string() + "/", kDriveSource, "CARD", true},
                           {1, "Find in My Computer", kFolderSource, "", false}};
             return 0;
         });
-        lists->SetErrorReporter([](const QString& t) { ADD_FAILURE() << t.toStdString(); });
+        lists->setErrorReporter([](const QString& t) { ADD_FAILURE() << t.toStdString(); });
         commands = window.findChild<CardCommands*>();
-        commands->SetPrompts(
+        commands->setPrompts(
             {[this](const QString& q) {
                  questions.push_back(q);
                  return answer;
              },
              [this](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); }});
-        window.Dispatcher().Dispatch("btnOpen", 0);
+        window.dispatcher().dispatch("btnOpen", 0);
     }
-    int entry(const std::string& name) { return window.Lists()->Scanner().FindByName(name); }
+    int entry(const std::string& name) { return window.lists()->scanner().FindByName(name); }
 };
 } // namespace
 
@@ -78,25 +78,25 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
     ListedCard card({"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
                      "EVENT/EVENT_RTC20140512_100030.qmv", "EVENT/EVENT_RTC20140512_100130.qmv"});
     ASSERT_NE(card.commands, nullptr);
-    ListController* lists = card.window.Lists();
-    ASSERT_EQ(lists->Scanner().EntryCount(), 4);
+    ListController* lists = card.window.lists();
+    ASSERT_EQ(lists->scanner().EntryCount(), 4);
 
     // No answer but Yes deletes anything.
-    card.window.Dispatcher().Dispatch("btnChkOn", card.entry("RTC20140512_100000.qmv"));
+    card.window.dispatcher().dispatch("btnChkOn", card.entry("RTC20140512_100000.qmv"));
     card.answer = false;
     QSignalSpy finished(card.commands, &CardCommands::deleteFinished);
-    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    card.window.dispatcher().dispatch("btnDeleteFile", 0);
     QApplication::processEvents(); // the deletion runs after the bridge call, as 0xD99
     ASSERT_EQ(card.questions.size(), 1u);
     EXPECT_EQ(card.questions[0], "Do you want to move the selected files to the Trash?");
     EXPECT_EQ(finished.count(), 0);
-    EXPECT_EQ(lists->Scanner().EntryCount(), 4);
+    EXPECT_EQ(lists->scanner().EntryCount(), 4);
 
     // Two chosen files, one of which vanished from the card behind the program's back.
-    card.window.Dispatcher().Dispatch("btnChkOn", card.entry("EVENT_RTC20140512_100130.qmv"));
+    card.window.dispatcher().dispatch("btnChkOn", card.entry("EVENT_RTC20140512_100130.qmv"));
     fs::remove(card.root / "EVENT/EVENT_RTC20140512_100130.qmv");
     card.answer = true;
-    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    card.window.dispatcher().dispatch("btnDeleteFile", 0);
     ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
     EXPECT_EQ(finished.last().at(0).toInt(), 1);
     EXPECT_EQ(finished.last().at(1).toInt(), 1);
@@ -117,35 +117,35 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
     EXPECT_TRUE(card.messages.back().first.startsWith("1 file was moved to the Trash.\n\n"))
         << card.messages.back().first.toStdString();
     EXPECT_TRUE(card.messages.back().first.contains("EVENT_RTC20140512_100130.qmv"));
-    EXPECT_EQ(lists->Scanner().EntryCount(), 3);
-    auto* list = qobject_cast<CFilelist*>(card.window.Panel(PanelSlot::FileList));
-    ASSERT_EQ(list->Model().Count(), 3);
+    EXPECT_EQ(lists->scanner().EntryCount(), 3);
+    auto* list = qobject_cast<RecordingListView*>(card.window.panel(PanelSlot::FileList));
+    ASSERT_EQ(list->model().Count(), 3);
     const int kept = card.entry("EVENT_RTC20140512_100130.qmv");
     ASSERT_GE(kept, 0);
-    EXPECT_EQ(lists->Scanner().GetEntry(kept)->chosen, 1);
-    EXPECT_TRUE(lists->Report().IsChecked(kept));
+    EXPECT_EQ(lists->scanner().GetEntry(kept)->chosen, 1);
+    EXPECT_TRUE(lists->report().IsChecked(kept));
     EXPECT_EQ(card.entry("RTC20140512_100000.qmv"), -1);
 
     // Nothing chosen: it says so, asks nothing, nothing changes.
-    card.window.Dispatcher().Dispatch("btnChkOff", kept);
+    card.window.dispatcher().dispatch("btnChkOff", kept);
     const size_t asked = card.questions.size();
-    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    card.window.dispatcher().dispatch("btnDeleteFile", 0);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(card.questions.size(), asked);
     EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
     EXPECT_EQ(card.messages.back().first, QString("Select a recording first."));
-    EXPECT_EQ(lists->Scanner().EntryCount(), 3);
+    EXPECT_EQ(lists->scanner().EntryCount(), 3);
 
     // Everything chosen goes: the message counts the files and never speaks of camera settings.
-    card.window.Dispatcher().Dispatch("btnChkOn", kept);
+    card.window.dispatcher().dispatch("btnChkOn", kept);
     fs::create_directories(card.root / "EVENT");
     writeStandInFiles(card.root, {"EVENT/EVENT_RTC20140512_100130.qmv"});
-    card.window.Dispatcher().Dispatch("btnChkOn", card.entry("RTC20140512_100100.qmv"));
-    card.window.Dispatcher().Dispatch("btnDeleteFile", 0);
+    card.window.dispatcher().dispatch("btnChkOn", card.entry("RTC20140512_100100.qmv"));
+    card.window.dispatcher().dispatch("btnDeleteFile", 0);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
     EXPECT_EQ(card.messages.back().first, QString("2 files were moved to the Trash."));
-    EXPECT_EQ(CardCommands::MovedToTrashText(1), QString("1 file was moved to the Trash."));
+    EXPECT_EQ(CardCommands::movedToTrashText(1), QString("1 file was moved to the Trash."));
 
     qputenv("HOME", oldHome);
     qputenv("XDG_DATA_HOME", oldData);
@@ -159,14 +159,14 @@ TEST(QuickSettings, SaveStateKeptAndDroppedKeysAndTheWrittenFile) {
         << "SENSOR_GY_STV = 2\nLCD_BRIGHT_LV\nVOICE_GUIDE_ON=1\nVOICE_REC_ON=0\nLED_PARKING_ON=1\n"
            "LCD_OFF_TIME=7\nVOLTAGE_CUTOFF_LV=3\nTIME_EXP_GMT=5\nUNKNOWN_KEY=4\n";
     std::vector<std::pair<QString, QMessageBox::Icon>> messages;
-    CSettingDlg dlg(ini);
-    dlg.SetMessageShower([&](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); });
+    QuickSettingsDialog dlg(ini);
+    dlg.setMessageShower([&](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); });
     EXPECT_EQ(dlg.size(), QSize(907, 599));
-    EXPECT_EQ(dlg.findChildren<CWBCButton*>().size(), CSettingDlg::kButtonCount);
-    CWBCButton* save = dlg.Button(CSettingDlg::kSaveId);
+    EXPECT_EQ(dlg.findChildren<SkinButton*>().size(), QuickSettingsDialog::kButtonCount);
+    SkinButton* save = dlg.button(QuickSettingsDialog::kSaveId);
     EXPECT_EQ(save->geometry(), QRect(374, 530, 158, 36));
-    EXPECT_EQ(dlg.Button(1210)->geometry(), QRect(330, 110, 20, 20));
-    EXPECT_EQ(dlg.Button(1210)->toolTip(), QString::fromStdString(LString("SETTING_BTIP_GSENSOR_L")));
+    EXPECT_EQ(dlg.button(1210)->geometry(), QRect(330, 110, 20, 20));
+    EXPECT_EQ(dlg.button(1210)->toolTip(), QString::fromStdString(LString("SETTING_BTIP_GSENSOR_L")));
 
     // Every value as the file has it: nothing changed yet.
     EXPECT_FALSE(save->isEnabled());
@@ -184,19 +184,19 @@ TEST(QuickSettings, SaveStateKeptAndDroppedKeysAndTheWrittenFile) {
                          {1236, true},
                          {1230, false},
                          {1235, false}})
-        EXPECT_EQ(dlg.Button(l.id)->GetCheck(), l.lit) << l.id;
+        EXPECT_EQ(dlg.button(l.id)->getCheck(), l.lit) << l.id;
     for (int id = 1223; id <= 1227; ++id) // 7 matches no button of the screen-off row
-        EXPECT_FALSE(dlg.Button(id)->GetCheck()) << id;
+        EXPECT_FALSE(dlg.button(id)->getCheck()) << id;
 
-    dlg.Button(1210)->click();
+    dlg.button(1210)->click();
     EXPECT_TRUE(save->isEnabled());
-    EXPECT_TRUE(dlg.Button(1210)->GetCheck());
-    EXPECT_FALSE(dlg.Button(1212)->GetCheck());
-    dlg.Button(1212)->click(); // back to the file's value
+    EXPECT_TRUE(dlg.button(1210)->getCheck());
+    EXPECT_FALSE(dlg.button(1212)->getCheck());
+    dlg.button(1212)->click(); // back to the file's value
     EXPECT_FALSE(save->isEnabled());
-    dlg.Button(1233)->click(); // second cut-off row, level 1: both rows follow
-    EXPECT_TRUE(dlg.Button(1228)->GetCheck());
-    EXPECT_FALSE(dlg.Button(1236)->GetCheck());
+    dlg.button(1233)->click(); // second cut-off row, level 1: both rows follow
+    EXPECT_TRUE(dlg.button(1228)->getCheck());
+    EXPECT_FALSE(dlg.button(1236)->getCheck());
     EXPECT_TRUE(save->isEnabled());
 
     save->click();
@@ -217,14 +217,14 @@ TEST(QuickSettings, ACardThatRefusesTheWriteIsReportedAndTheWindowStays) {
     fs::create_directories(blocked / "inside");
     for (const fs::path& ini : {removed, blocked}) {
         std::vector<std::pair<QString, QMessageBox::Icon>> messages;
-        CSettingDlg dlg(ini);
-        dlg.SetMessageShower([&](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); });
+        QuickSettingsDialog dlg(ini);
+        dlg.setMessageShower([&](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); });
         dlg.show();
         // Missing file: the defaults are shown and Save is offered.
-        EXPECT_TRUE(dlg.Button(1212)->GetCheck());
-        EXPECT_TRUE(dlg.Button(1229)->GetCheck() && dlg.Button(1234)->GetCheck());
-        ASSERT_TRUE(dlg.Button(CSettingDlg::kSaveId)->isEnabled());
-        dlg.Button(CSettingDlg::kSaveId)->click();
+        EXPECT_TRUE(dlg.button(1212)->getCheck());
+        EXPECT_TRUE(dlg.button(1229)->getCheck() && dlg.button(1234)->getCheck());
+        ASSERT_TRUE(dlg.button(QuickSettingsDialog::kSaveId)->isEnabled());
+        dlg.button(QuickSettingsDialog::kSaveId)->click();
         ASSERT_EQ(messages.size(), 1u) << ini;
         EXPECT_EQ(messages[0].second, QMessageBox::Critical);
         EXPECT_EQ(messages[0].first, QString::fromStdString(LString("SETTING_MSG_SAVE_FAILED")));
@@ -238,20 +238,20 @@ TEST(QuickSettings, TheCommandOpensTheWindowOnlyForACard) {
     ListedCard card({"NORMAL/RTC20140512_100000.qmv"});
     std::ofstream(card.root / "setup.ini") << "SENSOR_GY_STV=0\n";
     int opened = 0;
-    card.commands->SetWindowWatcher([&](QDialog& w) {
-        auto* dlg = qobject_cast<CSettingDlg*>(&w);
+    card.commands->setWindowWatcher([&](QDialog& w) {
+        auto* dlg = qobject_cast<QuickSettingsDialog*>(&w);
         ASSERT_NE(dlg, nullptr);
         ++opened;
-        EXPECT_TRUE(dlg->Button(1210)->GetCheck()); // the card's file
+        EXPECT_TRUE(dlg->button(1210)->getCheck()); // the card's file
         dlg->reject();
     });
-    card.window.Dispatcher().Dispatch("btnQuickSetting", 0);
+    card.window.dispatcher().dispatch("btnQuickSetting", 0);
     EXPECT_EQ(opened, 0); // queued: never inside the page's call
     QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
 
     // A folder is listed: no window, the reason is shown.
-    card.window.Lists()->OpenFolder(card.root);
-    card.window.OnCommand(1115);
+    card.window.lists()->openFolder(card.root);
+    card.window.onCommand(1115);
     QTest::qWait(50);
     EXPECT_EQ(opened, 1);
     ASSERT_FALSE(card.messages.empty());
@@ -262,19 +262,19 @@ TEST(CameraSetup, TheCommandRunsTheSetupWindowAsTheWindowsSetupWindow) {
     app();
     ListedCard card({"NORMAL/RTC20140512_100000.qmv"});
     int opened = 0;
-    card.commands->SetWindowWatcher([&](QDialog& w) {
-        auto* dlg = qobject_cast<CSetupDlg*>(&w);
+    card.commands->setWindowWatcher([&](QDialog& w) {
+        auto* dlg = qobject_cast<SetupPageWindow*>(&w);
         ASSERT_NE(dlg, nullptr);
         ++opened;
-        EXPECT_EQ(card.window.SetupWindow(), dlg); // DoSetupHandler reaches it through the bridge
+        EXPECT_EQ(card.window.setupWindow(), dlg); // DoSetupHandler reaches it through the bridge
         // Nothing is open in the player: the page's "load from recording" finds no record.
-        dlg->HandleCommand("btnLoadfrommovie", {});
+        dlg->handleCommand("btnLoadfrommovie", {});
         QTRY_VERIFY_WITH_TIMEOUT(!card.messages.empty(), 5000);
-        dlg->HandleCommand("btnCancel", {});
+        dlg->handleCommand("btnCancel", {});
     });
-    card.window.Dispatcher().Dispatch("btnSetting", 0);
+    card.window.dispatcher().dispatch("btnSetting", 0);
     QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(card.window.SetupWindow() == nullptr, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(card.window.setupWindow() == nullptr, 5000);
     EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("FOUND_NOT_CONFIG_INFORMATION")));
 }
 
@@ -285,20 +285,20 @@ TEST(MainWindowStart, MissingPathsAreNamedAndTheLanguageIsChosenInTheWindow) {
     app();
     ListedCard card({"NORMAL/RTC20140512_100000.qmv"});
     QStringList errors;
-    card.window.Lists()->SetErrorReporter([&](const QString& t) { errors << t; });
-    const int listed = card.window.Lists()->Scanner().EntryCount();
+    card.window.lists()->setErrorReporter([&](const QString& t) { errors << t; });
+    const int listed = card.window.lists()->scanner().EntryCount();
     const QString missing = card.dir.path() + "/no-such-card";
     card.window.handleArgument(missing);
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0], "This file or folder does not exist:\n" + missing);
-    EXPECT_EQ(card.window.Lists()->Scanner().EntryCount(), listed) << "the list stays as it was";
+    EXPECT_EQ(card.window.lists()->scanner().EntryCount(), listed) << "the list stays as it was";
     card.window.handleArgument(missing + "/RTC20140512_100000.qmv");
     EXPECT_EQ(errors.size(), 2);
 
     auto* button = card.window.findChild<CaptionButton*>("languageButton");
     ASSERT_NE(button, nullptr);
     card.window.resize(1200, 628);
-    card.window.LayoutPanels();
+    card.window.layoutPanels();
     const QRect minimise = card.window.findChild<CaptionButton*>("minimiseButton")->geometry();
     EXPECT_LT(button->geometry().right(), minimise.left() + 8) << "beside the minimise button";
     EXPECT_EQ(button->geometry().top(), 0);
@@ -306,7 +306,7 @@ TEST(MainWindowStart, MissingPathsAreNamedAndTheLanguageIsChosenInTheWindow) {
     QMenu* menu = card.window.languageMenu();
     ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
     QStringList told;
-    card.window.SetLanguageMessageShower([&](const QString& t) { told << t; });
+    card.window.setLanguageMessageShower([&](const QString& t) { told << t; });
     QAction* korean = menu->findChild<QAction*>("korean");
     ASSERT_NE(korean, nullptr);
     EXPECT_EQ(korean->text(), QString::fromUtf8("한국어"));
@@ -316,7 +316,7 @@ TEST(MainWindowStart, MissingPathsAreNamedAndTheLanguageIsChosenInTheWindow) {
     ASSERT_EQ(told.size(), 1);
     EXPECT_EQ(told[0], QString::fromUtf8("다음에 프로그램을 시작할 때부터 한국어로 표시됩니다.")); // in the chosen one
     EXPECT_TRUE(korean->isChecked());
-    card.window.ChooseLanguage("english");
+    card.window.chooseLanguage("english");
     EXPECT_EQ(ReadSetting("Installer Language"), "1033");
     EXPECT_FALSE(korean->isChecked());
 }

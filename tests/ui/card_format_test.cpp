@@ -4,11 +4,11 @@
 // confirmation naming the device, the quick settings kept with their values, the rescan; a failed
 // format leaves the settings file as it was.
 #include "WindowTestApp.h"
-#include "ui/app/CHvViewerDlg.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/card/CFormatDlg.h"
+#include "ui/app/MainWindow.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/card/FormatDialog.h"
 #include "ui/card/CardCommands.h"
-#include "ui/lists/ListController.h"
+#include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QApplication>
@@ -209,7 +209,7 @@ struct FormatFixture {
     fs::path root, image, remount;
     PrivateBus bus;
     PlaybackSession session;
-    CHvViewerDlg window{session};
+    MainWindow window{session};
     CardCommands* commands = nullptr;
     std::vector<std::pair<QString, QMessageBox::Icon>> messages;
     std::vector<QString> shownDevices;
@@ -264,23 +264,23 @@ struct FormatFixture {
             {"sdd1", "/dev/sdd1", "EFI", "vfat", "SD_Reader", 500'000'000ULL, true, {dir.path() + "/efi"}},
         };
 
-        ListController* lists = window.Lists();
-        lists->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
-        lists->Scanner().SetExtensions({"qmv"});
-        lists->SetErrorReporter([](const QString&) {});
+        ListController* lists = window.lists();
+        lists->scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
+        lists->scanner().SetExtensions({"qmv"});
+        lists->setErrorReporter([](const QString&) {});
         commands = window.findChild<CardCommands*>();
-        commands->SetFormatBus(bus.programBus());
-        commands->SetPrompts(
+        commands->setFormatBus(bus.programBus());
+        commands->setPrompts(
             {[](const QString&) { return true; },
              [this](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); }});
-        commands->SetWindowWatcher([this](QDialog& w) {
-            auto* dlg = qobject_cast<CFormatDlg*>(&w);
+        commands->setWindowWatcher([this](QDialog& w) {
+            auto* dlg = qobject_cast<FormatDialog*>(&w);
             ASSERT_NE(dlg, nullptr);
-            shownDevices.push_back(dlg->DeviceText());
-            EXPECT_TRUE(dlg->Fat32Button()->isChecked());
-            EXPECT_FALSE(dlg->ExfatButton()->isEnabled()); // 16 GB: FAT32 only
+            shownDevices.push_back(dlg->deviceText());
+            EXPECT_TRUE(dlg->fat32Button()->isChecked());
+            EXPECT_FALSE(dlg->exfatButton()->isEnabled()); // 16 GB: FAT32 only
             if (confirm)
-                dlg->FormatButton()->click();
+                dlg->formatButton()->click();
             else
                 dlg->reject();
         });
@@ -289,17 +289,17 @@ struct FormatFixture {
     // Lists `folder` as the chosen card drive.
     void list(const fs::path& folder) {
         fs::create_directories(folder);
-        window.Lists()->SetDriveChooser([folder](RecordingScanner& s) {
+        window.lists()->setDriveChooser([folder](RecordingScanner& s) {
             s.Drives() = {{0, folder.string() + "/", kDriveSource, "CARD", true},
                           {1, "Find in My Computer", kFolderSource, "", false}};
             return 0;
         });
-        window.Dispatcher().Dispatch("btnOpen", 0);
+        window.dispatcher().dispatch("btnOpen", 0);
     }
 
     bool format() {
         QSignalSpy done(commands, &CardCommands::formatFinished);
-        window.Dispatcher().Dispatch("btnFormat", 0);
+        window.dispatcher().dispatch("btnFormat", 0);
         EXPECT_TRUE(done.wait(60000));
         return !done.isEmpty() && done.last().at(0).toBool();
     }
@@ -315,7 +315,7 @@ TEST(CardFormat, FormatsTheCardAndKeepsItsQuickSettings) {
     FormatFixture f;
     ASSERT_FALSE(f.bus.address.isEmpty()) << "the private bus did not start";
     f.list(f.root);
-    ASSERT_EQ(f.window.Lists()->Scanner().EntryCount(), 2);
+    ASSERT_EQ(f.window.lists()->scanner().EntryCount(), 2);
 
     ASSERT_TRUE(f.format());
     ASSERT_EQ(f.shownDevices.size(), 1u);
@@ -332,8 +332,8 @@ TEST(CardFormat, FormatsTheCardAndKeepsItsQuickSettings) {
               "SENSOR_GY_STV=0\r\nLCD_BRIGHT_LV=1\r\nVOICE_GUIDE_ON=0\r\nVOICE_REC_ON=1\r\n"
               "LED_PARKING_ON=0\r\nLCD_OFF_TIME=3\r\nVOLTAGE_CUTOFF_LV=4\r\nTIME_EXP_GMT=5\r\n");
     // Rescanned where the card is now mounted: nothing to list on a fresh card.
-    EXPECT_EQ(f.window.Lists()->Scanner().SourcePath(), f.remount.string() + "/");
-    EXPECT_EQ(f.window.Lists()->Scanner().EntryCount(), 0);
+    EXPECT_EQ(f.window.lists()->scanner().SourcePath(), f.remount.string() + "/");
+    EXPECT_EQ(f.window.lists()->scanner().EntryCount(), 0);
     EXPECT_EQ(f.messages.back().first, f.lastMessage("FORMAT_MSG_DONE"));
 }
 
@@ -360,8 +360,8 @@ TEST(CardFormat, RefusesEverythingButARemovableCardAndAFailureKeepsTheSettings) 
     EXPECT_TRUE(f.shownDevices.empty());
 
     // A folder is listed, not a card.
-    f.window.Lists()->OpenFolder(f.root);
-    f.window.Dispatcher().Dispatch("btnFormat", 0);
+    f.window.lists()->openFolder(f.root);
+    f.window.dispatcher().dispatch("btnFormat", 0);
     QTRY_COMPARE_WITH_TIMEOUT(f.messages.back().first, f.lastMessage("SDCARD_NOTSELECT"), 5000);
 
     // The card itself: cancelled, then failing in UDisks2. The card keeps its files and settings.
@@ -377,19 +377,19 @@ TEST(CardFormat, RefusesEverythingButARemovableCardAndAFailureKeepsTheSettings) 
     EXPECT_TRUE(f.messages.back().first.contains("the medium was removed"));
     EXPECT_EQ(readFile(f.root / "setup.ini"), settingsBefore);
     EXPECT_FALSE(fs::exists(f.remount / "setup.ini"));
-    EXPECT_EQ(f.window.Lists()->Scanner().EntryCount(), 2);
+    EXPECT_EQ(f.window.lists()->scanner().EntryCount(), 2);
 }
 
 TEST(CardFormat, ExfatIsOfferedForCardsOver32GB) {
     app();
     CardDevice big{"/b",           "/d",    "/dev/sde1",       "my card long name",
                    "Vendor Model", "exfat", 64'000'000'000ULL, "/m"};
-    CFormatDlg dlg(big);
-    EXPECT_TRUE(dlg.ExfatButton()->isEnabled());
-    EXPECT_EQ(dlg.FileSystem(), "vfat");
+    FormatDialog dlg(big);
+    EXPECT_TRUE(dlg.exfatButton()->isEnabled());
+    EXPECT_EQ(dlg.fileSystem(), "vfat");
     EXPECT_EQ(dlg.Label(), "MY CARD LON");
-    dlg.ExfatButton()->setChecked(true);
-    EXPECT_EQ(dlg.FileSystem(), "exfat");
+    dlg.exfatButton()->setChecked(true);
+    EXPECT_EQ(dlg.fileSystem(), "exfat");
     EXPECT_EQ(dlg.Label(), "my card long na");
-    EXPECT_EQ(CFormatDlg::SizeText(64'000'000'000ULL), "64.0 GB");
+    EXPECT_EQ(FormatDialog::sizeText(64'000'000'000ULL), "64.0 GB");
 }

@@ -5,15 +5,15 @@
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "media/playback/PlaybackEngine.h"
-#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/MainWindow.h"
 #include "ui/app/CommandIds.h"
-#include "ui/app/DataOutHookup.h"
+#include "ui/dataout/DataOutHookup.h"
 #include "ui/playback/WindowPlayback.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/lists/ListController.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/dialogs/CDownloadDlg.h"
-#include "ui/tools/DataOutCommands.h"
+#include "ui/dialogs/DownloadWindow.h"
+#include "ui/dataout/DataOutCommands.h"
 #include "tests/support/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ namespace {
 QApplication& app() {
     static QApplication* instance = [] {
         QApplication* a = ensureTestApp();
-        BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+        BrowserHost::setSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
         static QTemporaryDir settings;
         SetSettingsDirectoryForTesting(settings.path().toStdString());
         LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance());
@@ -79,8 +79,8 @@ protected:
         ASSERT_TRUE(gen.waitForFinished(120000));
         ASSERT_EQ(gen.exitCode(), 0);
         s_session = new PlaybackSession;
-        s_window = new CHvViewerDlg(*s_session, {s_card});
-        QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+        s_window = new MainWindow(*s_session, {s_card});
+        QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
         s_window->show();
         ASSERT_TRUE(opened.wait(60000));
     }
@@ -105,26 +105,26 @@ protected:
     }
     // Sends a page command and waits until the queued window work has run.
     void command(const char* name, int expectedMessages) {
-        ASSERT_TRUE(s_window->Dispatcher().Dispatch(QString::fromLatin1(name), 0));
+        ASSERT_TRUE(s_window->dispatcher().dispatch(QString::fromLatin1(name), 0));
         waitFor([&] { return messages.size() >= expectedMessages && answers.isEmpty(); });
         QCoreApplication::processEvents();
     }
 
     static inline PlaybackSession* s_session = nullptr; // the application's, outliving the window
-    static CHvViewerDlg* s_window;
+    static MainWindow* s_window;
     static QString s_card;
     DataOutHookup* tools = nullptr;
     QTemporaryDir out;
     QStringList answers, proposals, messages;
 };
-CHvViewerDlg* DataOutTest::s_window = nullptr;
+MainWindow* DataOutTest::s_window = nullptr;
 QString DataOutTest::s_card;
 
 TEST_F(DataOutTest, SnapshotSavesEveryChannelAsTheEngineShowsIt) {
-    PlaybackEngineHolder& engine = s_window->EngineHolder();
-    engine.Pause();
-    engine.SeekTo(1500);
-    const int channels = engine.GetChannelCount();
+    PlaybackEngineHolder& engine = s_window->engineHolder();
+    engine.pause();
+    engine.seekTo(1500);
+    const int channels = engine.getChannelCount();
     ASSERT_GE(channels, 2);
 
     answers << out.filePath(QStringLiteral("photo.jpg"));
@@ -132,12 +132,12 @@ TEST_F(DataOutTest, SnapshotSavesEveryChannelAsTheEngineShowsIt) {
     ASSERT_EQ(proposals.size(), 1);
     EXPECT_TRUE(proposals[0].endsWith(QLatin1String("_CHx.jpg"))) << proposals[0].toStdString();
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(engine.GetState(), 1); // paused before, paused after
+    EXPECT_EQ(engine.getState(), 1); // paused before, paused after
     for (int ch = 1; ch <= channels; ++ch) {
         const QString file = out.filePath(QStringLiteral("photo_CH%1.jpg").arg(ch));
         QImage decoded(file);
         ASSERT_FALSE(decoded.isNull()) << file.toStdString();
-        const VideoFramePtr shown = engine.CaptureImage(ch);
+        const VideoFramePtr shown = engine.captureImage(ch);
         ASSERT_TRUE(shown);
         ASSERT_EQ(decoded.size(), QSize(shown->width, shown->height));
         EXPECT_LT(meanDifference(decoded, *shown), 6.0) << "channel " << ch;
@@ -164,12 +164,12 @@ TEST_F(DataOutTest, ReportPicturesGoToAPrivateFolder) {
         during = s_session->state();
         ran = true;
     });
-    ASSERT_TRUE(s_window->Dispatcher().Dispatch(QStringLiteral("btnPrint"), 0));
+    ASSERT_TRUE(s_window->dispatcher().dispatch(QStringLiteral("btnPrint"), 0));
     waitFor([&] { return ran; });
     ASSERT_TRUE(ran);
     EXPECT_EQ(during, PlaybackSession::State::Paused);
     EXPECT_EQ(s_session->state(), PlaybackSession::State::Playing);
-    const int channels = s_window->EngineHolder().GetChannelCount();
+    const int channels = s_window->engineHolder().getChannelCount();
     EXPECT_EQ(job.imageCount, channels);
     for (int ch = 1; ch <= channels; ++ch)
         EXPECT_FALSE(QImage(job.imageBase + QStringLiteral("_%1.jpg").arg(ch)).isNull());
@@ -234,11 +234,11 @@ TEST_F(DataOutTest, GpxOfTheOpenRecordingAndOfCheckedRecordings) {
     EXPECT_EQ(gpx.count("<trkseg>"), 1);
     EXPECT_GT(gpx.count("<trkpt "), 0);
 
-    ListController* lists = s_window->Lists();
-    const auto& entries = lists->Scanner().Entries();
+    ListController* lists = s_window->lists();
+    const auto& entries = lists->scanner().Entries();
     ASSERT_GE(entries.size(), 2u);
-    lists->ChkRow(0, true);
-    lists->ChkRow(1, true);
+    lists->chkRow(0, true);
+    lists->chkRow(1, true);
     int checked = 0;
     for (const auto& e : entries)
         checked += e.chosen ? 1 : 0;
@@ -248,7 +248,7 @@ TEST_F(DataOutTest, GpxOfTheOpenRecordingAndOfCheckedRecordings) {
     QFile g(two);
     ASSERT_TRUE(g.open(QIODevice::ReadOnly));
     EXPECT_EQ(g.readAll().count("<trkseg>"), checked);
-    lists->ChkAll(0);
+    lists->chkAll(0);
 }
 
 TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
@@ -262,7 +262,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
 
     // A hostile name stays inside the folder; the file arrives whole, is listed and plays.
     QSignalSpy ended(tools, &DataOutHookup::downloadEnded);
-    QSignalSpy opened(&s_window->Player()->opener(), &RecordingOpener::openFinished);
+    QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
     s_window->handleArgument(QStringLiteral("qmv:%1|../RTC20240101_000000.qmv|%2")
                                  .arg(server.url(QStringLiteral("/rec.qmv")))
                                  .arg(bytes.size()));
@@ -275,8 +275,8 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     EXPECT_EQ(got.readAll(), bytes);
     ASSERT_TRUE(opened.wait(60000));
     EXPECT_TRUE(opened[0][1].toBool());
-    ASSERT_EQ(s_window->Lists()->Scanner().Entries().size(), 1u);
-    EXPECT_EQ(s_window->Lists()->Scanner().Entries()[0].name, "_RTC20240101_000000.qmv");
+    ASSERT_EQ(s_window->lists()->scanner().Entries().size(), 1u);
+    EXPECT_EQ(s_window->lists()->scanner().Entries()[0].name, "_RTC20240101_000000.qmv");
 
     // The same link again keeps the first file and stores under a free name.
     ended.clear();
@@ -290,14 +290,14 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     ended.clear();
     s_window->handleArgument(
         QStringLiteral("qmv:%1|gone.qmv|10").arg(server.url(QStringLiteral("/gone.qmv"))));
-    CDownloadDlg* dialog = tools->downloadWindow();
+    DownloadWindow* dialog = tools->downloadWindow();
     ASSERT_NE(dialog, nullptr);
-    QSignalSpy transfer(dialog, &CDownloadDlg::transferEnded);
+    QSignalSpy transfer(dialog, &DownloadWindow::transferEnded);
     ASSERT_TRUE(transfer.wait(60000));
     EXPECT_EQ(dialog->Result(), LinkDownload::Result::HttpStatus);
     QVariant failed;
     bool answered = false;
-    dialog->Page()->page()->runJavaScript(
+    dialog->page()->page()->runJavaScript(
         QStringLiteral("document.body.className + '|' + document.getElementById('message').textContent"),
         [&](const QVariant& v) {
             failed = v;
@@ -305,7 +305,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
         });
     waitFor([&] { return answered; });
     EXPECT_EQ(failed.toString(), QStringLiteral("failed|The server did not deliver the file."));
-    dialog->HandleCommand(QStringLiteral("btnCancel"), QString());
+    dialog->handleCommand(QStringLiteral("btnCancel"), QString());
     ASSERT_TRUE(ended.wait(10000));
     EXPECT_FALSE(ended[0][0].toBool());
     EXPECT_EQ(QDir(desk.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
@@ -315,19 +315,19 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     ended.clear();
     QStringList asked;
     bool stop = false;
-    s_window->SetQuitQuestion([&](const QString& q) {
+    s_window->setQuitQuestion([&](const QString& q) {
         asked << q;
         return stop;
     });
     waitFor([&] { return tools->downloadWindow() == nullptr; }); // the last one has gone
     s_window->handleArgument(QStringLiteral("qmv:%1|stalls.qmv|4194304").arg(server.url(QStringLiteral("/slow"))));
-    QPointer<CDownloadDlg> running = tools->downloadWindow();
+    QPointer<DownloadWindow> running = tools->downloadWindow();
     ASSERT_NE(running, nullptr);
     waitFor([&] { return server.requests.size() > 0 && server.requests.back() == "/slow"; });
     QTest::qWait(200);
     ASSERT_TRUE(running->isTransferring());
     const bool wasOpen = s_session->isOpen();
-    s_window->OnCommand(kCmdCaptionClose); // the close button's command
+    s_window->onCommand(kCmdCaptionClose); // the close button's command
     ASSERT_EQ(asked.size(), 1);
     EXPECT_EQ(asked[0], QString::fromStdString(LString("DOWNLOAD_MSG_QUIT")));
     EXPECT_TRUE(s_window->isVisible());
@@ -342,7 +342,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     ASSERT_TRUE(ended.count() > 0 || ended.wait(10000));
     EXPECT_FALSE(ended[0][0].toBool());
     EXPECT_EQ(QDir(desk.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // nothing of it kept
-    s_window->SetQuitQuestion({});
+    s_window->setQuitQuestion({});
 }
 
 } // namespace

@@ -4,11 +4,11 @@
 
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
-#include "ui/controls/CWBCButton.h"
-#include "ui/controls/WindowPlacement.h"
-#include "ui/panels/CDlgAccelerometer.h"
-#include "ui/panels/CDlgGsensor.h"
-#include "ui/panels/CDlgSpeed.h"
+#include "ui/widgets/SkinButton.h"
+#include "ui/widgets/WindowPlacement.h"
+#include "ui/panels/AccelerometerPanel.h"
+#include "ui/panels/GsensorPanel.h"
+#include "ui/panels/SpeedPanel.h"
 #include "ui/panels/ConnectivityMonitor.h"
 #include "ui/panels/DataPanelSet.h"
 #include "ui/panels/MapSource.h"
@@ -307,9 +307,9 @@ TEST_F(DataPanels, AccelerometerTrailDotsAndClamping) {
 
 TEST_F(DataPanels, PanelsFollowTheSessionCacheTheirCurvesAndSeek) {
     PlaybackSession session;
-    CDlgSpeed speed;
-    CDlgGsensor gsensor;
-    CDlgAccelerometer ball;
+    SpeedPanel speed;
+    GsensorPanel gsensor;
+    AccelerometerPanel ball;
     speed.resize(kSpeedSize);
     gsensor.resize(645, 220);
     ball.resize(260, 270);
@@ -340,7 +340,7 @@ TEST_F(DataPanels, PanelsFollowTheSessionCacheTheirCurvesAndSeek) {
     session.publishPosition(60000);
     EXPECT_EQ(gsensor.position(), 9999); // held before the end
 
-    speed.SetUnit(2);
+    speed.setUnit(2);
     speed.grab();
     EXPECT_EQ(speed.backgroundBuilds(), builds + 1); // the unit changes the curve
 
@@ -386,7 +386,7 @@ TEST_F(DataPanels, GsensorWindowsDrawTheFirstMinuteAndToggleTogether) {
     DataPanelSet panels(&mainWindow, &monitor);
     PlaybackSession session;
     panels.setSession(&session);
-    panels.ToggleGsensorWindows();
+    panels.toggleGsensorWindows();
     ASSERT_NE(panels.gsensorWindow(), nullptr);
     EXPECT_TRUE(panels.gsensorWindow()->isVisible());
     EXPECT_TRUE(panels.accelerometerWindow()->isVisible());
@@ -400,13 +400,13 @@ TEST_F(DataPanels, GsensorWindowsDrawTheFirstMinuteAndToggleTogether) {
     session.open(OpenRecording{}, RecordingData{}); // another recording hides them
     EXPECT_FALSE(panels.gsensorWindow()->isVisible());
     EXPECT_FALSE(panels.accelerometerWindow()->isVisible());
-    panels.ToggleGsensorWindows();
+    panels.toggleGsensorWindows();
     EXPECT_TRUE(panels.gsensorWindow()->isVisible());
-    panels.ToggleGsensorWindows();
+    panels.toggleGsensorWindows();
     EXPECT_FALSE(panels.gsensorWindow()->isVisible());
 
     // Shown, they stand side by side on the screen, never over each other; idle hides them.
-    panels.ToggleGsensorWindows();
+    panels.toggleGsensorWindows();
     const QRect a = panels.gsensorWindow()->geometry(), b = panels.accelerometerWindow()->geometry();
     const QRect screen = AvailableGeometryOf(&mainWindow);
     EXPECT_NE(a.topLeft(), b.topLeft());
@@ -461,7 +461,7 @@ TEST_F(DataPanels, FloatingWindowsOpenBesideTheMainWindowWithTheirTitleOnAScreen
     mainWindow.show();
     ConnectivityMonitor monitor;
     DataPanelSet panels(&mainWindow, &monitor);
-    panels.DockOrFloat(DataPanelSet::Which::Speed);
+    panels.dockOrFloat(DataPanelSet::Which::Speed);
     QWidget* speed = panels.panel(DataPanelSet::Which::Speed);
     ASSERT_TRUE(speed->isWindow());
     const QRect screen = AvailableGeometryOf(&mainWindow);
@@ -477,8 +477,8 @@ TEST_F(DataPanels, PanelTextsFollowTheProgramLanguage) {
     WriteSetting("Installer Language", "1042");
     ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_SOURCE_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
     EXPECT_EQ(PanelText("PANEL_SPEED", "SPEED"), QString::fromUtf8("속도"));
-    EXPECT_EQ(CDlgSpeed().windowTitle(), QString::fromUtf8("속도"));
-    EXPECT_EQ(CDlgGsensor().windowTitle(), QString::fromUtf8("G-센서"));
+    EXPECT_EQ(SpeedPanel().windowTitle(), QString::fromUtf8("속도"));
+    EXPECT_EQ(GsensorPanel().windowTitle(), QString::fromUtf8("G-센서"));
     EXPECT_EQ(PanelText("PANEL_ACCELEROMETER", "ACCELEROMETER"), QString::fromUtf8("가속도계"));
     EXPECT_EQ(PanelText("MAP_KIND_CHINA", ""), QString::fromUtf8("중국 본토 지도"));
     ViewerConfig::Release();

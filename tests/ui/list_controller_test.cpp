@@ -4,13 +4,13 @@
 #include "WindowTestApp.h"
 #include "core/tools/DriveList.h"
 #include "core/tools/MountWatcher.h"
-#include "ui/controls/CWBCButton.h"
-#include "ui/dialogs/CSelectDriveDlg.h"
-#include "ui/lists/CFilelist.h"
-#include "ui/lists/CFilemenu.h"
-#include "ui/lists/ListController.h"
-#include "ui/lists/ListMessages.h"
-#include "ui/lists/ListPainting.h"
+#include "ui/widgets/SkinButton.h"
+#include "ui/dialogs/DriveChoiceDialog.h"
+#include "ui/recordings/RecordingListView.h"
+#include "ui/recordings/KindTabs.h"
+#include "ui/recordings/ListController.h"
+#include "ui/recordings/ListMessages.h"
+#include "ui/recordings/ListPainting.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -82,8 +82,8 @@ struct Fixture {
         AppFirst() { app(); }
     } appFirst; // the application exists before the first widget
     QWidget window;
-    CFilelist* list;
-    CFilemenu* menu;
+    RecordingListView* list;
+    KindTabs* menu;
     QScrollBar* bar;
     std::unique_ptr<ListController> controller;
     std::shared_ptr<FakeVolumes> volumes = std::make_shared<FakeVolumes>();
@@ -95,28 +95,28 @@ struct Fixture {
     Fixture() {
         app();
         window.resize(400, 400);
-        menu = new CFilemenu(&window);
+        menu = new KindTabs(&window);
         menu->setGeometry(0, 0, 330, 58);
-        list = new CFilelist(&window);
+        list = new RecordingListView(&window);
         list->setGeometry(0, 58, 314, 200); // 8 rows
         bar = new QScrollBar(Qt::Vertical, &window);
         bar->setGeometry(315, 58, 15, 200);
         controller = std::make_unique<ListController>(&window, list, menu, bar);
-        controller->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}, {"MOTION"}, {"MANUAL"}});
-        controller->Scanner().SetExtensions({"qmv", "mp4"});
-        controller->Scanner().SetRecursion(true, true);
-        controller->SetErrorReporter([this](const QString& text) { errors << text; });
-        controller->SetDriveChooser([this](RecordingScanner& s) {
+        controller->scanner().SetFolders({{"NORMAL"}, {"EVENT"}, {"MOTION"}, {"MANUAL"}});
+        controller->scanner().SetExtensions({"qmv", "mp4"});
+        controller->scanner().SetRecursion(true, true);
+        controller->setErrorReporter([this](const QString& text) { errors << text; });
+        controller->setDriveChooser([this](RecordingScanner& s) {
             BuildDriveList(s, *volumes);
             return chosenDrive;
         });
-        controller->SetFolderChooser([this](const std::string&) { return chosenFolder; });
+        controller->setFolderChooser([this](const std::string&) { return chosenFolder; });
         ListController::Hooks hooks;
         hooks.closeRecording = [this] { ++closed; };
-        controller->SetHooks(hooks);
+        controller->setHooks(hooks);
         window.show();
     }
-    const FileListModel& model() const { return list->Model(); }
+    const FileListModel& model() const { return list->model(); }
 };
 
 // The fixture with the card opened through the drive choice, as the user opens it.
@@ -125,7 +125,7 @@ struct OpenedCard : Fixture {
     bool opened = false;
     OpenedCard() {
         volumes->volumes = {cardVolume(card.root())};
-        opened = controller->OpenSource();
+        opened = controller->openSource();
     }
 };
 
@@ -141,14 +141,14 @@ TEST(ListController, OpeningACardListsItsRecordingsInNameTimeOrder) {
     EXPECT_TRUE(f.errors.isEmpty());
     EXPECT_EQ(f.closed, 1);
     EXPECT_EQ(f.model().Count(), 21);
-    EXPECT_EQ(f.controller->Report().Count(), 21);
+    EXPECT_EQ(f.controller->report().Count(), 21);
     EXPECT_EQ(f.model().Rows()[0].name, "RTC20140512_100000.qmv");
     EXPECT_EQ(f.model().Rows()[1].name, "EVENT_RTC20140512_100030.qmv");
     EXPECT_EQ(f.model().Rows()[2].name, "EMERGENCY_RTC20140512_100040.qmv");
     // The report list's rows and the drawn rows name the same entries.
     for (int i = 0; i < 21; ++i) {
-        EXPECT_EQ(f.controller->Report().Row(i)->name, f.model().Rows()[i].name);
-        EXPECT_EQ(*f.controller->Scanner().GetRowPath(i), f.controller->Scanner().GetEntry(i)->path);
+        EXPECT_EQ(f.controller->report().Row(i)->name, f.model().Rows()[i].name);
+        EXPECT_EQ(*f.controller->scanner().GetRowPath(i), f.controller->scanner().GetEntry(i)->path);
     }
     EXPECT_TRUE(f.bar->isVisible());
     EXPECT_EQ(f.bar->maximum(), 21 - 8);
@@ -160,8 +160,8 @@ TEST(ListController, ClicksUnderTheEventTabOpenTheRightEntryAndSelectAllChecksOn
     QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
 
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
-    EXPECT_EQ(f.controller->KindFilter(), 3);
-    EXPECT_EQ(f.menu->CurrentTab(), 3);
+    EXPECT_EQ(f.controller->kindFilter(), 3);
+    EXPECT_EQ(f.menu->currentTab(), 3);
     EXPECT_EQ(f.model().VisibleCount(), 4);
     EXPECT_FALSE(f.bar->isVisible()); // 4 rows fit
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 25 + 12));
@@ -170,34 +170,34 @@ TEST(ListController, ClicksUnderTheEventTabOpenTheRightEntryAndSelectAllChecksOn
     EXPECT_EQ(f.model().Rows()[entry].name, "EVENT_RTC20140512_100130.qmv");
 
     // The select-all box of the caption row.
-    const int v = f.menu->ScrollBarWidth();
+    const int v = f.menu->scrollBarWidth();
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
-    EXPECT_TRUE(f.menu->SelectAll());
-    const RecordingScanner& s = f.controller->Scanner();
+    EXPECT_TRUE(f.menu->selectAll());
+    const RecordingScanner& s = f.controller->scanner();
     for (int i = 0; i < s.EntryCount(); ++i) {
         const bool isEvent = f.model().Rows()[i].kind == 3;
         EXPECT_EQ(s.GetEntry(i)->chosen, 1) << i;
-        EXPECT_EQ(f.controller->Report().IsChecked(i), isEvent) << i;
+        EXPECT_EQ(f.controller->report().IsChecked(i), isEvent) << i;
         EXPECT_EQ(f.model().Rows()[i].checked, isEvent ? 1 : 0) << i;
     }
     // Unchecking one row through its box clears its report row and chosen flag.
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(314 - 20, 12));
-    EXPECT_FALSE(f.controller->Report().IsChecked(1));
+    EXPECT_FALSE(f.controller->report().IsChecked(1));
     EXPECT_EQ(s.GetEntry(1)->chosen, 0);
     // The skin's clear command clears every check; the drawn boxes follow.
-    f.controller->ChkClear();
+    f.controller->chkClear();
     for (int i = 0; i < s.EntryCount(); ++i) {
-        EXPECT_FALSE(f.controller->Report().IsChecked(i));
+        EXPECT_FALSE(f.controller->report().IsChecked(i));
         EXPECT_EQ(f.model().Rows()[i].checked, 0);
     }
-    f.controller->ChkRow(5, true);
-    EXPECT_TRUE(f.controller->Report().IsChecked(5));
-    f.controller->ChkRow(99, true); // no such row: nothing
+    f.controller->chkRow(5, true);
+    EXPECT_TRUE(f.controller->report().IsChecked(5));
+    f.controller->chkRow(99, true); // no such row: nothing
 
     // The end of the kind's last recording shows the first tab, and the list follows its tab.
     f.controller->clearHighlight();
-    EXPECT_EQ(f.menu->CurrentTab(), 1);
-    EXPECT_EQ(f.controller->KindFilter(), 1);
+    EXPECT_EQ(f.menu->currentTab(), 1);
+    EXPECT_EQ(f.controller->kindFilter(), 1);
     EXPECT_EQ(f.model().VisibleCount(), 21);
 }
 
@@ -213,19 +213,19 @@ TEST(ListController, TabsReturnToTheirSavedScrollPositions) {
     EXPECT_EQ(f.bar->value(), 5);
     // The MAP tab is not offered by default; its box does nothing.
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(5));
-    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_EQ(f.menu->currentTab(), 1);
     // The right part of MOTION's caption is MOTION's.
-    f.menu->SetMapOffered(true);
+    f.menu->setMapOffered(true);
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(255, 12));
-    EXPECT_EQ(f.controller->KindFilter(), 4);
+    EXPECT_EQ(f.controller->kindFilter(), 4);
     // Selecting an entry after an open scrolls it into view under its kind.
-    f.controller->SelectInList(20, 1);
-    EXPECT_EQ(f.controller->KindFilter(), 1);
+    f.controller->selectInList(20, 1);
+    EXPECT_EQ(f.controller->kindFilter(), 1);
     EXPECT_EQ(f.model().Selection(), 20);
     EXPECT_EQ(f.model().TopRow(), 20 - 8 + 1);
     // "btnFileFolder" with a kind switches like its tab.
-    f.controller->FileFolder(2);
-    EXPECT_EQ(f.controller->KindFilter(), 2);
+    f.controller->fileFolder(2);
+    EXPECT_EQ(f.controller->kindFilter(), 2);
     EXPECT_EQ(f.model().VisibleCount(), 2);
 }
 
@@ -240,31 +240,31 @@ TEST(ListController, NoFilesIsShownOnlyWhenThePartNamesIt) {
     hooks.resetPlaybackControls = [&] { ++resets; };
     hooks.returnToIdle = [&] { ++stops; };
     hooks.closeRecording = [&] { ++stops; };
-    f.controller->SetHooks(hooks);
+    f.controller->setHooks(hooks);
 
     // A card without recordings: an empty list and no message.
-    ASSERT_TRUE(f.controller->OpenSource());
+    ASSERT_TRUE(f.controller->openSource());
     EXPECT_TRUE(f.errors.isEmpty());
     EXPECT_EQ(f.model().Count(), 0);
     const int stopsForTheCard = stops;
     // A cancelled dialog, then the folder entry with a cancelled folder choice: everything stays
     // as it was, playback included, and nothing is said.
     f.chosenDrive = -1;
-    EXPECT_FALSE(f.controller->OpenSource());
+    EXPECT_FALSE(f.controller->openSource());
     f.chosenDrive = 1;
-    EXPECT_FALSE(f.controller->OpenSource());
+    EXPECT_FALSE(f.controller->openSource());
     EXPECT_TRUE(f.errors.isEmpty());
     EXPECT_EQ(stops, stopsForTheCard);
     EXPECT_EQ(resets, 0);
-    EXPECT_TRUE(f.controller->SourceChosen());
+    EXPECT_TRUE(f.controller->sourceChosen());
     // An empty folder.
     f.chosenFolder = empty;
-    EXPECT_FALSE(f.controller->OpenSource());
+    EXPECT_FALSE(f.controller->openSource());
     EXPECT_EQ(f.errors.size(), 1);
     EXPECT_EQ(resets, 1);
     // A folder with recordings.
     f.chosenFolder = card.root();
-    EXPECT_TRUE(f.controller->OpenSource());
+    EXPECT_TRUE(f.controller->openSource());
     EXPECT_EQ(f.model().Count(), 21);
     EXPECT_EQ(f.errors.size(), 1);
 }
@@ -275,7 +275,7 @@ TEST(ListController, PullingTheListedCardClearsTheListAndOtherVolumesChangeNothi
     QSet<QString> table{"/", QString::fromStdString(f.card.root().string()), "/media/u/OTHER"};
     auto watcher = std::make_unique<MountWatcher>([&] { return table; });
     MountWatcher* w = watcher.get();
-    f.controller->StartMountWatch(std::move(watcher));
+    f.controller->startMountWatch(std::move(watcher));
     QSignalSpy removed(f.controller.get(), &ListController::sourceRemoved);
     const int closedBefore = f.closed;
 
@@ -289,8 +289,8 @@ TEST(ListController, PullingTheListedCardClearsTheListAndOtherVolumesChangeNothi
     EXPECT_EQ(removed.count(), 1);
     EXPECT_EQ(f.closed, closedBefore + 1);
     EXPECT_EQ(f.model().Count(), 0);
-    EXPECT_EQ(f.controller->Report().Count(), 0);
-    EXPECT_EQ(f.controller->Scanner().GetRowPath(0), nullptr);
+    EXPECT_EQ(f.controller->report().Count(), 0);
+    EXPECT_EQ(f.controller->scanner().GetRowPath(0), nullptr);
     EXPECT_FALSE(f.bar->isVisible());
 }
 
@@ -302,35 +302,35 @@ TEST(ListController, ListAndTabClicksAreDroppedWhileARecordingOpens) {
     bool busy = true;
     ListController::Hooks hooks;
     hooks.busy = [&] { return busy; };
-    f.controller->SetHooks(hooks);
+    f.controller->setHooks(hooks);
     QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
-    QSignalSpy notified(f.menu, &CFilemenu::notify);
+    QSignalSpy notified(f.menu, &KindTabs::notify);
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(314 - 20, 12));
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
-    const int v = f.menu->ScrollBarWidth();
+    const int v = f.menu->scrollBarWidth();
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(330 - v - 20, 42));
     EXPECT_EQ(open.count(), 0);
     EXPECT_EQ(f.model().Selection(), -1);
     EXPECT_EQ(f.model().Rows()[0].checked, 0);
-    EXPECT_EQ(f.menu->CurrentTab(), 1);
-    EXPECT_FALSE(f.menu->SelectAll());
+    EXPECT_EQ(f.menu->currentTab(), 1);
+    EXPECT_FALSE(f.menu->selectAll());
     EXPECT_EQ(notified.count(), 0);
 
     busy = false;
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
     EXPECT_EQ(open.count(), 1);
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
-    EXPECT_EQ(f.menu->CurrentTab(), 3);
+    EXPECT_EQ(f.menu->currentTab(), 3);
 }
 
 TEST(ListController, TheSearchPagesChoiceIsSelectedUnderAllKindsAndOpened) {
     OpenedCard f;
     ASSERT_TRUE(f.opened);
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(4));
-    ASSERT_EQ(f.controller->KindFilter(), 4);
+    ASSERT_EQ(f.controller->kindFilter(), 4);
     std::string answer = "RTC20140512_101100.qmv"; // the last normal recording
-    f.controller->SetSearchRunner([&](const RecordingScanner&) { return answer; });
+    f.controller->setSearchRunner([&](const RecordingScanner&) { return answer; });
     QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
     QSignalSpy kind(f.controller.get(), &ListController::kindChanged);
     // The search icon of the tab strip.
@@ -338,63 +338,63 @@ TEST(ListController, TheSearchPagesChoiceIsSelectedUnderAllKindsAndOpened) {
     ASSERT_EQ(open.count(), 1);
     const int entry = open[0][0].toInt();
     EXPECT_EQ(f.model().Rows()[entry].name, answer);
-    EXPECT_EQ(f.controller->KindFilter(), 1);
+    EXPECT_EQ(f.controller->kindFilter(), 1);
     EXPECT_EQ(kind.last()[0].toInt(), 1);
-    EXPECT_EQ(f.menu->CurrentTab(), 1);
+    EXPECT_EQ(f.menu->currentTab(), 1);
     EXPECT_EQ(f.model().Selection(), entry);
     // Scrolled so that the choice is in view, no further than the scroll range allows.
     EXPECT_EQ(f.model().TopRow(), std::min(entry - 200 / 50, 21 - 8));
     EXPECT_GE(entry, f.model().TopRow());
     // Nothing chosen, or a name that is not listed: nothing happens.
     answer.clear();
-    f.controller->Search();
+    f.controller->search();
     answer = "missing.qmv";
-    f.controller->Search();
+    f.controller->search();
     EXPECT_EQ(open.count(), 1);
 }
 
-TEST(CSelectDriveDlg, OffersTheFakeCardAndHandsBackTheChosenIndex) {
+TEST(DriveChoiceDialog, OffersTheFakeCardAndHandsBackTheChosenIndex) {
     app();
     Card card;
     auto volumes = std::make_shared<FakeVolumes>();
     volumes->volumes = {cardVolume(card.root())};
     RecordingScanner scanner;
-    CSelectDriveDlg dlg;
-    dlg.SetScanner(&scanner);
-    dlg.SetVolumeSource(volumes);
-    dlg.Populate();
+    DriveChoiceDialog dlg;
+    dlg.setScanner(&scanner);
+    dlg.setVolumeSource(volumes);
+    dlg.populate();
     EXPECT_EQ(dlg.size(), QSize(455, 181));
-    ASSERT_EQ(dlg.Combo()->count(), 2);
-    EXPECT_TRUE(dlg.Combo()->itemText(0).startsWith(QString::fromStdString(card.root().string())));
-    EXPECT_EQ(dlg.Combo()->itemText(1), "Find in My Computer");
-    EXPECT_EQ(dlg.Combo()->currentIndex(), 0);
+    ASSERT_EQ(dlg.combo()->count(), 2);
+    EXPECT_TRUE(dlg.combo()->itemText(0).startsWith(QString::fromStdString(card.root().string())));
+    EXPECT_EQ(dlg.combo()->itemText(1), "Find in My Computer");
+    EXPECT_EQ(dlg.combo()->currentIndex(), 0);
     // Every entry's text fits the box beside the arrow and the padding (no "…on this co").
-    dlg.Combo()->addItem(QStringLiteral("Browse for a folder on this computer"));
-    const QFontMetrics metrics(dlg.Combo()->font());
-    for (int i = 0; i < dlg.Combo()->count(); ++i)
-        EXPECT_LE(metrics.horizontalAdvance(dlg.Combo()->itemText(i)) + 8 + 24 + 8, dlg.Combo()->width())
-            << dlg.Combo()->itemText(i).toStdString();
-    dlg.Combo()->removeItem(2);
-    EXPECT_EQ(dlg.OkButton()->geometry(), QRect(143, 130, 158, 36));
-    EXPECT_EQ(dlg.CloseButton()->geometry(), QRect(382, 8, 65, 28));
+    dlg.combo()->addItem(QStringLiteral("Browse for a folder on this computer"));
+    const QFontMetrics metrics(dlg.combo()->font());
+    for (int i = 0; i < dlg.combo()->count(); ++i)
+        EXPECT_LE(metrics.horizontalAdvance(dlg.combo()->itemText(i)) + 8 + 24 + 8, dlg.combo()->width())
+            << dlg.combo()->itemText(i).toStdString();
+    dlg.combo()->removeItem(2);
+    EXPECT_EQ(dlg.okButton()->geometry(), QRect(143, 130, 158, 36));
+    EXPECT_EQ(dlg.closeButton()->geometry(), QRect(382, 8, 65, 28));
     // QUILLENT_SCREEN_DIR set: keep a picture of the dialog for a look by eye.
     if (qEnvironmentVariableIsSet("QUILLENT_SCREEN_DIR"))
         dlg.grab().save(qEnvironmentVariable("QUILLENT_SCREEN_DIR") + "/select-drive.png");
-    dlg.Combo()->setCurrentIndex(1);
-    QTimer::singleShot(0, &dlg, [&] { dlg.OkButton()->click(); });
+    dlg.combo()->setCurrentIndex(1);
+    QTimer::singleShot(0, &dlg, [&] { dlg.okButton()->click(); });
     EXPECT_EQ(dlg.exec(), QDialog::Accepted);
-    EXPECT_EQ(dlg.SelectedIndex(), 1);
+    EXPECT_EQ(dlg.selectedIndex(), 1);
 
-    CSelectDriveDlg closing;
-    closing.SetScanner(&scanner);
-    closing.SetVolumeSource(volumes);
-    QTimer::singleShot(0, &closing, [&] { closing.CloseButton()->click(); });
+    DriveChoiceDialog closing;
+    closing.setScanner(&scanner);
+    closing.setVolumeSource(volumes);
+    QTimer::singleShot(0, &closing, [&] { closing.closeButton()->click(); });
     EXPECT_EQ(closing.exec(), QDialog::Rejected);
 }
 
-TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
+TEST(RecordingListView, DrawnPixelsFollowTheListGeometry) {
     app();
-    CFilelist list;
+    RecordingListView list;
     list.resize(314, 100);
     FileInfo_t a;
     a.name = "RTC20140512_101530.qmv";
@@ -405,9 +405,9 @@ TEST(CFilelist, DrawnPixelsFollowTheListGeometry) {
     b.name = "EVENT_RTC20140512_101630.qmv";
     b.kind = 3;
     b.checked = 1;
-    list.Model().Append(a);
-    list.Model().Append(b);
-    list.Model().SetSelection(1, 0);
+    list.model().Append(a);
+    list.model().Append(b);
+    list.model().SetSelection(1, 0);
     const QImage img = list.grab().toImage();
     const int w = 314;
     auto at = [&](int x, int y) { return img.pixelColor(x, y); };
@@ -444,12 +444,12 @@ TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {
     app();
     ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
     ViewerConfig::Instance().SetLanguage(kLanguageKorean);
-    const QStringList korean = CFilemenu::Captions();
+    const QStringList korean = KindTabs::captions();
     // Captions other than the English ones get boxes of their widths, one after another, and a
     // click in a box chooses the tab drawn there.
-    const QList<CFilemenu::TabPlace> places = CFilemenu::TabPlaces();
-    CFilemenu menu;
-    menu.SetMapOffered(true);
+    const QList<KindTabs::TabPlace> places = KindTabs::tabPlaces();
+    KindTabs menu;
+    menu.setMapOffered(true);
     const QFontMetrics metrics(ListFont(20, QFont::Black));
     ASSERT_EQ(places.size(), 5);
     for (int i = 0; i < 5; ++i) {
@@ -457,15 +457,15 @@ TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {
         EXPECT_GE(places[i].right - places[i].left, metrics.horizontalAdvance(korean[i]) + 4) << i;
         if (i > 0)
             EXPECT_EQ(places[i].left, places[i - 1].right) << i;
-        EXPECT_EQ(menu.TabAt((places[i].left + places[i].right) / 2), i + 1) << i;
+        EXPECT_EQ(menu.tabAt((places[i].left + places[i].right) / 2), i + 1) << i;
     }
     ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
-    const QStringList english = CFilemenu::Captions();
+    const QStringList english = KindTabs::captions();
     // The English captions keep the boxes they were drawn for.
     const int designed[][2] = {{30, 60}, {60, 150}, {150, 200}, {200, 265}, {265, 305}};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(CFilemenu::TabPlaces()[i].left, designed[i][0]);
-        EXPECT_EQ(CFilemenu::TabPlaces()[i].right, designed[i][1]);
+        EXPECT_EQ(KindTabs::tabPlaces()[i].left, designed[i][0]);
+        EXPECT_EQ(KindTabs::tabPlaces()[i].right, designed[i][1]);
     }
     EXPECT_EQ(english,
               QStringList({"ALL", "EMERGENCY", "EVENT", "MOTION", "MAP", "Filename", "Size", "Date"}));
@@ -481,7 +481,7 @@ TEST(ListController, TabCaptionsSitOnOneBand) {
     app();
     QImage strip(400, 60, QImage::Format_RGB32);
     QPainter p(&strip);
-    CFilemenu::Draw(p, 400, 60, 15, 1, false, true);
+    KindTabs::draw(p, 400, 60, 15, 1, false, true);
     p.end();
     const int x = 395 - 15; // right of every caption, left of the scroll bar's place
     int largestStep = 0;

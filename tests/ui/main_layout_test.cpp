@@ -17,7 +17,7 @@ LayoutInput input(int w, int h) {
 } // namespace
 
 TEST(MainLayoutTest, SmallestWindowMatchesTheDesignedNumbers) {
-    const MainLayout l = LayoutPanels(input(1200, 628));
+    const MainLayout l = layoutPanels(input(1200, 628));
     EXPECT_EQ(l.a, 429);
     EXPECT_EQ(l.hh, 245);
     EXPECT_EQ(l.hb, 241);
@@ -47,7 +47,7 @@ TEST(MainLayoutTest, SmallestWindowMatchesTheDesignedNumbers) {
 
 TEST(MainLayoutTest, WideWindowShrinksCellsToSixteenByNine) {
     // 1920 x 700: a = 789, hh = 281, hb = 277 < (785 * 9 / 16 = 441): width shrinks.
-    const MainLayout l = LayoutPanels(input(1920, 700));
+    const MainLayout l = layoutPanels(input(1920, 700));
     EXPECT_EQ(l.a, 789);
     EXPECT_EQ(l.dx, 785 - 277 * 16 / 9);
     EXPECT_EQ(l.dy, 0);
@@ -62,7 +62,7 @@ TEST(MainLayoutTest, MapAndTabsFollowTheOpenRecording) {
     LayoutInput in = input(1200, 628);
     in.engineOpen = true;
     in.channelCount = 2;
-    EXPECT_EQ(LayoutPanels(in).map, QRect(435, 37, 425, 241)); // top right video cell
+    EXPECT_EQ(layoutPanels(in).map, QRect(435, 37, 425, 241)); // top right video cell
 
     // The cells of channels the recording lacks are left out: no empty grey pictures.
     const struct {
@@ -75,19 +75,19 @@ TEST(MainLayoutTest, MapAndTabsFollowTheOpenRecording) {
         LayoutInput cellsIn = input(1200, 628);
         cellsIn.engineOpen = c.open;
         cellsIn.channelCount = c.channels;
-        const MainLayout l = LayoutPanels(cellsIn);
+        const MainLayout l = layoutPanels(cellsIn);
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(!l.screens[i].isEmpty(), c.placed[i]) << c.channels << " channels, screen " << i;
     }
 
     in.channelCount = 3;
     in.mapShown = true;
-    const MainLayout three = LayoutPanels(in);
+    const MainLayout three = layoutPanels(in);
     EXPECT_EQ(three.fileMenu.height(), 30);
     EXPECT_EQ(three.map, QRect(864, 68, 312, 210));
 
     in.mapDocked = false;
-    const MainLayout floating = LayoutPanels(in);
+    const MainLayout floating = layoutPanels(in);
     EXPECT_EQ(floating.fileMenu.height(), 58);
     EXPECT_TRUE(floating.map.isNull());
 }
@@ -98,7 +98,7 @@ TEST(MainLayoutTest, FloatingPanelsAreNotPlaced) {
     in.gsensorDocked = false;
     in.speedDocked = false;
     in.accelerometerDocked = false;
-    const MainLayout l = LayoutPanels(in);
+    const MainLayout l = layoutPanels(in);
     EXPECT_TRUE(l.screens[1].isNull());
     EXPECT_FALSE(l.screens[0].isNull());
     EXPECT_TRUE(l.gsensor.isNull());
@@ -116,8 +116,8 @@ TEST(MainLayoutTest, HitTestTable) {
         {{1, 627}, WindowHit::BottomLeft}, {{0, 300}, WindowHit::Left},
         {{1199, 0}, WindowHit::TopRight},  {{1197, 626}, WindowHit::BottomRight},
         {{1198, 300}, WindowHit::Right},   {{600, 1}, WindowHit::Top},
-        {{600, 625}, WindowHit::Bottom},   {{600, 3}, WindowHit::Caption},
-        {{3, 32}, WindowHit::Caption},     {{600, 33}, WindowHit::Client},
+        {{600, 625}, WindowHit::Bottom},   {{600, 3}, WindowHit::caption},
+        {{3, 32}, WindowHit::caption},     {{600, 33}, WindowHit::Client},
         {{1196, 300}, WindowHit::Client},  {{3, 624}, WindowHit::Client},
     };
     for (const Case& k : cases)
@@ -154,10 +154,10 @@ TEST(MainLayoutTest, MainChannelAndArrangementsMoveOnlyTheScreens) {
         in.engineOpen = c.engineOpen;
         in.channelCount = c.channels;
         in.mapShown = true;
-        const MainLayout grid = LayoutPanels(in);
+        const MainLayout grid = layoutPanels(in);
         in.mainScreen = c.mainScreen;
         in.mainLarge = c.mainLarge;
-        const MainLayout l = LayoutPanels(in);
+        const MainLayout l = layoutPanels(in);
 
         EXPECT_EQ(l.gsensor, grid.gsensor);
         EXPECT_EQ(l.speed, grid.speed);

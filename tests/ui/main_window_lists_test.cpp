@@ -2,12 +2,12 @@
 // check commands, "btnFileFolder", Space before a source is chosen, and the list's open message.
 #include "WindowTestApp.h"
 #include "core/tools/DriveList.h"
-#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/MainWindow.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/app/CommandIds.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/lists/CFilelist.h"
-#include "ui/lists/ListController.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/recordings/RecordingListView.h"
+#include "ui/recordings/ListController.h"
 
 #include <QApplication>
 #include <QTest>
@@ -27,19 +27,19 @@ TEST(MainWindowLists, SkinListCommandsDriveTheList) {
                       "EVENT/EVENT_RTC20140512_100030.qmv", "EVENT/EVENT_RTC20140512_100130.qmv",
                       "MOTION/MOTION_RTC20140512_100200.qmv"});
     PlaybackSession session;
-    CHvViewerDlg window{session};
-    ListController* lists = window.Lists();
+    MainWindow window{session};
+    ListController* lists = window.lists();
     ASSERT_NE(lists, nullptr);
-    lists->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}, {"MOTION"}});
-    lists->Scanner().SetExtensions({"qmv"});
+    lists->scanner().SetFolders({{"NORMAL"}, {"EVENT"}, {"MOTION"}});
+    lists->scanner().SetExtensions({"qmv"});
     int dialogs = 0;
-    lists->SetDriveChooser([&](RecordingScanner& s) {
+    lists->setDriveChooser([&](RecordingScanner& s) {
         ++dialogs;
         s.Drives() = {{0, card.root.string() + "/", kDriveSource, "CARD", true},
                       {1, "Find in My Computer", kFolderSource, "", false}};
         return 0;
     });
-    lists->SetErrorReporter([](const QString&) { ADD_FAILURE() << "no message expected"; });
+    lists->setErrorReporter([](const QString&) { ADD_FAILURE() << "no message expected"; });
     window.show();
 
     // Space before a card is chosen opens the card choice.
@@ -48,35 +48,35 @@ TEST(MainWindowLists, SkinListCommandsDriveTheList) {
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(window.hasScanSource());
 
-    window.Dispatcher().Dispatch("btnOpen", 0);
+    window.dispatcher().dispatch("btnOpen", 0);
     EXPECT_EQ(dialogs, 2);
-    auto* list = qobject_cast<CFilelist*>(window.Panel(PanelSlot::FileList));
+    auto* list = qobject_cast<RecordingListView*>(window.panel(PanelSlot::FileList));
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->Model().Count(), 5);
-    EXPECT_EQ(list->Model().Rows()[1].name, "EVENT_RTC20140512_100030.qmv");
+    EXPECT_EQ(list->model().Count(), 5);
+    EXPECT_EQ(list->model().Rows()[1].name, "EVENT_RTC20140512_100030.qmv");
 
-    window.Dispatcher().Dispatch("btnFileFolder", 3);
-    EXPECT_EQ(lists->KindFilter(), 3);
-    EXPECT_EQ(list->Model().VisibleCount(), 2);
-    window.Dispatcher().Dispatch("btnChkAll", 1);
-    const RecordingScanner& s = lists->Scanner();
+    window.dispatcher().dispatch("btnFileFolder", 3);
+    EXPECT_EQ(lists->kindFilter(), 3);
+    EXPECT_EQ(list->model().VisibleCount(), 2);
+    window.dispatcher().dispatch("btnChkAll", 1);
+    const RecordingScanner& s = lists->scanner();
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(s.GetEntry(i)->chosen, 1);
-        EXPECT_EQ(lists->Report().IsChecked(i), list->Model().Rows()[i].kind == 3) << i;
+        EXPECT_EQ(lists->report().IsChecked(i), list->model().Rows()[i].kind == 3) << i;
     }
-    window.Dispatcher().Dispatch("btnChkOff", 1);
-    EXPECT_FALSE(lists->Report().IsChecked(1));
+    window.dispatcher().dispatch("btnChkOff", 1);
+    EXPECT_FALSE(lists->report().IsChecked(1));
     EXPECT_EQ(s.GetEntry(1)->chosen, 0);
-    window.Dispatcher().Dispatch("btnChkOn", 0);
-    EXPECT_TRUE(lists->Report().IsChecked(0));
-    window.Dispatcher().Dispatch("btnChkClear", 0);
+    window.dispatcher().dispatch("btnChkOn", 0);
+    EXPECT_TRUE(lists->report().IsChecked(0));
+    window.dispatcher().dispatch("btnChkClear", 0);
     for (int i = 0; i < 5; ++i)
-        EXPECT_FALSE(lists->Report().IsChecked(i));
+        EXPECT_FALSE(lists->report().IsChecked(i));
 
     // While a recording is being opened the list takes no clicks (nothing is opened here).
-    window.Busy().setBusy(true);
+    window.busy().setBusy(true);
     QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(30, 12));
     EXPECT_EQ(window.State().selectedIndex, -1);
-    EXPECT_EQ(list->Model().Selection(), -1);
-    window.Busy().setBusy(false);
+    EXPECT_EQ(list->model().Selection(), -1);
+    window.busy().setBusy(false);
 }

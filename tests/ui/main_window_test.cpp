@@ -3,13 +3,13 @@
 // channel connects, and CallScript before a page has loaded.
 #include "WindowTestApp.h"
 #include "media/playback/PlaybackEngine.h"
-#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/MainWindow.h"
 #include "ui/app/CaptionButton.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/app/CommandIds.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/dialogs/CMovieInfoDlg.h"
-#include "ui/panels/CZoomDlg.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/dialogs/RecordingInfoDialog.h"
+#include "ui/screens/ZoomWindow.h"
 #include "ui/playback/WindowPlayback.h"
 
 #include <gtest/gtest.h>
@@ -69,8 +69,8 @@ protected:
         app();
         WriteSetting("speedunit", "3"); // the page shows the stored unit once loaded
         s_session = new PlaybackSession;
-        s_window = new CHvViewerDlg(*s_session);
-        QSignalSpy ready(s_window, &CHvViewerDlg::pageReady);
+        s_window = new MainWindow(*s_session);
+        QSignalSpy ready(s_window, &MainWindow::pageReady);
         s_window->show();
         ASSERT_TRUE(ready.wait(30000));
     }
@@ -80,30 +80,30 @@ protected:
         delete s_session;
         s_session = nullptr;
     }
-    QVariant js(const QString& code) { return runScript(s_window->Page()->page(), code); }
+    QVariant js(const QString& code) { return runScript(s_window->page()->page(), code); }
     static inline PlaybackSession* s_session = nullptr; // the application's, outliving the window
-    static CHvViewerDlg* s_window;
+    static MainWindow* s_window;
 };
-CHvViewerDlg* MainWindowTest::s_window = nullptr;
+MainWindow* MainWindowTest::s_window = nullptr;
 
 } // namespace
 
 TEST_F(MainWindowTest, SizeModesAndChildren) {
-    CHvViewerDlg& w = *s_window;
+    MainWindow& w = *s_window;
     EXPECT_EQ(w.size(), QSize(1200, 628));
     EXPECT_EQ(w.minimumSize(), QSize(1200, 628));
     EXPECT_EQ(w.pos(), QPoint(0, 0));
     EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(w.Page()->geometry(), QRect(3, 530, 1194, 95));
-    EXPECT_EQ(w.Panel(PanelSlot::Screen0)->geometry(), QRect(6, 38, 425, 239));
-    EXPECT_TRUE(w.Panel(PanelSlot::Screen3)->isHidden());
-    EXPECT_TRUE(w.Panel(PanelSlot::Map)->isHidden());
+    EXPECT_EQ(w.page()->geometry(), QRect(3, 530, 1194, 95));
+    EXPECT_EQ(w.panel(PanelSlot::Screen0)->geometry(), QRect(6, 38, 425, 239));
+    EXPECT_TRUE(w.panel(PanelSlot::Screen3)->isHidden());
+    EXPECT_TRUE(w.panel(PanelSlot::Map)->isHidden());
     EXPECT_EQ(w.titleText(), QString("Morvent QUILLENT"));
     // The page loaded with the stored speed unit.
     EXPECT_EQ(js("document.getElementById('btnUnit').textContent").toString(), QString("Knot/h"));
-    w.SetTitleText("20240101_120000_E.qmv");
+    w.setTitleText("20240101_120000_E.qmv");
     EXPECT_EQ(w.titleText(), QString("Morvent QUILLENT - 20240101_120000_E.qmv"));
-    w.SetTitleText({});
+    w.setTitleText({});
 
     const QRect before = w.geometry();
     w.toggleMaximise();
@@ -114,17 +114,17 @@ TEST_F(MainWindowTest, SizeModesAndChildren) {
 
     // An installed panel takes the placeholder's place.
     auto* speed = new QWidget;
-    w.InstallPanel(PanelSlot::Speed, speed);
-    EXPECT_EQ(w.Panel(PanelSlot::Speed), speed);
+    w.installPanel(PanelSlot::Speed, speed);
+    EXPECT_EQ(w.panel(PanelSlot::Speed), speed);
     EXPECT_EQ(speed->parentWidget(), &w);
     EXPECT_EQ(speed->geometry(), QRect(435, 404, 425, 118));
 }
 
 TEST_F(MainWindowTest, EveryKeyIsSwallowedAndSpaceChoosesACardFirst) {
-    CHvViewerDlg& w = *s_window;
-    QWidget* target = w.Page()->focusProxy() ? w.Page()->focusProxy() : w.Page();
+    MainWindow& w = *s_window;
+    QWidget* target = w.page()->focusProxy() ? w.page()->focusProxy() : w.page();
     int openSource = 0;
-    w.SetCommandHandler(kCmdOpenSource, [&](int) { ++openSource; });
+    w.setCommandHandler(kCmdOpenSource, [&](int) { ++openSource; });
     auto press = [&](int key, Qt::KeyboardModifiers mods = {}) {
         QKeyEvent e(QEvent::KeyPress, key, mods);
         return QCoreApplication::sendEvent(target, &e);
@@ -138,13 +138,13 @@ TEST_F(MainWindowTest, EveryKeyIsSwallowedAndSpaceChoosesACardFirst) {
     EXPECT_TRUE(press(Qt::Key_Left));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(openSource, 1);
-    w.SetCommandHandler(kCmdOpenSource, {});
+    w.setCommandHandler(kCmdOpenSource, {});
 }
 
 TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
-    CHvViewerDlg& w = *s_window;
-    CallLog log(w.Page()->Bridge());
-    w.Busy().setBusy(true); // the dispatcher drops them: no dialogs, no browser
+    MainWindow& w = *s_window;
+    CallLog log(w.page()->bridge());
+    w.busy().setBusy(true); // the dispatcher drops them: no dialogs, no browser
     struct Click {
         const char* id;
         const char* name;
@@ -200,8 +200,8 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     EXPECT_EQ(log.calls, expected);
 
     // With nothing loaded (no range) a click on the time line moves nothing and seeks nothing.
-    w.CallInternal("setRange", "0");
-    w.CallInternal("setPos", "0");
+    w.callInternal("setRange", "0");
+    w.callInternal("setPos", "0");
     js("(function(){var t=document.getElementById('timeline'); var r=t.getBoundingClientRect();"
        "var o={clientX:r.left+r.width/2, clientY:r.top+r.height/2, button:0, pointerId:1, bubbles:true};"
        "t.dispatchEvent(new PointerEvent('pointerdown',o)); t.dispatchEvent(new "
@@ -210,10 +210,10 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     EXPECT_FALSE(js("state.dragging").toBool());
 
     // The repeat range comes from the program; A, B and the close button then act.
-    w.CallInternal("setRange", "100000");
-    w.CallInternal("setLoopRange", "59000");
-    w.CallInternal("setPos", "30000");
-    w.CallInternal("setPause", "0");
+    w.callInternal("setRange", "100000");
+    w.callInternal("setLoopRange", "59000");
+    w.callInternal("setPos", "30000");
+    w.callInternal("setPause", "0");
     const Click loopClicks[] = {{"btnLoopStart", "btnLoopStart", "30000"},
                                 {"btnLoopEnd", "btnLoopEnd", "30000"},
                                 {"btnPlay", "btnPause", ""},
@@ -235,11 +235,11 @@ TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     EXPECT_EQ(log.calls, expected);
     EXPECT_EQ(seek.name, QString("btnPosition"));
     EXPECT_NEAR(seek.value.toInt(), 25000, 300);
-    w.Busy().setBusy(false);
+    w.busy().setBusy(false);
 }
 
 TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
-    CHvViewerDlg& w = *s_window;
+    MainWindow& w = *s_window;
     const QRect before = w.geometry();
     ASSERT_FALSE(w.isMaximised());
     QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, 15));
@@ -253,7 +253,7 @@ TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(minimise, &enter);
     ASSERT_TRUE(minimise->hovered());
-    w.OnCommand(kCmdCaptionMinimise); // the window system may ignore it: no leave event follows
+    w.onCommand(kCmdCaptionMinimise); // the window system may ignore it: no leave event follows
     EXPECT_FALSE(minimise->hovered());
     w.showNormal();
     // Below the band a double click is the client's.
@@ -262,41 +262,41 @@ TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
 }
 
 TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
-    CHvViewerDlg& w = *s_window;
-    w.Busy().setBusy(true);
-    w.Dispatcher().Dispatch("btnVolumn", 10);
-    EXPECT_NE(w.EngineHolder().GetVolume(), 6553u); // dropped while busy
-    w.Busy().setBusy(false);
-    w.Dispatcher().Dispatch("btnVolumn", 100);
-    EXPECT_EQ(w.EngineHolder().GetVolume(), 65535u);
-    w.Dispatcher().Dispatch("btnVolumn", 50);
-    EXPECT_EQ(w.EngineHolder().GetVolume(), 32767u);
+    MainWindow& w = *s_window;
+    w.busy().setBusy(true);
+    w.dispatcher().dispatch("btnVolumn", 10);
+    EXPECT_NE(w.engineHolder().getVolume(), 6553u); // dropped while busy
+    w.busy().setBusy(false);
+    w.dispatcher().dispatch("btnVolumn", 100);
+    EXPECT_EQ(w.engineHolder().getVolume(), 65535u);
+    w.dispatcher().dispatch("btnVolumn", 50);
+    EXPECT_EQ(w.engineHolder().getVolume(), 32767u);
     EXPECT_EQ(w.State().volume, 50);
-    w.Dispatcher().Dispatch("btnFlip", 0);
-    EXPECT_EQ(w.EngineHolder().GetViewOptions(), 0x04u);
-    w.Dispatcher().Dispatch("btnFlip", 0);
-    EXPECT_EQ(w.EngineHolder().GetViewOptions(), 0u);
+    w.dispatcher().dispatch("btnFlip", 0);
+    EXPECT_EQ(w.engineHolder().getViewOptions(), 0x04u);
+    w.dispatcher().dispatch("btnFlip", 0);
+    EXPECT_EQ(w.engineHolder().getViewOptions(), 0u);
 
     int snapshots = 0;
-    w.SetCommandHandler(kCmdSnapshot, [&](int) { ++snapshots; });
-    w.Dispatcher().Dispatch("btnPicture", 0);
+    w.setCommandHandler(kCmdSnapshot, [&](int) { ++snapshots; });
+    w.dispatcher().dispatch("btnPicture", 0);
     EXPECT_EQ(snapshots, 1);
-    w.SetCommandHandler(kCmdSnapshot, {});
-    EXPECT_FALSE(w.RunCommand(kCmdSnapshot, 0)); // nothing installed: only logged
+    w.setCommandHandler(kCmdSnapshot, {});
+    EXPECT_FALSE(w.runCommand(kCmdSnapshot, 0)); // nothing installed: only logged
 
     // With nothing open the repeat command sets no loop (it would pin the next recording at 0),
     // and the page's repeat band stays hidden.
-    w.Dispatcher().Dispatch("btnLoop", 0);
+    w.dispatcher().dispatch("btnLoop", 0);
     EXPECT_FALSE(w.State().loopActive);
     EXPECT_EQ(js("document.getElementById('loopRange').hidden").toBool(), true);
-    w.Dispatcher().Dispatch("btnLoopClose", 0);
+    w.dispatcher().dispatch("btnLoopClose", 0);
 }
 
 // "Swap screens", "Screen layout" and "Grid view" as the page sends them: the screens move, the
 // data panels stay; the zoom window opens clear of the player bar.
 TEST_F(MainWindowTest, ScreenButtonsArrangeTheScreensAndZoomOpensClearOfTheBar) {
-    CHvViewerDlg& w = *s_window;
-    auto geo = [&](PanelSlot slot) { return w.Panel(slot)->geometry(); };
+    MainWindow& w = *s_window;
+    auto geo = [&](PanelSlot slot) { return w.panel(slot)->geometry(); };
     const PanelSlot screens[3] = {PanelSlot::Screen0, PanelSlot::Screen1, PanelSlot::Screen2};
     const QRect cells[3] = {geo(screens[0]), geo(screens[1]), geo(screens[2])};
     const QRect panels[3] = {geo(PanelSlot::Gsensor), geo(PanelSlot::Speed), geo(PanelSlot::Accelerometer)};
@@ -307,13 +307,13 @@ TEST_F(MainWindowTest, ScreenButtonsArrangeTheScreensAndZoomOpensClearOfTheBar) 
     };
 
     // Nothing open: the three screens take turns in the main (top left) cell.
-    w.Dispatcher().Dispatch("btnChange", 0);
+    w.dispatcher().dispatch("btnChange", 0);
     EXPECT_EQ(geo(screens[1]), cells[0]);
     EXPECT_EQ(geo(screens[2]), cells[1]);
     EXPECT_EQ(geo(screens[0]), cells[2]);
     panelsStay();
 
-    w.Dispatcher().Dispatch("btnTripple", 0);
+    w.dispatcher().dispatch("btnTripple", 0);
     const QRect main = geo(screens[1]);
     EXPECT_GE(main.width(), cells[0].width());
     for (PanelSlot other : {screens[0], screens[2]}) {
@@ -324,98 +324,98 @@ TEST_F(MainWindowTest, ScreenButtonsArrangeTheScreensAndZoomOpensClearOfTheBar) 
     }
     EXPECT_FALSE(geo(screens[0]).intersects(geo(screens[2])));
     panelsStay();
-    w.Dispatcher().Dispatch("btnChange", 0);
+    w.dispatcher().dispatch("btnChange", 0);
     EXPECT_EQ(geo(screens[2]), main); // the large cell stays; the next channel moves into it
-    w.Dispatcher().Dispatch("btnChange", 0);
+    w.dispatcher().dispatch("btnChange", 0);
     EXPECT_EQ(geo(screens[0]), main);
 
-    w.Dispatcher().Dispatch("btnCollect", 0);
+    w.dispatcher().dispatch("btnCollect", 0);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(geo(screens[i]), cells[i]) << i;
     panelsStay();
 
-    w.Dispatcher().Dispatch("btnZoom", 0);
-    CZoomDlg* zoom = w.Player()->zoomWindow();
+    w.dispatcher().dispatch("btnZoom", 0);
+    ZoomWindow* zoom = w.playback()->zoomWindow();
     ASSERT_NE(zoom, nullptr);
     EXPECT_TRUE(zoom->isVisible());
-    const QRect bar(w.Page()->mapToGlobal(QPoint(0, 0)), w.Page()->size());
+    const QRect bar(w.page()->mapToGlobal(QPoint(0, 0)), w.page()->size());
     EXPECT_FALSE(zoom->frameGeometry().intersects(bar));
     EXPECT_FALSE(zoom->geometry().intersects(bar));
-    w.Dispatcher().Dispatch("btnZoom", 0);
+    w.dispatcher().dispatch("btnZoom", 0);
     EXPECT_FALSE(zoom->isVisible());
 }
 
 TEST_F(MainWindowTest, PageFunctionsChangeThePage) {
-    CHvViewerDlg& w = *s_window;
-    BrowserHost* page = w.Page();
-    w.CallInternal("setRange", "130000");
-    w.CallInternal("setPos", "65000");
+    MainWindow& w = *s_window;
+    BrowserHost* page = w.page();
+    w.callInternal("setRange", "130000");
+    w.callInternal("setPos", "65000");
     EXPECT_EQ(js("document.getElementById('timeText').textContent").toString(), QString("01:05 / 02:10"));
     EXPECT_EQ(js("document.getElementById('progress').style.width").toString(), QString("50%"));
-    w.CallInternal("setPos", "132000"); // the last moments, past the range's end
+    w.callInternal("setPos", "132000"); // the last moments, past the range's end
     EXPECT_EQ(js("document.getElementById('timeText').textContent").toString(), QString("02:10 / 02:10"));
-    w.CallInternal("setPos", "65000");
+    w.callInternal("setPos", "65000");
 
-    w.CallInternal("setPause", "0");
+    w.callInternal("setPause", "0");
     EXPECT_EQ(js("document.querySelector('#btnPlay use').getAttribute('href')").toString(),
               QString("#i-pause"));
-    w.CallInternal("setPlay", "0");
+    w.callInternal("setPlay", "0");
     EXPECT_EQ(js("document.querySelector('#btnPlay use').getAttribute('href')").toString(),
               QString("#i-play"));
 
-    page->CallScript("setSpeedUnit", QList<int>{1});
-    page->CallScript("drawSpeed", QList<int>{72400});
+    page->callScript("setSpeedUnit", QList<int>{1});
+    page->callScript("drawSpeed", QList<int>{72400});
     EXPECT_EQ(js("document.getElementById('speedValue').textContent").toString(), QString("72"));
-    page->CallScript("setSpeedUnit", QList<int>{2});
+    page->callScript("setSpeedUnit", QList<int>{2});
     EXPECT_EQ(js("document.getElementById('speedUnit').textContent").toString(), QString("Mile/h"));
     EXPECT_EQ(js("document.getElementById('speedValue').textContent").toString(), QString("45")); // 72.4 km/h
-    page->CallScript("setSpeedUnit", QList<int>{3});
+    page->callScript("setSpeedUnit", QList<int>{3});
     EXPECT_EQ(js("document.getElementById('speedValue').textContent").toString(), QString("39"));
-    page->CallScript("setSpeedUnit", QList<int>{1});
+    page->callScript("setSpeedUnit", QList<int>{1});
 
-    w.CallInternal("setChannel", "3");
+    w.callInternal("setChannel", "3");
     EXPECT_EQ(js("document.getElementById('channelBadge').textContent").toString(), QString("3CH"));
     EXPECT_FALSE(js("document.getElementById('channelBadge').hidden").toBool());
 
-    w.CallInternal("setLoopRange", "65000");
+    w.callInternal("setLoopRange", "65000");
     EXPECT_EQ(js("document.getElementById('loopRange').style.width").toString(), QString("50%"));
 
-    page->CallScript("clearEventMark");
-    page->CallScript("addEventMark", QStringList{"130", "E"});
-    page->CallScript("addEventMark", QStringList{"26", "G"});
+    page->callScript("clearEventMark");
+    page->callScript("addEventMark", QStringList{"130", "E"});
+    page->callScript("addEventMark", QStringList{"26", "G"});
     EXPECT_EQ(js("document.querySelectorAll('#marks .mark').length").toInt(), 2);
     EXPECT_EQ(js("document.querySelector('#marks .mark').style.left").toString(), QString("50%"));
-    page->CallScript("clearEventMark");
+    page->callScript("clearEventMark");
     EXPECT_EQ(js("document.querySelectorAll('#marks .mark').length").toInt(), 0);
 
-    page->CallScript("initLanguage", QStringList{"korean"});
+    page->callScript("initLanguage", QStringList{"korean"});
     EXPECT_EQ(js("document.getElementById('btnPlay').title").toString(), QString::fromUtf8("재생"));
     EXPECT_EQ(js("document.documentElement.lang").toString(), QString("ko"));
-    page->CallScript("initLanguage", QStringList{"english"});
+    page->callScript("initLanguage", QStringList{"english"});
     EXPECT_EQ(js("document.getElementById('btnPlay').title").toString(), QString("Play"));
 
     // Set when the page loaded.
     EXPECT_EQ(js("document.body.dataset.windowMap").toString(), QString("100"));
     // A function the page does not have is simply not called.
-    page->CallScript("noSuchFunction", QStringList{"x"});
-    page->CallScript("setPos", QStringList{"'); alert('x"}); // text stays text
+    page->callScript("noSuchFunction", QStringList{"x"});
+    page->callScript("setPos", QStringList{"'); alert('x"}); // text stays text
     EXPECT_EQ(js("document.getElementById('timeText').textContent").toString(), QString("00:00 / 02:10"));
 }
 
 TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
-    CHvViewerDlg& w = *s_window;
-    w.Busy().setBusy(true); // "btnInfo" would open its dialog
+    MainWindow& w = *s_window;
+    w.busy().setBusy(true); // "btnInfo" would open its dialog
     BrowserHost view;
     EXPECT_EQ(view.contextMenuPolicy(), Qt::NoContextMenu);
-    EXPECT_FALSE(view.IsDocumentReady());
+    EXPECT_FALSE(view.isDocumentReady());
 
     // Before any page: nothing runs, no result ever comes.
     bool early = false;
-    view.CallScript("anything", [&](const QVariant&) { early = true; });
+    view.callScript("anything", [&](const QVariant&) { early = true; });
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    BrowserHost::SetSkinFolder(dir.path());
+    BrowserHost::setSkinFolder(dir.path());
     QFile page(dir.filePath("probe.htm"));
     ASSERT_TRUE(page.open(QIODevice::WriteOnly));
     page.write("<!DOCTYPE html><html><head><script>"
@@ -426,15 +426,15 @@ TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
                "</body></html>");
     page.close();
 
-    CallLog log(view.Bridge());
-    BrowserHost::SetPrintMode(true);
+    CallLog log(view.bridge());
+    BrowserHost::setPrintMode(true);
     QSignalSpy loaded(&view, &BrowserHost::pageLoaded);
-    view.Navigate("probe.htm");
+    view.navigate("probe.htm");
     ASSERT_TRUE(loaded.wait(30000));
-    BrowserHost::SetPrintMode(false);
-    BrowserHost::SetSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
+    BrowserHost::setPrintMode(false);
+    BrowserHost::setSkinFolder(QStringLiteral(QUILLENT_SOURCE_DIR "/skin/pages"));
     EXPECT_TRUE(view.settings()->testAttribute(QWebEngineSettings::ShowScrollBars));
-    EXPECT_FALSE(w.Page()->settings()->testAttribute(QWebEngineSettings::ShowScrollBars));
+    EXPECT_FALSE(w.page()->settings()->testAttribute(QWebEngineSettings::ShowScrollBars));
 
     ASSERT_TRUE(log.waitFor(2));
     std::vector<Call> calls = log.calls;
@@ -448,7 +448,7 @@ TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
 
     QVariant answer;
     bool answered = false;
-    view.CallScript("answer", QStringList{"a\"b", "c'd"}, [&](const QVariant& r) {
+    view.callScript("answer", QStringList{"a\"b", "c'd"}, [&](const QVariant& r) {
         answer = r;
         answered = true;
     });
@@ -456,24 +456,24 @@ TEST_F(MainWindowTest, BridgeInFramesBeforeTheChannelAndBeforeLoad) {
     EXPECT_TRUE(answered);
     EXPECT_EQ(answer.toString(), QString("a\"b|c'd"));
     EXPECT_FALSE(early);
-    w.Busy().setBusy(false);
+    w.busy().setBusy(false);
 }
 
 TEST_F(MainWindowTest, MovieInfoDialogCaptionsAndValues) {
     MovieInfo info{"Halvorn", "12GA3456", "Kim", "FW 2.1", "SN-0042"};
-    CMovieInfoDlg english(info, false);
+    RecordingInfoDialog english(info, false);
     EXPECT_EQ(english.windowTitle(), QString("Movie Info"));
-    EXPECT_EQ(english.Caption(1251), QString("Vehicle Info"));
-    EXPECT_EQ(english.Caption(1258), QString("Serial NO."));
+    EXPECT_EQ(english.caption(1251), QString("Vehicle Info"));
+    EXPECT_EQ(english.caption(1258), QString("Serial NO."));
     const int ids[] = {1243, 1244, 1245, 1246, 1247};
     const QString values[] = {"Halvorn", "12GA3456", "Kim", "FW 2.1", "SN-0042"};
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(english.Value(ids[i]), values[i]);
-    EXPECT_EQ(english.Value(1248), QString("1.6.3.5"));
-    CMovieInfoDlg korean(info, true);
+        EXPECT_EQ(english.value(ids[i]), values[i]);
+    EXPECT_EQ(english.value(1248), QString("1.6.3.5"));
+    RecordingInfoDialog korean(info, true);
     const char* captions[] = {"차량 정보", "펌웨어 정보", "프로그램 정보", "회사명", "차량번호",
                               "운전자명",  "버전",        "시리얼",        "버전"};
     for (int id = 1251; id <= 1259; ++id)
-        EXPECT_EQ(korean.Caption(id), QString::fromUtf8(captions[id - 1251])) << id;
-    EXPECT_EQ(korean.Value(1243), QString("Halvorn"));
+        EXPECT_EQ(korean.caption(id), QString::fromUtf8(captions[id - 1251])) << id;
+    EXPECT_EQ(korean.value(1243), QString("Halvorn"));
 }

@@ -5,9 +5,9 @@
 #include "WindowTestApp.h"
 
 #include "core/maps/MbTilesWriter.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/dialogs/CMapsettingDlg.h"
-#include "ui/panels/CDlgMap.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/dialogs/MapSettingsDialog.h"
+#include "ui/panels/MapPanel.h"
 #include "ui/panels/ConnectivityMonitor.h"
 #include "ui/panels/MapSource.h"
 #include "ui/playback/PlaybackSession.h"
@@ -72,12 +72,12 @@ private:
     QByteArray m_png;
 };
 
-QJsonObject state(CDlgMap& map) {
+QJsonObject state(MapPanel& map) {
     return QJsonDocument::fromJson(runScript(map.view()->page(), "mapState()").toString().toUtf8()).object();
 }
 
 // Waits until `check` holds for the page state, up to 15 s.
-template <class Check> bool waitForState(CDlgMap& map, Check check) {
+template <class Check> bool waitForState(MapPanel& map, Check check) {
     for (int i = 0; i < 150; ++i) {
         if (check(state(map)))
             return true;
@@ -111,7 +111,7 @@ RecordingData route(double lat, double lon, int samples) {
     return data;
 }
 
-class MapPanel : public ::testing::Test {
+class MapPanelTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         windowTestApp(QUILLENT_BUILT_SKIN, nullptr);
@@ -184,7 +184,7 @@ void writeColouredMap(const QString& path, const QString& name, const QColor& co
 
 } // namespace
 
-TEST_F(MapPanel, SourcesComeFromSettingsWithDefaults) {
+TEST_F(MapPanelTest, SourcesComeFromSettingsWithDefaults) {
     WriteSetting("map", "3");
     EXPECT_EQ(StoredMapKind(), 1);
     WriteSetting("map", "2");
@@ -212,7 +212,7 @@ TEST_F(MapPanel, SourcesComeFromSettingsWithDefaults) {
     WriteSetting("mapMaxZoom1", "");
 }
 
-TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
+TEST_F(MapPanelTest, RouteMarkerTilesOfflineLayerAndSeeks) {
     ASSERT_TRUE(QFileInfo::exists(QUILLENT_BIN_DIR "/skin/leaflet/leaflet.js")) << "build the skin target";
     ASSERT_TRUE(QFileInfo::exists(QUILLENT_BIN_DIR "/skin/basemap/basemap.js")) << "build the skin target";
     TileServer tiles;
@@ -225,7 +225,7 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
     ConnectivityMonitor monitor;
     monitor.setInterval(200);
     monitor.setTarget("127.0.0.1", port);
-    CDlgMap map(nullptr, &monitor);
+    MapPanel map(nullptr, &monitor);
     map.resize(640, 480);
     map.show();
     monitor.start();
@@ -234,7 +234,7 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
     map.setSession(&session);
     OpenRecording rec;
     rec.trackRangeMs = 10000;
-    QSignalSpy loaded(&map, &CDlgMap::pageLoaded);
+    QSignalSpy loaded(&map, &MapPanel::pageLoaded);
     session.open(rec, route(37.5, 127.0, 10)); // Seoul, ten samples a second apart
     ASSERT_TRUE(loaded.wait(20000));
     ASSERT_TRUE(
@@ -285,7 +285,7 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
     const int calls = map.markerCalls();
     session.publishPosition(5050);
     EXPECT_EQ(map.markerCalls(), calls);
-    map.ClearMapPath();
+    map.clearMapPath();
     ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return s["travelled"].toInt() == 0; }));
 
     // resizeScript: the map takes the panel's new size.
@@ -323,8 +323,8 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
 
     // The map of mainland China: positions drawn shifted to GCJ-02 (Beijing moves by about
     // +0.0014 latitude and +0.0062 longitude); its tiles come from its own source.
-    QSignalSpy reloaded(&map, &CDlgMap::pageLoaded);
-    map.ReloadMapPage(2);
+    QSignalSpy reloaded(&map, &MapPanel::pageLoaded);
+    map.reloadMapPage(2);
     ASSERT_TRUE(!reloaded.isEmpty() || reloaded.wait(20000));
     // The open recording's route is drawn again and fitted at street scale, and stays so once the
     // page's zoom animations (a quarter of a second) are over: this source's least zoom (3) is
@@ -355,13 +355,13 @@ TEST_F(MapPanel, RouteMarkerTilesOfflineLayerAndSeeks) {
     ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return s["route"].toInt() == 0; }));
 }
 
-TEST_F(MapPanel, TheMainWindowsPageTakesLongitudeFirst) {
+TEST_F(MapPanelTest, TheMainWindowsPageTakesLongitudeFirst) {
     ASSERT_TRUE(QFileInfo::exists(QUILLENT_BIN_DIR "/skin/map.htm")) << "build the skin target";
     BrowserHost view;
     view.resize(400, 300);
     view.show();
     QSignalSpy loaded(&view, &BrowserHost::pageLoaded);
-    view.Navigate("map.htm");
+    view.navigate("map.htm");
     ASSERT_TRUE(loaded.wait(20000));
     runScript(view.page(), "DrawCurrent('127.000000', '37.500000')");
     const QJsonObject s =
@@ -378,7 +378,7 @@ TEST_F(MapPanel, TheMainWindowsPageTakesLongitudeFirst) {
 // MBTiles files of both row orders served to the page through the tile scheme, offline: the page
 // draws each file's own colour (never the other order's), a file chosen first wins, a bad file
 // is named in the status line and the next one is shown.
-TEST_F(MapPanel, MapFilesOfBothRowOrdersAreDrawnOffline) {
+TEST_F(MapPanelTest, MapFilesOfBothRowOrdersAreDrawnOffline) {
     ASSERT_TRUE(QFileInfo::exists(QUILLENT_BIN_DIR "/skin/leaflet/leaflet.js")) << "build the skin target";
     QTemporaryDir dir;
     const double lat = 37.5665, lon = 126.978;
@@ -393,7 +393,7 @@ TEST_F(MapPanel, MapFilesOfBothRowOrdersAreDrawnOffline) {
     WriteSetting("map", "1");
     WriteSetting("mapTiles1", "");
     ConnectivityMonitor monitor; // never started: offline
-    CDlgMap map(nullptr, &monitor);
+    MapPanel map(nullptr, &monitor);
     map.resize(640, 480);
     map.show();
     PlaybackSession session;
@@ -435,11 +435,11 @@ TEST_F(MapPanel, MapFilesOfBothRowOrdersAreDrawnOffline) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         StoreMapFiles(c.files);
-        QSignalSpy loaded(&map, &CDlgMap::pageLoaded);
+        QSignalSpy loaded(&map, &MapPanel::pageLoaded);
         if (first)
             session.open(rec, data);
         else
-            map.ReloadMapPage(1);
+            map.reloadMapPage(1);
         first = false;
         ASSERT_TRUE(loaded.wait(20000));
         ASSERT_TRUE(waitForState(map, [](const QJsonObject& s) { return s["route"].toInt() == 3; }));
@@ -461,14 +461,14 @@ TEST_F(MapPanel, MapFilesOfBothRowOrdersAreDrawnOffline) {
 
 // The map settings: map files are checked as they are added (a bad one is refused with the reason),
 // their order and the cache bound are stored on OK, and the panel is asked to reload.
-TEST_F(MapPanel, MapSettingsTakeFilesInOrderAndTheCacheBound) {
+TEST_F(MapPanelTest, MapSettingsTakeFilesInOrderAndTheCacheBound) {
     QTemporaryDir dir;
     const QString a = dir.filePath("a.mbtiles"), b = dir.filePath("b.mbtiles");
     writeColouredMap(a, "A", Qt::red, true, 37.5, 127.0);
     writeColouredMap(b, "B", Qt::blue, false, 37.5, 127.0);
     StoreMapFiles({b});
     int reloaded = 0;
-    CMapsettingDlg dlg([&](int kind) { reloaded = kind; });
+    MapSettingsDialog dlg([&](int kind) { reloaded = kind; });
     EXPECT_EQ(dlg.files(), QStringList{b});
     EXPECT_TRUE(dlg.addFile(a).isEmpty());
     EXPECT_TRUE(dlg.addFile(dir.filePath("none.mbtiles")).contains("cannot be found"));

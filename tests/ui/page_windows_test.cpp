@@ -3,9 +3,9 @@
 #include "PageWindowProbe.h"
 #include "WindowTestApp.h"
 
-#include "ui/app/CHvViewerDlg.h"
-#include "ui/dialogs/CSearchDlg.h"
-#include "ui/lists/ListController.h"
+#include "ui/app/MainWindow.h"
+#include "ui/dialogs/SearchPageWindow.h"
+#include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QSignalSpy>
@@ -16,20 +16,20 @@ TEST(PageWindows, SearchButtonOfThePlayerBarOpensAWorkingSearchPage) {
     StandInCard card({"NORMAL/RTC20140512_100000.qmv", "NORMAL/RTC20140512_100100.qmv",
                       "EVENT/EVENT_RTC20140512_100030.qmv"});
     PlaybackSession session;
-    CHvViewerDlg window{session};
-    QSignalSpy ready(&window, &CHvViewerDlg::pageReady);
+    MainWindow window{session};
+    QSignalSpy ready(&window, &MainWindow::pageReady);
     window.show();
     ASSERT_TRUE(ready.count() > 0 || ready.wait(60000));
-    window.Lists()->Scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
-    window.Lists()->Scanner().SetExtensions({"qmv"});
-    ASSERT_TRUE(window.Lists()->OpenFolder(card.root));
-    ASSERT_EQ(window.Lists()->Scanner().EntryCount(), 3);
+    window.lists()->scanner().SetFolders({{"NORMAL"}, {"EVENT"}});
+    window.lists()->scanner().SetExtensions({"qmv"});
+    ASSERT_TRUE(window.lists()->openFolder(card.root));
+    ASSERT_EQ(window.lists()->scanner().EntryCount(), 3);
 
     const PageWindowProbeResult probe = ClickAndProbePageWindow(
-        window.Page(), QStringLiteral("btnSearch"),
+        window.page(), QStringLiteral("btnSearch"),
         [](QWidget* w) -> BrowserHost* {
-            auto* search = qobject_cast<CSearchDlg*>(w);
-            return search ? search->Page() : nullptr;
+            auto* search = qobject_cast<SearchPageWindow*>(w);
+            return search ? search->page() : nullptr;
         },
         QStringLiteral("listNames()"));
     EXPECT_TRUE(probe.windowOpened);

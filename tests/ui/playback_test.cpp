@@ -4,7 +4,7 @@
 #include "WindowTestApp.h"
 
 #include "ui/playback/PlaybackValues.h"
-#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/Player.h"
 #include "ui/playback/RecordingOpener.h"
 #include "ui/playback/StartupOpener.h"
 
@@ -43,7 +43,7 @@ protected:
         opener = std::make_unique<RecordingOpener>(rig->session, rig->holder, rig->state, *rig, rig->busy,
                                                    &rig->window);
         rig->attach(*opener);
-        clock = std::make_unique<PlaybackClock>(rig->session, rig->holder, rig->state, *rig, *opener);
+        clock = std::make_unique<Player>(rig->session, rig->holder, rig->state, *rig, *opener);
         clock->setMouseHeld([this] { return rig->mouseDown; });
         rig->files = cardRecordings();
         ASSERT_GE(rig->files.size(), 2u);
@@ -62,7 +62,7 @@ protected:
     }
     // Lets the clock run until `pred` holds (or the wait gives up).
     template <class Pred> bool runUntil(Pred pred, int maxTicks = 100) {
-        QSignalSpy ticks(clock.get(), &PlaybackClock::ticked);
+        QSignalSpy ticks(clock.get(), &Player::ticked);
         for (int i = 0; i < maxTicks && !pred(); ++i) {
             if (!ticks.wait(3000) && !pred())
                 return pred();
@@ -78,7 +78,7 @@ protected:
 
     std::unique_ptr<PlaybackRig> rig;
     std::unique_ptr<RecordingOpener> opener;
-    std::unique_ptr<PlaybackClock> clock;
+    std::unique_ptr<Player> clock;
 };
 
 } // namespace
@@ -99,15 +99,15 @@ TEST(OpeningRules, TimeLabelRangeBrightnessAndRates) {
 TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     ASSERT_TRUE(openRow(0));
     EXPECT_TRUE(rig->messages.empty()) << rig->messages.front().first.toStdString();
-    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
-    const uint64_t duration = rig->holder.GetDurationMs();
+    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
+    const uint64_t duration = rig->holder.getDurationMs();
     ASSERT_GT(duration, 1000u);
     EXPECT_EQ(rig->last("callInternal:setRange").toLongLong(),
               static_cast<long long>(duration - duration / 60));
     EXPECT_EQ(opener->timeLabel(), RecordingOpener::formatTimeLabel(duration));
     EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[0].filename().string()));
     EXPECT_EQ(rig->marks, 1);
-    EXPECT_EQ(rig->last("callInternal:setChannel").toInt(), rig->holder.GetChannelCount());
+    EXPECT_EQ(rig->last("callInternal:setChannel").toInt(), rig->holder.getChannelCount());
 
     // Event marks sit at (i + 1) * 260 / n of the GPS samples with an event.
     const auto expected = ComputeEventMarks(rig->session.trackData().gps);
@@ -132,8 +132,8 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
 TEST_F(Playback, APausedRecordingIsNotRedrawnEveryTick) {
     ASSERT_TRUE(openRow(0));
     ASSERT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() > 0; }));
-    clock->PlayPause();
-    ASSERT_EQ(rig->holder.GetState(), PlaybackEngine::kPaused);
+    clock->playPause();
+    ASSERT_EQ(rig->holder.getState(), PlaybackEngine::kPaused);
     clock->tick(); // the position the pause settled on
     const int shown = rig->count("callInternal:setPos");
     const int speeds = rig->count("drawSpeed");
@@ -193,18 +193,18 @@ TEST_F(Playback, NextAndPreviousKeepToTheKindFilter) {
     rig->kind = kind;
     ASSERT_TRUE(openRow(first));
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-    clock->OpenNext();
+    clock->openNext();
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(rig->state.selectedIndex, second);
     EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[second].filename().string()));
-    clock->OpenPrevious();
+    clock->openPrevious();
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(rig->state.selectedIndex, first);
     // Nothing of the kind before the first one: nothing happens.
-    clock->OpenPrevious();
+    clock->openPrevious();
     EXPECT_EQ(rig->state.selectedIndex, first);
     EXPECT_FALSE(opener->isBusy());
-    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
 }
 
 TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
@@ -212,9 +212,9 @@ TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
     const int last = static_cast<int>(rig->files.size()) - 1;
     rig->kind = GetRecordingKind(rig->files[last].filename().string());
     ASSERT_TRUE(openRow(last));
-    const uint64_t duration = rig->holder.GetDurationMs();
+    const uint64_t duration = rig->holder.getDurationMs();
     clock->seek(static_cast<int64_t>(duration) - 300);
-    ASSERT_TRUE(runUntil([&] { return rig->holder.GetState() == -1; }, 200));
+    ASSERT_TRUE(runUntil([&] { return rig->holder.getState() == -1; }, 200));
     EXPECT_TRUE(rig->openName().isEmpty());
     EXPECT_EQ(rig->last("callInternal:setPos"), "0");
     EXPECT_EQ(rig->last("callInternal:setRange"), "0"); // no "00:59 2CH" left in the time box
@@ -229,26 +229,26 @@ TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
 TEST_F(Playback, TheEndOfARecordingMovesToTheNextOfItsKindAfterASecond) {
     rig->kind = 1;
     ASSERT_TRUE(openRow(0));
-    const uint64_t duration = rig->holder.GetDurationMs();
+    const uint64_t duration = rig->holder.getDurationMs();
     clock->seek(static_cast<int64_t>(duration) - 200);
     ASSERT_TRUE(runUntil([&] { return clock->isOpenPending(); }, 200));
-    EXPECT_EQ(clock->openDelayMs(), PlaybackClock::kOpenNextMs);
+    EXPECT_EQ(clock->openDelayMs(), Player::kOpenNextMs);
     EXPECT_EQ(rig->state.selectedIndex, 1);
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
     EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[1].filename().string()));
 }
 
 TEST_F(Playback, LeavingOrOpeningCancelsThePendingOpenOfTheNextRecording) {
     rig->kind = 1;
     auto endAndWaitForTheNext = [&] {
-        clock->seek(static_cast<int64_t>(rig->holder.GetDurationMs()) - 200);
+        clock->seek(static_cast<int64_t>(rig->holder.getDurationMs()) - 200);
         return runUntil([&] { return clock->isOpenPending(); }, 200);
     };
     ASSERT_TRUE(openRow(0));
     ASSERT_TRUE(endAndWaitForTheNext());
-    clock->ReturnToIdle(); // Esc within the second: no open (and no error box) follows
+    clock->returnToIdle(); // Esc within the second: no open (and no error box) follows
     EXPECT_FALSE(clock->isOpenPending());
 
     // A row click within the second opens that row, once.
@@ -263,7 +263,7 @@ TEST_F(Playback, LeavingOrOpeningCancelsThePendingOpenOfTheNextRecording) {
     ASSERT_TRUE(endAndWaitForTheNext());
     EXPECT_EQ(rig->highlighted, 3);
     QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-    clock->OpenPrevious();
+    clock->openPrevious();
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_FALSE(clock->isOpenPending());
     EXPECT_EQ(rig->session.recording().listIndex, 2);
@@ -315,7 +315,7 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     ASSERT_EQ(rig->messages.size(), 1u); // "WRONG_USERINFO" once, for the wrong case
     EXPECT_EQ(rig->messages[0].second, MessageIcon::None);
     EXPECT_EQ(opener->lastAcceptedId(), "fleet7");
-    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
     EXPECT_TRUE(rig->screens[0]->isVisibleTo(&rig->window));
 
     // The same pair again: no question.
@@ -336,7 +336,7 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     ASSERT_TRUE(openRow(0));
     EXPECT_EQ(rig->count("addEventMark"), marksBefore);
     EXPECT_FALSE(rig->screens[0]->isVisibleTo(&rig->window));
-    EXPECT_EQ(rig->holder.GetState(), -1);
+    EXPECT_EQ(rig->holder.getState(), -1);
     EXPECT_FALSE(rig->session.isOpen());
     EXPECT_EQ(rig->session.state(), PlaybackSession::State::Idle);
     EXPECT_TRUE(rig->openName().isEmpty());
@@ -355,7 +355,7 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
         return std::nullopt;
     });
     ASSERT_TRUE(openRow(1));
-    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
 }
 
 TEST_F(Playback, TheCardsProtectedRecordingAsksForItsOwnPair) {
@@ -370,7 +370,7 @@ TEST_F(Playback, TheCardsProtectedRecordingAsksForItsOwnPair) {
     ASSERT_TRUE(openRow(static_cast<int>(it - rig->files.begin())));
     EXPECT_EQ(asked, 2u);
     EXPECT_EQ(rig->messages.size(), 1u);
-    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
     EXPECT_FALSE(opener->trackData().gps.empty());
 }
 
@@ -407,7 +407,7 @@ TEST_F(Playback, ATruncatedRecordingStillPlays) {
     rig->files = {cut};
     ASSERT_TRUE(openRow(0));
     EXPECT_TRUE(rig->messages.empty());
-    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
     EXPECT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() > 200; }));
 }
 
@@ -416,7 +416,7 @@ TEST_F(Playback, AMissingFileSaysSoAndStaysIdle) {
     ASSERT_TRUE(openRow(0));
     ASSERT_EQ(rig->messages.size(), 1u);
     EXPECT_EQ(rig->messages[0].second, MessageIcon::Error);
-    EXPECT_EQ(rig->holder.GetState(), -1);
+    EXPECT_EQ(rig->holder.getState(), -1);
     EXPECT_TRUE(rig->openName().isEmpty());
     EXPECT_EQ(rig->state.selectedIndex, -1);
     EXPECT_FALSE(clock->isRunning());
@@ -441,5 +441,5 @@ TEST_F(Playback, AStartUpFilePathIsListedAndPlayed) {
     ASSERT_EQ(rig->files.size(), 1u);
     EXPECT_EQ(rig->files[0], file);
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_EQ(rig->holder.GetState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
 }

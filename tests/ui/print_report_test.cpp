@@ -4,8 +4,8 @@
 // and the map's path.
 #include "WindowTestApp.h"
 #include "tests/support/LocalHttpServer.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/dialogs/CPrintDlg.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/dataout/PrintReportWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ struct ReportFixture {
     QTemporaryDir dir;
     LocalServer server;
     DataOutCommands::PrintJob job;
-    CPrintDlg::Content content;
+    PrintReportWindow::Content content;
     ReverseGeocoder::Options geocoder;
 
     ReportFixture() {
@@ -75,17 +75,17 @@ struct ReportFixture {
     }
 };
 
-TEST(PrintReport, PageFunctionsFillTheReportAndThePdfShowsIt) {
+TEST(printReport, PageFunctionsFillTheReportAndThePdfShowsIt) {
     app();
     ReportFixture f;
     ReverseGeocoder geocoder(f.geocoder);
-    CPrintDlg dlg(f.job, f.content, geocoder);
-    QSignalSpy filled(&dlg, &CPrintDlg::reportFilled);
+    PrintReportWindow dlg(f.job, f.content, geocoder);
+    QSignalSpy filled(&dlg, &PrintReportWindow::reportFilled);
     dlg.show();
     ASSERT_TRUE(filled.wait(30000));
-    dlg.Memo()->setText(QStringLiteral("Scratch on the rear bumper"));
+    dlg.memo()->setText(QStringLiteral("Scratch on the rear bumper"));
 
-    QWebEnginePage* page = dlg.Page()->page();
+    QWebEnginePage* page = dlg.page()->page();
     const QString facts =
         runScript(page, QStringLiteral("['fileName','company','vehicle','driver','position','speed','date',"
                                        "'location','address','memo'].map(function(id){"
@@ -109,8 +109,8 @@ TEST(PrintReport, PageFunctionsFillTheReportAndThePdfShowsIt) {
     EXPECT_EQ(f.server.requests[0], "/ajax/geo?lat=37.500000&lng=127.000000");
 
     const QString pdf = f.dir.filePath(QStringLiteral("report.pdf"));
-    QSignalSpy saved(&dlg, &CPrintDlg::pdfSaved);
-    dlg.SavePdf(pdf);
+    QSignalSpy saved(&dlg, &PrintReportWindow::pdfSaved);
+    dlg.savePdf(pdf);
     ASSERT_TRUE(saved.wait(30000));
     EXPECT_TRUE(saved[0][1].toBool());
 
@@ -150,13 +150,13 @@ TEST(PrintReport, PageFunctionsFillTheReportAndThePdfShowsIt) {
 
     // A PDF that cannot be written is not left half-written.
     saved.clear();
-    dlg.SavePdf(f.dir.filePath(QStringLiteral("missing/report.pdf")));
+    dlg.savePdf(f.dir.filePath(QStringLiteral("missing/report.pdf")));
     ASSERT_TRUE(saved.wait(30000));
     EXPECT_FALSE(saved[0][1].toBool());
     EXPECT_FALSE(QFileInfo::exists(f.dir.filePath(QStringLiteral("missing"))));
 }
 
-TEST(PrintReport, KoreanCaptionsAndAReportWithoutNetworkOrPosition) {
+TEST(printReport, KoreanCaptionsAndAReportWithoutNetworkOrPosition) {
     app();
     WriteSetting("Installer Language", "1042");
     ReportFixture f;
@@ -165,14 +165,14 @@ TEST(PrintReport, KoreanCaptionsAndAReportWithoutNetworkOrPosition) {
     f.content.gsensorGraph.clear();
     f.geocoder.serviceHost = QStringLiteral("http://127.0.0.1:%1").arg(closedPort());
     ReverseGeocoder geocoder(f.geocoder);
-    CPrintDlg dlg(f.job, f.content, geocoder);
-    EXPECT_EQ(dlg.PrintButton()->text(), QStringLiteral("인쇄"));
-    EXPECT_EQ(dlg.CloseButton()->text(), QStringLiteral("닫기"));
-    EXPECT_EQ(dlg.MemoLabel()->text(), QStringLiteral("메모"));
-    QSignalSpy filled(&dlg, &CPrintDlg::reportFilled);
+    PrintReportWindow dlg(f.job, f.content, geocoder);
+    EXPECT_EQ(dlg.printButton()->text(), QStringLiteral("인쇄"));
+    EXPECT_EQ(dlg.closeButton()->text(), QStringLiteral("닫기"));
+    EXPECT_EQ(dlg.memoLabel()->text(), QStringLiteral("메모"));
+    QSignalSpy filled(&dlg, &PrintReportWindow::reportFilled);
     dlg.show();
     ASSERT_TRUE(filled.wait(30000));
-    QWebEnginePage* page = dlg.Page()->page();
+    QWebEnginePage* page = dlg.page()->page();
     EXPECT_EQ(runScript(page, QStringLiteral("document.getElementById('title').textContent")).toString(),
               QStringLiteral("운행 기록 보고서"));
     EXPECT_EQ(runScript(page, QStringLiteral("document.getElementById('address').textContent + '|' + "

@@ -1,5 +1,5 @@
 // window.external without a browser: method ids, value conversion and routing by method and name.
-#include "ui/bridge/ScriptBridge.h"
+#include "ui/page/ScriptBridge.h"
 
 #include <QCoreApplication>
 
@@ -10,7 +10,7 @@
 namespace {
 struct Recorder : PageCommandHandler {
     std::vector<std::pair<QString, QString>> calls;
-    void HandleCommand(const QString& name, const QString& value) override {
+    void handleCommand(const QString& name, const QString& value) override {
         calls.emplace_back(name, value);
     }
 };
@@ -20,10 +20,10 @@ struct FakeHost : BridgeHost {
     Recorder* setup = nullptr;
     Recorder* search = nullptr;
     Recorder* download = nullptr;
-    void DispatchCommand(const QString& name, int value) override { dispatched.emplace_back(name, value); }
-    PageCommandHandler* SetupWindow() const override { return setup; }
-    PageCommandHandler* SearchWindow() const override { return search; }
-    PageCommandHandler* DownloadWindow() const override { return download; }
+    void dispatchCommand(const QString& name, int value) override { dispatched.emplace_back(name, value); }
+    PageCommandHandler* setupWindow() const override { return setup; }
+    PageCommandHandler* searchWindow() const override { return search; }
+    PageCommandHandler* downloadWindow() const override { return download; }
 };
 
 class BridgeTest : public ::testing::Test {
@@ -34,9 +34,9 @@ protected:
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance())
             new QCoreApplication(argc, argv); // kept for the process: the bridge posts its work
-        ScriptBridge::SetMainWindow(&host);
+        ScriptBridge::setMainWindow(&host);
     }
-    void TearDown() override { ScriptBridge::SetMainWindow(nullptr); }
+    void TearDown() override { ScriptBridge::setMainWindow(nullptr); }
     // A call of the page's script, then the event loop's turn in which the command runs.
     void pageCall(const QString& method, const QVariant& name, const QVariant& value) {
         bridge.call(method, name, value);
@@ -95,8 +95,8 @@ TEST_F(BridgeTest, HandlerMethodsTwoAndThreeDoNothing) {
     pageCall("DoHandler", QString("btnPlay"), QString(""));
     pageCall("DoUpdateHandler", QString("btnStop"), 3.0);
     pageCall("doClick", QString("btnPlay"), QString("")); // unknown method
-    bridge.Invoke(0, "btnPlay", {});
-    bridge.Invoke(-1, "btnPlay", {});
+    bridge.invoke(0, "btnPlay", {});
+    bridge.invoke(-1, "btnPlay", {});
     EXPECT_TRUE(host.dispatched.empty());
 }
 
@@ -117,7 +117,7 @@ TEST_F(BridgeTest, WindowMethodsReachTheWindowTheMainWindowHolds) {
 }
 
 TEST_F(BridgeTest, NoMainWindowNoCrash) {
-    ScriptBridge::SetMainWindow(nullptr);
+    ScriptBridge::setMainWindow(nullptr);
     pageCall("DoClick", QString("btnPlay"), QString(""));
     pageCall("DoSetupHandler", QString("btnFormat"), QString(""));
     EXPECT_TRUE(host.dispatched.empty());

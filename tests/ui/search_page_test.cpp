@@ -2,8 +2,8 @@
 // its size in "%dM" form, and the name chosen on the page comes back through DoSearchHandler.
 #include "WindowTestApp.h"
 #include "core/recordings/RecordingScanner.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/dialogs/CSearchDlg.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/dialogs/SearchPageWindow.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -43,7 +43,7 @@ struct Folder {
 };
 } // namespace
 
-TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
+TEST(SearchPageWindow, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
     app();
     Folder folder;
     RecordingScanner scanner;
@@ -53,15 +53,15 @@ TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
     scanner.OrderByNameTime();
     ASSERT_EQ(scanner.EntryCount(), 3);
 
-    CSearchDlg dlg(scanner);
+    SearchPageWindow dlg(scanner);
     EXPECT_EQ(dlg.size(), QSize(540, 630));
-    EXPECT_EQ(dlg.Page()->geometry(), QRect(0, 32, 540, 598));
-    QSignalSpy filled(&dlg, &CSearchDlg::listFilled);
+    EXPECT_EQ(dlg.page()->geometry(), QRect(0, 32, 540, 598));
+    QSignalSpy filled(&dlg, &SearchPageWindow::listFilled);
     QSignalSpy finished(&dlg, &QDialog::finished);
     dlg.open();
     ASSERT_TRUE(filled.count() > 0 || filled.wait(20000));
 
-    const QStringList rows = runScript(dlg.Page()->page(), QStringLiteral("listNames()")).toStringList();
+    const QStringList rows = runScript(dlg.page()->page(), QStringLiteral("listNames()")).toStringList();
     ASSERT_EQ(rows.size(), 3);
     for (int i = 0; i < 3; ++i) {
         const RecordingEntry* e = scanner.GetEntry(i);
@@ -73,32 +73,32 @@ TEST(CSearchDlg, ListsEveryEntryInListOrderAndReturnsTheChosenName) {
     // The count under the list speaks English for every number: "3 files", "1 file".
     const QString count = QStringLiteral("document.getElementById('count').textContent");
     // The page counts once the inserts have stopped (a timer of its own).
-    QTest::qWaitFor([&] { return runScript(dlg.Page()->page(), count).toString() != "0 files"; }, 5000);
-    EXPECT_EQ(runScript(dlg.Page()->page(), count).toString(), QString("3 files"));
-    runScript(dlg.Page()->page(), QStringLiteral("var q = document.getElementById('query');"
+    QTest::qWaitFor([&] { return runScript(dlg.page()->page(), count).toString() != "0 files"; }, 5000);
+    EXPECT_EQ(runScript(dlg.page()->page(), count).toString(), QString("3 files"));
+    runScript(dlg.page()->page(), QStringLiteral("var q = document.getElementById('query');"
                                                  "q.value = '101500'; q.dispatchEvent(new Event('input'));"));
-    EXPECT_EQ(runScript(dlg.Page()->page(), count).toString(), QString("1 file"));
-    runScript(dlg.Page()->page(), QStringLiteral("var q = document.getElementById('query');"
+    EXPECT_EQ(runScript(dlg.page()->page(), count).toString(), QString("1 file"));
+    runScript(dlg.page()->page(), QStringLiteral("var q = document.getElementById('query');"
                                                  "q.value = ''; q.dispatchEvent(new Event('input'));"));
 
     // The user picks the name with quotes in it; the page answers "btnFilename" with it.
     const std::string wanted = scanner.GetEntry(2)->name;
-    runScript(dlg.Page()->page(), QStringLiteral("chooseName(listNames()[2].split('|')[0])"));
+    runScript(dlg.page()->page(), QStringLiteral("chooseName(listNames()[2].split('|')[0])"));
     ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.ChosenName(), wanted);
+    EXPECT_EQ(dlg.chosenName(), wanted);
 }
 
-TEST(CSearchDlg, CancelAndOkeyCloseWithoutAName) {
+TEST(SearchPageWindow, CancelAndOkeyCloseWithoutAName) {
     app();
     RecordingScanner scanner;
-    CSearchDlg dlg(scanner);
-    dlg.HandleCommand("btnOkey", "");
+    SearchPageWindow dlg(scanner);
+    dlg.handleCommand("btnOkey", "");
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_TRUE(dlg.ChosenName().empty());
-    CSearchDlg other(scanner);
-    other.HandleCommand("btnUnknown", "x");
-    other.HandleCommand("btnCancel", "");
+    EXPECT_TRUE(dlg.chosenName().empty());
+    SearchPageWindow other(scanner);
+    other.handleCommand("btnUnknown", "x");
+    other.handleCommand("btnCancel", "");
     EXPECT_EQ(other.result(), QDialog::Rejected);
-    EXPECT_TRUE(other.ChosenName().empty());
+    EXPECT_TRUE(other.chosenName().empty());
 }

@@ -7,8 +7,8 @@
 #include "core/camera/SettingString.h"
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
-#include "ui/bridge/BrowserHost.h"
-#include "ui/card/CSetupDlg.h"
+#include "ui/page/BrowserHost.h"
+#include "ui/card/SetupPageWindow.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -31,11 +31,11 @@ QApplication& app() {
     return windowTestApp(QUILLENT_SOURCE_SKIN, QUILLENT_SOURCE_CONFIG);
 }
 
-QVariant evaluate(CSetupDlg& dlg, const QString& script) {
-    return runScript(dlg.Page()->page(), script, 20000);
+QVariant evaluate(SetupPageWindow& dlg, const QString& script) {
+    return runScript(dlg.page()->page(), script, 20000);
 }
 
-QStringList pageValues(CSetupDlg& dlg) {
+QStringList pageValues(SetupPageWindow& dlg) {
     return evaluate(dlg, QStringLiteral("getSettingString()")).toString().split(QLatin1Char('|'));
 }
 
@@ -51,21 +51,21 @@ std::string bytesOf(const SetupRecord& r) {
 
 // A window whose page has loaded and shows its record; file choices and messages are scripted.
 struct OpenSetup {
-    CSetupDlg dlg;
+    SetupPageWindow dlg;
     QString nextFile;
     std::vector<QString> messages;
-    explicit OpenSetup(CSetupDlg::RecordingSetupSource source = {}) {
-        dlg.SetFileChooser([this](bool) { return nextFile; });
-        dlg.SetMessageShower([this](const QString& t, QMessageBox::Icon) { messages.push_back(t); });
-        dlg.SetRecordingSetupSource(std::move(source));
-        QSignalSpy shown(&dlg, &CSetupDlg::populated);
+    explicit OpenSetup(SetupPageWindow::RecordingSetupSource source = {}) {
+        dlg.setFileChooser([this](bool) { return nextFile; });
+        dlg.setMessageShower([this](const QString& t, QMessageBox::Icon) { messages.push_back(t); });
+        dlg.setRecordingSetupSource(std::move(source));
+        QSignalSpy shown(&dlg, &SetupPageWindow::populated);
         dlg.open();
         EXPECT_TRUE(shown.wait(30000)) << "the setup page did not load";
     }
     // Runs a page command as the page sends it and waits until the window has carried it out.
     void command(const QString& name, const QString& value = {}, bool shows = false) {
-        QSignalSpy done(&dlg, &CSetupDlg::commandDone);
-        QSignalSpy shown(&dlg, &CSetupDlg::populated);
+        QSignalSpy done(&dlg, &SetupPageWindow::commandDone);
+        QSignalSpy shown(&dlg, &SetupPageWindow::populated);
         const QString js =
             QStringLiteral("window.external.DoSetupHandler(%1, %2)")
                 .arg(QString::fromUtf8(QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact))
@@ -161,13 +161,13 @@ TEST(SetupPage, EmptyStoredSettingShowsTheDefaultsAndSaveWritesThem) {
     WriteSetting("setting", "");
     OpenSetup s;
     EXPECT_EQ(s.dlg.size(), QSize(680, 680));
-    EXPECT_EQ(s.dlg.Page()->geometry(), QRect(0, 32, 680, 648));
+    EXPECT_EQ(s.dlg.page()->geometry(), QRect(0, 32, 680, 648));
     const QStringList values = pageValues(s.dlg);
     ASSERT_EQ(values.size(), kSettingStringValues);
 
     QTemporaryDir dir;
     s.nextFile = dir.path() + "/setup.cfg";
-    QSignalSpy done(&s.dlg, &CSetupDlg::commandDone);
+    QSignalSpy done(&s.dlg, &SetupPageWindow::commandDone);
     evaluate(s.dlg, QStringLiteral("document.getElementById('btnSave').click()"));
     ASSERT_TRUE(done.count() > 0 || done.wait(10000));
     // The defaults, but for the upload mode that every parse sets to 1.
@@ -211,7 +211,7 @@ TEST(SetupPage, ShowsALoadedRecordAndSavesWhatItsSettingStringParsesTo) {
     // The page's own Save button, to a chosen file: the file is the parse of the page's string.
     s.nextFile = dir.path() + "/out.cfg";
     evaluate(s.dlg, QStringLiteral("userSet(0, 95)"));
-    QSignalSpy done(&s.dlg, &CSetupDlg::commandDone);
+    QSignalSpy done(&s.dlg, &SetupPageWindow::commandDone);
     evaluate(s.dlg, QStringLiteral("document.getElementById('btnSave').click()"));
     ASSERT_TRUE(done.count() > 0 || done.wait(10000));
     const QString sent = QString::fromStdString(ReadSetting("setting"));

@@ -1,7 +1,7 @@
 // One running copy per user: a later start hands its argument over; a socket left by a copy
 // that crashed does not keep the next start from running.
 #include "core/config/ViewerConfig.h"
-#include "ui/app/CHvViewerApp.h"
+#include "ui/app/Application.h"
 #include "ui/app/SingleInstance.h"
 
 #include <gtest/gtest.h>
@@ -114,7 +114,7 @@ TEST(SingleInstanceTest, TheKeyIsTiedToTheLoginSession) {
 
 TEST(SingleInstanceTest, RelativePathsAreMadeAbsoluteForTheRunningCopy) {
     app();
-    const QStringList out = CHvViewerApp::argumentsForHandOver(
+    const QStringList out = Application::argumentsForHandOver(
         {"clip.qmv", "/abs/x.qmv", "qmv:http://h/a|a|1", "file:///home/u/My%20Clips/RTC.qmv",
          "qmv:http://h/a%20b.qmv%7Ca%20b.qmv%7c12"});
     EXPECT_EQ(out.at(0), QDir::current().absoluteFilePath("clip.qmv"));
@@ -145,10 +145,10 @@ TEST(StartupTest, ToolkitTextsFollowTheLanguageInForce) {
     QCoreApplication& a = app();
     const QString lookIn = QStringLiteral("Look in:");
     ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
-    EXPECT_FALSE(CHvViewerApp::installToolkitTranslation(a));
+    EXPECT_FALSE(Application::installToolkitTranslation(a));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), lookIn);
     ViewerConfig::Instance().SetLanguage(kLanguageKorean);
-    ASSERT_TRUE(CHvViewerApp::installToolkitTranslation(a));
+    ASSERT_TRUE(Application::installToolkitTranslation(a));
     EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), lookIn);
     EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
     for (QTranslator* t : a.findChildren<QTranslator*>())

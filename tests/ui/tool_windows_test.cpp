@@ -6,15 +6,15 @@
 #include "core/container/RecordingConverter.h"
 #include "core/container/RecordingWriter.h"
 #include "core/container/ScrambledCopy.h"
-#include "ui/controls/CWBCButton.h"
-#include "ui/lists/CFilelist.h"
-#include "ui/lists/CFilemenu.h"
-#include "ui/lists/ListController.h"
+#include "ui/widgets/SkinButton.h"
+#include "ui/recordings/RecordingListView.h"
+#include "ui/recordings/KindTabs.h"
+#include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackControl.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/tools/CEncCopyDlg.h"
-#include "ui/tools/CProcessDlg.h"
-#include "ui/tools/CVideoMergeDlg.h"
+#include "ui/tools/ScrambledCopyWindow.h"
+#include "ui/tools/ConvertCopyWindow.h"
+#include "ui/tools/MergeWindow.h"
 #include "ui/tools/ScrambledCopyCheck.h"
 #include "ui/tools/ToolCommands.h"
 
@@ -90,49 +90,49 @@ void pressKeys(QWidget* w) {
 
 TEST(MergeWindow, OffersTheCountsChannelsAndFolderAsDesigned) {
     app();
-    CVideoMergeDlg dlg;
+    MergeWindow dlg;
     // Starting at the fifth-last of 30: 1 to 5 files, the last one chosen.
-    ASSERT_TRUE(dlg.Prepare(names(30), 25));
-    ASSERT_EQ(dlg.CountCombo()->count(), 5);
-    EXPECT_EQ(dlg.CountCombo()->itemText(0), "1 File ");
-    EXPECT_EQ(dlg.CountCombo()->itemText(4), "5 Files");
-    EXPECT_EQ(dlg.CountCombo()->currentIndex(), 4);
-    ASSERT_TRUE(dlg.Prepare(names(30), 0));
-    EXPECT_EQ(dlg.CountCombo()->count(), 20) << "at most 20 files";
-    EXPECT_FALSE(dlg.Prepare(names(3), 3));
-    EXPECT_FALSE(dlg.Prepare(names(3), -1));
+    ASSERT_TRUE(dlg.prepare(names(30), 25));
+    ASSERT_EQ(dlg.countCombo()->count(), 5);
+    EXPECT_EQ(dlg.countCombo()->itemText(0), "1 File ");
+    EXPECT_EQ(dlg.countCombo()->itemText(4), "5 Files");
+    EXPECT_EQ(dlg.countCombo()->currentIndex(), 4);
+    ASSERT_TRUE(dlg.prepare(names(30), 0));
+    EXPECT_EQ(dlg.countCombo()->count(), 20) << "at most 20 files";
+    EXPECT_FALSE(dlg.prepare(names(3), 3));
+    EXPECT_FALSE(dlg.prepare(names(3), -1));
 
-    EXPECT_EQ(dlg.Flags(), 3u | 0x70000u);
-    EXPECT_EQ(dlg.SelectedChannelCount(), 3);
-    EXPECT_FALSE(dlg.ChannelButton(4)->isEnabled()) << "channel 4 is never offered";
-    EXPECT_FALSE(dlg.StartButton()->isEnabled()) << "no folder yet";
+    EXPECT_EQ(dlg.flags(), 3u | 0x70000u);
+    EXPECT_EQ(dlg.selectedChannelCount(), 3);
+    EXPECT_FALSE(dlg.channelButton(4)->isEnabled()) << "channel 4 is never offered";
+    EXPECT_FALSE(dlg.startButton()->isEnabled()) << "no folder yet";
 
     // All channels off: start stays disabled even with a folder; a root folder gets no second '/'.
     for (int k = 1; k <= 3; ++k)
-        dlg.ToggleChannel(k);
-    dlg.ToggleChannel(4);
-    EXPECT_EQ(dlg.SelectedChannelCount(), 0);
-    dlg.SetFolderChooser([](const QString&, const QString&) { return QStringLiteral("/"); });
-    dlg.ChooseFolder();
-    EXPECT_TRUE(dlg.Flags() & 4u);
-    EXPECT_FALSE(dlg.StartButton()->isEnabled());
-    dlg.ToggleChannel(2);
-    EXPECT_TRUE(dlg.StartButton()->isEnabled());
-    EXPECT_EQ(dlg.TargetPath(2), "/RTC20261207_080000_CH2.qmv");
+        dlg.toggleChannel(k);
+    dlg.toggleChannel(4);
+    EXPECT_EQ(dlg.selectedChannelCount(), 0);
+    dlg.setFolderChooser([](const QString&, const QString&) { return QStringLiteral("/"); });
+    dlg.chooseFolder();
+    EXPECT_TRUE(dlg.flags() & 4u);
+    EXPECT_FALSE(dlg.startButton()->isEnabled());
+    dlg.toggleChannel(2);
+    EXPECT_TRUE(dlg.startButton()->isEnabled());
+    EXPECT_EQ(dlg.targetPath(2), "/RTC20261207_080000_CH2.qmv");
     // A cancelled folder choice keeps the folder.
-    dlg.SetFolderChooser([](const QString&, const QString&) { return QString(); });
-    dlg.ChooseFolder();
-    EXPECT_EQ(dlg.TargetPath(1), "/RTC20261207_080000_CH1.qmv");
+    dlg.setFolderChooser([](const QString&, const QString&) { return QString(); });
+    dlg.chooseFolder();
+    EXPECT_EQ(dlg.targetPath(1), "/RTC20261207_080000_CH1.qmv");
 
     // The progress message: with two channels each step is half the bar.
-    dlg.ToggleChannel(1);
-    dlg.OnMergeMessage(0, 0);
-    EXPECT_TRUE(dlg.Bar()->isVisibleTo(&dlg));
-    dlg.OnMergeMessage(1, 2);
-    dlg.OnMergeMessage(2, 50);
-    EXPECT_EQ(dlg.Bar()->value(), 75);
-    dlg.OnMergeMessage(3, 2);
-    EXPECT_EQ(dlg.Bar()->value(), 100);
+    dlg.toggleChannel(1);
+    dlg.onMergeMessage(0, 0);
+    EXPECT_TRUE(dlg.bar()->isVisibleTo(&dlg));
+    dlg.onMergeMessage(1, 2);
+    dlg.onMergeMessage(2, 50);
+    EXPECT_EQ(dlg.bar()->value(), 75);
+    dlg.onMergeMessage(3, 2);
+    EXPECT_EQ(dlg.bar()->value(), 100);
 }
 
 TEST(MergeWindow, MergesTheChosenChannelsAndReportsAFailingOne) {
@@ -144,26 +144,26 @@ TEST(MergeWindow, MergesTheChosenChannelsAndReportsAFailingOne) {
     for (int i = 0; i < 3; ++i)
         list << QString::fromStdString((dir / ("RTC20261207_08000" + std::to_string(i) + ".qmv")).string());
     fs::create_directories(dir / "out");
-    CVideoMergeDlg dlg;
+    MergeWindow dlg;
     QStringList reports;
-    dlg.SetReporter([&](QMessageBox::Icon, const QString& text) { reports << text; });
-    ASSERT_TRUE(dlg.Prepare(list, 0));
-    dlg.ToggleChannel(3); // channels 1 and 2: the recordings have only channel 1
-    dlg.SetFolderChooser(
+    dlg.setReporter([&](QMessageBox::Icon, const QString& text) { reports << text; });
+    ASSERT_TRUE(dlg.prepare(list, 0));
+    dlg.toggleChannel(3); // channels 1 and 2: the recordings have only channel 1
+    dlg.setFolderChooser(
         [&](const QString&, const QString&) { return QString::fromStdString((dir / "out").string()); });
-    dlg.ChooseFolder();
+    dlg.chooseFolder();
     dlg.show();
-    dlg.Start();
-    EXPECT_FALSE(dlg.StartButton()->isEnabled());
+    dlg.start();
+    EXPECT_FALSE(dlg.startButton()->isEnabled());
     pressKeys(&dlg);
     EXPECT_TRUE(dlg.isVisible()) << "the keyboard does not close the merge window";
     ASSERT_TRUE(waitUntil([&] { return !reports.isEmpty(); }));
-    EXPECT_TRUE(reports[0].startsWith(ToolProgressWindow::Text("MERGE_MSG_FAILED")))
+    EXPECT_TRUE(reports[0].startsWith(ToolProgressWindow::text("MERGE_MSG_FAILED")))
         << reports[0].toStdString();
     EXPECT_TRUE(reports[0].contains("CH2: ")) << reports[0].toStdString();
     EXPECT_TRUE(fs::exists(dir / "out" / "RTC20261207_080000_CH1.qmv"));
     EXPECT_FALSE(fs::exists(dir / "out" / "RTC20261207_080000_CH2.qmv"));
-    EXPECT_TRUE(dlg.CloseButton()->isEnabled());
+    EXPECT_TRUE(dlg.closeButton()->isEnabled());
 }
 
 TEST(ProcessWindow, CancelLeavesNoPartialFileAndFailuresAreNamed) {
@@ -179,15 +179,15 @@ TEST(ProcessWindow, CancelLeavesNoPartialFileAndFailuresAreNamed) {
     {
         QWidget owner;
         owner.show();
-        auto* dlg = new CProcessDlg(QString::fromStdString((dir / "out").string()), sources,
-                                    CProcessDlg::kConvert, &owner);
+        auto* dlg = new ConvertCopyWindow(QString::fromStdString((dir / "out").string()), sources,
+                                    ConvertCopyWindow::kConvert, &owner);
         QStringList reports;
-        dlg->SetReporter([&](QMessageBox::Icon, const QString& text) { reports << text; });
+        dlg->setReporter([&](QMessageBox::Icon, const QString& text) { reports << text; });
         QSignalSpy finished(dlg, &QDialog::finished);
         dlg->open();
         pressKeys(dlg);
         EXPECT_TRUE(dlg->isVisible()) << "Esc, Enter, Space, Alt+F4 and close do nothing";
-        QTest::mouseClick(dlg->CancelButton(), Qt::LeftButton);
+        QTest::mouseClick(dlg->cancelButton(), Qt::LeftButton);
         ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
         ASSERT_EQ(reports.size(), 1);
         EXPECT_TRUE(reports[0].contains("cancelled")) << reports[0].toStdString();
@@ -208,12 +208,12 @@ TEST(ProcessWindow, CancelLeavesNoPartialFileAndFailuresAreNamed) {
                          QString::fromStdString((dir / "missing.qmv").string()),
                          QString::fromStdString((dir / "short.qmv").string()),
                          QString::fromStdString((dir / "exists.qmv").string())};
-    CProcessDlg dlg(QString::fromStdString((dir / "out").string()), mixed, CProcessDlg::kCopy);
+    ConvertCopyWindow dlg(QString::fromStdString((dir / "out").string()), mixed, ConvertCopyWindow::kCopy);
     QStringList reports;
-    dlg.SetReporter([&](QMessageBox::Icon, const QString& text) { reports << text; });
+    dlg.setReporter([&](QMessageBox::Icon, const QString& text) { reports << text; });
     dlg.open();
     ASSERT_TRUE(waitUntil([&] { return !reports.isEmpty(); }));
-    EXPECT_EQ(dlg.Progress(), 4);
+    EXPECT_EQ(dlg.progress(), 4);
     const QString text = reports[0];
     EXPECT_TRUE(text.startsWith("2 of 4 recordings could not be copied")) << text.toStdString();
     EXPECT_TRUE(text.contains("missing.qmv: the recording cannot be opened")) << text.toStdString();
@@ -231,17 +231,17 @@ TEST(CopyCommand, FromTheListToAScrambledCopyAndItsRefusals) {
     Folder dir;
     fs::create_directories(dir / "NORMAL");
     writeRecording(dir / "NORMAL" / "RTC20261207_080000.qmv", 10, 300);
-    EXPECT_EQ(CEncCopyDlg::FilterFor("/card/NORMAL/RTC20261207_080000.qmv"), "video(*.qmv)");
-    EXPECT_EQ(CEncCopyDlg::FilterFor("/card/NORMAL/recording"), "video(*.*)");
+    EXPECT_EQ(ScrambledCopyWindow::filterFor("/card/NORMAL/RTC20261207_080000.qmv"), "video(*.qmv)");
+    EXPECT_EQ(ScrambledCopyWindow::filterFor("/card/NORMAL/recording"), "video(*.*)");
 
     QWidget window;
-    auto* menu = new CFilemenu(&window);
-    auto* list = new CFilelist(&window);
+    auto* menu = new KindTabs(&window);
+    auto* list = new RecordingListView(&window);
     auto* bar = new QScrollBar(&window);
     ListController lists(&window, list, menu, bar);
-    lists.Scanner().SetFolders({{"NORMAL"}});
-    lists.Scanner().SetExtensions({"qmv"});
-    lists.SetFolderChooser([&](const std::string&) { return std::optional<fs::path>(dir.path); });
+    lists.scanner().SetFolders({{"NORMAL"}});
+    lists.scanner().SetExtensions({"qmv"});
+    lists.setFolderChooser([&](const std::string&) { return std::optional<fs::path>(dir.path); });
     PlaybackSession session;
     QStringList reports;
     QString saveAs;
@@ -260,54 +260,54 @@ TEST(CopyCommand, FromTheListToAScrambledCopyAndItsRefusals) {
     ToolCommands commands(host);
 
     // Nothing listed or checked.
-    commands.Copy();
-    commands.Convert(CProcessDlg::kConvert);
+    commands.copy();
+    commands.convert(ConvertCopyWindow::kConvert);
     ASSERT_EQ(reports.size(), 2);
-    EXPECT_EQ(reports[0], ToolProgressWindow::Text("MAIN_MSG_NO_SELECT"));
-    EXPECT_EQ(reports[1], ToolProgressWindow::Text("FILECONVERT_NOFILE"));
+    EXPECT_EQ(reports[0], ToolProgressWindow::text("MAIN_MSG_NO_SELECT"));
+    EXPECT_EQ(reports[1], ToolProgressWindow::text("FILECONVERT_NOFILE"));
 
-    ASSERT_TRUE(lists.OpenFolder(dir.path));
-    lists.ChkRow(0, true);
-    const QString source = QString::fromStdString(lists.Scanner().GetEntry(0)->path);
+    ASSERT_TRUE(lists.openFolder(dir.path));
+    lists.chkRow(0, true);
+    const QString source = QString::fromStdString(lists.scanner().GetEntry(0)->path);
     saveAs = source; // the recording itself: cancelled, nothing written
-    commands.Copy();
-    EXPECT_EQ(reports.last(), ToolProgressWindow::Text("MAIN_MSG_COPY_CANCELED"));
-    EXPECT_FALSE(commands.ActiveWindow());
+    commands.copy();
+    EXPECT_EQ(reports.last(), ToolProgressWindow::text("MAIN_MSG_COPY_CANCELED"));
+    EXPECT_FALSE(commands.activeWindow());
 
     saveAs = QString::fromStdString((dir / "copy.qmv").string());
     QSignalSpy closed(&commands, &ToolCommands::windowClosed);
-    commands.Copy();
-    ASSERT_TRUE(commands.ActiveWindow());
-    pressKeys(commands.ActiveWindow());
+    commands.copy();
+    ASSERT_TRUE(commands.activeWindow());
+    pressKeys(commands.activeWindow());
     ASSERT_TRUE(waitUntil([&] { return closed.count() == 1; }));
-    EXPECT_EQ(reports.last(), ToolProgressWindow::Text("MAIN_MSG_COPY_COMPLETED"));
+    EXPECT_EQ(reports.last(), ToolProgressWindow::text("MAIN_MSG_COPY_COMPLETED"));
     EXPECT_TRUE(IsScrambledRecording(dir / "copy.qmv"));
     EXPECT_TRUE(VerifyScrambledCopy(dir / "copy.qmv").ok());
     EXPECT_TRUE(questions.isEmpty()) << "a camera recording is simply copied";
 
     // Listed and saved again, a scrambled copy offers the way back to the camera recording.
     fs::copy_file(dir / "copy.qmv", dir / "NORMAL" / "RTC20261207_090000.qmv");
-    ASSERT_TRUE(lists.OpenFolder(dir.path));
-    const int scrambled = lists.Scanner().FindByName("RTC20261207_090000.qmv");
+    ASSERT_TRUE(lists.openFolder(dir.path));
+    const int scrambled = lists.scanner().FindByName("RTC20261207_090000.qmv");
     ASSERT_GE(scrambled, 0);
-    for (int i = 0; i < lists.Scanner().EntryCount(); ++i)
-        lists.ChkRow(i, i == scrambled);
+    for (int i = 0; i < lists.scanner().EntryCount(); ++i)
+        lists.chkRow(i, i == scrambled);
     saveAs = QString::fromStdString((dir / "restored.qmv").string());
-    commands.Copy();
+    commands.copy();
     ASSERT_EQ(questions.size(), 1);
-    EXPECT_EQ(questions[0], ToolProgressWindow::Text("COPY_MSG_RESTORE_ASK"));
+    EXPECT_EQ(questions[0], ToolProgressWindow::text("COPY_MSG_RESTORE_ASK"));
     ASSERT_TRUE(waitUntil([&] { return closed.count() == 2; }));
-    EXPECT_EQ(reports.last(), ToolProgressWindow::Text("COPY_MSG_RESTORED"));
+    EXPECT_EQ(reports.last(), ToolProgressWindow::text("COPY_MSG_RESTORED"));
     EXPECT_TRUE(fs::exists(dir / "restored.qmv"));
     EXPECT_FALSE(IsScrambledRecording(dir / "restored.qmv"));
     fs::remove(dir / "NORMAL" / "RTC20261207_090000.qmv");
-    ASSERT_TRUE(lists.OpenFolder(dir.path));
+    ASSERT_TRUE(lists.openFolder(dir.path));
 
     // Opened in the player, the copy is checked off the UI thread: as made, nothing is said; one
     // changed byte is reported and the recording stays open; a result for a recording closed
     // meanwhile is dropped.
-    ASSERT_TRUE(commands.CopyCheck());
-    QSignalSpy checked(commands.CopyCheck(), &ScrambledCopyCheck::checked);
+    ASSERT_TRUE(commands.copyCheck());
+    QSignalSpy checked(commands.copyCheck(), &ScrambledCopyCheck::checked);
     const qsizetype before = reports.size();
     auto play = [&](const fs::path& path) {
         OpenRecording r;
@@ -331,7 +331,7 @@ TEST(CopyCommand, FromTheListToAScrambledCopyAndItsRefusals) {
     ASSERT_TRUE(waitUntil([&] { return checked.count() == 2; }));
     EXPECT_TRUE(checked.at(1).at(0).toBool());
     ASSERT_EQ(reports.size(), before + 1) << "one report for the copy still open";
-    EXPECT_EQ(reports.last(), ToolProgressWindow::Text("MAIN_MSG_COPY_CHANGED"));
+    EXPECT_EQ(reports.last(), ToolProgressWindow::text("MAIN_MSG_COPY_CHANGED"));
     EXPECT_TRUE(session.isOpen());
     QTest::qWait(50);
     EXPECT_EQ(checked.count(), 2);
@@ -342,19 +342,19 @@ namespace {
 // The engine as the commands see it: its state and the calls made.
 struct FakeEngine : PlaybackControl {
     int state = kStateRunning;
-    int GetState() const override { return state; }
-    int GetChannelCount() const override { return 1; }
-    uint64_t GetPositionMs() const override { return 0; }
-    uint64_t GetDurationMs() const override { return 1000; }
+    int getState() const override { return state; }
+    int getChannelCount() const override { return 1; }
+    uint64_t getPositionMs() const override { return 0; }
+    uint64_t getDurationMs() const override { return 1000; }
     bool Run() override { return state = kStateRunning, true; }
-    bool Pause() override { return state = kStatePaused, true; }
-    bool Stop() override { return state = kStateStopped, true; }
-    void SeekTo(int64_t) override {}
-    void SetRate(float) override {}
-    void SetBrightness(int, int) override {}
-    bool StepFrame() override { return true; }
-    void SetVolume(int) override {}
-    void SetViewOptions(uint32_t) override {}
+    bool pause() override { return state = kStatePaused, true; }
+    bool stop() override { return state = kStateStopped, true; }
+    void seekTo(int64_t) override {}
+    void setRate(float) override {}
+    void setBrightness(int, int) override {}
+    bool stepFrame() override { return true; }
+    void setVolume(int) override {}
+    void setViewOptions(uint32_t) override {}
 };
 
 } // namespace
@@ -367,12 +367,12 @@ TEST(ToolWindows, TellTheSessionWhenTheyPauseOrStopPlayback) {
     fs::create_directories(dir / "NORMAL");
     writeRecording(dir / "NORMAL" / "RTC20261207_080000.qmv", 4, 100);
     QWidget window;
-    ListController lists(&window, new CFilelist(&window), new CFilemenu(&window), new QScrollBar(&window));
-    lists.Scanner().SetFolders({{"NORMAL"}});
-    lists.Scanner().SetExtensions({"qmv"});
-    lists.SetFolderChooser([&](const std::string&) { return std::optional<fs::path>(dir.path); });
-    ASSERT_TRUE(lists.OpenFolder(dir.path));
-    lists.ChkRow(0, true);
+    ListController lists(&window, new RecordingListView(&window), new KindTabs(&window), new QScrollBar(&window));
+    lists.scanner().SetFolders({{"NORMAL"}});
+    lists.scanner().SetExtensions({"qmv"});
+    lists.setFolderChooser([&](const std::string&) { return std::optional<fs::path>(dir.path); });
+    ASSERT_TRUE(lists.openFolder(dir.path));
+    lists.chkRow(0, true);
 
     PlaybackSession session;
     OpenRecording open;
@@ -393,21 +393,21 @@ TEST(ToolWindows, TellTheSessionWhenTheyPauseOrStopPlayback) {
 
     // Merge pauses while its window is open and plays on when it closes.
     QSignalSpy closed(&commands, &ToolCommands::windowClosed);
-    commands.Merge();
-    ASSERT_TRUE(commands.ActiveWindow());
+    commands.merge();
+    ASSERT_TRUE(commands.activeWindow());
     EXPECT_EQ(engine.state, kStatePaused);
     EXPECT_EQ(session.state(), PlaybackSession::State::Paused);
-    commands.ActiveWindow()->done(QDialog::Rejected); // its close button
-    ASSERT_TRUE(waitUntil([&] { return closed.count() == 1 && !commands.ActiveWindow(); }));
+    commands.activeWindow()->done(QDialog::Rejected); // its close button
+    ASSERT_TRUE(waitUntil([&] { return closed.count() == 1 && !commands.activeWindow(); }));
     EXPECT_EQ(engine.state, kStateRunning);
     EXPECT_EQ(session.state(), PlaybackSession::State::Playing);
 
     // A scrambled copy that is cancelled plays on as well.
-    commands.Copy();
+    commands.copy();
     EXPECT_EQ(session.state(), PlaybackSession::State::Playing);
 
     // Conversion stops playback, even when the folder question is then cancelled.
-    commands.Convert(CProcessDlg::kConvert);
+    commands.convert(ConvertCopyWindow::kConvert);
     EXPECT_EQ(engine.state, kStateStopped);
     EXPECT_EQ(session.state(), PlaybackSession::State::Stopped);
 }

@@ -2,11 +2,11 @@
 #include "OpenTestApp.h"
 
 #include "core/config/ViewerConfig.h"
-#include "ui/dialogs/CProgressDlg.h"
-#include "ui/dialogs/CUserinfoDlg.h"
-#include "ui/panels/CDlgVideoScreen.h"
-#include "ui/panels/CZoomDlg.h"
-#include "ui/panels/RefreshPacer.h"
+#include "ui/dialogs/ProgressWindow.h"
+#include "ui/dialogs/PasswordDialog.h"
+#include "ui/screens/VideoScreen.h"
+#include "ui/screens/ZoomWindow.h"
+#include "ui/screens/RefreshPacer.h"
 
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -34,7 +34,7 @@ protected:
 };
 
 TEST_F(VideoScreens, NamesAndMinimumSize) {
-    CDlgVideoScreen front(0), cabin(1), rear(2), none(3);
+    VideoScreen front(0), cabin(1), rear(2), none(3);
     EXPECT_EQ(front.windowTitle(), "FRONT");
     EXPECT_EQ(cabin.windowTitle(), "IN-CABIN");
     EXPECT_EQ(rear.windowTitle(), "REAR");
@@ -48,11 +48,11 @@ TEST_F(VideoScreens, NamesAndMinimumSize) {
 }
 
 TEST_F(VideoScreens, PaintsGreyWithoutFrameAndTheFrameStretchedWithOne) {
-    CDlgVideoScreen screen(0);
+    VideoScreen screen(0);
     screen.resize(400, 300);
     QImage idle = screen.grab().toImage();
-    EXPECT_EQ(QColor(idle.pixel(200, 150)), CDlgVideoScreen::kBackground);
-    EXPECT_EQ(QColor(idle.pixel(0, 0)), CDlgVideoScreen::kBackground);
+    EXPECT_EQ(QColor(idle.pixel(200, 150)), VideoScreen::kBackground);
+    EXPECT_EQ(QColor(idle.pixel(0, 0)), VideoScreen::kBackground);
 
     screen.presentFrame(solidFrame(160, 90, QColor(200, 10, 20)));
     QImage shown = screen.grab().toImage();
@@ -61,11 +61,11 @@ TEST_F(VideoScreens, PaintsGreyWithoutFrameAndTheFrameStretchedWithOne) {
 
     screen.clearFrame();
     EXPECT_FALSE(screen.hasFrame());
-    EXPECT_EQ(QColor(screen.grab().toImage().pixel(200, 150)), CDlgVideoScreen::kBackground);
+    EXPECT_EQ(QColor(screen.grab().toImage().pixel(200, 150)), VideoScreen::kBackground);
 }
 
 TEST_F(VideoScreens, FramesFromAnotherThreadArriveAndRepaintOnce) {
-    CDlgVideoScreen screen(1);
+    VideoScreen screen(1);
     screen.resize(320, 240);
     screen.show();
     QThread* producer = QThread::create([&screen] {
@@ -86,9 +86,9 @@ TEST_F(VideoScreens, FramesFromAnotherThreadArriveAndRepaintOnce) {
 TEST_F(VideoScreens, ChannelsRepaintTogetherAtMostOncePerRefresh) {
     QWidget window;
     window.resize(960, 240);
-    std::array<CDlgVideoScreen*, 3> screens{};
+    std::array<VideoScreen*, 3> screens{};
     for (int i = 0; i < 3; ++i) {
-        screens[i] = new CDlgVideoScreen(i, &window);
+        screens[i] = new VideoScreen(i, &window);
         screens[i]->setGeometry(i * 320, 0, 320, 240);
     }
     window.show();
@@ -127,9 +127,9 @@ TEST_F(VideoScreens, ChannelsRepaintTogetherAtMostOncePerRefresh) {
 
 TEST_F(VideoScreens, DoubleClickCloseAndResizeReportTheIndex) {
     QWidget mainWindow;
-    CDlgVideoScreen screen(2, &mainWindow);
-    QSignalSpy dock(&screen, &CDlgVideoScreen::dockOrFloatRequested);
-    QSignalSpy sized(&screen, &CDlgVideoScreen::sizeChanged);
+    VideoScreen screen(2, &mainWindow);
+    QSignalSpy dock(&screen, &VideoScreen::dockOrFloatRequested);
+    QSignalSpy sized(&screen, &VideoScreen::sizeChanged);
     mainWindow.show();
     screen.resize(500, 300);
     QCoreApplication::processEvents();
@@ -151,11 +151,11 @@ TEST_F(VideoScreens, DoubleClickCloseAndResizeReportTheIndex) {
 TEST(ZoomWindow, SourceRectangleFollowsThePointerAndStaysOnScreen) {
     const QSize screen(1920, 1080);
     const QSize client(425, 330);
-    EXPECT_EQ(CZoomDlg::sourceRect({0, 0}, client, screen), QRect(0, 0, 212, 165));
-    EXPECT_EQ(CZoomDlg::sourceRect({1919, 1079}, client, screen), QRect(1920 - 212, 1080 - 165, 212, 165));
-    EXPECT_EQ(CZoomDlg::sourceRect({1000, 500}, client, screen), QRect(1000 - 106, 500 - 82, 212, 165));
+    EXPECT_EQ(ZoomWindow::sourceRect({0, 0}, client, screen), QRect(0, 0, 212, 165));
+    EXPECT_EQ(ZoomWindow::sourceRect({1919, 1079}, client, screen), QRect(1920 - 212, 1080 - 165, 212, 165));
+    EXPECT_EQ(ZoomWindow::sourceRect({1000, 500}, client, screen), QRect(1000 - 106, 500 - 82, 212, 165));
     // A client larger than the screen's double still starts at the top left.
-    EXPECT_EQ(CZoomDlg::sourceRect({5, 5}, QSize(800, 600), QSize(300, 200)).topLeft(), QPoint(0, 0));
+    EXPECT_EQ(ZoomWindow::sourceRect({5, 5}, QSize(800, 600), QSize(300, 200)).topLeft(), QPoint(0, 0));
 }
 
 // The zoom window opens beside the main window where the screen has room, otherwise inside it
@@ -174,7 +174,7 @@ TEST(ZoomWindow, OpensClearOfThePlayerBar) {
         {{1500, 0, 1200, 628}, {0, 0, 1920, 1080}, {1500 - 8 - 425, 200}}, // off the right edge
     };
     for (const Case& c : cases) {
-        const QPoint at = CZoomDlg::placement(c.window, c.available, size, 98);
+        const QPoint at = ZoomWindow::placement(c.window, c.available, size, 98);
         EXPECT_EQ(at, c.expected) << c.window.x() << "," << c.window.y();
         const QRect bar(c.window.left(), c.window.bottom() + 1 - 98, c.window.width(), 98);
         EXPECT_FALSE(QRect(at, size).intersects(bar));
@@ -182,16 +182,16 @@ TEST(ZoomWindow, OpensClearOfThePlayerBar) {
 }
 
 TEST_F(VideoScreens, ZoomWindowKeepsItsGreyFillWhereTheDisplayGivesNothing) {
-    CZoomDlg zoom;
+    ZoomWindow zoom;
     zoom.resize(425, 330);
     zoom.show();
     zoom.refresh(); // offscreen displays give no contents; nothing may break
     const QImage shown = zoom.grab().toImage();
     if (zoom.lastPicture().isNull()) {
-        EXPECT_EQ(QColor(shown.pixel(200, 150)), CZoomDlg::kBackground);
+        EXPECT_EQ(QColor(shown.pixel(200, 150)), ZoomWindow::kBackground);
     }
     EXPECT_EQ(zoom.rememberedWidth(), 425);
-    QSignalSpy closed(&zoom, &CZoomDlg::closedByUser);
+    QSignalSpy closed(&zoom, &ZoomWindow::closedByUser);
     EXPECT_FALSE(zoom.close());
     EXPECT_EQ(closed.count(), 1);
 }
@@ -199,8 +199,8 @@ TEST_F(VideoScreens, ZoomWindowKeepsItsGreyFillWhereTheDisplayGivesNothing) {
 TEST_F(VideoScreens, BusyWindowReportsItsJobOnceAfterShowing) {
     QWidget owner;
     owner.resize(1200, 628);
-    CProgressDlg busy(&owner);
-    QSignalSpy open(&busy, &CProgressDlg::openNow);
+    ProgressWindow busy(&owner);
+    QSignalSpy open(&busy, &ProgressWindow::openNow);
     busy.start(2);
     EXPECT_TRUE(busy.isVisible());
     EXPECT_EQ(busy.size(), QSize(219, 120));
@@ -222,10 +222,10 @@ TEST_F(VideoScreens, BusyWindowReportsItsJobOnceAfterShowing) {
     // Its caption follows the language in force: the bitmap's English one is covered in Korean.
     ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_BIN_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
     const QRect band(3, 80, 213, 21);
-    EXPECT_EQ(CProgressDlg::Caption(), "Loading...");
+    EXPECT_EQ(ProgressWindow::caption(), "Loading...");
     const QImage english = busy.grab().toImage().copy(band);
     ViewerConfig::Instance().SetLanguage(kLanguageKorean);
-    EXPECT_EQ(CProgressDlg::Caption(), QString::fromUtf8("불러오는 중..."));
+    EXPECT_EQ(ProgressWindow::caption(), QString::fromUtf8("불러오는 중..."));
     const QImage korean = busy.grab().toImage().copy(band);
     ViewerConfig::Instance().SetLanguage(kLanguageEnglish);
     EXPECT_NE(english, korean);
@@ -233,7 +233,7 @@ TEST_F(VideoScreens, BusyWindowReportsItsJobOnceAfterShowing) {
 }
 
 TEST_F(VideoScreens, UserinfoDialogReturnsWhatWasTyped) {
-    CUserinfoDlg dlg;
+    PasswordDialog dlg;
     EXPECT_EQ(dlg.windowTitle(), "ID / Passwd");
     EXPECT_EQ(dlg.passwordEdit()->echoMode(), QLineEdit::Password);
     EXPECT_EQ(dlg.findChild<QPushButton*>("2")->text(), "Cancel"); // English unless Korean is set
@@ -244,12 +244,12 @@ TEST_F(VideoScreens, UserinfoDialogReturnsWhatWasTyped) {
     EXPECT_EQ(dlg.enteredId(), "driver");
     EXPECT_EQ(dlg.enteredPassword(), "Secret1");
 
-    CUserinfoDlg empty;
+    PasswordDialog empty;
     empty.accept();
     EXPECT_TRUE(empty.enteredId().isEmpty());
     EXPECT_TRUE(empty.enteredPassword().isEmpty());
 
-    CUserinfoDlg cancelled;
+    PasswordDialog cancelled;
     cancelled.idEdit()->setText("x");
     cancelled.reject();
     EXPECT_EQ(cancelled.result(), QDialog::Rejected);

@@ -1,5 +1,5 @@
 // One of the main window's caption buttons (close, maximise, minimise): a glyph bitmap over a
-// background that lights up under the mouse. Used by CHvViewerDlg.
+// background that lights up under the mouse. Used by MainWindow.
 #pragma once
 
 #include <QAbstractButton>

@@ -18,7 +18,7 @@ struct CommandDispatcher::Entry {
     int command = 0;
 };
 
-const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
+const CommandDispatcher::Entry* CommandDispatcher::table(int& count) {
     // Order matters only for readers; names are unique.
     static const Entry kTable[] = {
         {"btnPlay", &CommandDispatcher::playPause},
@@ -79,24 +79,24 @@ const CommandDispatcher::Entry* CommandDispatcher::Table(int& count) {
 
 QStringList CommandDispatcher::commandNames() {
     int count = 0;
-    const Entry* table = Table(count);
+    const Entry* entries = table(count);
     QStringList names;
     for (int i = 0; i < count; ++i)
-        names << QString::fromLatin1(table[i].name);
+        names << QString::fromLatin1(entries[i].name);
     return names;
 }
 
-bool CommandDispatcher::Dispatch(const QString& name, int value) {
+bool CommandDispatcher::dispatch(const QString& name, int value) {
     if (m_busy.isBusy())
         return false; // a recording is being opened: dropped, not queued
     int count = 0;
-    const Entry* table = Table(count);
+    const Entry* entries = table(count);
     for (int i = 0; i < count; ++i) {
-        if (name == QLatin1String(table[i].name)) {
-            if (table[i].action)
-                (this->*table[i].action)(value);
+        if (name == QLatin1String(entries[i].name)) {
+            if (entries[i].action)
+                (this->*entries[i].action)(value);
             else
-                m_target.RunCommand(table[i].command, 0);
+                m_target.runCommand(entries[i].command, 0);
             return true;
         }
     }
@@ -104,29 +104,29 @@ bool CommandDispatcher::Dispatch(const QString& name, int value) {
 }
 
 void CommandDispatcher::playPause(int) {
-    m_target.Operations().PlayPause();
+    m_target.operations().playPause();
 }
 void CommandDispatcher::fileOpen(int) {
-    m_target.ChooseMovieFile();
+    m_target.chooseMovieFile();
 }
 
 void CommandDispatcher::mirror(int) {
     ViewerState& s = m_target.State();
     s.viewOptions ^= kViewMirror;
-    m_target.Playback().SetViewOptions(s.viewOptions & (kViewFlip | kViewMirror));
+    m_target.Playback().setViewOptions(s.viewOptions & (kViewFlip | kViewMirror));
 }
 
 void CommandDispatcher::flip(int) {
     ViewerState& s = m_target.State();
     s.viewOptions ^= kViewFlip;
-    m_target.Playback().SetViewOptions(s.viewOptions & (kViewFlip | kViewMirror));
+    m_target.Playback().setViewOptions(s.viewOptions & (kViewFlip | kViewMirror));
 }
 
 void CommandDispatcher::volume(int value) {
     // The page's slider runs 0..100; anything else would wrap the 16-bit level.
     const int percent = std::clamp(value, 0, kVolumePercentMax);
     m_target.State().volume = percent;
-    m_target.Playback().SetVolume(volumeLevel(percent));
+    m_target.Playback().setVolume(volumeLevel(percent));
 }
 
 void CommandDispatcher::speed(int index) {
@@ -135,9 +135,9 @@ void CommandDispatcher::speed(int index) {
         return;
     }
     m_target.State().speedIndex = index;
-    const int state = m_target.Playback().GetState();
+    const int state = m_target.Playback().getState();
     if (state == kStateRunning || state == kStatePaused)
-        m_target.Playback().SetRate(rateForIndex(index));
+        m_target.Playback().setRate(rateForIndex(index));
 }
 
 void CommandDispatcher::brightness(int step) {
@@ -146,75 +146,75 @@ void CommandDispatcher::brightness(int step) {
     m_target.State().brightnessStep = step;
     const int level = brightnessLevel(step);
     for (int channel = 0; channel < 4; ++channel)
-        m_target.Playback().SetBrightness(channel, level);
+        m_target.Playback().setBrightness(channel, level);
 }
 
 void CommandDispatcher::change(int) {
     // The next channel of the open recording moves into the main cell (all three without one).
     ViewerState& s = m_target.State();
-    const int channels = m_target.Playback().GetChannelCount();
+    const int channels = m_target.Playback().getChannelCount();
     const int shown = channels > 0 ? std::min(channels, 3) : 3;
     s.mainScreen = (s.mainScreen % shown + 1) % shown;
-    m_target.UpdateChannelControls();
+    m_target.updateChannelControls();
 }
 
 void CommandDispatcher::collect(int) {
     m_target.State().mainLarge = false; // every channel in an equal cell
-    m_target.UpdateChannelControls();
+    m_target.updateChannelControls();
 }
 
 void CommandDispatcher::tripple(int) {
     m_target.State().mainLarge = true; // the main channel large, the others small
-    m_target.UpdateChannelControls();
+    m_target.updateChannelControls();
 }
 
 void CommandDispatcher::home(int) {
-    m_target.Operations().OpenPrevious();
+    m_target.operations().openPrevious();
 }
 void CommandDispatcher::end(int) {
-    m_target.Operations().OpenNext();
+    m_target.operations().openNext();
 }
 
 void CommandDispatcher::prev(int) {
-    m_target.ClearMapPath();
-    m_target.Operations().stepBack();
+    m_target.clearMapPath();
+    m_target.operations().stepBack();
 }
 
 void CommandDispatcher::next(int) {
-    m_target.ClearMapPath();
-    m_target.Operations().stepForward();
+    m_target.clearMapPath();
+    m_target.operations().stepForward();
 }
 
 void CommandDispatcher::position(int ms) {
-    m_target.ClearMapPath();
-    m_target.Playback().SeekTo(std::max(ms, 0));
+    m_target.clearMapPath();
+    m_target.Playback().seekTo(std::max(ms, 0));
 }
 
 void CommandDispatcher::frameDown(int) {
     PlaybackControl& engine = m_target.Playback();
-    if (engine.GetState() == kStateRunning) {
-        engine.Pause();
-        m_target.CallInternal("setPlay", "0");
+    if (engine.getState() == kStateRunning) {
+        engine.pause();
+        m_target.callInternal("setPlay", "0");
     }
-    if (engine.GetState() != kStatePaused)
+    if (engine.getState() != kStatePaused)
         return;
-    const auto pos = static_cast<int64_t>(engine.GetPositionMs());
+    const auto pos = static_cast<int64_t>(engine.getPositionMs());
     const int64_t target = pos > 1000 ? pos - 1000 : pos;
-    m_target.Operations().seek(target);
+    m_target.operations().seek(target);
 }
 
 void CommandDispatcher::frameUp(int) {
     PlaybackControl& engine = m_target.Playback();
-    if (engine.GetState() == kStateRunning) {
-        engine.Pause();
-        m_target.CallInternal("setPlay", "0");
+    if (engine.getState() == kStateRunning) {
+        engine.pause();
+        m_target.callInternal("setPlay", "0");
     }
-    if (engine.GetState() == kStatePaused)
-        engine.StepFrame();
+    if (engine.getState() == kStatePaused)
+        engine.stepFrame();
 }
 
 void CommandDispatcher::fileSelect(int row) {
-    m_target.Operations().openRow(row);
+    m_target.operations().openRow(row);
 }
 
 void CommandDispatcher::fileFolder(int tab) {
@@ -227,21 +227,21 @@ void CommandDispatcher::fileFolder(int tab) {
         return;
     }
     m_target.State().mapShown = false;
-    m_target.ShowMapPanel(false);
-    m_target.ShowKind(tab);
+    m_target.showMapPanel(false);
+    m_target.showKind(tab);
 }
 
 void CommandDispatcher::checkAll(int value) {
-    m_target.RunCommand(value == 1 ? kMsgCheckAll : kMsgUncheckAll, 0);
+    m_target.runCommand(value == 1 ? kMsgCheckAll : kMsgUncheckAll, 0);
 }
 void CommandDispatcher::checkOn(int row) {
-    m_target.RunCommand(kMsgCheckRow, row);
+    m_target.runCommand(kMsgCheckRow, row);
 }
 void CommandDispatcher::checkOff(int row) {
-    m_target.RunCommand(kMsgUncheckRow, row);
+    m_target.runCommand(kMsgUncheckRow, row);
 }
 void CommandDispatcher::info(int) {
-    m_target.ShowMovieInfo();
+    m_target.showMovieInfo();
 }
 
 void CommandDispatcher::unit(int unit) {
@@ -250,23 +250,23 @@ void CommandDispatcher::unit(int unit) {
         qWarning() << "speed unit out of range:" << unit;
         return;
     }
-    m_target.SetSpeedUnit(unit);
+    m_target.setSpeedUnit(unit);
     WriteSetting("speedunit", std::to_string(unit));
 }
 
 void CommandDispatcher::map(int) {
     m_target.State().mapShown = true;
-    m_target.ShowMapPanel(true);
+    m_target.showMapPanel(true);
 }
 
 void CommandDispatcher::loop(int) {
-    const int state = m_target.Playback().GetState();
+    const int state = m_target.Playback().getState();
     if (state != kStateRunning && state != kStatePaused && state != kStateStopped)
         return; // nothing open: no loop, and none left for the next recording
     ViewerState& s = m_target.State();
     s.loopActive = true;
-    const int range = trackRange(m_target.Playback().GetDurationMs());
-    m_target.CallInternal("setLoopRange", QString::number(range));
+    const int range = trackRange(m_target.Playback().getDurationMs());
+    m_target.callInternal("setLoopRange", QString::number(range));
     s.loopStart = 0;
     s.loopEnd = range;
 }
@@ -282,6 +282,6 @@ void CommandDispatcher::loopEnd(int ms) {
 }
 void CommandDispatcher::homepage(int) {
     const QString& address = m_target.State().homepage;
-    m_target.OpenUrl(QStringLiteral("http://") +
+    m_target.openUrl(QStringLiteral("http://") +
                      (address.isEmpty() ? QString::fromLatin1(kMakerSite) : address));
 }

@@ -17,7 +17,7 @@ public:
 
     // Runs the first table entry whose name equals `name` (case-sensitive). Returns false when
     // the command was dropped (busy) or the name is unknown.
-    bool Dispatch(const QString& name, int value);
+    bool dispatch(const QString& name, int value);
 
     // Every command name, in table order.
     static QStringList commandNames();
@@ -26,7 +26,7 @@ public:
 
 private:
     struct Entry;
-    static const Entry* Table(int& count);
+    static const Entry* table(int& count);
 
     void playPause(int);
     void fileOpen(int);

@@ -1,5 +1,5 @@
 // The main window's keys: which window command a key press runs. Every key press that reaches
-// the main window is swallowed, mapped or not. Used by CHvViewerDlg's key filter.
+// the main window is swallowed, mapped or not. Used by MainWindow's key filter.
 #pragma once
 
 #include <Qt>

@@ -24,7 +24,7 @@ void PlaceCaptionButtons(int w, MainLayout& out) {
     out.minimiseButton = QRect(w - 95, 0, 38, 33);
 }
 
-MainLayout LayoutPanels(const LayoutInput& in) {
+MainLayout layoutPanels(const LayoutInput& in) {
     MainLayout o;
     const int w = in.client.width();
     const int h = in.client.height();
@@ -115,6 +115,6 @@ WindowHit hitTestWindow(QPoint p, QSize client, bool maximised) {
     if (bottom)
         return WindowHit::Bottom;
     if (p.y() < kTitleHeight)
-        return WindowHit::Caption;
+        return WindowHit::caption;
     return WindowHit::Client;
 }

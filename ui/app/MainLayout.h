@@ -1,5 +1,5 @@
 // Geometry of the main window: where every docked child goes, the edge/title hit test and the
-// caption buttons. Pure functions of the client size and the docking state, used by CHvViewerDlg.
+// caption buttons. Pure functions of the client size and the docking state, used by MainWindow.
 #pragma once
 
 #include <QPoint>
@@ -49,7 +49,7 @@ struct MainLayout {
     QRect minimiseButton;
 };
 
-MainLayout LayoutPanels(const LayoutInput& in);
+MainLayout layoutPanels(const LayoutInput& in);
 
 // Caption buttons: 38 x 33 at y = 0; close at W - 35, maximise at W - 65, minimise at W - 95.
 void PlaceCaptionButtons(int clientWidth, MainLayout& out);
@@ -57,7 +57,7 @@ void PlaceCaptionButtons(int clientWidth, MainLayout& out);
 // Answer of the hit test, the Linux stand-in for the frame's non-client hit codes.
 enum class WindowHit {
     Client, // default processing: the point belongs to whatever child is there
-    Caption,
+    caption,
     Left,
     Right,
     Top,

@@ -1,5 +1,5 @@
 // A plain child painted in the panel colour; holds the place of a panel, screen or list in the
-// main window until the real widget is installed (CHvViewerDlg::InstallPanel).
+// main window until the real widget is installed (MainWindow::installPanel).
 #pragma once
 
 #include <QPainter>

@@ -2,7 +2,7 @@
 // instance identifier, the user id and the session's display, in the session's runtime folder; a
 // later start of the same session hands its argument to it and ends. Another session (another
 // display or runtime folder) runs its own copy.
-// Used by CHvViewerApp.
+// Used by Application.
 #pragma once
 
 #include <QObject>

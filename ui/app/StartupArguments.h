@@ -1,5 +1,5 @@
 // The program's one argument: a recording path, a folder, or a "qmv:" link naming a recording
-// on a web server. Parsed here; acted on by CHvViewerDlg when its page has loaded and when a
+// on a web server. Parsed here; acted on by MainWindow when its page has loaded and when a
 // second start hands its argument over.
 #pragma once
 

@@ -3,13 +3,13 @@
 #include "core/camera/CWBCIniLoader.h"
 #include "core/config/ViewerConfig.h"
 #include "core/tools/RecordingTrash.h"
-#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/MainWindow.h"
 #include "ui/app/CommandIds.h"
-#include "ui/card/CFormatDlg.h"
-#include "ui/card/CSettingDlg.h"
-#include "ui/card/CSetupDlg.h"
+#include "ui/card/FormatDialog.h"
+#include "ui/card/QuickSettingsDialog.h"
+#include "ui/card/SetupPageWindow.h"
 #include "ui/card/CardFormatter.h"
-#include "ui/lists/ListController.h"
+#include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QDebug>
@@ -23,18 +23,18 @@ QString lstring(const char* id) {
 }
 } // namespace
 
-QString CardCommands::MovedToTrashText(int count) {
+QString CardCommands::movedToTrashText(int count) {
     return count == 1 ? lstring("DELETE_MSG_DONE_ONE") : lstring("DELETE_MSG_DONE").arg(count);
 }
 
-CardCommands::CardCommands(CHvViewerDlg& window) : QObject(&window), m_window(window) {
+CardCommands::CardCommands(MainWindow& window) : QObject(&window), m_window(window) {
     setObjectName(QStringLiteral("cardCommands"));
 }
 
 bool CardCommands::ask(const QString& text) {
     if (m_prompts.ask)
         return m_prompts.ask(text);
-    return QMessageBox::question(&m_window, QString::fromLatin1(CHvViewerDlg::kProductTitle), text,
+    return QMessageBox::question(&m_window, QString::fromLatin1(MainWindow::kProductTitle), text,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -43,32 +43,32 @@ void CardCommands::tell(const QString& text, QMessageBox::Icon icon) {
         m_prompts.tell(text, icon);
         return;
     }
-    QMessageBox box(icon, QString::fromLatin1(CHvViewerDlg::kProductTitle), text, QMessageBox::Ok, &m_window);
+    QMessageBox box(icon, QString::fromLatin1(MainWindow::kProductTitle), text, QMessageBox::Ok, &m_window);
     box.exec();
 }
 
-void CardCommands::RequestDelete() {
-    ListController* lists = m_window.Lists();
+void CardCommands::requestDelete() {
+    ListController* lists = m_window.lists();
     if (!lists)
         return;
     // The open file is about to go: release it first (the player holds it open).
-    const PlaybackSession& session = m_window.Session();
+    const PlaybackSession& session = m_window.session();
     if (session.isOpen()) {
-        for (const RecordingEntry& e : lists->Scanner().Entries()) {
+        for (const RecordingEntry& e : lists->scanner().Entries()) {
             if (e.chosen == 1 && std::filesystem::path(e.path) == session.recording().path) {
-                m_window.Operations().ReturnToIdle();
+                m_window.operations().returnToIdle();
                 break;
             }
         }
     }
-    QTimer::singleShot(0, this, [this] { m_window.OnCommand(kMsgDeleteFiles); });
+    QTimer::singleShot(0, this, [this] { m_window.onCommand(kMsgDeleteFiles); });
 }
 
-void CardCommands::DeleteChosen() {
-    ListController* lists = m_window.Lists();
+void CardCommands::deleteChosen() {
+    ListController* lists = m_window.lists();
     if (!lists)
         return;
-    RecordingScanner& scanner = lists->Scanner();
+    RecordingScanner& scanner = lists->scanner();
     const bool anyChosen = std::any_of(scanner.Entries().begin(), scanner.Entries().end(),
                                        [](const RecordingEntry& e) { return e.chosen == 1; });
     if (!anyChosen) {
@@ -83,11 +83,11 @@ void CardCommands::DeleteChosen() {
     const std::string openName = open ? open->name : std::string();
 
     const TrashResult result = MoveChosenToTrash(scanner);
-    lists->ShowList();
+    lists->showList();
     for (const TrashFailure& f : result.failed) {
         const int index = scanner.FindByName(f.name);
         if (index >= 0)
-            lists->ChkRow(index, true); // still chosen: the user sees what is left
+            lists->chkRow(index, true); // still chosen: the user sees what is left
         qInfo().noquote() << "not moved to the trash:" << QString::fromStdString(f.name)
                           << QString::fromStdString(f.error);
     }
@@ -95,11 +95,11 @@ void CardCommands::DeleteChosen() {
         // Rows before it may have gone: the selection follows the recording, not the row number.
         m_window.State().selectedIndex = scanner.FindByName(openName);
         if (m_window.State().selectedIndex >= 0)
-            lists->SelectInList(m_window.State().selectedIndex, lists->KindFilter());
+            lists->selectInList(m_window.State().selectedIndex, lists->kindFilter());
     }
     m_window.update();
 
-    const QString moved = MovedToTrashText(static_cast<int>(result.moved.size()));
+    const QString moved = movedToTrashText(static_cast<int>(result.moved.size()));
     if (result.failed.empty()) {
         tell(moved, QMessageBox::Information);
     } else {
@@ -113,11 +113,11 @@ void CardCommands::DeleteChosen() {
     emit deleteFinished(static_cast<int>(result.moved.size()), static_cast<int>(result.failed.size()));
 }
 
-std::filesystem::path CardCommands::CardRoot() const {
-    const ListController* lists = m_window.Lists();
-    if (!lists || lists->Scanner().SourceKind() != kDriveSource)
+std::filesystem::path CardCommands::cardRoot() const {
+    const ListController* lists = m_window.lists();
+    if (!lists || lists->scanner().SourceKind() != kDriveSource)
         return {};
-    return lists->Scanner().SourcePath();
+    return lists->scanner().SourcePath();
 }
 
 int CardCommands::runWindow(QDialog& window) {
@@ -126,53 +126,53 @@ int CardCommands::runWindow(QDialog& window) {
     return window.exec();
 }
 
-void CardCommands::RunQuickSettings() {
-    const std::filesystem::path root = CardRoot();
+void CardCommands::runQuickSettings() {
+    const std::filesystem::path root = cardRoot();
     if (root.empty()) {
         // The page offers the button at all times: say why nothing opens.
         tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
         return;
     }
-    CSettingDlg dlg(CSettingDlg::SettingsPath(root), &m_window);
+    QuickSettingsDialog dlg(QuickSettingsDialog::settingsPath(root), &m_window);
     if (m_prompts.tell)
-        dlg.SetMessageShower(m_prompts.tell);
+        dlg.setMessageShower(m_prompts.tell);
     runWindow(dlg);
 }
 
-std::optional<SetupRecordBytes> CardCommands::OpenRecordingSetup() const {
-    const PlaybackSession& session = m_window.Session();
+std::optional<SetupRecordBytes> CardCommands::openRecordingSetup() const {
+    const PlaybackSession& session = m_window.session();
     if (!session.isOpen() || !session.trackData().hasSetupRecord)
         return std::nullopt;
     return session.trackData().setupRecord;
 }
 
-void CardCommands::RunSetup() {
-    CSetupDlg dlg(&m_window);
-    dlg.SetRecordingSetupSource([this] { return OpenRecordingSetup(); });
+void CardCommands::runSetup() {
+    SetupPageWindow dlg(&m_window);
+    dlg.setRecordingSetupSource([this] { return openRecordingSetup(); });
     if (m_prompts.tell)
-        dlg.SetMessageShower(m_prompts.tell);
-    m_window.SetSetupWindow(&dlg);
+        dlg.setMessageShower(m_prompts.tell);
+    m_window.setSetupWindow(&dlg);
     runWindow(dlg);
-    m_window.SetSetupWindow(nullptr);
+    m_window.setSetupWindow(nullptr);
 }
 
-void CardCommands::RunFormat() {
-    const std::filesystem::path root = CardRoot();
+void CardCommands::runFormat() {
+    const std::filesystem::path root = cardRoot();
     if (root.empty()) {
         tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
         return;
     }
-    m_window.Operations().ReturnToIdle(); // the player lets go of the card's files
+    m_window.operations().returnToIdle(); // the player lets go of the card's files
 
     // The camera's quick settings, kept in memory across the format.
-    const std::filesystem::path ini = CSettingDlg::SettingsPath(root);
+    const std::filesystem::path ini = QuickSettingsDialog::settingsPath(root);
     CWBCIniLoader settings;
     RegisterQuickSettingItems(settings);
     settings.Load(ini);
 
     CardFormatter formatter(m_formatBus);
     const QString mountPoint = QString::fromStdString(root.string());
-    const CardFormatter::Found found = formatter.FindCard(mountPoint);
+    const CardFormatter::Found found = formatter.findCard(mountPoint);
     if (found.refusal != CardFormatter::Refusal::None) {
         const char* id = "FORMAT_MSG_NO_SERVICE";
         switch (found.refusal) {
@@ -195,15 +195,15 @@ void CardCommands::RunFormat() {
         return;
     }
 
-    CFormatDlg confirm(found.device, &m_window);
+    FormatDialog confirm(found.device, &m_window);
     if (runWindow(confirm) != QDialog::Accepted) {
         emit formatFinished(false);
         return;
     }
-    m_window.Busy().setBusy(true); // page commands wait while UDisks2 works
+    m_window.busy().setBusy(true); // page commands wait while UDisks2 works
     const CardFormatter::Result result =
-        formatter.Format(found.device, confirm.FileSystem(), confirm.Label());
-    m_window.Busy().setBusy(false);
+        formatter.format(found.device, confirm.fileSystem(), confirm.Label());
+    m_window.busy().setBusy(false);
     if (!result.ok) {
         // Nothing is written: what is left on the card stays as it was.
         tell(lstring("FORMAT_MSG_FAILED") + QStringLiteral("\n") + result.error, QMessageBox::Critical);
@@ -215,37 +215,37 @@ void CardCommands::RunFormat() {
         result.mountPoint.isEmpty() ? root : std::filesystem::path(result.mountPoint.toStdString());
     bool kept = true;
     if (settings.loaded())
-        kept = settings.Save(CSettingDlg::SettingsPath(newRoot));
+        kept = settings.Save(QuickSettingsDialog::settingsPath(newRoot));
 
     // The card may come back at another folder: the drive entry follows it, then the scan runs again.
-    ListController* lists = m_window.Lists();
-    RecordingScanner& scanner = lists->Scanner();
+    ListController* lists = m_window.lists();
+    RecordingScanner& scanner = lists->scanner();
     const int index = scanner.SelectedSourceIndex();
     if (index >= 0 && index < static_cast<int>(scanner.Drives().size())) {
         std::string name = newRoot.string();
         if (!name.empty() && name.back() != '/')
             name += '/';
         scanner.Drives()[index].name = name;
-        lists->ScanAndShow(index);
+        lists->scanAndShow(index);
     }
     tell(lstring(kept ? "FORMAT_MSG_DONE" : "FORMAT_MSG_SETTINGS_LOST"),
          kept ? QMessageBox::Information : QMessageBox::Warning);
     emit formatFinished(true);
 }
 
-CardCommands* InstallCardCommands(CHvViewerDlg& window) {
+CardCommands* InstallCardCommands(MainWindow& window) {
     auto* commands = new CardCommands(window);
-    window.SetCommandHandler(kCmdDeleteFiles, [commands](int) { commands->RequestDelete(); });
-    window.SetCommandHandler(kMsgDeleteFiles, [commands](int) { commands->DeleteChosen(); });
+    window.setCommandHandler(kCmdDeleteFiles, [commands](int) { commands->requestDelete(); });
+    window.setCommandHandler(kMsgDeleteFiles, [commands](int) { commands->deleteChosen(); });
     // Windows open after the page's call has returned.
-    window.SetCommandHandler(kCmdQuickSettings, [commands](int) {
-        QTimer::singleShot(0, commands, [commands] { commands->RunQuickSettings(); });
+    window.setCommandHandler(kCmdQuickSettings, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->runQuickSettings(); });
     });
-    window.SetCommandHandler(kCmdFormat, [commands](int) {
-        QTimer::singleShot(0, commands, [commands] { commands->RunFormat(); });
+    window.setCommandHandler(kCmdFormat, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->runFormat(); });
     });
-    window.SetCommandHandler(kCmdSetup, [commands](int) {
-        QTimer::singleShot(0, commands, [commands] { commands->RunSetup(); });
+    window.setCommandHandler(kCmdSetup, [commands](int) {
+        QTimer::singleShot(0, commands, [commands] { commands->runSetup(); });
     });
     return commands;
 }

@@ -16,7 +16,7 @@
 #include <functional>
 #include <optional>
 
-class CHvViewerDlg;
+class MainWindow;
 class QDialog;
 
 class CardCommands : public QObject {
@@ -28,35 +28,35 @@ public:
         std::function<void(const QString& text, QMessageBox::Icon icon)> tell; // OK only
     };
 
-    explicit CardCommands(CHvViewerDlg& window);
+    explicit CardCommands(MainWindow& window);
 
-    void SetPrompts(Prompts prompts) { m_prompts = std::move(prompts); }
+    void setPrompts(Prompts prompts) { m_prompts = std::move(prompts); }
 
     // "btnDeleteFile": stops playback first when the open recording is among the chosen ones, then
     // queues the deletion (0xD99).
-    void RequestDelete();
+    void requestDelete();
     // Message 0xD99: asks, moves every chosen recording to the trash, refreshes the list and says
     // how many went (with nothing chosen it says so and asks nothing).
-    void DeleteChosen();
+    void deleteChosen();
     // "1 file was moved to the Trash." / "3 files were moved to the Trash." in the language in force.
-    static QString MovedToTrashText(int count);
+    static QString movedToTrashText(int count);
 
     // The root of the listed card; empty when the list shows a folder or nothing (the card tools
     // then say "SDCARD_NOTSELECT").
-    std::filesystem::path CardRoot() const;
+    std::filesystem::path cardRoot() const;
     // Quick settings (command 1115, "btnQuickSetting"): the window over the card's "setup.ini".
-    void RunQuickSettings();
+    void runQuickSettings();
     // Camera setup ("btnSetting"): the setup page window; the bridge routes its page's calls to it.
-    void RunSetup();
+    void runSetup();
     // The setup record of the recording open in the player, when it carried one.
-    std::optional<SetupRecordBytes> OpenRecordingSetup() const;
+    std::optional<SetupRecordBytes> openRecordingSetup() const;
     // Format ("btnFormat", command 1019): keeps "setup.ini" across a format through UDisks2.
-    void RunFormat();
+    void runFormat();
     // The bus UDisks2 is reached on (the system bus unless set; tests give a private one).
-    void SetFormatBus(const QDBusConnection& bus) { m_formatBus = bus; }
+    void setFormatBus(const QDBusConnection& bus) { m_formatBus = bus; }
     // Tests look at the windows while they run.
     using WindowWatcher = std::function<void(QDialog& window)>;
-    void SetWindowWatcher(WindowWatcher watcher) { m_watchWindow = std::move(watcher); }
+    void setWindowWatcher(WindowWatcher watcher) { m_watchWindow = std::move(watcher); }
 
 signals:
     // The format command has ended: `formatted` when the card was formatted.
@@ -70,11 +70,11 @@ private:
 
     int runWindow(QDialog& window);
 
-    CHvViewerDlg& m_window;
+    MainWindow& m_window;
     Prompts m_prompts;
     WindowWatcher m_watchWindow;
     QDBusConnection m_formatBus = QDBusConnection::systemBus();
 };
 
 // Creates the window's card commands and registers them (delete, 0xD99).
-CardCommands* InstallCardCommands(CHvViewerDlg& window);
+CardCommands* InstallCardCommands(MainWindow& window);

@@ -70,13 +70,13 @@ CardFormatter::CardFormatter(QDBusConnection bus) : m_bus(std::move(bus)) {
     registerTypes();
 }
 
-bool CardFormatter::IsSystemPath(const QString& mountPoint) {
+bool CardFormatter::isSystemPath(const QString& mountPoint) {
     static const QStringList kSystem = {"/",    "/boot", "/boot/efi", "/efi", "/usr",  "/var",  "/home",
                                         "/etc", "/opt",  "/srv",      "/tmp", "/root", "[SWAP]"};
     return kSystem.contains(clean(mountPoint)) || mountPoint == QLatin1String("[SWAP]");
 }
 
-CardFormatter::Found CardFormatter::FindCard(const QString& mountPoint) const {
+CardFormatter::Found CardFormatter::findCard(const QString& mountPoint) const {
     Found found;
     if (!m_bus.isConnected()) {
         found.detail = QStringLiteral("no system bus");
@@ -135,7 +135,7 @@ CardFormatter::Found CardFormatter::FindCard(const QString& mountPoint) const {
         if (other.value(QStringLiteral("Drive")).value<QDBusObjectPath>().path() != d.drivePath)
             continue;
         for (const QString& mp : mountPoints(it.value().value(QString::fromLatin1(kFilesystem))))
-            if (IsSystemPath(mp)) {
+            if (isSystemPath(mp)) {
                 found.refusal = Refusal::SystemMounted;
                 found.detail = mp;
                 return found;
@@ -145,7 +145,7 @@ CardFormatter::Found CardFormatter::FindCard(const QString& mountPoint) const {
     return found;
 }
 
-CardFormatter::Result CardFormatter::Format(const CardDevice& device, const QString& fsType,
+CardFormatter::Result CardFormatter::format(const CardDevice& device, const QString& fsType,
                                             const QString& label) const {
     Result result;
     QDBusMessage r = call(m_bus, device.blockPath, kFilesystem, "Unmount", {QVariantMap{}}, 120000);

@@ -46,13 +46,13 @@ public:
     explicit CardFormatter(QDBusConnection bus = QDBusConnection::systemBus());
 
     // The device whose file system is mounted at `mountPoint`, and whether it may be formatted.
-    Found FindCard(const QString& mountPoint) const;
+    Found findCard(const QString& mountPoint) const;
     // Unmounts, formats as `fsType` ("vfat" or "exfat") with `label`, mounts again. Blocks until
     // UDisks2 has answered each step (the window keeps painting meanwhile).
-    Result Format(const CardDevice& device, const QString& fsType, const QString& label) const;
+    Result format(const CardDevice& device, const QString& fsType, const QString& label) const;
 
     // Mount points that make a drive a system drive.
-    static bool IsSystemPath(const QString& mountPoint);
+    static bool isSystemPath(const QString& mountPoint);
 
     static constexpr const char* kService = "org.freedesktop.UDisks2";
     static constexpr int kFormatTimeoutMs = 30 * 60 * 1000; // a slow, large card

@@ -30,7 +30,7 @@ void DataPanel::setSession(PlaybackSession* session) {
         m_positionMs = 0;
         rebuildBackground();
     });
-    connect(session, &PlaybackSession::positionChanged, this, &DataPanel::SetPosition);
+    connect(session, &PlaybackSession::positionChanged, this, &DataPanel::setPosition);
     if (session->isOpen())
         recordingOpened(*session);
     else
@@ -39,7 +39,7 @@ void DataPanel::setSession(PlaybackSession* session) {
     rebuildBackground();
 }
 
-void DataPanel::SetPosition(int64_t positionMs) {
+void DataPanel::setPosition(int64_t positionMs) {
     const int64_t stored = storedPosition(positionMs);
     if (stored == m_positionMs)
         return;

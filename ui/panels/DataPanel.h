@@ -27,7 +27,7 @@ public:
     PlaybackSession* session() const { return m_session; }
 
     // The playback position in milliseconds; repaints the plot area only.
-    void SetPosition(int64_t positionMs);
+    void setPosition(int64_t positionMs);
     int64_t position() const { return m_positionMs; }
 
     bool isFloating() const { return isWindow(); }

@@ -1,22 +1,22 @@
 #include "ui/panels/DataPanelSet.h"
 
-#include "ui/panels/CDlgAccelerometer.h"
-#include "ui/panels/CDlgGsensor.h"
-#include "ui/panels/CDlgSpeed.h"
-#include "ui/controls/WindowPlacement.h"
+#include "ui/panels/AccelerometerPanel.h"
+#include "ui/panels/GsensorPanel.h"
+#include "ui/panels/SpeedPanel.h"
+#include "ui/widgets/WindowPlacement.h"
 
 DataPanelSet::DataPanelSet(QWidget* mainWindow, ConnectivityMonitor* monitor)
-    : QObject(mainWindow), m_mainWindow(mainWindow), m_speed(new CDlgSpeed(mainWindow)),
-      m_gsensor(new CDlgGsensor(mainWindow)), m_accelerometer(new CDlgAccelerometer(mainWindow)),
-      m_map(new CDlgMap(mainWindow, monitor)) {
+    : QObject(mainWindow), m_mainWindow(mainWindow), m_speed(new SpeedPanel(mainWindow)),
+      m_gsensor(new GsensorPanel(mainWindow)), m_accelerometer(new AccelerometerPanel(mainWindow)),
+      m_map(new MapPanel(mainWindow, monitor)) {
     for (DataPanel* p : {static_cast<DataPanel*>(m_gsensor), static_cast<DataPanel*>(m_accelerometer),
                          static_cast<DataPanel*>(m_speed)}) {
         const Which which = p == m_gsensor ? Which::Gsensor
                             : p == m_speed ? Which::Speed
                                            : Which::Accelerometer;
-        connect(p, &DataPanel::dockToggleRequested, this, [this, which] { DockOrFloat(which); });
+        connect(p, &DataPanel::dockToggleRequested, this, [this, which] { dockOrFloat(which); });
     }
-    connect(m_map, &CDlgMap::dockToggleRequested, this, [this] { DockOrFloat(Which::Map); });
+    connect(m_map, &MapPanel::dockToggleRequested, this, [this] { dockOrFloat(Which::Map); });
 }
 
 DataPanelSet::~DataPanelSet() = default;
@@ -39,8 +39,8 @@ QWidget* DataPanelSet::panel(Which which) const {
 
 void DataPanelSet::setSession(PlaybackSession* session) {
     m_session = session;
-    for (CGSensorDlg* w :
-         {static_cast<CGSensorDlg*>(m_gsensorWindow), static_cast<CGSensorDlg*>(m_accelerometerWindow)})
+    for (GsensorPopup* w :
+         {m_gsensorWindow.data(), m_accelerometerWindow.data()})
         if (w)
             w->setSession(session);
     for (DataPanel* p : {static_cast<DataPanel*>(m_gsensor), static_cast<DataPanel*>(m_accelerometer),
@@ -54,10 +54,10 @@ void DataPanelSet::setSession(PlaybackSession* session) {
 
 void DataPanelSet::setSpeedUnit(int unit) {
     if (m_speed)
-        m_speed->SetUnit(unit);
+        m_speed->setUnit(unit);
 }
 
-void DataPanelSet::DockOrFloat(Which which, bool forceDock) {
+void DataPanelSet::dockOrFloat(Which which, bool forceDock) {
     QWidget* p = panel(which);
     if (!p)
         return;
@@ -90,7 +90,7 @@ void DataPanelSet::DockOrFloat(Which which, bool forceDock) {
         ScreenKeeper::instance().watch(p);
     }
     if (m_map)
-        m_map->ResizeMap();
+        m_map->resizeMap();
 }
 
 QRect DataPanelSet::floatingFrame(Which which) const {
@@ -113,24 +113,24 @@ void DataPanelSet::dockAll() {
     for (int i = 0; i < static_cast<int>(Which::Count); ++i) {
         QWidget* p = panel(static_cast<Which>(i));
         if (p && p->isWindow())
-            DockOrFloat(static_cast<Which>(i), true);
+            dockOrFloat(static_cast<Which>(i), true);
     }
 }
 
-void DataPanelSet::ToggleGsensorWindows() {
+void DataPanelSet::toggleGsensorWindows() {
     if (!m_gsensorWindow) {
-        m_gsensorWindow = new CGSensorDlg(m_mainWindow);
-        m_accelerometerWindow = new CAccelerometerDlg(m_mainWindow);
-        for (CGSensorDlg* w :
-             {static_cast<CGSensorDlg*>(m_gsensorWindow), static_cast<CGSensorDlg*>(m_accelerometerWindow)}) {
+        m_gsensorWindow = new GsensorPopup(m_mainWindow);
+        m_accelerometerWindow = new GsensorPopup(m_mainWindow, GsensorPopup::kSecondCloseButtonId);
+        for (GsensorPopup* w :
+             {m_gsensorWindow.data(), m_accelerometerWindow.data()}) {
             w->setSession(m_session);
-            w->setNotify(CGSensorDlg::kMsgWindowsChanged, 1);
-            connect(w, &CGSensorDlg::notify, this, &DataPanelSet::gsensorWindowNotify);
+            w->setNotify(GsensorPopup::kMsgWindowsChanged, 1);
+            connect(w, &GsensorPopup::notify, this, &DataPanelSet::gsensorWindowNotify);
         }
     }
     int index = 0;
-    for (CGSensorDlg* w :
-         {static_cast<CGSensorDlg*>(m_gsensorWindow), static_cast<CGSensorDlg*>(m_accelerometerWindow)}) {
+    for (GsensorPopup* w :
+         {m_gsensorWindow.data(), m_accelerometerWindow.data()}) {
         if (!w->isVisible()) {
             // Side by side beside the main window, never over each other or the player bar.
             const QRect frame = PlaceBeside(m_mainWindow->frameGeometry(), w->size(),

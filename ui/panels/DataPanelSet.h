@@ -3,11 +3,11 @@
 // floats them. The main window installs the widgets in its panel places and lays docked ones out.
 #pragma once
 
-#include "ui/panels/CAccelerometerDlg.h"
-#include "ui/panels/CDlgAccelerometer.h"
-#include "ui/panels/CDlgGsensor.h"
-#include "ui/panels/CDlgMap.h"
-#include "ui/panels/CDlgSpeed.h"
+#include "ui/panels/GsensorPopup.h"
+#include "ui/panels/AccelerometerPanel.h"
+#include "ui/panels/GsensorPanel.h"
+#include "ui/panels/MapPanel.h"
+#include "ui/panels/SpeedPanel.h"
 
 #include <QObject>
 #include <QPointer>
@@ -31,10 +31,10 @@ public:
     explicit DataPanelSet(QWidget* mainWindow, ConnectivityMonitor* monitor = nullptr);
     ~DataPanelSet() override;
 
-    CDlgSpeed* speed() const { return m_speed; }
-    CDlgGsensor* gsensor() const { return m_gsensor; }
-    CDlgAccelerometer* accelerometer() const { return m_accelerometer; }
-    CDlgMap* map() const { return m_map; }
+    SpeedPanel* speed() const { return m_speed; }
+    GsensorPanel* gsensor() const { return m_gsensor; }
+    AccelerometerPanel* accelerometer() const { return m_accelerometer; }
+    MapPanel* map() const { return m_map; }
     QWidget* panel(Which which) const;
 
     // Every panel follows `session` (nullptr: none).
@@ -50,16 +50,16 @@ public:
     // 0x402, 0x403, 0x41B: a floating panel (or any with `forceDock`) docks, a docked one floats.
     // A floating panel comes back where and as large as it was last time in this run (moved onto a
     // screen if that one is gone); the first time it opens beside the main window.
-    void DockOrFloat(Which which, bool forceDock = false);
+    void dockOrFloat(Which which, bool forceDock = false);
     // Closing: floating panels come home so they close with the window.
     void dockAll();
 
     // Command 1098 ("btnGSensor"): creates the two pop-up G-sensor windows on first use, then
     // shows each that is hidden (side by side beside the main window) and hides each that is shown.
     // They hide by themselves when the player goes idle.
-    void ToggleGsensorWindows();
-    CGSensorDlg* gsensorWindow() const { return m_gsensorWindow; }
-    CAccelerometerDlg* accelerometerWindow() const { return m_accelerometerWindow; }
+    void toggleGsensorWindows();
+    GsensorPopup* gsensorWindow() const { return m_gsensorWindow; }
+    GsensorPopup* accelerometerWindow() const { return m_accelerometerWindow; }
 
 signals:
     // A pop-up's close button: the main window handles (message, parameter) as its own message.
@@ -69,12 +69,12 @@ private:
     QRect floatingFrame(Which which) const; // frame rectangle of a panel's first float
 
     QWidget* m_mainWindow;
-    QPointer<CDlgSpeed> m_speed;
-    QPointer<CDlgGsensor> m_gsensor;
-    QPointer<CDlgAccelerometer> m_accelerometer;
-    QPointer<CDlgMap> m_map;
-    QPointer<CGSensorDlg> m_gsensorWindow;
-    QPointer<CAccelerometerDlg> m_accelerometerWindow;
+    QPointer<SpeedPanel> m_speed;
+    QPointer<GsensorPanel> m_gsensor;
+    QPointer<AccelerometerPanel> m_accelerometer;
+    QPointer<MapPanel> m_map;
+    QPointer<GsensorPopup> m_gsensorWindow;
+    QPointer<GsensorPopup> m_accelerometerWindow;
     PlaybackSession* m_session = nullptr;
     std::array<QRect, static_cast<int>(Which::Count)> m_floatingGeometry{};
     DockedSetter m_setDocked;

@@ -5,42 +5,42 @@
 #include <algorithm>
 
 // The holder's queries poll the pipeline, so they are not const; the control's are.
-int EnginePlayback::GetState() const {
-    return m_holder.GetState();
+int EnginePlayback::getState() const {
+    return m_holder.getState();
 }
-int EnginePlayback::GetChannelCount() const {
-    return m_holder.GetChannelCount();
+int EnginePlayback::getChannelCount() const {
+    return m_holder.getChannelCount();
 }
-uint64_t EnginePlayback::GetPositionMs() const {
-    return m_holder.GetPositionMs();
+uint64_t EnginePlayback::getPositionMs() const {
+    return m_holder.getPositionMs();
 }
-uint64_t EnginePlayback::GetDurationMs() const {
-    return m_holder.GetDurationMs();
+uint64_t EnginePlayback::getDurationMs() const {
+    return m_holder.getDurationMs();
 }
 bool EnginePlayback::Run() {
     return m_holder.Run();
 }
-bool EnginePlayback::Pause() {
-    return m_holder.Pause();
+bool EnginePlayback::pause() {
+    return m_holder.pause();
 }
-bool EnginePlayback::Stop() {
-    return m_holder.Stop();
+bool EnginePlayback::stop() {
+    return m_holder.stop();
 }
-void EnginePlayback::SeekTo(int64_t ms) {
-    m_holder.SeekTo(static_cast<uint64_t>(std::max<int64_t>(ms, 0)));
+void EnginePlayback::seekTo(int64_t ms) {
+    m_holder.seekTo(static_cast<uint64_t>(std::max<int64_t>(ms, 0)));
 }
-void EnginePlayback::SetRate(float rate) {
-    m_holder.SetRate(rate);
+void EnginePlayback::setRate(float rate) {
+    m_holder.setRate(rate);
 }
-void EnginePlayback::SetBrightness(int channel, int level) {
-    m_holder.SetBrightness(channel, level);
+void EnginePlayback::setBrightness(int channel, int level) {
+    m_holder.setBrightness(channel, level);
 }
-bool EnginePlayback::StepFrame() {
-    return m_holder.StepFrame();
+bool EnginePlayback::stepFrame() {
+    return m_holder.stepFrame();
 }
-void EnginePlayback::SetVolume(int level) {
-    m_holder.SetVolume(static_cast<uint32_t>(std::clamp(level, 0, 65535)));
+void EnginePlayback::setVolume(int level) {
+    m_holder.setVolume(static_cast<uint32_t>(std::clamp(level, 0, 65535)));
 }
-void EnginePlayback::SetViewOptions(uint32_t options) {
-    m_holder.SetViewOptions(options & (PlaybackEngine::kViewFlip | PlaybackEngine::kViewMirror));
+void EnginePlayback::setViewOptions(uint32_t options) {
+    m_holder.setViewOptions(options & (PlaybackEngine::kViewFlip | PlaybackEngine::kViewMirror));
 }

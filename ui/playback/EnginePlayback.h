@@ -11,19 +11,19 @@ public:
     explicit EnginePlayback(PlaybackEngineHolder& holder) : m_holder(holder) {}
     // Queries poll the pipeline through the holder, which is why the holder is held mutable.
 
-    int GetState() const override;
-    int GetChannelCount() const override;
-    uint64_t GetPositionMs() const override;
-    uint64_t GetDurationMs() const override;
+    int getState() const override;
+    int getChannelCount() const override;
+    uint64_t getPositionMs() const override;
+    uint64_t getDurationMs() const override;
     bool Run() override;
-    bool Pause() override;
-    bool Stop() override;
-    void SeekTo(int64_t ms) override;
-    void SetRate(float rate) override;
-    void SetBrightness(int channel, int level) override;
-    bool StepFrame() override;
-    void SetVolume(int level) override;
-    void SetViewOptions(uint32_t options) override;
+    bool pause() override;
+    bool stop() override;
+    void seekTo(int64_t ms) override;
+    void setRate(float rate) override;
+    void setBrightness(int channel, int level) override;
+    bool stepFrame() override;
+    void setVolume(int level) override;
+    void setViewOptions(uint32_t options) override;
 
 private:
     PlaybackEngineHolder& m_holder; // owned by the main window

@@ -9,19 +9,19 @@ class PlaybackControl {
 public:
     virtual ~PlaybackControl() = default;
 
-    virtual int GetState() const = 0; // 0 running, 1 paused, 2 stopped, 3 not yet built, -1 no engine
-    virtual int GetChannelCount() const = 0;
-    virtual uint64_t GetPositionMs() const = 0;
-    virtual uint64_t GetDurationMs() const = 0;
+    virtual int getState() const = 0; // 0 running, 1 paused, 2 stopped, 3 not yet built, -1 no engine
+    virtual int getChannelCount() const = 0;
+    virtual uint64_t getPositionMs() const = 0;
+    virtual uint64_t getDurationMs() const = 0;
     virtual bool Run() = 0;
-    virtual bool Pause() = 0;
-    virtual bool Stop() = 0;
-    virtual void SeekTo(int64_t ms) = 0;
-    virtual void SetRate(float rate) = 0;
-    virtual void SetBrightness(int channel, int level) = 0; // level -255..255
-    virtual bool StepFrame() = 0;
-    virtual void SetVolume(int level) = 0;             // 0..65535
-    virtual void SetViewOptions(uint32_t options) = 0; // flip 0x04 and mirror 0x08 of every channel
+    virtual bool pause() = 0;
+    virtual bool stop() = 0;
+    virtual void seekTo(int64_t ms) = 0;
+    virtual void setRate(float rate) = 0;
+    virtual void setBrightness(int channel, int level) = 0; // level -255..255
+    virtual bool stepFrame() = 0;
+    virtual void setVolume(int level) = 0;             // 0..65535
+    virtual void setViewOptions(uint32_t options) = 0; // flip 0x04 and mirror 0x08 of every channel
 };
 
 constexpr int kStateRunning = 0;

@@ -5,12 +5,12 @@
 #include "media/playback/PlaybackEngine.h"
 #include "ui/playback/PlaybackState.h"
 #include "ui/playback/BusyFlag.h"
-#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/Player.h"
 #include "ui/playback/PlaybackValues.h"
 #include "ui/playback/RecordingList.h"
-#include "ui/dialogs/CProgressDlg.h"
-#include "ui/dialogs/CUserinfoDlg.h"
-#include "ui/panels/CDlgVideoScreen.h"
+#include "ui/dialogs/ProgressWindow.h"
+#include "ui/dialogs/PasswordDialog.h"
+#include "ui/screens/VideoScreen.h"
 #include "ui/playback/PlaybackSession.h"
 #include "core/recordings/RecordingName.h"
 
@@ -27,7 +27,7 @@ RecordingOpener::RecordingOpener(PlaybackSession& session, PlaybackEngineHolder&
         box.exec();
     };
     m_asker = [this]() -> std::optional<std::pair<QString, QString>> {
-        CUserinfoDlg dialog(m_owner);
+        PasswordDialog dialog(m_owner);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         return std::make_pair(dialog.enteredId(), dialog.enteredPassword());
@@ -46,10 +46,10 @@ QString RecordingOpener::formatTimeLabel(uint64_t lengthMs) {
                              static_cast<int>(withinHour % 60));
 }
 
-void RecordingOpener::RequestOpen(int job) {
+void RecordingOpener::requestOpen(int job) {
     if (!m_progress) {
-        m_progress = new CProgressDlg(m_owner);
-        connect(m_progress, &CProgressDlg::openNow, this, &RecordingOpener::onOpenNow);
+        m_progress = new ProgressWindow(m_owner);
+        connect(m_progress, &ProgressWindow::openNow, this, &RecordingOpener::onOpenNow);
     }
     m_busy.setBusy(true);
     m_progress->start(job);
@@ -70,7 +70,7 @@ void RecordingOpener::shutdown() {
 void RecordingOpener::onOpenNow(int job) {
     if (!m_progress || !m_busy.isBusy())
         return;
-    const bool opened = OpenSelectedRecording();
+    const bool opened = openSelectedRecording();
     if (m_progress)
         m_progress->finish();
     m_busy.setBusy(false);
@@ -91,23 +91,23 @@ void RecordingOpener::showMessage(const QString& text, MessageIcon icon) {
         m_showMessage(text, icon);
 }
 
-bool RecordingOpener::OpenSelectedRecording() {
+bool RecordingOpener::openSelectedRecording() {
     PlaybackEngineHolder& engine = m_engine;
     PlaybackState& state = m_state;
     m_data.hasSetupRecord = false;
-    engine.SetSourceModeFlag(0);
+    engine.setSourceModeFlag(0);
 
     const std::filesystem::path path = m_list.rowPath(state.selectedIndex);
     if (path.empty() || !engine.OpenRecording(path)) {
         if (m_clock)
-            m_clock->ReturnToIdle();
+            m_clock->returnToIdle();
         showMessage(QString::fromStdString(LString("MAIN_MSG_NO_PLAY")), MessageIcon::Error);
         return false;
     }
 
     showScreens(true);
 
-    m_totalLengthMs = engine.GetDurationMs();
+    m_totalLengthMs = engine.getDurationMs();
     m_trackRangeMs = PlaybackValues::trackRange(m_totalLengthMs);
     m_timeLabel = formatTimeLabel(m_totalLengthMs);
     const std::string listed = m_list.recordingName(state.selectedIndex);
@@ -121,7 +121,7 @@ bool RecordingOpener::OpenSelectedRecording() {
     if (!checkIdentity()) {
         // Cancelled: nothing of the recording is shown; the window is idle and says so.
         if (m_clock)
-            m_clock->ReturnToIdle(true);
+            m_clock->returnToIdle(true);
         return true;
     }
 
@@ -130,19 +130,19 @@ bool RecordingOpener::OpenSelectedRecording() {
     opened.name = m_name;
     opened.listIndex = state.selectedIndex;
     opened.kind = GetRecordingKind(path.filename().string());
-    opened.channels = engine.GetChannelCount();
+    opened.channels = engine.getChannelCount();
     opened.lengthMs = static_cast<int64_t>(m_totalLengthMs);
     opened.trackRangeMs = m_trackRangeMs;
     // The window (title, layout), the page, the list and the panels take the recording, its range
     // and its records from here.
     m_session.open(std::move(opened), m_data);
     if (m_clock)
-        m_clock->PlaybackStarted();
+        m_clock->playbackStarted();
 
-    engine.SetRate(PlaybackValues::rateForIndex(state.speedIndex));
+    engine.setRate(PlaybackValues::rateForIndex(state.speedIndex));
     const int brightness = PlaybackValues::brightnessLevel(state.brightnessStep);
-    for (int channel = 0; channel < engine.GetChannelCount(); ++channel)
-        engine.SetBrightness(channel, brightness);
+    for (int channel = 0; channel < engine.getChannelCount(); ++channel)
+        engine.setBrightness(channel, brightness);
     return true;
 }
 

@@ -17,9 +17,9 @@
 #include <utility>
 
 class BusyFlag;
-class CDlgVideoScreen;
-class CProgressDlg;
-class PlaybackClock;
+class VideoScreen;
+class ProgressWindow;
+class Player;
 class PlaybackEngineHolder;
 class PlaybackSession;
 class QWidget;
@@ -50,21 +50,21 @@ public:
                     RecordingList& list, BusyFlag& busy, QWidget* owner);
     ~RecordingOpener() override;
 
-    void setClock(PlaybackClock* clock) { m_clock = clock; }
+    void setClock(Player* clock) { m_clock = clock; }
     void setCredentialsAsker(CredentialsAsker asker) { m_asker = std::move(asker); }
     void setTrackLoader(TrackLoader loader) { m_loader = std::move(loader); }
     void setMessageShower(MessageShower shower) { m_showMessage = std::move(shower); }
     // The screens shown while a recording plays and hidden during the ID/password question.
-    void setScreens(const std::array<CDlgVideoScreen*, 4>& screens) { m_screens = screens; }
+    void setScreens(const std::array<VideoScreen*, 4>& screens) { m_screens = screens; }
 
     // Shows the busy window; 10 ms later the opening runs. An opened recording is announced by
     // the session, which the list follows to mark its row.
-    void RequestOpen(int job);
+    void requestOpen(int job);
     // True while the window is busy (between RequestOpen and the end of the opening, or other
     // busy work): list clicks and commands are ignored.
     bool isBusy() const;
     // The opening itself, for the selected index; a failure is reported to the user inside.
-    bool OpenSelectedRecording();
+    bool openSelectedRecording();
     // Ends a pending request for good (the main window is closing).
     void shutdown();
 
@@ -95,10 +95,10 @@ private:
     RecordingList& m_list;
     BusyFlag& m_busy;
     QWidget* m_owner;
-    std::array<CDlgVideoScreen*, 4> m_screens{};
+    std::array<VideoScreen*, 4> m_screens{};
     MessageShower m_showMessage;
-    PlaybackClock* m_clock = nullptr;
-    QPointer<CProgressDlg> m_progress; // created on first use
+    Player* m_clock = nullptr;
+    QPointer<ProgressWindow> m_progress; // created on first use
     CredentialsAsker m_asker;
     TrackLoader m_loader;
 

@@ -4,13 +4,13 @@
 
 #include <QString>
 
-class PlaybackClock;
+class Player;
 class RecordingList;
 struct PlaybackState;
 
 class StartupOpener {
 public:
-    StartupOpener(RecordingList& list, PlaybackState& state, PlaybackClock& clock)
+    StartupOpener(RecordingList& list, PlaybackState& state, Player& clock)
         : m_list(list), m_state(state), m_clock(clock) {}
 
     // Lists one recording file and starts it.
@@ -19,5 +19,5 @@ public:
 private:
     RecordingList& m_list;
     PlaybackState& m_state;
-    PlaybackClock& m_clock;
+    Player& m_clock;
 };

@@ -2,9 +2,9 @@
 
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/MainLayout.h"
-#include "ui/panels/CDlgVideoScreen.h"
-#include "ui/panels/CZoomDlg.h"
-#include "ui/panels/RefreshPacer.h"
+#include "ui/screens/VideoScreen.h"
+#include "ui/screens/ZoomWindow.h"
+#include "ui/screens/RefreshPacer.h"
 
 #include <QElapsedTimer>
 #include <QScreen>
@@ -13,10 +13,10 @@
 #include <cstdio>
 
 namespace {
-std::array<CDlgVideoScreen*, 4> createScreens(QWidget& window) {
-    std::array<CDlgVideoScreen*, 4> screens{};
+std::array<VideoScreen*, 4> createScreens(QWidget& window) {
+    std::array<VideoScreen*, 4> screens{};
     for (int i = 0; i < 4; ++i)
-        screens[i] = new CDlgVideoScreen(i, &window);
+        screens[i] = new VideoScreen(i, &window);
     screens[3]->hide();
     return screens;
 }
@@ -27,7 +27,7 @@ WindowPlayback::WindowPlayback(QWidget& window, PlaybackSession& session, Playba
     : m_window(window), m_screens(createScreens(window)),
       m_opener(session, engine, state, list, busy, &window), m_clock(session, engine, state, list, m_opener),
       m_docking(engine, &window), m_startup(list, state, m_clock) {
-    engine.AttachWindows({m_screens[0], m_screens[1], m_screens[2], m_screens[3]});
+    engine.attachWindows({m_screens[0], m_screens[1], m_screens[2], m_screens[3]});
     m_opener.setScreens(m_screens);
     m_docking.connectScreens(m_screens);
     if (qEnvironmentVariableIsSet("QUILLENT_PLAYBACK_STATS"))
@@ -43,7 +43,7 @@ void WindowPlayback::startStats(PlaybackEngineHolder& engine) {
     connect(timer, &QTimer::destroyed, [since] { delete since; });
     connect(timer, &QTimer::timeout, this, [this, &engine, since] {
         quint64 presented = 0, painted = 0;
-        for (const CDlgVideoScreen* screen : m_screens) {
+        for (const VideoScreen* screen : m_screens) {
             presented += screen->framesPresented();
             painted += screen->framesPainted();
         }
@@ -52,10 +52,10 @@ void WindowPlayback::startStats(PlaybackEngineHolder& engine) {
                      "playback-stats ms=%lld presented=%llu painted=%llu rendered=%llu dropped=%llu "
                      "updates=%llu position=%llu\n",
                      (long long)since->elapsed(), (unsigned long long)presented, (unsigned long long)painted,
-                     (unsigned long long)(e ? e->GetRenderedFrames() : 0),
-                     (unsigned long long)(e ? e->GetDroppedFrames() : 0),
+                     (unsigned long long)(e ? e->getRenderedFrames() : 0),
+                     (unsigned long long)(e ? e->getDroppedFrames() : 0),
                      (unsigned long long)RefreshPacer::instance().updates(),
-                     (unsigned long long)engine.GetPositionMs());
+                     (unsigned long long)engine.getPositionMs());
         std::fflush(stderr);
     });
     timer->start(1000);
@@ -66,7 +66,7 @@ WindowPlayback::~WindowPlayback() {
 }
 
 void WindowPlayback::shutdown() {
-    m_clock.ReturnToIdle();
+    m_clock.returnToIdle();
     m_opener.shutdown();
     if (m_zoom)
         m_zoom->hide();
@@ -79,16 +79,16 @@ void WindowPlayback::shutdown() {
 
 void WindowPlayback::toggleZoom() {
     if (!m_zoom) {
-        m_zoom = new CZoomDlg(&m_window);
+        m_zoom = new ZoomWindow(&m_window);
         // Opened where it covers none of the player bar's controls; after that it stays where
         // the user puts it.
         const QSize size(425, 330);
         const QRect client(m_window.mapToGlobal(QPoint(0, 0)), m_window.size());
         const QScreen* screen = m_window.screen();
         const QRect available = screen ? screen->availableGeometry() : client;
-        m_zoom->setGeometry(QRect(CZoomDlg::placement(client, available, size, kPlayerBarHeight), size));
+        m_zoom->setGeometry(QRect(ZoomWindow::placement(client, available, size, kPlayerBarHeight), size));
         // Its close button hides it, as the command does.
-        connect(m_zoom, &CZoomDlg::closedByUser, this, &WindowPlayback::toggleZoom);
+        connect(m_zoom, &ZoomWindow::closedByUser, this, &WindowPlayback::toggleZoom);
     }
     m_zoom->setVisible(!m_zoom->isVisible());
 }

@@ -4,11 +4,11 @@
 // follows the session, ScreenDocking::dockedChanged and the screens' own signals.
 #pragma once
 
-#include "ui/playback/PlaybackClock.h"
+#include "ui/playback/Player.h"
 #include "ui/playback/RecordingOpener.h"
-#include "ui/playback/ScreenDocking.h"
+#include "ui/screens/ScreenDocking.h"
 #include "ui/playback/StartupOpener.h"
-#include "ui/panels/CZoomDlg.h"
+#include "ui/screens/ZoomWindow.h"
 
 #include <QObject>
 #include <QPointer>
@@ -24,12 +24,12 @@ public:
     ~WindowPlayback() override;
 
     // The screens, created as children of the window (screen 3 hidden) and attached to the engine.
-    const std::array<CDlgVideoScreen*, 4>& screens() const { return m_screens; }
+    const std::array<VideoScreen*, 4>& screens() const { return m_screens; }
     RecordingOpener& opener() { return m_opener; }
-    PlaybackClock& clock() { return m_clock; }
+    Player& clock() { return m_clock; }
     ScreenDocking& docking() { return m_docking; }
     StartupOpener& startup() { return m_startup; }
-    CZoomDlg* zoomWindow() const { return m_zoom; }
+    ZoomWindow* zoomWindow() const { return m_zoom; }
 
     // Command 1121 and message 0x501 (2): show or hide the zoom window.
     void toggleZoom();
@@ -41,10 +41,10 @@ private:
     void startStats(PlaybackEngineHolder& engine);
 
     QWidget& m_window;
-    std::array<CDlgVideoScreen*, 4> m_screens{};
+    std::array<VideoScreen*, 4> m_screens{};
     RecordingOpener m_opener;
-    PlaybackClock m_clock;
+    Player m_clock;
     ScreenDocking m_docking;
     StartupOpener m_startup;
-    QPointer<CZoomDlg> m_zoom;
+    QPointer<ZoomWindow> m_zoom;
 };

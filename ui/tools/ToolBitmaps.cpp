@@ -1,6 +1,6 @@
 #include "ui/tools/ToolBitmaps.h"
 
-#include "ui/controls/SkinBitmaps.h"
+#include "ui/widgets/SkinBitmaps.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -5,14 +5,14 @@
 #include "core/recordings/RecordingName.h"
 #include "core/recordings/RecordingScanner.h"
 #include "core/recordings/ReportList.h"
-#include "ui/app/CHvViewerDlg.h"
+#include "ui/app/MainWindow.h"
 #include "ui/app/CommandIds.h"
 #include "ui/playback/PlaybackControl.h"
-#include "ui/lists/ListController.h"
+#include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/tools/CEncCopyDlg.h"
-#include "ui/tools/CProcessDlg.h"
-#include "ui/tools/CVideoMergeDlg.h"
+#include "ui/tools/ScrambledCopyWindow.h"
+#include "ui/tools/ConvertCopyWindow.h"
+#include "ui/tools/MergeWindow.h"
 #include "ui/tools/ScrambledCopyCheck.h"
 
 #include <QDir>
@@ -48,7 +48,7 @@ QStringList ToolCommands::CheckedRecordings(const RecordingScanner& scanner, con
 QStringList ToolCommands::listPaths() const {
     QStringList paths;
     if (m_host.lists)
-        for (const auto& e : m_host.lists->Scanner().Entries())
+        for (const auto& e : m_host.lists->scanner().Entries())
             paths << QString::fromStdString(e.path);
     return paths;
 }
@@ -69,7 +69,7 @@ void ToolCommands::open(ToolProgressWindow* window, std::function<void(int)> don
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowModality(Qt::WindowModal);
     if (m_host.report)
-        window->SetReporter(m_host.report);
+        window->setReporter(m_host.report);
     connect(window, &QDialog::finished, this, [this, done = std::move(done)](int result) {
         if (done)
             done(result);
@@ -79,23 +79,23 @@ void ToolCommands::open(ToolProgressWindow* window, std::function<void(int)> don
     emit windowOpened(window);
 }
 
-void ToolCommands::Convert(int mode) {
+void ToolCommands::convert(int mode) {
     if (m_active || !m_host.lists)
         return;
-    const bool convert = mode == CProcessDlg::kConvert;
+    const bool convert = mode == ConvertCopyWindow::kConvert;
     const QStringList sources =
-        CheckedRecordings(m_host.lists->Scanner(), m_host.lists->Report(), m_host.lists->KindFilter());
+        CheckedRecordings(m_host.lists->scanner(), m_host.lists->report(), m_host.lists->kindFilter());
     if (sources.isEmpty()) {
         report(QMessageBox::Critical,
-               ToolProgressWindow::Text(convert ? "FILECONVERT_NOFILE" : "FILEDOWNLOAD_NOFILE"));
+               ToolProgressWindow::text(convert ? "FILECONVERT_NOFILE" : "FILEDOWNLOAD_NOFILE"));
         return;
     }
-    if (convert && m_host.playback && m_host.playback->GetState() == kStateRunning) {
-        m_host.playback->Stop();
+    if (convert && m_host.playback && m_host.playback->getState() == kStateRunning) {
+        m_host.playback->stop();
         announce(PlaybackSession::State::Stopped);
     }
     const QString title =
-        ToolProgressWindow::Text(convert ? "FILECONVERT_SELECTFOLDER" : "FILEDOWNLOAD_SELECTFOLDER");
+        ToolProgressWindow::text(convert ? "FILECONVERT_SELECTFOLDER" : "FILEDOWNLOAD_SELECTFOLDER");
     const char* kind = convert ? "convert" : "copy";
     const QString folder =
         m_host.chooseFolder ? m_host.chooseFolder(title)
@@ -104,21 +104,21 @@ void ToolCommands::Convert(int mode) {
     if (folder.isEmpty())
         return;
     RememberSaveFolder(kind, folder.toStdString(), true);
-    auto* window = new CProcessDlg(folder, sources, mode, m_host.window);
+    auto* window = new ConvertCopyWindow(folder, sources, mode, m_host.window);
     // A file of the same name in the folder is replaced only when the user says so.
     QStringList existing;
     for (const QString& s : sources)
-        if (QFileInfo::exists(window->TargetOf(s)))
-            existing << QFileInfo(window->TargetOf(s)).fileName();
+        if (QFileInfo::exists(window->targetOf(s)))
+            existing << QFileInfo(window->targetOf(s)).fileName();
     if (!existing.isEmpty()) {
         const QString question =
-            ToolProgressWindow::Text(convert ? "FILECONVERT_REPLACE" : "FILEDOWNLOAD_REPLACE")
+            ToolProgressWindow::text(convert ? "FILECONVERT_REPLACE" : "FILEDOWNLOAD_REPLACE")
                 .arg(existing.size()) +
             "\n\n" + existing.join('\n');
         const bool replace = m_host.ask ? m_host.ask(question)
                                         : QMessageBox::question(m_host.window, m_host.window->windowTitle(),
                                                                 question) == QMessageBox::Yes;
-        window->SetReplaceExisting(replace);
+        window->setReplaceExisting(replace);
     }
     open(window, {});
 }
@@ -133,22 +133,22 @@ void ToolCommands::resumePlayback() {
     if (!m_host.playback)
         return;
     m_host.playback->Run();
-    if (m_host.playback->GetState() == kStateRunning)
+    if (m_host.playback->getState() == kStateRunning)
         announce(PlaybackSession::State::Playing);
 }
 
 int ToolCommands::startIndex(bool* paused) {
     *paused = false;
-    if (m_host.playback && m_host.playback->GetState() == kStateRunning && m_host.session &&
+    if (m_host.playback && m_host.playback->getState() == kStateRunning && m_host.session &&
         m_host.session->isOpen() && m_host.session->recording().listIndex >= 0) {
-        m_host.playback->Pause();
+        m_host.playback->pause();
         announce(PlaybackSession::State::Paused);
         *paused = true;
         return m_host.session->recording().listIndex;
     }
     if (m_host.lists) {
         // The first checked row, else the open recording's row, else the highlighted one.
-        const auto& report = m_host.lists->Report();
+        const auto& report = m_host.lists->report();
         for (int i = 0; i < report.Count(); ++i)
             if (report.IsChecked(i))
                 return i;
@@ -158,22 +158,22 @@ int ToolCommands::startIndex(bool* paused) {
     return m_host.highlightedRow ? m_host.highlightedRow() : -1;
 }
 
-void ToolCommands::Merge() {
-    if (m_active || !m_host.lists || m_host.lists->Scanner().SourceKind() == kNoSource)
+void ToolCommands::merge() {
+    if (m_active || !m_host.lists || m_host.lists->scanner().SourceKind() == kNoSource)
         return;
     bool paused = false;
     const int start = startIndex(&paused);
     if (start < 0) {
-        report(QMessageBox::Critical, ToolProgressWindow::Text("MAIN_MSG_NO_SELECT"));
+        report(QMessageBox::Critical, ToolProgressWindow::text("MAIN_MSG_NO_SELECT"));
         return;
     }
-    auto* window = new CVideoMergeDlg(m_host.window);
+    auto* window = new MergeWindow(m_host.window);
     if (m_host.chooseFolder)
-        window->SetFolderChooser(
+        window->setFolderChooser(
             [this](const QString& title, const QString&) { return m_host.chooseFolder(title); });
     if (m_host.ask)
-        window->SetAsker(m_host.ask);
-    if (!window->Prepare(listPaths(), start)) {
+        window->setAsker(m_host.ask);
+    if (!window->prepare(listPaths(), start)) {
         delete window;
         if (paused)
             resumePlayback();
@@ -185,14 +185,14 @@ void ToolCommands::Merge() {
     });
 }
 
-void ToolCommands::Copy() {
+void ToolCommands::copy() {
     if (m_active)
         return;
     bool paused = false;
     const int start = startIndex(&paused);
     const QStringList paths = listPaths();
     if (start < 0) {
-        report(QMessageBox::Critical, ToolProgressWindow::Text("MAIN_MSG_NO_SELECT"));
+        report(QMessageBox::Critical, ToolProgressWindow::text("MAIN_MSG_NO_SELECT"));
         return;
     }
     auto resume = [this, paused] {
@@ -205,14 +205,14 @@ void ToolCommands::Copy() {
     // scrambled copy of it is what No gives).
     bool restore = false;
     if (!source.isEmpty() && IsScrambledRecording(source.toStdString())) {
-        const QString question = ToolProgressWindow::Text("COPY_MSG_RESTORE_ASK");
+        const QString question = ToolProgressWindow::text("COPY_MSG_RESTORE_ASK");
         if (m_host.ask) {
             restore = m_host.ask(question);
         } else {
             QMessageBox box(QMessageBox::Question, m_host.window->windowTitle(), question, QMessageBox::NoButton,
                             m_host.window);
-            QPushButton* back = box.addButton(ToolProgressWindow::Text("COPY_BTN_RESTORE"), QMessageBox::AcceptRole);
-            box.addButton(ToolProgressWindow::Text("COPY_BTN_SCRAMBLED"), QMessageBox::RejectRole);
+            QPushButton* back = box.addButton(ToolProgressWindow::text("COPY_BTN_RESTORE"), QMessageBox::AcceptRole);
+            box.addButton(ToolProgressWindow::text("COPY_BTN_SCRAMBLED"), QMessageBox::RejectRole);
             QPushButton* cancel = box.addButton(QMessageBox::Cancel);
             box.setDefaultButton(back);
             box.exec();
@@ -224,9 +224,9 @@ void ToolCommands::Copy() {
         }
     }
     if (!source.isEmpty()) {
-        const QString proposed = CEncCopyDlg::ProposedTarget(
+        const QString proposed = ScrambledCopyWindow::proposedTarget(
             QString::fromStdString(StartFolderFor(restore ? "copy" : "scrambled")), source);
-        const QString filter = CEncCopyDlg::FilterFor(source);
+        const QString filter = ScrambledCopyWindow::filterFor(source);
         target = m_host.chooseSaveFile
                      ? m_host.chooseSaveFile(proposed, filter)
                      : QFileDialog::getSaveFileName(m_host.window, QString(), proposed, filter);
@@ -234,32 +234,32 @@ void ToolCommands::Copy() {
     // The same file, even under another spelling, counts as no choice.
     if (target.isEmpty() || target == source ||
         QFileInfo(target).canonicalFilePath() == QFileInfo(source).canonicalFilePath()) {
-        report(QMessageBox::Critical, ToolProgressWindow::Text("MAIN_MSG_COPY_CANCELED"));
+        report(QMessageBox::Critical, ToolProgressWindow::text("MAIN_MSG_COPY_CANCELED"));
         resume();
         return;
     }
     RememberSaveFolder(restore ? "copy" : "scrambled", target.toStdString());
-    auto* window = new CEncCopyDlg(source, target, m_host.window);
-    window->SetRestore(restore);
+    auto* window = new ScrambledCopyWindow(source, target, m_host.window);
+    window->setRestore(restore);
     open(window, [this, window, resume, restore](int result) {
         if (result == QDialog::Accepted) {
             report(QMessageBox::Information,
-                   ToolProgressWindow::Text(restore ? "COPY_MSG_RESTORED" : "MAIN_MSG_COPY_COMPLETED"));
+                   ToolProgressWindow::text(restore ? "COPY_MSG_RESTORED" : "MAIN_MSG_COPY_COMPLETED"));
         } else {
-            QString text = ToolProgressWindow::Text("MAIN_MSG_COPY_FAILED");
-            if (!window->FailureReason().isEmpty())
-                text += "\n\n" + window->FailureReason();
+            QString text = ToolProgressWindow::text("MAIN_MSG_COPY_FAILED");
+            if (!window->failureReason().isEmpty())
+                text += "\n\n" + window->failureReason();
             report(QMessageBox::Critical, text);
         }
         resume();
     });
 }
 
-void RegisterToolCommands(CHvViewerDlg& window) {
+void RegisterToolCommands(MainWindow& window) {
     ToolCommands::Host host;
     host.window = &window;
-    host.lists = window.Lists();
-    host.session = &window.Session();
+    host.lists = window.lists();
+    host.session = &window.session();
     host.playback = &window.Playback();
     host.highlightedRow = [&window] { return window.State().selectedIndex; };
     auto* commands = new ToolCommands(host, &window);
@@ -267,8 +267,8 @@ void RegisterToolCommands(CHvViewerDlg& window) {
     auto later = [commands](std::function<void(ToolCommands&)> run) {
         return [commands, run](int) { QTimer::singleShot(0, commands, [commands, run] { run(*commands); }); };
     };
-    window.SetCommandHandler(kCmdConvert, later([](ToolCommands& c) { c.Convert(CProcessDlg::kConvert); }));
-    window.SetCommandHandler(kCmdDownload, later([](ToolCommands& c) { c.Convert(CProcessDlg::kCopy); }));
-    window.SetCommandHandler(kCmdMerge, later([](ToolCommands& c) { c.Merge(); }));
-    window.SetCommandHandler(kCmdCopy, later([](ToolCommands& c) { c.Copy(); }));
+    window.setCommandHandler(kCmdConvert, later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
+    window.setCommandHandler(kCmdDownload, later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
+    window.setCommandHandler(kCmdMerge, later([](ToolCommands& c) { c.merge(); }));
+    window.setCommandHandler(kCmdCopy, later([](ToolCommands& c) { c.copy(); }));
 }

@@ -1,5 +1,5 @@
-// The tools' page commands: "btnConvert" and "btnDownload" (CProcessDlg), "btnMerge"
-// (CVideoMergeDlg) and "btnSave" (CEncCopyDlg), and the check of scrambled copies the player
+// The tools' page commands: "btnConvert" and "btnDownload" (ConvertCopyWindow), "btnMerge"
+// (MergeWindow) and "btnSave" (ScrambledCopyWindow), and the check of scrambled copies the player
 // opens (ScrambledCopyCheck). RegisterToolCommands hands them to the main window's command
 // table, so the main window does not grow with each tool. Every command returns
 // to the page first: its window opens from a queued call, never inside the script bridge's call,
@@ -15,7 +15,7 @@
 
 #include <functional>
 
-class CHvViewerDlg;
+class MainWindow;
 class ListController;
 class PlaybackControl;
 class RecordingScanner;
@@ -42,17 +42,17 @@ public:
     explicit ToolCommands(Host host, QObject* parent = nullptr);
 
     // The commands (run on a queued call by the registered handlers).
-    void Convert(int mode); // CProcessDlg::kConvert or kCopy
-    void Merge();
-    void Copy();
+    void convert(int mode); // ConvertCopyWindow::kConvert or kCopy
+    void merge();
+    void copy();
 
     // The checked and chosen recordings of the kind filter (1: every kind), in list order.
     static QStringList CheckedRecordings(const RecordingScanner& scanner, const ReportList& report,
                                          int kindFilter);
     // The window of the command that runs now (null when none).
-    ToolProgressWindow* ActiveWindow() const { return m_active; }
+    ToolProgressWindow* activeWindow() const { return m_active; }
     // The digest check of scrambled copies the player opens (null without a session).
-    ScrambledCopyCheck* CopyCheck() const { return m_copyCheck; }
+    ScrambledCopyCheck* copyCheck() const { return m_copyCheck; }
 
 signals:
     void windowOpened(ToolProgressWindow* window);
@@ -73,4 +73,4 @@ private:
 };
 
 // Creates the tools' commands for the main window and registers them with its command table.
-void RegisterToolCommands(CHvViewerDlg& window);
+void RegisterToolCommands(MainWindow& window);

@@ -15,61 +15,61 @@ ToolProgressWindow::~ToolProgressWindow() {
     }
 }
 
-QString ToolProgressWindow::Text(const char* id) {
+QString ToolProgressWindow::text(const char* id) {
     return QString::fromStdString(LString(id));
 }
 
-QString ToolProgressWindow::FailureText(int code) {
+QString ToolProgressWindow::failureText(int code) {
     switch (code) {
     case kConvertNoSource:
-        return Text("TOOL_ERR_NO_SOURCE");
+        return text("TOOL_ERR_NO_SOURCE");
     case kConvertTooShort:
     case kConvertShortHeader:
-        return Text("TOOL_ERR_NOT_RECORDING");
+        return text("TOOL_ERR_NOT_RECORDING");
     case kConvertWriteFailed:
-        return Text("TOOL_ERR_WRITE");
+        return text("TOOL_ERR_WRITE");
     case kConvertNoOutput:
-        return Text("TOOL_ERR_NO_OUTPUT");
+        return text("TOOL_ERR_NO_OUTPUT");
     case kConvertDamaged:
-        return Text("TOOL_ERR_DAMAGED");
+        return text("TOOL_ERR_DAMAGED");
     case kConvertCancelled:
-        return Text("TOOL_ERR_CANCELED");
+        return text("TOOL_ERR_CANCELED");
     case kConvertIsMp4:
-        return Text("TOOL_ERR_MP4");
+        return text("TOOL_ERR_MP4");
     }
-    return Text("TOOL_ERR_WRITE");
+    return text("TOOL_ERR_WRITE");
 }
 
-ToolJob& ToolProgressWindow::NewJob() {
+ToolJob& ToolProgressWindow::newJob() {
     if (m_job)
         m_job->disconnect(this);
     m_job = std::make_unique<ToolJob>();
     // The job emits on its worker: every connection here is queued onto the UI thread.
     connect(
-        m_job.get(), &ToolJob::itemStarted, this, [this](int i) { OnItemStarted(i); }, Qt::QueuedConnection);
+        m_job.get(), &ToolJob::itemStarted, this, [this](int i) { onItemStarted(i); }, Qt::QueuedConnection);
     connect(
-        m_job.get(), &ToolJob::progressChanged, this, [this](int i, int p) { OnProgress(i, p); },
+        m_job.get(), &ToolJob::progressChanged, this, [this](int i, int p) { onProgress(i, p); },
         Qt::QueuedConnection);
     connect(
         m_job.get(), &ToolJob::itemFinished, this,
-        [this](int i, bool ok, const QString& m) { OnItemFinished(i, ok, m); }, Qt::QueuedConnection);
+        [this](int i, bool ok, const QString& m) { onItemFinished(i, ok, m); }, Qt::QueuedConnection);
     connect(
-        m_job.get(), &ToolJob::finished, this, [this](int f, bool c) { OnJobFinished(f, c); },
+        m_job.get(), &ToolJob::finished, this, [this](int f, bool c) { onJobFinished(f, c); },
         Qt::QueuedConnection);
     return *m_job;
 }
 
-void ToolProgressWindow::StartJob() {
+void ToolProgressWindow::startJob() {
     if (m_job)
         m_job->start();
 }
 
-void ToolProgressWindow::CancelJob() {
+void ToolProgressWindow::cancelJob() {
     if (m_job)
         m_job->cancel();
 }
 
-void ToolProgressWindow::Report(QMessageBox::Icon icon, const QString& text) {
+void ToolProgressWindow::report(QMessageBox::Icon icon, const QString& text) {
     if (m_report) {
         m_report(icon, text);
         return;

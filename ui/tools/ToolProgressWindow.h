@@ -1,7 +1,7 @@
 // The part every tool window shares: it owns the tool job of one run, receives the job's signals
 // queued on the UI thread, keeps the keyboard (Enter, Esc, Space, Ctrl+Break, Alt+F4) from closing
-// or triggering it, and shows its messages through one replaceable reporter. Base of CProcessDlg,
-// CVideoMergeDlg and CEncCopyDlg.
+// or triggering it, and shows its messages through one replaceable reporter. Base of ConvertCopyWindow,
+// MergeWindow and ScrambledCopyWindow.
 #pragma once
 
 #include "core/tools/ToolJob.h"
@@ -21,34 +21,34 @@ public:
     explicit ToolProgressWindow(QWidget* parent = nullptr);
     ~ToolProgressWindow() override; // a running job is cancelled and waited for
 
-    void SetReporter(Reporter reporter) { m_report = std::move(reporter); }
-    bool IsWorking() const { return m_job && m_job->isRunning(); }
+    void setReporter(Reporter reporter) { m_report = std::move(reporter); }
+    bool isWorking() const { return m_job && m_job->isRunning(); }
     ToolJob* Job() const { return m_job.get(); }
     // Asks the running job to stop; the window learns the outcome from OnJobFinished.
-    void CancelJob();
+    void cancelJob();
 
     // Text of a language-table entry (empty when missing).
-    static QString Text(const char* id);
+    static QString text(const char* id);
     // The language-table text for a failure code of the file tools (ConvertResult).
-    static QString FailureText(int code);
+    static QString failureText(int code);
 
 protected:
-    // A new job for this run; the items are added by the caller, then StartJob().
-    ToolJob& NewJob();
-    void StartJob();
-    void Report(QMessageBox::Icon icon, const QString& text);
+    // A new job for this run; the items are added by the caller, then startJob().
+    ToolJob& newJob();
+    void startJob();
+    void report(QMessageBox::Icon icon, const QString& text);
 
-    virtual void OnItemStarted(int) {}
-    virtual void OnProgress(int, int) {}
-    virtual void OnItemFinished(int, bool, const QString&) {}
-    virtual void OnJobFinished(int failures, bool cancelled) = 0;
+    virtual void onItemStarted(int) {}
+    virtual void onProgress(int, int) {}
+    virtual void onItemFinished(int, bool, const QString&) {}
+    virtual void onJobFinished(int failures, bool cancelled) = 0;
 
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override; // only a tool's own close paths end the window
 
     // True lets the next reject() through (a close button of the window).
-    void AllowClose() { m_closeAllowed = true; }
+    void allowClose() { m_closeAllowed = true; }
 
 private:
     std::unique_ptr<ToolJob> m_job;

@@ -1,7 +1,7 @@
 #include "ui/panels/render/PanelPainting.h"
 
 #include "core/config/ViewerConfig.h"
-#include "ui/lists/ListPainting.h"
+#include "ui/recordings/ListPainting.h"
 
 #include <QFontMetrics>
 #include <QPainter>
