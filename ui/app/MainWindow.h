@@ -4,8 +4,8 @@
 // Application. Playback does not call it: it follows the session (title, layout) instead.
 //
 // Files by role: MainWindow.cpp (children, layout, frame, keys, page start-up),
-// CHvViewerDlgCommands.cpp (window commands, command target), CHvViewerDlgPlayback.cpp (wiring of
-// the playback parts and the data panels), CHvViewerDlgLists.cpp (card choice, list, tabs),
+// MainWindowCommands.cpp (window commands, command target), MainWindowPlayback.cpp (wiring of
+// the playback parts and the data panels), MainWindowLists.cpp (card choice, list, tabs),
 // MainLayout (geometry), MainWindowPainter (painting), CommandDispatcher (skin commands).
 #pragma once
 
@@ -73,9 +73,9 @@ public:
     // Docking flag of a panel; a docked panel is re-parented here and placed by LayoutPanels.
     void setDocked(PanelSlot slot, bool docked);
     QScrollBar* listScrollBar() const { return m_listScrollBar; }
-    // The speed, G-sensor and accelerometer panels (CHvViewerDlgPlayback.cpp).
+    // The speed, G-sensor and accelerometer panels (MainWindowPlayback.cpp).
     DataPanelSet* DataPanels() const { return m_dataPanels; }
-    // The recording list: scan, report list, drawn list, tabs (CHvViewerDlgLists.cpp).
+    // The recording list: scan, report list, drawn list, tabs (MainWindowLists.cpp).
     ListController* lists() const { return m_lists.get(); }
     BrowserHost* page() const { return m_page; }
     // The main page's functions; it follows the session by itself.
@@ -129,7 +129,7 @@ public:
     MovieInfo openRecordingInfo() const;
     void openUrl(const QString& url) override;
 
-    // --- Playback parts (CHvViewerDlgPlayback.cpp) ---
+    // --- Playback parts (MainWindowPlayback.cpp) ---
     // Screens, opening, clock, docking, single-file open and zoom.
     WindowPlayback* playback() const;
     // Closing: stop the engine, release the recording, stop the clock.
