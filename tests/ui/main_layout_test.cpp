@@ -116,8 +116,8 @@ TEST(MainLayoutTest, HitTestTable) {
         {{1, 627}, WindowHit::BottomLeft}, {{0, 300}, WindowHit::Left},
         {{1199, 0}, WindowHit::TopRight},  {{1197, 626}, WindowHit::BottomRight},
         {{1198, 300}, WindowHit::Right},   {{600, 1}, WindowHit::Top},
-        {{600, 625}, WindowHit::Bottom},   {{600, 3}, WindowHit::caption},
-        {{3, 32}, WindowHit::caption},     {{600, 33}, WindowHit::Client},
+        {{600, 625}, WindowHit::Bottom},   {{600, 3}, WindowHit::Caption},
+        {{3, 32}, WindowHit::Caption},     {{600, 33}, WindowHit::Client},
         {{1196, 300}, WindowHit::Client},  {{3, 624}, WindowHit::Client},
     };
     for (const Case& k : cases)

@@ -115,6 +115,6 @@ WindowHit hitTestWindow(QPoint p, QSize client, bool maximised) {
     if (bottom)
         return WindowHit::Bottom;
     if (p.y() < kTitleHeight)
-        return WindowHit::caption;
+        return WindowHit::Caption;
     return WindowHit::Client;
 }

@@ -57,7 +57,7 @@ void PlaceCaptionButtons(int clientWidth, MainLayout& out);
 // Answer of the hit test, the Linux stand-in for the frame's non-client hit codes.
 enum class WindowHit {
     Client, // default processing: the point belongs to whatever child is there
-    caption,
+    Caption,
     Left,
     Right,
     Top,

@@ -309,7 +309,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
     QWindow* handle = windowHandle();
     if (!handle || hit == WindowHit::Client)
         return QWidget::mousePressEvent(event);
-    if (hit == WindowHit::caption)
+    if (hit == WindowHit::Caption)
         handle->startSystemMove();
     else
         handle->startSystemResize(edgesFor(hit));
@@ -326,7 +326,7 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     // The title band (also when maximised, where it no longer drags): maximise or restore.
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton && p.y() < kTitleHeight &&
-        (m_state.maximised || hitTestWindow(p, size(), false) == WindowHit::caption)) {
+        (m_state.maximised || hitTestWindow(p, size(), false) == WindowHit::Caption)) {
         toggleMaximise();
         event->accept();
         return;
