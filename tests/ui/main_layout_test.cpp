@@ -128,8 +128,10 @@ TEST(MainLayoutTest, HitTestTable) {
 }
 
 // "Swap screens" and the two arrangements: the main channel sits in the top left cell (or the
-// large one), the others follow in order, every cell is 16:9, no two overlap, nothing covers a
-// data panel and the data panels stay where the equal grid has them.
+// large one), the others follow in order, every cell is 16:9, no two overlap and nothing covers a
+// data panel. The equal grid leaves the data panels where they are; the big arrangement ("main
+// channel large", or a one-channel recording) gives the main channel at least twice a cell's area
+// and moves the G-sensor and speed panels into the strip below it.
 TEST(MainLayoutTest, MainChannelAndArrangementsMoveOnlyTheScreens) {
     struct Case {
         QSize client;
@@ -159,10 +161,19 @@ TEST(MainLayoutTest, MainChannelAndArrangementsMoveOnlyTheScreens) {
         in.mainLarge = c.mainLarge;
         const MainLayout l = layoutPanels(in);
 
-        EXPECT_EQ(l.gsensor, grid.gsensor);
-        EXPECT_EQ(l.speed, grid.speed);
+        const bool big = c.mainLarge || (c.engineOpen && c.channels == 1);
         EXPECT_EQ(l.accelerometer, grid.accelerometer);
-        EXPECT_EQ(l.map, grid.map);
+        if (!big) {
+            EXPECT_EQ(l.gsensor, grid.gsensor);
+            EXPECT_EQ(l.speed, grid.speed);
+            EXPECT_EQ(l.map, grid.map);
+        } else {
+            const QRect main = l.screens[c.expectedMain];
+            EXPECT_GE(main.width() * main.height(), 2 * grid.vw * grid.vh);
+            EXPECT_GE(l.speed.width(), 200);
+            EXPECT_FALSE(l.gsensor.intersects(l.speed) || l.gsensor.intersects(l.map) ||
+                         l.speed.intersects(l.map) || l.speed.intersects(l.browser));
+        }
         EXPECT_EQ(l.screens[3], QRect(0, 0, 0, 0));
         const int shown = c.engineOpen ? c.channels : 3;
         for (int i = 0; i < 3; ++i) {
@@ -176,6 +187,7 @@ TEST(MainLayoutTest, MainChannelAndArrangementsMoveOnlyTheScreens) {
             if (c.engineOpen && c.channels == 2) {
                 EXPECT_FALSE(r.intersects(l.map)) << i;
             }
+            EXPECT_TRUE(QRect(6, 37, 2 * l.a - 4, 2 * l.hh - 4).contains(r)) << i;
             for (int j = i + 1; j < shown; ++j)
                 EXPECT_FALSE(r.intersects(l.screens[j])) << i << " " << j;
             if (i == c.expectedMain) {

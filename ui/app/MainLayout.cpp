@@ -1,6 +1,7 @@
 #include "ui/app/MainLayout.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -14,6 +15,42 @@ QRect FitSixteenNine(const QRect& area) {
     }
     return QRect(area.x() + (area.width() - width) / 2, area.y() + (area.height() - height) / 2, width,
                  height);
+}
+
+// The big arrangement's places: the main channel over a strip as high as the speed panel, which
+// holds the other shown channels left to right, then a two-channel recording's map (as large as
+// a small channel), then the G-sensor and speed panels sharing what is left.
+struct StripPlaces {
+    std::array<QRect, 3> screens; // by slot: 0 the main channel
+    QRect map;                    // null unless a two-channel recording's map is docked
+    QRect gsensor;
+    QRect speed;
+};
+
+StripPlaces placeStrip(const MainLayout& o, const LayoutInput& in, int shown) {
+    StripPlaces s;
+    const QRect area(6, 37, 2 * o.a - 4, 2 * o.hh - 4); // the four cells of the equal grid
+    const int height = o.hh / 2 - 4;
+    const int top = area.bottom() + 1 - height;
+    s.screens[0] = FitSixteenNine(QRect(area.x(), area.y(), area.width(), area.height() - height - 4));
+    const int smallWidth = height * 16 / 9;
+    int x = area.x();
+    for (int slot = 1; slot < 3; ++slot) {
+        if (slot >= shown) {
+            s.screens[slot] = QRect(); // no such channel: nothing is placed
+            continue;
+        }
+        s.screens[slot] = QRect(x, top, smallWidth, height);
+        x += smallWidth + 4;
+    }
+    if (in.engineOpen && in.channelCount == 2 && in.mapDocked) {
+        s.map = QRect(x, top, smallWidth, height);
+        x += smallWidth + 4;
+    }
+    const int rest = area.right() + 1 - x;
+    s.gsensor = QRect(x, top, rest / 2 - 2, height);
+    s.speed = QRect(x + rest / 2 + 2, top, rest - rest / 2 - 2, height);
+    return s;
 }
 
 } // namespace
@@ -54,18 +91,15 @@ MainLayout layoutPanels(const LayoutInput& in) {
     // The channels on screen: those of the open recording (up to three), all three without one.
     const int shown = in.engineOpen && in.channelCount > 0 ? std::min(in.channelCount, 3) : 3;
     const int first = ((in.mainScreen % shown) + shown) % shown;
-    // A two-channel recording has its map in the top right video cell.
-    const bool topRightFree = !(in.engineOpen && in.channelCount == 2 && in.mapDocked);
     std::array<QRect, 3> places{cells[0], cells[1], cells[2]};
-    if (in.mainLarge) {
-        // The main channel takes the whole top row where it is free; the others share the lower
-        // left cell side by side.
-        const QRect topRow(6, 37, topRightFree ? 2 * o.a - 4 : o.a - 4, o.hb);
-        const QRect lower(6, o.hh + 37, o.a - 4, o.hb);
-        places[0] = FitSixteenNine(topRow);
-        const int small = std::min((lower.width() - 4) / 2, places[0].width() / 2);
-        places[1] = FitSixteenNine(QRect(lower.x(), lower.y(), small, lower.height()));
-        places[2] = FitSixteenNine(QRect(lower.x() + small + 4, lower.y(), small, lower.height()));
+    // "Main channel large", and a recording with one channel, use the big arrangement: the main
+    // channel takes the video area above a strip that holds the other channels, a two-channel
+    // recording's map and the G-sensor and speed panels.
+    const bool oneChannel = in.engineOpen && in.channelCount == 1;
+    std::optional<StripPlaces> strip;
+    if (in.mainLarge || oneChannel) {
+        strip = placeStrip(o, in, shown);
+        places = strip->screens;
     }
     for (int i = 0; i < 3; ++i) {
         // Channel i of the shown ones sits in slot (i - first) mod shown: the main cell is slot 0.
@@ -86,11 +120,13 @@ MainLayout layoutPanels(const LayoutInput& in) {
     if (in.accelerometerDocked)
         o.accelerometer = QRect(o.rightX, o.hh + 37, o.rightWidth, o.hb);
     if (in.gsensorDocked)
-        o.gsensor = QRect(o.a + 6, o.hh + 37, o.a - 4, o.hh / 2 - 4);
+        o.gsensor = strip ? strip->gsensor : QRect(o.a + 6, o.hh + 37, o.a - 4, o.hh / 2 - 4);
     if (in.speedDocked)
-        o.speed = QRect(o.a + 6, o.hh / 2 + o.hh + 37, o.a - 4, o.hh / 2 - 4);
+        o.speed = strip ? strip->speed : QRect(o.a + 6, o.hh / 2 + o.hh + 37, o.a - 4, o.hh / 2 - 4);
     if (in.mapDocked) {
-        if (in.engineOpen && in.channelCount == 2)
+        if (strip && !strip->map.isNull())
+            o.map = strip->map;
+        else if (in.engineOpen && in.channelCount == 2)
             o.map = QRect(o.a + 6, 37, o.a - 4, o.hb);
         else
             o.map = QRect(o.rightX, 68, o.rightWidth - sb - 1, o.hh - 35);
