@@ -130,8 +130,8 @@ TEST(MainLayoutTest, HitTestTable) {
 // "Swap screens" and the two arrangements: the main channel sits in the top left cell (or the
 // large one), the others follow in order, every cell is 16:9, no two overlap and nothing covers a
 // data panel. The equal grid leaves the data panels where they are; the big arrangement ("main
-// channel large", or a one-channel recording) gives the main channel at least twice a cell's area
-// and moves the G-sensor and speed panels into the strip below it.
+// channel large", or a one-channel recording) gives the main channel at least one and a half
+// times a cell's area and moves the G-sensor and speed panels beside or below it.
 TEST(MainLayoutTest, MainChannelAndArrangementsMoveOnlyTheScreens) {
     struct Case {
         QSize client;
@@ -169,8 +169,9 @@ TEST(MainLayoutTest, MainChannelAndArrangementsMoveOnlyTheScreens) {
             EXPECT_EQ(l.map, grid.map);
         } else {
             const QRect main = l.screens[c.expectedMain];
-            EXPECT_GE(main.width() * main.height(), 2 * grid.vw * grid.vh);
-            EXPECT_GE(l.speed.width(), 200);
+            EXPECT_GE(main.width() * main.height(), 3 * grid.vw * grid.vh / 2);
+            EXPECT_GE(l.speed.width(), 300);
+            EXPECT_GE(l.gsensor.width(), 300);
             EXPECT_FALSE(l.gsensor.intersects(l.speed) || l.gsensor.intersects(l.map) ||
                          l.speed.intersects(l.map) || l.speed.intersects(l.browser));
         }

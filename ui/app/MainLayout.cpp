@@ -17,9 +17,10 @@ QRect FitSixteenNine(const QRect& area) {
                  height);
 }
 
-// The big arrangement's places: the main channel over a strip as high as the speed panel, which
-// holds the other shown channels left to right, then a two-channel recording's map (as large as
-// a small channel), then the G-sensor and speed panels sharing what is left.
+// The big arrangement's places. Alone, the main channel stands over a strip as high as the speed
+// panel that holds the G-sensor and speed panels side by side. With other channels, the G-sensor
+// and speed panels stand in a column right of it, and the strip below holds the other channels
+// left to right, then a two-channel recording's map (as large as a small channel).
 struct StripPlaces {
     std::array<QRect, 3> screens; // by slot: 0 the main channel
     QRect map;                    // null unless a two-channel recording's map is docked
@@ -30,26 +31,31 @@ struct StripPlaces {
 StripPlaces placeStrip(const MainLayout& o, const LayoutInput& in, int shown) {
     StripPlaces s;
     const QRect area(6, 37, 2 * o.a - 4, 2 * o.hh - 4); // the four cells of the equal grid
-    const int height = o.hh / 2 - 4;
-    const int top = area.bottom() + 1 - height;
-    s.screens[0] = FitSixteenNine(QRect(area.x(), area.y(), area.width(), area.height() - height - 4));
-    const int smallWidth = height * 16 / 9;
+    if (shown <= 1) {
+        const int height = o.hh / 2 - 4;
+        const int top = area.bottom() + 1 - height;
+        s.screens[0] = FitSixteenNine(QRect(area.x(), area.y(), area.width(), area.height() - height - 4));
+        const int half = area.width() / 2;
+        s.gsensor = QRect(area.x(), top, half - 2, height);
+        s.speed = QRect(area.x() + half + 2, top, area.width() - half - 2, height);
+        return s;
+    }
+    const int column = std::max(300, area.width() * 3 / 10);
+    const int mainWidth = area.width() - column - 4;
+    s.screens[0] = QRect(area.x(), area.y(), mainWidth, mainWidth * 9 / 16);
+    const int half = s.screens[0].height() / 2;
+    s.gsensor = QRect(area.x() + mainWidth + 4, area.y(), column, half - 2);
+    s.speed = QRect(area.x() + mainWidth + 4, area.y() + half + 2, column, s.screens[0].height() - half - 2);
+    const int top = s.screens[0].bottom() + 5;
+    const int height = area.bottom() + 1 - top;
+    const int smallWidth = std::min({height * 16 / 9, (area.width() - 8) / 3, mainWidth / 2 - 4});
     int x = area.x();
     for (int slot = 1; slot < 3; ++slot) {
-        if (slot >= shown) {
-            s.screens[slot] = QRect(); // no such channel: nothing is placed
-            continue;
-        }
-        s.screens[slot] = QRect(x, top, smallWidth, height);
+        s.screens[slot] = slot < shown ? FitSixteenNine(QRect(x, top, smallWidth, height)) : QRect();
         x += smallWidth + 4;
     }
-    if (in.engineOpen && in.channelCount == 2 && in.mapDocked) {
-        s.map = QRect(x, top, smallWidth, height);
-        x += smallWidth + 4;
-    }
-    const int rest = area.right() + 1 - x;
-    s.gsensor = QRect(x, top, rest / 2 - 2, height);
-    s.speed = QRect(x + rest / 2 + 2, top, rest - rest / 2 - 2, height);
+    if (in.engineOpen && in.channelCount == 2 && in.mapDocked)
+        s.map = QRect(area.x() + smallWidth + 4, top, smallWidth, height);
     return s;
 }
 
