@@ -6,9 +6,9 @@
 #include <QSize>
 
 #include <array>
+#include <functional>
 
 class VideoScreen;
-class PlaybackEngineHolder;
 class QWidget;
 
 class ScreenDocking : public QObject {
@@ -16,7 +16,8 @@ class ScreenDocking : public QObject {
 public:
     static constexpr int kFloatingVideoWidth = 1024; // client width of a floating screen, 16:9
 
-    ScreenDocking(PlaybackEngineHolder& engine, QWidget* mainWindow);
+    // `repaint`: the screens show their current pictures again (the player's repaint).
+    ScreenDocking(std::function<void()> repaint, QWidget* mainWindow);
 
     // Takes the screens and connects their requests; call once, when the screens exist.
     void connectScreens(const std::array<VideoScreen*, 4>& screens);
@@ -33,7 +34,7 @@ signals:
     void dockedChanged(int index, bool docked);
 
 private:
-    PlaybackEngineHolder& m_engine;
+    std::function<void()> m_repaint;
     QWidget* m_mainWindow;
     std::array<VideoScreen*, 4> m_screens{};
 };
