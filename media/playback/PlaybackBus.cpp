@@ -43,7 +43,7 @@ void PlaybackEngine::Impl::handle(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
         engine->m_lastError = errorText(message, "playback error");
-        // The pipeline stays paused where it failed; the clock sees "stopped" and a later Run
+        // The pipeline stays paused where it failed; the player sees "stopped" and a later run
         // or seek may try again.
         if (pipeline)
             gst_element_set_state(pipeline, GST_STATE_PAUSED);

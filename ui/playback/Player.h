@@ -108,6 +108,8 @@ public:
     void setBrightness(int channel, int level /* -255..255 */);
     void setVolume(int level /* 0..65535 */);
     void setViewOptions(uint32_t options /* kViewFlip|kViewMirror */);
+    uint32_t volume() const { return m_engine.volume(); }           // kept across recordings
+    uint32_t viewOptions() const { return m_engine.viewOptions(); } // kept across recordings
     VideoFramePtr captureImage(int channel /* 1-based */);
     void repaint(); // the screens show their pictures again (after a resize or a new layout)
     uint64_t droppedFrames() const;

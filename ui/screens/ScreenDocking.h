@@ -1,5 +1,5 @@
-// Docks and floats the four video screens (their 0x401 request) and refits the video after a
-// screen changed size (0x412). The main window follows dockedChanged to lay docked screens out.
+// Docks and floats the four video screens (their dock-or-float request) and refits the video
+// after a screen changed size. The main window follows dockedChanged to lay docked screens out.
 #pragma once
 
 #include <QObject>
@@ -22,9 +22,9 @@ public:
     // Takes the screens and connects their requests; call once, when the screens exist.
     void connectScreens(const std::array<VideoScreen*, 4>& screens);
 
-    // 0x401: a floating screen (or any with forceDock) docks; a docked one floats.
+    // A floating screen (or any with forceDock) docks; a docked one floats.
     void dockOrFloat(int index, bool forceDock = false);
-    // 0x412: the screen's size changed; the engine redraws its current picture there.
+    // The screen's size changed; the player redraws its current picture there.
     void screenResized(int index);
 
     static QSize floatingSize() { return {kFloatingVideoWidth, kFloatingVideoWidth * 9 / 16}; }
