@@ -436,3 +436,23 @@ TEST_F(Playback, AStartUpFilePathIsListedAndPlayed) {
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
 }
+
+TEST_F(Playback, WhatTheReaderCannotReadIsSaidWhileTheRecordingPlays) {
+    // One opening: the busy flag is up for its length, the records' error reaches the user once,
+    // and the recording plays with empty panels.
+    player->setTrackLoader([](const fs::path&, std::string* error) {
+        *error = "REC.qmv: damaged index";
+        return RecordingData{};
+    });
+    QSignalSpy opening(&rig->busy, &BusyFlag::openingChanged);
+    ASSERT_TRUE(openRow(0));
+    ASSERT_EQ(opening.count(), 2);
+    EXPECT_TRUE(opening[0].at(0).toBool());
+    EXPECT_FALSE(opening[1].at(0).toBool());
+    EXPECT_FALSE(rig->busy.isBusy());
+    ASSERT_EQ(rig->messages.size(), 1u);
+    EXPECT_EQ(rig->messages[0].first, "REC.qmv: damaged index");
+    EXPECT_EQ(rig->messages[0].second, MessageIcon::Information);
+    EXPECT_TRUE(rig->session.isOpen());
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
+}
