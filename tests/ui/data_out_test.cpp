@@ -274,7 +274,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     ASSERT_TRUE(got.open(QIODevice::ReadOnly));
     EXPECT_EQ(got.readAll(), bytes);
     ASSERT_TRUE(opened.wait(60000));
-    EXPECT_TRUE(opened[0][1].toBool());
+    EXPECT_TRUE(opened[0][0].toBool());
     ASSERT_EQ(s_window->lists()->scanner().Entries().size(), 1u);
     EXPECT_EQ(s_window->lists()->scanner().Entries()[0].name, "_RTC20240101_000000.qmv");
 
