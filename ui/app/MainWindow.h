@@ -113,7 +113,6 @@ public:
     // --- CommandTarget ---
     ViewerState& State() override { return m_state; }
     PlaybackControl& Playback() override;
-    // The engine holder of the window: opening a recording and the video screens use it directly.
     PlaybackOperations& operations() override;
     void callInternal(const QString& functionName, const QString& value) override;
     void updateChannelControls() override;

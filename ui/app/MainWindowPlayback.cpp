@@ -7,7 +7,6 @@
 #include "ui/app/CommandIds.h"
 #include "ui/app/MainLayout.h"
 #include "ui/app/PlayerControls.h"
-#include "media/playback/PlaybackEngine.h"
 #include "ui/page/MainPage.h"
 #include "ui/recordings/ListController.h"
 #include "ui/dialogs/MapSettingsDialog.h"

@@ -1,7 +1,7 @@
 // The commands that take data out of the open recording: the snapshot ("btnPicture"), the print
 // report ("btnPrint"), the event-log export ("btnLog") and the GPX export ("btnGpx"). The main
 // window installs them as command handlers; they read the open recording from the PlaybackSession
-// and the pictures from the engine holder. File choosers and message boxes are replaceable so
+// and the pictures from the player. File choosers and message boxes are replaceable so
 // tests run them without a person.
 #pragma once
 
