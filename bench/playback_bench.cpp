@@ -87,36 +87,36 @@ int main(int argc, char** argv) {
     // Third argument: the width the views draw at (0 = full size pictures).
     for (auto& view : views)
         view.m_width = argc > 3 ? std::atoi(argv[3]) : 640;
-    PlaybackEngineHolder holder;
-    holder.attachWindows({&views[0], &views[1], &views[2], &views[3]});
+    PlaybackEngine holder;
+    holder.setViews({&views[0], &views[1], &views[2], &views[3]});
 
     // Open: the recording is cued when OpenRecording returns, with every channel's first picture.
     std::vector<double> opens;
     for (int i = 0; i < 3; ++i) {
         auto start = Clock::now();
-        if (!holder.OpenRecording(argv[1])) {
+        if (!holder.open(argv[1])) {
             std::fprintf(stderr, "cannot open: %s\n", holder.lastError().c_str());
             return 1;
         }
         opens.push_back(msSince(start));
     }
-    const int channels = holder.getChannelCount();
+    const int channels = holder.channelCount();
     for (int c = 0; c < channels; ++c)
         if (views[c].m_frames == 0)
             std::printf("channel %d has no first picture after the open\n", c + 1);
-    std::printf("channels %d, duration %llu ms\n", channels, (unsigned long long)holder.getDurationMs());
+    std::printf("channels %d, duration %llu ms\n", channels, (unsigned long long)holder.durationMs());
     std::printf("open to first picture of every channel: %.0f / %.0f / %.0f ms\n", opens[0], opens[1],
                 opens[2]);
 
     // Seek while paused: from the request until every channel shows the new picture.
     holder.pause();
-    const uint64_t duration = holder.getDurationMs();
+    const uint64_t duration = holder.durationMs();
     double worst = 0, total = 0;
     int seeks = 0;
     for (uint64_t at = 1700; at + 1000 < duration && seeks < 12; at += duration / 13, ++seeks) {
         auto start = Clock::now();
         holder.seekTo(at);
-        holder.engine()->waitForPicture(5000);
+        holder.waitForPicture(5000);
         double ms = msSince(start);
         worst = std::max(worst, ms);
         total += ms;
@@ -127,26 +127,26 @@ int main(int argc, char** argv) {
 
     for (float rate : {1.0f, 2.0f, 2.7f, 3.4f, 4.0f}) {
         holder.seekTo(0);
-        holder.engine()->waitForPicture(5000);
+        holder.waitForPicture(5000);
         holder.setRate(rate);
         for (int c = 0; c < channels; ++c)
             views[c].restart();
-        uint64_t dropped0 = holder.engine()->getDroppedFrames();
-        uint64_t rendered0 = holder.engine()->getRenderedFrames();
+        uint64_t dropped0 = holder.droppedFrames();
+        uint64_t rendered0 = holder.renderedFrames();
         double cpu0 = cpuSeconds();
         auto start = Clock::now();
-        holder.Run();
-        uint64_t pos0 = holder.getPositionMs();
+        holder.run();
+        uint64_t pos0 = holder.positionMs();
         double limit = std::min(seconds, (duration / 1000.0) / rate - 1.0);
         while (msSince(start) < limit * 1000.0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            holder.getState(); // the clock's poll
+            holder.state(); // the clock's poll
         }
         double wall = msSince(start) / 1000.0;
         double cpu = cpuSeconds() - cpu0;
-        uint64_t pos = holder.getPositionMs();
-        uint64_t dropped = holder.engine()->getDroppedFrames() - dropped0;
-        uint64_t rendered = holder.engine()->getRenderedFrames() - rendered0;
+        uint64_t pos = holder.positionMs();
+        uint64_t dropped = holder.droppedFrames() - dropped0;
+        uint64_t rendered = holder.renderedFrames() - rendered0;
         holder.pause();
         int shown = 0, missing = 0;
         for (int c = 0; c < channels; ++c) {
@@ -164,6 +164,6 @@ int main(int argc, char** argv) {
             rendered + dropped ? 100.0 * dropped / double(rendered + dropped) : 0.0);
         holder.setRate(1.0f);
     }
-    holder.closeRecording();
+    holder.close();
     return 0;
 }

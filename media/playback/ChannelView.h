@@ -16,10 +16,10 @@
 //   stretches it over its whole area, no borders, as the video screens always did.
 // - clearFrame() is called on the engine's thread when the channel no longer has a picture (the
 //   recording was closed or has fewer channels than views): show the empty background.
-// - After PlaybackEngineHolder::closeRecording(), attachWindows() with other views, or the holder's
+// - After PlaybackEngine::close(), setViews() with other views, or the engine's
 //   destruction has returned, the engine makes no further call on the view and keeps no pointer to
 //   it; frames already handed over own their pixels. The destructor calls nothing on the views, so
-//   views may be destroyed before or after the holder, but not while it may still draw into them.
+//   views may be destroyed before or after the engine, but not while it may still draw into them.
 class ChannelView {
 public:
     virtual ~ChannelView() = default;
@@ -28,9 +28,9 @@ public:
     virtual void clearFrame() = 0;
 
     // The size in pixels the view draws at, asked on the engine's thread when a recording opens,
-    // on AttachWindows and on every Repaint (the main window repaints after a view is resized).
+    // on setViews and on every repaint (the main window repaints after a view is resized).
     // Pictures are then handed over at that size (never larger than decoded), which spares
     // converting full-size pictures nobody sees; {0, 0} (the default) asks for the full size.
-    // CaptureImage always returns the full size.
+    // captureImage always returns the full size.
     virtual std::pair<int, int> frameSizeHint() const { return {0, 0}; }
 };

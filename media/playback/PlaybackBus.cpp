@@ -43,12 +43,12 @@ void PlaybackEngine::Impl::handle(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
         engine->m_lastError = errorText(message, "playback error");
-        // The pipeline stays paused where it failed; the clock sees "stopped" and a later Run
+        // The pipeline stays paused where it failed; the player sees "stopped" and a later run
         // or seek may try again.
         if (pipeline)
             gst_element_set_state(pipeline, GST_STATE_PAUSED);
         if (built)
-            state = kStopped;
+            state = State::Stopped;
         break;
     }
     case GST_MESSAGE_EOS:
@@ -128,9 +128,10 @@ bool PlaybackEngine::Impl::settle(GstClockTime timeout) {
 }
 
 void PlaybackEngine::pollBus() {
-    m_impl->poll();
+    if (m_impl)
+        m_impl->poll();
 }
 
 bool PlaybackEngine::waitForPicture(uint32_t timeoutMs) {
-    return m_impl->settle(GstClockTime(timeoutMs) * GST_MSECOND);
+    return m_impl && m_impl->settle(GstClockTime(timeoutMs) * GST_MSECOND);
 }

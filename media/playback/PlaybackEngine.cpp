@@ -1,5 +1,9 @@
 #include "media/playback/PlaybackEngineImpl.h"
 #include "media/playback/GstSupport.h"
+#include "media/playback/RecordingSource.h"
+
+#include <QCoreApplication>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -12,21 +16,103 @@
 #include <string>
 #include <vector>
 
-PlaybackEngine::PlaybackEngine(const std::array<ChannelView*, kMaxChannels>& views)
-    : m_impl(std::make_unique<Impl>()) {
-    ensureGStreamer();
-    m_impl->engine = this;
-    m_impl->views = views;
+namespace {
+
+constexpr int kBusPollMs = 100;
+
+bool canCreate(const char* factory) {
+    GstElement* element = gst_element_factory_make(factory, nullptr);
+    if (!element)
+        return false;
+    gst_object_unref(element);
+    return true;
 }
 
-PlaybackEngine::~PlaybackEngine() = default;
+} // namespace
 
-int PlaybackEngine::getState() {
+PlaybackEngine::PlaybackEngine() {
+    ensureGStreamer();
+    if (QCoreApplication::instance()) {
+        m_pollTimer = new QTimer();
+        m_pollTimer->setInterval(kBusPollMs);
+        m_pollTimer->callOnTimeout([this] { pollBus(); });
+    }
+}
+
+PlaybackEngine::~PlaybackEngine() {
+    delete m_pollTimer;
+    m_impl.reset(); // no view is called from here: the views may already be gone
+}
+
+int PlaybackEngine::checkFilters() {
+    if (!ensureGStreamer())
+        return -1;
+    if (!canCreate(kRecordingSourceFactory) || !canCreate("avidemux"))
+        return -1;
+    if (!canCreate("avdec_h264") || !canCreate("h264parse"))
+        return -2;
+    if (!canCreate("avdec_aac"))
+        return -3;
+    if (!canCreate("videobalance"))
+        return -4;
+    return 1;
+}
+
+void PlaybackEngine::clearViews(int from) {
+    for (int i = from; i < kMaxChannels; ++i)
+        if (m_views[i])
+            m_views[i]->clearFrame();
+}
+
+bool PlaybackEngine::open(const std::filesystem::path& path) {
+    m_lastError.clear();
+    if (!m_viewsSet || path.empty()) {
+        m_lastError = !m_viewsSet ? "no video windows attached" : "no recording given";
+        return false;
+    }
+    if (m_impl && m_impl->built) {
+        stop();
+        seekTo(0);
+    }
+    m_impl = std::make_unique<Impl>();
+    m_impl->engine = this;
+    m_impl->views = m_views;
+    m_impl->volumeLevel = m_volume;
+    m_impl->viewOptions = m_viewOptions;
+    m_channelCount = 0;
+    m_rate = 1.0f;
+    if (!build(path)) {
+        m_impl.reset();
+        clearViews(0);
+        return false;
+    }
+    // Views beyond the recording's channels show nothing rather than the previous recording.
+    clearViews(m_channelCount);
+    if (m_pollTimer)
+        m_pollTimer->start();
+    return true;
+}
+
+void PlaybackEngine::close() {
+    if (m_pollTimer)
+        m_pollTimer->stop();
+    m_channelCount = 0;
+    if (!m_impl)
+        return;
+    m_impl.reset();
+    clearViews(0);
+}
+
+PlaybackEngine::State PlaybackEngine::state() {
+    if (!m_impl)
+        return State::Closed;
     m_impl->poll();
     return m_impl->state;
 }
 
-double PlaybackEngine::getAppliedRate() {
+double PlaybackEngine::appliedRate() {
+    if (!m_impl)
+        return 1.0;
     Impl& d = *m_impl;
     d.poll();
     if (!d.pipeline)
@@ -43,6 +129,8 @@ double PlaybackEngine::getAppliedRate() {
 }
 
 void PlaybackEngine::setBrightness(int channel, int value) {
+    if (!m_impl)
+        return;
     Impl& d = *m_impl;
     d.poll();
     if (channel < 0 || channel >= kMaxChannels)
@@ -58,6 +146,9 @@ void PlaybackEngine::setBrightness(int channel, int value) {
 }
 
 void PlaybackEngine::setViewOptions(uint32_t options) {
+    m_viewOptions = options;
+    if (!m_impl)
+        return;
     Impl& d = *m_impl;
     d.poll();
     uint32_t old = d.viewOptions.exchange(options);
@@ -70,15 +161,28 @@ void PlaybackEngine::setViewOptions(uint32_t options) {
 }
 
 void PlaybackEngine::setVolume(uint32_t level) {
+    level = std::min<uint32_t>(level, 65535);
+    m_volume = level;
+    if (!m_impl)
+        return;
     Impl& d = *m_impl;
     d.poll();
-    level = std::min<uint32_t>(level, 65535);
     d.volumeLevel = level;
     if (d.volume)
         g_object_set(d.volume, "volume", level / 65535.0, nullptr);
 }
 
 void PlaybackEngine::setViews(const std::array<ChannelView*, kMaxChannels>& views) {
+    m_views = views;
+    m_viewsSet = true;
+    if (!m_impl) {
+        m_impl = std::make_unique<Impl>(); // nothing open yet: NotBuilt
+        m_impl->engine = this;
+        m_impl->views = views;
+        m_impl->volumeLevel = m_volume;
+        m_impl->viewOptions = m_viewOptions;
+        return;
+    }
     Impl& d = *m_impl;
     d.poll();
     for (int i = 0; i < kMaxChannels; ++i) {
@@ -105,6 +209,8 @@ void PlaybackEngine::setViews(const std::array<ChannelView*, kMaxChannels>& view
 }
 
 void PlaybackEngine::repaint() {
+    if (!m_impl)
+        return;
     Impl& d = *m_impl;
     d.poll();
     applyViewSizes(); // the views may have been resized; the next picture comes at the new size
@@ -118,6 +224,8 @@ void PlaybackEngine::repaint() {
 }
 
 VideoFramePtr PlaybackEngine::captureImage(int channel) {
+    if (!m_impl)
+        return nullptr;
     Impl& d = *m_impl;
     d.poll();
     if (!d.built || channel < 1 || channel > m_channelCount || !d.channels[channel - 1])
@@ -146,6 +254,8 @@ VideoFramePtr PlaybackEngine::captureImage(int channel) {
 }
 
 void PlaybackEngine::applyViewSizes() {
+    if (!m_impl)
+        return;
     Impl& d = *m_impl;
     d.readHints();
     for (int i = 0; i < m_channelCount; ++i)
@@ -154,13 +264,15 @@ void PlaybackEngine::applyViewSizes() {
 }
 
 // A counter of the video sinks' statistics, summed over the channels.
-static uint64_t sinkStat(PlaybackEngine::Impl& d, int channelCount, const char* field) {
+static uint64_t sinkStat(PlaybackEngine::Impl* d, int channelCount, const char* field) {
     uint64_t total = 0;
+    if (!d)
+        return 0;
     for (int i = 0; i < channelCount; ++i) {
-        if (!d.channels[i])
+        if (!d->channels[i])
             continue;
         GstStructure* stats = nullptr;
-        g_object_get(d.channels[i]->sink, "stats", &stats, nullptr);
+        g_object_get(d->channels[i]->sink, "stats", &stats, nullptr);
         guint64 value = 0;
         if (stats) {
             gst_structure_get_uint64(stats, field, &value);
@@ -171,10 +283,10 @@ static uint64_t sinkStat(PlaybackEngine::Impl& d, int channelCount, const char* 
     return total;
 }
 
-uint64_t PlaybackEngine::getDroppedFrames() {
-    return sinkStat(*m_impl, m_channelCount, "dropped");
+uint64_t PlaybackEngine::droppedFrames() {
+    return sinkStat(m_impl.get(), m_channelCount, "dropped");
 }
 
-uint64_t PlaybackEngine::getRenderedFrames() {
-    return sinkStat(*m_impl, m_channelCount, "rendered");
+uint64_t PlaybackEngine::renderedFrames() {
+    return sinkStat(m_impl.get(), m_channelCount, "rendered");
 }

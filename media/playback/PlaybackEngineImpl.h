@@ -1,6 +1,7 @@
 // The playback engine's private state, shared by its parts: pipeline building
 // (PlaybackPipeline.cpp), bus and state handling (PlaybackBus.cpp), seek and step
-// (PlaybackSeek.cpp) and the settings and captures of PlaybackEngine.cpp.
+// (PlaybackSeek.cpp) and the recording, settings and captures of PlaybackEngine.cpp. One Impl
+// lives from the opening of a recording to its close.
 #pragma once
 
 #include "media/playback/PlaybackEngine.h"
@@ -48,7 +49,7 @@ struct PlaybackEngine::Impl {
 
     PlaybackEngine* engine = nullptr;
     GstElement* pipeline = nullptr;
-    GstBus* bus = nullptr; // the pipeline's, kept: the clock drains it several times a second
+    GstBus* bus = nullptr; // the pipeline's, kept: the player drains it several times a second
     GstElement* demux = nullptr;
     GstElement* volume = nullptr;
 
@@ -72,7 +73,7 @@ struct PlaybackEngine::Impl {
     std::atomic<uint32_t> viewOptions{0};
     std::atomic<uint32_t> volumeLevel{65535};
 
-    int state = kNotBuilt;
+    State state = State::NotBuilt;
     bool built = false;
     bool atEnd = false;   // end of stream reached since the last seek
     bool stepped = false; // video sinks were stepped ahead of the audio since the last seek
@@ -156,7 +157,7 @@ struct PlaybackEngine::Impl {
     EngineResult admit(bool needsActive);
 
     // Pause and Stop both keep the pipeline cued where it is; only the reported state differs.
-    EngineResult holdAt(int newState);
+    EngineResult holdAt(State newState);
 
     // Seeks at the applied rate, within the recording: the end itself has no picture (the last
     // one ends there), so a target at or past it shows the last one.

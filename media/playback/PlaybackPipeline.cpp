@@ -149,8 +149,8 @@ VideoFramePtr PlaybackEngine::Impl::convertToBgrx(GstBuffer* buffer, GstCaps* ca
 }
 
 int PlaybackEngine::Impl::videoDirection(uint32_t options) {
-    bool flip = options & PlaybackEngine::kViewFlip;
-    bool mirror = options & PlaybackEngine::kViewMirror;
+    bool flip = options & kViewFlip;
+    bool mirror = options & kViewMirror;
     if (flip && mirror)
         return GST_VIDEO_ORIENTATION_180;
     if (mirror)
@@ -185,7 +185,7 @@ void PlaybackEngine::Impl::teardown() {
     noMorePads = false;
     audioLinked = false;
     built = false;
-    state = kStopped;
+    state = State::Stopped;
 }
 
 void PlaybackEngine::Impl::deliver(Channel* channel, GstSample* sample) {
@@ -496,7 +496,7 @@ void PlaybackEngine::Impl::onNoMorePads(GstElement*, gpointer data) {
 bool PlaybackEngine::build(const std::filesystem::path& path) {
     Impl& d = *m_impl;
     d.teardown();
-    d.state = kNotBuilt;
+    d.state = State::NotBuilt;
     d.padError.clear();
     m_lastError.clear();
     m_channelCount = 0;
@@ -504,7 +504,7 @@ bool PlaybackEngine::build(const std::filesystem::path& path) {
     auto fail = [&](const std::string& why) {
         m_lastError = why;
         d.teardown();
-        d.state = kNotBuilt;
+        d.state = State::NotBuilt;
         m_channelCount = 0;
         return false;
     };
@@ -559,7 +559,7 @@ bool PlaybackEngine::build(const std::filesystem::path& path) {
         m_channelCount = std::min(d.videoStreams, kMaxChannels);
     }
     d.built = true;
-    d.state = kStopped;
+    d.state = State::Stopped;
     d.appliedRate = 1.0;
     d.duration();
     applyViewSizes();

@@ -40,12 +40,12 @@ EngineResult PlaybackEngine::Impl::admit(bool needsActive) {
     poll();
     if (!built)
         return EngineResult::NotReady;
-    if (needsActive && state != kRunning && state != kPaused)
+    if (needsActive && state != State::Running && state != State::Paused)
         return EngineResult::WrongState;
     return EngineResult::Ok;
 }
 
-EngineResult PlaybackEngine::Impl::holdAt(int newState) {
+EngineResult PlaybackEngine::Impl::holdAt(State newState) {
     if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
         return EngineResult::Failed;
     state = newState;
@@ -71,7 +71,7 @@ EngineResult PlaybackEngine::Impl::skipBy(int64_t deltaNs) {
 }
 
 void PlaybackEngine::Impl::redecodeStill() {
-    if (state == kRunning || !built || atEnd)
+    if (state == State::Running || !built || atEnd)
         return;
     if (int64_t position = positionNs(); position >= 0)
         seekNs(position, appliedRate);
@@ -111,11 +111,15 @@ uint64_t PlaybackEngine::Impl::frameCount(int index) {
     return channels[index] ? channels[index]->frames : 0;
 }
 
-EngineResult PlaybackEngine::Run() {
+bool PlaybackEngine::run() {
+    return !m_impl ? result(EngineResult::Ok) : result(runPipeline());
+}
+
+EngineResult PlaybackEngine::runPipeline() {
     Impl& d = *m_impl;
     if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
         return admitted;
-    if (d.state != kPaused && d.state != kStopped)
+    if (d.state != State::Paused && d.state != State::Stopped)
         return EngineResult::WrongState;
     // 1.0 is applied as it is; any other rate is held to the range the page offers.
     if (m_rate != 1.0f)
@@ -133,48 +137,58 @@ EngineResult PlaybackEngine::Run() {
     }
     if (gst_element_set_state(d.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         return EngineResult::Failed;
-    d.state = kRunning;
+    d.state = State::Running;
     return EngineResult::Ok;
 }
 
-EngineResult PlaybackEngine::pause() {
+bool PlaybackEngine::pause() {
+    return !m_impl ? result(EngineResult::Ok) : result(pausePipeline());
+}
+
+EngineResult PlaybackEngine::pausePipeline() {
     Impl& d = *m_impl;
     if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
         return admitted;
-    return d.state == kRunning ? d.holdAt(kPaused) : EngineResult::Ok;
+    return d.state == State::Running ? d.holdAt(State::Paused) : EngineResult::Ok;
 }
 
-EngineResult PlaybackEngine::stop() {
+bool PlaybackEngine::stop() {
+    if (!m_impl)
+        return result(EngineResult::Ok);
     Impl& d = *m_impl;
     if (EngineResult admitted = d.admit(true); admitted != EngineResult::Ok)
-        return admitted;
+        return result(admitted);
     // Stopped keeps the pipeline cued (paused) where it is: seeks still show their picture and a
     // run continues from the current position, as the callers expect.
-    return d.holdAt(kStopped);
+    return result(d.holdAt(State::Stopped));
 }
 
-EngineResult PlaybackEngine::seekTo(uint64_t ms) {
+bool PlaybackEngine::seekTo(uint64_t ms) {
+    if (!m_impl)
+        return result(EngineResult::NotReady);
     Impl& d = *m_impl;
     if (EngineResult admitted = d.admit(false); admitted != EngineResult::Ok)
-        return admitted;
-    return d.seekWithin(static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND);
+        return result(admitted);
+    return result(d.seekWithin(static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / GST_MSECOND)) * GST_MSECOND));
 }
 
-EngineResult PlaybackEngine::skipBack(uint32_t seconds) {
-    return m_impl->skipBy(-int64_t(seconds) * int64_t(GST_SECOND));
+bool PlaybackEngine::skipBack(uint32_t seconds) {
+    return result(m_impl ? m_impl->skipBy(-int64_t(seconds) * int64_t(GST_SECOND)) : EngineResult::NotReady);
 }
 
-EngineResult PlaybackEngine::skipForward(uint32_t seconds) {
-    return m_impl->skipBy(int64_t(seconds) * int64_t(GST_SECOND));
+bool PlaybackEngine::skipForward(uint32_t seconds) {
+    return result(m_impl ? m_impl->skipBy(int64_t(seconds) * int64_t(GST_SECOND)) : EngineResult::NotReady);
 }
 
 bool PlaybackEngine::stepFrame() {
+    if (!m_impl)
+        return false;
     Impl& d = *m_impl;
     d.poll();
     if (!d.built || m_channelCount == 0 || d.atEnd)
         return false;
-    if (d.state == kRunning) {
-        if (pause() != EngineResult::Ok)
+    if (d.state == State::Running) {
+        if (pausePipeline() != EngineResult::Ok)
             return false;
     }
     if (!d.settle(kSettleTimeout))
@@ -207,7 +221,9 @@ bool PlaybackEngine::stepFrame() {
     return all;
 }
 
-uint64_t PlaybackEngine::getPositionMs() {
+uint64_t PlaybackEngine::positionMs() {
+    if (!m_impl)
+        return 0;
     Impl& d = *m_impl;
     d.poll();
     if (!d.built)
@@ -223,7 +239,9 @@ uint64_t PlaybackEngine::getPositionMs() {
     return static_cast<uint64_t>(position / GST_MSECOND);
 }
 
-uint64_t PlaybackEngine::getDurationMs() {
+uint64_t PlaybackEngine::durationMs() {
+    if (!m_impl)
+        return 0;
     Impl& d = *m_impl;
     d.poll();
     if (!d.built)
@@ -233,13 +251,15 @@ uint64_t PlaybackEngine::getDurationMs() {
 }
 
 void PlaybackEngine::setRate(float rate) {
+    if (!m_impl)
+        return;
     Impl& d = *m_impl;
     d.poll();
     if (!std::isfinite(rate) || rate <= 0.0f)
         return;
-    bool wasRunning = d.state == kRunning;
-    pause();
+    bool wasRunning = d.state == State::Running;
+    pausePipeline();
     m_rate = rate;
     if (wasRunning)
-        Run();
+        runPipeline();
 }

@@ -54,20 +54,20 @@ int RunSnapshot(const std::vector<std::string>& args) {
 
     // No sound is played: the clock of a fake sink is enough to cue the pictures.
     setenv("QUILLENT_AUDIO_SINK", "fakesink", 0);
-    PlaybackEngineHolder holder;
-    holder.attachWindows({}); // nothing is drawn; the pictures are only captured
-    if (!holder.OpenRecording(recording)) {
+    PlaybackEngine engine;
+    engine.setViews({}); // nothing is drawn; the pictures are only captured
+    if (!engine.open(recording)) {
         std::fprintf(stderr, "quillent-tool snapshot: cannot play %s: %s\n", recording.c_str(),
-                     holder.lastError().c_str());
+                     engine.lastError().c_str());
         return kExitFailed;
     }
-    if (channel > holder.getChannelCount()) {
+    if (channel > engine.channelCount()) {
         std::fprintf(stderr, "quillent-tool snapshot: %s has %d channel(s), not %lld\n", recording.c_str(),
-                     holder.getChannelCount(), channel);
+                     engine.channelCount(), channel);
         return kExitFailed;
     }
-    holder.seekTo(static_cast<uint64_t>(at));
-    VideoFramePtr picture = holder.captureImage(static_cast<int>(channel));
+    engine.seekTo(static_cast<uint64_t>(at));
+    VideoFramePtr picture = engine.captureImage(static_cast<int>(channel));
     if (!picture) {
         std::fprintf(stderr, "quillent-tool snapshot: no picture at %lld ms\n", at);
         return kExitFailed;

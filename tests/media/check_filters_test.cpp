@@ -19,29 +19,29 @@ void removeElement(const char* name) {
 }
 
 TEST(checkFilters, ReportsTheFirstMissingComponentInOrder) {
-    PlaybackEngineHolder holder; // starts GStreamer
-    EXPECT_EQ(holder.checkFilters(), 1);
+    PlaybackEngine engine; // starts GStreamer
+    EXPECT_EQ(engine.checkFilters(), 1);
     removeElement("videobalance");
-    EXPECT_EQ(holder.checkFilters(), -4);
+    EXPECT_EQ(engine.checkFilters(), -4);
     removeElement("avdec_aac");
-    EXPECT_EQ(holder.checkFilters(), -3);
+    EXPECT_EQ(engine.checkFilters(), -3);
     removeElement("avdec_h264");
-    EXPECT_EQ(holder.checkFilters(), -2);
+    EXPECT_EQ(engine.checkFilters(), -2);
     removeElement("avidemux");
-    EXPECT_EQ(holder.checkFilters(), -1) << "the source cannot serve anything without its demuxer";
+    EXPECT_EQ(engine.checkFilters(), -1) << "the source cannot serve anything without its demuxer";
 }
 
 TEST(checkFilters, AMissingDecoderFailsTheOpenCleanly) {
     setenv("QUILLENT_AUDIO_SINK", "fakesink", 1);
     auto avi = samples::threeChannelAvi();
     ASSERT_FALSE(avi.empty());
-    PlaybackEngineHolder holder;
-    holder.attachWindows({});
-    ASSERT_TRUE(holder.OpenRecording(avi)) << holder.lastError();
+    PlaybackEngine engine;
+    engine.setViews({});
+    ASSERT_TRUE(engine.open(avi)) << engine.lastError();
     removeElement("h264parse");
-    EXPECT_FALSE(holder.OpenRecording(avi));
-    EXPECT_NE(holder.lastError().find("h264parse"), std::string::npos) << holder.lastError();
-    EXPECT_EQ(holder.getState(), -1);
+    EXPECT_FALSE(engine.open(avi));
+    EXPECT_NE(engine.lastError().find("h264parse"), std::string::npos) << engine.lastError();
+    EXPECT_EQ(engine.state(), PlaybackEngine::State::Closed);
 }
 
 } // namespace

@@ -225,8 +225,8 @@ TEST_F(DamagedRecordings, EveryCommandFailsCleanlyOrGivesAReadableResult) {
     std::mt19937 rng(seedText ? uint32_t(std::strtoul(seedText, nullptr, 10)) : 20140101u);
     std::map<std::string, int> counts;
     RecordingView views[4];
-    PlaybackEngineHolder engine;
-    engine.attachWindows({&views[0], &views[1], &views[2], &views[3]});
+    PlaybackEngine engine;
+    engine.setViews({&views[0], &views[1], &views[2], &views[3]});
     for (int i = 0; i < size; ++i) {
         const size_t base = size_t(i) % bases.size();
         const Input input = damage(bases[base].first, bases[base].second, headers[base], rng, (i / 2) % 6);
@@ -305,7 +305,7 @@ TEST_F(DamagedRecordings, EveryCommandFailsCleanlyOrGivesAReadableResult) {
         }
         // The engine: every fourth input (each takes about a second).
         if (i % 4 == 0) {
-            const bool opened = engine.OpenRecording(file);
+            const bool opened = engine.open(file);
             counts[opened ? "engine plays" : "engine refuses"] += 1;
             if (!opened) {
                 EXPECT_FALSE(engine.lastError().empty());
@@ -389,18 +389,18 @@ TEST_F(DamagedRecordings, UnusualButValidRecordingsPlay) {
     writeBytes(recordEachFrame, interleaved);
 
     RecordingView views[4];
-    PlaybackEngineHolder engine;
-    engine.attachWindows({&views[0], &views[1], &views[2], &views[3]});
+    PlaybackEngine engine;
+    engine.setViews({&views[0], &views[1], &views[2], &views[3]});
     for (const fs::path& file : {five, fiveCamera, fiveConverted, recordsFirst, recordEachFrame}) {
         SCOPED_TRACE(file.filename().string());
-        ASSERT_TRUE(engine.OpenRecording(file)) << engine.lastError();
-        EXPECT_EQ(engine.getChannelCount(), file.string().find("five") != std::string::npos ? 4 : 1);
+        ASSERT_TRUE(engine.open(file)) << engine.lastError();
+        EXPECT_EQ(engine.channelCount(), file.string().find("five") != std::string::npos ? 4 : 1);
         int before[4];
         for (int k = 0; k < 4; ++k)
             before[k] = views[k].presented();
-        ASSERT_TRUE(engine.Run());
-        EXPECT_TRUE(samples::waitFor([&] { return engine.getPositionMs() > 300; }));
-        for (int k = 0; k < engine.getChannelCount(); ++k)
+        ASSERT_TRUE(engine.run());
+        EXPECT_TRUE(samples::waitFor([&] { return engine.positionMs() > 300; }));
+        for (int k = 0; k < engine.channelCount(); ++k)
             EXPECT_TRUE(samples::waitFor([&] { return views[k].presented() > before[k] + 2; }))
                 << "channel " << k + 1 << " shows pictures";
     }

@@ -70,10 +70,10 @@ protected:
                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir / "out");
-        holder.attachWindows({&views[0], &views[1], &views[2], &views[3]});
+        holder.setViews({&views[0], &views[1], &views[2], &views[3]});
     }
     void TearDown() override {
-        holder.closeRecording();
+        holder.close();
         fs::remove_all(dir);
     }
     fs::path convert(const fs::path& file) {
@@ -83,7 +83,7 @@ protected:
 
     fs::path dir;
     RecordingView views[4];
-    PlaybackEngineHolder holder;
+    PlaybackEngine holder;
 };
 
 } // namespace
@@ -136,23 +136,23 @@ TEST_F(ToolsMedia, MergedChannelsJoinTheRightPicturesAndPlayAcrossTheJoins) {
     }
 
     // The engine plays across the joins and shows the same pictures.
-    ASSERT_TRUE(holder.OpenRecording(merged)) << holder.lastError();
-    EXPECT_EQ(holder.getDurationMs(), 9000u);
+    ASSERT_TRUE(holder.open(merged)) << holder.lastError();
+    EXPECT_EQ(holder.durationMs(), 9000u);
     for (int at : {2950, 3050, 6050}) {
         holder.seekTo(uint64_t(at));
-        ASSERT_TRUE(holder.engine()->waitForPicture());
+        ASSERT_TRUE(holder.waitForPicture());
         auto shown = holder.captureImage(1);
         auto original = samples::ffmpegFrame(source, 0, at % 3000);
         ASSERT_TRUE(shown && original) << at;
         EXPECT_GT(samples::psnr(*shown, *original), 35.0) << "at " << at;
     }
     holder.seekTo(2600);
-    ASSERT_TRUE(holder.Run());
-    EXPECT_TRUE(samples::waitFor([&] { return holder.getPositionMs() > 3400; })) << "stuck at the first join";
+    ASSERT_TRUE(holder.run());
+    EXPECT_TRUE(samples::waitFor([&] { return holder.positionMs() > 3400; })) << "stuck at the first join";
     holder.seekTo(5600);
-    EXPECT_TRUE(samples::waitFor([&] { return holder.getPositionMs() > 6400; }))
+    EXPECT_TRUE(samples::waitFor([&] { return holder.positionMs() > 6400; }))
         << "stuck at the second join";
-    EXPECT_EQ(holder.getState(), 0);
+    EXPECT_EQ(holder.state(), PlaybackEngine::State::Running);
 
     // The MP4 of the same channel: H.264 and AAC over the whole time, decoded without an error.
     const fs::path mp4 = dir / "out" / "RTC20261207_080000_CH1.mp4";
@@ -199,11 +199,11 @@ TEST_F(ToolsMedia, ScrambledCopyPlaysOnlyHereRoundTripsAndReportsAChangedByte) {
     EXPECT_NE(r.output.find("rror"), std::string::npos) << "decoding errors expected";
 
     // The engine plays the copy with the source's pictures.
-    ASSERT_TRUE(holder.OpenRecording(copy)) << holder.lastError();
-    EXPECT_EQ(holder.getChannelCount(), 3);
+    ASSERT_TRUE(holder.open(copy)) << holder.lastError();
+    EXPECT_EQ(holder.channelCount(), 3);
     for (int at : {0, 1500, 2900}) {
         holder.seekTo(uint64_t(at));
-        ASSERT_TRUE(holder.engine()->waitForPicture());
+        ASSERT_TRUE(holder.waitForPicture());
         for (int channel = 1; channel <= 3; ++channel) {
             auto shown = holder.captureImage(channel);
             auto original = samples::ffmpegFrame(clearAvi, channel - 1, at);
@@ -211,9 +211,9 @@ TEST_F(ToolsMedia, ScrambledCopyPlaysOnlyHereRoundTripsAndReportsAChangedByte) {
             EXPECT_GT(samples::psnr(*shown, *original), 35.0) << "channel " << channel << " at " << at;
         }
     }
-    ASSERT_TRUE(holder.Run());
-    EXPECT_TRUE(samples::waitFor([&] { return holder.getPositionMs() > 1000; }));
-    holder.closeRecording();
+    ASSERT_TRUE(holder.run());
+    EXPECT_TRUE(samples::waitFor([&] { return holder.positionMs() > 1000; }));
+    holder.close();
 
     // The way back: the very recording the camera wrote, stream for stream.
     r = tool("copy --clear " + q(copy) + " " + q(dir / "back.qmv"));

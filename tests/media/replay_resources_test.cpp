@@ -35,15 +35,15 @@ long residentKiB() {
 }
 
 // One replay as the playback clock does it: open, play to the end, stop and close.
-void playToTheEnd(PlaybackEngineHolder& holder, const std::filesystem::path& path) {
-    ASSERT_TRUE(holder.OpenRecording(path)) << holder.lastError();
-    ASSERT_TRUE(holder.Run());
-    const uint64_t duration = holder.getDurationMs();
-    samples::waitFor([&] { return holder.getPositionMs() + 50 >= duration; });
-    holder.stop();
-    holder.seekTo(0);
-    holder.stop();
-    holder.closeRecording();
+void playToTheEnd(PlaybackEngine& engine, const std::filesystem::path& path) {
+    ASSERT_TRUE(engine.open(path)) << engine.lastError();
+    ASSERT_TRUE(engine.run());
+    const uint64_t duration = engine.durationMs();
+    samples::waitFor([&] { return engine.positionMs() + 50 >= duration; });
+    engine.stop();
+    engine.seekTo(0);
+    engine.stop();
+    engine.close();
 }
 
 } // namespace
@@ -51,17 +51,17 @@ void playToTheEnd(PlaybackEngineHolder& holder, const std::filesystem::path& pat
 TEST(ReplayResources, TenReplaysKeepOpenFilesAndMemoryFlat) {
     ASSERT_TRUE(kSilentReplays);
     RecordingView views[4];
-    PlaybackEngineHolder holder;
-    holder.attachWindows({&views[0], &views[1], &views[2], &views[3]});
+    PlaybackEngine engine;
+    engine.setViews({&views[0], &views[1], &views[2], &views[3]});
     const std::filesystem::path recording =
         std::filesystem::path(QUILLENT_TEST_DATA) / "camera-3ch-unfinished.qmv";
     // The first runs load the plug-ins and fill the allocators' pools.
     for (int i = 0; i < 2; ++i)
-        playToTheEnd(holder, recording);
+        playToTheEnd(engine, recording);
     const int filesBefore = openFiles();
     const long memoryBefore = residentKiB();
     for (int i = 0; i < 10; ++i)
-        playToTheEnd(holder, recording);
+        playToTheEnd(engine, recording);
     const int filesAfter = openFiles();
     const long memoryAfter = residentKiB();
     std::printf("open files %d -> %d, resident memory %ld -> %ld KiB\n", filesBefore, filesAfter, memoryBefore,

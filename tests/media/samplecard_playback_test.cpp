@@ -38,7 +38,7 @@ protected:
         ASSERT_TRUE(fs::exists(fs::path(QUILLENT_BIN_DIR) / "quillent-samplecard"))
             << "quillent-samplecard is not built";
         ASSERT_FALSE(samples::sampleCard().empty()) << "the sample card could not be written";
-        holder.attachWindows({&views[0], &views[1], &views[2], &views[3]});
+        holder.setViews({&views[0], &views[1], &views[2], &views[3]});
     }
 
     fs::path find(const std::string& name) {
@@ -51,7 +51,7 @@ protected:
     template <typename F> bool waitFor(F done) { return samples::waitFor(done, 30); }
 
     RecordingView views[4];
-    PlaybackEngineHolder holder;
+    PlaybackEngine holder;
 };
 
 TEST_F(SampleCardTest, EveryRecordingOpensWithItsChannelsAndDuration) {
@@ -61,10 +61,10 @@ TEST_F(SampleCardTest, EveryRecordingOpensWithItsChannelsAndDuration) {
         std::string error;
         auto reader = RecordingReader::open(file, &error);
         ASSERT_TRUE(reader) << file << ": " << error;
-        ASSERT_TRUE(holder.OpenRecording(file)) << file << ": " << holder.lastError();
-        EXPECT_EQ(holder.getChannelCount(), reader->info().videoChannels) << file;
-        EXPECT_NEAR(double(holder.getDurationMs()), double(reader->info().durationMs), 150.0) << file;
-        for (int c = 1; c <= holder.getChannelCount(); ++c)
+        ASSERT_TRUE(holder.open(file)) << file << ": " << holder.lastError();
+        EXPECT_EQ(holder.channelCount(), reader->info().videoChannels) << file;
+        EXPECT_NEAR(double(holder.durationMs()), double(reader->info().durationMs), 150.0) << file;
+        for (int c = 1; c <= holder.channelCount(); ++c)
             EXPECT_TRUE(views[c - 1].last()) << file << " channel " << c << " shows its first picture";
     }
 }
@@ -77,15 +77,15 @@ TEST_F(SampleCardTest, AccurateSeekMatchesTheConvertedRecording) {
     ASSERT_GE(ConvertRecording(out, file, true), 0);
     fs::path avi = ConvertedPath(out, file, true);
 
-    ASSERT_TRUE(holder.OpenRecording(file));
-    ASSERT_EQ(holder.getChannelCount(), 3);
-    const uint64_t duration = holder.getDurationMs();
+    ASSERT_TRUE(holder.open(file));
+    ASSERT_EQ(holder.channelCount(), 3);
+    const uint64_t duration = holder.durationMs();
     // A picture's start, inside one, near the end.
     for (uint64_t at : {uint64_t(1500), uint64_t(2366), duration - 150}) {
         holder.seekTo(at);
         // Every branch, the sound included, finds the new position (camera-form AAC is timed by
         // its frames, not by its bytes).
-        EXPECT_TRUE(holder.engine()->waitForPicture()) << "at " << at;
+        EXPECT_TRUE(holder.waitForPicture()) << "at " << at;
         for (int channel = 1; channel <= 3; ++channel) {
             VideoFramePtr shown = holder.captureImage(channel);
             ASSERT_TRUE(shown);
@@ -128,23 +128,23 @@ TEST_F(SampleCardTest, UnfinishedAndTruncatedRecordingsPlayToTheirEnd) {
     for (const char* name : {"RTC20261207_080400.qmv", "RTC20261207_080500.qmv", "RTC20261207_080200.qmv"}) {
         fs::path file = find(name);
         ASSERT_FALSE(file.empty()) << name;
-        ASSERT_TRUE(holder.OpenRecording(file)) << name << ": " << holder.lastError();
-        uint64_t duration = holder.getDurationMs();
+        ASSERT_TRUE(holder.open(file)) << name << ": " << holder.lastError();
+        uint64_t duration = holder.durationMs();
         ASSERT_GT(duration, 0u) << name;
         holder.seekTo(duration > 700 ? duration - 700 : 0);
         holder.setRate(2.0f);
-        ASSERT_TRUE(holder.Run());
-        EXPECT_TRUE(waitFor([&] { return holder.getPositionMs() >= duration; })) << name;
-        EXPECT_EQ(holder.getState(), PlaybackEngine::kRunning)
-            << name << ": " << holder.engine()->lastError();
+        ASSERT_TRUE(holder.run());
+        EXPECT_TRUE(waitFor([&] { return holder.positionMs() >= duration; })) << name;
+        EXPECT_EQ(holder.state(), PlaybackEngine::State::Running)
+            << name << ": " << holder.lastError();
     }
 }
 
 TEST_F(SampleCardTest, FrameStepMovesEveryChannel) {
     fs::path file = find("RTC20261207_080000.qmv");
-    ASSERT_TRUE(holder.OpenRecording(file));
+    ASSERT_TRUE(holder.open(file));
     holder.seekTo(1000);
-    ASSERT_TRUE(holder.engine()->waitForPicture());
+    ASSERT_TRUE(holder.waitForPicture());
     // Each step moves every channel by one picture interval (the same for all steps).
     std::array<int64_t, 3> times{};
     for (int c = 0; c < 3; ++c)

@@ -1,4 +1,4 @@
-// What the opening and clock tests play on: a real engine and real video screens, a real session
+// What the player tests play on: real video screens (the player's engine draws into them), a real session
 // followed by a real page wrapper, a busy flag, and a list of files standing in for the recording
 // list, with a record of every page call, message and list change.
 #pragma once
@@ -13,7 +13,7 @@
 #include "ui/playback/BusyFlag.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/playback/RecordingList.h"
-#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/Player.h"
 
 #include <QWidget>
 
@@ -33,7 +33,6 @@ public:
             screens[i] = new VideoScreen(i, &window);
             screens[i]->setGeometry(6 + (i % 2) * 430, 37 + (i / 2) * 250, 420, 236);
         }
-        holder.attachWindows({screens[0], screens[1], screens[2], screens[3]});
         page.follow(session);
         QObject::connect(&session, &PlaybackSession::positionChanged,
                          [this](qint64 pos) { panelPositions.push_back(pos); });
@@ -45,10 +44,10 @@ public:
         });
     }
 
-    // Answers the opener's message boxes into `messages` and hands it the screens.
-    void attach(RecordingOpener& opener) {
-        opener.setScreens(screens);
-        opener.setMessageShower([this](const QString& text, MessageIcon icon) {
+    // Answers the player's message boxes into `messages` and hands it the screens.
+    void attach(Player& player) {
+        player.setScreens(screens);
+        player.setMessageShower([this](const QString& text, MessageIcon icon) {
             messages.push_back({text, icon});
         });
     }
@@ -89,7 +88,6 @@ public:
     QApplication* app = ensureTestApp(); // before any widget member
     QWidget window;
     std::array<VideoScreen*, 4> screens{};
-    PlaybackEngineHolder holder;
     PlaybackSession session;
     BusyFlag busy;
     // The main page's calls as "callInternal:setPos" {value}, "addEventMark" {x, type}, ...

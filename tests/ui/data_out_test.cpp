@@ -80,7 +80,7 @@ protected:
         ASSERT_EQ(gen.exitCode(), 0);
         s_session = new PlaybackSession;
         s_window = new MainWindow(*s_session, {s_card});
-        QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+        QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
         s_window->show();
         ASSERT_TRUE(opened.wait(60000));
     }
@@ -121,10 +121,10 @@ MainWindow* DataOutTest::s_window = nullptr;
 QString DataOutTest::s_card;
 
 TEST_F(DataOutTest, SnapshotSavesEveryChannelAsTheEngineShowsIt) {
-    PlaybackEngineHolder& engine = s_window->engineHolder();
+    Player& engine = s_window->playback()->player();
     engine.pause();
-    engine.seekTo(1500);
-    const int channels = engine.getChannelCount();
+    engine.seek(1500);
+    const int channels = engine.channelCount();
     ASSERT_GE(channels, 2);
 
     answers << out.filePath(QStringLiteral("photo.jpg"));
@@ -132,7 +132,7 @@ TEST_F(DataOutTest, SnapshotSavesEveryChannelAsTheEngineShowsIt) {
     ASSERT_EQ(proposals.size(), 1);
     EXPECT_TRUE(proposals[0].endsWith(QLatin1String("_CHx.jpg"))) << proposals[0].toStdString();
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(engine.getState(), 1); // paused before, paused after
+    EXPECT_EQ(engine.state(), PlaybackEngine::State::Paused); // paused before, paused after
     for (int ch = 1; ch <= channels; ++ch) {
         const QString file = out.filePath(QStringLiteral("photo_CH%1.jpg").arg(ch));
         QImage decoded(file);
@@ -169,7 +169,7 @@ TEST_F(DataOutTest, ReportPicturesGoToAPrivateFolder) {
     ASSERT_TRUE(ran);
     EXPECT_EQ(during, PlaybackSession::State::Paused);
     EXPECT_EQ(s_session->state(), PlaybackSession::State::Playing);
-    const int channels = s_window->engineHolder().getChannelCount();
+    const int channels = s_window->playback()->player().channelCount();
     EXPECT_EQ(job.imageCount, channels);
     for (int ch = 1; ch <= channels; ++ch)
         EXPECT_FALSE(QImage(job.imageBase + QStringLiteral("_%1.jpg").arg(ch)).isNull());
@@ -262,7 +262,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
 
     // A hostile name stays inside the folder; the file arrives whole, is listed and plays.
     QSignalSpy ended(tools, &DataOutHookup::downloadEnded);
-    QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+    QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
     s_window->handleArgument(QStringLiteral("qmv:%1|../RTC20240101_000000.qmv|%2")
                                  .arg(server.url(QStringLiteral("/rec.qmv")))
                                  .arg(bytes.size()));
@@ -274,7 +274,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     ASSERT_TRUE(got.open(QIODevice::ReadOnly));
     EXPECT_EQ(got.readAll(), bytes);
     ASSERT_TRUE(opened.wait(60000));
-    EXPECT_TRUE(opened[0][1].toBool());
+    EXPECT_TRUE(opened[0][0].toBool());
     ASSERT_EQ(s_window->lists()->scanner().Entries().size(), 1u);
     EXPECT_EQ(s_window->lists()->scanner().Entries()[0].name, "_RTC20240101_000000.qmv");
 

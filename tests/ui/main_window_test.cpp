@@ -265,17 +265,17 @@ TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
     MainWindow& w = *s_window;
     w.busy().setBusy(true);
     w.dispatcher().dispatch("btnVolumn", 10);
-    EXPECT_NE(w.engineHolder().getVolume(), 6553u); // dropped while busy
+    EXPECT_NE(w.playback()->player().volume(), 6553u); // dropped while busy
     w.busy().setBusy(false);
     w.dispatcher().dispatch("btnVolumn", 100);
-    EXPECT_EQ(w.engineHolder().getVolume(), 65535u);
+    EXPECT_EQ(w.playback()->player().volume(), 65535u);
     w.dispatcher().dispatch("btnVolumn", 50);
-    EXPECT_EQ(w.engineHolder().getVolume(), 32767u);
+    EXPECT_EQ(w.playback()->player().volume(), 32767u);
     EXPECT_EQ(w.State().volume, 50);
     w.dispatcher().dispatch("btnFlip", 0);
-    EXPECT_EQ(w.engineHolder().getViewOptions(), 0x04u);
+    EXPECT_EQ(w.playback()->player().viewOptions(), 0x04u);
     w.dispatcher().dispatch("btnFlip", 0);
-    EXPECT_EQ(w.engineHolder().getViewOptions(), 0u);
+    EXPECT_EQ(w.playback()->player().viewOptions(), 0u);
 
     int snapshots = 0;
     w.setCommandHandler(kCmdSnapshot, [&](int) { ++snapshots; });

@@ -5,8 +5,6 @@
 
 #include "ui/playback/PlaybackValues.h"
 #include "ui/playback/Player.h"
-#include "ui/playback/RecordingOpener.h"
-#include "ui/playback/StartupOpener.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -40,29 +38,26 @@ class Playback : public ::testing::Test {
 protected:
     void SetUp() override {
         rig = std::make_unique<PlaybackRig>();
-        opener = std::make_unique<RecordingOpener>(rig->session, rig->holder, rig->state, *rig, rig->busy,
-                                                   &rig->window);
-        rig->attach(*opener);
-        clock = std::make_unique<Player>(rig->session, rig->holder, rig->state, *rig, *opener);
-        clock->setMouseHeld([this] { return rig->mouseDown; });
+        player = std::make_unique<Player>(rig->session, rig->state, *rig, rig->busy, &rig->window);
+        rig->attach(*player);
+        player->setMouseHeld([this] { return rig->mouseDown; });
         rig->files = cardRecordings();
         ASSERT_GE(rig->files.size(), 2u);
     }
     void TearDown() override {
-        clock.reset();
-        opener.reset();
+        player.reset();
         rig.reset();
     }
 
     // Opens a row as a list click does and waits for the busy window to go.
     bool openRow(int row) {
-        QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-        clock->openRow(row);
+        QSignalSpy finished(player.get(), &Player::openFinished);
+        player->openRow(row);
         return finished.wait(20000);
     }
     // Lets the clock run until `pred` holds (or the wait gives up).
     template <class Pred> bool runUntil(Pred pred, int maxTicks = 100) {
-        QSignalSpy ticks(clock.get(), &Player::ticked);
+        QSignalSpy ticks(player.get(), &Player::ticked);
         for (int i = 0; i < maxTicks && !pred(); ++i) {
             if (!ticks.wait(3000) && !pred())
                 return pred();
@@ -77,15 +72,14 @@ protected:
     }
 
     std::unique_ptr<PlaybackRig> rig;
-    std::unique_ptr<RecordingOpener> opener;
-    std::unique_ptr<Player> clock;
+    std::unique_ptr<Player> player;
 };
 
 } // namespace
 
 TEST(OpeningRules, TimeLabelRangeBrightnessAndRates) {
-    EXPECT_EQ(RecordingOpener::formatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
-    EXPECT_EQ(RecordingOpener::formatTimeLabel(59999), "00:00 / 00:59");
+    EXPECT_EQ(Player::formatTimeLabel((61 * 60 + 5) * 1000), "00:00 / 01:05");
+    EXPECT_EQ(Player::formatTimeLabel(59999), "00:00 / 00:59");
     EXPECT_EQ(PlaybackValues::trackRange(60000), 59000);
     EXPECT_EQ(PlaybackValues::trackRange(0), 0);
     EXPECT_EQ(PlaybackValues::brightnessLevel(20), 255);
@@ -99,15 +93,15 @@ TEST(OpeningRules, TimeLabelRangeBrightnessAndRates) {
 TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
     ASSERT_TRUE(openRow(0));
     EXPECT_TRUE(rig->messages.empty()) << rig->messages.front().first.toStdString();
-    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
-    const uint64_t duration = rig->holder.getDurationMs();
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
+    const uint64_t duration = player->durationMs();
     ASSERT_GT(duration, 1000u);
     EXPECT_EQ(rig->last("callInternal:setRange").toLongLong(),
               static_cast<long long>(duration - duration / 60));
-    EXPECT_EQ(opener->timeLabel(), RecordingOpener::formatTimeLabel(duration));
+    EXPECT_EQ(player->timeLabel(), Player::formatTimeLabel(duration));
     EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[0].filename().string()));
     EXPECT_EQ(rig->marks, 1);
-    EXPECT_EQ(rig->last("callInternal:setChannel").toInt(), rig->holder.getChannelCount());
+    EXPECT_EQ(rig->last("callInternal:setChannel").toInt(), player->channelCount());
 
     // Event marks sit at (i + 1) * 260 / n of the GPS samples with an event.
     const auto expected = ComputeEventMarks(rig->session.trackData().gps);
@@ -132,21 +126,21 @@ TEST_F(Playback, OpeningARowPlaysWithRangeLabelMarksAndAMovingClock) {
 TEST_F(Playback, APausedRecordingIsNotRedrawnEveryTick) {
     ASSERT_TRUE(openRow(0));
     ASSERT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() > 0; }));
-    clock->playPause();
-    ASSERT_EQ(rig->holder.getState(), PlaybackEngine::kPaused);
-    clock->tick(); // the position the pause settled on
+    player->playPause();
+    ASSERT_EQ(player->state(), PlaybackEngine::State::Paused);
+    player->tick(); // the position the pause settled on
     const int shown = rig->count("callInternal:setPos");
     const int speeds = rig->count("drawSpeed");
     const size_t panels = rig->panelPositions.size();
-    clock->tick();
-    clock->tick();
+    player->tick();
+    player->tick();
     EXPECT_EQ(rig->count("callInternal:setPos"), shown);
     EXPECT_EQ(rig->count("drawSpeed"), speeds);
     EXPECT_EQ(rig->panelPositions.size(), panels);
-    EXPECT_TRUE(clock->isRunning());
+    EXPECT_TRUE(player->isRunning());
     // A step while paused is drawn.
-    clock->stepBack();
-    clock->tick();
+    player->stepBack();
+    player->tick();
     EXPECT_GT(rig->count("callInternal:setPos"), shown);
 }
 
@@ -155,10 +149,10 @@ TEST_F(Playback, AHeldMouseButtonFreezesTheClockAndTheLoopJumpsBack) {
     ASSERT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() > 0; }));
     rig->mouseDown = true;
     const int shown = rig->count("callInternal:setPos");
-    clock->tick();
-    clock->tick();
+    player->tick();
+    player->tick();
     EXPECT_EQ(rig->count("callInternal:setPos"), shown);
-    EXPECT_TRUE(clock->isRunning()); // re-armed, catching up on release
+    EXPECT_TRUE(player->isRunning()); // re-armed, catching up on release
     rig->mouseDown = false;
 
     rig->state.loopActive = true;
@@ -192,19 +186,19 @@ TEST_F(Playback, NextAndPreviousKeepToTheKindFilter) {
     ASSERT_GT(kind, 0) << "the sample card has no kind with two recordings";
     rig->kind = kind;
     ASSERT_TRUE(openRow(first));
-    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-    clock->openNext();
+    QSignalSpy finished(player.get(), &Player::openFinished);
+    player->openNext();
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(rig->state.selectedIndex, second);
     EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[second].filename().string()));
-    clock->openPrevious();
+    player->openPrevious();
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(rig->state.selectedIndex, first);
     // Nothing of the kind before the first one: nothing happens.
-    clock->openPrevious();
+    player->openPrevious();
     EXPECT_EQ(rig->state.selectedIndex, first);
-    EXPECT_FALSE(opener->isBusy());
-    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
+    EXPECT_FALSE(player->isBusy());
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
 }
 
 TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
@@ -212,9 +206,9 @@ TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
     const int last = static_cast<int>(rig->files.size()) - 1;
     rig->kind = GetRecordingKind(rig->files[last].filename().string());
     ASSERT_TRUE(openRow(last));
-    const uint64_t duration = rig->holder.getDurationMs();
-    clock->seek(static_cast<int64_t>(duration) - 300);
-    ASSERT_TRUE(runUntil([&] { return rig->holder.getState() == -1; }, 200));
+    const uint64_t duration = player->durationMs();
+    player->seek(static_cast<int64_t>(duration) - 300);
+    ASSERT_TRUE(runUntil([&] { return player->state() == PlaybackEngine::State::Closed; }, 200));
     EXPECT_TRUE(rig->openName().isEmpty());
     EXPECT_EQ(rig->last("callInternal:setPos"), "0");
     EXPECT_EQ(rig->last("callInternal:setRange"), "0"); // no "00:59 2CH" left in the time box
@@ -223,49 +217,49 @@ TEST_F(Playback, TheEndOfTheLastRecordingOfAKindReturnsToIdle) {
     EXPECT_GT(rig->count("clearEventMark"), 1);
     EXPECT_EQ(rig->last("drawSpeed"), "0");
     EXPECT_EQ(rig->state.selectedIndex, -1);
-    EXPECT_FALSE(clock->isRunning());
+    EXPECT_FALSE(player->isRunning());
 }
 
 TEST_F(Playback, TheEndOfARecordingMovesToTheNextOfItsKindAfterASecond) {
     rig->kind = 1;
     ASSERT_TRUE(openRow(0));
-    const uint64_t duration = rig->holder.getDurationMs();
-    clock->seek(static_cast<int64_t>(duration) - 200);
-    ASSERT_TRUE(runUntil([&] { return clock->isOpenPending(); }, 200));
-    EXPECT_EQ(clock->openDelayMs(), Player::kOpenNextMs);
+    const uint64_t duration = player->durationMs();
+    player->seek(static_cast<int64_t>(duration) - 200);
+    ASSERT_TRUE(runUntil([&] { return player->isOpenPending(); }, 200));
+    EXPECT_EQ(player->openDelayMs(), Player::kOpenNextMs);
     EXPECT_EQ(rig->state.selectedIndex, 1);
-    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
+    QSignalSpy finished(player.get(), &Player::openFinished);
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
     EXPECT_EQ(rig->openName(), QString::fromStdString(rig->files[1].filename().string()));
 }
 
 TEST_F(Playback, LeavingOrOpeningCancelsThePendingOpenOfTheNextRecording) {
     rig->kind = 1;
     auto endAndWaitForTheNext = [&] {
-        clock->seek(static_cast<int64_t>(rig->holder.getDurationMs()) - 200);
-        return runUntil([&] { return clock->isOpenPending(); }, 200);
+        player->seek(static_cast<int64_t>(player->durationMs()) - 200);
+        return runUntil([&] { return player->isOpenPending(); }, 200);
     };
     ASSERT_TRUE(openRow(0));
     ASSERT_TRUE(endAndWaitForTheNext());
-    clock->returnToIdle(); // Esc within the second: no open (and no error box) follows
-    EXPECT_FALSE(clock->isOpenPending());
+    player->returnToIdle(); // Esc within the second: no open (and no error box) follows
+    EXPECT_FALSE(player->isOpenPending());
 
     // A row click within the second opens that row, once.
     ASSERT_TRUE(openRow(0));
     ASSERT_TRUE(endAndWaitForTheNext());
     ASSERT_TRUE(openRow(2));
-    EXPECT_FALSE(clock->isOpenPending());
+    EXPECT_FALSE(player->isOpenPending());
     EXPECT_EQ(rig->session.recording().listIndex, 2);
 
     // Previous within the second (row 3 is already shown as the next): row 2 plays, and the
     // next one does not follow a moment later.
     ASSERT_TRUE(endAndWaitForTheNext());
     EXPECT_EQ(rig->highlighted, 3);
-    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-    clock->openPrevious();
+    QSignalSpy finished(player.get(), &Player::openFinished);
+    player->openPrevious();
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_FALSE(clock->isOpenPending());
+    EXPECT_FALSE(player->isOpenPending());
     EXPECT_EQ(rig->session.recording().listIndex, 2);
     EXPECT_EQ(rig->state.selectedIndex, 2);
     EXPECT_TRUE(rig->messages.empty());
@@ -298,7 +292,7 @@ TEST_F(Playback, ALoopBelongsToItsRecordingAndTakesItsPointsInEitherOrder) {
 
 TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     // The identity of the recording comes from its records; the loader here gives a protected one.
-    opener->setTrackLoader([](const fs::path&) {
+    player->setTrackLoader([](const fs::path&, std::string*) {
         LoadedTrackData d;
         d.recordingId = "fleet7";
         d.recordingPassword = "Pa55";
@@ -306,7 +300,7 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     });
     std::vector<std::pair<QString, QString>> answers = {{"fleet7", "pa55"}, {"fleet7", "Pa55"}};
     int asked = 0;
-    opener->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
+    player->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
         EXPECT_FALSE(rig->screens[0]->isVisibleTo(&rig->window)); // hidden while asking
         return answers.at(asked++);
     });
@@ -314,8 +308,8 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     EXPECT_EQ(asked, 2);
     ASSERT_EQ(rig->messages.size(), 1u); // "WRONG_USERINFO" once, for the wrong case
     EXPECT_EQ(rig->messages[0].second, MessageIcon::None);
-    EXPECT_EQ(opener->lastAcceptedId(), "fleet7");
-    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(player->lastAcceptedId(), "fleet7");
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
     EXPECT_TRUE(rig->screens[0]->isVisibleTo(&rig->window));
 
     // The same pair again: no question.
@@ -323,7 +317,7 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     EXPECT_EQ(asked, 2);
 
     // Cancel: nothing of the recording is shown and the window is idle.
-    opener->setTrackLoader([](const fs::path&) {
+    player->setTrackLoader([](const fs::path&, std::string*) {
         LoadedTrackData d;
         d.recordingId = "other";
         d.recordingPassword = "x";
@@ -331,12 +325,12 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
         d.gps[0].event = 'E';
         return d;
     });
-    opener->setCredentialsAsker([]() { return std::optional<std::pair<QString, QString>>(); });
+    player->setCredentialsAsker([]() { return std::optional<std::pair<QString, QString>>(); });
     const int marksBefore = rig->count("addEventMark");
     ASSERT_TRUE(openRow(0));
     EXPECT_EQ(rig->count("addEventMark"), marksBefore);
     EXPECT_FALSE(rig->screens[0]->isVisibleTo(&rig->window));
-    EXPECT_EQ(rig->holder.getState(), -1);
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Closed);
     EXPECT_FALSE(rig->session.isOpen());
     EXPECT_EQ(rig->session.state(), PlaybackSession::State::Idle);
     EXPECT_TRUE(rig->openName().isEmpty());
@@ -344,18 +338,18 @@ TEST_F(Playback, AProtectedRecordingAsksUntilThePairMatchesAndOnlyOnce) {
     EXPECT_EQ(rig->last("callInternal:setPlay"), "0");
 
     // The master password on both halves means unprotected.
-    opener->setTrackLoader([](const fs::path&) {
+    player->setTrackLoader([](const fs::path&, std::string*) {
         LoadedTrackData d;
         d.recordingId = std::string(kMasterPassword);
         d.recordingPassword = std::string(kMasterPassword);
         return d;
     });
-    opener->setCredentialsAsker([]() -> std::optional<std::pair<QString, QString>> {
+    player->setCredentialsAsker([]() -> std::optional<std::pair<QString, QString>> {
         ADD_FAILURE() << "asked for an unprotected recording";
         return std::nullopt;
     });
     ASSERT_TRUE(openRow(1));
-    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
 }
 
 TEST_F(Playback, TheCardsProtectedRecordingAsksForItsOwnPair) {
@@ -364,14 +358,14 @@ TEST_F(Playback, TheCardsProtectedRecordingAsksForItsOwnPair) {
     ASSERT_NE(it, rig->files.end());
     std::vector<std::pair<QString, QString>> answers = {{"driver01", "0000"}, {"driver01", "2580"}};
     size_t asked = 0;
-    opener->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
+    player->setCredentialsAsker([&]() -> std::optional<std::pair<QString, QString>> {
         return asked < answers.size() ? std::optional(answers[asked++]) : std::nullopt;
     });
     ASSERT_TRUE(openRow(static_cast<int>(it - rig->files.begin())));
     EXPECT_EQ(asked, 2u);
     EXPECT_EQ(rig->messages.size(), 1u);
-    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
-    EXPECT_FALSE(opener->trackData().gps.empty());
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
+    EXPECT_FALSE(rig->session.trackData().gps.empty());
 }
 
 TEST_F(Playback, EventMarksOfARecordingWithEvents) {
@@ -380,7 +374,7 @@ TEST_F(Playback, EventMarksOfARecordingWithEvents) {
     });
     ASSERT_NE(it, rig->files.end());
     ASSERT_TRUE(openRow(static_cast<int>(it - rig->files.begin())));
-    const auto& gps = opener->trackData().gps;
+    const auto& gps = rig->session.trackData().gps;
     ASSERT_FALSE(gps.empty());
     // Samples 0 and 2 carry "S" and "B": marks at 260 / n and 3 * 260 / n.
     ASSERT_EQ(rig->count("addEventMark"), 2);
@@ -407,7 +401,7 @@ TEST_F(Playback, ATruncatedRecordingStillPlays) {
     rig->files = {cut};
     ASSERT_TRUE(openRow(0));
     EXPECT_TRUE(rig->messages.empty());
-    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
     EXPECT_TRUE(runUntil([&] { return rig->last("callInternal:setPos").toLongLong() > 200; }));
 }
 
@@ -416,17 +410,17 @@ TEST_F(Playback, AMissingFileSaysSoAndStaysIdle) {
     ASSERT_TRUE(openRow(0));
     ASSERT_EQ(rig->messages.size(), 1u);
     EXPECT_EQ(rig->messages[0].second, MessageIcon::Error);
-    EXPECT_EQ(rig->holder.getState(), -1);
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Closed);
     EXPECT_TRUE(rig->openName().isEmpty());
     EXPECT_EQ(rig->state.selectedIndex, -1);
-    EXPECT_FALSE(clock->isRunning());
+    EXPECT_FALSE(player->isRunning());
 }
 
 TEST_F(Playback, ARowTheListDoesNotHaveIsIgnored) {
     rig->state.selectedIndex = 0;
-    clock->openRow(static_cast<int>(rig->files.size()));
-    clock->openRow(2147483647);
-    EXPECT_FALSE(opener->isBusy());
+    player->openRow(static_cast<int>(rig->files.size()));
+    player->openRow(2147483647);
+    EXPECT_FALSE(player->isBusy());
     EXPECT_TRUE(rig->messages.empty());
     EXPECT_EQ(rig->state.selectedIndex, 0);
 }
@@ -434,12 +428,31 @@ TEST_F(Playback, ARowTheListDoesNotHaveIsIgnored) {
 TEST_F(Playback, AStartUpFilePathIsListedAndPlayed) {
     const fs::path file = rig->files[0];
     rig->files.clear();
-    StartupOpener startup(*rig, rig->state, *clock);
-    QSignalSpy finished(opener.get(), &RecordingOpener::openFinished);
-    startup.openSingleFile(QString::fromStdString(file.parent_path().string()),
+    QSignalSpy finished(player.get(), &Player::openFinished);
+    player->openSingleFile(QString::fromStdString(file.parent_path().string()),
                            QString::fromStdString(file.filename().string()));
     ASSERT_EQ(rig->files.size(), 1u);
     EXPECT_EQ(rig->files[0], file);
     ASSERT_TRUE(finished.wait(20000));
-    EXPECT_EQ(rig->holder.getState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
+}
+
+TEST_F(Playback, WhatTheReaderCannotReadIsSaidWhileTheRecordingPlays) {
+    // One opening: the busy flag is up for its length, the records' error reaches the user once,
+    // and the recording plays with empty panels.
+    player->setTrackLoader([](const fs::path&, std::string* error) {
+        *error = "REC.qmv: damaged index";
+        return RecordingData{};
+    });
+    QSignalSpy opening(&rig->busy, &BusyFlag::openingChanged);
+    ASSERT_TRUE(openRow(0));
+    ASSERT_EQ(opening.count(), 2);
+    EXPECT_TRUE(opening[0].at(0).toBool());
+    EXPECT_FALSE(opening[1].at(0).toBool());
+    EXPECT_FALSE(rig->busy.isBusy());
+    ASSERT_EQ(rig->messages.size(), 1u);
+    EXPECT_EQ(rig->messages[0].first, "REC.qmv: damaged index");
+    EXPECT_EQ(rig->messages[0].second, MessageIcon::Information);
+    EXPECT_TRUE(rig->session.isOpen());
+    EXPECT_EQ(player->state(), PlaybackEngine::State::Running);
 }

@@ -10,7 +10,7 @@
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/KindTabs.h"
 #include "ui/recordings/ListController.h"
-#include "ui/playback/PlaybackControl.h"
+#include "ui/app/CommandTarget.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/tools/ScrambledCopyWindow.h"
 #include "ui/tools/ConvertCopyWindow.h"

@@ -39,10 +39,10 @@ protected:
 
         s_session = new PlaybackSession;
         s_window = new MainWindow(*s_session, {s_card});
-        s_window->playback()->opener().setMessageShower(
+        s_window->playback()->player().setMessageShower(
             [](const QString& text, MessageIcon) { s_messages.push_back(text); });
         s_window->lists()->setErrorReporter([](const QString& text) { s_messages.push_back(text); });
-        QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+        QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
         s_window->show();
         ASSERT_TRUE(opened.wait(60000)); // page loaded, card listed, first recording opened
     }
@@ -67,14 +67,14 @@ TEST_F(WindowPlaybackTest, ACardOnTheCommandLineIsListedAndPlaysFromItsFirstReco
     RecordingScanner& scanner = s_window->lists()->scanner();
     ASSERT_GE(scanner.EntryCount(), 10);
     EXPECT_EQ(s_window->State().selectedIndex, 0);
-    EXPECT_EQ(s_window->engineHolder().getState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Running);
     EXPECT_TRUE(s_window->titleText().endsWith(QString::fromStdString(scanner.GetEntry(0)->name)));
     EXPECT_TRUE(s_messages.isEmpty()) << s_messages.join('|').toStdString();
 
     // The clock moves the position; the first screen gets pictures.
     auto* front = qobject_cast<VideoScreen*>(s_window->panel(PanelSlot::Screen0));
     ASSERT_NE(front, nullptr);
-    QSignalSpy ticks(&s_window->playback()->clock(), &Player::ticked);
+    QSignalSpy ticks(&s_window->playback()->player(), &Player::ticked);
     ASSERT_TRUE(ticks.wait(5000));
     EXPECT_TRUE(ticks.wait(5000));
     EXPECT_TRUE(front->hasFrame());
@@ -94,7 +94,7 @@ TEST_F(WindowPlaybackTest, DataPanelsFollowTheClockSeekOnClickAndTakeTheUnit) {
     EXPECT_GT(speed->width(), 100);
 
     // The panels move with the clock.
-    QSignalSpy ticks(&s_window->playback()->clock(), &Player::ticked);
+    QSignalSpy ticks(&s_window->playback()->player(), &Player::ticked);
     ASSERT_TRUE(ticks.wait(5000));
     ASSERT_TRUE(ticks.wait(5000));
     EXPECT_GT(session.positionMs(), 0);
@@ -170,7 +170,7 @@ TEST_F(WindowPlaybackTest, TheZoomCommandShowsAndItsCloseHidesTheZoomWindow) {
 }
 
 TEST_F(WindowPlaybackTest, TheMapDisplayCoversTheListOnlyWhileAThreeChannelRecordingIsOpen) {
-    QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+    QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
     s_window->onCommand(kMsgOpenRow, 0); // the card's first recording has three channels
     ASSERT_TRUE(opened.wait(20000));
     ASSERT_EQ(s_window->session().recording().channels, 3);
@@ -189,7 +189,7 @@ TEST_F(WindowPlaybackTest, TheMapDisplayCoversTheListOnlyWhileAThreeChannelRecor
 }
 
 TEST_F(WindowPlaybackTest, TheScreenArrangementStaysForTheNextRecording) {
-    QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+    QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
     s_window->onCommand(kMsgOpenRow, 0);
     ASSERT_TRUE(opened.wait(20000));
     QWidget* front = s_window->panel(PanelSlot::Screen0);
@@ -215,7 +215,7 @@ TEST_F(WindowPlaybackTest, TheScreenArrangementStaysForTheNextRecording) {
 }
 
 TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClicks) {
-    QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+    QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
     s_window->onCommand(kMsgOpenRow, 2);
     EXPECT_TRUE(s_window->busy().isBusy());
     s_window->onCommand(kMsgOpenRow, 5); // dropped, not queued
@@ -226,7 +226,7 @@ TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClick
 
     // Esc-like stop returns to idle with the engine closed; nothing is shown as open any more.
     s_window->onCommand(kCmdStop);
-    EXPECT_EQ(s_window->engineHolder().getState(), -1);
+    EXPECT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Closed);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
     EXPECT_EQ(s_window->titleText(), QString::fromLatin1(MainWindow::kProductTitle));
     auto* list = qobject_cast<RecordingListView*>(s_window->panel(PanelSlot::FileList));
@@ -239,22 +239,22 @@ TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
     auto watcher = std::make_unique<MountWatcher>([table] { return *table; });
     MountWatcher* w = watcher.get();
     s_window->lists()->startMountWatch(std::move(watcher));
-    if (s_window->engineHolder().getState() != PlaybackEngine::kRunning) {
+    if (s_window->playback()->player().state() != PlaybackEngine::State::Running) {
         // An earlier test of this process stopped playback: start a recording again.
-        QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+        QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
         s_window->onCommand(kMsgOpenRow, 0);
         ASSERT_TRUE(opened.wait(20000));
     }
-    ASSERT_EQ(s_window->engineHolder().getState(), PlaybackEngine::kRunning);
+    ASSERT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Running);
 
     table->remove("/media/other"); // another volume: nothing changes
     w->Check();
-    EXPECT_EQ(s_window->engineHolder().getState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Running);
     EXPECT_GE(s_window->lists()->scanner().EntryCount(), 10);
 
     table->remove(s_card);
     w->Check();
-    EXPECT_NE(s_window->engineHolder().getState(), PlaybackEngine::kRunning);
+    EXPECT_NE(s_window->playback()->player().state(), PlaybackEngine::State::Running);
     EXPECT_EQ(s_window->lists()->scanner().EntryCount(), 0);
     EXPECT_EQ(s_window->State().selectedIndex, -1);
     EXPECT_TRUE(s_window->titleText().endsWith(QStringLiteral("QUILLENT")));
@@ -275,7 +275,7 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     s_window->lists()->showKind(2); // the EVENT tab is chosen
     ASSERT_EQ(s_window->lists()->kindFilter(), 2);
     s_window->dispatcher().dispatch("btnVolumn", 40);
-    const uint32_t level = s_window->engineHolder().getVolume();
+    const uint32_t level = s_window->playback()->player().volume();
     EXPECT_EQ(level, static_cast<uint32_t>(PlaybackValues::volumeLevel(40)));
 
     // A second start hands the file over while an opening holds the window busy: it waits.
@@ -284,9 +284,9 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     const qsizetype messages = s_messages.size();
     s_window->handleArgument(folder + "/missing.qmv");
     s_window->handleArgument(folder + "/" + QString::fromStdString(name));
-    EXPECT_FALSE(s_window->playback()->clock().isOpenPending());
+    EXPECT_FALSE(s_window->playback()->player().isOpenPending());
     EXPECT_EQ(s_window->lists()->kindFilter(), 2); // not listed yet
-    QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+    QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
     s_window->busy().setBusy(false);
     ASSERT_TRUE(opened.wait(20000));
     ASSERT_EQ(opened.count(), 1);
@@ -294,9 +294,9 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
 
     // Listed where it can be seen, playing, at the volume the slider shows.
     EXPECT_EQ(s_window->lists()->kindFilter(), 1);
-    EXPECT_EQ(s_window->engineHolder().getState(), PlaybackEngine::kRunning);
+    EXPECT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Running);
     EXPECT_TRUE(s_window->titleText().endsWith(QString::fromStdString(name)));
-    EXPECT_EQ(s_window->engineHolder().getVolume(), level);
+    EXPECT_EQ(s_window->playback()->player().volume(), level);
 
     // "btnInfo" shows the texts of this recording.
     const MovieInfo info = s_window->openRecordingInfo();
@@ -309,6 +309,6 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
         return -1;
     });
     QTest::keyClick(s_window, Qt::Key_Space);
-    EXPECT_EQ(s_window->engineHolder().getState(), PlaybackEngine::kPaused);
+    EXPECT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Paused);
     s_window->lists()->setDriveChooser({});
 }

@@ -3,11 +3,53 @@
 // tests implement it to watch the dispatcher.
 #pragma once
 
-#include "ui/playback/PlaybackControl.h"
-#include "ui/playback/PlaybackOperations.h"
 #include "ui/app/ViewerState.h"
 
 #include <QString>
+
+#include <cstdint>
+
+// The dispatcher's view of the player (MainWindow forwards both to its Player; tests record the
+// calls).
+
+class PlaybackControl {
+public:
+    virtual ~PlaybackControl() = default;
+
+    virtual int getState() const = 0; // 0 running, 1 paused, 2 stopped, 3 not yet built, -1 no engine
+    virtual int getChannelCount() const = 0;
+    virtual uint64_t getPositionMs() const = 0;
+    virtual uint64_t getDurationMs() const = 0;
+    virtual bool Run() = 0;
+    virtual bool pause() = 0;
+    virtual bool stop() = 0;
+    virtual void seekTo(int64_t ms) = 0;
+    virtual void setRate(float rate) = 0;
+    virtual void setBrightness(int channel, int level) = 0; // level -255..255
+    virtual bool stepFrame() = 0;
+    virtual void setVolume(int level) = 0;             // 0..65535
+    virtual void setViewOptions(uint32_t options) = 0; // flip 0x04 and mirror 0x08 of every channel
+};
+
+constexpr int kStateRunning = 0;
+constexpr int kStatePaused = 1;
+constexpr int kStateStopped = 2;
+constexpr int kStateNotBuilt = 3;
+constexpr int kStateNoEngine = -1;
+
+class PlaybackOperations {
+public:
+    virtual ~PlaybackOperations() = default;
+
+    virtual void playPause() = 0;
+    virtual void stepBack() = 0;    // two seconds back
+    virtual void stepForward() = 0; // one second forward
+    virtual void openPrevious() = 0;
+    virtual void openNext() = 0;
+    virtual void returnToIdle(bool clearSelection = false) = 0;
+    virtual void seek(int64_t positionMs) = 0; // message 0x413, ignored while busy
+    virtual void openRow(int index) = 0;       // message 0x414 and "btnFileSelect", ignored while busy
+};
 
 class CommandTarget {
 public:

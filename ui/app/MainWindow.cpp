@@ -8,7 +8,6 @@
 #include "ui/app/KeyMap.h"
 #include "ui/app/MainLayout.h"
 #include "ui/app/MainWindowPainter.h"
-#include "ui/playback/EnginePlayback.h"
 #include "ui/app/PanelPlaceholder.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/page/MainPage.h"
@@ -16,6 +15,7 @@
 #include "ui/playback/PlaybackSession.h"
 #include "ui/card/CardCommands.h"
 #include "ui/playback/WindowPlayback.h"
+#include "ui/app/PlayerControls.h"
 #include "ui/recordings/ListController.h"
 #include "ui/tools/ToolCommands.h"
 #include "media/playback/PlaybackEngine.h"
@@ -83,8 +83,7 @@ Qt::CursorShape cursorFor(WindowHit hit) {
 
 MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_session(session),
-      m_engineHolder(std::make_unique<PlaybackEngineHolder>()),
-      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this, m_busy),
+      m_playback(std::make_unique<PlayerControls>([this] { return m_player ? &m_player->player() : nullptr; })), m_dispatcher(*this, m_busy),
       m_arguments(arguments) {
     InitShellResources();
     setObjectName(QStringLiteral("HALVORN.TESQUE.BBPLAYER"));
@@ -115,7 +114,7 @@ MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, Q
 }
 
 void MainWindow::reportMissingComponents() {
-    const int check = m_engineHolder->checkFilters();
+    const int check = Player::checkFilters();
     const char* id = check == -1 ? "MAIN_MSG_NO_SRCFILTER" : check == -2 ? "MAIN_MSG_NO_VIDFILTER" : nullptr;
     if (!id)
         return; // a missing audio decoder or brightness element only costs sound or brightness

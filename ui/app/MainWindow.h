@@ -30,7 +30,7 @@ class BrowserHost;
 class DataPanelSet;
 class MainPage;
 class PlaybackSession;
-class PlaybackEngineHolder;
+class PlayerControls;
 class CaptionButton;
 class ListController;
 class WindowPlayback;
@@ -112,9 +112,7 @@ public:
 
     // --- CommandTarget ---
     ViewerState& State() override { return m_state; }
-    PlaybackControl& Playback() override { return *m_playback; }
-    // The engine holder of the window: opening a recording and the video screens use it directly.
-    PlaybackEngineHolder& engineHolder() { return *m_engineHolder; }
+    PlaybackControl& Playback() override;
     PlaybackOperations& operations() override;
     void callInternal(const QString& functionName, const QString& value) override;
     void updateChannelControls() override;
@@ -185,8 +183,7 @@ private:
     PlaybackSession& m_session;
     ViewerState m_state;
     BusyFlag m_busy; // before the dispatcher, which reads it
-    std::unique_ptr<PlaybackEngineHolder> m_engineHolder;
-    std::unique_ptr<PlaybackControl> m_playback; // adapts m_engineHolder
+    std::unique_ptr<PlayerControls> m_playback; // the dispatcher's view of the player
     CommandDispatcher m_dispatcher;
     std::array<QWidget*, static_cast<int>(PanelSlot::Count)> m_panels{};
     std::array<bool, static_cast<int>(PanelSlot::Count)> m_docked{};

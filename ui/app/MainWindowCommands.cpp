@@ -23,7 +23,7 @@ void MainWindow::onCommand(int commandId, int value) {
     // Messages that change the recording or the list wait for the busy window.
     if (commandId >= kMsgSeek && commandId <= kMsgTabChosen && m_busy.isBusy())
         return;
-    Player& clock = m_player->clock();
+    Player& clock = m_player->player();
     switch (commandId) {
     case kCmdMinimise:
     case kCmdCaptionMinimise:
@@ -97,7 +97,7 @@ void MainWindow::chooseMovieFile() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QFileInfo file(dialog.selectedFiles().constFirst());
-    m_player->startup().openSingleFile(file.absolutePath(), file.fileName());
+    m_player->player().openSingleFile(file.absolutePath(), file.fileName());
 }
 
 MovieInfo MainWindow::openRecordingInfo() const {
@@ -148,9 +148,9 @@ void MainWindow::handleArgument(const QString& argument) {
         }
         if (QFileInfo(argument).isDir()) {
             openSourceFolder(argument);
-            m_player->clock().playFirstListed();
+            m_player->player().playFirstListed();
         } else
-            m_player->startup().openSingleFile(arg.folder, arg.name);
+            m_player->player().openSingleFile(arg.folder, arg.name);
         return;
     }
 }

@@ -10,6 +10,7 @@
 #include "ui/recordings/ListController.h"
 #include "ui/panels/DataPanelSet.h"
 #include "ui/playback/WindowPlayback.h"
+#include "ui/app/PlayerControls.h"
 
 #include <QDebug>
 
@@ -24,7 +25,7 @@ void MainWindow::createLists() {
 
     ListController::Hooks hooks;
     // The playback parts are made after the list: the hooks reach them when they run.
-    hooks.returnToIdle = [this] { m_player->clock().returnToIdle(); };
+    hooks.returnToIdle = [this] { m_player->player().returnToIdle(); };
     hooks.closeRecording = hooks.returnToIdle; // the title follows the session
     hooks.busy = [this] { return m_busy.isBusy(); };
     hooks.resetPlaybackControls = hooks.returnToIdle;
@@ -61,7 +62,7 @@ bool MainWindow::hasScanSource() const {
 }
 
 void MainWindow::openSourceFolder(const QString& folder) {
-    m_player->clock().returnToIdle();
+    m_player->player().returnToIdle();
     m_lists->openFolder(folder.toStdString());
 }
 

@@ -1,11 +1,12 @@
-// MainWindow: the playback parts (WindowPlayback: screens, opening, clock, docking, zoom) and the
-// data panels, wired to the session, the list and the window's layout. Keys and commands call the
-// clock directly; the window follows the session.
+// MainWindow: the playback parts (WindowPlayback: screens, player, docking, zoom) and the data
+// panels, wired to the session, the list and the window's layout. Keys and commands call the
+// player; the window follows the session.
 #include "ui/app/MainWindow.h"
 
 #include "core/config/Settings.h"
 #include "ui/app/CommandIds.h"
-#include "media/playback/PlaybackEngine.h"
+#include "ui/app/MainLayout.h"
+#include "ui/app/PlayerControls.h"
 #include "ui/page/MainPage.h"
 #include "ui/recordings/ListController.h"
 #include "ui/dialogs/MapSettingsDialog.h"
@@ -18,11 +19,15 @@
 
 #include <cstdlib>
 
+PlaybackControl& MainWindow::Playback() {
+    return *m_playback;
+}
+
 void MainWindow::createPlayback() {
-    m_player = std::make_unique<WindowPlayback>(*this, m_session, *m_engineHolder, m_state, *m_lists, m_busy);
+    m_player = std::make_unique<WindowPlayback>(*this, m_session, m_state, *m_lists, m_busy, kPlayerBarHeight);
     for (int i = 0; i < 4; ++i)
         installPanel(static_cast<PanelSlot>(i), m_player->screens()[i]);
-    Player* clock = &m_player->clock();
+    Player* clock = &m_player->player();
     ScreenDocking* docking = &m_player->docking();
     connect(m_lists.get(), &ListController::openRowRequested, clock, &Player::openRow);
     connect(docking, &ScreenDocking::dockedChanged, this,
@@ -103,12 +108,13 @@ bool MainWindow::mapShownWhenDocked() const {
 }
 
 PlaybackOperations& MainWindow::operations() {
-    return m_player->clock();
+    return *m_playback;
 }
 
 void MainWindow::updateChannelControls() {
     layoutPanels(); // the screens' cells follow the main channel and the arrangement
-    m_engineHolder->repaint();
+    if (m_player)
+        m_player->player().repaint();
 }
 
 void MainWindow::clearMapPath() {
@@ -120,7 +126,6 @@ void MainWindow::shutdownPlayback() {
         m_player->shutdown();
     if (m_dataPanels)
         m_dataPanels->dockAll();
-    m_engineHolder->closeRecording();
 }
 
 WindowPlayback* MainWindow::playback() const {

@@ -7,7 +7,7 @@
 #include "core/tools/RecordingGpx.h"
 #include "core/tools/SnapshotNaming.h"
 #include "media/playback/FrameJpeg.h"
-#include "media/playback/PlaybackEngine.h"
+#include "ui/playback/Player.h"
 #include "ui/panels/render/GsensorGraphRenderer.h"
 #include "ui/panels/render/SpeedGraphRenderer.h"
 #include "ui/playback/PlaybackSession.h"
@@ -48,7 +48,7 @@ QString startFolder(const char* kind) {
 
 } // namespace
 
-DataOutCommands::DataOutCommands(QWidget* window, PlaybackSession& session, PlaybackEngineHolder& engine)
+DataOutCommands::DataOutCommands(QWidget* window, PlaybackSession& session, Player& engine)
     : QObject(window), m_window(window), m_session(session), m_engine(engine) {
     m_prompts.saveFile = [this](const QString& title, const QString& proposed, const QString& filters,
                                 const QString& suffix) {
@@ -114,22 +114,23 @@ QString DataOutCommands::reportFolder() const {
 }
 
 bool DataOutCommands::pauseForPictures(bool& ok) {
-    const int state = m_engine.getState();
-    ok = m_session.isOpen() && (state == 0 || state == 1);
+    const PlaybackEngine::State state = m_engine.state();
+    const bool running = state == PlaybackEngine::State::Running;
+    ok = m_session.isOpen() && (running || state == PlaybackEngine::State::Paused);
     if (!ok)
         return false;
     m_engine.pause();
     // The page and the views follow the session: playback is paused while the pictures are taken.
-    if (state == 0)
+    if (running)
         m_session.setState(PlaybackSession::State::Paused);
-    return state == 0;
+    return running;
 }
 
 void DataOutCommands::resume(bool wasRunning) {
     if (!wasRunning)
         return;
-    m_engine.Run();
-    if (m_engine.getState() == 0)
+    m_engine.run();
+    if (m_engine.state() == PlaybackEngine::State::Running)
         m_session.setState(PlaybackSession::State::Playing);
 }
 
@@ -138,11 +139,11 @@ int DataOutCommands::snapshot() {
     const bool wasRunning = pauseForPictures(ok);
     if (!ok)
         return 0;
-    const int channels = m_engine.getChannelCount();
+    const int channels = m_engine.channelCount();
     const std::filesystem::path recording = m_session.recording().path;
     const std::string base =
         PictureBaseName(ViewerConfig::Instance().GetFlags(), recording.filename().string(),
-                        creationFileTime(recording), static_cast<int64_t>(m_engine.getPositionMs()));
+                        creationFileTime(recording), static_cast<int64_t>(m_engine.positionMs()));
     const QString proposed =
         QDir(startFolder("snapshot")).filePath(QString::fromStdString(ProposedSnapshotName(base)));
     const QString chosen = m_prompts.saveFile(text("SNAPSHOT_TITLE"), proposed,
@@ -175,9 +176,9 @@ int DataOutCommands::printReport() {
     const bool wasRunning = pauseForPictures(ok);
     if (!ok)
         return -1;
-    const int channels = m_engine.getChannelCount();
+    const int channels = m_engine.channelCount();
     const std::filesystem::path recording = m_session.recording().path;
-    const int64_t position = static_cast<int64_t>(m_engine.getPositionMs());
+    const int64_t position = static_cast<int64_t>(m_engine.positionMs());
     const std::string base =
         PictureBaseName(ViewerConfig::Instance().GetFlags(), recording.filename().string(),
                         creationFileTime(recording), position);

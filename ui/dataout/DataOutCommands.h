@@ -1,7 +1,7 @@
 // The commands that take data out of the open recording: the snapshot ("btnPicture"), the print
 // report ("btnPrint"), the event-log export ("btnLog") and the GPX export ("btnGpx"). The main
 // window installs them as command handlers; they read the open recording from the PlaybackSession
-// and the pictures from the engine holder. File choosers and message boxes are replaceable so
+// and the pictures from the player. File choosers and message boxes are replaceable so
 // tests run them without a person.
 #pragma once
 
@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-class PlaybackEngineHolder;
+class Player;
 class PlaybackSession;
 class QTemporaryDir;
 class QWidget;
@@ -47,7 +47,7 @@ public:
     static constexpr int kGraphHeight = 200;
     using PrintRunner = std::function<void(const PrintJob&)>;
 
-    DataOutCommands(QWidget* window, PlaybackSession& session, PlaybackEngineHolder& engine);
+    DataOutCommands(QWidget* window, PlaybackSession& session, Player& engine);
     ~DataOutCommands() override;
 
     void setPrompts(Prompts prompts) { m_prompts = std::move(prompts); }
@@ -79,7 +79,7 @@ private:
 
     QWidget* m_window;
     PlaybackSession& m_session;
-    PlaybackEngineHolder& m_engine;
+    Player& m_engine;
     Prompts m_prompts;
     CheckedRecordings m_checked;
     PrintRunner m_print;

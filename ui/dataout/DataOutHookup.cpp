@@ -21,7 +21,7 @@
 #include <QTimer>
 
 DataOutHookup::DataOutHookup(MainWindow& window) : QObject(&window), m_window(window) {
-    m_commands = new DataOutCommands(&window, window.session(), window.engineHolder());
+    m_commands = new DataOutCommands(&window, window.session(), window.playback()->player());
     m_commands->setCheckedRecordings([this] {
         std::vector<std::filesystem::path> out;
         if (ListController* lists = m_window.lists())
@@ -112,7 +112,7 @@ void DataOutHookup::downloadLink(const StartupArgument& link) {
         QTimer::singleShot(0, this, [this, ok, stored] {
             if (ok) {
                 const QFileInfo file(stored);
-                m_window.playback()->startup().openSingleFile(file.absolutePath(), file.fileName());
+                m_window.playback()->player().openSingleFile(file.absolutePath(), file.fileName());
             }
             emit downloadEnded(ok, stored);
         });

@@ -22,39 +22,19 @@ ProgressWindow::ProgressWindow(QWidget* owner)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_ShowWithoutActivating);
     m_picture.load(QStringLiteral(":/open/busy385.png"));
-    m_timer.setObjectName(QString::number(kTimerId));
-    m_timer.setInterval(kDelayMs);
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &ProgressWindow::onTimer);
 }
 
-void ProgressWindow::start(int job) {
-    if (m_stopped)
+void ProgressWindow::follow(bool opening) {
+    if (!opening) {
+        hide();
         return;
+    }
     if (m_owner) {
         const QRect ownerRect = m_owner->frameGeometry();
         move(ownerRect.center() - QPoint(kWidth / 2, kHeight / 2));
     }
-    m_job = job;
     show();
     raise();
-    m_timer.start();
-}
-
-void ProgressWindow::finish() {
-    hide();
-}
-
-void ProgressWindow::stop() {
-    m_stopped = true;
-    m_timer.stop();
-    finish();
-}
-
-void ProgressWindow::onTimer() {
-    if (m_stopped)
-        return;
-    emit openNow(m_job);
 }
 
 void ProgressWindow::paintEvent(QPaintEvent*) {

@@ -18,6 +18,14 @@ void BusyFlag::setBusy(bool busy) {
     }
 }
 
+void BusyFlag::setOpening(bool opening) {
+    if (opening == m_opening)
+        return;
+    m_opening = opening;
+    emit openingChanged(opening);
+    setBusy(opening);
+}
+
 bool BusyFlag::deferWhileBusy(std::function<void()> work) {
     if (!m_busy)
         return false;

@@ -14,6 +14,9 @@ public:
 
     bool isBusy() const { return m_busy; }
     void setBusy(bool busy);
+    // A recording is being opened (busy too); the busy window shows meanwhile.
+    bool isOpening() const { return m_opening; }
+    void setOpening(bool opening);
 
     // While busy: keeps `work` (replacing any kept before: the latest wins) to run from the event
     // loop once the flag is cleared, and returns true. Returns false, keeping nothing, when free.
@@ -22,8 +25,10 @@ public:
 
 signals:
     void busyChanged(bool busy);
+    void openingChanged(bool opening);
 
 private:
     bool m_busy = false;
+    bool m_opening = false;
     std::function<void()> m_deferred;
 };

@@ -1,6 +1,6 @@
 // The one announcement of what plays: the open recording, its track data and track range, the
-// position and the engine state. Owned by the application object, not by a window. The opener
-// opens and closes through it, the clock publishes the position; the page wrapper, the list, the
+// position and the engine state. Owned by the application object, not by a window. The player
+// opens and closes through it and publishes the position; the page wrapper, the list, the
 // video screens, every data panel and the tool windows subscribe to its signals and never go
 // through the main window for any of it.
 //
@@ -46,16 +46,16 @@ public:
     int64_t positionMs() const { return m_positionMs; }
     State state() const { return m_state; }
 
-    // The opener: a recording is open with its data. Emits recordingClosed first when another
+    // The player: a recording is open with its data. Emits recordingClosed first when another
     // one was open, then recordingOpened, then positionChanged(0).
     void open(OpenRecording recording, RecordingData data);
-    // The opener or the clock: nothing is open any more (return to idle, card removed, errors).
+    // The player: nothing is open any more (return to idle, card removed, errors).
     void close();
-    // The clock, each tick and after seeks: emits positionChanged only when the value changed.
+    // The player, each tick and after seeks: emits positionChanged only when the value changed.
     void publishPosition(int64_t positionMs);
     void setState(State state);
 
-    // Panels, the list and tools ask for a seek (0x413 of the old design); the clock carries it
+    // Panels, the list and tools ask for a seek ; the player carries it
     // out on the engine and publishes the new position.
     void requestSeek(int64_t positionMs) { emit seekRequested(positionMs); }
 

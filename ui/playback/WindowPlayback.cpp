@@ -1,7 +1,5 @@
 #include "ui/playback/WindowPlayback.h"
 
-#include "media/playback/PlaybackEngine.h"
-#include "ui/app/MainLayout.h"
 #include "ui/screens/VideoScreen.h"
 #include "ui/screens/ZoomWindow.h"
 #include "ui/screens/RefreshPacer.h"
@@ -22,40 +20,36 @@ std::array<VideoScreen*, 4> createScreens(QWidget& window) {
 }
 } // namespace
 
-WindowPlayback::WindowPlayback(QWidget& window, PlaybackSession& session, PlaybackEngineHolder& engine,
-                               PlaybackState& state, RecordingList& list, BusyFlag& busy)
-    : m_window(window), m_screens(createScreens(window)),
-      m_opener(session, engine, state, list, busy, &window), m_clock(session, engine, state, list, m_opener),
-      m_docking(engine, &window), m_startup(list, state, m_clock) {
-    engine.attachWindows({m_screens[0], m_screens[1], m_screens[2], m_screens[3]});
-    m_opener.setScreens(m_screens);
+WindowPlayback::WindowPlayback(QWidget& window, PlaybackSession& session, PlaybackState& state,
+                               RecordingList& list, BusyFlag& busy, int playerBarHeight)
+    : m_window(window), m_playerBarHeight(playerBarHeight), m_screens(createScreens(window)),
+      m_player(session, state, list, busy, &window), m_docking([this] { m_player.repaint(); }, &window) {
+    m_player.setScreens(m_screens);
     m_docking.connectScreens(m_screens);
     if (qEnvironmentVariableIsSet("QUILLENT_PLAYBACK_STATS"))
-        startStats(engine);
+        startStats();
 }
 
-void WindowPlayback::startStats(PlaybackEngineHolder& engine) {
+void WindowPlayback::startStats() {
     // Once a second on the error output, for the whole-program benchmark: pictures handed to the
     // screens and painted, the video sinks' presented and late-skipped pictures, window updates.
     auto* timer = new QTimer(this);
     auto* since = new QElapsedTimer;
     since->start();
     connect(timer, &QTimer::destroyed, [since] { delete since; });
-    connect(timer, &QTimer::timeout, this, [this, &engine, since] {
+    connect(timer, &QTimer::timeout, this, [this, since] {
         quint64 presented = 0, painted = 0;
         for (const VideoScreen* screen : m_screens) {
             presented += screen->framesPresented();
             painted += screen->framesPainted();
         }
-        PlaybackEngine* e = engine.engine();
         std::fprintf(stderr,
                      "playback-stats ms=%lld presented=%llu painted=%llu rendered=%llu dropped=%llu "
                      "updates=%llu position=%llu\n",
                      (long long)since->elapsed(), (unsigned long long)presented, (unsigned long long)painted,
-                     (unsigned long long)(e ? e->getRenderedFrames() : 0),
-                     (unsigned long long)(e ? e->getDroppedFrames() : 0),
+                     (unsigned long long)m_player.renderedFrames(), (unsigned long long)m_player.droppedFrames(),
                      (unsigned long long)RefreshPacer::instance().updates(),
-                     (unsigned long long)engine.getPositionMs());
+                     (unsigned long long)m_player.positionMs());
         std::fflush(stderr);
     });
     timer->start(1000);
@@ -66,8 +60,7 @@ WindowPlayback::~WindowPlayback() {
 }
 
 void WindowPlayback::shutdown() {
-    m_clock.returnToIdle();
-    m_opener.shutdown();
+    m_player.shutdown();
     if (m_zoom)
         m_zoom->hide();
     // Floating screens are top-level windows: bring them home so they close with the window.
@@ -86,7 +79,7 @@ void WindowPlayback::toggleZoom() {
         const QRect client(m_window.mapToGlobal(QPoint(0, 0)), m_window.size());
         const QScreen* screen = m_window.screen();
         const QRect available = screen ? screen->availableGeometry() : client;
-        m_zoom->setGeometry(QRect(ZoomWindow::placement(client, available, size, kPlayerBarHeight), size));
+        m_zoom->setGeometry(QRect(ZoomWindow::placement(client, available, size, m_playerBarHeight), size));
         // Its close button hides it, as the command does.
         connect(m_zoom, &ZoomWindow::closedByUser, this, &WindowPlayback::toggleZoom);
     }

@@ -1,10 +1,9 @@
 #include "ui/screens/ScreenDocking.h"
 
-#include "media/playback/PlaybackEngine.h"
 #include "ui/screens/VideoScreen.h"
 
-ScreenDocking::ScreenDocking(PlaybackEngineHolder& engine, QWidget* mainWindow)
-    : m_engine(engine), m_mainWindow(mainWindow) {}
+ScreenDocking::ScreenDocking(std::function<void()> repaint, QWidget* mainWindow)
+    : m_repaint(std::move(repaint)), m_mainWindow(mainWindow) {}
 
 void ScreenDocking::connectScreens(const std::array<VideoScreen*, 4>& screens) {
     m_screens = screens;
@@ -44,11 +43,11 @@ void ScreenDocking::dockOrFloat(int index, bool forceDock) {
     }
     if (VideoScreen* fourth = m_screens[3])
         fourth->hide();
-    m_engine.repaint();
+    m_repaint();
 }
 
 void ScreenDocking::screenResized(int) {
     // The engine hands pictures over at the screen's size: let it ask again (and show a still
     // picture at the new size).
-    m_engine.repaint();
+    m_repaint();
 }

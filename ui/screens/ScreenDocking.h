@@ -1,14 +1,14 @@
-// Docks and floats the four video screens (their 0x401 request) and refits the video after a
-// screen changed size (0x412). The main window follows dockedChanged to lay docked screens out.
+// Docks and floats the four video screens (their dock-or-float request) and refits the video
+// after a screen changed size. The main window follows dockedChanged to lay docked screens out.
 #pragma once
 
 #include <QObject>
 #include <QSize>
 
 #include <array>
+#include <functional>
 
 class VideoScreen;
-class PlaybackEngineHolder;
 class QWidget;
 
 class ScreenDocking : public QObject {
@@ -16,14 +16,15 @@ class ScreenDocking : public QObject {
 public:
     static constexpr int kFloatingVideoWidth = 1024; // client width of a floating screen, 16:9
 
-    ScreenDocking(PlaybackEngineHolder& engine, QWidget* mainWindow);
+    // `repaint`: the screens show their current pictures again (the player's repaint).
+    ScreenDocking(std::function<void()> repaint, QWidget* mainWindow);
 
     // Takes the screens and connects their requests; call once, when the screens exist.
     void connectScreens(const std::array<VideoScreen*, 4>& screens);
 
-    // 0x401: a floating screen (or any with forceDock) docks; a docked one floats.
+    // A floating screen (or any with forceDock) docks; a docked one floats.
     void dockOrFloat(int index, bool forceDock = false);
-    // 0x412: the screen's size changed; the engine redraws its current picture there.
+    // The screen's size changed; the player redraws its current picture there.
     void screenResized(int index);
 
     static QSize floatingSize() { return {kFloatingVideoWidth, kFloatingVideoWidth * 9 / 16}; }
@@ -33,7 +34,7 @@ signals:
     void dockedChanged(int index, bool docked);
 
 private:
-    PlaybackEngineHolder& m_engine;
+    std::function<void()> m_repaint;
     QWidget* m_mainWindow;
     std::array<VideoScreen*, 4> m_screens{};
 };

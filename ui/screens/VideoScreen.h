@@ -38,8 +38,8 @@ public:
     bool isFloating() const { return isWindow(); }
 
 signals:
-    void dockOrFloatRequested(int index); // 0x401
-    void sizeChanged(int index);          // 0x412
+    void dockOrFloatRequested(int index); // a double click: dock a floating screen, float a docked one
+    void sizeChanged(int index);          // the player draws the next picture at the new size
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -34,7 +34,7 @@ public:
     const QImage& lastPicture() const { return m_picture; }
 
 signals:
-    void closedByUser(); // the main window treats it as the zoom command (0x501, wParam 2)
+    void closedByUser(); // the main window treats it as the zoom command
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -7,7 +7,7 @@
 #include "core/recordings/ReportList.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/CommandIds.h"
-#include "ui/playback/PlaybackControl.h"
+#include "ui/app/CommandTarget.h"
 #include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/tools/ScrambledCopyWindow.h"
