@@ -263,3 +263,47 @@ void Player::playFirstListed() {
     m_state.selectedIndex = first;
     playPause();
 }
+
+PlaybackEngine::State Player::state() const {
+    return static_cast<PlaybackEngine::State>(m_engine.getState());
+}
+
+int Player::channelCount() const {
+    return m_engine.getChannelCount();
+}
+
+uint64_t Player::positionMs() const {
+    return m_engine.getPositionMs();
+}
+
+uint64_t Player::durationMs() const {
+    return m_engine.getDurationMs();
+}
+
+bool Player::run() {
+    return m_engine.Run();
+}
+
+bool Player::pause() {
+    return m_engine.pause();
+}
+
+bool Player::stop() {
+    return m_engine.stop();
+}
+
+bool Player::stepFrame() {
+    return m_engine.stepFrame();
+}
+
+VideoFramePtr Player::captureImage(int channel) {
+    return m_engine.captureImage(channel);
+}
+
+int Player::selectedRow() const {
+    return m_state.selectedIndex;
+}
+
+void Player::setSelectedRow(int row) {
+    m_state.selectedIndex = row;
+}

@@ -4,6 +4,7 @@
 // page, the list, the screens and the panels follow the session. Keys and commands call it.
 #pragma once
 
+#include "media/playback/PlaybackEngine.h"
 #include "ui/playback/PlaybackOperations.h"
 
 #include <QObject>
@@ -68,6 +69,21 @@ public:
     int findRow(int from, int step) const;
     // A folder or card named on the command line has been listed: its oldest recording plays.
     void playFirstListed();
+
+    // The engine as the tools see it (the engine holder's answers, unchanged).
+    PlaybackEngine::State state() const;
+    int channelCount() const;
+    uint64_t positionMs() const;
+    uint64_t durationMs() const;
+    bool run();
+    bool pause();
+    bool stop();
+    bool stepFrame();
+    // Channel 1..4; null when that channel has no picture.
+    VideoFramePtr captureImage(int channel);
+    // The row of the open or chosen recording (-1 none); a deletion renumbers the rows.
+    int selectedRow() const;
+    void setSelectedRow(int row);
 
 signals:
     void ticked(int64_t positionMs);
