@@ -62,8 +62,8 @@ public:
     GsensorPopup* accelerometerWindow() const { return m_accelerometerWindow; }
 
 signals:
-    // A pop-up's close button: the main window handles (message, parameter) as its own message.
-    void gsensorWindowNotify(int message, int parameter);
+    // A G-sensor pop-up's close button was clicked: the main window toggles the two pop-ups.
+    void gsensorWindowsClosed();
 
 private:
     QRect floatingFrame(Which which) const; // frame rectangle of a panel's first float

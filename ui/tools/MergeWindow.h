@@ -21,7 +21,6 @@ class MergeWindow : public ToolProgressWindow {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 108;
-    static constexpr int kMsgProgress = 0x510;
     static constexpr int kMaxFiles = 20;
     enum ControlId {
         kClose = 1240,
@@ -52,7 +51,12 @@ public:
     void toggleChannel(int channel); // 1..4
     void setMp4(bool on);
     void start();
-    void onMergeMessage(int kind, int value); // 0x510
+    // The run's progress as the job's signals drive it (public so tests drive it too): the bar
+    // appears at the start, each channel takes an equal share of it.
+    void beginProgress();
+    void onItemStarted(int index) override;
+    void onProgress(int index, int percent) override;
+    void onItemFinished(int index, bool ok, const QString& message) override;
 
     QComboBox* countCombo() const { return m_combo; }
     SkinButton* startButton() const { return m_start; }
@@ -69,12 +73,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void onItemStarted(int index) override;
-    void onProgress(int index, int percent) override;
-    void onItemFinished(int index, bool ok, const QString& message) override;
     void onJobFinished(int failures, bool cancelled) override;
 
 private:
+    void reportOutcome();
     void recount();
     void setBusy(bool busy);
 

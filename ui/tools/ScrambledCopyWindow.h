@@ -12,7 +12,6 @@ class ScrambledCopyWindow : public ToolProgressWindow {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 110;
-    static constexpr int kMsgProgress = 0x5A0; // kind 0 started, 1 percent, 2 done, 3 failed
     static constexpr int kTimerStart = 272;
 
     ScrambledCopyWindow(const QString& source, const QString& target, QWidget* parent = nullptr);
@@ -27,8 +26,6 @@ public:
     // The name proposed in the save dialog: the folder and the source's file name.
     static QString proposedTarget(const QString& folder, const QString& source);
 
-    // The designed message 0x5A0 (public for tests).
-    void onCopyMessage(int kind, int value);
     QProgressBar* bar() const { return m_bar; }
     const QString& failureReason() const { return m_reason; }
 
