@@ -9,7 +9,6 @@
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/KindTabs.h"
 #include "ui/recordings/ListController.h"
-#include "ui/recordings/ListMessages.h"
 #include "ui/recordings/ListPainting.h"
 
 #include <QApplication>

@@ -112,7 +112,9 @@ void installDataOutCommands(Commands& commands, AppContext& context) {
     auto* dataOut = new DataOutHookup(context);
     // Queued: the page's call returns before any window or file chooser opens.
     auto later = [dataOut](std::function<void(DataOutCommands&)> run) {
-        return [dataOut, run](int) { QTimer::singleShot(0, dataOut, [dataOut, run] { run(dataOut->commands()); }); };
+        return [dataOut, run](int) {
+            QTimer::singleShot(0, dataOut, [dataOut, run] { run(dataOut->commands()); });
+        };
     };
     commands.add(QStringLiteral("btnPicture"), later([](DataOutCommands& c) { c.snapshot(); }));
     commands.add(QStringLiteral("btnPrint"), later([](DataOutCommands& c) { c.printReport(); }));

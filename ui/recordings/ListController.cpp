@@ -22,8 +22,8 @@ namespace {
 const char* const kProductTitle = "Morvent QUILLENT";
 }
 
-ListController::ListController(QWidget* window, RecordingListView* list, KindTabs* menu, QScrollBar* scrollBar,
-                               QObject* parent)
+ListController::ListController(QWidget* window, RecordingListView* list, KindTabs* menu,
+                               QScrollBar* scrollBar, QObject* parent)
     : QObject(parent), m_window(window), m_list(list), m_menu(menu), m_scrollBar(scrollBar) {
     m_list->setBusyCheck([this] { return busy(); });
     m_menu->setBusyCheck([this] { return busy(); });

@@ -68,7 +68,7 @@ public:
     ReportList& report() { return m_report; }
     bool sourceChosen() const { return m_scanner.SourceKind() != kNoSource; }
 
-    // "btnOpen" (command 1012): stop playback, drive dialog, scan, list. True when a list is shown.
+    // "btnOpen": stop playback, drive dialog, scan, list. True when a list is shown.
     bool openSource();
     // The part after the dialog: scan drive-list entry `index` and show the result.
     bool scanAndShow(int index);

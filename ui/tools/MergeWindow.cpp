@@ -138,9 +138,8 @@ void MergeWindow::showEvent(QShowEvent* event) {
 }
 
 void MergeWindow::chooseFolder() {
-    const QString initial = (m_flags & kFolderChosen)
-                                ? m_folder
-                                : QString::fromStdString(StartFolderFor("merge"));
+    const QString initial =
+        (m_flags & kFolderChosen) ? m_folder : QString::fromStdString(StartFolderFor("merge"));
     const QString title = text("COMM_SEL_FOLDER");
     const QString chosen = m_chooseFolder ? m_chooseFolder(title, initial)
                                           : QFileDialog::getExistingDirectory(this, title, initial);

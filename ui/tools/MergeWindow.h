@@ -1,7 +1,6 @@
 // The channel merge window: the target folder, the channels and the number of consecutive
 // recordings to join from the chosen one, drawn with skinned controls; runs one merge per chosen
-// channel on the tool job and reports progress with the designed message 0x510. Started by
-// "btnMerge".
+// channel on the tool job and shows its progress from the job's signals. Started by "btnMerge".
 #pragma once
 
 #include "ui/tools/ToolProgressWindow.h"

@@ -209,9 +209,10 @@ void ToolCommands::copy() {
         if (m_host.ask) {
             restore = m_host.ask(question);
         } else {
-            QMessageBox box(QMessageBox::Question, m_host.window->windowTitle(), question, QMessageBox::NoButton,
-                            m_host.window);
-            QPushButton* back = box.addButton(ToolProgressWindow::text("COPY_BTN_RESTORE"), QMessageBox::AcceptRole);
+            QMessageBox box(QMessageBox::Question, m_host.window->windowTitle(), question,
+                            QMessageBox::NoButton, m_host.window);
+            QPushButton* back =
+                box.addButton(ToolProgressWindow::text("COPY_BTN_RESTORE"), QMessageBox::AcceptRole);
             box.addButton(ToolProgressWindow::text("COPY_BTN_SCRAMBLED"), QMessageBox::RejectRole);
             QPushButton* cancel = box.addButton(QMessageBox::Cancel);
             box.setDefaultButton(back);
@@ -271,8 +272,10 @@ void installToolCommands(Commands& commands, AppContext& context) {
     auto later = [tools](std::function<void(ToolCommands&)> run) {
         return [tools, run](int) { QTimer::singleShot(0, tools, [tools, run] { run(*tools); }); };
     };
-    commands.add(QStringLiteral("btnConvert"), later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
-    commands.add(QStringLiteral("btnDownload"), later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
+    commands.add(QStringLiteral("btnConvert"),
+                 later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
+    commands.add(QStringLiteral("btnDownload"),
+                 later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
     commands.add(QStringLiteral("btnMerge"), later([](ToolCommands& c) { c.merge(); }));
     commands.add(QStringLiteral("btnSave"), later([](ToolCommands& c) { c.copy(); }));
 }
