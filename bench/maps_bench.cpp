@@ -10,7 +10,7 @@
 #include "core/maps/MbTilesFile.h"
 #include "core/maps/MbTilesWriter.h"
 #include "ui/page/BrowserHost.h"
-#include "ui/panels/MapTileScheme.h"
+#include "ui/map/MapTileScheme.h"
 
 #include <QApplication>
 #include <QDebug>

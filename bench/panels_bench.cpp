@@ -7,8 +7,8 @@
 // map page told when the GPS sample changed), the UI thread's time.
 #include "core/config/Settings.h"
 #include "ui/page/BrowserHost.h"
-#include "ui/panels/MapPanel.h"
-#include "ui/panels/ConnectivityMonitor.h"
+#include "ui/map/MapPanel.h"
+#include "ui/map/ConnectivityMonitor.h"
 #include "ui/panels/DataPanelSet.h"
 #include "ui/playback/PlaybackSession.h"
 

@@ -9,9 +9,9 @@
 #include "ui/panels/AccelerometerPanel.h"
 #include "ui/panels/GsensorPanel.h"
 #include "ui/panels/SpeedPanel.h"
-#include "ui/panels/ConnectivityMonitor.h"
+#include "ui/map/ConnectivityMonitor.h"
 #include "ui/panels/DataPanelSet.h"
-#include "ui/panels/MapSource.h"
+#include "ui/map/MapSource.h"
 #include "ui/panels/render/GsensorHistoryRenderer.h"
 #include "ui/panels/render/AccelerometerRenderer.h"
 #include "ui/panels/render/GsensorGraphRenderer.h"
@@ -392,11 +392,9 @@ TEST_F(DataPanels, GsensorWindowsDrawTheFirstMinuteAndToggleTogether) {
     EXPECT_TRUE(panels.accelerometerWindow()->isVisible());
     EXPECT_EQ(panels.gsensorWindow()->size(), QSize(550, 290));
     EXPECT_EQ(panels.gsensorWindow()->closeButton()->geometry(), QRect(476, 8, 65, 28));
-    QSignalSpy notify(&panels, &DataPanelSet::gsensorWindowNotify);
+    QSignalSpy notify(&panels, &DataPanelSet::gsensorWindowsClosed);
     panels.accelerometerWindow()->closeButton()->click();
     ASSERT_EQ(notify.size(), 1);
-    EXPECT_EQ(notify[0][0].toInt(), 0x501);
-    EXPECT_EQ(notify[0][1].toInt(), 1);
     session.open(OpenRecording{}, RecordingData{}); // another recording hides them
     EXPECT_FALSE(panels.gsensorWindow()->isVisible());
     EXPECT_FALSE(panels.accelerometerWindow()->isVisible());

@@ -9,7 +9,6 @@
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/KindTabs.h"
 #include "ui/recordings/ListController.h"
-#include "ui/recordings/ListMessages.h"
 #include "ui/recordings/ListPainting.h"
 
 #include <QApplication>
@@ -219,7 +218,7 @@ TEST(ListController, TabsReturnToTheirSavedScrollPositions) {
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, QPoint(255, 12));
     EXPECT_EQ(f.controller->kindFilter(), 4);
     // Selecting an entry after an open scrolls it into view under its kind.
-    f.controller->selectInList(20, 1);
+    f.controller->selectRow(20, 1);
     EXPECT_EQ(f.controller->kindFilter(), 1);
     EXPECT_EQ(f.model().Selection(), 20);
     EXPECT_EQ(f.model().TopRow(), 20 - 8 + 1);
@@ -304,7 +303,8 @@ TEST(ListController, ListAndTabClicksAreDroppedWhileARecordingOpens) {
     hooks.busy = [&] { return busy; };
     f.controller->setHooks(hooks);
     QSignalSpy open(f.controller.get(), &ListController::openRowRequested);
-    QSignalSpy notified(f.menu, &KindTabs::notify);
+    QSignalSpy notified(f.menu, &KindTabs::tabChosen);
+    QSignalSpy selectAll(f.menu, &KindTabs::selectAllChanged);
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(314 - 20, 12));
     QTest::mouseClick(f.menu, Qt::LeftButton, {}, tabPoint(3));
@@ -316,6 +316,7 @@ TEST(ListController, ListAndTabClicksAreDroppedWhileARecordingOpens) {
     EXPECT_EQ(f.menu->currentTab(), 1);
     EXPECT_FALSE(f.menu->selectAll());
     EXPECT_EQ(notified.count(), 0);
+    EXPECT_EQ(selectAll.count(), 0);
 
     busy = false;
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(30, 12));

@@ -7,9 +7,9 @@
 #include "core/maps/MbTilesWriter.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/dialogs/MapSettingsDialog.h"
-#include "ui/panels/MapPanel.h"
-#include "ui/panels/ConnectivityMonitor.h"
-#include "ui/panels/MapSource.h"
+#include "ui/map/MapPanel.h"
+#include "ui/map/ConnectivityMonitor.h"
+#include "ui/map/MapSource.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QBuffer>

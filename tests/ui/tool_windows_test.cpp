@@ -10,7 +10,6 @@
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/KindTabs.h"
 #include "ui/recordings/ListController.h"
-#include "ui/app/CommandTarget.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/tools/ScrambledCopyWindow.h"
 #include "ui/tools/ConvertCopyWindow.h"
@@ -124,14 +123,14 @@ TEST(MergeWindow, OffersTheCountsChannelsAndFolderAsDesigned) {
     dlg.chooseFolder();
     EXPECT_EQ(dlg.targetPath(1), "/RTC20261207_080000_CH1.qmv");
 
-    // The progress message: with two channels each step is half the bar.
+    // The job's progress: with two channels each step is half the bar.
     dlg.toggleChannel(1);
-    dlg.onMergeMessage(0, 0);
+    dlg.beginProgress();
     EXPECT_TRUE(dlg.bar()->isVisibleTo(&dlg));
-    dlg.onMergeMessage(1, 2);
-    dlg.onMergeMessage(2, 50);
+    dlg.onItemStarted(1);
+    dlg.onProgress(1, 50);
     EXPECT_EQ(dlg.bar()->value(), 75);
-    dlg.onMergeMessage(3, 2);
+    dlg.onItemFinished(1, true, QString());
     EXPECT_EQ(dlg.bar()->value(), 100);
 }
 
@@ -339,22 +338,17 @@ TEST(CopyCommand, FromTheListToAScrambledCopyAndItsRefusals) {
 
 namespace {
 
+constexpr int kStateRunning = 0;
+constexpr int kStatePaused = 1;
+constexpr int kStateStopped = 2;
+
 // The engine as the commands see it: its state and the calls made.
-struct FakeEngine : PlaybackControl {
+struct FakeEngine {
     int state = kStateRunning;
-    int getState() const override { return state; }
-    int getChannelCount() const override { return 1; }
-    uint64_t getPositionMs() const override { return 0; }
-    uint64_t getDurationMs() const override { return 1000; }
-    bool Run() override { return state = kStateRunning, true; }
-    bool pause() override { return state = kStatePaused, true; }
-    bool stop() override { return state = kStateStopped, true; }
-    void seekTo(int64_t) override {}
-    void setRate(float) override {}
-    void setBrightness(int, int) override {}
-    bool stepFrame() override { return true; }
-    void setVolume(int) override {}
-    void setViewOptions(uint32_t) override {}
+    ToolCommands::Playback playback() {
+        return {[this] { return state == kStateRunning; }, [this] { state = kStatePaused; },
+                [this] { state = kStateStopped; }, [this] { state = kStateRunning; }};
+    }
 };
 
 } // namespace
@@ -385,7 +379,7 @@ TEST(ToolWindows, TellTheSessionWhenTheyPauseOrStopPlayback) {
     host.window = &window;
     host.lists = &lists;
     host.session = &session;
-    host.playback = &engine;
+    host.playback = engine.playback();
     host.report = [](QMessageBox::Icon, const QString&) {};
     host.chooseFolder = [](const QString&) { return QString(); }; // the user cancels
     host.chooseSaveFile = [](const QString&, const QString&) { return QString(); };

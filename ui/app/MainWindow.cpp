@@ -14,6 +14,8 @@
 #include "ui/dialogs/DownloadWindow.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/card/CardCommands.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/Commands.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/app/PlayerControls.h"
 #include "ui/recordings/ListController.h"
@@ -61,6 +63,38 @@ Qt::Edges edgesFor(WindowHit hit) {
     }
 }
 
+// The features get a context instead of the window and register their named commands; the
+// window's numbered commands run them by name.
+struct FeatureCommands : QObject {
+    explicit FeatureCommands(MainWindow& w)
+        : QObject(&w), context{w.session(), w.playback()->player(), *w.lists(), w.busy(), w.State(), commands, &w} {
+        setObjectName(QStringLiteral("featureCommands"));
+    }
+    Commands commands;
+    AppContext context;
+};
+
+void installFeatures(MainWindow& w) {
+    auto* features = new FeatureCommands(w);
+    Commands& commands = features->commands;
+    installDataOutCommands(commands, features->context);
+    installCardCommands(commands, features->context);
+    installToolCommands(commands, features->context);
+    const std::pair<int, const char*> numbered[] = {
+        {kCmdDeleteFiles, "btnDeleteFile"}, {kCmdQuickSettings, "btnQuickSetting"}, {kCmdFormat, "btnFormat"},
+        {kCmdSetup, "btnSetting"},          {kCmdConvert, "btnConvert"},          {kCmdDownload, "btnDownload"},
+        {kCmdMerge, "btnMerge"},            {kCmdCopy, "btnSave"},                {kCmdSnapshot, "btnPicture"},
+        {kCmdPrint, "btnPrint"},            {kCmdEventLog, "btnLog"},             {kCmdGpx, "btnGpx"}};
+    for (const auto& [id, name] : numbered)
+        w.setCommandHandler(id, [&commands, name = QString::fromLatin1(name)](int v) { commands.run(name, v); });
+    QObject::connect(w.findChild<CardCommands*>(), &CardCommands::setupWindowChanged, &w,
+                     [&w](PageWindow* window) { w.setSetupWindow(window); });
+    auto* dataOut = w.findChild<DataOutHookup*>();
+    QObject::connect(dataOut, &DataOutHookup::downloadWindowChanged, &w,
+                     [&w](PageWindow* window) { w.setDownloadWindow(window); });
+    QObject::connect(&w, &MainWindow::closing, dataOut, &DataOutHookup::closeWindows);
+}
+
 Qt::CursorShape cursorFor(WindowHit hit) {
     switch (hit) {
     case WindowHit::Left:
@@ -99,9 +133,7 @@ MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, Q
     createChildren();
     createLists();
     createPlayback();         // over the list
-    new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
-    InstallCardCommands(*this);
-    RegisterToolCommands(*this);
+    installFeatures(*this); // card, tools, data out and "qmv:" links
     setTitleText({});
     m_playback->setVolume(0x7FFF); // half volume until the page's slider moves
     layoutPanels();

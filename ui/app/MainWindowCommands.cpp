@@ -137,7 +137,7 @@ void MainWindow::handleArgument(const QString& argument) {
         return;
     case StartupArgument::Link:
         if (auto* tools = findChild<DataOutHookup*>(QString(), Qt::FindDirectChildrenOnly))
-            tools->downloadLink(arg);
+            tools->downloadLink(arg.source, arg.name, arg.size);
         return;
     case StartupArgument::Path:
         if (!QFileInfo::exists(argument)) {

@@ -52,7 +52,7 @@ void MainWindow::createLists() {
     setCommandHandler(kMsgCheckRow, [this](int row) { m_lists->chkRow(row, true); });
     setCommandHandler(kMsgUncheckRow, [this](int row) { m_lists->chkRow(row, false); });
     setCommandHandler(kCmdSearch, [this](int) { m_lists->search(); });
-    setCommandHandler(kMsgTabChosen, [this](int tab) { m_lists->handleMessage(kMsgTabChosen, tab); });
+    setCommandHandler(kMsgTabChosen, [this](int tab) { m_lists->chooseTab(tab); });
     m_lists->startMountWatch();
 }
 

@@ -67,8 +67,7 @@ void MainWindow::createDataPanels() {
     setCommandHandler(kMsgDockAccelerometer,
                       [this](int force) { m_dataPanels->dockOrFloat(Which::Accelerometer, force); });
     setCommandHandler(kCmdGsensorWindows, [this](int) { m_dataPanels->toggleGsensorWindows(); });
-    connect(m_dataPanels, &DataPanelSet::gsensorWindowNotify, this,
-            [this](int message, int parameter) { onCommand(message, parameter); });
+    connect(m_dataPanels, &DataPanelSet::gsensorWindowsClosed, this, [this] { onCommand(kMsgFloatingChanged, 1); });
     // The selection holds a choice, no web view: it opens once the page's call has returned.
     setCommandHandler(kCmdMapSetting, [this](int) {
         QTimer::singleShot(0, this, [this] {

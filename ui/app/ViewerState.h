@@ -4,18 +4,11 @@
 // list's (ListController).
 #pragma once
 
+#include "ui/dialogs/MovieInfo.h"
 #include "ui/playback/PlaybackState.h"
 
 #include <QString>
 
-// The five information texts of the open recording, shown by the information dialog.
-struct MovieInfo {
-    QString company;
-    QString vehicle;
-    QString driver;
-    QString firmwareVersion;
-    QString serialNumber;
-};
 
 struct ViewerState : PlaybackState {
     int mainScreen = 0;     // "btnChange": the channel in the main cell (kept for the run)

@@ -3,14 +3,16 @@
 #include "core/camera/CWBCIniLoader.h"
 #include "core/config/ViewerConfig.h"
 #include "core/tools/RecordingTrash.h"
-#include "ui/app/MainWindow.h"
-#include "ui/app/CommandIds.h"
 #include "ui/card/FormatDialog.h"
 #include "ui/card/QuickSettingsDialog.h"
 #include "ui/card/SetupPageWindow.h"
 #include "ui/card/CardFormatter.h"
-#include "ui/recordings/ListController.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/Commands.h"
+#include "ui/playback/BusyFlag.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/playback/Player.h"
+#include "ui/recordings/ListController.h"
 
 #include <QDebug>
 
@@ -18,6 +20,8 @@
 #include <QTimer>
 
 namespace {
+const char* const kProductTitle = "Morvent QUILLENT";
+
 QString lstring(const char* id) {
     return QString::fromStdString(LString(id));
 }
@@ -27,14 +31,14 @@ QString CardCommands::movedToTrashText(int count) {
     return count == 1 ? lstring("DELETE_MSG_DONE_ONE") : lstring("DELETE_MSG_DONE").arg(count);
 }
 
-CardCommands::CardCommands(MainWindow& window) : QObject(&window), m_window(window) {
+CardCommands::CardCommands(AppContext& context) : QObject(context.parent), m_context(context) {
     setObjectName(QStringLiteral("cardCommands"));
 }
 
 bool CardCommands::ask(const QString& text) {
     if (m_prompts.ask)
         return m_prompts.ask(text);
-    return QMessageBox::question(&m_window, QString::fromLatin1(MainWindow::kProductTitle), text,
+    return QMessageBox::question(m_context.parent, QString::fromLatin1(kProductTitle), text,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -43,31 +47,27 @@ void CardCommands::tell(const QString& text, QMessageBox::Icon icon) {
         m_prompts.tell(text, icon);
         return;
     }
-    QMessageBox box(icon, QString::fromLatin1(MainWindow::kProductTitle), text, QMessageBox::Ok, &m_window);
+    QMessageBox box(icon, QString::fromLatin1(kProductTitle), text, QMessageBox::Ok, m_context.parent);
     box.exec();
 }
 
 void CardCommands::requestDelete() {
-    ListController* lists = m_window.lists();
-    if (!lists)
-        return;
     // The open file is about to go: release it first (the player holds it open).
-    const PlaybackSession& session = m_window.session();
+    const PlaybackSession& session = m_context.session;
     if (session.isOpen()) {
-        for (const RecordingEntry& e : lists->scanner().Entries()) {
+        for (const RecordingEntry& e : m_context.recordings.scanner().Entries()) {
             if (e.chosen == 1 && std::filesystem::path(e.path) == session.recording().path) {
-                m_window.operations().returnToIdle();
+                m_context.player.returnToIdle();
                 break;
             }
         }
     }
-    QTimer::singleShot(0, this, [this] { m_window.onCommand(kMsgDeleteFiles); });
+    QTimer::singleShot(0, this, &CardCommands::deleteChosen);
 }
 
 void CardCommands::deleteChosen() {
-    ListController* lists = m_window.lists();
-    if (!lists)
-        return;
+    ListController* lists = &m_context.recordings;
+    Player& player = m_context.player;
     RecordingScanner& scanner = lists->scanner();
     const bool anyChosen = std::any_of(scanner.Entries().begin(), scanner.Entries().end(),
                                        [](const RecordingEntry& e) { return e.chosen == 1; });
@@ -79,7 +79,7 @@ void CardCommands::deleteChosen() {
     if (!ask(lstring("DELETE_MSG_CONFIRM")))
         return;
     // The open recording (if it stays) is found again by name once entries before it have gone.
-    const RecordingEntry* open = scanner.GetEntry(m_window.State().selectedIndex);
+    const RecordingEntry* open = scanner.GetEntry(player.selectedRow());
     const std::string openName = open ? open->name : std::string();
 
     const TrashResult result = MoveChosenToTrash(scanner);
@@ -93,11 +93,12 @@ void CardCommands::deleteChosen() {
     }
     if (!openName.empty()) {
         // Rows before it may have gone: the selection follows the recording, not the row number.
-        m_window.State().selectedIndex = scanner.FindByName(openName);
-        if (m_window.State().selectedIndex >= 0)
-            lists->selectInList(m_window.State().selectedIndex, lists->kindFilter());
+        player.setSelectedRow(scanner.FindByName(openName));
+        if (player.selectedRow() >= 0)
+            lists->selectRow(player.selectedRow(), lists->kindFilter());
     }
-    m_window.update();
+    if (m_context.parent)
+        m_context.parent->update();
 
     const QString moved = movedToTrashText(static_cast<int>(result.moved.size()));
     if (result.failed.empty()) {
@@ -114,10 +115,10 @@ void CardCommands::deleteChosen() {
 }
 
 std::filesystem::path CardCommands::cardRoot() const {
-    const ListController* lists = m_window.lists();
-    if (!lists || lists->scanner().SourceKind() != kDriveSource)
+    const RecordingScanner& scanner = m_context.recordings.scanner();
+    if (scanner.SourceKind() != kDriveSource)
         return {};
-    return lists->scanner().SourcePath();
+    return scanner.SourcePath();
 }
 
 int CardCommands::runWindow(QDialog& window) {
@@ -133,27 +134,41 @@ void CardCommands::runQuickSettings() {
         tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
         return;
     }
-    QuickSettingsDialog dlg(QuickSettingsDialog::settingsPath(root), &m_window);
+    QuickSettingsDialog dlg(QuickSettingsDialog::settingsPath(root), m_context.parent);
     if (m_prompts.tell)
         dlg.setMessageShower(m_prompts.tell);
     runWindow(dlg);
 }
 
 std::optional<SetupRecordBytes> CardCommands::openRecordingSetup() const {
-    const PlaybackSession& session = m_window.session();
+    const PlaybackSession& session = m_context.session;
     if (!session.isOpen() || !session.trackData().hasSetupRecord)
         return std::nullopt;
     return session.trackData().setupRecord;
 }
 
 void CardCommands::runSetup() {
-    SetupPageWindow dlg(&m_window);
+    SetupPageWindow dlg(m_context.parent);
     dlg.setRecordingSetupSource([this] { return openRecordingSetup(); });
     if (m_prompts.tell)
         dlg.setMessageShower(m_prompts.tell);
-    m_window.setSetupWindow(&dlg);
+    emit setupWindowChanged(&dlg);
     runWindow(dlg);
-    m_window.setSetupWindow(nullptr);
+    emit setupWindowChanged(nullptr);
+}
+
+const char* CardCommands::refusalText(int refusal) {
+    switch (static_cast<CardFormatter::Refusal>(refusal)) {
+    case CardFormatter::Refusal::NotFound:
+        return "FORMAT_MSG_NOT_FOUND";
+    case CardFormatter::Refusal::FixedDisk:
+        return "FORMAT_MSG_FIXED";
+    case CardFormatter::Refusal::SystemDisk:
+    case CardFormatter::Refusal::SystemMounted:
+        return "FORMAT_MSG_SYSTEM";
+    default:
+        return "FORMAT_MSG_NO_SERVICE";
+    }
 }
 
 void CardCommands::runFormat() {
@@ -162,7 +177,7 @@ void CardCommands::runFormat() {
         tell(lstring("SDCARD_NOTSELECT"), QMessageBox::Information);
         return;
     }
-    m_window.operations().returnToIdle(); // the player lets go of the card's files
+    m_context.player.returnToIdle(); // the player lets go of the card's files
 
     // The camera's quick settings, kept in memory across the format.
     const std::filesystem::path ini = QuickSettingsDialog::settingsPath(root);
@@ -174,36 +189,21 @@ void CardCommands::runFormat() {
     const QString mountPoint = QString::fromStdString(root.string());
     const CardFormatter::Found found = formatter.findCard(mountPoint);
     if (found.refusal != CardFormatter::Refusal::None) {
-        const char* id = "FORMAT_MSG_NO_SERVICE";
-        switch (found.refusal) {
-        case CardFormatter::Refusal::NotFound:
-            id = "FORMAT_MSG_NOT_FOUND";
-            break;
-        case CardFormatter::Refusal::FixedDisk:
-            id = "FORMAT_MSG_FIXED";
-            break;
-        case CardFormatter::Refusal::SystemDisk:
-        case CardFormatter::Refusal::SystemMounted:
-            id = "FORMAT_MSG_SYSTEM";
-            break;
-        default:
-            break;
-        }
         qInfo().noquote() << "format refused:" << mountPoint << found.device.device << found.detail;
-        tell(lstring(id), QMessageBox::Critical);
+        tell(lstring(refusalText(static_cast<int>(found.refusal))), QMessageBox::Critical);
         emit formatFinished(false);
         return;
     }
 
-    FormatDialog confirm(found.device, &m_window);
+    FormatDialog confirm(found.device, m_context.parent);
     if (runWindow(confirm) != QDialog::Accepted) {
         emit formatFinished(false);
         return;
     }
-    m_window.busy().setBusy(true); // page commands wait while UDisks2 works
+    m_context.busy.setBusy(true); // page commands wait while UDisks2 works
     const CardFormatter::Result result =
         formatter.format(found.device, confirm.fileSystem(), confirm.Label());
-    m_window.busy().setBusy(false);
+    m_context.busy.setBusy(false);
     if (!result.ok) {
         // Nothing is written: what is left on the card stays as it was.
         tell(lstring("FORMAT_MSG_FAILED") + QStringLiteral("\n") + result.error, QMessageBox::Critical);
@@ -216,36 +216,33 @@ void CardCommands::runFormat() {
     bool kept = true;
     if (settings.loaded())
         kept = settings.Save(QuickSettingsDialog::settingsPath(newRoot));
-
-    // The card may come back at another folder: the drive entry follows it, then the scan runs again.
-    ListController* lists = m_window.lists();
-    RecordingScanner& scanner = lists->scanner();
-    const int index = scanner.SelectedSourceIndex();
-    if (index >= 0 && index < static_cast<int>(scanner.Drives().size())) {
-        std::string name = newRoot.string();
-        if (!name.empty() && name.back() != '/')
-            name += '/';
-        scanner.Drives()[index].name = name;
-        lists->scanAndShow(index);
-    }
+    rescanCard(newRoot);
     tell(lstring(kept ? "FORMAT_MSG_DONE" : "FORMAT_MSG_SETTINGS_LOST"),
          kept ? QMessageBox::Information : QMessageBox::Warning);
     emit formatFinished(true);
 }
 
-CardCommands* InstallCardCommands(MainWindow& window) {
-    auto* commands = new CardCommands(window);
-    window.setCommandHandler(kCmdDeleteFiles, [commands](int) { commands->requestDelete(); });
-    window.setCommandHandler(kMsgDeleteFiles, [commands](int) { commands->deleteChosen(); });
+void CardCommands::rescanCard(const std::filesystem::path& newRoot) {
+    ListController& lists = m_context.recordings;
+    RecordingScanner& scanner = lists.scanner();
+    const int index = scanner.SelectedSourceIndex();
+    if (index < 0 || index >= static_cast<int>(scanner.Drives().size()))
+        return;
+    std::string name = newRoot.string();
+    if (!name.empty() && name.back() != '/')
+        name += '/';
+    scanner.Drives()[index].name = name;
+    lists.scanAndShow(index);
+}
+
+void installCardCommands(Commands& commands, AppContext& context) {
+    auto* card = new CardCommands(context);
     // Windows open after the page's call has returned.
-    window.setCommandHandler(kCmdQuickSettings, [commands](int) {
-        QTimer::singleShot(0, commands, [commands] { commands->runQuickSettings(); });
-    });
-    window.setCommandHandler(kCmdFormat, [commands](int) {
-        QTimer::singleShot(0, commands, [commands] { commands->runFormat(); });
-    });
-    window.setCommandHandler(kCmdSetup, [commands](int) {
-        QTimer::singleShot(0, commands, [commands] { commands->runSetup(); });
-    });
-    return commands;
+    auto later = [card](void (CardCommands::*work)()) {
+        return [card, work](int) { QTimer::singleShot(0, card, work); };
+    };
+    commands.add(QStringLiteral("btnDeleteFile"), [card](int) { card->requestDelete(); });
+    commands.add(QStringLiteral("btnQuickSetting"), later(&CardCommands::runQuickSettings));
+    commands.add(QStringLiteral("btnFormat"), later(&CardCommands::runFormat));
+    commands.add(QStringLiteral("btnSetting"), later(&CardCommands::runSetup));
 }

@@ -1,8 +1,8 @@
-// The main window's commands on the camera's card: delete the chosen recordings to the trash (message
-// 0xD99), the quick settings window, the camera-setup page and the format that keeps the quick
-// settings. InstallCardCommands makes one, a child of the window, and registers its command handlers.
-// Every command runs after the bridge call that asked for it has returned (queued), so its windows
-// and message boxes never run inside the page's script call.
+// The commands on the camera's card: delete the chosen recordings to the trash, the quick settings
+// window, the camera-setup page and the format that keeps the quick settings. installCardCommands
+// makes one, a child of the context's window, and registers "btnDeleteFile", "btnQuickSetting",
+// "btnSetting" and "btnFormat". Every command runs after the bridge call that asked for it has
+// returned (queued), so its windows and message boxes never run inside the page's script call.
 #pragma once
 
 #include "core/camera/SetupRecord.h"
@@ -16,8 +16,10 @@
 #include <functional>
 #include <optional>
 
-class MainWindow;
+class Commands;
+class PageWindow;
 class QDialog;
+struct AppContext;
 
 class CardCommands : public QObject {
     Q_OBJECT
@@ -28,14 +30,14 @@ public:
         std::function<void(const QString& text, QMessageBox::Icon icon)> tell; // OK only
     };
 
-    explicit CardCommands(MainWindow& window);
+    explicit CardCommands(AppContext& context);
 
     void setPrompts(Prompts prompts) { m_prompts = std::move(prompts); }
 
     // "btnDeleteFile": stops playback first when the open recording is among the chosen ones, then
-    // queues the deletion (0xD99).
+    // queues the deletion.
     void requestDelete();
-    // Message 0xD99: asks, moves every chosen recording to the trash, refreshes the list and says
+    // The deletion: asks, moves every chosen recording to the trash, refreshes the list and says
     // how many went (with nothing chosen it says so and asks nothing).
     void deleteChosen();
     // "1 file was moved to the Trash." / "3 files were moved to the Trash." in the language in force.
@@ -44,13 +46,13 @@ public:
     // The root of the listed card; empty when the list shows a folder or nothing (the card tools
     // then say "SDCARD_NOTSELECT").
     std::filesystem::path cardRoot() const;
-    // Quick settings (command 1115, "btnQuickSetting"): the window over the card's "setup.ini".
+    // Quick settings ("btnQuickSetting"): the window over the card's "setup.ini".
     void runQuickSettings();
     // Camera setup ("btnSetting"): the setup page window; the bridge routes its page's calls to it.
     void runSetup();
     // The setup record of the recording open in the player, when it carried one.
     std::optional<SetupRecordBytes> openRecordingSetup() const;
-    // Format ("btnFormat", command 1019): keeps "setup.ini" across a format through UDisks2.
+    // Format ("btnFormat"): keeps "setup.ini" across a format through UDisks2.
     void runFormat();
     // The bus UDisks2 is reached on (the system bus unless set; tests give a private one).
     void setFormatBus(const QDBusConnection& bus) { m_formatBus = bus; }
@@ -63,18 +65,24 @@ signals:
     void formatFinished(bool formatted);
     // The deletion has run (after the question was answered); `moved` files went to the trash.
     void deleteFinished(int moved, int failed);
+    // The setup page window opened (the page's calls go to it) or closed (null).
+    void setupWindowChanged(PageWindow* window);
 
 private:
     bool ask(const QString& text);
     void tell(const QString& text, QMessageBox::Icon icon);
 
     int runWindow(QDialog& window);
+    // Where a format refusal is explained, in the language table.
+    static const char* refusalText(int refusal);
+    // The card came back (maybe at another folder): the drive entry follows it, the scan runs again.
+    void rescanCard(const std::filesystem::path& newRoot);
 
-    MainWindow& m_window;
+    AppContext& m_context;
     Prompts m_prompts;
     WindowWatcher m_watchWindow;
     QDBusConnection m_formatBus = QDBusConnection::systemBus();
 };
 
-// Creates the window's card commands and registers them (delete, 0xD99).
-CardCommands* InstallCardCommands(MainWindow& window);
+// Creates the card commands (a child of context.parent) and registers their commands.
+void installCardCommands(Commands& commands, AppContext& context);

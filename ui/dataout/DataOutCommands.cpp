@@ -7,10 +7,11 @@
 #include "core/tools/RecordingGpx.h"
 #include "core/tools/SnapshotNaming.h"
 #include "media/playback/FrameJpeg.h"
-#include "ui/playback/Player.h"
+#include "media/playback/PlaybackEngine.h"
 #include "ui/panels/render/GsensorGraphRenderer.h"
 #include "ui/panels/render/SpeedGraphRenderer.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/playback/Player.h"
 
 #include <QDebug>
 #include <QDir>
@@ -48,8 +49,8 @@ QString startFolder(const char* kind) {
 
 } // namespace
 
-DataOutCommands::DataOutCommands(QWidget* window, PlaybackSession& session, Player& engine)
-    : QObject(window), m_window(window), m_session(session), m_engine(engine) {
+DataOutCommands::DataOutCommands(QWidget* window, PlaybackSession& session, Player& player)
+    : QObject(window), m_window(window), m_session(session), m_player(player) {
     m_prompts.saveFile = [this](const QString& title, const QString& proposed, const QString& filters,
                                 const QString& suffix) {
         const QFileInfo file(proposed);
@@ -114,12 +115,12 @@ QString DataOutCommands::reportFolder() const {
 }
 
 bool DataOutCommands::pauseForPictures(bool& ok) {
-    const PlaybackEngine::State state = m_engine.state();
+    const PlaybackEngine::State state = m_player.state();
     const bool running = state == PlaybackEngine::State::Running;
     ok = m_session.isOpen() && (running || state == PlaybackEngine::State::Paused);
     if (!ok)
         return false;
-    m_engine.pause();
+    m_player.pause();
     // The page and the views follow the session: playback is paused while the pictures are taken.
     if (running)
         m_session.setState(PlaybackSession::State::Paused);
@@ -129,8 +130,8 @@ bool DataOutCommands::pauseForPictures(bool& ok) {
 void DataOutCommands::resume(bool wasRunning) {
     if (!wasRunning)
         return;
-    m_engine.run();
-    if (m_engine.state() == PlaybackEngine::State::Running)
+    m_player.run();
+    if (m_player.state() == PlaybackEngine::State::Running)
         m_session.setState(PlaybackSession::State::Playing);
 }
 
@@ -139,11 +140,11 @@ int DataOutCommands::snapshot() {
     const bool wasRunning = pauseForPictures(ok);
     if (!ok)
         return 0;
-    const int channels = m_engine.channelCount();
+    const int channels = m_player.channelCount();
     const std::filesystem::path recording = m_session.recording().path;
     const std::string base =
         PictureBaseName(ViewerConfig::Instance().GetFlags(), recording.filename().string(),
-                        creationFileTime(recording), static_cast<int64_t>(m_engine.positionMs()));
+                        creationFileTime(recording), static_cast<int64_t>(m_player.positionMs()));
     const QString proposed =
         QDir(startFolder("snapshot")).filePath(QString::fromStdString(ProposedSnapshotName(base)));
     const QString chosen = m_prompts.saveFile(text("SNAPSHOT_TITLE"), proposed,
@@ -153,7 +154,7 @@ int DataOutCommands::snapshot() {
     bool failed = false;
     if (!chosen.isEmpty()) {
         for (int channel = 1; channel <= channels; ++channel) {
-            const VideoFramePtr picture = m_engine.captureImage(channel);
+            const VideoFramePtr picture = m_player.captureImage(channel);
             if (!picture || !picture->isValid())
                 continue; // a channel without a picture is skipped, the others are saved
             const auto path = SnapshotChannelPath(chosen.toStdString(), channel);
@@ -176,9 +177,9 @@ int DataOutCommands::printReport() {
     const bool wasRunning = pauseForPictures(ok);
     if (!ok)
         return -1;
-    const int channels = m_engine.channelCount();
+    const int channels = m_player.channelCount();
     const std::filesystem::path recording = m_session.recording().path;
-    const int64_t position = static_cast<int64_t>(m_engine.positionMs());
+    const int64_t position = static_cast<int64_t>(m_player.positionMs());
     const std::string base =
         PictureBaseName(ViewerConfig::Instance().GetFlags(), recording.filename().string(),
                         creationFileTime(recording), position);
@@ -190,7 +191,7 @@ int DataOutCommands::printReport() {
     if (m_reportFolder->isValid()) {
         const std::filesystem::path folder = m_reportFolder->path().toStdString();
         for (int channel = 1; channel <= channels; ++channel) {
-            const VideoFramePtr picture = m_engine.captureImage(channel);
+            const VideoFramePtr picture = m_player.captureImage(channel);
             if (picture && picture->isValid() &&
                 savePicture(*picture, ReportPicturePath(folder, base, channel)))
                 ++count;

@@ -1,8 +1,8 @@
 // The commands that take data out of the open recording: the snapshot ("btnPicture"), the print
-// report ("btnPrint"), the event-log export ("btnLog") and the GPX export ("btnGpx"). The main
-// window installs them as command handlers; they read the open recording from the PlaybackSession
-// and the pictures from the player. File choosers and message boxes are replaceable so
-// tests run them without a person.
+// report ("btnPrint"), the event-log export ("btnLog") and the GPX export ("btnGpx"), installed by
+// installDataOutCommands (DataOutHookup.h). They read the open recording from the PlaybackSession
+// and the pictures from the Player. File choosers and message boxes are replaceable so tests run
+// them without a person.
 #pragma once
 
 #include <QObject>
@@ -13,8 +13,8 @@
 #include <functional>
 #include <vector>
 
-class Player;
 class PlaybackSession;
+class Player;
 class QTemporaryDir;
 class QWidget;
 
@@ -47,7 +47,7 @@ public:
     static constexpr int kGraphHeight = 200;
     using PrintRunner = std::function<void(const PrintJob&)>;
 
-    DataOutCommands(QWidget* window, PlaybackSession& session, Player& engine);
+    DataOutCommands(QWidget* window, PlaybackSession& session, Player& player);
     ~DataOutCommands() override;
 
     void setPrompts(Prompts prompts) { m_prompts = std::move(prompts); }
@@ -79,7 +79,7 @@ private:
 
     QWidget* m_window;
     PlaybackSession& m_session;
-    Player& m_engine;
+    Player& m_player;
     Prompts m_prompts;
     CheckedRecordings m_checked;
     PrintRunner m_print;

@@ -4,8 +4,8 @@
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "ui/page/BrowserHost.h"
-#include "ui/panels/MapSource.h"
-#include "ui/panels/MapTileScheme.h"
+#include "ui/map/MapSource.h"
+#include "ui/map/MapTileScheme.h"
 
 #include <QBoxLayout>
 #include <QDebug>

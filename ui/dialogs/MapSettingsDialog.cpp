@@ -6,8 +6,8 @@
 #include "core/maps/MbTilesFile.h"
 #include "core/maps/TileCacheExport.h"
 #include "core/maps/TileDiskCache.h"
-#include "ui/panels/MapSource.h"
-#include "ui/panels/MapTileScheme.h"
+#include "ui/map/MapSource.h"
+#include "ui/map/MapTileScheme.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

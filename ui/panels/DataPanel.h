@@ -38,8 +38,8 @@ public:
     void render(QPainter& p, QSize size) const;
 
 signals:
-    void dockToggleRequested();            // 0x402 / 0x403 / 0x41B: dock or float this panel
-    void seekRequested(qint64 positionMs); // 0x413
+    void dockToggleRequested();            // dock or float this panel
+    void seekRequested(qint64 positionMs); // a click on the graph asks playback to go there
 
 protected:
     // The session's recording arrived (fill the renderer) or went (empty it).

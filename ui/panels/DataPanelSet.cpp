@@ -124,8 +124,7 @@ void DataPanelSet::toggleGsensorWindows() {
         for (GsensorPopup* w :
              {m_gsensorWindow.data(), m_accelerometerWindow.data()}) {
             w->setSession(m_session);
-            w->setNotify(GsensorPopup::kMsgWindowsChanged, 1);
-            connect(w, &GsensorPopup::notify, this, &DataPanelSet::gsensorWindowNotify);
+            connect(w, &GsensorPopup::closed, this, &DataPanelSet::gsensorWindowsClosed);
         }
     }
     int index = 0;

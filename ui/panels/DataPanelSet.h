@@ -6,7 +6,7 @@
 #include "ui/panels/GsensorPopup.h"
 #include "ui/panels/AccelerometerPanel.h"
 #include "ui/panels/GsensorPanel.h"
-#include "ui/panels/MapPanel.h"
+#include "ui/map/MapPanel.h"
 #include "ui/panels/SpeedPanel.h"
 
 #include <QObject>
@@ -47,7 +47,7 @@ public:
     // map only is hidden while the map display is off).
     using DockedSetter = std::function<bool(Which which, bool docked)>;
     void setDockedSetter(DockedSetter setter) { m_setDocked = std::move(setter); }
-    // 0x402, 0x403, 0x41B: a floating panel (or any with `forceDock`) docks, a docked one floats.
+    // A floating panel (or any with `forceDock`) docks, a docked one floats.
     // A floating panel comes back where and as large as it was last time in this run (moved onto a
     // screen if that one is gone); the first time it opens beside the main window.
     void dockOrFloat(Which which, bool forceDock = false);
@@ -62,8 +62,8 @@ public:
     GsensorPopup* accelerometerWindow() const { return m_accelerometerWindow; }
 
 signals:
-    // A pop-up's close button: the main window handles (message, parameter) as its own message.
-    void gsensorWindowNotify(int message, int parameter);
+    // A G-sensor pop-up's close button was clicked: the main window toggles the two pop-ups.
+    void gsensorWindowsClosed();
 
 private:
     QRect floatingFrame(Which which) const; // frame rectangle of a panel's first float

@@ -23,8 +23,7 @@ GsensorPopup::GsensorPopup(QWidget* parent, int closeButtonId)
     m_close->setObjectName(QStringLiteral("close%1").arg(closeButtonId));
     m_close->setBitmaps(145, 147, 146);
     m_close->setGeometry(476, 8, 65, 28);
-    connect(m_close, &QAbstractButton::clicked, this,
-            [this] { emit notify(m_notifyMessage, m_notifyParameter); });
+    connect(m_close, &QAbstractButton::clicked, this, &GsensorPopup::closed);
 }
 
 void GsensorPopup::setSession(PlaybackSession* session) {

@@ -17,21 +17,15 @@ class GsensorPopup : public QWidget {
 public:
     static constexpr int kCloseButtonId = 1130;
     static constexpr int kSecondCloseButtonId = 1269; // the second window's close button
-    static constexpr int kMsgWindowsChanged = 0x501; // with 1: the G-sensor windows' close button
 
     explicit GsensorPopup(QWidget* parent = nullptr, int closeButtonId = kCloseButtonId);
 
     // Reads the raw G-sensor list of `session`'s recording; hides when another one opens or it closes.
     void setSession(PlaybackSession* session);
-    // The notification its close button posts to its parent (0x501 with 1).
-    void setNotify(int message, int parameter) {
-        m_notifyMessage = message;
-        m_notifyParameter = parameter;
-    }
     SkinButton* closeButton() const { return m_close; }
 
 signals:
-    void notify(int message, int parameter); // the close button was clicked
+    void closed(); // the close button was clicked
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,6 +35,4 @@ private:
     QPointer<PlaybackSession> m_session;
     SkinButton* m_close = nullptr;
     GsensorHistoryRenderer m_renderer;
-    int m_notifyMessage = kMsgWindowsChanged;
-    int m_notifyParameter = 1;
 };

@@ -120,6 +120,14 @@ VideoFramePtr Player::captureImage(int channel) {
     return m_engine.captureImage(channel);
 }
 
+int Player::selectedRow() const {
+    return m_state.selectedIndex;
+}
+
+void Player::setSelectedRow(int row) {
+    m_state.selectedIndex = row;
+}
+
 void Player::repaint() {
     m_engine.repaint();
 }

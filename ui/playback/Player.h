@@ -111,6 +111,10 @@ public:
     uint32_t volume() const { return m_engine.volume(); }           // kept across recordings
     uint32_t viewOptions() const { return m_engine.viewOptions(); } // kept across recordings
     VideoFramePtr captureImage(int channel /* 1-based */);
+
+    // The row of the open or chosen recording; -1 none (card delete moves it with the rows).
+    int selectedRow() const;
+    void setSelectedRow(int row);
     void repaint(); // the screens show their pictures again (after a resize or a new layout)
     uint64_t droppedFrames() const;
     uint64_t renderedFrames() const;

@@ -3,7 +3,6 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/widgets/OffscreenCanvas.h"
 #include "ui/widgets/SkinBitmaps.h"
-#include "ui/recordings/ListMessages.h"
 #include "ui/recordings/ListPainting.h"
 
 #include <QFontMetrics>
@@ -145,15 +144,15 @@ void KindTabs::mousePressEvent(QMouseEvent* e) {
     if (x >= wp - 27 && x <= wp - 13 && y >= 33 && y <= 58) {
         m_selectAll = m_selectAll ? 0 : 1;
         update();
-        emit notify(m_selectAll ? kMsgCheckAll : kMsgUncheckAll, 0);
+        emit selectAllChanged(m_selectAll != 0);
     } else if (x >= 5 && x <= 25 && y >= 5 && y <= 25) {
-        emit notify(kMsgTabChosen, 0);
+        emit searchClicked();
     } else if (y >= 3 && y <= 23) {
         const int tab = tabAt(x);
         if (tab != 0) {
             m_tab = tab;
             update();
-            emit notify(kMsgTabChosen, tab);
+            emit tabChosen(tab);
         }
     }
 }

@@ -1,5 +1,5 @@
 // The tab strip above the recording list: search icon, kind tabs ALL / EMERGENCY / EVENT / MOTION
-// (and MAP when offered), the column captions and the select-all box. Sends 0x415, 0x416, 0x419.
+// (and MAP when offered), the column captions and the select-all box. Says which was clicked.
 #pragma once
 
 #include <QList>
@@ -50,7 +50,9 @@ public:
                      bool mapOffered);
 
 signals:
-    void notify(int message, int wParam);
+    void selectAllChanged(bool on); // the select-all box was clicked
+    void searchClicked();           // the search icon
+    void tabChosen(int tab);        // tab 1..4 (kinds) or 5 (map) was clicked
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -1,7 +1,5 @@
 #include "ui/recordings/ListController.h"
 
-#include "ui/playback/PlaybackSession.h"
-
 #include "core/config/ViewerConfig.h"
 #include "core/recordings/ListText.h"
 #include "core/recordings/RecordingName.h"
@@ -12,7 +10,6 @@
 #include "ui/playback/PlaybackSession.h"
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/KindTabs.h"
-#include "ui/recordings/ListMessages.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -25,13 +22,20 @@ namespace {
 const char* const kProductTitle = "Morvent QUILLENT";
 }
 
-ListController::ListController(QWidget* window, RecordingListView* list, KindTabs* menu, QScrollBar* scrollBar,
-                               QObject* parent)
+ListController::ListController(QWidget* window, RecordingListView* list, KindTabs* menu,
+                               QScrollBar* scrollBar, QObject* parent)
     : QObject(parent), m_window(window), m_list(list), m_menu(menu), m_scrollBar(scrollBar) {
-    m_list->setBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
-    m_menu->setBusyCheck([this] { return m_hooks.busy && m_hooks.busy(); });
-    connect(m_list, &RecordingListView::notify, this, &ListController::handleMessage);
-    connect(m_menu, &KindTabs::notify, this, &ListController::handleMessage);
+    m_list->setBusyCheck([this] { return busy(); });
+    m_menu->setBusyCheck([this] { return busy(); });
+    connect(m_list, &RecordingListView::rowActivated, this, &ListController::requestOpen);
+    connect(m_list, &RecordingListView::checkChanged, this, [this](int entry, bool on) {
+        if (!busy() && m_report.SetChecked(entry, on))
+            if (RecordingEntry* e = m_scanner.GetEntry(entry))
+                e->chosen = on ? 1 : 0;
+    });
+    connect(m_menu, &KindTabs::selectAllChanged, this, &ListController::checkAll);
+    connect(m_menu, &KindTabs::searchClicked, this, [this] { chooseTab(0); });
+    connect(m_menu, &KindTabs::tabChosen, this, &ListController::chooseTab);
     connect(m_list, &RecordingListView::resized, this, &ListController::updateScrollBar);
     connect(m_list, &RecordingListView::wheelRows, this, [this](int rows) {
         if (m_scrollBar->isVisible())
@@ -77,7 +81,7 @@ void ListController::followSession(PlaybackSession& session) {
     connect(&session, &PlaybackSession::recordingOpened, this, [this, &session] {
         const int row = session.recording().listIndex;
         if (row >= 0)
-            selectInList(row, m_kind);
+            selectRow(row, m_kind);
     });
     // Nothing open: no row is shown as the open one (Play then starts what the list shows).
     connect(&session, &PlaybackSession::recordingClosed, this, [this] {
@@ -185,7 +189,7 @@ void ListController::showList() {
     m_list->update();
 }
 
-void ListController::clearList() {
+void ListController::clearRecordings() {
     m_scanner.Clear();
     m_report.Clear();
     m_list->model().Clear();
@@ -236,7 +240,7 @@ void ListController::chkClear() {
 }
 
 void ListController::chkAll(int value) {
-    handleMessage(value == 1 ? kMsgCheckAll : kMsgUncheckAll, 0);
+    checkAll(value == 1);
     m_menu->setSelectAll(value == 1);
 }
 
@@ -251,14 +255,14 @@ void ListController::chkRow(int entry, bool checked) {
 
 void ListController::fileFolder(int tab) {
     if (tab == kFilterMap) {
-        handleMessage(kMsgTabChosen, kFilterMap);
+        chooseTab(kFilterMap);
         m_menu->setCurrentTab(kFilterMap);
         return;
     }
     if (tab < 1 || tab > 4)
         return;
     m_menu->setCurrentTab(tab);
-    handleMessage(kMsgTabChosen, tab);
+    chooseTab(tab);
 }
 
 void ListController::setKind(int kind) {
@@ -281,51 +285,39 @@ void ListController::showKind(int kind) {
     m_list->update();
 }
 
-void ListController::handleMessage(int message, int wParam) {
-    if (m_hooks.busy && m_hooks.busy())
+void ListController::requestOpen(int entry) {
+    if (!busy())
+        emit openRowRequested(entry);
+}
+
+void ListController::checkAll(bool on) {
+    if (busy())
         return;
-    switch (message) {
-    case kMsgOpenRow:
-        emit openRowRequested(wParam);
-        break;
-    case kMsgCheckAll:
-    case kMsgUncheckAll: {
-        const bool on = message == kMsgCheckAll;
-        // Rows of the current kind change their check state; every entry's chosen flag changes. The
-        // batch tools take rows that are both checked and chosen, so only the shown kind is taken.
-        for (int i = 0; i < m_scanner.EntryCount(); ++i) {
-            RecordingEntry* e = m_scanner.GetEntry(i);
-            if (m_kind == 1 || GetRecordingKind(e->name) == m_kind)
-                m_report.SetChecked(i, on);
-            e->chosen = on ? 1 : 0;
-        }
-        m_list->model().SetCheckedAll(on);
-        m_list->update();
-        break;
+    // Rows of the current kind change their check state; every entry's chosen flag changes. The
+    // batch tools take rows that are both checked and chosen, so only the shown kind is taken.
+    for (int i = 0; i < m_scanner.EntryCount(); ++i) {
+        RecordingEntry* e = m_scanner.GetEntry(i);
+        if (m_kind == 1 || GetRecordingKind(e->name) == m_kind)
+            m_report.SetChecked(i, on);
+        e->chosen = on ? 1 : 0;
     }
-    case kMsgCheckRow:
-    case kMsgUncheckRow: {
-        const bool on = message == kMsgCheckRow;
-        if (m_report.SetChecked(wParam, on))
-            if (RecordingEntry* e = m_scanner.GetEntry(wParam))
-                e->chosen = on ? 1 : 0;
-        break;
-    }
-    case kMsgTabChosen:
-        if (wParam == 0) {
-            search();
-        } else if (wParam == kFilterMap) {
-            if (m_hooks.showMap)
-                m_hooks.showMap(true);
-            updateScrollBar();
-        } else if (wParam >= 1 && wParam <= 4) {
-            if (m_hooks.showMap)
-                m_hooks.showMap(false);
-            showKind(wParam);
-        }
-        break;
-    default:
-        break;
+    m_list->model().SetCheckedAll(on);
+    m_list->update();
+}
+
+void ListController::chooseTab(int tab) {
+    if (busy())
+        return;
+    if (tab == 0) {
+        search();
+    } else if (tab == kFilterMap) {
+        if (m_hooks.showMap)
+            m_hooks.showMap(true);
+        updateScrollBar();
+    } else if (tab >= 1 && tab <= 4) {
+        if (m_hooks.showMap)
+            m_hooks.showMap(false);
+        showKind(tab);
     }
 }
 
@@ -349,10 +341,10 @@ void ListController::search() {
     m_savedTop[1] = model.TopRow();
     updateScrollBar();
     m_list->update();
-    handleMessage(kMsgOpenRow, entry);
+    requestOpen(entry);
 }
 
-void ListController::selectInList(int entry, int kind) {
+void ListController::selectRow(int entry, int kind) {
     FileListModel& model = m_list->model();
     if (entry < -1 || entry >= model.Count())
         return;
@@ -378,7 +370,7 @@ void ListController::selectInList(int entry, int kind) {
     m_list->update();
 }
 
-void ListController::resetSelection() {
+void ListController::clearHighlight() {
     m_list->model().SetSelection(-1, 0);
     // The first tab, and the list under it: every kind, not the rows of the kind shown before.
     showKind(1);
@@ -391,7 +383,7 @@ void ListController::onVolumeRemoved(const QString& mountPoint) {
         return;
     if (m_hooks.closeRecording)
         m_hooks.closeRecording();
-    clearList();
+    clearRecordings();
     emit sourceRemoved();
 }
 

@@ -2,7 +2,8 @@
 // the drawn list with its tab strip and scroll bar, the open command's dialog and scan, the list
 // commands of the skin, the search page and the reaction to a card being pulled out. The main window
 // owns one and connects it to its playback through Hooks and openRowRequested; playback reads and
-// marks its rows through RecordingList.
+// marks its rows through RecordingList. The drawn list and the tab strip report their clicks through
+// their signals.
 #pragma once
 
 #include "core/recordings/RecordingScanner.h"
@@ -67,39 +68,37 @@ public:
     ReportList& report() { return m_report; }
     bool sourceChosen() const { return m_scanner.SourceKind() != kNoSource; }
 
-    // "btnOpen" (command 1012): stop playback, drive dialog, scan, list. True when a list is shown.
+    // "btnOpen": stop playback, drive dialog, scan, list. True when a list is shown.
     bool openSource();
     // The part after the dialog: scan drive-list entry `index` and show the result.
     bool scanAndShow(int index);
     // Builds the visible list from the scanner's entries (after a scan or a deletion).
     void showList();
-    void clearList(); // empties the scan, the report list and the drawn list
 
-    // Skin commands of the list.
+    // Skin commands of the list ("chkClear", "chkAll", "chkRow", "fileFolder").
     void chkClear();
     void chkAll(int value);
     void chkRow(int entry, bool checked);
     void fileFolder(int tab);
+    // A click on the tab strip: 0 the search icon, 1..4 a kind, 5 the map. Dropped while busy.
+    void chooseTab(int tab);
     // Shows kind `kind` (1..4) from its saved scroll position, as its tab does.
     void showKind(int kind);
     // Lists the recordings of a folder given on the command line (a folder source).
     bool openFolder(const std::filesystem::path& folder);
     void search(); // "btnSearch" and the search icon
 
-    // The list's and the tab strip's messages (0x414 to 0x419).
-    void handleMessage(int message, int wParam);
-    // After a recording opened: highlight it under `kind` and scroll it into view.
-    void selectInList(int entry, int kind);
-    // Highlight none and show tab 1 (the end of a recording list was reached).
-    void resetSelection();
     // RecordingList
     int kindFilter() const override { return m_kind; }
     int recordingCount() const override { return m_scanner.EntryCount(); }
     std::string recordingName(int index) const override;
     std::filesystem::path rowPath(int index) const override;
-    void selectRow(int index, int kind) override { selectInList(index, kind); }
-    void clearHighlight() override { resetSelection(); }
-    void clearRecordings() override { clearList(); }
+    // After a recording opened: highlight it under `kind` and scroll it into view.
+    void selectRow(int index, int kind) override;
+    // Highlight none and show tab 1 (the end of a recording list was reached).
+    void clearHighlight() override;
+    // Empties the scan, the report list and the drawn list.
+    void clearRecordings() override;
     void listSingleFile(const std::filesystem::path& path) override;
 
     // Recomputes the scroll bar for the list's current height (after layout changes).
@@ -108,7 +107,7 @@ public:
     void onVolumeRemoved(const QString& mountPoint);
 
 signals:
-    // 0x414: the main window opens this entry (its open hook).
+    // A row was clicked open or chosen on the search page: the player opens this entry.
     void openRowRequested(int entry);
     // The listed card went away; the list is already empty.
     void sourceRemoved();
@@ -116,6 +115,9 @@ signals:
     void kindChanged(int kind);
 
 private:
+    bool busy() const { return m_hooks.busy && m_hooks.busy(); }
+    void requestOpen(int entry);
+    void checkAll(bool on);
     void setKind(int kind);
     void onScroll(int value);
     int rowsPerPage() const;

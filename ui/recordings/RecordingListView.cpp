@@ -1,7 +1,6 @@
 #include "ui/recordings/RecordingListView.h"
 
 #include "ui/widgets/OffscreenCanvas.h"
-#include "ui/recordings/ListMessages.h"
 #include "ui/recordings/ListPainting.h"
 
 #include <QMouseEvent>
@@ -64,15 +63,15 @@ void RecordingListView::mousePressEvent(QMouseEvent* e) {
         return;
     case ListClick::Checked:
         update();
-        emit notify(kMsgCheckRow, click.entry);
+        emit checkChanged(click.entry, true);
         break;
     case ListClick::Unchecked:
         update();
-        emit notify(kMsgUncheckRow, click.entry);
+        emit checkChanged(click.entry, false);
         break;
     case ListClick::Selected:
         update();
-        emit notify(kMsgOpenRow, click.entry);
+        emit rowActivated(click.entry);
         break;
     }
 }

@@ -1,5 +1,5 @@
 // The drawn recording list of the main window: 25-pixel rows with name, size, date and check box,
-// filtered by event kind. Sends the main window its open and check messages (ListMessages.h).
+// filtered by event kind. Tells its controller which row was clicked open and which box changed.
 #pragma once
 
 #include "core/recordings/FileListModel.h"
@@ -24,7 +24,8 @@ public:
     static void draw(QPainter& p, FileListModel& model, int width, int height);
 
 signals:
-    void notify(int message, int wParam);
+    void rowActivated(int entry);              // a row's name was clicked: open this entry
+    void checkChanged(int entry, bool checked); // a row's box was clicked
     void wheelRows(int rows); // the wheel asks to scroll by this many rows
     void resized();           // the number of rows that fit may have changed
 

@@ -73,10 +73,10 @@ void ConvertCopyWindow::onItemStarted(int index) {
 void ConvertCopyWindow::onItemFinished(int index, bool ok, const QString& message) {
     if (!ok && !Job()->results()[size_t(index)].cancelled)
         m_failures << QFileInfo(m_sources.value(index)).fileName() + ": " + message;
-    onProgressMessage(index + 1);
+    showFilesDone(index + 1);
 }
 
-void ConvertCopyWindow::onProgressMessage(int filesDone) {
+void ConvertCopyWindow::showFilesDone(int filesDone) {
     if (filesDone > total()) {
         allowClose();
         accept();
@@ -105,7 +105,7 @@ void ConvertCopyWindow::onJobFinished(int failures, bool cancelled) {
     if (!m_failures.isEmpty())
         m_outcome += "\n\n" + m_failures.join('\n');
     report(icon, m_outcome);
-    onProgressMessage(total() + 1);
+    showFilesDone(total() + 1);
 }
 
 void ConvertCopyWindow::paintEvent(QPaintEvent*) {

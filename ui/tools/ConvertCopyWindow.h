@@ -14,7 +14,6 @@ class ConvertCopyWindow : public ToolProgressWindow {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 386;
-    static constexpr int kMsgProgress = 0x401; // files finished (the designed message number)
     enum Mode { kConvert = 1, kCopy = 2 };
 
     ConvertCopyWindow(const QString& targetFolder, const QStringList& sources, int mode, QWidget* parent = nullptr);
@@ -40,7 +39,7 @@ protected:
     void onJobFinished(int failures, bool cancelled) override;
 
 private:
-    void onProgressMessage(int filesDone); // 0x401
+    void showFilesDone(int filesDone); // past the last file: the window closes
     ToolItemResult runOne(const QString& source, const ToolJob::Control& control) const;
 
     QString m_folder;

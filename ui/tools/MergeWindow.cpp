@@ -138,9 +138,8 @@ void MergeWindow::showEvent(QShowEvent* event) {
 }
 
 void MergeWindow::chooseFolder() {
-    const QString initial = (m_flags & kFolderChosen)
-                                ? m_folder
-                                : QString::fromStdString(StartFolderFor("merge"));
+    const QString initial =
+        (m_flags & kFolderChosen) ? m_folder : QString::fromStdString(StartFolderFor("merge"));
     const QString title = text("COMM_SEL_FOLDER");
     const QString chosen = m_chooseFolder ? m_chooseFolder(title, initial)
                                           : QFileDialog::getExistingDirectory(this, title, initial);
@@ -263,16 +262,22 @@ void MergeWindow::start() {
         });
     }
     setBusy(true);
-    onMergeMessage(0, 0);
+    beginProgress();
     startJob();
 }
 
+void MergeWindow::beginProgress() {
+    m_bar->setValue(0);
+    m_bar->show();
+}
+
 void MergeWindow::onItemStarted(int index) {
-    onMergeMessage(1, index + 1);
+    m_step = index + 1;
 }
 
 void MergeWindow::onProgress(int, int percent) {
-    onMergeMessage(2, percent);
+    const int n = std::max(m_selectedCount, 1);
+    m_bar->setValue((m_step - 1) * (100 / n) + (100 / n) * percent / 100);
 }
 
 void MergeWindow::onItemFinished(int index, bool ok, const QString& message) {
@@ -280,7 +285,8 @@ void MergeWindow::onItemFinished(int index, bool ok, const QString& message) {
         m_failures << QStringLiteral("CH%1: %2").arg(m_jobChannels.at(size_t(index))).arg(message);
     else if (!message.isEmpty())
         m_notes << QStringLiteral("CH%1: %2").arg(m_jobChannels.at(size_t(index))).arg(message);
-    onMergeMessage(ok ? 3 : 5, index + 1);
+    // A failed channel: the others go on; the failure is reported at the end.
+    m_bar->setValue(m_step * 100 / std::max(m_selectedCount, 1));
 }
 
 void MergeWindow::onJobFinished(int, bool cancelled) {
@@ -289,45 +295,23 @@ void MergeWindow::onJobFinished(int, bool cancelled) {
         reject();
         return;
     }
-    onMergeMessage(4, 0);
+    m_bar->setValue(100);
+    m_close->setEnabled(true);
+    setBusy(false);
+    recount();
+    reportOutcome();
 }
 
-void MergeWindow::onMergeMessage(int kind, int value) {
-    const int n = std::max(m_selectedCount, 1);
-    switch (kind) {
-    case 0:
-        m_bar->setValue(0);
-        m_bar->show();
-        break;
-    case 1:
-        m_step = value;
-        break;
-    case 2:
-        m_bar->setValue((m_step - 1) * (100 / n) + (100 / n) * value / 100);
-        break;
-    case 3:
-        m_bar->setValue(m_step * 100 / n);
-        break;
-    case 4:
-        m_bar->setValue(100);
-        m_close->setEnabled(true);
-        setBusy(false);
-        recount();
-        // Every channel that failed is named; success is only reported when all worked.
-        if (m_failures.isEmpty()) {
-            m_outcome = text("MERGE_MSG_SUCCEEDED");
-            if (!m_notes.isEmpty())
-                m_outcome += "\n\n" + m_notes.join('\n');
-            report(QMessageBox::Information, m_outcome);
-        } else {
-            m_outcome = text("MERGE_MSG_FAILED") + "\n\n" + m_failures.join('\n');
-            report(QMessageBox::Critical, m_outcome);
-        }
-        break;
-    default:
-        // A failed channel: the others go on; the failure is reported at the end.
-        m_bar->setValue(m_step * 100 / n);
-        break;
+void MergeWindow::reportOutcome() {
+    // Every channel that failed is named; success is only reported when all worked.
+    if (m_failures.isEmpty()) {
+        m_outcome = text("MERGE_MSG_SUCCEEDED");
+        if (!m_notes.isEmpty())
+            m_outcome += "\n\n" + m_notes.join('\n');
+        report(QMessageBox::Information, m_outcome);
+    } else {
+        m_outcome = text("MERGE_MSG_FAILED") + "\n\n" + m_failures.join('\n');
+        report(QMessageBox::Critical, m_outcome);
     }
 }
 

@@ -1,7 +1,6 @@
 // The channel merge window: the target folder, the channels and the number of consecutive
 // recordings to join from the chosen one, drawn with skinned controls; runs one merge per chosen
-// channel on the tool job and reports progress with the designed message 0x510. Started by
-// "btnMerge".
+// channel on the tool job and shows its progress from the job's signals. Started by "btnMerge".
 #pragma once
 
 #include "ui/tools/ToolProgressWindow.h"
@@ -21,7 +20,6 @@ class MergeWindow : public ToolProgressWindow {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 108;
-    static constexpr int kMsgProgress = 0x510;
     static constexpr int kMaxFiles = 20;
     enum ControlId {
         kClose = 1240,
@@ -52,7 +50,12 @@ public:
     void toggleChannel(int channel); // 1..4
     void setMp4(bool on);
     void start();
-    void onMergeMessage(int kind, int value); // 0x510
+    // The run's progress as the job's signals drive it (public so tests drive it too): the bar
+    // appears at the start, each channel takes an equal share of it.
+    void beginProgress();
+    void onItemStarted(int index) override;
+    void onProgress(int index, int percent) override;
+    void onItemFinished(int index, bool ok, const QString& message) override;
 
     QComboBox* countCombo() const { return m_combo; }
     SkinButton* startButton() const { return m_start; }
@@ -69,12 +72,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void onItemStarted(int index) override;
-    void onProgress(int index, int percent) override;
-    void onItemFinished(int index, bool ok, const QString& message) override;
     void onJobFinished(int failures, bool cancelled) override;
 
 private:
+    void reportOutcome();
     void recount();
     void setBusy(bool busy);
 

@@ -76,37 +76,20 @@ void ScrambledCopyWindow::showEvent(QShowEvent* event) {
             return ToolItemResult{r.ok(), r.code == kConvertCancelled,
                                   r.ok() ? QString() : ToolProgressWindow::failureText(r.code)};
         });
-        onCopyMessage(0, 0);
+        m_bar->setValue(0);
+        m_bar->show();
         startJob();
     });
 }
 
 void ScrambledCopyWindow::onProgress(int, int percent) {
-    onCopyMessage(1, percent);
+    m_bar->setValue(percent);
 }
 
 void ScrambledCopyWindow::onJobFinished(int failures, bool cancelled) {
     if (failures || cancelled)
         m_reason = Job()->results().empty() ? QString() : Job()->results().front().message;
-    onCopyMessage(failures || cancelled ? 3 : 2, 0);
-}
-
-void ScrambledCopyWindow::onCopyMessage(int kind, int value) {
-    switch (kind) {
-    case 0:
-        m_bar->setValue(0);
-        m_bar->show();
-        break;
-    case 1:
-        m_bar->setValue(value);
-        break;
-    case 2:
-        done(QDialog::Accepted);
-        break;
-    default:
-        done(QDialog::Rejected);
-        break;
-    }
+    done(failures || cancelled ? QDialog::Rejected : QDialog::Accepted);
 }
 
 void ScrambledCopyWindow::paintEvent(QPaintEvent*) {

@@ -1,6 +1,7 @@
 // The progress window of the scrambled copy of one recording: shows source and target, starts the
-// copy (or the restore of the original from a scrambled copy) on the tool job 10 ms after it opened, and ends with OK when the copy is complete and
-// Cancel when it failed; the keyboard can neither close nor trigger it. Started by "btnSave".
+// copy (or the restore of the original from a scrambled copy) on the tool job 10 ms after it
+// opened, and ends with OK when the copy is complete and Cancel when it failed; the keyboard can
+// neither close nor trigger it. Started by "btnSave".
 #pragma once
 
 #include "ui/tools/ToolProgressWindow.h"
@@ -12,8 +13,6 @@ class ScrambledCopyWindow : public ToolProgressWindow {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 110;
-    static constexpr int kMsgProgress = 0x5A0; // kind 0 started, 1 percent, 2 done, 3 failed
-    static constexpr int kTimerStart = 272;
 
     ScrambledCopyWindow(const QString& source, const QString& target, QWidget* parent = nullptr);
     // The way back instead: `source` is a scrambled copy and `target` gets the camera recording it
@@ -27,8 +26,6 @@ public:
     // The name proposed in the save dialog: the folder and the source's file name.
     static QString proposedTarget(const QString& folder, const QString& source);
 
-    // The designed message 0x5A0 (public for tests).
-    void onCopyMessage(int kind, int value);
     QProgressBar* bar() const { return m_bar; }
     const QString& failureReason() const { return m_reason; }
 

@@ -5,11 +5,11 @@
 #include "core/recordings/RecordingName.h"
 #include "core/recordings/RecordingScanner.h"
 #include "core/recordings/ReportList.h"
-#include "ui/app/MainWindow.h"
-#include "ui/app/CommandIds.h"
-#include "ui/app/CommandTarget.h"
-#include "ui/recordings/ListController.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/Commands.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/playback/Player.h"
+#include "ui/recordings/ListController.h"
 #include "ui/tools/ScrambledCopyWindow.h"
 #include "ui/tools/ConvertCopyWindow.h"
 #include "ui/tools/MergeWindow.h"
@@ -90,8 +90,8 @@ void ToolCommands::convert(int mode) {
                ToolProgressWindow::text(convert ? "FILECONVERT_NOFILE" : "FILEDOWNLOAD_NOFILE"));
         return;
     }
-    if (convert && m_host.playback && m_host.playback->getState() == kStateRunning) {
-        m_host.playback->stop();
+    if (convert && playing()) {
+        m_host.playback.stop();
         announce(PlaybackSession::State::Stopped);
     }
     const QString title =
@@ -130,18 +130,18 @@ void ToolCommands::announce(PlaybackSession::State state) {
 }
 
 void ToolCommands::resumePlayback() {
-    if (!m_host.playback)
+    if (!m_host.playback.resume)
         return;
-    m_host.playback->Run();
-    if (m_host.playback->getState() == kStateRunning)
+    m_host.playback.resume();
+    if (playing())
         announce(PlaybackSession::State::Playing);
 }
 
 int ToolCommands::startIndex(bool* paused) {
     *paused = false;
-    if (m_host.playback && m_host.playback->getState() == kStateRunning && m_host.session &&
-        m_host.session->isOpen() && m_host.session->recording().listIndex >= 0) {
-        m_host.playback->pause();
+    if (playing() && m_host.session && m_host.session->isOpen() &&
+        m_host.session->recording().listIndex >= 0) {
+        m_host.playback.pause();
         announce(PlaybackSession::State::Paused);
         *paused = true;
         return m_host.session->recording().listIndex;
@@ -209,9 +209,10 @@ void ToolCommands::copy() {
         if (m_host.ask) {
             restore = m_host.ask(question);
         } else {
-            QMessageBox box(QMessageBox::Question, m_host.window->windowTitle(), question, QMessageBox::NoButton,
-                            m_host.window);
-            QPushButton* back = box.addButton(ToolProgressWindow::text("COPY_BTN_RESTORE"), QMessageBox::AcceptRole);
+            QMessageBox box(QMessageBox::Question, m_host.window->windowTitle(), question,
+                            QMessageBox::NoButton, m_host.window);
+            QPushButton* back =
+                box.addButton(ToolProgressWindow::text("COPY_BTN_RESTORE"), QMessageBox::AcceptRole);
             box.addButton(ToolProgressWindow::text("COPY_BTN_SCRAMBLED"), QMessageBox::RejectRole);
             QPushButton* cancel = box.addButton(QMessageBox::Cancel);
             box.setDefaultButton(back);
@@ -255,20 +256,26 @@ void ToolCommands::copy() {
     });
 }
 
-void RegisterToolCommands(MainWindow& window) {
+void installToolCommands(Commands& commands, AppContext& context) {
+    Player& player = context.player;
     ToolCommands::Host host;
-    host.window = &window;
-    host.lists = window.lists();
-    host.session = &window.session();
-    host.playback = &window.Playback();
-    host.highlightedRow = [&window] { return window.State().selectedIndex; };
-    auto* commands = new ToolCommands(host, &window);
+    host.window = context.parent;
+    host.lists = &context.recordings;
+    host.session = &context.session;
+    host.playback.running = [&player] { return player.state() == PlaybackEngine::State::Running; };
+    host.playback.pause = [&player] { player.pause(); };
+    host.playback.stop = [&player] { player.stop(); };
+    host.playback.resume = [&player] { player.run(); };
+    host.highlightedRow = [&player] { return player.selectedRow(); };
+    auto* tools = new ToolCommands(host, context.parent);
     // Queued: the page's call returns before any window opens.
-    auto later = [commands](std::function<void(ToolCommands&)> run) {
-        return [commands, run](int) { QTimer::singleShot(0, commands, [commands, run] { run(*commands); }); };
+    auto later = [tools](std::function<void(ToolCommands&)> run) {
+        return [tools, run](int) { QTimer::singleShot(0, tools, [tools, run] { run(*tools); }); };
     };
-    window.setCommandHandler(kCmdConvert, later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
-    window.setCommandHandler(kCmdDownload, later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
-    window.setCommandHandler(kCmdMerge, later([](ToolCommands& c) { c.merge(); }));
-    window.setCommandHandler(kCmdCopy, later([](ToolCommands& c) { c.copy(); }));
+    commands.add(QStringLiteral("btnConvert"),
+                 later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
+    commands.add(QStringLiteral("btnDownload"),
+                 later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
+    commands.add(QStringLiteral("btnMerge"), later([](ToolCommands& c) { c.merge(); }));
+    commands.add(QStringLiteral("btnSave"), later([](ToolCommands& c) { c.copy(); }));
 }

@@ -1,7 +1,7 @@
 // The tools' page commands: "btnConvert" and "btnDownload" (ConvertCopyWindow), "btnMerge"
 // (MergeWindow) and "btnSave" (ScrambledCopyWindow), and the check of scrambled copies the player
-// opens (ScrambledCopyCheck). RegisterToolCommands hands them to the main window's command
-// table, so the main window does not grow with each tool. Every command returns
+// opens (ScrambledCopyCheck). installToolCommands registers them under those names, so the
+// main window does not grow with each tool. Every command returns
 // to the page first: its window opens from a queued call, never inside the script bridge's call,
 // and runs window-modal without a nested event loop.
 #pragma once
@@ -15,23 +15,31 @@
 
 #include <functional>
 
-class MainWindow;
+class Commands;
 class ListController;
-class PlaybackControl;
 class RecordingScanner;
 class ReportList;
 class ScrambledCopyCheck;
+struct AppContext;
 
 class ToolCommands : public QObject {
     Q_OBJECT
 public:
-    // What the commands use of the main window; the choosers and the reporter may be replaced
+    // What a tool does to playback: the player's engine in the program, a stand-in in tests.
+    // Empty functions: nothing plays.
+    struct Playback {
+        std::function<bool()> running;
+        std::function<void()> pause;
+        std::function<void()> stop;
+        std::function<void()> resume;
+    };
+    // What the commands use of the program; the choosers and the reporter may be replaced
     // (tests), the defaults show the real dialogs.
     struct Host {
         QWidget* window = nullptr;
         ListController* lists = nullptr;
         PlaybackSession* session = nullptr;
-        PlaybackControl* playback = nullptr;
+        Playback playback;
         std::function<int()> highlightedRow; // the list's highlighted row, -1 none
         std::function<QString(const QString& title)> chooseFolder;
         std::function<QString(const QString& proposed, const QString& filter)> chooseSaveFile;
@@ -61,6 +69,7 @@ signals:
 private:
     // Playback paused or stopped for a tool's window, and its resumption, told to the session.
     void announce(PlaybackSession::State state);
+    bool playing() const { return m_host.playback.running && m_host.playback.running(); }
     void resumePlayback();
     int startIndex(bool* paused);
     QStringList listPaths() const;
@@ -72,5 +81,6 @@ private:
     ScrambledCopyCheck* m_copyCheck = nullptr;
 };
 
-// Creates the tools' commands for the main window and registers them with its command table.
-void RegisterToolCommands(MainWindow& window);
+// Creates the tools' commands (a child of context.parent) and registers "btnConvert",
+// "btnDownload", "btnMerge" and "btnSave".
+void installToolCommands(Commands& commands, AppContext& context);

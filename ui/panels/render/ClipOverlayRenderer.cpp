@@ -47,6 +47,120 @@ const char* compassPoint(double degrees) {
     return kPoints[i];
 }
 
+// Each item on its own panel `r`; `s` is the picture's scale, `pad` the inner margin.
+void paintTime(QPainter& p, const QRect& r, const ClipMoment& m, double s, int pad) {
+    panel(p, r);
+    p.setPen(panelcolors::kText);
+    p.setFont(font(26 * s, true));
+    const QString dateTime = m.dateTime.empty() ? QStringLiteral("--") : QString::fromStdString(m.dateTime);
+    p.drawText(r.adjusted(pad, pad / 2, -pad, -r.height() / 2), Qt::AlignLeft | Qt::AlignVCenter, dateTime);
+    p.setFont(font(20 * s, false));
+    const QString zone = m.zone.empty() ? QStringLiteral("camera clock") : QString::fromStdString(m.zone);
+    p.drawText(r.adjusted(pad, r.height() / 2, -pad, -pad / 2), Qt::AlignLeft | Qt::AlignVCenter, zone);
+}
+
+void paintSpeed(QPainter& p, const QRect& r, const ClipMoment& m, const QString& speed, double s, int pad) {
+    panel(p, r);
+    const bool known = m.recordingHasGps && m.gpsFix;
+    p.setPen(known ? panelcolors::kText : kNotice);
+    p.setFont(font(known ? 40 * s : 26 * s, true));
+    p.drawText(r.adjusted(pad, 0, -pad, 0), Qt::AlignCenter, speed);
+}
+
+void paintPosition(QPainter& p, const QRect& r, const ClipMoment& m, double s, int pad) {
+    panel(p, r);
+    p.setFont(font(22 * s, false));
+    if (m.recordingHasGps && m.gpsFix) {
+        p.setPen(panelcolors::kText);
+        const QString lat = QString::asprintf("%.5f\u00b0 %c", std::fabs(m.position.latitude),
+                                              m.position.latitude < 0 ? 'S' : 'N');
+        const QString lon = QString::asprintf("%.5f\u00b0 %c", std::fabs(m.position.longitude),
+                                              m.position.longitude < 0 ? 'W' : 'E');
+        p.drawText(r.adjusted(pad, pad / 2, -pad, -r.height() / 2), Qt::AlignLeft | Qt::AlignVCenter,
+                   lat + "  " + lon);
+        p.drawText(r.adjusted(pad, r.height() / 2, -pad, -pad / 2), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::asprintf("Heading %d\u00b0 %s", int(std::lround(m.headingDegrees)) % 360,
+                                     compassPoint(m.headingDegrees)));
+    } else {
+        p.setPen(kNotice);
+        p.drawText(r.adjusted(pad, 0, -pad, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   m.recordingHasGps ? QStringLiteral("No position: no GPS fix")
+                                     : QStringLiteral("No position: recording without GPS"));
+    }
+}
+
+void paintGsensor(QPainter& p, const QRect& r, const ClipMoment& m, double s, int pad) {
+    panel(p, r);
+    const QRectF plot = QRectF(r).adjusted(pad, pad, -pad, -pad);
+    p.setPen(QPen(panelcolors::kAxis, std::max(1.0, s)));
+    p.drawLine(QPointF(plot.left(), plot.center().y()), QPointF(plot.right(), plot.center().y()));
+    p.setFont(font(14 * s, false));
+    p.drawText(plot.adjusted(0, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+               QString("G, last %1 s").arg(ClipTrack::kGsensorWindowMs / 1000));
+    // +-2 G over the plot's half height; stronger readings stay on the edge.
+    const double half = plot.height() / 2;
+    auto yOf = [&](float g) { return plot.center().y() - std::clamp(double(g), -2.0, 2.0) / 2.0 * half; };
+    auto xOf = [&](int64_t age) {
+        return plot.right() - double(age) / ClipTrack::kGsensorWindowMs * plot.width();
+    };
+    const QColor colours[3] = {panelcolors::kX, panelcolors::kY, panelcolors::kZ};
+    for (int axis = 0; axis < 3; ++axis) {
+        QPolygonF line;
+        for (const GsensorPoint& g : m.gsensor)
+            line << QPointF(xOf(g.ageMs), yOf(axis == 0 ? g.x : axis == 1 ? g.y : g.z));
+        p.setPen(QPen(colours[axis], std::max(1.5, 2 * s)));
+        p.drawPolyline(line);
+    }
+    if (m.gsensor.empty()) {
+        p.setPen(kNotice);
+        p.drawText(plot, Qt::AlignCenter, QStringLiteral("No G-sensor data"));
+    }
+}
+
+void paintRoute(QPainter& p, const QRect& r, const ClipMoment& m, double s, int pad) {
+    panel(p, r);
+    const QRectF area = QRectF(r).adjusted(pad, pad, -pad, -pad);
+    const std::vector<GeoPoint>* route = m.route;
+    if (!route || route->empty()) {
+        p.setPen(kNotice);
+        p.setFont(font(18 * s, false));
+        p.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("No route: no GPS"));
+    } else {
+        double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
+        for (const GeoPoint& g : *route) {
+            minLat = std::min(minLat, g.latitude);
+            maxLat = std::max(maxLat, g.latitude);
+            minLon = std::min(minLon, g.longitude);
+            maxLon = std::max(maxLon, g.longitude);
+        }
+        // Equirectangular with the longitude shrunk by the cosine of the middle latitude;
+        // at least about 200 m across so a car standing still is a dot in the middle.
+        const double k = std::cos((minLat + maxLat) / 2 * M_PI / 180);
+        const double spanY = std::max(maxLat - minLat, 0.002);
+        const double spanX = std::max((maxLon - minLon) * k, 0.002);
+        const double unit = std::min(area.width() / spanX, area.height() / spanY);
+        const double midLat = (minLat + maxLat) / 2, midLon = (minLon + maxLon) / 2;
+        auto place = [&](const GeoPoint& g) {
+            return QPointF(area.center().x() + (g.longitude - midLon) * k * unit,
+                           area.center().y() - (g.latitude - midLat) * unit);
+        };
+        QPolygonF line;
+        for (const GeoPoint& g : *route)
+            line << place(g);
+        p.setPen(
+            QPen(QColor(90, 170, 255), std::max(2.0, 3 * s), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(line);
+        if (m.gpsFix) {
+            p.setPen(QPen(Qt::white, std::max(1.0, s)));
+            p.setBrush(panelcolors::kSpeedCurve);
+            p.drawEllipse(place(m.position), 6 * s, 6 * s);
+        }
+        p.setPen(panelcolors::kText);
+        p.setFont(font(14 * s, false));
+        p.drawText(QRectF(r).adjusted(pad / 2, pad / 4, 0, 0), Qt::AlignLeft | Qt::AlignTop, "N \u2191");
+    }
+}
+
 } // namespace
 
 int ClipOverlayRenderer::bandTop(QSize canvas) const {
@@ -115,120 +229,15 @@ void ClipOverlayRenderer::paint(QPainter& p, QSize canvas, const ClipMoment& m) 
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     const int pad = int(10 * s);
-
-    if (QRect r = timeRect(canvas); !r.isNull()) {
-        panel(p, r);
-        p.setPen(panelcolors::kText);
-        p.setFont(font(26 * s, true));
-        const QString dateTime =
-            m.dateTime.empty() ? QStringLiteral("--") : QString::fromStdString(m.dateTime);
-        p.drawText(r.adjusted(pad, pad / 2, -pad, -r.height() / 2), Qt::AlignLeft | Qt::AlignVCenter,
-                   dateTime);
-        p.setFont(font(20 * s, false));
-        const QString zone = m.zone.empty() ? QStringLiteral("camera clock") : QString::fromStdString(m.zone);
-        p.drawText(r.adjusted(pad, r.height() / 2, -pad, -pad / 2), Qt::AlignLeft | Qt::AlignVCenter, zone);
-    }
-
-    if (QRect r = speedRect(canvas); !r.isNull()) {
-        panel(p, r);
-        const bool known = m.recordingHasGps && m.gpsFix;
-        p.setPen(known ? panelcolors::kText : kNotice);
-        p.setFont(font(known ? 40 * s : 26 * s, true));
-        p.drawText(r.adjusted(pad, 0, -pad, 0), Qt::AlignCenter, speedText(m));
-    }
-
-    if (QRect r = positionRect(canvas); !r.isNull()) {
-        panel(p, r);
-        p.setFont(font(22 * s, false));
-        if (m.recordingHasGps && m.gpsFix) {
-            p.setPen(panelcolors::kText);
-            const QString lat = QString::asprintf("%.5f\u00b0 %c", std::fabs(m.position.latitude),
-                                                  m.position.latitude < 0 ? 'S' : 'N');
-            const QString lon = QString::asprintf("%.5f\u00b0 %c", std::fabs(m.position.longitude),
-                                                  m.position.longitude < 0 ? 'W' : 'E');
-            p.drawText(r.adjusted(pad, pad / 2, -pad, -r.height() / 2), Qt::AlignLeft | Qt::AlignVCenter,
-                       lat + "  " + lon);
-            p.drawText(r.adjusted(pad, r.height() / 2, -pad, -pad / 2), Qt::AlignLeft | Qt::AlignVCenter,
-                       QString::asprintf("Heading %d\u00b0 %s", int(std::lround(m.headingDegrees)) % 360,
-                                         compassPoint(m.headingDegrees)));
-        } else {
-            p.setPen(kNotice);
-            p.drawText(r.adjusted(pad, 0, -pad, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                       m.recordingHasGps ? QStringLiteral("No position: no GPS fix")
-                                         : QStringLiteral("No position: recording without GPS"));
-        }
-    }
-
-    if (QRect r = gsensorRect(canvas); !r.isNull()) {
-        panel(p, r);
-        const QRectF plot = QRectF(r).adjusted(pad, pad, -pad, -pad);
-        p.setPen(QPen(panelcolors::kAxis, std::max(1.0, s)));
-        p.drawLine(QPointF(plot.left(), plot.center().y()), QPointF(plot.right(), plot.center().y()));
-        p.setFont(font(14 * s, false));
-        p.drawText(plot.adjusted(0, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                   QString("G, last %1 s").arg(ClipTrack::kGsensorWindowMs / 1000));
-        // +-2 G over the plot's half height; stronger readings stay on the edge.
-        const double half = plot.height() / 2;
-        auto yOf = [&](float g) { return plot.center().y() - std::clamp(double(g), -2.0, 2.0) / 2.0 * half; };
-        auto xOf = [&](int64_t age) {
-            return plot.right() - double(age) / ClipTrack::kGsensorWindowMs * plot.width();
-        };
-        const QColor colours[3] = {panelcolors::kX, panelcolors::kY, panelcolors::kZ};
-        for (int axis = 0; axis < 3; ++axis) {
-            QPolygonF line;
-            for (const GsensorPoint& g : m.gsensor)
-                line << QPointF(xOf(g.ageMs), yOf(axis == 0 ? g.x : axis == 1 ? g.y : g.z));
-            p.setPen(QPen(colours[axis], std::max(1.5, 2 * s)));
-            p.drawPolyline(line);
-        }
-        if (m.gsensor.empty()) {
-            p.setPen(kNotice);
-            p.drawText(plot, Qt::AlignCenter, QStringLiteral("No G-sensor data"));
-        }
-    }
-
-    if (QRect r = mapRect(canvas); !r.isNull()) {
-        panel(p, r);
-        const QRectF area = QRectF(r).adjusted(pad, pad, -pad, -pad);
-        const std::vector<GeoPoint>* route = m.route;
-        if (!route || route->empty()) {
-            p.setPen(kNotice);
-            p.setFont(font(18 * s, false));
-            p.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("No route: no GPS"));
-        } else {
-            double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
-            for (const GeoPoint& g : *route) {
-                minLat = std::min(minLat, g.latitude);
-                maxLat = std::max(maxLat, g.latitude);
-                minLon = std::min(minLon, g.longitude);
-                maxLon = std::max(maxLon, g.longitude);
-            }
-            // Equirectangular with the longitude shrunk by the cosine of the middle latitude;
-            // at least about 200 m across so a car standing still is a dot in the middle.
-            const double k = std::cos((minLat + maxLat) / 2 * M_PI / 180);
-            const double spanY = std::max(maxLat - minLat, 0.002);
-            const double spanX = std::max((maxLon - minLon) * k, 0.002);
-            const double unit = std::min(area.width() / spanX, area.height() / spanY);
-            const double midLat = (minLat + maxLat) / 2, midLon = (minLon + maxLon) / 2;
-            auto place = [&](const GeoPoint& g) {
-                return QPointF(area.center().x() + (g.longitude - midLon) * k * unit,
-                               area.center().y() - (g.latitude - midLat) * unit);
-            };
-            QPolygonF line;
-            for (const GeoPoint& g : *route)
-                line << place(g);
-            p.setPen(
-                QPen(QColor(90, 170, 255), std::max(2.0, 3 * s), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.drawPolyline(line);
-            if (m.gpsFix) {
-                p.setPen(QPen(Qt::white, std::max(1.0, s)));
-                p.setBrush(panelcolors::kSpeedCurve);
-                p.drawEllipse(place(m.position), 6 * s, 6 * s);
-            }
-            p.setPen(panelcolors::kText);
-            p.setFont(font(14 * s, false));
-            p.drawText(QRectF(r).adjusted(pad / 2, pad / 4, 0, 0), Qt::AlignLeft | Qt::AlignTop, "N \u2191");
-        }
-    }
+    if (QRect r = timeRect(canvas); !r.isNull())
+        paintTime(p, r, m, s, pad);
+    if (QRect r = speedRect(canvas); !r.isNull())
+        paintSpeed(p, r, m, speedText(m), s, pad);
+    if (QRect r = positionRect(canvas); !r.isNull())
+        paintPosition(p, r, m, s, pad);
+    if (QRect r = gsensorRect(canvas); !r.isNull())
+        paintGsensor(p, r, m, s, pad);
+    if (QRect r = mapRect(canvas); !r.isNull())
+        paintRoute(p, r, m, s, pad);
     p.restore();
 }

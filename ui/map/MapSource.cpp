@@ -1,4 +1,4 @@
-#include "ui/panels/MapSource.h"
+#include "ui/map/MapSource.h"
 
 #include "core/config/Settings.h"
 

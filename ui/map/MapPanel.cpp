@@ -1,12 +1,12 @@
-#include "ui/panels/MapPanel.h"
+#include "ui/map/MapPanel.h"
 
 #include "core/config/Settings.h"
 #include "core/maps/MapTileService.h"
 #include "core/maps/TilePrefetch.h"
 #include "core/tools/GpxExport.h"
 #include "ui/page/BrowserHost.h"
-#include "ui/panels/ConnectivityMonitor.h"
-#include "ui/panels/MapTileScheme.h"
+#include "ui/map/ConnectivityMonitor.h"
+#include "ui/map/MapTileScheme.h"
 #include "ui/panels/render/PanelPainting.h"
 
 #include <QCloseEvent>

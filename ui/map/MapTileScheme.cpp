@@ -1,7 +1,7 @@
-#include "ui/panels/MapTileScheme.h"
+#include "ui/map/MapTileScheme.h"
 
 #include "core/maps/MapTileService.h"
-#include "ui/panels/MapSource.h"
+#include "ui/map/MapSource.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

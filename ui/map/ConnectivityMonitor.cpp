@@ -1,4 +1,4 @@
-#include "ui/panels/ConnectivityMonitor.h"
+#include "ui/map/ConnectivityMonitor.h"
 
 #include <QTcpSocket>
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/trackdata/TrackData.h"
-#include "ui/panels/MapSource.h"
+#include "ui/map/MapSource.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QPointer>
@@ -63,7 +63,7 @@ public:
     TilePrefetch* keeping() const { return m_keep; }
 
 signals:
-    void dockToggleRequested(); // 0x404
+    void dockToggleRequested(); // dock or float the map
     void seekRequested(qint64 positionMs);
     void pageLoaded(bool ok);
 
