@@ -1,7 +1,7 @@
 // The program's argument (path, link) and the main window's key table.
 #include "ui/app/CommandIds.h"
 #include "ui/app/KeyMap.h"
-#include "ui/app/StartupArguments.h"
+#include "ui/common/StartupArguments.h"
 
 #include <gtest/gtest.h>
 

@@ -3,21 +3,18 @@
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
 #include "ui/app/CaptionButton.h"
-#include "ui/app/CommandIds.h"
-#include "ui/dataout/DataOutHookup.h"
 #include "ui/app/KeyMap.h"
 #include "ui/app/MainLayout.h"
 #include "ui/app/MainWindowPainter.h"
 #include "ui/playback/EnginePlayback.h"
 #include "ui/app/PanelPlaceholder.h"
+#include "ui/common/AppContext.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/page/MainPage.h"
 #include "ui/dialogs/DownloadWindow.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/card/CardCommands.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/recordings/ListController.h"
-#include "ui/tools/ToolCommands.h"
 #include "media/playback/PlaybackEngine.h"
 
 #include <QApplication>
@@ -84,8 +81,7 @@ Qt::CursorShape cursorFor(WindowHit hit) {
 MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_session(session),
       m_engineHolder(std::make_unique<PlaybackEngineHolder>()),
-      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_dispatcher(*this, m_busy),
-      m_arguments(arguments) {
+      m_playback(std::make_unique<EnginePlayback>(*m_engineHolder)), m_arguments(arguments) {
     InitShellResources();
     setObjectName(QStringLiteral("HALVORN.TESQUE.BBPLAYER"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -99,15 +95,13 @@ MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, Q
 
     createChildren();
     createLists();
-    createPlayback();         // over the list
-    new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
-    InstallCardCommands(*this);
-    RegisterToolCommands(*this);
+    createPlayback(); // over the list
+    installWindowCommands();
+    installFeatures();
     setTitleText({});
     m_playback->setVolume(0x7FFF); // half volume until the page's slider moves
     layoutPanels();
 
-    ScriptBridge::setMainWindow(this);
     qApp->installEventFilter(this);
     // Reported once the window is up, without holding up the start.
     QTimer::singleShot(0, this, &MainWindow::reportMissingComponents);
@@ -127,8 +121,6 @@ void MainWindow::reportMissingComponents() {
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
-    if (ScriptBridge::mainWindow() == this)
-        ScriptBridge::setMainWindow(nullptr);
 }
 
 void MainWindow::createChildren() {
@@ -147,6 +139,7 @@ void MainWindow::createChildren() {
 
     m_page = new BrowserHost(this);
     m_page->setObjectName(QStringLiteral("mainPage"));
+    m_page->bridge()->setHost(this); // the main page's commands come here
     connect(m_page, &BrowserHost::pageLoaded, this, &MainWindow::onPageLoaded);
     m_mainPage = new MainPage(MainPage::callsInto(m_page), this);
     m_mainPage->follow(m_session);
@@ -158,9 +151,9 @@ void MainWindow::createChildren() {
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_maximiseButton->setObjectName(QStringLiteral("maximiseButton"));
     m_minimiseButton->setObjectName(QStringLiteral("minimiseButton"));
-    connect(m_closeButton, &QAbstractButton::clicked, this, [this] { onCommand(kCmdCaptionClose); });
-    connect(m_maximiseButton, &QAbstractButton::clicked, this, [this] { onCommand(kCmdCaptionMaximise); });
-    connect(m_minimiseButton, &QAbstractButton::clicked, this, [this] { onCommand(kCmdCaptionMinimise); });
+    connect(m_closeButton, &QAbstractButton::clicked, this, [this] { m_commands.run(QStringLiteral("captionClose")); });
+    connect(m_maximiseButton, &QAbstractButton::clicked, this, [this] { m_commands.run(QStringLiteral("captionMaximise")); });
+    connect(m_minimiseButton, &QAbstractButton::clicked, this, [this] { m_commands.run(QStringLiteral("captionMinimise")); });
 
     // The language of the program: stored, and in force from the next start.
     m_languageButton = new CaptionButton(QString(), false, this);
@@ -434,12 +427,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers) {
-    int command = keyCommand(key, modifiers);
-    if (command == 0)
+    QString command = keyCommand(key, modifiers);
+    if (command.isEmpty())
         return false;
-    if (command == kCmdPlayPause && !hasScanSource())
-        command = kCmdOpenSource;
-    onCommand(command);
+    if (command == QLatin1String("playPause") && !hasScanSource())
+        command = QStringLiteral("btnOpen"); // nothing to play yet: choose a card or folder
+    m_commands.run(command);
     return true;
 }
 

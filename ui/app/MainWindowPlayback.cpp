@@ -4,7 +4,6 @@
 #include "ui/app/MainWindow.h"
 
 #include "core/config/Settings.h"
-#include "ui/app/CommandIds.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/page/MainPage.h"
 #include "ui/recordings/ListController.h"
@@ -32,15 +31,9 @@ void MainWindow::createPlayback() {
         setTitleText(m_session.recording().name);
         layoutPanels();
     });
-    setCommandHandler(kCmdZoom, [this](int) { m_player->toggleZoom(); });
-    setCommandHandler(kMsgFloatingChanged, [this](int which) {
-        if (which == 2)
-            m_player->toggleZoom();
-        else
-            runCommand(kCmdGsensorWindows, 0);
-    });
-    setCommandHandler(kMsgDockScreen, [docking](int index) { docking->dockOrFloat(index); });
-    setCommandHandler(kMsgScreenResized, [docking](int index) { docking->screenResized(index); });
+    m_commands.add(QStringLiteral("btnZoom"), [this](int) { m_player->toggleZoom(); });
+    m_commands.add(QStringLiteral("dockScreen"), [docking](int index) { docking->dockOrFloat(index); });
+    m_commands.add(QStringLiteral("screenResized"), [docking](int index) { docking->screenResized(index); });
     createDataPanels();
 }
 
@@ -55,17 +48,21 @@ void MainWindow::createDataPanels() {
         setDocked(kSlots[static_cast<int>(which)], docked);
         return which != Which::Map || mapShownWhenDocked();
     });
-    setCommandHandler(kMsgDockGsensor,
-                      [this](int force) { m_dataPanels->dockOrFloat(Which::Gsensor, force); });
-    setCommandHandler(kMsgDockSpeed, [this](int force) { m_dataPanels->dockOrFloat(Which::Speed, force); });
-    setCommandHandler(kMsgDockMap, [this](int force) { m_dataPanels->dockOrFloat(Which::Map, force); });
-    setCommandHandler(kMsgDockAccelerometer,
-                      [this](int force) { m_dataPanels->dockOrFloat(Which::Accelerometer, force); });
-    setCommandHandler(kCmdGsensorWindows, [this](int) { m_dataPanels->toggleGsensorWindows(); });
-    connect(m_dataPanels, &DataPanelSet::gsensorWindowNotify, this,
-            [this](int message, int parameter) { onCommand(message, parameter); });
+    m_commands.add(QStringLiteral("dockGsensor"), [this](int force) { m_dataPanels->dockOrFloat(Which::Gsensor, force); });
+    m_commands.add(QStringLiteral("dockSpeed"), [this](int force) { m_dataPanels->dockOrFloat(Which::Speed, force); });
+    m_commands.add(QStringLiteral("dockMap"), [this](int force) { m_dataPanels->dockOrFloat(Which::Map, force); });
+    m_commands.add(QStringLiteral("dockAccelerometer"),
+                   [this](int force) { m_dataPanels->dockOrFloat(Which::Accelerometer, force); });
+    m_commands.add(QStringLiteral("btnGSensor"), [this](int) { m_dataPanels->toggleGsensorWindows(); });
+    // The G-sensor windows' close button (1) closes both; the zoom window's (2) closes it.
+    connect(m_dataPanels, &DataPanelSet::gsensorWindowNotify, this, [this](int, int which) {
+        if (which == 2)
+            m_player->toggleZoom();
+        else
+            m_dataPanels->toggleGsensorWindows();
+    });
     // The selection holds a choice, no web view: it opens once the page's call has returned.
-    setCommandHandler(kCmdMapSetting, [this](int) {
+    m_commands.add(QStringLiteral("btnMapsetting"), [this](int) {
         QTimer::singleShot(0, this, [this] {
             auto* dlg =
                 new MapSettingsDialog([this](int kind) { m_dataPanels->map()->reloadMapPage(kind); }, this);

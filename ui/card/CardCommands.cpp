@@ -4,7 +4,6 @@
 #include "core/config/ViewerConfig.h"
 #include "core/tools/RecordingTrash.h"
 #include "ui/app/MainWindow.h"
-#include "ui/app/CommandIds.h"
 #include "ui/card/FormatDialog.h"
 #include "ui/card/QuickSettingsDialog.h"
 #include "ui/card/SetupPageWindow.h"
@@ -61,7 +60,7 @@ void CardCommands::requestDelete() {
             }
         }
     }
-    QTimer::singleShot(0, this, [this] { m_window.onCommand(kMsgDeleteFiles); });
+    QTimer::singleShot(0, this, [this] { deleteChosen(); });
 }
 
 void CardCommands::deleteChosen() {
@@ -235,16 +234,15 @@ void CardCommands::runFormat() {
 
 CardCommands* InstallCardCommands(MainWindow& window) {
     auto* commands = new CardCommands(window);
-    window.setCommandHandler(kCmdDeleteFiles, [commands](int) { commands->requestDelete(); });
-    window.setCommandHandler(kMsgDeleteFiles, [commands](int) { commands->deleteChosen(); });
+    window.commands().add(QStringLiteral("btnDeleteFile"), [commands](int) { commands->requestDelete(); });
     // Windows open after the page's call has returned.
-    window.setCommandHandler(kCmdQuickSettings, [commands](int) {
+    window.commands().add(QStringLiteral("btnQuickSetting"), [commands](int) {
         QTimer::singleShot(0, commands, [commands] { commands->runQuickSettings(); });
     });
-    window.setCommandHandler(kCmdFormat, [commands](int) {
+    window.commands().add(QStringLiteral("btnFormat"), [commands](int) {
         QTimer::singleShot(0, commands, [commands] { commands->runFormat(); });
     });
-    window.setCommandHandler(kCmdSetup, [commands](int) {
+    window.commands().add(QStringLiteral("btnSetting"), [commands](int) {
         QTimer::singleShot(0, commands, [commands] { commands->runSetup(); });
     });
     return commands;

@@ -6,7 +6,6 @@
 #include "core/recordings/RecordingScanner.h"
 #include "core/tools/ReportMoment.h"
 #include "ui/app/MainWindow.h"
-#include "ui/app/CommandIds.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/dialogs/DownloadWindow.h"
@@ -57,10 +56,10 @@ DataOutHookup::DataOutHookup(MainWindow& window) : QObject(&window), m_window(wi
         BrowserHost::setPrintMode(false);
     });
 
-    window.setCommandHandler(kCmdSnapshot, [this](int) { queue(&DataOutHookup::runSnapshot); });
-    window.setCommandHandler(kCmdPrint, [this](int) { queue(&DataOutHookup::runPrint); });
-    window.setCommandHandler(kCmdEventLog, [this](int) { queue(&DataOutHookup::runEventLog); });
-    window.setCommandHandler(kCmdGpx, [this](int) { queue(&DataOutHookup::runGpx); });
+    window.commands().add(QStringLiteral("btnPicture"), [this](int) { queue(&DataOutHookup::runSnapshot); });
+    window.commands().add(QStringLiteral("btnPrint"), [this](int) { queue(&DataOutHookup::runPrint); });
+    window.commands().add(QStringLiteral("btnLog"), [this](int) { queue(&DataOutHookup::runEventLog); });
+    window.commands().add(QStringLiteral("btnGpx"), [this](int) { queue(&DataOutHookup::runGpx); });
 }
 
 DataOutHookup::~DataOutHookup() = default;

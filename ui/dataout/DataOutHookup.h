@@ -3,7 +3,7 @@
 // call has returned (a modal window inside a bridge call would stall the web engine).
 #pragma once
 
-#include "ui/app/StartupArguments.h"
+#include "ui/common/StartupArguments.h"
 #include "ui/dialogs/DownloadWindow.h"
 
 #include <QObject>

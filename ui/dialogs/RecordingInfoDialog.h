@@ -2,7 +2,7 @@
 // serial number of the open recording, and the viewer's version. Run modally by the main window.
 #pragma once
 
-#include "ui/app/ViewerState.h"
+#include "ui/common/ViewerState.h"
 
 #include <QDialog>
 

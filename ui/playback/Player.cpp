@@ -2,7 +2,6 @@
 
 #include "core/recordings/RecordingName.h"
 #include "media/playback/PlaybackEngine.h"
-#include "ui/app/CommandIds.h"
 #include "ui/playback/PlaybackState.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/playback/RecordingList.h"
@@ -16,10 +15,10 @@ Player::Player(PlaybackSession& session, PlaybackEngineHolder& engine, PlaybackS
                              RecordingList& list, RecordingOpener& opener)
     : m_session(session), m_engine(engine), m_state(state), m_list(list), m_opener(opener),
       m_mouseHeld([] { return bool(QGuiApplication::mouseButtons() & Qt::LeftButton); }) {
-    m_clock.setObjectName(QString::number(kTimerClock));
+    m_clock.setObjectName(QStringLiteral("257"));
     m_clock.setSingleShot(true); // re-armed by each tick
     connect(&m_clock, &QTimer::timeout, this, &Player::tick);
-    m_openTimer.setObjectName(QString::number(kTimerDelayedOpen));
+    m_openTimer.setObjectName(QStringLiteral("258"));
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, &Player::delayedOpen);
     m_opener.setClock(this);

@@ -6,7 +6,6 @@
 #include "core/recordings/RecordingScanner.h"
 #include "core/recordings/ReportList.h"
 #include "ui/app/MainWindow.h"
-#include "ui/app/CommandIds.h"
 #include "ui/playback/PlaybackControl.h"
 #include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
@@ -267,8 +266,8 @@ void RegisterToolCommands(MainWindow& window) {
     auto later = [commands](std::function<void(ToolCommands&)> run) {
         return [commands, run](int) { QTimer::singleShot(0, commands, [commands, run] { run(*commands); }); };
     };
-    window.setCommandHandler(kCmdConvert, later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
-    window.setCommandHandler(kCmdDownload, later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
-    window.setCommandHandler(kCmdMerge, later([](ToolCommands& c) { c.merge(); }));
-    window.setCommandHandler(kCmdCopy, later([](ToolCommands& c) { c.copy(); }));
+    window.commands().add(QStringLiteral("btnConvert"), later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
+    window.commands().add(QStringLiteral("btnDownload"), later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
+    window.commands().add(QStringLiteral("btnMerge"), later([](ToolCommands& c) { c.merge(); }));
+    window.commands().add(QStringLiteral("btnSave"), later([](ToolCommands& c) { c.copy(); }));
 }
