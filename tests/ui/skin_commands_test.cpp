@@ -1,9 +1,9 @@
-// Skin command dispatch against a recording target: the table, the busy drop and the value
-// arithmetic of the volume, brightness, rate and loop commands.
-#include "ui/app/CommandDispatcher.h"
+// The page's command table through the command registry, against a recording target: the names,
+// the busy drop, the commands other windows add, and the value arithmetic of the volume,
+// brightness, rate and loop commands.
+#include "ui/app/SkinCommands.h"
 #include "core/config/Settings.h"
-#include "ui/app/CommandIds.h"
-#include "ui/app/CommandTarget.h"
+#include "ui/common/Commands.h"
 #include "ui/playback/BusyFlag.h"
 
 #include <gtest/gtest.h>
@@ -48,13 +48,13 @@ struct FakePlayback : PlaybackControl {
     void setViewOptions(uint32_t options) override { viewOptions = options; }
 };
 
-struct FakeTarget : CommandTarget, PlaybackOperations {
+struct FakeTarget : SkinCommandTarget, PlaybackOperations {
     ViewerState state;
     FakePlayback engine;
     BusyFlag busy;
     std::vector<std::pair<QString, QString>> pageCalls;
     std::vector<std::string> ops;
-    std::vector<std::pair<int, int>> commands;
+    std::vector<std::pair<QString, int>> commands; // commands of other windows
     int seekMessage = -1;
     int openedRow = -2;
     int mapPanel = -1; // last ShowMapPanel argument
@@ -82,13 +82,33 @@ struct FakeTarget : CommandTarget, PlaybackOperations {
         ops.push_back("ShowKind");
     }
     int kind = 1;
-    bool runCommand(int id, int value) override { return commands.emplace_back(id, value), true; }
     void chooseMovieFile() override { ops.push_back("ChooseMovieFile"); }
     void showMovieInfo() override { ops.push_back("ShowMovieInfo"); }
     void openUrl(const QString& u) override { url = u; }
 };
 
-class DispatchTest : public ::testing::Test {
+// The names the page sends whose work other windows add (list, card, tools, data out, panels).
+const char* const kOtherWindows[] = {
+    "btnOpen",    "btnGSensor",  "btnSave",       "btnZoom",     "btnMerge",  "btnFormat",
+    "btnPicture", "btnPrint",    "btnSetting",    "btnConvert",  "btnDownload", "btnChkClear",
+    "btnChkAll",  "btnChkOn",    "btnChkOff",     "btnMapsetting", "btnSearch", "btnLog",
+    "btnGpx",     "btnDeleteFile", "btnQuickSetting",
+};
+
+// A registry with the page's own commands on `target` and recorders for the other windows'.
+struct Table {
+    explicit Table(FakeTarget& target) : t(target) {
+        installSkinCommands(registry, t);
+        for (const char* name : kOtherWindows)
+            registry.add(name, [this, name](int value) { t.commands.emplace_back(name, value); });
+    }
+    // As the page runs a command.
+    bool dispatch(const QString& name, int value) { return runPageCommand(registry, t.busy, name, value); }
+    FakeTarget& t;
+    Commands registry;
+};
+
+class SkinCommandsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         static QTemporaryDir settings;
@@ -96,13 +116,13 @@ protected:
     }
 
     FakeTarget t;
-    CommandDispatcher d{t, t.busy};
+    Table d{t};
 };
 
 } // namespace
 
-TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
-    const QStringList names = CommandDispatcher::commandNames();
+TEST_F(SkinCommandsTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
+    const QStringList& names = skinCommandNames();
     EXPECT_EQ(names.size(), 51);
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());
     EXPECT_FALSE(d.dispatch("btnplay", 0));
@@ -113,11 +133,21 @@ TEST_F(DispatchTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
     EXPECT_TRUE(d.dispatch("btnPlay", 0));
     EXPECT_TRUE(d.dispatch("btnPause", 0));
     EXPECT_EQ(t.ops, (std::vector<std::string>{"PlayPause", "PlayPause"}));
+    // Every name of the page has a handler, and the registry holds no other: the window's own
+    // commands (caption buttons, keys, docking) are not reachable from the page.
+    QStringList registered = d.registry.names();
+    QStringList sorted = names;
+    sorted.sort();
+    EXPECT_EQ(registered, sorted);
+    d.registry.add("captionClose", [this](int) { t.ops.push_back("Close"); });
+    EXPECT_FALSE(d.dispatch("captionClose", 0));
+    EXPECT_TRUE(d.registry.run("captionClose"));
+    EXPECT_EQ(t.ops.back(), "Close");
 }
 
-TEST_F(DispatchTest, EveryCommandIsDroppedWhileBusy) {
+TEST_F(SkinCommandsTest, EveryCommandIsDroppedWhileBusy) {
     t.busy.setBusy(true);
-    for (const QString& name : CommandDispatcher::commandNames())
+    for (const QString& name : skinCommandNames())
         EXPECT_FALSE(d.dispatch(name, 1)) << name.toStdString();
     EXPECT_TRUE(t.ops.empty());
     EXPECT_TRUE(t.commands.empty()); // "btnFormat" included
@@ -125,10 +155,10 @@ TEST_F(DispatchTest, EveryCommandIsDroppedWhileBusy) {
     EXPECT_EQ(t.engine.volume, -1);
     t.busy.setBusy(false);
     EXPECT_TRUE(d.dispatch("btnFormat", 0));
-    EXPECT_EQ(t.commands, (std::vector<std::pair<int, int>>{{kCmdFormat, 0}}));
+    EXPECT_EQ(t.commands, (std::vector<std::pair<QString, int>>{{"btnFormat", 0}}));
 }
 
-TEST_F(DispatchTest, VolumeIsScaledToSixteenBits) {
+TEST_F(SkinCommandsTest, VolumeIsScaledToSixteenBits) {
     d.dispatch("btnVolumn", 100);
     EXPECT_EQ(t.engine.volume, 65535);
     d.dispatch("btnVolumn", 50);
@@ -140,7 +170,7 @@ TEST_F(DispatchTest, VolumeIsScaledToSixteenBits) {
     EXPECT_EQ(t.engine.volume, 65535);
 }
 
-TEST_F(DispatchTest, BrightnessStepGivesTheLevelOnEveryChannel) {
+TEST_F(SkinCommandsTest, BrightnessStepGivesTheLevelOnEveryChannel) {
     const std::pair<int, int> steps[] = {{20, 255}, {0, -255}, {10, 0}, {13, 76}, {7, -76}};
     for (const auto& [step, level] : steps) {
         t.engine.brightness.clear();
@@ -152,7 +182,7 @@ TEST_F(DispatchTest, BrightnessStepGivesTheLevelOnEveryChannel) {
     }
 }
 
-TEST_F(DispatchTest, RateIsAppliedOnlyToARunningOrPausedEngine) {
+TEST_F(SkinCommandsTest, RateIsAppliedOnlyToARunningOrPausedEngine) {
     d.dispatch("btnSpeedUp", 2);
     EXPECT_EQ(t.state.speedIndex, 2);
     EXPECT_EQ(t.engine.rate, 0.0f); // no engine: stored only
@@ -168,7 +198,7 @@ TEST_F(DispatchTest, RateIsAppliedOnlyToARunningOrPausedEngine) {
     EXPECT_FLOAT_EQ(t.engine.rate, 2.0f);
 }
 
-TEST_F(DispatchTest, LoopCoversTheRecordingLessASixtieth) {
+TEST_F(SkinCommandsTest, LoopCoversTheRecordingLessASixtieth) {
     t.engine.state = kStatePaused;
     t.engine.duration = 60000;
     d.dispatch("btnLoop", 0);
@@ -185,7 +215,7 @@ TEST_F(DispatchTest, LoopCoversTheRecordingLessASixtieth) {
     EXPECT_FALSE(t.state.loopActive);
 }
 
-TEST_F(DispatchTest, LoopWithNothingOpenIsNoLoop) {
+TEST_F(SkinCommandsTest, LoopWithNothingOpenIsNoLoop) {
     // Left set, it would pin the next recording at 0 (the clock seeking back on every tick).
     t.engine.state = kStateNoEngine;
     d.dispatch("btnLoop", 0);
@@ -193,9 +223,9 @@ TEST_F(DispatchTest, LoopWithNothingOpenIsNoLoop) {
     EXPECT_TRUE(t.pageCalls.empty());
 }
 
-TEST_F(DispatchTest, KindTabFiveIsTheMapCommand) {
+TEST_F(SkinCommandsTest, KindTabFiveIsTheMapCommand) {
     FakeTarget viaMap;
-    CommandDispatcher dm(viaMap, viaMap.busy);
+    Table dm(viaMap);
     dm.dispatch("btnMap", 0);
     d.dispatch("btnFileFolder", 5);
     EXPECT_TRUE(t.state.mapShown);
@@ -213,7 +243,7 @@ TEST_F(DispatchTest, KindTabFiveIsTheMapCommand) {
     EXPECT_EQ(t.kind, 3);
 }
 
-TEST_F(DispatchTest, OneSecondBackPausesAndSeeksThroughTheWindow) {
+TEST_F(SkinCommandsTest, OneSecondBackPausesAndSeeksThroughTheWindow) {
     t.engine.state = kStatePaused;
     t.engine.position = 800;
     d.dispatch("btnSpeedFrameDown", 0);
@@ -230,7 +260,7 @@ TEST_F(DispatchTest, OneSecondBackPausesAndSeeksThroughTheWindow) {
     EXPECT_EQ(t.seekMessage, -1);
 }
 
-TEST_F(DispatchTest, FrameForwardStepsOnlyWhenPaused) {
+TEST_F(SkinCommandsTest, FrameForwardStepsOnlyWhenPaused) {
     t.engine.state = kStateStopped;
     d.dispatch("btnSpeedFrameUp", 0);
     EXPECT_EQ(t.engine.steps, 0);
@@ -241,7 +271,7 @@ TEST_F(DispatchTest, FrameForwardStepsOnlyWhenPaused) {
     EXPECT_EQ(t.pageCalls.back().first, QString("setPlay"));
 }
 
-TEST_F(DispatchTest, ViewOptionsToggle) {
+TEST_F(SkinCommandsTest, ViewOptionsToggle) {
     d.dispatch("btnMirror", 0);
     EXPECT_EQ(t.state.viewOptions, 3u | kViewMirror);
     EXPECT_EQ(t.engine.viewOptions, uint32_t(kViewMirror));
@@ -269,7 +299,7 @@ TEST_F(DispatchTest, ViewOptionsToggle) {
     EXPECT_EQ(t.state.mainScreen, 1);
 }
 
-TEST_F(DispatchTest, NavigationAndPosition) {
+TEST_F(SkinCommandsTest, NavigationAndPosition) {
     d.dispatch("btnHome", 0);
     d.dispatch("btnEnd", 0);
     d.dispatch("btnPrev", 0);
@@ -284,44 +314,28 @@ TEST_F(DispatchTest, NavigationAndPosition) {
     EXPECT_EQ(t.openedRow, -1);
 }
 
-TEST_F(DispatchTest, WorkOfOtherWindowsGoesToTheirCommands) {
-    const std::pair<const char*, int> routes[] = {
-        {"btnOpen", kCmdOpenSource},
-        {"btnGSensor", kCmdGsensorWindows},
-        {"btnSave", kCmdCopy},
-        {"btnZoom", kCmdZoom},
-        {"btnMerge", kCmdMerge},
-        {"btnFormat", kCmdFormat},
-        {"btnPicture", kCmdSnapshot},
-        {"btnPrint", kCmdPrint},
-        {"btnSetting", kCmdSetup},
-        {"btnConvert", kCmdConvert},
-        {"btnDownload", kCmdDownload},
-        {"btnChkClear", kCmdCheckClear},
-        {"btnMapsetting", kCmdMapSetting},
-        {"btnSearch", kCmdSearch},
-        {"btnLog", kCmdEventLog},
-        {"btnGpx", kCmdGpx},
-        {"btnDeleteFile", kCmdDeleteFiles},
-        {"btnQuickSetting", kCmdQuickSettings},
-    };
-    for (const auto& [name, id] : routes) {
+TEST_F(SkinCommandsTest, WorkOfOtherWindowsGoesToTheirCommands) {
+    // The page's table leaves these names to the windows that do the work; the page's value
+    // reaches them.
+    Commands own;
+    installSkinCommands(own, t);
+    for (const char* name : kOtherWindows) {
+        EXPECT_FALSE(own.contains(name)) << name;
         t.commands.clear();
         d.dispatch(name, 0);
         ASSERT_EQ(t.commands.size(), 1u) << name;
-        EXPECT_EQ(t.commands[0].first, id) << name;
+        EXPECT_EQ(t.commands[0].first, QString(name)) << name;
     }
     t.commands.clear();
     d.dispatch("btnChkAll", 1);
     d.dispatch("btnChkAll", 0);
     d.dispatch("btnChkOn", 4);
     d.dispatch("btnChkOff", 5);
-    EXPECT_EQ(t.commands,
-              (std::vector<std::pair<int, int>>{
-                  {kMsgCheckAll, 0}, {kMsgUncheckAll, 0}, {kMsgCheckRow, 4}, {kMsgUncheckRow, 5}}));
+    EXPECT_EQ(t.commands, (std::vector<std::pair<QString, int>>{
+                              {"btnChkAll", 1}, {"btnChkAll", 0}, {"btnChkOn", 4}, {"btnChkOff", 5}}));
 }
 
-TEST_F(DispatchTest, WindowsOfThisPart) {
+TEST_F(SkinCommandsTest, WindowsOfThisPart) {
     d.dispatch("btnFileOpen", 0);
     d.dispatch("btnInfo", 0);
     EXPECT_EQ(t.ops, (std::vector<std::string>{"ChooseMovieFile", "ShowMovieInfo"}));
@@ -335,7 +349,7 @@ TEST_F(DispatchTest, WindowsOfThisPart) {
     EXPECT_EQ(ReadSetting("speedunit"), "2");
 }
 
-TEST_F(DispatchTest, PageValuesOutsideTheirControlsAreHeldOrIgnored) {
+TEST_F(SkinCommandsTest, PageValuesOutsideTheirControlsAreHeldOrIgnored) {
     // Brightness is held to the meter's 21 steps, so the level never overflows.
     d.dispatch("btnControlUp1", 2147483647);
     EXPECT_EQ(t.state.brightnessStep, 20);
