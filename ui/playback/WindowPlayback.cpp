@@ -1,7 +1,7 @@
 #include "ui/playback/WindowPlayback.h"
 
 #include "media/playback/PlaybackEngine.h"
-#include "ui/app/MainLayout.h"
+#include "ui/common/WindowMetrics.h"
 #include "ui/screens/VideoScreen.h"
 #include "ui/screens/ZoomWindow.h"
 #include "ui/screens/RefreshPacer.h"
