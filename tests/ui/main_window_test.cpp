@@ -483,9 +483,9 @@ TEST_F(MainWindowTest, EveryPageCommandAndWindowCommandHasAHandler) {
     const Commands& commands = s_window->commands();
     for (const QString& name : skinCommandNames())
         EXPECT_TRUE(commands.contains(name)) << name.toStdString();
-    for (const char* name : {"captionClose", "captionMaximise", "captionMinimise", "playPause", "stop",
-                             "openPrevious", "openNext", "stepBack", "stepForward", "seek", "openRow",
-                             "dockScreen", "screenResized", "dockGsensor", "dockSpeed", "dockMap",
-                             "dockAccelerometer"})
+    for (const char* name :
+         {"captionClose", "captionMaximise", "captionMinimise", "playPause", "stop", "openPrevious",
+          "openNext", "stepBack", "stepForward", "seek", "openRow", "dockScreen", "screenResized",
+          "dockGsensor", "dockSpeed", "dockMap", "dockAccelerometer"})
         EXPECT_TRUE(commands.contains(name)) << name;
 }

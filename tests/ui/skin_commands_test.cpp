@@ -89,9 +89,9 @@ struct FakeTarget : SkinCommandTarget, PlaybackOperations {
 
 // The names the page sends whose work other windows add (list, card, tools, data out, panels).
 const char* const kOtherWindows[] = {
-    "btnOpen",    "btnGSensor",  "btnSave",       "btnZoom",     "btnMerge",  "btnFormat",
-    "btnPicture", "btnPrint",    "btnSetting",    "btnConvert",  "btnDownload", "btnChkClear",
-    "btnChkAll",  "btnChkOn",    "btnChkOff",     "btnMapsetting", "btnSearch", "btnLog",
+    "btnOpen",    "btnGSensor",    "btnSave",         "btnZoom",       "btnMerge",    "btnFormat",
+    "btnPicture", "btnPrint",      "btnSetting",      "btnConvert",    "btnDownload", "btnChkClear",
+    "btnChkAll",  "btnChkOn",      "btnChkOff",       "btnMapsetting", "btnSearch",   "btnLog",
     "btnGpx",     "btnDeleteFile", "btnQuickSetting",
 };
 

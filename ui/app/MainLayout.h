@@ -70,7 +70,7 @@ enum class WindowHit {
     BottomRight,
 };
 
-constexpr int kResizeBand = 3;       // pixels of the resize edges
+constexpr int kResizeBand = 3; // pixels of the resize edges
 constexpr int kMinWidth = 1200;
 constexpr int kMinHeight = 628;
 

@@ -151,14 +151,18 @@ void MainWindow::createChildren() {
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_maximiseButton->setObjectName(QStringLiteral("maximiseButton"));
     m_minimiseButton->setObjectName(QStringLiteral("minimiseButton"));
-    connect(m_closeButton, &QAbstractButton::clicked, this, [this] { m_commands.run(QStringLiteral("captionClose")); });
-    connect(m_maximiseButton, &QAbstractButton::clicked, this, [this] { m_commands.run(QStringLiteral("captionMaximise")); });
-    connect(m_minimiseButton, &QAbstractButton::clicked, this, [this] { m_commands.run(QStringLiteral("captionMinimise")); });
+    connect(m_closeButton, &QAbstractButton::clicked, this,
+            [this] { m_commands.run(QStringLiteral("captionClose")); });
+    connect(m_maximiseButton, &QAbstractButton::clicked, this,
+            [this] { m_commands.run(QStringLiteral("captionMaximise")); });
+    connect(m_minimiseButton, &QAbstractButton::clicked, this,
+            [this] { m_commands.run(QStringLiteral("captionMinimise")); });
 
     // The language of the program: stored, and in force from the next start.
     m_languageButton = new CaptionButton(QString(), false, this);
     m_languageButton->setObjectName(QStringLiteral("languageButton"));
-    m_languageButton->setText(GetInstallerLanguage() == "korean" ? QStringLiteral("한") : QStringLiteral("EN"));
+    m_languageButton->setText(GetInstallerLanguage() == "korean" ? QStringLiteral("한")
+                                                                 : QStringLiteral("EN"));
     m_languageButton->setToolTip(QStringLiteral("Language / 언어"));
     connect(m_languageButton, &QAbstractButton::clicked, this, &MainWindow::showLanguageMenu);
 
@@ -351,7 +355,8 @@ QMenu* MainWindow::languageMenu() {
         action->setObjectName(QString::fromLatin1(language));
         action->setCheckable(true);
         action->setChecked(current == language);
-        connect(action, &QAction::triggered, this, [this, id = std::string(language)] { chooseLanguage(id); });
+        connect(action, &QAction::triggered, this,
+                [this, id = std::string(language)] { chooseLanguage(id); });
     }
     return m_languageMenu;
 }
@@ -370,7 +375,8 @@ void MainWindow::chooseLanguage(const std::string& language) {
     // Told in the chosen language: that is the one the user reads.
     std::string text;
     const ViewerConfig& config = ViewerConfig::Instance();
-    config.GetLString(language == "korean" ? kLanguageKorean : kLanguageEnglish, "LANGUAGE_MSG_NEXT_START", text);
+    config.GetLString(language == "korean" ? kLanguageKorean : kLanguageEnglish, "LANGUAGE_MSG_NEXT_START",
+                      text);
     const QString message = QString::fromStdString(text);
     if (m_tellLanguage) {
         m_tellLanguage(message);

@@ -67,7 +67,7 @@ public:
     // `session`: the application's playback session, which outlives the window. `arguments`: the
     // program's arguments after its name; the first one is processed when the main page has loaded.
     explicit MainWindow(PlaybackSession& session, const QStringList& arguments = {},
-                          QWidget* parent = nullptr);
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // --- Children and layout ---
@@ -152,7 +152,9 @@ public:
     // at the next start, which a message (in the chosen language) says.
     void chooseLanguage(const std::string& language);
     QMenu* languageMenu();
-    void setLanguageMessageShower(std::function<void(const QString&)> tell) { m_tellLanguage = std::move(tell); }
+    void setLanguageMessageShower(std::function<void(const QString&)> tell) {
+        m_tellLanguage = std::move(tell);
+    }
     // The question before quitting while a link download runs (tests answer it; default: a box).
     void setQuitQuestion(std::function<bool(const QString&)> ask) { m_askQuit = std::move(ask); }
 

@@ -48,9 +48,12 @@ void MainWindow::createDataPanels() {
         setDocked(kSlots[static_cast<int>(which)], docked);
         return which != Which::Map || mapShownWhenDocked();
     });
-    m_commands.add(QStringLiteral("dockGsensor"), [this](int force) { m_dataPanels->dockOrFloat(Which::Gsensor, force); });
-    m_commands.add(QStringLiteral("dockSpeed"), [this](int force) { m_dataPanels->dockOrFloat(Which::Speed, force); });
-    m_commands.add(QStringLiteral("dockMap"), [this](int force) { m_dataPanels->dockOrFloat(Which::Map, force); });
+    m_commands.add(QStringLiteral("dockGsensor"),
+                   [this](int force) { m_dataPanels->dockOrFloat(Which::Gsensor, force); });
+    m_commands.add(QStringLiteral("dockSpeed"),
+                   [this](int force) { m_dataPanels->dockOrFloat(Which::Speed, force); });
+    m_commands.add(QStringLiteral("dockMap"),
+                   [this](int force) { m_dataPanels->dockOrFloat(Which::Map, force); });
     m_commands.add(QStringLiteral("dockAccelerometer"),
                    [this](int force) { m_dataPanels->dockOrFloat(Which::Accelerometer, force); });
     m_commands.add(QStringLiteral("btnGSensor"), [this](int) { m_dataPanels->toggleGsensorWindows(); });

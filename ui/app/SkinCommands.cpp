@@ -199,24 +199,31 @@ constexpr Entry kEntries[] = {
 const QStringList& skinCommandNames() {
     // The page sends these and no others; names are unique.
     static const QStringList kNames = {
-        "btnPlay",       "btnPause",          "btnOpen",         "btnFileOpen",    "btnMirror",
-        "btnFlip",       "btnVolumn",         "btnSpeedUp",      "btnSpeedDown",   "btnControlDown1",
-        "btnControlUp1", "btnGSensor",        "btnChange",       "btnCollect",     "btnTripple",
-        "btnSave",       "btnZoom",           "btnMerge",        "btnFormat",      "btnHome",
-        "btnEnd",        "btnPrev",           "btnNext",         "btnPicture",     "btnPrint",
-        "btnPosition",   "btnSpeedFrameDown", "btnSpeedFrameUp", "btnSetting",     "btnConvert",
-        "btnDownload",   "btnFileSelect",     "btnFileFolder",   "btnChkClear",    "btnChkAll",
-        "btnChkOn",      "btnChkOff",         "btnMapsetting",   "btnInfo",        "btnUnit",
-        "btnMap",        "btnLoop",           "btnLoopClose",    "btnLoopStart",   "btnLoopEnd",
-        "btnSearch",     "btnLog",            "btnGpx",          "btnDeleteFile",  "btnQuickSetting",
-        "btnHomepage",
+        "btnPlay",         "btnPause",        "btnOpen",
+        "btnFileOpen",     "btnMirror",       "btnFlip",
+        "btnVolumn",       "btnSpeedUp",      "btnSpeedDown",
+        "btnControlDown1", "btnControlUp1",   "btnGSensor",
+        "btnChange",       "btnCollect",      "btnTripple",
+        "btnSave",         "btnZoom",         "btnMerge",
+        "btnFormat",       "btnHome",         "btnEnd",
+        "btnPrev",         "btnNext",         "btnPicture",
+        "btnPrint",        "btnPosition",     "btnSpeedFrameDown",
+        "btnSpeedFrameUp", "btnSetting",      "btnConvert",
+        "btnDownload",     "btnFileSelect",   "btnFileFolder",
+        "btnChkClear",     "btnChkAll",       "btnChkOn",
+        "btnChkOff",       "btnMapsetting",   "btnInfo",
+        "btnUnit",         "btnMap",          "btnLoop",
+        "btnLoopClose",    "btnLoopStart",    "btnLoopEnd",
+        "btnSearch",       "btnLog",          "btnGpx",
+        "btnDeleteFile",   "btnQuickSetting", "btnHomepage",
     };
     return kNames;
 }
 
 void installSkinCommands(Commands& commands, SkinCommandTarget& target) {
     for (const Entry& e : kEntries)
-        commands.add(QString::fromLatin1(e.name), [&target, action = e.action](int value) { action(target, value); });
+        commands.add(QString::fromLatin1(e.name),
+                     [&target, action = e.action](int value) { action(target, value); });
 }
 
 bool runPageCommand(const Commands& commands, const BusyFlag& busy, const QString& name, int value) {

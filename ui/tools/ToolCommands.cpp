@@ -266,8 +266,10 @@ void RegisterToolCommands(MainWindow& window) {
     auto later = [commands](std::function<void(ToolCommands&)> run) {
         return [commands, run](int) { QTimer::singleShot(0, commands, [commands, run] { run(*commands); }); };
     };
-    window.commands().add(QStringLiteral("btnConvert"), later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
-    window.commands().add(QStringLiteral("btnDownload"), later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
+    window.commands().add(QStringLiteral("btnConvert"),
+                          later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kConvert); }));
+    window.commands().add(QStringLiteral("btnDownload"),
+                          later([](ToolCommands& c) { c.convert(ConvertCopyWindow::kCopy); }));
     window.commands().add(QStringLiteral("btnMerge"), later([](ToolCommands& c) { c.merge(); }));
     window.commands().add(QStringLiteral("btnSave"), later([](ToolCommands& c) { c.copy(); }));
 }
