@@ -5,7 +5,7 @@
 #include "WindowTestApp.h"
 #include "core/config/Settings.h"
 #include "ui/app/MainWindow.h"
-#include "ui/app/CaptionButton.h"
+#include "ui/widgets/CaptionButton.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/card/QuickSettingsDialog.h"
 #include "ui/card/SetupPageWindow.h"

@@ -4,7 +4,7 @@
 #include "WindowTestApp.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/MainWindow.h"
-#include "ui/app/CaptionButton.h"
+#include "ui/widgets/CaptionButton.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/dialogs/RecordingInfoDialog.h"

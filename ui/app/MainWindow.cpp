@@ -2,7 +2,7 @@
 
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
-#include "ui/app/CaptionButton.h"
+#include "ui/widgets/CaptionButton.h"
 #include "ui/app/KeyMap.h"
 #include "ui/app/MainLayout.h"
 #include "ui/app/MainWindowPainter.h"
