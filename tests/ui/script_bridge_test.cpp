@@ -20,7 +20,10 @@ struct FakeHost : BridgeHost {
     Recorder* setup = nullptr;
     Recorder* search = nullptr;
     Recorder* download = nullptr;
-    void dispatchCommand(const QString& name, int value) override { dispatched.emplace_back(name, value); }
+    bool runPageCommand(const QString& name, int value) override {
+        dispatched.emplace_back(name, value);
+        return true;
+    }
     PageCommandHandler* setupWindow() const override { return setup; }
     PageCommandHandler* searchWindow() const override { return search; }
     PageCommandHandler* downloadWindow() const override { return download; }

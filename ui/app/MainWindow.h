@@ -97,8 +97,9 @@ public:
     // The program's command registry: the page's names ("btnPlay"...) and the window's own
     // ("captionClose", "playPause", "openRow", "dockSpeed"...). Features add theirs to it.
     Commands& commands() { return m_commands; }
-    // A command from the page: dropped while busy or when it is not one of the page's names.
-    bool runPageCommand(const QString& name, int value);
+    // A command from the page: dropped while busy or when it is not one of the page's names
+    // (BridgeHost).
+    bool runPageCommand(const QString& name, int value) override;
     // What the features receive (built by installFeatures).
     AppContext& context() { return *m_context; }
 
@@ -143,7 +144,6 @@ public:
     bool hasScanSource() const;
 
     // --- BridgeHost ---
-    void dispatchCommand(const QString& name, int value) override { runPageCommand(name, value); }
     PageCommandHandler* setupWindow() const override { return m_setupWindow; }
     PageCommandHandler* searchWindow() const override { return m_searchWindow; }
     PageCommandHandler* downloadWindow() const override { return m_downloadWindow; }

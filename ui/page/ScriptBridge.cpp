@@ -124,7 +124,7 @@ void ScriptBridge::invoke(int dispid, const QString& name, const QVariant& value
     BridgeHost* host = this->host();
     if (name == QLatin1String("btnFormat") || dispid == kDispDoClick) {
         if (host)
-            host->dispatchCommand(name, CommandValueToInt(value));
+            host->runPageCommand(name, CommandValueToInt(value));
     } else if (host && dispid >= kDispDoSetupHandler && dispid <= kDispDoDownloadHandler) {
         PageCommandHandler* handler = dispid == kDispDoSetupHandler    ? host->setupWindow()
                                       : dispid == kDispDoSearchHandler ? host->searchWindow()

@@ -48,7 +48,9 @@ public:
 class BridgeHost {
 public:
     virtual ~BridgeHost() = default;
-    virtual void dispatchCommand(const QString& name, int value) = 0;
+    // A command the page sent with DoClick (or "btnFormat" from the setup page); false when it
+    // was dropped.
+    virtual bool runPageCommand(const QString& name, int value) = 0;
     virtual PageCommandHandler* setupWindow() const = 0;
     virtual PageCommandHandler* searchWindow() const = 0;
     virtual PageCommandHandler* downloadWindow() const = 0;
