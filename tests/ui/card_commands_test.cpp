@@ -5,7 +5,7 @@
 #include "WindowTestApp.h"
 #include "core/config/Settings.h"
 #include "ui/app/MainWindow.h"
-#include "ui/app/CaptionButton.h"
+#include "ui/widgets/CaptionButton.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/card/QuickSettingsDialog.h"
 #include "ui/card/SetupPageWindow.h"
@@ -61,7 +61,7 @@ struct ListedCard {
                  return answer;
              },
              [this](const QString& t, QMessageBox::Icon i) { messages.emplace_back(t, i); }});
-        window.dispatcher().dispatch("btnOpen", 0);
+        window.runPageCommand("btnOpen", 0);
     }
     int entry(const std::string& name) { return window.lists()->scanner().FindByName(name); }
 };
@@ -82,10 +82,10 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
     ASSERT_EQ(lists->scanner().EntryCount(), 4);
 
     // No answer but Yes deletes anything.
-    card.window.dispatcher().dispatch("btnChkOn", card.entry("RTC20140512_100000.qmv"));
+    card.window.runPageCommand("btnChkOn", card.entry("RTC20140512_100000.qmv"));
     card.answer = false;
     QSignalSpy finished(card.commands, &CardCommands::deleteFinished);
-    card.window.dispatcher().dispatch("btnDeleteFile", 0);
+    card.window.runPageCommand("btnDeleteFile", 0);
     QApplication::processEvents(); // the deletion runs after the bridge call, as 0xD99
     ASSERT_EQ(card.questions.size(), 1u);
     EXPECT_EQ(card.questions[0], "Do you want to move the selected files to the Trash?");
@@ -93,10 +93,10 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
     EXPECT_EQ(lists->scanner().EntryCount(), 4);
 
     // Two chosen files, one of which vanished from the card behind the program's back.
-    card.window.dispatcher().dispatch("btnChkOn", card.entry("EVENT_RTC20140512_100130.qmv"));
+    card.window.runPageCommand("btnChkOn", card.entry("EVENT_RTC20140512_100130.qmv"));
     fs::remove(card.root / "EVENT/EVENT_RTC20140512_100130.qmv");
     card.answer = true;
-    card.window.dispatcher().dispatch("btnDeleteFile", 0);
+    card.window.runPageCommand("btnDeleteFile", 0);
     ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
     EXPECT_EQ(finished.last().at(0).toInt(), 1);
     EXPECT_EQ(finished.last().at(1).toInt(), 1);
@@ -127,9 +127,9 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
     EXPECT_EQ(card.entry("RTC20140512_100000.qmv"), -1);
 
     // Nothing chosen: it says so, asks nothing, nothing changes.
-    card.window.dispatcher().dispatch("btnChkOff", kept);
+    card.window.runPageCommand("btnChkOff", kept);
     const size_t asked = card.questions.size();
-    card.window.dispatcher().dispatch("btnDeleteFile", 0);
+    card.window.runPageCommand("btnDeleteFile", 0);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(card.questions.size(), asked);
     EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
@@ -137,11 +137,11 @@ TEST(CardDelete, ChosenRecordingsGoToTheTrashAndAFailureStaysListed) {
     EXPECT_EQ(lists->scanner().EntryCount(), 3);
 
     // Everything chosen goes: the message counts the files and never speaks of camera settings.
-    card.window.dispatcher().dispatch("btnChkOn", kept);
+    card.window.runPageCommand("btnChkOn", kept);
     fs::create_directories(card.root / "EVENT");
     writeStandInFiles(card.root, {"EVENT/EVENT_RTC20140512_100130.qmv"});
-    card.window.dispatcher().dispatch("btnChkOn", card.entry("RTC20140512_100100.qmv"));
-    card.window.dispatcher().dispatch("btnDeleteFile", 0);
+    card.window.runPageCommand("btnChkOn", card.entry("RTC20140512_100100.qmv"));
+    card.window.runPageCommand("btnDeleteFile", 0);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(card.messages.back().second, QMessageBox::Information);
     EXPECT_EQ(card.messages.back().first, QString("2 files were moved to the Trash."));
@@ -245,13 +245,13 @@ TEST(QuickSettings, TheCommandOpensTheWindowOnlyForACard) {
         EXPECT_TRUE(dlg->button(1210)->getCheck()); // the card's file
         dlg->reject();
     });
-    card.window.dispatcher().dispatch("btnQuickSetting", 0);
+    card.window.runPageCommand("btnQuickSetting", 0);
     EXPECT_EQ(opened, 0); // queued: never inside the page's call
     QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
 
     // A folder is listed: no window, the reason is shown.
     card.window.lists()->openFolder(card.root);
-    card.window.onCommand(1115);
+    card.window.commands().run("btnQuickSetting");
     QTest::qWait(50);
     EXPECT_EQ(opened, 1);
     ASSERT_FALSE(card.messages.empty());
@@ -272,7 +272,7 @@ TEST(CameraSetup, TheCommandRunsTheSetupWindowAsTheWindowsSetupWindow) {
         QTRY_VERIFY_WITH_TIMEOUT(!card.messages.empty(), 5000);
         dlg->handleCommand("btnCancel", {});
     });
-    card.window.dispatcher().dispatch("btnSetting", 0);
+    card.window.runPageCommand("btnSetting", 0);
     QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(card.window.setupWindow() == nullptr, 5000);
     EXPECT_EQ(card.messages.back().first, QString::fromStdString(LString("FOUND_NOT_CONFIG_INFORMATION")));

@@ -294,12 +294,12 @@ struct FormatFixture {
                           {1, "Find in My Computer", kFolderSource, "", false}};
             return 0;
         });
-        window.dispatcher().dispatch("btnOpen", 0);
+        window.runPageCommand("btnOpen", 0);
     }
 
     bool format() {
         QSignalSpy done(commands, &CardCommands::formatFinished);
-        window.dispatcher().dispatch("btnFormat", 0);
+        window.runPageCommand("btnFormat", 0);
         EXPECT_TRUE(done.wait(60000));
         return !done.isEmpty() && done.last().at(0).toBool();
     }
@@ -361,7 +361,7 @@ TEST(CardFormat, RefusesEverythingButARemovableCardAndAFailureKeepsTheSettings) 
 
     // A folder is listed, not a card.
     f.window.lists()->openFolder(f.root);
-    f.window.dispatcher().dispatch("btnFormat", 0);
+    f.window.runPageCommand("btnFormat", 0);
     QTRY_COMPARE_WITH_TIMEOUT(f.messages.back().first, f.lastMessage("SDCARD_NOTSELECT"), 5000);
 
     // The card itself: cancelled, then failing in UDisks2. The card keeps its files and settings.

@@ -6,7 +6,6 @@
 #include "core/config/ViewerConfig.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/MainWindow.h"
-#include "ui/app/CommandIds.h"
 #include "ui/dataout/DataOutHookup.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/page/BrowserHost.h"
@@ -105,7 +104,7 @@ protected:
     }
     // Sends a page command and waits until the queued window work has run.
     void command(const char* name, int expectedMessages) {
-        ASSERT_TRUE(s_window->dispatcher().dispatch(QString::fromLatin1(name), 0));
+        ASSERT_TRUE(s_window->runPageCommand(QString::fromLatin1(name), 0));
         waitFor([&] { return messages.size() >= expectedMessages && answers.isEmpty(); });
         QCoreApplication::processEvents();
     }
@@ -164,7 +163,7 @@ TEST_F(DataOutTest, ReportPicturesGoToAPrivateFolder) {
         during = s_session->state();
         ran = true;
     });
-    ASSERT_TRUE(s_window->dispatcher().dispatch(QStringLiteral("btnPrint"), 0));
+    ASSERT_TRUE(s_window->runPageCommand(QStringLiteral("btnPrint"), 0));
     waitFor([&] { return ran; });
     ASSERT_TRUE(ran);
     EXPECT_EQ(during, PlaybackSession::State::Paused);
@@ -327,7 +326,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     QTest::qWait(200);
     ASSERT_TRUE(running->isTransferring());
     const bool wasOpen = s_session->isOpen();
-    s_window->onCommand(kCmdCaptionClose); // the close button's command
+    s_window->commands().run("captionClose"); // the close button's command
     ASSERT_EQ(asked.size(), 1);
     EXPECT_EQ(asked[0], QString::fromStdString(LString("DOWNLOAD_MSG_QUIT")));
     EXPECT_TRUE(s_window->isVisible());

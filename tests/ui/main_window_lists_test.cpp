@@ -4,7 +4,6 @@
 #include "core/tools/DriveList.h"
 #include "ui/app/MainWindow.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/app/CommandIds.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/ListController.h"
@@ -48,35 +47,35 @@ TEST(MainWindowLists, SkinListCommandsDriveTheList) {
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(window.hasScanSource());
 
-    window.dispatcher().dispatch("btnOpen", 0);
+    window.runPageCommand("btnOpen", 0);
     EXPECT_EQ(dialogs, 2);
     auto* list = qobject_cast<RecordingListView*>(window.panel(PanelSlot::FileList));
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->model().Count(), 5);
     EXPECT_EQ(list->model().Rows()[1].name, "EVENT_RTC20140512_100030.qmv");
 
-    window.dispatcher().dispatch("btnFileFolder", 3);
+    window.runPageCommand("btnFileFolder", 3);
     EXPECT_EQ(lists->kindFilter(), 3);
     EXPECT_EQ(list->model().VisibleCount(), 2);
-    window.dispatcher().dispatch("btnChkAll", 1);
+    window.runPageCommand("btnChkAll", 1);
     const RecordingScanner& s = lists->scanner();
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(s.GetEntry(i)->chosen, 1);
         EXPECT_EQ(lists->report().IsChecked(i), list->model().Rows()[i].kind == 3) << i;
     }
-    window.dispatcher().dispatch("btnChkOff", 1);
+    window.runPageCommand("btnChkOff", 1);
     EXPECT_FALSE(lists->report().IsChecked(1));
     EXPECT_EQ(s.GetEntry(1)->chosen, 0);
-    window.dispatcher().dispatch("btnChkOn", 0);
+    window.runPageCommand("btnChkOn", 0);
     EXPECT_TRUE(lists->report().IsChecked(0));
-    window.dispatcher().dispatch("btnChkClear", 0);
+    window.runPageCommand("btnChkClear", 0);
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(lists->report().IsChecked(i));
 
     // While a recording is being opened the list takes no clicks (nothing is opened here).
     window.busy().setBusy(true);
     QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(30, 12));
-    EXPECT_EQ(window.State().selectedIndex, -1);
+    EXPECT_EQ(window.state().selectedIndex, -1);
     EXPECT_EQ(list->model().Selection(), -1);
     window.busy().setBusy(false);
 }

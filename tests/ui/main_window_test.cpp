@@ -1,12 +1,11 @@
 // The main window with its real skin page, headless: size and modes, keys, the page's controls
-// reaching the dispatcher, the page functions, the script bridge in frames and before the
+// reaching the command registry, the page functions, the script bridge in frames and before the
 // channel connects, and CallScript before a page has loaded.
 #include "WindowTestApp.h"
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/MainWindow.h"
-#include "ui/app/CaptionButton.h"
+#include "ui/widgets/CaptionButton.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/app/CommandIds.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/dialogs/RecordingInfoDialog.h"
 #include "ui/screens/ZoomWindow.h"
@@ -124,7 +123,7 @@ TEST_F(MainWindowTest, EveryKeyIsSwallowedAndSpaceChoosesACardFirst) {
     MainWindow& w = *s_window;
     QWidget* target = w.page()->focusProxy() ? w.page()->focusProxy() : w.page();
     int openSource = 0;
-    w.setCommandHandler(kCmdOpenSource, [&](int) { ++openSource; });
+    w.commands().add("btnOpen", [&](int) { ++openSource; });
     auto press = [&](int key, Qt::KeyboardModifiers mods = {}) {
         QKeyEvent e(QEvent::KeyPress, key, mods);
         return QCoreApplication::sendEvent(target, &e);
@@ -138,13 +137,13 @@ TEST_F(MainWindowTest, EveryKeyIsSwallowedAndSpaceChoosesACardFirst) {
     EXPECT_TRUE(press(Qt::Key_Left));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(openSource, 1);
-    w.setCommandHandler(kCmdOpenSource, {});
+    w.commands().remove("btnOpen");
 }
 
 TEST_F(MainWindowTest, EveryPageControlSendsItsCommand) {
     MainWindow& w = *s_window;
     CallLog log(w.page()->bridge());
-    w.busy().setBusy(true); // the dispatcher drops them: no dialogs, no browser
+    w.busy().setBusy(true); // the page's commands are dropped: no dialogs, no browser
     struct Click {
         const char* id;
         const char* name;
@@ -253,7 +252,7 @@ TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(minimise, &enter);
     ASSERT_TRUE(minimise->hovered());
-    w.onCommand(kCmdCaptionMinimise); // the window system may ignore it: no leave event follows
+    w.commands().run("captionMinimise"); // the window system may ignore it: no leave event follows
     EXPECT_FALSE(minimise->hovered());
     w.showNormal();
     // Below the band a double click is the client's.
@@ -264,32 +263,32 @@ TEST_F(MainWindowTest, ADoubleClickOnTheTitleBandMaximisesAndRestores) {
 TEST_F(MainWindowTest, CommandsChangeTheWindowAndTheEngine) {
     MainWindow& w = *s_window;
     w.busy().setBusy(true);
-    w.dispatcher().dispatch("btnVolumn", 10);
+    w.runPageCommand("btnVolumn", 10);
     EXPECT_NE(w.playback()->player().volume(), 6553u); // dropped while busy
     w.busy().setBusy(false);
-    w.dispatcher().dispatch("btnVolumn", 100);
+    w.runPageCommand("btnVolumn", 100);
     EXPECT_EQ(w.playback()->player().volume(), 65535u);
-    w.dispatcher().dispatch("btnVolumn", 50);
+    w.runPageCommand("btnVolumn", 50);
     EXPECT_EQ(w.playback()->player().volume(), 32767u);
-    EXPECT_EQ(w.State().volume, 50);
-    w.dispatcher().dispatch("btnFlip", 0);
+    EXPECT_EQ(w.state().volume, 50);
+    w.runPageCommand("btnFlip", 0);
     EXPECT_EQ(w.playback()->player().viewOptions(), 0x04u);
-    w.dispatcher().dispatch("btnFlip", 0);
+    w.runPageCommand("btnFlip", 0);
     EXPECT_EQ(w.playback()->player().viewOptions(), 0u);
 
     int snapshots = 0;
-    w.setCommandHandler(kCmdSnapshot, [&](int) { ++snapshots; });
-    w.dispatcher().dispatch("btnPicture", 0);
+    w.commands().add("btnPicture", [&](int) { ++snapshots; });
+    w.runPageCommand("btnPicture", 0);
     EXPECT_EQ(snapshots, 1);
-    w.setCommandHandler(kCmdSnapshot, {});
-    EXPECT_FALSE(w.runCommand(kCmdSnapshot, 0)); // nothing installed: only logged
+    w.commands().remove("btnPicture");
+    EXPECT_FALSE(w.commands().run("btnPicture")); // nothing installed: only logged
 
     // With nothing open the repeat command sets no loop (it would pin the next recording at 0),
     // and the page's repeat band stays hidden.
-    w.dispatcher().dispatch("btnLoop", 0);
-    EXPECT_FALSE(w.State().loopActive);
+    w.runPageCommand("btnLoop", 0);
+    EXPECT_FALSE(w.state().loopActive);
     EXPECT_EQ(js("document.getElementById('loopRange').hidden").toBool(), true);
-    w.dispatcher().dispatch("btnLoopClose", 0);
+    w.runPageCommand("btnLoopClose", 0);
 }
 
 // "Swap screens", "Screen layout" and "Grid view" as the page sends them: the screens move, the
@@ -307,13 +306,13 @@ TEST_F(MainWindowTest, ScreenButtonsArrangeTheScreensAndZoomOpensClearOfTheBar) 
     };
 
     // Nothing open: the three screens take turns in the main (top left) cell.
-    w.dispatcher().dispatch("btnChange", 0);
+    w.runPageCommand("btnChange", 0);
     EXPECT_EQ(geo(screens[1]), cells[0]);
     EXPECT_EQ(geo(screens[2]), cells[1]);
     EXPECT_EQ(geo(screens[0]), cells[2]);
     panelsStay();
 
-    w.dispatcher().dispatch("btnTripple", 0);
+    w.runPageCommand("btnTripple", 0);
     const QRect main = geo(screens[1]);
     EXPECT_GE(main.width(), cells[0].width());
     for (PanelSlot other : {screens[0], screens[2]}) {
@@ -324,24 +323,24 @@ TEST_F(MainWindowTest, ScreenButtonsArrangeTheScreensAndZoomOpensClearOfTheBar) 
     }
     EXPECT_FALSE(geo(screens[0]).intersects(geo(screens[2])));
     panelsStay();
-    w.dispatcher().dispatch("btnChange", 0);
+    w.runPageCommand("btnChange", 0);
     EXPECT_EQ(geo(screens[2]), main); // the large cell stays; the next channel moves into it
-    w.dispatcher().dispatch("btnChange", 0);
+    w.runPageCommand("btnChange", 0);
     EXPECT_EQ(geo(screens[0]), main);
 
-    w.dispatcher().dispatch("btnCollect", 0);
+    w.runPageCommand("btnCollect", 0);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(geo(screens[i]), cells[i]) << i;
     panelsStay();
 
-    w.dispatcher().dispatch("btnZoom", 0);
+    w.runPageCommand("btnZoom", 0);
     ZoomWindow* zoom = w.playback()->zoomWindow();
     ASSERT_NE(zoom, nullptr);
     EXPECT_TRUE(zoom->isVisible());
     const QRect bar(w.page()->mapToGlobal(QPoint(0, 0)), w.page()->size());
     EXPECT_FALSE(zoom->frameGeometry().intersects(bar));
     EXPECT_FALSE(zoom->geometry().intersects(bar));
-    w.dispatcher().dispatch("btnZoom", 0);
+    w.runPageCommand("btnZoom", 0);
     EXPECT_FALSE(zoom->isVisible());
 }
 
@@ -476,4 +475,17 @@ TEST_F(MainWindowTest, MovieInfoDialogCaptionsAndValues) {
     for (int id = 1251; id <= 1259; ++id)
         EXPECT_EQ(korean.caption(id), QString::fromUtf8(captions[id - 1251])) << id;
     EXPECT_EQ(korean.value(1243), QString("Halvorn"));
+}
+
+TEST_F(MainWindowTest, EveryPageCommandAndWindowCommandHasAHandler) {
+    // The window and the features it installs cover every name the page sends, and the keys'
+    // and caption buttons' commands.
+    const Commands& commands = s_window->commands();
+    for (const QString& name : skinCommandNames())
+        EXPECT_TRUE(commands.contains(name)) << name.toStdString();
+    for (const char* name :
+         {"captionClose", "captionMaximise", "captionMinimise", "playPause", "stop", "openPrevious",
+          "openNext", "stepBack", "stepForward", "seek", "openRow", "dockScreen", "screenResized",
+          "dockGsensor", "dockSpeed", "dockMap", "dockAccelerometer"})
+        EXPECT_TRUE(commands.contains(name)) << name;
 }

@@ -20,7 +20,10 @@ struct FakeHost : BridgeHost {
     Recorder* setup = nullptr;
     Recorder* search = nullptr;
     Recorder* download = nullptr;
-    void dispatchCommand(const QString& name, int value) override { dispatched.emplace_back(name, value); }
+    bool runPageCommand(const QString& name, int value) override {
+        dispatched.emplace_back(name, value);
+        return true;
+    }
     PageCommandHandler* setupWindow() const override { return setup; }
     PageCommandHandler* searchWindow() const override { return search; }
     PageCommandHandler* downloadWindow() const override { return download; }
@@ -34,9 +37,8 @@ protected:
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance())
             new QCoreApplication(argc, argv); // kept for the process: the bridge posts its work
-        ScriptBridge::setMainWindow(&host);
+        bridge.setHost(&host);
     }
-    void TearDown() override { ScriptBridge::setMainWindow(nullptr); }
     // A call of the page's script, then the event loop's turn in which the command runs.
     void pageCall(const QString& method, const QVariant& name, const QVariant& value) {
         bridge.call(method, name, value);
@@ -117,8 +119,22 @@ TEST_F(BridgeTest, WindowMethodsReachTheWindowTheMainWindowHolds) {
 }
 
 TEST_F(BridgeTest, NoMainWindowNoCrash) {
-    ScriptBridge::setMainWindow(nullptr);
+    bridge.setHost(nullptr);
     pageCall("DoClick", QString("btnPlay"), QString(""));
     pageCall("DoSetupHandler", QString("btnFormat"), QString(""));
     EXPECT_TRUE(host.dispatched.empty());
+}
+
+TEST_F(BridgeTest, ABridgeWithoutAHostRoutesToTheHostItBelongsTo) {
+    // A page window's bridge is not given a host: the main window above it is its host.
+    struct HostObject : QObject, FakeHost {};
+    HostObject owner;
+    auto* child = new QObject(&owner);
+    auto* inner = new ScriptBridge(child);
+    EXPECT_EQ(inner->host(), static_cast<BridgeHost*>(&owner));
+    inner->call("DoClick", QString("btnPlay"), QString("3"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(owner.dispatched, (std::vector<std::pair<QString, int>>{{"btnPlay", 3}}));
+    ScriptBridge lone;
+    EXPECT_EQ(lone.host(), nullptr);
 }

@@ -119,7 +119,7 @@ TEST(SkinSlider, KeysStepClampAndNotify) {
     QTest::keyClick(&s, Qt::Key_PageDown);
     EXPECT_EQ(s.getPos(), 100);
     ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy[0][0].toInt(), SkinSlider::kMsgSliderChanged);
+    EXPECT_EQ(spy[0][0].toInt(), SkinSlider::Changed);
     EXPECT_EQ(spy[0][0].toInt(), 0x28D2);
     EXPECT_EQ(spy[0][1].toInt(), 9);
     EXPECT_EQ(spy[0][2].toInt(), 100);

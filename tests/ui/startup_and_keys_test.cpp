@@ -1,7 +1,6 @@
 // The program's argument (path, link) and the main window's key table.
-#include "ui/app/CommandIds.h"
 #include "ui/app/KeyMap.h"
-#include "ui/app/StartupArguments.h"
+#include "ui/common/StartupArguments.h"
 
 #include <gtest/gtest.h>
 
@@ -37,14 +36,14 @@ TEST(StartupArgumentTest, PathsAndLinksSplitIntoTheirParts) {
 }
 
 TEST(KeyMapTest, KeysAndTheirCommands) {
-    EXPECT_EQ(keyCommand(Qt::Key_Escape, {}), kCmdStop);
-    EXPECT_EQ(keyCommand(Qt::Key_Space, {}), kCmdPlayPause);
-    EXPECT_EQ(keyCommand(Qt::Key_PageUp, {}), kCmdPrevious);
-    EXPECT_EQ(keyCommand(Qt::Key_PageDown, {}), kCmdNext);
-    EXPECT_EQ(keyCommand(Qt::Key_Left, {}), kCmdStepBack);
-    EXPECT_EQ(keyCommand(Qt::Key_Right, {}), kCmdStepForward);
-    EXPECT_EQ(keyCommand(Qt::Key_Return, {}), 0);
-    EXPECT_EQ(keyCommand(Qt::Key_A, {}), 0);
-    EXPECT_EQ(keyCommand(Qt::Key_F4, Qt::AltModifier), 0);
-    EXPECT_EQ(keyCommand(Qt::Key_Up, {}), 0);
+    EXPECT_EQ(keyCommand(Qt::Key_Escape, {}), "stop");
+    EXPECT_EQ(keyCommand(Qt::Key_Space, {}), "playPause");
+    EXPECT_EQ(keyCommand(Qt::Key_PageUp, {}), "openPrevious");
+    EXPECT_EQ(keyCommand(Qt::Key_PageDown, {}), "openNext");
+    EXPECT_EQ(keyCommand(Qt::Key_Left, {}), "stepBack");
+    EXPECT_EQ(keyCommand(Qt::Key_Right, {}), "stepForward");
+    EXPECT_EQ(keyCommand(Qt::Key_Return, {}), "");
+    EXPECT_EQ(keyCommand(Qt::Key_A, {}), "");
+    EXPECT_EQ(keyCommand(Qt::Key_F4, Qt::AltModifier), "");
+    EXPECT_EQ(keyCommand(Qt::Key_Up, {}), "");
 }

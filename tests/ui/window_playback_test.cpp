@@ -5,8 +5,6 @@
 #include "media/playback/PlaybackEngine.h"
 #include "ui/app/MainWindow.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/app/CommandDispatcher.h"
-#include "ui/app/CommandIds.h"
 #include "ui/playback/PlaybackValues.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/page/BrowserHost.h"
@@ -66,7 +64,7 @@ QStringList WindowPlaybackTest::s_messages;
 TEST_F(WindowPlaybackTest, ACardOnTheCommandLineIsListedAndPlaysFromItsFirstRecording) {
     RecordingScanner& scanner = s_window->lists()->scanner();
     ASSERT_GE(scanner.EntryCount(), 10);
-    EXPECT_EQ(s_window->State().selectedIndex, 0);
+    EXPECT_EQ(s_window->state().selectedIndex, 0);
     EXPECT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Running);
     EXPECT_TRUE(s_window->titleText().endsWith(QString::fromStdString(scanner.GetEntry(0)->name)));
     EXPECT_TRUE(s_messages.isEmpty()) << s_messages.join('|').toStdString();
@@ -81,7 +79,7 @@ TEST_F(WindowPlaybackTest, ACardOnTheCommandLineIsListedAndPlaysFromItsFirstReco
 }
 
 TEST_F(WindowPlaybackTest, DataPanelsFollowTheClockSeekOnClickAndTakeTheUnit) {
-    DataPanelSet* panels = s_window->DataPanels();
+    DataPanelSet* panels = s_window->dataPanels();
     ASSERT_NE(panels, nullptr);
     SpeedPanel* speed = panels->speed();
     EXPECT_EQ(s_window->panel(PanelSlot::Speed), speed);
@@ -133,9 +131,9 @@ TEST_F(WindowPlaybackTest, DataPanelsFollowTheClockSeekOnClickAndTakeTheUnit) {
     speed->close();
     EXPECT_FALSE(speed->isFloating());
     EXPECT_EQ(speed->geometry(), place);
-    s_window->onCommand(kMsgDockSpeed, 0); // floats again where it was left
+    s_window->commands().run("dockSpeed", 0); // floats again where it was left
     EXPECT_EQ(speed->geometry(), QRect(100, 100, 500, 200));
-    s_window->onCommand(kMsgDockSpeed, 1);
+    s_window->commands().run("dockSpeed", 1);
     EXPECT_TRUE(s_window->isDocked(PanelSlot::Speed));
 }
 
@@ -143,7 +141,7 @@ TEST_F(WindowPlaybackTest, AScreenFloatsAtItsVideoSizeAndDocksBackIntoItsCell) {
     auto* screen = qobject_cast<VideoScreen*>(s_window->panel(PanelSlot::Screen1));
     ASSERT_NE(screen, nullptr);
     const QRect cell = screen->geometry();
-    s_window->onCommand(kMsgDockScreen, 1);
+    s_window->commands().run("dockScreen", 1);
     EXPECT_TRUE(screen->isFloating());
     EXPECT_FALSE(s_window->isDocked(PanelSlot::Screen1));
     EXPECT_EQ(screen->size(), QSize(1024, 576));
@@ -157,7 +155,7 @@ TEST_F(WindowPlaybackTest, AScreenFloatsAtItsVideoSizeAndDocksBackIntoItsCell) {
 }
 
 TEST_F(WindowPlaybackTest, TheZoomCommandShowsAndItsCloseHidesTheZoomWindow) {
-    s_window->onCommand(kCmdZoom);
+    s_window->commands().run("btnZoom");
     ASSERT_NE(s_window->playback()->zoomWindow(), nullptr);
     EXPECT_TRUE(s_window->playback()->zoomWindow()->isVisible());
     // 425 x 330, clear of the player bar's controls.
@@ -171,10 +169,10 @@ TEST_F(WindowPlaybackTest, TheZoomCommandShowsAndItsCloseHidesTheZoomWindow) {
 
 TEST_F(WindowPlaybackTest, TheMapDisplayCoversTheListOnlyWhileAThreeChannelRecordingIsOpen) {
     QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
-    s_window->onCommand(kMsgOpenRow, 0); // the card's first recording has three channels
+    s_window->commands().run("openRow", 0); // the card's first recording has three channels
     ASSERT_TRUE(opened.wait(20000));
     ASSERT_EQ(s_window->session().recording().channels, 3);
-    s_window->dispatcher().dispatch("btnMap", 0);
+    s_window->runPageCommand("btnMap", 0);
     QWidget* map = s_window->panel(PanelSlot::Map);
     QWidget* list = s_window->panel(PanelSlot::FileList);
     ASSERT_TRUE(map->isVisible());
@@ -183,51 +181,51 @@ TEST_F(WindowPlaybackTest, TheMapDisplayCoversTheListOnlyWhileAThreeChannelRecor
     const QObjectList& order = s_window->children();
     EXPECT_GT(order.indexOf(map), order.indexOf(list));
 
-    s_window->onCommand(kCmdStop);
+    s_window->commands().run("stop");
     EXPECT_FALSE(map->isVisible()) << "an idle window shows its list";
-    s_window->dispatcher().dispatch("btnFileFolder", 1);
+    s_window->runPageCommand("btnFileFolder", 1);
 }
 
 TEST_F(WindowPlaybackTest, TheScreenArrangementStaysForTheNextRecording) {
     QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
-    s_window->onCommand(kMsgOpenRow, 0);
+    s_window->commands().run("openRow", 0);
     ASSERT_TRUE(opened.wait(20000));
     QWidget* front = s_window->panel(PanelSlot::Screen0);
     QWidget* cabin = s_window->panel(PanelSlot::Screen1);
     const QRect mainCell = front->geometry();
-    s_window->dispatcher().dispatch("btnChange", 0);
-    s_window->dispatcher().dispatch("btnTripple", 0);
+    s_window->runPageCommand("btnChange", 0);
+    s_window->runPageCommand("btnTripple", 0);
     const QRect large = cabin->geometry();
     EXPECT_GE(large.width(), mainCell.width());
     EXPECT_LT(front->geometry().width() * 2, large.width() + 8);
 
-    s_window->onCommand(kMsgOpenRow, 1);
+    s_window->commands().run("openRow", 1);
     ASSERT_TRUE(opened.wait(20000));
     ASSERT_GE(s_window->session().recording().channels, 2);
     EXPECT_EQ(cabin->geometry().top(), large.top()) << "the second channel keeps the main cell";
     EXPECT_LT(front->geometry().width() * 2, cabin->geometry().width() + 8);
 
-    s_window->dispatcher().dispatch("btnCollect", 0);
-    s_window->State().mainScreen = 0;
+    s_window->runPageCommand("btnCollect", 0);
+    s_window->state().mainScreen = 0;
     s_window->updateChannelControls();
     EXPECT_EQ(front->geometry(), mainCell);
-    s_window->onCommand(kCmdStop);
+    s_window->commands().run("stop");
 }
 
 TEST_F(WindowPlaybackTest, WhileARecordingOpensTheWindowIsBusyAndIgnoresRowClicks) {
     QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
-    s_window->onCommand(kMsgOpenRow, 2);
+    s_window->commands().run("openRow", 2);
     EXPECT_TRUE(s_window->busy().isBusy());
-    s_window->onCommand(kMsgOpenRow, 5); // dropped, not queued
+    s_window->commands().run("openRow", 5); // dropped, not queued
     ASSERT_TRUE(opened.wait(20000));
     EXPECT_FALSE(s_window->busy().isBusy());
-    EXPECT_EQ(s_window->State().selectedIndex, 2);
+    EXPECT_EQ(s_window->state().selectedIndex, 2);
     EXPECT_EQ(opened.count(), 1);
 
     // Esc-like stop returns to idle with the engine closed; nothing is shown as open any more.
-    s_window->onCommand(kCmdStop);
+    s_window->commands().run("stop");
     EXPECT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Closed);
-    EXPECT_EQ(s_window->State().selectedIndex, -1);
+    EXPECT_EQ(s_window->state().selectedIndex, -1);
     EXPECT_EQ(s_window->titleText(), QString::fromLatin1(MainWindow::kProductTitle));
     auto* list = qobject_cast<RecordingListView*>(s_window->panel(PanelSlot::FileList));
     ASSERT_NE(list, nullptr);
@@ -242,7 +240,7 @@ TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
     if (s_window->playback()->player().state() != PlaybackEngine::State::Running) {
         // An earlier test of this process stopped playback: start a recording again.
         QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
-        s_window->onCommand(kMsgOpenRow, 0);
+        s_window->commands().run("openRow", 0);
         ASSERT_TRUE(opened.wait(20000));
     }
     ASSERT_EQ(s_window->playback()->player().state(), PlaybackEngine::State::Running);
@@ -256,7 +254,7 @@ TEST_F(WindowPlaybackTest, PullingTheListedCardStopsPlaybackAndEmptiesTheList) {
     w->Check();
     EXPECT_NE(s_window->playback()->player().state(), PlaybackEngine::State::Running);
     EXPECT_EQ(s_window->lists()->scanner().EntryCount(), 0);
-    EXPECT_EQ(s_window->State().selectedIndex, -1);
+    EXPECT_EQ(s_window->state().selectedIndex, -1);
     EXPECT_TRUE(s_window->titleText().endsWith(QStringLiteral("QUILLENT")));
 }
 
@@ -274,7 +272,7 @@ TEST_F(WindowPlaybackTest, AHandedOverFileUnderAnotherTabWaitsForTheBusyWindowTh
     ASSERT_FALSE(name.empty());
     s_window->lists()->showKind(2); // the EVENT tab is chosen
     ASSERT_EQ(s_window->lists()->kindFilter(), 2);
-    s_window->dispatcher().dispatch("btnVolumn", 40);
+    s_window->runPageCommand("btnVolumn", 40);
     const uint32_t level = s_window->playback()->player().volume();
     EXPECT_EQ(level, static_cast<uint32_t>(PlaybackValues::volumeLevel(40)));
 

@@ -1,24 +1,22 @@
 #include "ui/app/KeyMap.h"
 
-#include "ui/app/CommandIds.h"
-
-int keyCommand(int key, Qt::KeyboardModifiers modifiers) {
+QString keyCommand(int key, Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::AltModifier)
-        return 0; // Alt+F4 and the other system keys do nothing
+        return {}; // Alt+F4 and the other system keys do nothing
     switch (key) {
     case Qt::Key_Escape:
-        return kCmdStop;
+        return QStringLiteral("stop");
     case Qt::Key_Space:
-        return kCmdPlayPause;
+        return QStringLiteral("playPause");
     case Qt::Key_PageUp:
-        return kCmdPrevious;
+        return QStringLiteral("openPrevious");
     case Qt::Key_PageDown:
-        return kCmdNext;
+        return QStringLiteral("openNext");
     case Qt::Key_Left:
-        return kCmdStepBack;
+        return QStringLiteral("stepBack");
     case Qt::Key_Right:
-        return kCmdStepForward;
+        return QStringLiteral("stepForward");
     default:
-        return 0;
+        return {};
     }
 }

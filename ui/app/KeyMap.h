@@ -2,8 +2,9 @@
 // the main window is swallowed, mapped or not. Used by MainWindow's key filter.
 #pragma once
 
+#include <QString>
 #include <Qt>
 
-// Window command for `key` (a Qt::Key) or 0 for none. Space maps to kCmdPlayPause; the window
-// turns it into the card choice while no card or folder has been chosen.
-int keyCommand(int key, Qt::KeyboardModifiers modifiers);
+// Name of the window command for `key` (a Qt::Key), or empty for none. Space maps to "playPause";
+// the window turns it into the card choice ("btnOpen") while no card or folder has been chosen.
+QString keyCommand(int key, Qt::KeyboardModifiers modifiers);

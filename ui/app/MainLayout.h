@@ -2,6 +2,8 @@
 // caption buttons. Pure functions of the client size and the docking state, used by MainWindow.
 #pragma once
 
+#include "ui/common/WindowMetrics.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -68,9 +70,7 @@ enum class WindowHit {
     BottomRight,
 };
 
-constexpr int kPlayerBarHeight = 98; // the main page (the player bar) and its frame, at the bottom
-constexpr int kResizeBand = 3;       // pixels of the resize edges
-constexpr int kTitleHeight = 33;     // the draggable title band
+constexpr int kResizeBand = 3; // pixels of the resize edges
 constexpr int kMinWidth = 1200;
 constexpr int kMinHeight = 628;
 

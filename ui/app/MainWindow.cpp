@@ -2,24 +2,18 @@
 
 #include "core/config/Settings.h"
 #include "core/config/ViewerConfig.h"
-#include "ui/app/CaptionButton.h"
-#include "ui/app/CommandIds.h"
-#include "ui/dataout/DataOutHookup.h"
+#include "ui/widgets/CaptionButton.h"
 #include "ui/app/KeyMap.h"
 #include "ui/app/MainLayout.h"
 #include "ui/app/MainWindowPainter.h"
 #include "ui/app/PanelPlaceholder.h"
+#include "ui/common/AppContext.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/page/MainPage.h"
 #include "ui/dialogs/DownloadWindow.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/card/CardCommands.h"
-#include "ui/common/AppContext.h"
-#include "ui/common/Commands.h"
 #include "ui/playback/WindowPlayback.h"
-#include "ui/app/PlayerControls.h"
 #include "ui/recordings/ListController.h"
-#include "ui/tools/ToolCommands.h"
 #include "media/playback/PlaybackEngine.h"
 
 #include <QApplication>
@@ -63,38 +57,6 @@ Qt::Edges edgesFor(WindowHit hit) {
     }
 }
 
-// The features get a context instead of the window and register their named commands; the
-// window's numbered commands run them by name.
-struct FeatureCommands : QObject {
-    explicit FeatureCommands(MainWindow& w)
-        : QObject(&w), context{w.session(), w.playback()->player(), *w.lists(), w.busy(), w.State(), commands, &w} {
-        setObjectName(QStringLiteral("featureCommands"));
-    }
-    Commands commands;
-    AppContext context;
-};
-
-void installFeatures(MainWindow& w) {
-    auto* features = new FeatureCommands(w);
-    Commands& commands = features->commands;
-    installDataOutCommands(commands, features->context);
-    installCardCommands(commands, features->context);
-    installToolCommands(commands, features->context);
-    const std::pair<int, const char*> numbered[] = {
-        {kCmdDeleteFiles, "btnDeleteFile"}, {kCmdQuickSettings, "btnQuickSetting"}, {kCmdFormat, "btnFormat"},
-        {kCmdSetup, "btnSetting"},          {kCmdConvert, "btnConvert"},          {kCmdDownload, "btnDownload"},
-        {kCmdMerge, "btnMerge"},            {kCmdCopy, "btnSave"},                {kCmdSnapshot, "btnPicture"},
-        {kCmdPrint, "btnPrint"},            {kCmdEventLog, "btnLog"},             {kCmdGpx, "btnGpx"}};
-    for (const auto& [id, name] : numbered)
-        w.setCommandHandler(id, [&commands, name = QString::fromLatin1(name)](int v) { commands.run(name, v); });
-    QObject::connect(w.findChild<CardCommands*>(), &CardCommands::setupWindowChanged, &w,
-                     [&w](PageWindow* window) { w.setSetupWindow(window); });
-    auto* dataOut = w.findChild<DataOutHookup*>();
-    QObject::connect(dataOut, &DataOutHookup::downloadWindowChanged, &w,
-                     [&w](PageWindow* window) { w.setDownloadWindow(window); });
-    QObject::connect(&w, &MainWindow::closing, dataOut, &DataOutHookup::closeWindows);
-}
-
 Qt::CursorShape cursorFor(WindowHit hit) {
     switch (hit) {
     case WindowHit::Left:
@@ -117,7 +79,6 @@ Qt::CursorShape cursorFor(WindowHit hit) {
 
 MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_session(session),
-      m_playback(std::make_unique<PlayerControls>([this] { return m_player ? &m_player->player() : nullptr; })), m_dispatcher(*this, m_busy),
       m_arguments(arguments) {
     InitShellResources();
     setObjectName(QStringLiteral("HALVORN.TESQUE.BBPLAYER"));
@@ -132,13 +93,13 @@ MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, Q
 
     createChildren();
     createLists();
-    createPlayback();         // over the list
-    installFeatures(*this); // card, tools, data out and "qmv:" links
+    createPlayback(); // over the list
+    installWindowCommands();
+    installFeatures();
     setTitleText({});
-    m_playback->setVolume(0x7FFF); // half volume until the page's slider moves
+    player().setVolume(0x7FFF); // half volume until the page's slider moves
     layoutPanels();
 
-    ScriptBridge::setMainWindow(this);
     qApp->installEventFilter(this);
     // Reported once the window is up, without holding up the start.
     QTimer::singleShot(0, this, &MainWindow::reportMissingComponents);
@@ -158,8 +119,6 @@ void MainWindow::reportMissingComponents() {
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
-    if (ScriptBridge::mainWindow() == this)
-        ScriptBridge::setMainWindow(nullptr);
 }
 
 void MainWindow::createChildren() {
@@ -178,6 +137,7 @@ void MainWindow::createChildren() {
 
     m_page = new BrowserHost(this);
     m_page->setObjectName(QStringLiteral("mainPage"));
+    m_page->bridge()->setHost(this); // the main page's commands come here
     connect(m_page, &BrowserHost::pageLoaded, this, &MainWindow::onPageLoaded);
     m_mainPage = new MainPage(MainPage::callsInto(m_page), this);
     m_mainPage->follow(m_session);
@@ -189,14 +149,18 @@ void MainWindow::createChildren() {
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_maximiseButton->setObjectName(QStringLiteral("maximiseButton"));
     m_minimiseButton->setObjectName(QStringLiteral("minimiseButton"));
-    connect(m_closeButton, &QAbstractButton::clicked, this, [this] { onCommand(kCmdCaptionClose); });
-    connect(m_maximiseButton, &QAbstractButton::clicked, this, [this] { onCommand(kCmdCaptionMaximise); });
-    connect(m_minimiseButton, &QAbstractButton::clicked, this, [this] { onCommand(kCmdCaptionMinimise); });
+    connect(m_closeButton, &QAbstractButton::clicked, this,
+            [this] { m_commands.run(QStringLiteral("captionClose")); });
+    connect(m_maximiseButton, &QAbstractButton::clicked, this,
+            [this] { m_commands.run(QStringLiteral("captionMaximise")); });
+    connect(m_minimiseButton, &QAbstractButton::clicked, this,
+            [this] { m_commands.run(QStringLiteral("captionMinimise")); });
 
     // The language of the program: stored, and in force from the next start.
     m_languageButton = new CaptionButton(QString(), false, this);
     m_languageButton->setObjectName(QStringLiteral("languageButton"));
-    m_languageButton->setText(GetInstallerLanguage() == "korean" ? QStringLiteral("한") : QStringLiteral("EN"));
+    m_languageButton->setText(GetInstallerLanguage() == "korean" ? QStringLiteral("한")
+                                                                 : QStringLiteral("EN"));
     m_languageButton->setToolTip(QStringLiteral("Language / 언어"));
     connect(m_languageButton, &QAbstractButton::clicked, this, &MainWindow::showLanguageMenu);
 
@@ -241,9 +205,10 @@ LayoutInput MainWindow::currentLayoutInput() const {
     in.client = size();
     in.scrollBarWidth = scrollBarWidth();
     in.mapShown = m_state.mapShown;
-    const int engineState = m_playback->getState();
-    in.engineOpen = engineState != kStateNoEngine && engineState != kStateNotBuilt;
-    in.channelCount = m_playback->getChannelCount();
+    // Laid out before the player exists too (while the window is being built).
+    const PlaybackEngine::State engineState = m_player ? m_player->player().state() : PlaybackEngine::State::Closed;
+    in.engineOpen = engineState != PlaybackEngine::State::Closed && engineState != PlaybackEngine::State::NotBuilt;
+    in.channelCount = m_player ? m_player->player().channelCount() : 0;
     for (int i = 0; i < 4; ++i)
         in.screenDocked[i] = m_docked[i];
     in.gsensorDocked = isDocked(PanelSlot::Gsensor);
@@ -328,9 +293,9 @@ void MainWindow::paintEvent(QPaintEvent*) {
 void MainWindow::resizeEvent(QResizeEvent*) {
     layoutPanels();
     // A paused or stopped picture is drawn again at its size.
-    const int state = m_playback->getState();
-    if (state == kStatePaused || state == kStateStopped)
-        m_playback->seekTo(m_playback->getPositionMs());
+    const PlaybackEngine::State state = player().state();
+    if (state == PlaybackEngine::State::Paused || state == PlaybackEngine::State::Stopped)
+        player().seek(player().positionMs());
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
@@ -362,9 +327,9 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
-    const int state = m_playback->getState();
-    if (state == kStatePaused || state == kStateStopped)
-        m_playback->seekTo(m_playback->getPositionMs());
+    const PlaybackEngine::State state = player().state();
+    if (state == PlaybackEngine::State::Paused || state == PlaybackEngine::State::Stopped)
+        player().seek(player().positionMs());
     updateChannelControls();
     QWidget::mouseDoubleClickEvent(event);
 }
@@ -389,7 +354,8 @@ QMenu* MainWindow::languageMenu() {
         action->setObjectName(QString::fromLatin1(language));
         action->setCheckable(true);
         action->setChecked(current == language);
-        connect(action, &QAction::triggered, this, [this, id = std::string(language)] { chooseLanguage(id); });
+        connect(action, &QAction::triggered, this,
+                [this, id = std::string(language)] { chooseLanguage(id); });
     }
     return m_languageMenu;
 }
@@ -408,7 +374,8 @@ void MainWindow::chooseLanguage(const std::string& language) {
     // Told in the chosen language: that is the one the user reads.
     std::string text;
     const ViewerConfig& config = ViewerConfig::Instance();
-    config.GetLString(language == "korean" ? kLanguageKorean : kLanguageEnglish, "LANGUAGE_MSG_NEXT_START", text);
+    config.GetLString(language == "korean" ? kLanguageKorean : kLanguageEnglish, "LANGUAGE_MSG_NEXT_START",
+                      text);
     const QString message = QString::fromStdString(text);
     if (m_tellLanguage) {
         m_tellLanguage(message);
@@ -465,12 +432,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers) {
-    int command = keyCommand(key, modifiers);
-    if (command == 0)
+    QString command = keyCommand(key, modifiers);
+    if (command.isEmpty())
         return false;
-    if (command == kCmdPlayPause && !hasScanSource())
-        command = kCmdOpenSource;
-    onCommand(command);
+    if (command == QLatin1String("playPause") && !hasScanSource())
+        command = QStringLiteral("btnOpen"); // nothing to play yet: choose a card or folder
+    m_commands.run(command);
     return true;
 }
 

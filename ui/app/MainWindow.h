@@ -3,15 +3,20 @@
 // children; moves, resizes and paints its frame; maps keys and commands. Created and run by
 // Application. Playback does not call it: it follows the session (title, layout) instead.
 //
+// Every command (the page's, the keys', the caption buttons', the docking requests') runs through
+// one registry of named commands (Commands); installFeatures() builds the context the features
+// receive and installs their commands.
+//
 // Files by role: MainWindow.cpp (children, layout, frame, keys, page start-up),
-// MainWindowCommands.cpp (window commands, command target), MainWindowPlayback.cpp (wiring of
-// the playback parts and the data panels), MainWindowLists.cpp (card choice, list, tabs),
-// MainLayout (geometry), MainWindowPainter (painting), CommandDispatcher (skin commands).
+// MainWindowCommands.cpp (window commands, feature install, skin command target),
+// MainWindowPlayback.cpp (wiring of the playback parts and the data panels), MainWindowLists.cpp
+// (card choice, list, tabs), MainLayout (geometry), MainWindowPainter (painting), SkinCommands
+// (the page's own commands).
 #pragma once
 
-#include "ui/app/CommandDispatcher.h"
-#include "ui/app/CommandTarget.h"
-#include "ui/app/ViewerState.h"
+#include "ui/app/SkinCommands.h"
+#include "ui/common/Commands.h"
+#include "ui/common/ViewerState.h"
 #include "ui/page/ScriptBridge.h"
 #include "ui/playback/BusyFlag.h"
 
@@ -22,15 +27,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
+struct AppContext;
 class BrowserHost;
 class DataPanelSet;
 class MainPage;
 class PlaybackSession;
-class PlayerControls;
 class CaptionButton;
 class ListController;
 class WindowPlayback;
@@ -54,7 +58,7 @@ enum class PanelSlot : int {
     Count,
 };
 
-class MainWindow : public QWidget, public CommandTarget, public BridgeHost {
+class MainWindow : public QWidget, public SkinCommandTarget, public BridgeHost {
     Q_OBJECT
 public:
     static constexpr const char* kProductTitle = "Morvent QUILLENT";
@@ -62,7 +66,7 @@ public:
     // `session`: the application's playback session, which outlives the window. `arguments`: the
     // program's arguments after its name; the first one is processed when the main page has loaded.
     explicit MainWindow(PlaybackSession& session, const QStringList& arguments = {},
-                          QWidget* parent = nullptr);
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // --- Children and layout ---
@@ -74,7 +78,7 @@ public:
     void setDocked(PanelSlot slot, bool docked);
     QScrollBar* listScrollBar() const { return m_listScrollBar; }
     // The speed, G-sensor and accelerometer panels (MainWindowPlayback.cpp).
-    DataPanelSet* DataPanels() const { return m_dataPanels; }
+    DataPanelSet* dataPanels() const { return m_dataPanels; }
     // The recording list: scan, report list, drawn list, tabs (MainWindowLists.cpp).
     ListController* lists() const { return m_lists.get(); }
     BrowserHost* page() const { return m_page; }
@@ -88,12 +92,15 @@ public:
     void toggleMaximise();
     bool isMaximised() const { return m_state.maximised; }
 
-    // --- Window commands (keyboard, caption buttons, hidden controls) ---
-    // Runs a window command or user message (CommandIds.h) with its argument.
-    void onCommand(int commandId, int value = 0);
-    // Installs the work of a command that another window provides (tools, list checks, card
-    // choice). RunCommand calls it; without one the command is only logged.
-    void setCommandHandler(int commandId, std::function<void(int)> handler);
+    // --- Commands (page, keys, caption buttons, docking requests) ---
+    // The program's command registry: the page's names ("btnPlay"...) and the window's own
+    // ("captionClose", "playPause", "openRow", "dockSpeed"...). Features add theirs to it.
+    Commands& commands() { return m_commands; }
+    // A command from the page: dropped while busy or when it is not one of the page's names
+    // (BridgeHost).
+    bool runPageCommand(const QString& name, int value) override;
+    // What the features receive (built by installFeatures).
+    AppContext& context() { return *m_context; }
 
     // --- Busy flag and the windows routed by the script bridge ---
     // While busy, list clicks and commands are dropped and a handed-over argument waits.
@@ -101,7 +108,6 @@ public:
     void setSetupWindow(PageCommandHandler* w) { m_setupWindow = w; }
     void setSearchWindow(PageCommandHandler* w) { m_searchWindow = w; }
     void setDownloadWindow(PageCommandHandler* w) { m_downloadWindow = w; }
-    CommandDispatcher& dispatcher() { return m_dispatcher; }
 
     // --- Start-up argument and single-file open ---
     // A path, folder or "qmv:" link given on the command line or handed over by a second start.
@@ -110,17 +116,15 @@ public:
     // Lists the recordings of a card or folder given as the argument.
     void openSourceFolder(const QString& folder);
 
-    // --- CommandTarget ---
-    ViewerState& State() override { return m_state; }
-    PlaybackControl& Playback() override;
-    PlaybackOperations& operations() override;
+    // --- SkinCommandTarget ---
+    ViewerState& state() override { return m_state; }
+    PlayerControl& player() override;
     void callInternal(const QString& functionName, const QString& value) override;
     void updateChannelControls() override;
     void clearMapPath() override;
     void showMapPanel(bool show) override;
     void setSpeedUnit(int unit) override;
     void showKind(int kind) override;
-    bool runCommand(int commandId, int value) override;
     void chooseMovieFile() override;
     void showMovieInfo() override;
     // The information texts of the open recording (empty when nothing is open), for "btnInfo".
@@ -136,7 +140,6 @@ public:
     bool hasScanSource() const;
 
     // --- BridgeHost ---
-    void dispatchCommand(const QString& name, int value) override { m_dispatcher.dispatch(name, value); }
     PageCommandHandler* setupWindow() const override { return m_setupWindow; }
     PageCommandHandler* searchWindow() const override { return m_searchWindow; }
     PageCommandHandler* downloadWindow() const override { return m_downloadWindow; }
@@ -145,7 +148,9 @@ public:
     // at the next start, which a message (in the chosen language) says.
     void chooseLanguage(const std::string& language);
     QMenu* languageMenu();
-    void setLanguageMessageShower(std::function<void(const QString&)> tell) { m_tellLanguage = std::move(tell); }
+    void setLanguageMessageShower(std::function<void(const QString&)> tell) {
+        m_tellLanguage = std::move(tell);
+    }
     // The question before quitting while a link download runs (tests answer it; default: a box).
     void setQuitQuestion(std::function<bool(const QString&)> ask) { m_askQuit = std::move(ask); }
 
@@ -170,6 +175,11 @@ private:
     void createLists();
     void createPlayback();
     void createDataPanels();
+    // The window's own commands: keys, caption buttons, player operations, the page's own commands.
+    void installWindowCommands();
+    // The one place where features are installed: builds the AppContext and runs each feature's
+    // install (card, tools, data out).
+    void installFeatures();
     bool mapShownWhenDocked() const; // a docked map panel is visible
     void reportMissingComponents();
     void onPageLoaded(bool ok);
@@ -182,9 +192,8 @@ private:
 
     PlaybackSession& m_session;
     ViewerState m_state;
-    BusyFlag m_busy; // before the dispatcher, which reads it
-    std::unique_ptr<PlayerControls> m_playback; // the dispatcher's view of the player
-    CommandDispatcher m_dispatcher;
+    BusyFlag m_busy;
+    Commands m_commands;
     std::array<QWidget*, static_cast<int>(PanelSlot::Count)> m_panels{};
     std::array<bool, static_cast<int>(PanelSlot::Count)> m_docked{};
     BrowserHost* m_page = nullptr;
@@ -204,7 +213,7 @@ private:
     PageCommandHandler* m_setupWindow = nullptr;
     PageCommandHandler* m_searchWindow = nullptr;
     PageCommandHandler* m_downloadWindow = nullptr;
-    std::map<int, std::function<void(int)>> m_commandHandlers;
+    std::unique_ptr<AppContext> m_context;
     QStringList m_arguments;
     std::function<bool(const QString&)> m_askQuit;
     std::function<void(const QString&)> m_tellLanguage;

@@ -1,14 +1,19 @@
-// MainWindow: window commands, the command target's window work and the start-up argument.
+// MainWindow: the window's commands, the features' install point, the skin commands' window work
+// and the start-up argument.
 #include "ui/app/MainWindow.h"
 
 #include "core/config/ViewerConfig.h"
-#include "ui/app/CommandIds.h"
+#include "ui/card/CardCommands.h"
+#include "ui/common/AppContext.h"
 #include "ui/dataout/DataOutHookup.h"
-#include "ui/app/StartupArguments.h"
+#include "ui/page/PageWindow.h"
+#include "ui/common/StartupArguments.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/dialogs/RecordingInfoDialog.h"
 #include "ui/recordings/ListController.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/playback/Player.h"
+#include "ui/tools/ToolCommands.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -19,70 +24,58 @@
 
 #include <utility>
 
-void MainWindow::onCommand(int commandId, int value) {
-    // Messages that change the recording or the list wait for the busy window.
-    if (commandId >= kMsgSeek && commandId <= kMsgTabChosen && m_busy.isBusy())
-        return;
-    Player& clock = m_player->player();
-    switch (commandId) {
-    case kCmdMinimise:
-    case kCmdCaptionMinimise:
+void MainWindow::installWindowCommands() {
+    installSkinCommands(m_commands, *this);
+    // The caption buttons. One way out for every close: closeEvent decides and stops playback.
+    m_commands.add(QStringLiteral("captionMinimise"), [this](int) {
         resetCaptionButtons();
         showMinimized();
-        return;
-    case kCmdCaptionMaximise:
+    });
+    m_commands.add(QStringLiteral("captionMaximise"), [this](int) {
         resetCaptionButtons();
         toggleMaximise();
-        return;
-    case kCmdClose:
-    case kCmdCaptionClose:
-        close(); // one way out for every close: closeEvent decides and stops playback
-        return;
-    case kCmdPrevious:
-        clock.openPrevious();
-        return;
-    case kCmdPlayPause:
-        clock.playPause();
-        return;
-    case kCmdStop:
-        clock.returnToIdle();
-        return;
-    case kCmdNext:
-        clock.openNext();
-        return;
-    case kCmdStepBack:
-        clock.stepBack();
-        return;
-    case kCmdStepForward:
-        clock.stepForward();
-        return;
-    case kMsgSeek:
-        clock.seek(value);
-        return;
-    case kMsgOpenRow:
-        clock.openRow(value);
-        return;
-    default:
-        runCommand(commandId, value);
-        return;
-    }
+    });
+    m_commands.add(QStringLiteral("captionClose"), [this](int) { close(); });
+    // The keys' player operations (KeyMap).
+    Player& player = m_player->player();
+    m_commands.add(QStringLiteral("playPause"), [&player](int) { player.playPause(); });
+    m_commands.add(QStringLiteral("stop"), [&player](int) { player.returnToIdle(); });
+    m_commands.add(QStringLiteral("openPrevious"), [&player](int) { player.openPrevious(); });
+    m_commands.add(QStringLiteral("openNext"), [&player](int) { player.openNext(); });
+    m_commands.add(QStringLiteral("stepBack"), [&player](int) { player.stepBack(); });
+    m_commands.add(QStringLiteral("stepForward"), [&player](int) { player.stepForward(); });
+    // A position and a row change the recording: they wait for no busy window, they are dropped.
+    m_commands.add(QStringLiteral("seek"), [this, &player](int ms) {
+        if (!m_busy.isBusy())
+            player.seek(ms);
+    });
+    m_commands.add(QStringLiteral("openRow"), [this, &player](int row) {
+        if (!m_busy.isBusy())
+            player.openRow(row);
+    });
 }
 
-void MainWindow::setCommandHandler(int commandId, std::function<void(int)> handler) {
-    if (handler)
-        m_commandHandlers[commandId] = std::move(handler);
-    else
-        m_commandHandlers.erase(commandId);
+// ---------------------------------------------------------------------------------------------
+// The features' install point: the context they work through and their commands.
+// ---------------------------------------------------------------------------------------------
+void MainWindow::installFeatures() {
+    m_context = std::make_unique<AppContext>(
+        AppContext{m_session, m_player->player(), *m_lists, m_busy, m_state, m_commands, this});
+    AppContext& context = *m_context;
+    installDataOutCommands(m_commands, context); // snapshot, print, event log, GPX, "qmv:" links
+    installCardCommands(m_commands, context);
+    installToolCommands(m_commands, context);
+    // The windows the page's calls are routed to, and the ones that close with this one.
+    connect(findChild<CardCommands*>(), &CardCommands::setupWindowChanged, this,
+            [this](PageWindow* window) { setSetupWindow(window); });
+    auto* dataOut = findChild<DataOutHookup*>();
+    connect(dataOut, &DataOutHookup::downloadWindowChanged, this,
+            [this](PageWindow* window) { setDownloadWindow(window); });
+    connect(this, &MainWindow::closing, dataOut, &DataOutHookup::closeWindows);
 }
 
-bool MainWindow::runCommand(int commandId, int value) {
-    const auto it = m_commandHandlers.find(commandId);
-    if (it == m_commandHandlers.end()) {
-        qInfo().noquote() << QStringLiteral("command %1 is not available in this build").arg(commandId);
-        return false;
-    }
-    it->second(value);
-    return true;
+bool MainWindow::runPageCommand(const QString& name, int value) {
+    return ::runPageCommand(m_commands, m_busy, name, value);
 }
 
 void MainWindow::chooseMovieFile() {

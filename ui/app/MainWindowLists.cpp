@@ -3,14 +3,12 @@
 // state and playback.
 #include "ui/app/MainWindow.h"
 
-#include "ui/app/CommandIds.h"
 #include "ui/dialogs/SearchPageWindow.h"
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/KindTabs.h"
 #include "ui/recordings/ListController.h"
 #include "ui/panels/DataPanelSet.h"
 #include "ui/playback/WindowPlayback.h"
-#include "ui/app/PlayerControls.h"
 
 #include <QDebug>
 
@@ -45,14 +43,13 @@ void MainWindow::createLists() {
         return dlg.chosenName();
     });
 
-    setCommandHandler(kCmdOpenSource, [this](int) { m_lists->openSource(); });
-    setCommandHandler(kCmdCheckClear, [this](int) { m_lists->chkClear(); });
-    setCommandHandler(kMsgCheckAll, [this](int) { m_lists->chkAll(1); });
-    setCommandHandler(kMsgUncheckAll, [this](int) { m_lists->chkAll(0); });
-    setCommandHandler(kMsgCheckRow, [this](int row) { m_lists->chkRow(row, true); });
-    setCommandHandler(kMsgUncheckRow, [this](int row) { m_lists->chkRow(row, false); });
-    setCommandHandler(kCmdSearch, [this](int) { m_lists->search(); });
-    setCommandHandler(kMsgTabChosen, [this](int tab) { m_lists->chooseTab(tab); });
+    // The page's list commands: card choice, checks, search.
+    m_commands.add(QStringLiteral("btnOpen"), [this](int) { m_lists->openSource(); });
+    m_commands.add(QStringLiteral("btnChkClear"), [this](int) { m_lists->chkClear(); });
+    m_commands.add(QStringLiteral("btnChkAll"), [this](int value) { m_lists->chkAll(value == 1 ? 1 : 0); });
+    m_commands.add(QStringLiteral("btnChkOn"), [this](int row) { m_lists->chkRow(row, true); });
+    m_commands.add(QStringLiteral("btnChkOff"), [this](int row) { m_lists->chkRow(row, false); });
+    m_commands.add(QStringLiteral("btnSearch"), [this](int) { m_lists->search(); });
     m_lists->startMountWatch();
 }
 
@@ -74,7 +71,7 @@ void MainWindow::showKind(int kind) {
 void MainWindow::showMapPanel(bool show) {
     // The map panel takes its place only beside a 3-channel recording when docked; with two
     // channels it sits in the free video cell and is always shown.
-    if (m_playback->getChannelCount() != 3 || !isDocked(PanelSlot::Map))
+    if (player().channelCount() != 3 || !isDocked(PanelSlot::Map))
         return;
     panel(PanelSlot::Map)->setVisible(show);
     layoutPanels();

@@ -2,11 +2,10 @@
 // panels, wired to the session, the list and the window's layout. Keys and commands call the
 // player; the window follows the session.
 #include "ui/app/MainWindow.h"
+#include "ui/common/WindowMetrics.h"
 
 #include "core/config/Settings.h"
-#include "ui/app/CommandIds.h"
-#include "ui/app/MainLayout.h"
-#include "ui/app/PlayerControls.h"
+#include "media/playback/PlaybackEngine.h"
 #include "ui/page/MainPage.h"
 #include "ui/recordings/ListController.h"
 #include "ui/dialogs/MapSettingsDialog.h"
@@ -19,8 +18,8 @@
 
 #include <cstdlib>
 
-PlaybackControl& MainWindow::Playback() {
-    return *m_playback;
+PlayerControl& MainWindow::player() {
+    return m_player->player();
 }
 
 void MainWindow::createPlayback() {
@@ -37,15 +36,9 @@ void MainWindow::createPlayback() {
         setTitleText(m_session.recording().name);
         layoutPanels();
     });
-    setCommandHandler(kCmdZoom, [this](int) { m_player->toggleZoom(); });
-    setCommandHandler(kMsgFloatingChanged, [this](int which) {
-        if (which == 2)
-            m_player->toggleZoom();
-        else
-            runCommand(kCmdGsensorWindows, 0);
-    });
-    setCommandHandler(kMsgDockScreen, [docking](int index) { docking->dockOrFloat(index); });
-    setCommandHandler(kMsgScreenResized, [docking](int index) { docking->screenResized(index); });
+    m_commands.add(QStringLiteral("btnZoom"), [this](int) { m_player->toggleZoom(); });
+    m_commands.add(QStringLiteral("dockScreen"), [docking](int index) { docking->dockOrFloat(index); });
+    m_commands.add(QStringLiteral("screenResized"), [docking](int index) { docking->screenResized(index); });
     createDataPanels();
 }
 
@@ -60,16 +53,19 @@ void MainWindow::createDataPanels() {
         setDocked(kSlots[static_cast<int>(which)], docked);
         return which != Which::Map || mapShownWhenDocked();
     });
-    setCommandHandler(kMsgDockGsensor,
-                      [this](int force) { m_dataPanels->dockOrFloat(Which::Gsensor, force); });
-    setCommandHandler(kMsgDockSpeed, [this](int force) { m_dataPanels->dockOrFloat(Which::Speed, force); });
-    setCommandHandler(kMsgDockMap, [this](int force) { m_dataPanels->dockOrFloat(Which::Map, force); });
-    setCommandHandler(kMsgDockAccelerometer,
-                      [this](int force) { m_dataPanels->dockOrFloat(Which::Accelerometer, force); });
-    setCommandHandler(kCmdGsensorWindows, [this](int) { m_dataPanels->toggleGsensorWindows(); });
-    connect(m_dataPanels, &DataPanelSet::gsensorWindowsClosed, this, [this] { onCommand(kMsgFloatingChanged, 1); });
+    m_commands.add(QStringLiteral("dockGsensor"),
+                   [this](int force) { m_dataPanels->dockOrFloat(Which::Gsensor, force); });
+    m_commands.add(QStringLiteral("dockSpeed"),
+                   [this](int force) { m_dataPanels->dockOrFloat(Which::Speed, force); });
+    m_commands.add(QStringLiteral("dockMap"),
+                   [this](int force) { m_dataPanels->dockOrFloat(Which::Map, force); });
+    m_commands.add(QStringLiteral("dockAccelerometer"),
+                   [this](int force) { m_dataPanels->dockOrFloat(Which::Accelerometer, force); });
+    m_commands.add(QStringLiteral("btnGSensor"), [this](int) { m_dataPanels->toggleGsensorWindows(); });
+    // Either G-sensor window's close button closes both.
+    connect(m_dataPanels, &DataPanelSet::gsensorWindowsClosed, m_dataPanels, &DataPanelSet::toggleGsensorWindows);
     // The selection holds a choice, no web view: it opens once the page's call has returned.
-    setCommandHandler(kCmdMapSetting, [this](int) {
+    m_commands.add(QStringLiteral("btnMapsetting"), [this](int) {
         QTimer::singleShot(0, this, [this] {
             auto* dlg =
                 new MapSettingsDialog([this](int kind) { m_dataPanels->map()->reloadMapPage(kind); }, this);
@@ -102,12 +98,8 @@ void MainWindow::createDataPanels() {
 }
 
 bool MainWindow::mapShownWhenDocked() const {
-    const int channels = m_playback->getChannelCount();
+    const int channels = m_player ? m_player->player().channelCount() : 0;
     return channels == 2 || (channels == 3 && m_state.mapShown);
-}
-
-PlaybackOperations& MainWindow::operations() {
-    return *m_playback;
 }
 
 void MainWindow::updateChannelControls() {

@@ -36,7 +36,7 @@ PageWindow::PageWindow(const QString& name, QSize size, int dispid, RoutedWindow
             [this, dispid, routed](int id, const QString& command, const QVariant& value) {
                 if (id != dispid)
                     return;
-                BridgeHost* host = ScriptBridge::mainWindow();
+                BridgeHost* host = m_page->bridge()->host();
                 if (!host || (host->*routed)() != this)
                     handleCommand(command, CommandValueToString(value));
             });

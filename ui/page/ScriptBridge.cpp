@@ -6,7 +6,6 @@
 #include <limits>
 
 namespace {
-BridgeHost* g_mainWindow = nullptr;
 const char* const kMethodNames[] = {"DoClick",        "DoHandler",       "DoUpdateHandler",
                                     "DoSetupHandler", "DoSearchHandler", "DoDownloadHandler"};
 } // namespace
@@ -93,11 +92,14 @@ QString CommandValueToString(const QVariant& value) {
     return value.toString();
 }
 
-void ScriptBridge::setMainWindow(BridgeHost* host) {
-    g_mainWindow = host;
-}
-BridgeHost* ScriptBridge::mainWindow() {
-    return g_mainWindow;
+BridgeHost* ScriptBridge::host() const {
+    if (m_host)
+        return m_host;
+    for (QObject* o = parent(); o; o = o->parent()) {
+        if (auto* host = dynamic_cast<BridgeHost*>(o))
+            return host;
+    }
+    return nullptr;
 }
 
 void ScriptBridge::call(const QString& method, const QVariant& name, const QVariant& value) {
@@ -119,10 +121,10 @@ void ScriptBridge::runAfterPageCall(QObject* context, std::function<void()> work
 void ScriptBridge::invoke(int dispid, const QString& name, const QVariant& value) {
     if (dispid <= 0)
         return;
-    BridgeHost* host = g_mainWindow;
+    BridgeHost* host = this->host();
     if (name == QLatin1String("btnFormat") || dispid == kDispDoClick) {
         if (host)
-            host->dispatchCommand(name, CommandValueToInt(value));
+            host->runPageCommand(name, CommandValueToInt(value));
     } else if (host && dispid >= kDispDoSetupHandler && dispid <= kDispDoDownloadHandler) {
         PageCommandHandler* handler = dispid == kDispDoSetupHandler    ? host->setupWindow()
                                       : dispid == kDispDoSearchHandler ? host->searchWindow()

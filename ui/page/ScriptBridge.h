@@ -1,6 +1,6 @@
 // The object every skin page reaches as window.external: resolves the six method names, routes
-// (name, value) to the main window's dispatcher or to the setup, search and download windows,
-// after the page's call has returned.
+// (name, value) to its host (the main window's commands) or to the host's setup, search and
+// download windows, after the page's call has returned.
 // One instance per web view (BrowserHost), exported to the page through a QWebChannel.
 #pragma once
 
@@ -48,7 +48,9 @@ public:
 class BridgeHost {
 public:
     virtual ~BridgeHost() = default;
-    virtual void dispatchCommand(const QString& name, int value) = 0;
+    // A command the page sent with DoClick (or "btnFormat" from the setup page); false when it
+    // was dropped.
+    virtual bool runPageCommand(const QString& name, int value) = 0;
     virtual PageCommandHandler* setupWindow() const = 0;
     virtual PageCommandHandler* searchWindow() const = 0;
     virtual PageCommandHandler* downloadWindow() const = 0;
@@ -59,9 +61,10 @@ class ScriptBridge : public QObject {
 public:
     explicit ScriptBridge(QObject* parent = nullptr) : QObject(parent) {}
 
-    // The process's main window (set while it exists); every bridge routes to it.
-    static void setMainWindow(BridgeHost* host);
-    static BridgeHost* mainWindow();
+    // Where the page's calls go. Without one set, the nearest host among the bridge's parents (a
+    // page window belongs to the main window), or none (the calls are only signalled).
+    void setHost(BridgeHost* host) { m_host = host; }
+    BridgeHost* host() const;
 
     // Routes one call. Ids <= 0 do nothing.
     void invoke(int dispid, const QString& name, const QVariant& value);
@@ -80,4 +83,7 @@ public:
 signals:
     // Every resolved call, after routing (diagnostics and tests).
     void invoked(int dispid, const QString& name, const QVariant& value);
+
+private:
+    BridgeHost* m_host = nullptr;
 };

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "media/playback/PlaybackEngine.h"
+#include "ui/playback/PlayerControl.h"
 #include "ui/playback/LoadedTrackData.h"
 
 #include <QObject>
@@ -47,7 +48,7 @@ struct OpenResult {
     std::string readError; // why the data records could not be read; empty when they could
 };
 
-class Player : public QObject {
+class Player : public QObject, public PlayerControl {
     Q_OBJECT
 public:
     static constexpr int kClockPeriodMs = 100; // the clock's tick
@@ -78,14 +79,14 @@ public:
     void setMessageShower(MessageShower shower) { m_showMessage = std::move(shower); }
 
     // --- Operations of the keys, the page's commands and the list ---
-    void playPause();
-    void stepBack();    // two seconds back
-    void stepForward(); // one second forward
-    void openPrevious();
-    void openNext();
-    void returnToIdle(bool clearSelection = false);
-    void seek(int64_t positionMs); // ignored while busy
-    void openRow(int index);       // a list click, the search page, "btnFileSelect"; ignored while busy
+    void playPause() override;
+    void stepBack() override;    // two seconds back
+    void stepForward() override; // one second forward
+    void openPrevious() override;
+    void openNext() override;
+    void returnToIdle(bool clearSelection = false) override;
+    void seek(int64_t positionMs) override; // ignored while busy
+    void openRow(int index) override;       // a list click, the search page, "btnFileSelect"; ignored while busy
     // Closes the recording and empties the list (a single file is about to be listed).
     void clearAndClose();
     // A folder or card named on the command line has been listed: its oldest recording plays.
@@ -95,19 +96,19 @@ public:
     void openSingleFile(const QString& folder, const QString& name);
 
     // --- The engine, for the page's commands and the tools ---
-    PlaybackEngine::State state() const;
-    int channelCount() const;
-    uint64_t positionMs() const;
-    uint64_t durationMs() const;
+    PlaybackEngine::State state() const override;
+    int channelCount() const override;
+    uint64_t positionMs() const override;
+    uint64_t durationMs() const override;
     // Without a recording run, pause and stop do nothing and succeed.
-    bool run();
-    bool pause();
-    bool stop();
-    bool stepFrame();
-    void setRate(float rate);
-    void setBrightness(int channel, int level /* -255..255 */);
-    void setVolume(int level /* 0..65535 */);
-    void setViewOptions(uint32_t options /* kViewFlip|kViewMirror */);
+    bool run() override;
+    bool pause() override;
+    bool stop() override;
+    bool stepFrame() override;
+    void setRate(float rate) override;
+    void setBrightness(int channel, int level /* -255..255 */) override;
+    void setVolume(int level /* 0..65535 */) override;
+    void setViewOptions(uint32_t options /* kViewFlip|kViewMirror */) override;
     uint32_t volume() const { return m_engine.volume(); }           // kept across recordings
     uint32_t viewOptions() const { return m_engine.viewOptions(); } // kept across recordings
     VideoFramePtr captureImage(int channel /* 1-based */);

@@ -11,9 +11,6 @@
 class SkinButton : public QAbstractButton {
     Q_OBJECT
 public:
-    // The message that clears the check state of every skinned button it reaches.
-    static constexpr int kMsgClearCheck = 0x500;
-
     explicit SkinButton(QWidget* parent = nullptr);
 
     // Resource numbers; a disabled id of 0 lets the normal bitmap serve, a mask id of 0 keeps the

@@ -117,7 +117,7 @@ void SkinSlider::dragTo(int coordinate) {
         return;
     m_position = clamp(positionOfPixel(c));
     update();
-    emit notify(kMsgSliderTracking, m_controlId, m_position);
+    emit notify(Tracking, m_controlId, m_position);
 }
 
 void SkinSlider::mouseReleaseEvent(QMouseEvent* e) {
@@ -125,7 +125,7 @@ void SkinSlider::mouseReleaseEvent(QMouseEvent* e) {
         return;
     m_dragging = false;
     update();
-    emit notify(kMsgSliderChanged, m_controlId, m_position);
+    emit notify(Changed, m_controlId, m_position);
 }
 
 void SkinSlider::keyPressEvent(QKeyEvent* e) {
@@ -160,7 +160,7 @@ void SkinSlider::keyPressEvent(QKeyEvent* e) {
         return;
     }
     setPos(target);
-    emit notify(kMsgSliderChanged, m_controlId, m_position);
+    emit notify(Changed, m_controlId, m_position);
 }
 
 void SkinSlider::paintEvent(QPaintEvent*) {

@@ -8,8 +8,12 @@
 class SkinSlider : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kMsgSliderTracking = 0x28D1; // while the thumb is dragged
-    static constexpr int kMsgSliderChanged = 0x28D2;  // drag ended, or a key step
+    // What a report says; the numbers are the designed ones.
+    enum Report : int {
+        Tracking = 0x28D1, // while the thumb is dragged
+        Changed = 0x28D2,  // drag ended, or a key step
+    };
+    Q_ENUM(Report)
 
     explicit SkinSlider(QWidget* parent = nullptr, int controlId = 0);
 
@@ -46,8 +50,8 @@ public:
     QSize sizeHint() const override;
 
 signals:
-    // message is kMsgSliderTracking or kMsgSliderChanged; the parent tells its sliders apart by id.
-    void notify(int message, int controlId, int position);
+    // The parent tells its sliders apart by id.
+    void notify(SkinSlider::Report report, int controlId, int position);
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -1,4 +1,4 @@
-#include "ui/app/CaptionButton.h"
+#include "ui/widgets/CaptionButton.h"
 
 #include <QPainter>
 

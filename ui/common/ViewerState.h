@@ -1,4 +1,4 @@
-// The state the main window shares with the dispatcher and the lists: the playback values
+// The state the main window shares with its commands, the features and the lists: the playback values
 // (PlaybackState, which the clock and the opener take on their own) plus the window's
 // arrangement, maximised flag and folders. The kind filter and the saved scroll rows are the
 // list's (ListController).

@@ -1,5 +1,5 @@
 // One of the main window's caption buttons (close, maximise, minimise): a glyph bitmap over a
-// background that lights up under the mouse. Used by MainWindow.
+// background that lights up under the mouse. Used by the main window.
 #pragma once
 
 #include <QAbstractButton>

@@ -1,4 +1,4 @@
-#include "ui/app/StartupArguments.h"
+#include "ui/common/StartupArguments.h"
 
 #include <QStringList>
 
