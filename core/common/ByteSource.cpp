@@ -48,9 +48,7 @@ int64_t MemoryByteSource::readAt(uint64_t offset, void* buf, size_t len) const {
     return static_cast<int64_t>(n);
 }
 
-int64_t ReadAheadSource::readAt(uint64_t offset, void* buf, size_t len) const {
-    if (len > m_window / 2)
-        return m_source.readAt(offset, buf, len);
+bool ReadAheadSource::load(uint64_t offset, size_t len) const {
     const bool inside = offset >= m_start && offset + len <= m_start + m_buffer.size();
     if (!inside) {
         // A window that served fewer than two reads was wasted copying: chunks are far apart, so
@@ -61,15 +59,39 @@ int64_t ReadAheadSource::readAt(uint64_t offset, void* buf, size_t len) const {
         int64_t got = m_source.readAt(offset, m_buffer.data(), want);
         if (got < 0) {
             m_buffer.clear();
-            return -1;
+            return false;
         }
         m_buffer.resize(size_t(got));
         m_start = offset;
     }
     ++m_hits;
+    return true;
+}
+
+int64_t ReadAheadSource::readAt(uint64_t offset, void* buf, size_t len) const {
+    if (len > m_window / 2)
+        return m_source.readAt(offset, buf, len);
+    if (const uint8_t* direct = m_source.peek(offset, len)) {
+        std::memcpy(buf, direct, len);
+        return int64_t(len);
+    }
+    if (!load(offset, len))
+        return -1;
     const uint64_t at = offset - m_start;
+    if (at > m_buffer.size())
+        return 0;
     const size_t n = size_t(std::min<uint64_t>(len, m_buffer.size() - at));
     if (n)
         std::memcpy(buf, m_buffer.data() + at, n);
     return int64_t(n);
+}
+
+const uint8_t* ReadAheadSource::peek(uint64_t offset, size_t len) const {
+    if (len > m_window / 2)
+        return nullptr;
+    if (const uint8_t* direct = m_source.peek(offset, len))
+        return direct;
+    if (!load(offset, len) || offset + len > m_start + m_buffer.size())
+        return nullptr;
+    return m_buffer.data() + (offset - m_start);
 }

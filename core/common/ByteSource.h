@@ -17,6 +17,10 @@ public:
     // Implementations are safe to call from several threads at once.
     virtual int64_t readAt(uint64_t offset, void* buf, size_t len) const = 0;
 
+    // The bytes [offset, offset + len) where the source holds them in memory (no copy is made);
+    // null when it does not, and the caller reads them. Valid until the next call on the source.
+    virtual const uint8_t* peek(uint64_t offset, size_t len) const { return nullptr; }
+
     // Reads exactly len bytes; false on a short read or an error.
     bool readExact(uint64_t offset, void* buf, size_t len) const {
         return readAt(offset, buf, len) == static_cast<int64_t>(len);
@@ -45,6 +49,9 @@ public:
         : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
     uint64_t size() const override { return m_size; }
     int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
+    const uint8_t* peek(uint64_t offset, size_t len) const override {
+        return offset <= m_size && len <= m_size - offset ? m_data + offset : nullptr;
+    }
 
 private:
     const uint8_t* m_data;
@@ -60,8 +67,15 @@ public:
         : m_source(source), m_window(window) {}
     uint64_t size() const override { return m_source.size(); }
     int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
+    // Bytes of up to half the window are served from it (a source that holds them in memory
+    // itself serves them directly).
+    const uint8_t* peek(uint64_t offset, size_t len) const override;
 
 private:
+    // Makes the window hold [offset, offset + len) where the source has those bytes; false on a
+    // read error.
+    bool load(uint64_t offset, size_t len) const;
+
     const ByteSource& m_source;
     size_t m_window;
     mutable std::vector<uint8_t> m_buffer;
