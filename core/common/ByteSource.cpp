@@ -95,3 +95,61 @@ const uint8_t* ReadAheadSource::peek(uint64_t offset, size_t len) const {
         return nullptr;
     return m_buffer.data() + (offset - m_start);
 }
+
+const BlockCacheSource::Block* BlockCacheSource::block(uint64_t index) const {
+    Block* oldest = &m_blocks[0];
+    for (Block& b : m_blocks) {
+        if (b.index == index) {
+            b.used = ++m_clock;
+            return &b;
+        }
+        if (b.used < oldest->used)
+            oldest = &b;
+    }
+    const uint64_t start = index * kBlockSize;
+    const size_t want = size_t(std::min<uint64_t>(kBlockSize, size() > start ? size() - start : 0));
+    oldest->index = UINT64_MAX;
+    oldest->bytes.resize(want);
+    ++m_reads;
+    const int64_t got = m_source.readAt(start, oldest->bytes.data(), want);
+    if (got < 0)
+        return nullptr;
+    oldest->bytes.resize(size_t(got));
+    oldest->index = index;
+    oldest->used = ++m_clock;
+    return oldest;
+}
+
+int64_t BlockCacheSource::readAt(uint64_t offset, void* buf, size_t len) const {
+    if (len > kBlockSize) {
+        ++m_reads;
+        return m_source.readAt(offset, buf, len);
+    }
+    auto* out = static_cast<uint8_t*>(buf);
+    size_t done = 0;
+    while (done < len) {
+        const uint64_t at = offset + done;
+        const Block* b = block(at / kBlockSize);
+        if (!b)
+            return -1;
+        const uint64_t within = at % kBlockSize;
+        if (within >= b->bytes.size())
+            break; // the end of the file
+        const size_t n = size_t(std::min<uint64_t>(len - done, b->bytes.size() - within));
+        std::memcpy(out + done, b->bytes.data() + within, n);
+        done += n;
+        if (b->bytes.size() < kBlockSize)
+            break; // the last block
+    }
+    return int64_t(done);
+}
+
+const uint8_t* BlockCacheSource::peek(uint64_t offset, size_t len) const {
+    const uint64_t within = offset % kBlockSize;
+    if (len > kBlockSize - within)
+        return nullptr;
+    const Block* b = block(offset / kBlockSize);
+    if (!b || within + len > b->bytes.size())
+        return nullptr;
+    return b->bytes.data() + within;
+}

@@ -82,3 +82,32 @@ private:
     mutable uint64_t m_start = 0;
     mutable int m_hits = 2; // reads served by the current window
 };
+
+// Reads a file front to back in large aligned blocks (a few kept in memory), so a walk over a
+// recording's chunks, the checks of their data and their first bytes all come from a handful of
+// large reads instead of one read per chunk. peek() serves bytes that lie in one block without a
+// copy. Reads larger than a block go to the source directly. Not thread-safe: one per walk.
+class BlockCacheSource : public ByteSource {
+public:
+    static constexpr size_t kBlockSize = 4u << 20;
+    explicit BlockCacheSource(const ByteSource& source) : m_source(source) {}
+    uint64_t size() const override { return m_source.size(); }
+    int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
+    const uint8_t* peek(uint64_t offset, size_t len) const override;
+    // Reads from the source so far (a benchmark counts them).
+    uint64_t sourceReads() const { return m_reads; }
+
+private:
+    struct Block {
+        uint64_t index = UINT64_MAX;
+        std::vector<uint8_t> bytes;
+        uint64_t used = 0; // when it last served a read
+    };
+    // The block with this index, read when it is not held; null on a read error.
+    const Block* block(uint64_t index) const;
+
+    const ByteSource& m_source;
+    mutable Block m_blocks[3];
+    mutable uint64_t m_clock = 0;
+    mutable uint64_t m_reads = 0;
+};
