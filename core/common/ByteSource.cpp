@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::unique_ptr<FileByteSource> FileByteSource::open(const std::filesystem::path& path, std::string* error) {
@@ -20,6 +21,11 @@ std::unique_ptr<FileByteSource> FileByteSource::open(const std::filesystem::path
 FileByteSource::~FileByteSource() {
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+bool FileByteSource::shrank() const {
+    struct stat st {};
+    return ::fstat(m_fd, &st) != 0 || uint64_t(st.st_size) < m_size;
 }
 
 int64_t FileByteSource::readAt(uint64_t offset, void* buf, size_t len) const {

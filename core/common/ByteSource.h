@@ -35,6 +35,9 @@ public:
     uint64_t size() const override { return m_size; }
     int64_t readAt(uint64_t offset, void* buf, size_t len) const override;
     int fd() const { return m_fd; }
+    // True when the file is now shorter than when it was opened (a card pulled while it was read):
+    // bytes served from a cache may then be all a reader saw of a file that went away.
+    bool shrank() const;
 
 private:
     FileByteSource(int fd, uint64_t size) : m_fd(fd), m_size(size) {}

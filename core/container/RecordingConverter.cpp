@@ -544,6 +544,8 @@ int convert(const FileByteSource& file, const AviLayout& layout, Output& out, bo
         if (!writeIndex())
             return job.error;
     }
+    if (file.shrank())
+        return kConvertSourceChanged; // blocks read before may be all that was left of it
     // The output may be shorter than the source (a cut file, padding, dropped parts): its RIFF size
     // says what was written.
     if ((out.position() != S || damaged) && !out.patch32(4, uint32_t(out.position() - 8)))
