@@ -12,11 +12,15 @@
 #include "core/common/ReplacingWriter.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -255,29 +259,84 @@ bool fileDigest(int fd, uint64_t size, uint64_t digestAt, uint8_t out[32], const
     return true;
 }
 
-// The digest of the copy taken from its bytes as they are written. The RIFF size at the front is
-// known only at the end: the digest counts on the size the copy is expected to have and holds only
-// when the copy came out that size (else the file is read back).
+// The digest of the copy taken from its bytes as they are written, on a thread of its own so that
+// hashing runs beside the reading, scrambling and writing. The RIFF size at the front is known only
+// at the end: the digest counts on the size the copy is expected to have and holds only when the
+// copy came out that size (else the file is read back).
 class StreamDigest {
 public:
     StreamDigest() { crypto_generichash_init(&m_state, nullptr, 0, 32); }
+    ~StreamDigest() { stop(); }
+    StreamDigest(const StreamDigest&) = delete;
+    StreamDigest& operator=(const StreamDigest&) = delete;
+
     // The next bytes of the file, in order from its start.
     void add(const uint8_t* bytes, size_t n) {
         for (size_t i = 0; i < n && m_seen + i < 8; ++i)
             m_front[m_seen + i] = bytes[i];
         m_seen += n;
-        crypto_generichash_update(&m_state, bytes, n);
+        std::vector<uint8_t> piece;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_worker.joinable())
+                m_worker = std::thread([this] { run(); });
+            m_changed.wait(lock, [this] { return m_queue.size() < kQueued; });
+            piece = std::move(m_spare);
+        }
+        piece.assign(bytes, bytes + n);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_queue.push_back(std::move(piece));
+        }
+        m_changed.notify_all();
     }
     // The digest of the `size` bytes seen, when the RIFF size among them was the final one.
     bool result(uint64_t size, uint8_t out[32]) {
+        stop();
         return m_seen == size && size >= 8 && readLe32(m_front + 4) == uint32_t(size - 8) &&
                crypto_generichash_final(&m_state, out, 32) == 0;
     }
 
 private:
+    static constexpr size_t kQueued = 2; // pieces waiting for the hash (each an output buffer)
+
+    void run() {
+        for (;;) {
+            std::vector<uint8_t> piece;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_queue.empty() || m_ending; });
+                if (m_queue.empty())
+                    return;
+                piece = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            m_changed.notify_all();
+            crypto_generichash_update(&m_state, piece.data(), piece.size());
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_spare = std::move(piece); // its memory serves the next piece
+        }
+    }
+    // Hashes what is queued and ends the thread.
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_ending = true;
+        }
+        m_changed.notify_all();
+        if (m_worker.joinable())
+            m_worker.join();
+    }
+
     crypto_generichash_state m_state;
     uint8_t m_front[8] = {};
     uint64_t m_seen = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<uint8_t>> m_queue;
+    std::vector<uint8_t> m_spare;
+    bool m_ending = false;
+    std::thread m_worker;
 };
 
 std::array<uint8_t, 12> randomNonce() {
