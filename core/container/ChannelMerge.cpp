@@ -112,7 +112,9 @@ struct Opened {
     std::unique_ptr<FileByteSource> file;
     AviLayout layout;
     SourceStreams streams;
-    // The merge reads the source front to back through large blocks, not a read per chunk.
+    // Walks over the chunk headers read the file in large blocks. The chunks merged are read one
+    // by one straight into the output buffer: a channel is a part of the file, and reading all of
+    // it costs more than the reads it saves.
     std::unique_ptr<BlockCacheSource> blocks;
     const ByteSource& source() {
         if (!blocks)
@@ -289,7 +291,7 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
             if (video && c.key >= 0 && c.size >= 4) {
                 // Pictures of a closed file: the index knows its key frames, so the chunk goes
                 // from the source into the output buffer in one read, its header checked there.
-                switch (writer->copyVideoChunk(0, o.source(), c.offset, c.id, c.size, c.key == 1)) {
+                switch (writer->copyVideoChunk(0, *o.file, c.offset, c.id, c.size, c.key == 1)) {
                 case RecordingWriter::CopyResult::Copied:
                     break;
                 case RecordingWriter::CopyResult::HeaderMismatch:
@@ -304,7 +306,7 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
             } else {
                 // The chunk header comes along to check the index against the file.
                 buf.resize(8 + size_t(c.size));
-                if (!o.source().readExact(c.offset, buf.data(), buf.size()))
+                if (!o.file->readExact(c.offset, buf.data(), buf.size()))
                     return discard(sources[size_t(&o - opened.data())].filename().string() + ": read error");
                 if (readLe32(buf.data()) != c.id || readLe32(buf.data() + 4) != c.size) {
                     *indexWrong = true;
