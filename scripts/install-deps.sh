@@ -11,6 +11,8 @@ PACKAGES=(
     clang-14 libclang-rt-14-dev
     # core; Qt SQL's drivers: SQLite (the trips index, MBTiles map files), PostgreSQL (a shared index)
     libtinyxml-dev libqt6sql6-sqlite libqt6sql6-psql
+    # the scrambled copy's cipher and digest
+    libsodium-dev libsodium23
     # the index tests start their own PostgreSQL server (initdb, pg_ctl)
     postgresql
     # UI

@@ -14,6 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint64_t kCloseInBackground = 32u << 20;
+constexpr size_t kCopyBlock = 4u << 20; // copyFrom() through memory: one read and one write a block
 
 // Follows symbolic links from `path` (at most 40, as the kernel does); a dangling link resolves to
 // the file it would name.
@@ -78,6 +79,8 @@ bool ReplacingWriter::failed(const std::string& what, int error) {
 }
 
 bool ReplacingWriter::flush() {
+    if (m_observer && m_used)
+        m_observer(m_buffer.get(), m_used);
     size_t done = 0;
     while (done < m_used) {
         ssize_t n = ::write(m_fd, m_buffer.get() + done, m_used - done);
@@ -142,6 +145,57 @@ bool ReplacingWriter::writeAt(uint64_t offset, const void* bytes, size_t size) {
         size -= size_t(n);
     }
     return true;
+}
+
+int64_t ReplacingWriter::copyFrom(int sourceFd, uint64_t sourceOffset, uint64_t length) {
+    if (m_fd < 0 || !flush())
+        return -1;
+    uint64_t done = 0;
+    while (m_kernelCopy && done < length) {
+        loff_t from = loff_t(sourceOffset + done);
+        const ssize_t n = ::copy_file_range(sourceFd, &from, m_fd, nullptr,
+                                            size_t(std::min<uint64_t>(length - done, 1u << 30)), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+            m_kernelCopy = false; // these files cannot: read and write through memory
+            break;
+        }
+        if (n < 0)
+            return failed("cannot write", errno), -1;
+        if (n == 0)
+            return int64_t(done); // the source ends here
+        done += uint64_t(n);
+        m_written += uint64_t(n);
+    }
+    if (done == length)
+        return int64_t(done);
+    std::unique_ptr<uint8_t[]> block(new uint8_t[kCopyBlock]);
+    while (done < length) {
+        const ssize_t n = ::pread(sourceFd, block.get(), size_t(std::min<uint64_t>(length - done, kCopyBlock)),
+                                  off_t(sourceOffset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            discard();
+            m_error = "cannot read the source of " + m_shown.string() + ": " + std::strerror(error);
+            return -1;
+        }
+        if (n == 0)
+            break;
+        for (ssize_t put = 0; put < n;) {
+            const ssize_t w = ::write(m_fd, block.get() + put, size_t(n - put));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return failed("cannot write", w < 0 ? errno : ENOSPC), -1;
+            put += w;
+        }
+        done += uint64_t(n);
+        m_written += uint64_t(n);
+    }
+    return int64_t(done);
 }
 
 bool ReplacingWriter::commit() {

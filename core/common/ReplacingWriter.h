@@ -60,6 +60,18 @@ public:
     uint64_t size() const { return m_written + m_used; }
     // Overwrites bytes already appended (a header's sizes once they are known).
     bool writeAt(uint64_t offset, const void* bytes, size_t size);
+    // Appends `length` bytes of the file `sourceFd` from `sourceOffset`, copied by the kernel
+    // (copy_file_range) where the file systems allow it, else read and written in large blocks.
+    // Returns the bytes appended: fewer than `length` only when the source ends before; -1 when a
+    // read or write fails (error() set, the temporary removed).
+    int64_t copyFrom(int sourceFd, uint64_t sourceOffset, uint64_t length);
+    // Stops copyFrom() using the kernel copy (tests compare both ways).
+    void setKernelCopy(bool enabled) { m_kernelCopy = enabled; }
+    // Called with every span of buffered bytes just before it goes to the file, in file order (a
+    // digest of the output as it is written). Bytes written by copyFrom() or writeAt() are not seen.
+    void setFlushObserver(std::function<void(const uint8_t* bytes, size_t size)> observer) {
+        m_observer = std::move(observer);
+    }
     // Writes the buffered bytes to the temporary file, so it can be read back before commit().
     bool flushBuffered() { return m_fd >= 0 && flush(); }
     // The file being written until commit() (empty once committed or discarded).
@@ -81,6 +93,8 @@ private:
     size_t m_capacity = 64 * 1024;
     size_t m_used = 0;
     uint64_t m_written = 0; // bytes in the file
+    std::function<void(const uint8_t*, size_t)> m_observer;
+    bool m_kernelCopy = true;
     std::string m_error;
     int m_fd = -1;
     bool m_replacing = false; // the target exists

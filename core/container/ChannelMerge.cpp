@@ -112,6 +112,15 @@ struct Opened {
     std::unique_ptr<FileByteSource> file;
     AviLayout layout;
     SourceStreams streams;
+    // Walks over the chunk headers read the file in large blocks. The chunks merged are read one
+    // by one straight into the output buffer: a channel is a part of the file, and reading all of
+    // it costs more than the reads it saves.
+    std::unique_ptr<BlockCacheSource> blocks;
+    const ByteSource& source() {
+        if (!blocks)
+            blocks = std::make_unique<BlockCacheSource>(*file);
+        return *blocks;
+    }
 };
 
 // Frames of the merged channel in one source: the stream header's count in a closed file, else
@@ -121,7 +130,7 @@ uint64_t channelFrames(Opened& o) {
     if (o.layout.hasIdx1 && !o.layout.moviUnfinished && !o.layout.moviTruncated && st.length)
         return st.length;
     uint64_t frames = 0;
-    WalkMovi(*o.file, o.layout, [&](const RiffChunk& c) {
+    WalkMovi(o.source(), o.layout, [&](const RiffChunk& c) {
         if (chunkStreamNumber(c.id) == o.streams.video && isVideoChunkId(c.id) && c.size >= 4)
             ++frames;
     });
@@ -146,7 +155,7 @@ struct Place {
 
 // The chunks of the merged streams in file order: from the index of a closed file (only those
 // chunks are read then), else from a walk over every chunk header.
-std::vector<Place> wantedChunks(const Opened& o, bool useIndex) {
+std::vector<Place> wantedChunks(Opened& o, bool useIndex) {
     auto wanted = [&o](uint32_t id) {
         const int stream = chunkStreamNumber(id);
         return (stream == o.streams.video && isVideoChunkId(id)) ||
@@ -162,7 +171,7 @@ std::vector<Place> wantedChunks(const Opened& o, bool useIndex) {
                 places.push_back({e.offset, e.id, e.size, (e.flags & kAviIndexKeyFrame) ? 1 : 0});
         return places;
     }
-    WalkMovi(*o.file, o.layout, [&](const RiffChunk& c) {
+    WalkMovi(o.source(), o.layout, [&](const RiffChunk& c) {
         if (wanted(c.id))
             places.push_back({c.offset, c.id, uint32_t(c.size), -1});
     });
@@ -282,7 +291,7 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
             if (video && c.key >= 0 && c.size >= 4) {
                 // Pictures of a closed file: the index knows its key frames, so the chunk goes
                 // from the source into the output buffer in one read, its header checked there.
-                switch (writer->copyVideoChunk(0, o.file->fd(), c.offset, c.id, c.size, c.key == 1)) {
+                switch (writer->copyVideoChunk(0, *o.file, c.offset, c.id, c.size, c.key == 1)) {
                 case RecordingWriter::CopyResult::Copied:
                     break;
                 case RecordingWriter::CopyResult::HeaderMismatch:
@@ -339,6 +348,8 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
                 }
             }
         }
+        if (o.file->shrank()) // what came from the blocks read before may be all that was left
+            return discard(sources[size_t(&o - opened.data())].filename().string() + ": read error");
         done += (o.layout.moviEnd - o.layout.moviDataStart) -
                 std::min(sourceDone, o.layout.moviEnd - o.layout.moviDataStart);
         if (sound && sound->codec == AudioCodec::Pcm && soundWritten < soundLimit) {
@@ -352,6 +363,7 @@ MergeOutcome mergeChannel(const fs::path& target, const std::vector<fs::path>& s
             }
         }
         framesBefore += frames;
+        o.blocks.reset(); // its blocks are not read again
     }
     if (!writer->finish())
         return discard(writer->error());

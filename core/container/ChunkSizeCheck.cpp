@@ -1,11 +1,25 @@
 #include "core/container/ChunkSizeCheck.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 // No frame of a camera recording comes near this: a larger chunk is looked at over its last part.
 constexpr uint64_t kMaxScan = 16u << 20;
+
+// True when one of the four byte pairs at even places of the little-endian word `w` may be two
+// ASCII digits: every byte of a pair has its high nibble 3 (a superset of '0'..'9').
+inline bool hasDigitPair(uint64_t w) {
+    // Bytes equal to 0x3? become zero nibbles: x has a zero high nibble where the byte is 0x3?.
+    const uint64_t x = (w & 0xF0F0F0F0F0F0F0F0ull) ^ 0x3030303030303030ull;
+    // A pair at bytes 2k, 2k+1 qualifies when both high nibbles match: the 16-bit lane is zero
+    // once the low nibbles are masked away.
+    const uint64_t lanes = x; // low nibbles are already zero
+    const uint64_t zeroLane = ~(((lanes & 0x7FFF7FFF7FFF7FFFull) + 0x7FFF7FFF7FFF7FFFull) | lanes) &
+                              0x8000800080008000ull;
+    return zeroLane != 0;
+}
 
 } // namespace
 
@@ -73,15 +87,30 @@ std::optional<uint64_t> ChunkSizeCheck::swallowedChunksAt(const RiffChunk& c, ui
     if (end - begin > kMaxScan)
         begin = end - kMaxScan + ((end - kMaxScan - begin) & 1); // chunks lie at even distances
     const uint64_t length = end - begin;
-    m_buffer.resize(size_t(length));
-    if (!m_source.readExact(begin, m_buffer.data(), m_buffer.size()))
-        return std::nullopt;
-    m_dead.assign(size_t(length / 2 + 1), false);
-    const uint8_t* d = m_buffer.data();
+    const uint8_t* d = m_source.peek(begin, size_t(length));
+    if (!d) {
+        m_buffer.resize(size_t(length));
+        if (!m_source.readExact(begin, m_buffer.data(), m_buffer.size()))
+            return std::nullopt;
+        d = m_buffer.data();
+    }
+    bool deadCleared = false;
+    // A cheap test first: a stream number (two digits at an even distance), looked for in words.
     for (uint64_t at = 0; at + 8 <= length; at += 2) {
-        // A cheap test first: a stream number.
+        if ((at & 7) == 0 && at + 16 <= length) {
+            uint64_t w;
+            std::memcpy(&w, d + at, 8);
+            if (!hasDigitPair(w)) {
+                at += 6; // the loop adds 2: the next word
+                continue;
+            }
+        }
         if (d[at] < '0' || d[at] > '9' || d[at + 1] < '0' || d[at + 1] > '9')
             continue;
+        if (!deadCleared) {
+            m_dead.assign(size_t(length / 2 + 1), false);
+            deadCleared = true;
+        }
         if (runEndsAt(d, at, length))
             return begin + at;
     }

@@ -33,18 +33,20 @@ struct ScrambleHeader {
 
 // ChaCha20 key stream addressed by file offset: the byte at offset o is XORed with byte o % 64 of
 // block o / 64, so any range of the file can be (un)scrambled on its own. XOR is its own inverse.
+// The layout is RFC 8439 ChaCha20 (96-bit nonce, 32-bit block counter = offset / 64, wrapping),
+// computed by libsodium's vectorised implementation.
 class FrameScrambler {
 public:
     explicit FrameScrambler(const std::array<uint8_t, 12>& nonce, uint32_t keyId = ScrambleHeader::kKeyId);
 
     // XORs the key stream of file offsets [offset, offset + n) into data.
     void apply(uint64_t offset, uint8_t* data, size_t n) const;
+    // The same from `in` into `out` (n bytes each; they may be the same buffer).
+    void apply(uint64_t offset, const uint8_t* in, uint8_t* out, size_t n) const;
 
     // Video frames keep their 4-byte prefix in clear; the rest of the payload is scrambled.
     static constexpr uint32_t kClearPrefix = 4;
 
 private:
-    static constexpr int kBlocks = 8; // key stream blocks made at a time
-    void block(uint32_t counter, uint8_t out[kBlocks * 64]) const;
-    std::array<uint32_t, 16> m_state{};
+    std::array<uint8_t, 12> m_nonce{};
 };

@@ -97,7 +97,7 @@ public:
 
 MoviWalkResult WalkMoviRange(const ByteSource& source, uint64_t begin, uint64_t end, bool stopAtIndex,
                              const std::function<void(const RiffChunk&)>& visit,
-                             const std::function<void(uint64_t, uint64_t)>& skipped) {
+                             const std::function<void(uint64_t, uint64_t)>& skipped, const bool* stop) {
     ReadAheadSource ahead(source);
     Walk walk(ahead, begin, std::min(end, source.size()), stopAtIndex);
     MoviWalkResult result;
@@ -106,6 +106,8 @@ MoviWalkResult WalkMoviRange(const ByteSource& source, uint64_t begin, uint64_t 
     std::optional<RiffChunk> pending;
     uint64_t at = begin;
     for (;;) {
+        if (stop && *stop)
+            return result;
         RiffChunk c;
         const Walk::Kind kind = walk.look(at, &c);
         if (kind == Walk::Kind::Chunk) {

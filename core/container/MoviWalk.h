@@ -22,7 +22,9 @@ struct MoviWalkResult {
 // Calls visit(chunk) for every valid chunk of [begin, end) in order (nested lists as one chunk)
 // and skipped(from, to) for every damaged span stepped over (at least 8 bytes: room for a header
 // that marks it as filler). With stopAtIndex an "idx1" header ends the walk (an unfinished file's
-// movi list ends where its index was written). An all-zero header (padding) ends the walk.
+// movi list ends where its index was written). An all-zero header (padding) ends the walk. A visit
+// that sets *stop (when given) ends the walk there.
 MoviWalkResult WalkMoviRange(const ByteSource& source, uint64_t begin, uint64_t end, bool stopAtIndex,
                              const std::function<void(const RiffChunk&)>& visit,
-                             const std::function<void(uint64_t from, uint64_t to)>& skipped = {});
+                             const std::function<void(uint64_t from, uint64_t to)>& skipped = {},
+                             const bool* stop = nullptr);

@@ -33,60 +33,39 @@ std::atomic<bool> g_kernelCopy{true};
 
 constexpr size_t kBlockSize = 4u << 20;
 constexpr uint64_t kKernelStep = 16u << 20; // progress and cancel are checked this often
+constexpr size_t kOutBuffer = 1u << 20;     // headers, an index and patched blocks
 constexpr uint32_t kFccJunk = fourcc("JUNK");
 constexpr uint32_t kIndexListFlag = 0x1; // idx1 entry of a nested list
 
 // The output file, written by the safe writer under a temporary name in the target folder and
 // renamed over the target only when it is complete, so a failed or cancelled run keeps a good
-// earlier result. Bytes go to the temporary file directly (nothing is buffered in the writer).
+// earlier result. Headers go through the writer's buffer; ranges of the source that pass
+// unchanged are copied by the kernel where it can, and patched in place afterwards.
 class Output {
 public:
-    explicit Output(const fs::path& target) : m_writer(target, ReplacingWriter::Sync::Always) {}
+    // Synced to the disk before the rename only when it replaces an earlier output (a new file has
+    // nothing to lose, and a large one then costs no wait for the disk), as the other tools do.
+    explicit Output(const fs::path& target) : m_writer(target, ReplacingWriter::Sync::WhenReplacing) {
+        m_writer.setBufferSize(kOutBuffer);
+        m_writer.setKernelCopy(g_kernelCopy.load());
+    }
     const std::string& openError() const { return m_writer.error(); }
     bool isOpen() const { return m_writer.isOpen(); }
-    uint64_t position() const { return m_pos; }
-    int fd() const { return m_writer.fd(); }
+    uint64_t position() const { return m_writer.size(); }
 
-    // Copies len bytes from the file `in` at inOffset in the kernel. Returns the bytes copied;
-    // -1 when the kernel cannot copy between these files (the caller copies through memory).
-    int64_t copyFrom(int in, uint64_t inOffset, uint64_t len) {
-        uint64_t done = 0;
-        while (done < len) {
-            loff_t from = loff_t(inOffset + done);
-            ssize_t n = ::copy_file_range(in, &from, fd(), nullptr, size_t(len - done), 0);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return done ? int64_t(done) : -1;
-            if (n == 0)
-                break;
-            done += uint64_t(n);
-            m_pos += uint64_t(n);
-        }
-        return int64_t(done);
-    }
-    bool writeAt(uint64_t at, const void* data, size_t len) {
-        return ::pwrite(fd(), data, len, off_t(at)) == ssize_t(len);
-    }
-
+    // Appends len bytes of the file `in` from inOffset. Returns the bytes copied (fewer only at
+    // the end of the source), -1 when a read or write failed.
+    int64_t copyFrom(int in, uint64_t inOffset, uint64_t len) { return m_writer.copyFrom(in, inOffset, len); }
+    // `n` bytes appended that the caller fills in before the next call (at most kOutBuffer).
+    uint8_t* reserve(size_t n) { return m_writer.reserve(n); }
+    bool writeAt(uint64_t at, const void* data, size_t len) { return m_writer.writeAt(at, data, len); }
     bool write(const void* data, size_t len) {
-        auto* p = static_cast<const uint8_t*>(data);
-        while (len > 0) {
-            ssize_t n = ::write(fd(), p, len);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            p += n;
-            len -= size_t(n);
-            m_pos += uint64_t(n);
-        }
-        return true;
+        return m_writer.write(std::string_view(static_cast<const char*>(data), len));
     }
     bool patch32(uint64_t at, uint32_t value) {
         uint8_t b[4];
         writeLe32(b, value);
-        return ::pwrite(fd(), b, 4, off_t(at)) == 4;
+        return m_writer.writeAt(at, b, 4);
     }
     // Closes the file and renames it over the target; false (and the temporary removed) on failure.
     bool commit(std::string* why) {
@@ -100,7 +79,17 @@ public:
 
 private:
     ReplacingWriter m_writer;
-    uint64_t m_pos = 0;
+};
+
+// A chunk as the walk over a movi list found it.
+struct WalkedChunk {
+    uint64_t offset;
+    uint32_t id;
+    uint64_t size;
+};
+struct WalkedMovi {
+    uint64_t begin = 0, end = 0;
+    std::vector<WalkedChunk> chunks;
 };
 
 // Four bytes written over the copy at a source offset (start codes, filler headers).
@@ -112,8 +101,11 @@ struct Patch {
 // State of one conversion: the source, the output, one block buffer and the progress callback.
 class Conversion {
 public:
-    Conversion(const ByteSource& src, const AviLayout& layout, Output& out, const ConvertProgress& progress)
-        : m_src(src), m_layout(layout), m_out(out), m_progress(progress), m_kernelCopy(g_kernelCopy.load()) {}
+    // `src` reads the file `file` (through a block cache).
+    Conversion(const ByteSource& src, const FileByteSource* file, const AviLayout& layout, Output& out,
+               const ConvertProgress& progress)
+        : m_src(src), m_file(file), m_layout(layout), m_out(out), m_progress(progress),
+          m_kernelCopy(g_kernelCopy.load()) {}
 
     // The output number of each stream; -1 for a stream left out (its chunks become filler).
     std::vector<int> streamNumbers;
@@ -151,14 +143,11 @@ public:
     // block buffer.
     bool copy(uint64_t begin, uint64_t end, const std::vector<Patch>& patches = {}) {
         auto p = patches.begin();
-        const auto* file = dynamic_cast<const FileByteSource*>(&m_src);
-        while (file && m_kernelCopy && begin < end) {
+        while (m_file && m_kernelCopy && begin < end) {
             const uint64_t outStart = m_out.position();
-            int64_t got = m_out.copyFrom(file->fd(), begin, std::min<uint64_t>(kKernelStep, end - begin));
-            if (got < 0) {
-                m_kernelCopy = false;
-                break;
-            }
+            int64_t got = m_out.copyFrom(m_file->fd(), begin, std::min<uint64_t>(kKernelStep, end - begin));
+            if (got < 0)
+                return fail(kConvertWriteFailed);
             if (got == 0)
                 return fail(kConvertSourceChanged); // the file shrank under us (a card pulled)
             const uint64_t n = uint64_t(got);
@@ -208,21 +197,79 @@ public:
     bool copyMovi(uint64_t begin, uint64_t end, bool toAvi) {
         std::vector<Patch> patches;
         m_moviIdentifier = begin - 4;
+        WalkedMovi visited{begin, end, {}};
+        // The chunks go out while the walk reads them (from the blocks it has just read), each once
+        // every patch before it is known; without the kernel copy (tests) the whole list is walked
+        // first and then copied block by block, a second way to the same bytes.
+        const bool streaming = m_kernelCopy;
+        uint64_t emitted = begin;
+        bool stop = false;
         const MoviWalkResult walked = WalkMoviRange(
-            m_src, begin, end, false, [&](const RiffChunk& c) { keepChunk(c, end, toAvi, patches); },
+            m_src, begin, end, false,
+            [&](const RiffChunk& c) {
+                visited.chunks.push_back({c.offset, c.id, c.size});
+                keepChunk(c, end, toAvi, patches);
+                // Later chunks and damaged spans only patch bytes from this chunk on.
+                if (streaming && !emit(emitted, c.offset, patches))
+                    stop = true;
+            },
             [&](uint64_t from, uint64_t to) {
                 Patch id{from, {'J', 'U', 'N', 'K'}}, size{from + 4, {}};
                 writeLe32(size.bytes.data(), uint32_t(to - from - 8));
                 patches.push_back(id);
                 patches.push_back(size);
-            });
+            },
+            &stop);
+        if (stop)
+            return false;
         if (walked.readError || m_readError)
             return fail(kConvertWriteFailed);
+        if (!walkedMovi)
+            walkedMovi = std::move(visited);
         damaged = damaged || walked.damaged;
         // A chunk held back by the walk is visited after the span that follows it.
         std::stable_sort(patches.begin(), patches.end(),
                          [](const Patch& a, const Patch& b) { return a.at < b.at; });
-        return copy(begin, end, patches);
+        if (!streaming)
+            return copy(begin, end, patches);
+        if (!emit(emitted, end, patches))
+            return false;
+        return !m_progress || m_progress(end, m_src.size()) || fail(kConvertCancelled);
+    }
+
+    // Writes the source's bytes [from, to) with the patches over them through the output buffer
+    // and moves `from` to `to`; patches wholly before `to` are dropped from the list.
+    bool emit(uint64_t& from, uint64_t to, std::vector<Patch>& patches) {
+        if (to <= from)
+            return true;
+        std::stable_sort(patches.begin(), patches.end(),
+                         [](const Patch& a, const Patch& b) { return a.at < b.at; });
+        while (from < to) {
+            const size_t n = size_t(std::min<uint64_t>(to - from, kOutBuffer));
+            uint8_t* at = m_out.reserve(n);
+            if (!at)
+                return fail(kConvertWriteFailed);
+            const int64_t got = m_src.readAt(from, at, n);
+            if (got < 0)
+                return fail(kConvertWriteFailed);
+            if (size_t(got) < n)
+                return fail(kConvertSourceChanged); // the file shrank under us (a card pulled)
+            for (const Patch& p : patches) {
+                if (p.at >= from + n)
+                    break;
+                for (uint64_t k = 0; k < 4; ++k)
+                    if (p.at + k >= from && p.at + k < from + n)
+                        at[size_t(p.at + k - from)] = p.bytes[k];
+            }
+            const uint64_t before = from;
+            from += n;
+            if (m_progress && before / kBlockSize != from / kBlockSize && !m_progress(from, m_src.size()))
+                return fail(kConvertCancelled);
+        }
+        patches.erase(std::remove_if(patches.begin(), patches.end(),
+                                     [to](const Patch& p) { return p.at + 4 <= to; }),
+                      patches.end());
+        return true;
     }
 
     // One chunk of the movi list as it goes into the output. A chunk found inside a grown one is
@@ -295,6 +342,9 @@ public:
         index.insert(index.end(), e, e + 16);
     }
 
+    // The chunks the first walk over a movi list found, as they were (before any repair).
+    std::optional<WalkedMovi> walkedMovi;
+
     // The idx1 entries of the chunks kept, offsets counted from the movi identifier.
     std::vector<uint8_t> index;
     uint64_t videoFrames = 0;
@@ -309,6 +359,7 @@ public:
 
 private:
     const ByteSource& m_src;
+    const FileByteSource* m_file;
     const AviLayout& m_layout;
     Output& m_out;
     const ConvertProgress& m_progress;
@@ -328,37 +379,55 @@ uint64_t completeChunksEnd(const ByteSource& src, uint64_t begin, uint64_t end, 
 // True when the file's idx1 lists exactly the chunks of its movi list, in order. An index that
 // points elsewhere (zeros written over it, a different file's index) would leave players without a
 // single decodable frame.
-bool indexMatchesMovi(const ByteSource& src, const AviLayout& layout) {
+bool indexListsChunks(const ByteSource& src, const AviLayout& layout, const std::vector<WalkedChunk>& chunks) {
     std::vector<IndexEntry> entries;
-    if (!ReadAviIndex(src, layout, entries))
+    if (!ReadAviIndex(src, layout, entries) || entries.size() != chunks.size())
         return false;
-    size_t i = 0;
-    bool same = true;
-    if (!WalkMovi(src, layout, [&](const RiffChunk& c) {
-            same = same && i < entries.size() && entries[i].offset == c.offset && entries[i].id == c.id &&
-                   entries[i].size == c.size;
-            ++i;
-        }))
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].offset != chunks[i].offset || entries[i].id != chunks[i].id ||
+            entries[i].size != chunks[i].size)
+            return false;
+    return true;
+}
+
+bool indexMatchesMovi(const ByteSource& src, const AviLayout& layout) {
+    std::vector<WalkedChunk> chunks;
+    if (!WalkMovi(src, layout, [&](const RiffChunk& c) { chunks.push_back({c.offset, c.id, c.size}); }))
         return false;
-    return same && i == entries.size();
+    return indexListsChunks(src, layout, chunks);
 }
 
 // Walks a source whose layout has been read (a recording with a header list and movie data).
-int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool toAvi,
+int convert(const FileByteSource& file, const AviLayout& layout, Output& out, bool toAvi,
             const std::vector<int>& streamNumbers, const ConvertProgress& progress, std::string* error) {
+    // Every walk and check reads through one cache of large blocks: the movi list is read from
+    // the file once, front to back.
+    BlockCacheSource src(file);
     const uint64_t S = src.size();
     uint8_t head[12];
     if (S < 12 || !src.readExact(0, head, 12))
         return kConvertTooShort;
     const bool unfinished = readLe32(head + 4) == 0;
-    const bool indexUsable = layout.hasIdx1 && indexMatchesMovi(src, layout);
     if (toAvi) {
         writeLe32(head, kFccRiff);
         writeLe32(head + 8, kFccAvi);
     }
     if (unfinished)
         writeLe32(head + 4, uint32_t(S - 8));
-    Conversion job(src, layout, out, progress);
+    Conversion job(src, &file, layout, out, progress);
+    // Whether the file's index lists the chunks of its movi list: taken from the walk that copies
+    // the movi list where that walks the same range, else from a walk of its own.
+    std::optional<bool> indexMatches;
+    auto indexUsable = [&] {
+        if (!indexMatches) {
+            if (job.walkedMovi && job.walkedMovi->begin == layout.moviDataStart &&
+                job.walkedMovi->end == layout.moviEnd)
+                indexMatches = layout.hasIdx1 && indexListsChunks(src, layout, job.walkedMovi->chunks);
+            else
+                indexMatches = layout.hasIdx1 && indexMatchesMovi(src, layout);
+        }
+        return *indexMatches;
+    };
     job.streamNumbers = streamNumbers;
     if (!job.write(head, 12))
         return job.error;
@@ -447,11 +516,11 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
         if (c.id == kFccIdx1) {
             // Only the index of the movi list, and only when it lists the chunks that are there;
             // otherwise an index of the chunks written takes its place (players seek with it).
-            damaged = damaged || !indexUsable || job.chunksChanged || indexWritten;
+            damaged = damaged || !indexUsable() || job.chunksChanged || indexWritten;
             if (indexWritten || d != layout.idx1Offset || !moviSizeAt)
                 continue;
             indexWritten = true;
-            if (!indexUsable || job.chunksChanged) {
+            if (!indexUsable() || job.chunksChanged) {
                 if (!writeIndex())
                     return job.error;
                 continue;
@@ -475,6 +544,8 @@ int convert(const ByteSource& src, const AviLayout& layout, Output& out, bool to
         if (!writeIndex())
             return job.error;
     }
+    if (file.shrank())
+        return kConvertSourceChanged; // blocks read before may be all that was left of it
     // The output may be shorter than the source (a cut file, padding, dropped parts): its RIFF size
     // says what was written.
     if ((out.position() != S || damaged) && !out.patch32(4, uint32_t(out.position() - 8)))
@@ -627,15 +698,13 @@ int CopyRecording(const fs::path& targetFolder, const fs::path& sourcePath, cons
         ::close(in);
         return failWith(kConvertNoOutput, why, outputError(target, out.openError()));
     }
+    // Copied by the kernel where the file systems allow it, else in large blocks through memory.
+    // Progress and cancel come after every step: a kernel copy's, or a block's through memory.
+    const uint64_t step = g_kernelCopy ? kKernelStep : kBlockSize;
     uint64_t done = 0;
     int result = kConvertDone;
-    bool kernel = g_kernelCopy;
-    while (kernel && result == kConvertDone && done < total) {
-        int64_t n = out.copyFrom(in, done, std::min<uint64_t>(kKernelStep, total - done));
-        if (n < 0 && done == 0) {
-            kernel = false; // this file system pair cannot: copy through memory
-            break;
-        }
+    while (result == kConvertDone && done < total) {
+        const int64_t n = out.copyFrom(in, done, std::min<uint64_t>(step, total - done));
         if (n <= 0) {
             result = n < 0 ? kConvertWriteFailed : kConvertSourceChanged;
             break;
@@ -643,26 +712,6 @@ int CopyRecording(const fs::path& targetFolder, const fs::path& sourcePath, cons
         done += uint64_t(n);
         if (progress && !progress(done, total))
             result = kConvertCancelled;
-    }
-    std::vector<uint8_t> buffer(kernel ? 0 : kBlockSize);
-    while (!kernel && done < total) {
-        ssize_t n =
-            ::pread(in, buffer.data(), size_t(std::min<uint64_t>(buffer.size(), total - done)), off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            result = n < 0 ? kConvertWriteFailed : kConvertSourceChanged;
-            break;
-        }
-        if (!out.write(buffer.data(), size_t(n))) {
-            result = kConvertWriteFailed;
-            break;
-        }
-        done += uint64_t(n);
-        if (progress && !progress(done, total)) {
-            result = kConvertCancelled;
-            break;
-        }
     }
     ::close(in);
     if (result != kConvertDone) {

@@ -1,5 +1,6 @@
 #include "core/container/RecordingWriter.h"
 
+#include "core/common/ByteSource.h"
 #include "core/common/ReplacingWriter.h"
 #include "core/container/Riff.h"
 
@@ -293,8 +294,9 @@ bool RecordingWriter::writeVideoFrame(int channel, const uint8_t* data, size_t s
     return writeChunk(chunkId(channel, "dc"), channel, data + 4, size - 4, flags, prefix);
 }
 
-RecordingWriter::CopyResult RecordingWriter::copyVideoChunk(int channel, int fd, uint64_t chunkOffset,
-                                                            uint32_t sourceId, uint32_t size, bool keyFrame) {
+RecordingWriter::CopyResult RecordingWriter::copyVideoChunk(int channel, const ByteSource& source,
+                                                            uint64_t chunkOffset, uint32_t sourceId, uint32_t size,
+                                                            bool keyFrame) {
     if (channel < 0 || channel >= int(m_layout.video.size()))
         return fail("no such video channel"), CopyResult::WriteFailed;
     if (size < 4)
@@ -312,15 +314,9 @@ RecordingWriter::CopyResult RecordingWriter::copyVideoChunk(int channel, int fd,
         uint8_t* at = m_out->reserve(piece);
         if (!at)
             return writeFailed(), CopyResult::WriteFailed;
-        for (size_t got = 0; got < piece;) {
-            const ssize_t n = ::pread(fd, at + got, piece - got, off_t(from + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                m_closed = true; // the buffer holds a part of a chunk: nothing more goes in
-                return fail("read error"), CopyResult::ReadFailed;
-            }
-            got += size_t(n);
+        if (!source.readExact(from, at, piece)) {
+            m_closed = true; // the buffer holds a part of a chunk: nothing more goes in
+            return fail("read error"), CopyResult::ReadFailed;
         }
         if (first) {
             if (readLe32(at) != sourceId || readLe32(at + 4) != size) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class ByteSource;
 class ReplacingWriter;
 
 enum class RecordingForm {
@@ -55,11 +56,11 @@ public:
     // camera form replaces them with its own prefix).
     bool writeVideoFrame(int channel, const uint8_t* data, size_t size, bool keyFrame);
     // The same for a frame stored in another recording (merge): the video chunk at `chunkOffset`
-    // of `fd`, whose header must read `sourceId` and `size` (as the source's index says), is read
-    // straight into the output buffer with one read and its header replaced by this file's.
+    // of `source`, whose header must read `sourceId` and `size` (as the source's index says), is
+    // read straight into the output buffer and its header replaced by this file's.
     enum class CopyResult { Copied, HeaderMismatch, ReadFailed, WriteFailed };
-    CopyResult copyVideoChunk(int channel, int fd, uint64_t chunkOffset, uint32_t sourceId, uint32_t size,
-                              bool keyFrame);
+    CopyResult copyVideoChunk(int channel, const ByteSource& source, uint64_t chunkOffset, uint32_t sourceId,
+                              uint32_t size, bool keyFrame);
     bool writeAudioFrame(const uint8_t* data, size_t size);
     // One data record (at most 1024 bytes) with its time stamp in ms from the recording's start.
     bool writeRecord(uint32_t timestampMs, const uint8_t* data, size_t size);

@@ -11,16 +11,20 @@
 #include "core/common/FileReplace.h"
 #include "core/common/ReplacingWriter.h"
 
-#include <QCryptographicHash>
-
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
+#include <thread>
 #include <unistd.h>
 #include <vector>
+
+#include <sodium.h>
 
 namespace fs = std::filesystem;
 
@@ -56,6 +60,12 @@ public:
         return m_writer.write(std::string_view(static_cast<const char*>(data), n));
     }
     bool flush() { return m_writer.flush(); }
+    // `n` bytes appended that the caller fills in before the next call (at most bufferSize()).
+    uint8_t* reserve(size_t n) { return m_writer.reserve(n); }
+    size_t bufferSize() const { return m_writer.bufferSize(); }
+    void setFlushObserver(std::function<void(const uint8_t*, size_t)> observer) {
+        m_writer.setFlushObserver(std::move(observer));
+    }
     bool patch(uint64_t at, const void* data, size_t n) { return m_writer.writeAt(at, data, n); }
     // Gives the complete file the target's name.
     bool keep() { return m_writer.commit(); }
@@ -75,6 +85,52 @@ CopyOutcome failed(int code, std::string text = {}) {
     return {code, text.empty() ? ConvertResultText(code) : std::move(text)};
 }
 
+// One chunk of the movi list into `out`: video frames get the form's prefix and, when scrambling,
+// their payload after it goes through the key stream on its way from the source's window into the
+// output buffer (no other copy is made).
+bool copyChunk(const ByteSource& src, const RiffChunk& m, OutFile& out, const RewriteOptions& options,
+               std::vector<uint8_t>& buf) {
+    const size_t total = size_t(m.next - m.offset);
+    const uint64_t outData = out.position() + 8;
+    const uint8_t* in = src.peek(m.offset, total);
+    uint8_t* to = total <= out.bufferSize() ? out.reserve(total) : nullptr;
+    const bool own = !to;
+    if (own) {
+        // A chunk larger than the output buffer: through a buffer of its own.
+        buf.resize(total);
+        if (!src.readExact(m.offset, buf.data(), total))
+            return false;
+        in = to = buf.data();
+    } else if (!in) {
+        if (!src.readExact(m.offset, to, total))
+            return false;
+        in = to;
+    }
+    const bool video = isVideoChunkId(m.id) && m.size >= 4 && total >= 12;
+    const size_t clear = video ? 12 : total;
+    if (to != in)
+        std::memcpy(to, in, clear);
+    if (video) {
+        uint8_t* data = to + 8;
+        if (options.cameraForm) {
+            const uint32_t rest = uint32_t(m.size - 4);
+            data[0] = uint8_t(rest >> 24), data[1] = uint8_t(rest >> 16);
+            data[2] = uint8_t(rest >> 8), data[3] = uint8_t(rest);
+        } else {
+            data[0] = data[1] = data[2] = 0, data[3] = 1;
+        }
+        // The payload after the prefix; the pad byte after it stays as it is.
+        const size_t payload = size_t(std::min<uint64_t>(m.size, total - 8)) - FrameScrambler::kClearPrefix;
+        if (options.scrambler && payload > 0)
+            options.scrambler->apply(outData + FrameScrambler::kClearPrefix, in + 12, to + 12, payload);
+        else if (to != in)
+            std::memcpy(to + 12, in + 12, payload);
+        if (to != in)
+            std::memcpy(to + 12 + payload, in + 12 + payload, total - 12 - payload);
+    }
+    return !own || out.write(buf.data(), total);
+}
+
 // Rewrites a well-formed standard AVI (a repaired view) into `out` chunk by chunk. Returns the
 // output offset of the inserted chunk through *insertedAt.
 CopyOutcome rewrite(const ByteSource& view, OutFile& out, const RewriteOptions& options,
@@ -89,6 +145,8 @@ CopyOutcome rewrite(const ByteSource& view, OutFile& out, const RewriteOptions& 
         return failed(kConvertWriteFailed);
     writeLe32(head, options.cameraForm ? RecordingWriter::kCameraRiffSignature : kFccRiff);
     writeLe32(head + 8, options.cameraForm ? RecordingWriter::kCameraFormSignature : kFccAvi);
+    // The size the copy is expected to have; set right at the end when it comes out otherwise.
+    writeLe32(head + 4, uint32_t(readLe32(head + 4) + options.chunkAfterHeader.size()));
     if (!out.write(head, 12))
         return failed(kConvertWriteFailed);
 
@@ -118,25 +176,7 @@ CopyOutcome rewrite(const ByteSource& view, OutFile& out, const RewriteOptions& 
             while (inner.next(m)) {
                 if (m.truncated)
                     break;
-                const uint64_t outData = out.position() + 8;
-                buf.resize(size_t(m.next - m.offset));
-                if (!src.readExact(m.offset, buf.data(), buf.size()))
-                    return failed(kConvertWriteFailed);
-                if (isVideoChunkId(m.id) && m.size >= 4) {
-                    uint8_t* data = buf.data() + 8;
-                    if (options.cameraForm) {
-                        const uint32_t rest = uint32_t(m.size - 4);
-                        data[0] = uint8_t(rest >> 24), data[1] = uint8_t(rest >> 16);
-                        data[2] = uint8_t(rest >> 8), data[3] = uint8_t(rest);
-                    } else {
-                        data[0] = data[1] = data[2] = 0, data[3] = 1;
-                    }
-                    if (options.scrambler && m.size > FrameScrambler::kClearPrefix)
-                        options.scrambler->apply(outData + FrameScrambler::kClearPrefix,
-                                                 data + FrameScrambler::kClearPrefix,
-                                                 size_t(m.size - FrameScrambler::kClearPrefix));
-                }
-                if (!out.write(buf.data(), buf.size()))
+                if (!copyChunk(src, m, out, options, buf))
                     return failed(kConvertWriteFailed);
                 if (progress && (m.next & ~uint64_t(0xFFFFF)) != (m.offset & ~uint64_t(0xFFFFF)) &&
                     !progress(m.next, total))
@@ -195,7 +235,8 @@ CopyOutcome rewrite(const ByteSource& view, OutFile& out, const RewriteOptions& 
 // BLAKE2b-256 of a file's bytes with the digest field (digestAt, 32 bytes) read as zero.
 bool fileDigest(int fd, uint64_t size, uint64_t digestAt, uint8_t out[32], const ConvertProgress& progress,
                 bool* cancelled) {
-    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
+    crypto_generichash_state hash;
+    crypto_generichash_init(&hash, nullptr, 0, 32);
     std::vector<uint8_t> buf(4u << 20);
     uint64_t at = 0;
     while (at < size) {
@@ -207,17 +248,96 @@ bool fileDigest(int fd, uint64_t size, uint64_t digestAt, uint8_t out[32], const
             return false;
         for (uint64_t b = std::max(at, digestAt); b < std::min(at + uint64_t(n), digestAt + 32); ++b)
             buf[size_t(b - at)] = 0;
-        hash.addData(QByteArrayView(reinterpret_cast<const char*>(buf.data()), n));
+        crypto_generichash_update(&hash, buf.data(), size_t(n));
         at += uint64_t(n);
         if (progress && !progress(at, size)) {
             *cancelled = true;
             return false;
         }
     }
-    const QByteArray result = hash.result();
-    std::memcpy(out, result.constData(), 32);
+    crypto_generichash_final(&hash, out, 32);
     return true;
 }
+
+// The digest of the copy taken from its bytes as they are written, on a thread of its own so that
+// hashing runs beside the reading, scrambling and writing. The RIFF size at the front is known only
+// at the end: the digest counts on the size the copy is expected to have and holds only when the
+// copy came out that size (else the file is read back).
+class StreamDigest {
+public:
+    StreamDigest() { crypto_generichash_init(&m_state, nullptr, 0, 32); }
+    ~StreamDigest() { stop(); }
+    StreamDigest(const StreamDigest&) = delete;
+    StreamDigest& operator=(const StreamDigest&) = delete;
+
+    // The next bytes of the file, in order from its start.
+    void add(const uint8_t* bytes, size_t n) {
+        for (size_t i = 0; i < n && m_seen + i < 8; ++i)
+            m_front[m_seen + i] = bytes[i];
+        m_seen += n;
+        std::vector<uint8_t> piece;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_worker.joinable())
+                m_worker = std::thread([this] { run(); });
+            m_changed.wait(lock, [this] { return m_queue.size() < kQueued; });
+            piece = std::move(m_spare);
+        }
+        piece.assign(bytes, bytes + n);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_queue.push_back(std::move(piece));
+        }
+        m_changed.notify_all();
+    }
+    // The digest of the `size` bytes seen, when the RIFF size among them was the final one.
+    bool result(uint64_t size, uint8_t out[32]) {
+        stop();
+        return m_seen == size && size >= 8 && readLe32(m_front + 4) == uint32_t(size - 8) &&
+               crypto_generichash_final(&m_state, out, 32) == 0;
+    }
+
+private:
+    static constexpr size_t kQueued = 2; // pieces waiting for the hash (each an output buffer)
+
+    void run() {
+        for (;;) {
+            std::vector<uint8_t> piece;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_queue.empty() || m_ending; });
+                if (m_queue.empty())
+                    return;
+                piece = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            m_changed.notify_all();
+            crypto_generichash_update(&m_state, piece.data(), piece.size());
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_spare = std::move(piece); // its memory serves the next piece
+        }
+    }
+    // Hashes what is queued and ends the thread.
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_ending = true;
+        }
+        m_changed.notify_all();
+        if (m_worker.joinable())
+            m_worker.join();
+    }
+
+    crypto_generichash_state m_state;
+    uint8_t m_front[8] = {};
+    uint64_t m_seen = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<uint8_t>> m_queue;
+    std::vector<uint8_t> m_spare;
+    bool m_ending = false;
+    std::thread m_worker;
+};
 
 std::array<uint8_t, 12> randomNonce() {
     std::random_device random;
@@ -275,6 +395,9 @@ CopyOutcome ScrambledCopy(const fs::path& target, const fs::path& source, const 
     };
     uint64_t insertedAt = 0;
     ViewSource viewSource(*ends.view);
+    // The digest is taken from the bytes on their way out (the digest field is still zero then).
+    StreamDigest streamed;
+    out.setFlushObserver([&streamed](const uint8_t* bytes, size_t n) { streamed.add(bytes, n); });
     CopyOutcome result = rewrite(viewSource, out, options, copyProgress, &insertedAt);
     if (!result.ok())
         return result;
@@ -282,6 +405,7 @@ CopyOutcome ScrambledCopy(const fs::path& target, const fs::path& source, const 
         return failed(kConvertShortHeader, "the recording has no header list");
     if (!out.flush())
         return failed(kConvertWriteFailed);
+    out.setFlushObserver({});
     const uint64_t digestAt = insertedAt + 8 + ScrambleHeader::kDigestOffset;
     uint8_t digest[32];
     bool cancelled = false;
@@ -289,8 +413,12 @@ CopyOutcome ScrambledCopy(const fs::path& target, const fs::path& source, const 
     const ConvertProgress hashProgress = [&](uint64_t done, uint64_t total) {
         return !progress || progress(total * 9 / 10 + done / 10, total);
     };
-    if (!fileDigest(out.fd(), size, digestAt, digest, hashProgress, &cancelled))
+    if (streamed.result(size, digest)) {
+        if (!hashProgress(size, size))
+            return failed(kConvertCancelled);
+    } else if (!fileDigest(out.fd(), size, digestAt, digest, hashProgress, &cancelled)) {
         return failed(cancelled ? kConvertCancelled : kConvertWriteFailed);
+    }
     if (!out.patch(digestAt, digest, 32) || !out.keep())
         return failed(kConvertWriteFailed, out.error().empty() ? std::string() : out.error());
     return {};

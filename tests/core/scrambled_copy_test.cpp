@@ -8,11 +8,15 @@
 #include "core/container/RepairedView.h"
 #include "core/container/Riff.h"
 #include "core/container/ScrambledCopy.h"
+#include "core/container/ScrambledFrames.h"
 #include "support/ContainerFixtures.h"
+
+#include <QCryptographicHash>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 namespace fs = std::filesystem;
 
@@ -196,4 +200,113 @@ TEST(ScrambledCopy, KeyStreamIsChaCha20AddressedByFileOffset) {
     for (size_t at = 0; at < parts.size(); at += 37)
         scrambler.apply(777 + at, parts.data() + at, std::min<size_t>(37, parts.size() - at));
     EXPECT_EQ(whole, parts);
+}
+
+namespace {
+
+// The key stream loop earlier versions scrambled with: RFC 8439 ChaCha20, one block at a time,
+// counter = offset / 64 kept to 32 bits. Stored copies were written with it.
+struct LoopScrambler {
+    std::array<uint32_t, 16> state{};
+    LoopScrambler(const std::array<uint8_t, 12>& nonce, const uint8_t key[32]) {
+        state[0] = 0x61707865, state[1] = 0x3320646e, state[2] = 0x79622d32, state[3] = 0x6b206574;
+        for (int i = 0; i < 8; ++i)
+            state[size_t(4 + i)] = readLe32(key + 4 * i);
+        for (int i = 0; i < 3; ++i)
+            state[size_t(13 + i)] = readLe32(nonce.data() + 4 * i);
+    }
+    static uint32_t rotl(uint32_t v, int c) { return (v << c) | (v >> (32 - c)); }
+    void block(uint32_t counter, uint8_t out[64]) const {
+        std::array<uint32_t, 16> x = state;
+        x[12] = counter;
+        const std::array<uint32_t, 16> in = x;
+        auto q = [&x](int a, int b, int c, int d) {
+            x[a] += x[b], x[d] = rotl(x[d] ^ x[a], 16);
+            x[c] += x[d], x[b] = rotl(x[b] ^ x[c], 12);
+            x[a] += x[b], x[d] = rotl(x[d] ^ x[a], 8);
+            x[c] += x[d], x[b] = rotl(x[b] ^ x[c], 7);
+        };
+        for (int i = 0; i < 10; ++i) {
+            q(0, 4, 8, 12), q(1, 5, 9, 13), q(2, 6, 10, 14), q(3, 7, 11, 15);
+            q(0, 5, 10, 15), q(1, 6, 11, 12), q(2, 7, 8, 13), q(3, 4, 9, 14);
+        }
+        for (int i = 0; i < 16; ++i)
+            writeLe32(out + 4 * i, x[size_t(i)] + in[size_t(i)]);
+    }
+    void apply(uint64_t offset, uint8_t* data, size_t n) const {
+        uint8_t ks[64];
+        for (size_t i = 0; i < n; ++i) {
+            const uint64_t at = offset + i;
+            if (i == 0 || at % 64 == 0)
+                block(uint32_t(at / 64), ks);
+            data[i] ^= ks[at % 64];
+        }
+    }
+};
+
+// The program's built-in key, as FrameScrambler holds it.
+constexpr uint8_t kKey[32] = {0x51, 0x75, 0x69, 0x6c, 0x6c, 0x65, 0x6e, 0x74, 0x9e, 0x37, 0x79,
+                              0xb9, 0x7f, 0x4a, 0x7c, 0x15, 0xf3, 0x9c, 0xc0, 0x60, 0x5c, 0xed,
+                              0xc8, 0x34, 0x10, 0x82, 0x27, 0x6b, 0xf3, 0xa2, 0x72, 0x39};
+
+} // namespace
+
+TEST(ScrambledCopy, LibraryKeyStreamEqualsTheEarlierLoopAtEveryOffsetAndSize) {
+    std::array<uint8_t, 12> nonce;
+    for (int i = 0; i < 12; ++i)
+        nonce[size_t(i)] = uint8_t(0xA0 + 7 * i);
+    const FrameScrambler scrambler(nonce);
+    const LoopScrambler loop(nonce, kKey);
+    constexpr uint64_t kWrap = uint64_t(1) << 38; // where the 32-bit block counter wraps
+    const struct {
+        uint64_t offset;
+        size_t size;
+    } cases[] = {
+        {0, 0},           {0, 1},         {0, 64},          {0, 65},          {5, 3},
+        {63, 2},          {64, 64},       {100, 1000},      {4095, 4097},     {12, 511},
+        {1000, 512},      {333, 65536},   {7, 1u << 20},    {123456789, 777}, {(1u << 31) + 61, 200},
+        {kWrap - 70, 140}, {kWrap - 64, 64}, {kWrap + 3, 100},
+    };
+    std::mt19937 random(11);
+    for (const auto& c : cases) {
+        Bytes plain(c.size);
+        for (auto& b : plain)
+            b = uint8_t(random());
+        Bytes expected = plain, inPlace = plain, apart(c.size);
+        loop.apply(c.offset, expected.data(), expected.size());
+        scrambler.apply(c.offset, inPlace.data(), inPlace.size());
+        scrambler.apply(c.offset, plain.data(), apart.data(), plain.size());
+        EXPECT_TRUE(inPlace == expected) << c.offset << " + " << c.size;
+        EXPECT_TRUE(apart == expected) << c.offset << " + " << c.size << " (into another buffer)";
+    }
+}
+
+TEST(ScrambledCopy, DigestIsBlake2b256OfTheFileWithItsFieldReadAsZero) {
+    // Earlier versions checked copies with Qt's BLAKE2b-256; the digest a copy carries must be that.
+    TempDir dir;
+    SyntheticOptions o;
+    o.channels = 3;
+    o.seconds = 8;
+    o.fps = 30;
+    o.frameFiller = 3000; // several output buffers and digest steps
+    WriteSynthetic(dir / "a.qmv", RecordingForm::Camera, true, o);
+    WriteSynthetic(dir / "b.qmv", RecordingForm::Camera, false, o);
+    for (const char* name : {"a.qmv", "b.qmv"}) {
+        ASSERT_TRUE(ScrambledCopy(dir / "copy.qmv", dir / name).ok()) << name;
+        Bytes bytes = ReadFile(dir / "copy.qmv");
+        MemoryByteSource src(bytes.data(), bytes.size());
+        AviLayout layout;
+        ASSERT_TRUE(ParseAviLayout(src, layout, nullptr));
+        const auto chunk = FindScrambleChunk(src, layout);
+        ASSERT_TRUE(chunk) << name;
+        const size_t at = size_t(chunk->offset + 8 + ScrambleHeader::kDigestOffset);
+        std::fill(bytes.begin() + long(at), bytes.begin() + long(at + 32), 0);
+        const QByteArray digest = QCryptographicHash::hash(
+            QByteArrayView(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())),
+            QCryptographicHash::Blake2b_256);
+        EXPECT_EQ(Bytes(digest.begin(), digest.end()),
+                  Bytes(chunk->header.digest.begin(), chunk->header.digest.end()))
+            << name;
+        EXPECT_EQ(VerifyScrambledCopy(dir / "copy.qmv").code, kConvertDone) << name;
+    }
 }
