@@ -18,6 +18,7 @@
 #include "ui/playback/WindowPlayback.h"
 #include "ui/recordings/ListController.h"
 #include "ui/tools/ToolCommands.h"
+#include "ui/trips/TripsCommands.h"
 #include "media/playback/PlaybackEngine.h"
 
 #include <QApplication>
@@ -103,6 +104,8 @@ MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, Q
     new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
     InstallCardCommands(*this);
     RegisterToolCommands(*this);
+    m_context.reset(new AppContext{m_session, m_player->clock(), *m_lists, m_busy, m_state, m_commands, this});
+    installTripsCommands(m_commands, *m_context);
     setTitleText({});
     m_playback->setVolume(0x7FFF); // half volume until the page's slider moves
     layoutPanels();

@@ -12,6 +12,8 @@
 #include "ui/app/CommandDispatcher.h"
 #include "ui/app/CommandTarget.h"
 #include "ui/app/ViewerState.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/Commands.h"
 #include "ui/page/ScriptBridge.h"
 #include "ui/playback/BusyFlag.h"
 
@@ -138,7 +140,11 @@ public:
     bool hasScanSource() const;
 
     // --- BridgeHost ---
-    void dispatchCommand(const QString& name, int value) override { m_dispatcher.dispatch(name, value); }
+    void dispatchCommand(const QString& name, int value) override {
+        if (!m_dispatcher.dispatch(name, value) && !m_busy.isBusy())
+            m_commands.run(name, value); // the commands the feature folders install
+    }
+    Commands& commands() { return m_commands; }
     PageCommandHandler* setupWindow() const override { return m_setupWindow; }
     PageCommandHandler* searchWindow() const override { return m_searchWindow; }
     PageCommandHandler* downloadWindow() const override { return m_downloadWindow; }
@@ -208,6 +214,8 @@ private:
     PageCommandHandler* m_searchWindow = nullptr;
     PageCommandHandler* m_downloadWindow = nullptr;
     std::map<int, std::function<void(int)>> m_commandHandlers;
+    Commands m_commands;
+    std::unique_ptr<AppContext> m_context; // what the feature folders receive
     QStringList m_arguments;
     std::function<bool(const QString&)> m_askQuit;
     std::function<void(const QString&)> m_tellLanguage;
