@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QStandardPaths>
@@ -69,6 +70,10 @@ TripsWindow::TripsWindow(AppContext& context, QWidget* parent, ConnectivityMonit
     connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_pageReady = false; });
 
     m_jump = new RecordingJump(context, this);
+    connect(m_jump, &RecordingJump::arrived, this, [this](const QString& path, qint64 ms) {
+        const QString at = QStringLiteral("%1:%2").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
+        setStatus(text("TRIPS_MSG_OPENED", "%1 opened at %2").arg(QFileInfo(path).fileName(), at));
+    });
     m_indexer = new BackgroundIndexer(this);
     connect(m_indexer, &BackgroundIndexer::progress, this, &TripsWindow::onProgress);
     connect(m_indexer, &BackgroundIndexer::finished, this, &TripsWindow::onIndexed);
@@ -147,6 +152,11 @@ void TripsWindow::showCard(const fs::path& card) {
 void TripsWindow::refresh() {
     if (!m_card.empty() && !isIndexing())
         startIndexing();
+}
+
+void TripsWindow::cancelIndexing() {
+    m_rerun = false;
+    m_indexer->cancel();
 }
 
 void TripsWindow::loadFromIndex() {
@@ -240,7 +250,7 @@ void TripsWindow::onHandler(const QString& name, const QString& value) {
     else if (name == QLatin1String("tripsExport"))
         exportTrips(value);
     else if (name == QLatin1String("tripsCancel"))
-        m_indexer->cancel();
+        cancelIndexing();
     else if (name == QLatin1String("tripsRefresh"))
         refresh();
     else if (name == QLatin1String("tripsChoose"))

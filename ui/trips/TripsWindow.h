@@ -39,8 +39,9 @@ public:
     // Shows the trips of `card` the index holds and brings the index up to date with it.
     void showCard(const std::filesystem::path& card);
     const std::filesystem::path& card() const { return m_card; }
-    // Indexes the card again (the page's refresh button).
+    // Indexes the card again (the page's refresh button), or stops the run under way.
     void refresh();
+    void cancelIndexing();
 
     BrowserHost* view() const { return m_view; }
     RecordingJump& jump() const { return *m_jump; }

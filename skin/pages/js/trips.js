@@ -242,10 +242,11 @@
         var x = a.x + f * dx - p.x, y = a.y + f * dy - p.y;
         return {d: Math.sqrt(x * x + y * y), f: f};
     }
-    // The event or route point under container point `p`: {recording, ms, event}, or null.
-    function hitAt(p) {
+    // The event or route point under container point `p` among the recordings `recs`:
+    // {recording, ms, event}, or null.
+    function hitAmong(p, recs) {
         var f = filters(), best = null, bestD = HIT_PX;
-        shownRecs.forEach(function (i) {
+        recs.forEach(function (i) {
             eventsShown(f, data.recordings[i]).forEach(function (e) {
                 if (!e[5]) return;
                 var q = map.latLngToContainerPoint(shown(e[2], e[3])), d = q.distanceTo(p);
@@ -255,7 +256,7 @@
         if (best) return best;
         bestD = HIT_PX + 0.01; // on a stretch recorded twice the earlier recording wins
         var view = map.getBounds().pad(0.1);
-        shownRecs.forEach(function (i) {
+        recs.forEach(function (i) {
             var r = data.recordings[i];
             if (!r.gps) return;
             if (!r.box) {
@@ -278,6 +279,14 @@
             });
         });
         return best;
+    }
+    // The chosen trip's recordings first: the same road is often driven on several days.
+    function hitAt(p) {
+        if (selectedTrip >= 0) {
+            var own = hitAmong(p, shownRecs.filter(function (i) { return data.recordings[i].trip === selectedTrip; }));
+            if (own) return own;
+        }
+        return hitAmong(p, shownRecs);
     }
     function openHit(hit) {
         ++opened;
@@ -500,7 +509,7 @@
             }),
             shownTrips: shownTrips.length, shownRecordings: shownRecs.length, routes: routes ? routes.getLayers().length : 0,
             markers: marks ? marks.getLayers().length : 0, listItems: document.querySelectorAll('#list .item[data-trip]').length,
-            progress: progress, near: nearCount, opened: opened, zoom: map ? map.getZoom() : 0,
+            progress: progress, near: nearCount, opened: opened, selected: selectedTrip, zoom: map ? map.getZoom() : 0,
             size: map ? [map.getSize().x, map.getSize().y] : [0, 0], tiles: !!tileLayer,
             base: !!window.QUILLENT_BASEMAP && typeof topojson !== 'undefined'
         });
