@@ -6,6 +6,7 @@
 #include "ui/recordings/ListController.h"
 #include "ui/trips/TripsWindow.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <system_error>
@@ -39,8 +40,12 @@ void showTrips(AppContext& context) {
     if (!card.empty())
         window->showCard(card);
     window->show();
-    window->raise();
-    window->activateWindow();
+    // After the page call that asked for it has returned, or the window manager keeps the main
+    // window (where the click was) in front.
+    QTimer::singleShot(0, window, [window] {
+        window->raise();
+        window->activateWindow();
+    });
 }
 
 } // namespace
