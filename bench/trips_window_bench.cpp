@@ -10,6 +10,7 @@
 #include "ui/app/MainWindow.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/playback/PlaybackSession.h"
+#include "ui/trips/TripsPageData.h"
 #include "ui/trips/TripsWindow.h"
 
 #include <QApplication>
@@ -76,8 +77,8 @@ int main(int argc, char** argv) {
     BrowserHost::setSkinFolder(QStringLiteral(QUILLENT_BIN_DIR "/skin"));
     if (card.empty()) {
         card = fs::path(work.path().toStdString()) / "card";
-        const std::string command = std::string("'") + QUILLENT_BIN_DIR + "/quillent-samplecard' '" + card.string() +
-                                    "' --drives 286 --clip-seconds 60 > /dev/null";
+        const std::string command = std::string("'") + QUILLENT_BIN_DIR + "/quillent-samplecard' '" +
+                                    card.string() + "' --drives 286 --clip-seconds 60 > /dev/null";
         std::fprintf(stderr, "generating %s ...\n", card.c_str());
         if (std::system(command.c_str()) != 0)
             return 1;
@@ -102,8 +103,8 @@ int main(int argc, char** argv) {
     QObject::connect(w, &TripsWindow::indexingFinished, [&] { indexed = true; });
     if (!spin([&] { return indexed && w->isPageReady(); }, 30 * 60 * 1000))
         return 1;
-    std::fprintf(stderr, "indexed %zu recordings, %zu trips in %lld ms\n", w->recordings().size(), w->trips().size(),
-                 static_cast<long long>(clock.elapsed()));
+    std::fprintf(stderr, "indexed %zu recordings, %zu trips in %lld ms\n", w->recordings().size(),
+                 w->trips().size(), static_cast<long long>(clock.elapsed()));
     size_t points = 0;
     for (const auto& r : w->recordings())
         points += r.track.size();
@@ -115,9 +116,9 @@ int main(int argc, char** argv) {
         w = open();
         qint64 loadMs = -1;
         int drawn = 0;
-        QObject::connect(w, &TripsWindow::tripsShown, [&](int shown, qint64 ms) {
-            if (shown > 0) {
-                drawn = shown;
+        auto shown = QObject::connect(w, &TripsWindow::tripsShown, [&](int count, qint64 ms) {
+            if (count > 0) {
+                drawn = count;
                 loadMs = ms;
             }
         });
@@ -127,10 +128,30 @@ int main(int argc, char** argv) {
         load.push_back(double(loadMs));
         std::fprintf(stderr, "run %d: %d trips drawn %lld ms after the command\n", run + 1, drawn,
                      static_cast<long long>(clock.elapsed()));
+        QObject::disconnect(shown);
         w->cancelIndexing();
         spin([&] { return !w->isIndexing(); }, 60000);
     }
-    std::printf("recordings %zu, trips %zu, route points %zu\n", w->recordings().size(), w->trips().size(), points);
+    // The same on the open window, without its page load, and the parts of it.
+    std::vector<double> redraw, json;
+    for (int run = 0; run < runs; ++run) {
+        qint64 loadMs = -1;
+        auto c = QObject::connect(w, &TripsWindow::tripsShown, [&](int, qint64 ms) { loadMs = ms; });
+        w->reloadFromIndex();
+        spin([&] { return loadMs >= 0; }, 60000);
+        QObject::disconnect(c);
+        redraw.push_back(double(loadMs));
+        clock.restart();
+        const QByteArray page = TripsPageJson(w->recordings(), w->trips());
+        json.push_back(double(clock.elapsed()));
+        if (run == 0)
+            std::printf("page data %lld KB\n", static_cast<long long>(page.size() / 1024));
+    }
+    std::printf("recordings %zu, trips %zu, route points %zu\n", w->recordings().size(), w->trips().size(),
+                points);
+    std::printf("open window, trips read again and drawn: median %.0f ms\n", median(redraw));
+    std::printf("  of which the page data: median %.0f ms (the index read: trips_bench BM_ReopenToTrips)\n",
+                median(json));
     std::printf("re-open to a drawn trips map: median %.0f ms (of %d)\n", median(reopen), runs);
     std::printf("  of which index read, trips, page data and drawing: median %.0f ms\n", median(load));
     delete w;

@@ -146,7 +146,8 @@ TEST_F(TripsWindowTest, DrivesListedAndAClickOpensThatMoment) {
 
     // With the last drive chosen in the list (the same road was driven on another day), a click
     // on a point in the middle of its second recording opens that recording there.
-    runScript(w->view()->page(), QStringLiteral("document.querySelector('.item[data-trip=\"%1\"]').click()").arg(driveTrip));
+    runScript(w->view()->page(),
+              QStringLiteral("document.querySelector('.item[data-trip=\"%1\"]').click()").arg(driveTrip));
     EXPECT_EQ(pageState(*w)["selected"].toInt(), driveTrip);
     const Trip& trip = w->trips()[size_t(driveTrip)];
     ASSERT_GE(trip.recordings.size(), 2u);

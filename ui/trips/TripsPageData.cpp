@@ -3,15 +3,18 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
 namespace {
 
 void number(std::string& out, double v, int decimals) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.*f", decimals, v);
-    out += text;
+    char text[64];
+    const auto r = std::to_chars(text, text + sizeof text, std::isfinite(v) ? v : 0.0,
+                                 std::chars_format::fixed, decimals);
+    out.append(text, r.ptr);
 }
 
 void integer(std::string& out, int64_t v) {

@@ -71,7 +71,8 @@ TripsWindow::TripsWindow(AppContext& context, QWidget* parent, ConnectivityMonit
 
     m_jump = new RecordingJump(context, this);
     connect(m_jump, &RecordingJump::arrived, this, [this](const QString& path, qint64 ms) {
-        const QString at = QStringLiteral("%1:%2").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
+        const QString at =
+            QStringLiteral("%1:%2").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
         setStatus(text("TRIPS_MSG_OPENED", "%1 opened at %2").arg(QFileInfo(path).fileName(), at));
         // The player comes to the front to show that moment; the trips button brings this back.
         if (QWidget* player = m_context.parent ? m_context.parent->window() : nullptr) {

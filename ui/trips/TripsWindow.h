@@ -42,6 +42,8 @@ public:
     // Indexes the card again (the page's refresh button), or stops the run under way.
     void refresh();
     void cancelIndexing();
+    // Reads the card's trips from the index again and draws them (tripsShown follows).
+    void reloadFromIndex() { loadFromIndex(); }
 
     BrowserHost* view() const { return m_view; }
     RecordingJump& jump() const { return *m_jump; }
