@@ -199,6 +199,11 @@ TEST_F(TripsWindowTest, DrivesListedAndAClickOpensThatMoment) {
     runScript(w->view()->page(), "document.getElementById('from').value='';"
                                  "document.getElementById('from').dispatchEvent(new Event('change'))");
     const int shown = pageState(*w)["shownTrips"].toInt();
+    const int byTrip = pageState(*w)["routes"].toInt();
+    runScript(w->view()->page(), "document.getElementById('colour').value='speed';"
+                                 "document.getElementById('colour').dispatchEvent(new Event('change'))");
+    EXPECT_GT(pageState(*w)["routes"].toInt(), 0); // one line per speed band, and the chosen trip's outline
+    EXPECT_NE(pageState(*w)["routes"].toInt(), byTrip);
     EXPECT_EQ(shown, int(w->trips().size()));
     QTemporaryDir out;
     QStringList told;
