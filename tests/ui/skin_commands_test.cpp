@@ -95,7 +95,7 @@ const char* const kOtherWindows[] = {
     "btnOpen",    "btnGSensor",    "btnSave",         "btnZoom",       "btnMerge",    "btnFormat",
     "btnPicture", "btnPrint",      "btnSetting",      "btnConvert",    "btnDownload", "btnChkClear",
     "btnChkAll",  "btnChkOn",      "btnChkOff",       "btnMapsetting", "btnSearch",   "btnLog",
-    "btnGpx",     "btnDeleteFile", "btnQuickSetting",
+    "btnGpx",     "btnDeleteFile", "btnQuickSetting", "btnTrips",    "btnClip",
 };
 
 // A registry with the page's own commands on `target` and recorders for the other windows'.
@@ -126,7 +126,7 @@ protected:
 
 TEST_F(SkinCommandsTest, TableHasEveryCommandOnceAndMatchesCaseSensitively) {
     const QStringList& names = skinCommandNames();
-    EXPECT_EQ(names.size(), 51);
+    EXPECT_EQ(names.size(), 53);
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());
     EXPECT_FALSE(d.dispatch("btnplay", 0));
     EXPECT_FALSE(d.dispatch("BTNPLAY", 0));

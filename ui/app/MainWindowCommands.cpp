@@ -14,6 +14,7 @@
 #include "ui/playback/PlaybackSession.h"
 #include "ui/playback/Player.h"
 #include "ui/tools/ToolCommands.h"
+#include "ui/trips/TripsCommands.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -65,6 +66,7 @@ void MainWindow::installFeatures() {
     installDataOutCommands(m_commands, context); // snapshot, print, event log, GPX, "qmv:" links
     installCardCommands(m_commands, context);
     installToolCommands(m_commands, context);
+    installTripsCommands(m_commands, context); // the trips of the whole card on one map
     // The windows the page's calls are routed to, and the ones that close with this one.
     connect(findChild<CardCommands*>(), &CardCommands::setupWindowChanged, this,
             [this](PageWindow* window) { setSetupWindow(window); });

@@ -216,6 +216,7 @@ const QStringList& skinCommandNames() {
         "btnLoopClose",    "btnLoopStart",    "btnLoopEnd",
         "btnSearch",       "btnLog",          "btnGpx",
         "btnDeleteFile",   "btnQuickSetting", "btnHomepage",
+        "btnTrips",        "btnClip",
     };
     return kNames;
 }

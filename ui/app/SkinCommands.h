@@ -39,7 +39,7 @@ public:
 
 constexpr const char* kMakerSite = "www.morvent.com";
 
-// Every command name the main skin page sends (51, case-sensitive), whoever adds its handler.
+// Every command name the main skin page sends (53, case-sensitive), whoever adds its handler.
 const QStringList& skinCommandNames();
 
 // Adds the skin page's own commands (the names of skinCommandNames() that no other window owns).

@@ -210,19 +210,7 @@ void MapPanel::takeCardMaps() {
 }
 
 void MapPanel::sendTileSource() {
-    const MapSource s = MapSourceFor(m_kind);
-    const MapTileService& tiles = MapTileService::instance();
-    QStringList attributions;
-    if (m_kind == 1)
-        for (const auto& f : tiles.files())
-            if (!f->attribution().isEmpty() && !attributions.contains(f->attribution()))
-                attributions << f->attribution();
-    attributions << s.attribution;
-    const int most = std::max(s.maxZoom, tiles.maxZoom(m_kind));
-    const int least = std::min(s.minZoom, tiles.minZoom(m_kind));
-    m_view->callScript(QStringLiteral("setTileSource"),
-                       QStringList{MapTileTemplate(m_kind), attributions.join(QStringLiteral(" | ")),
-                                   QString::number(least), QString::number(most), s.coords});
+    m_view->callScript(QStringLiteral("setTileSource"), MapTileSourceArguments(m_kind));
 }
 
 QString MapPanel::statusText() const {

@@ -12,6 +12,8 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
+#include <algorithm>
+
 namespace {
 // The web engine learns its schemes before it starts: this runs when the program loads.
 void registerScheme() {
@@ -33,6 +35,22 @@ QString MapTileTemplate(int kind) {
         .arg(QLatin1String(kMapTileScheme))
         .arg(kind == 2 ? 2 : 1)
         .arg(MapTileService::instance().generation());
+}
+
+QStringList MapTileSourceArguments(int kind) {
+    kind = kind == 2 ? 2 : 1;
+    const MapSource s = MapSourceFor(kind);
+    const MapTileService& tiles = MapTileService::instance();
+    QStringList attributions;
+    if (kind == 1)
+        for (const auto& f : tiles.files())
+            if (!f->attribution().isEmpty() && !attributions.contains(f->attribution()))
+                attributions << f->attribution();
+    attributions << s.attribution;
+    const int most = std::max(s.maxZoom, tiles.maxZoom(kind));
+    const int least = std::min(s.minZoom, tiles.minZoom(kind));
+    return {MapTileTemplate(kind), attributions.join(QStringLiteral(" | ")), QString::number(least),
+            QString::number(most), s.coords};
 }
 
 void SetCardMapFiles(const QStringList& paths) {

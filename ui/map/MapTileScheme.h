@@ -12,6 +12,10 @@ inline constexpr char kMapTileScheme[] = "quillent-tiles";
 
 // The URL template of map kind `kind` for a page's tile layer (with the sources' generation).
 QString MapTileTemplate(int kind);
+// The arguments of a map page's setTileSource(url, attribution, minZoom, maxZoom, coords) for map
+// kind `kind`: the template above, the attributions of the files and the online source, the zoom
+// range they cover together, "wgs84" or "gcj02".
+QStringList MapTileSourceArguments(int kind);
 
 // Sets the tile service from the settings (MBTiles files, online sources, cache folder and bound,
 // user agent) and installs the scheme in the web engine's default profile. Called before a map
