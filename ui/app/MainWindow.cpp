@@ -18,6 +18,7 @@
 #include "ui/playback/WindowPlayback.h"
 #include "ui/recordings/ListController.h"
 #include "ui/tools/ToolCommands.h"
+#include "ui/clips/ClipCommands.h"
 #include "media/playback/PlaybackEngine.h"
 
 #include <QApplication>
@@ -103,6 +104,8 @@ MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, Q
     new DataOutHookup(*this); // snapshot, print, event log, GPX, "qmv:" links
     InstallCardCommands(*this);
     RegisterToolCommands(*this);
+    m_context.reset(new AppContext{m_session, m_player->clock(), *m_lists, m_busy, m_state, m_commands, this});
+    installClipCommands(m_commands, *m_context);
     setTitleText({});
     m_playback->setVolume(0x7FFF); // half volume until the page's slider moves
     layoutPanels();
@@ -112,6 +115,11 @@ MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, Q
     // Reported once the window is up, without holding up the start.
     QTimer::singleShot(0, this, &MainWindow::reportMissingComponents);
     m_page->navigate(QStringLiteral("index.htm"));
+}
+
+void MainWindow::dispatchCommand(const QString& name, int value) {
+    if (!m_dispatcher.dispatch(name, value) && !m_busy.isBusy())
+        m_commands.run(name, value);
 }
 
 void MainWindow::reportMissingComponents() {

@@ -12,6 +12,8 @@
 #include "ui/app/CommandDispatcher.h"
 #include "ui/app/CommandTarget.h"
 #include "ui/app/ViewerState.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/Commands.h"
 #include "ui/page/ScriptBridge.h"
 #include "ui/playback/BusyFlag.h"
 
@@ -138,7 +140,10 @@ public:
     bool hasScanSource() const;
 
     // --- BridgeHost ---
-    void dispatchCommand(const QString& name, int value) override { m_dispatcher.dispatch(name, value); }
+    // The dispatcher's table first, then the commands the features installed (dropped while busy).
+    void dispatchCommand(const QString& name, int value) override;
+    // The named commands of the feature folders and what they receive of the window.
+    Commands& commands() { return m_commands; }
     PageCommandHandler* setupWindow() const override { return m_setupWindow; }
     PageCommandHandler* searchWindow() const override { return m_searchWindow; }
     PageCommandHandler* downloadWindow() const override { return m_downloadWindow; }
@@ -208,6 +213,8 @@ private:
     PageCommandHandler* m_searchWindow = nullptr;
     PageCommandHandler* m_downloadWindow = nullptr;
     std::map<int, std::function<void(int)>> m_commandHandlers;
+    Commands m_commands;
+    std::unique_ptr<AppContext> m_context; // once the list and the player exist
     QStringList m_arguments;
     std::function<bool(const QString&)> m_askQuit;
     std::function<void(const QString&)> m_tellLanguage;
