@@ -76,7 +76,6 @@ ClipWindow::ClipWindow(ClipWindowInput input, QWidget* parent) : QDialog(parent)
     m_progress->setRange(0, 100);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
-    m_status->setWordWrap(true);
     m_start = new QPushButton(text("CLIP_START"), this);
     m_start->setObjectName(QStringLiteral("startButton"));
     m_cancel = new QPushButton(text("CLIP_CANCEL"), this);
@@ -147,6 +146,7 @@ QWidget* ClipWindow::buildRange() {
     m_rangeText = new QLabel(box);
     m_rangeText->setObjectName(QStringLiteral("rangeText"));
     m_rangeText->setWordWrap(true);
+    m_rangeText->setMinimumHeight(2 * m_rangeText->fontMetrics().lineSpacing() + 4);
 
     grid->addWidget(new QLabel(text("CLIP_RECORDINGS"), box), 0, 0);
     grid->addWidget(m_recordingCount, 0, 1);
@@ -552,7 +552,9 @@ void ClipWindow::onFinished(const ClipOutcome& outcome) {
 }
 
 void ClipWindow::report(QMessageBox::Icon icon, const QString& message) {
-    m_status->setText(message);
+    // One line under the controls (the window keeps its size); the whole text in the message.
+    m_status->setText(message.section(QLatin1Char('\n'), 0, 0));
+    m_status->setToolTip(message);
     if (m_report) {
         m_report(icon, message);
         return;
