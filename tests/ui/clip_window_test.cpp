@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
@@ -176,8 +177,12 @@ TEST(ClipWindowUse, ClipAcrossJoinWithManifestAndCancelLeavesNothing) {
     auto* progress = window.findChild<QProgressBar*>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return progress->value() > 0 || !window.isWorking(); }, 60000));
     ASSERT_TRUE(window.isWorking()) << "still writing when cancelled";
+    QElapsedTimer clock;
+    clock.start();
     QTest::mouseClick(window.findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
     ASSERT_TRUE(finished.wait(30000));
+    // Told at once (tens of ms on an idle machine); a wait for the pipelines' end would show here.
+    EXPECT_LT(clock.elapsed(), 1500);
     EXPECT_EQ(finished.takeFirst().at(0).toInt(), int(ClipOutcome::Kind::Cancelled));
     EXPECT_EQ(entriesOf(out), (std::vector<std::string>{"clip.json", "clip.mp4"}));
     EXPECT_EQ(reports.size(), 1u) << "a cancel is no error";

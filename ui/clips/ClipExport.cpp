@@ -138,8 +138,9 @@ ClipOutcome ExportClip(const ClipRequest& request, const ClipProgress& progress)
             renderer.paint(p, image.size(), track.momentAt(clipMs));
         };
     const ClipEncodeResult r = EncodeClip(job, progress);
-    WaitForClipTeardown();
     if (!r.ok) {
+        // A cancelled run's pipelines may still be going down: the caller waits for them
+        // (WaitForClipTeardown) once it has told the user.
         outcome.kind = r.cancelled ? ClipOutcome::Kind::Cancelled : ClipOutcome::Kind::Failed;
         outcome.detail = r.error;
         return outcome;

@@ -65,5 +65,6 @@ ClipPreviewPicture MakeClipPreview(const ClipRequest& request);
 QImage DrawClipOverlay(const QImage& picture, const ClipRequest& request, const ClipTrack& track,
                        int64_t clipMs = 0);
 
-// Encodes the clip and writes its manifest. `progress` is called on this thread; false cancels.
+// Encodes the clip and writes its manifest. `progress` is called on this thread; false cancels,
+// and the outcome comes back at once with nothing left behind: call WaitForClipTeardown after it.
 ClipOutcome ExportClip(const ClipRequest& request, const ClipProgress& progress);

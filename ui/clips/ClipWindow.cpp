@@ -492,6 +492,8 @@ void ClipWindow::start() {
     m_lastPercent = -1;
     m_progress->setValue(0);
     m_status->setText(text("CLIP_WORKING"));
+    if (m_worker.joinable())
+        m_worker.join(); // the pipelines of a cancelled run are down by now, or nearly
     m_worker = std::thread([this, r = *r] {
         int last = -1;
         const ClipOutcome outcome = ExportClip(r, [this, &last](int64_t done, int64_t total) {
@@ -502,8 +504,11 @@ void ClipWindow::start() {
             }
             return !m_cancelled;
         });
+        // A cancel is told at once (its files are gone already); its pipelines go down after.
         QMetaObject::invokeMethod(this, [this, outcome] { onFinished(outcome); }, Qt::QueuedConnection);
+        WaitForClipTeardown();
     });
+    m_working = true;
     setWorking(true);
 }
 
@@ -521,7 +526,7 @@ void ClipWindow::onProgress(int percent) {
 }
 
 void ClipWindow::onFinished(const ClipOutcome& outcome) {
-    m_worker.join();
+    m_working = false;
     setWorking(false);
     const QString target = m_target->text();
     const QString detail = QString::fromStdString(outcome.detail);

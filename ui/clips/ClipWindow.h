@@ -61,7 +61,7 @@ public:
 
     // The request the controls describe now; nullopt (with *why) when they describe no clip.
     std::optional<ClipRequest> request(QString* why = nullptr) const;
-    bool isWorking() const { return m_worker.joinable(); }
+    bool isWorking() const { return m_working; }
     const QImage& previewPicture() const { return m_previewShown; }
 
     void start();
@@ -135,7 +135,8 @@ private:
     std::optional<ClipRequest> m_previewRequest;
     QImage m_previewShown;
 
-    std::thread m_worker;
+    std::thread m_worker; // may still wait for a cancelled run's pipelines after m_working ends
+    bool m_working = false;
     std::atomic<bool> m_cancelled{false};
     int m_lastPercent = -1;
     FileChooser m_chooseFile;
