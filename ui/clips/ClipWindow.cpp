@@ -35,7 +35,7 @@ QString clipTime(int64_t ms) {
     return QString::fromStdString(FormatClipTime(ms));
 }
 
-// "A" for a manual event, else the camera's event character as it stands.
+// The camera's event character, as the page's time-line marks name it.
 QString eventName(char type) {
     return QString(QLatin1Char(type));
 }
@@ -176,6 +176,11 @@ QWidget* ClipWindow::buildRange() {
     else
         m_rangeTimes->setChecked(true);
 
+    connectRange();
+    return box;
+}
+
+void ClipWindow::connectRange() {
     for (QRadioButton* b : {m_rangeLoop, m_rangeMark, m_rangeTimes})
         connect(b, &QRadioButton::toggled, this, [this](bool on) {
             if (on) {
@@ -203,7 +208,6 @@ QWidget* ClipWindow::buildRange() {
         refresh();
         schedulePreview();
     });
-    return box;
 }
 
 QWidget* ClipWindow::buildPicture() {

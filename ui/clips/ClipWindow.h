@@ -79,6 +79,7 @@ protected:
 
 private:
     QWidget* buildRange();
+    void connectRange();
     QWidget* buildPicture();
     QWidget* buildOverlay();
     QWidget* buildTarget();
