@@ -9,7 +9,7 @@
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/KindTabs.h"
 #include "ui/recordings/ListController.h"
-#include "ui/recordings/ListPainting.h"
+#include "ui/panels/render/ListPainting.h"
 
 #include <QApplication>
 #include <QComboBox>

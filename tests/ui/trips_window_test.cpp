@@ -9,7 +9,7 @@
 #include "ui/app/MainWindow.h"
 #include "ui/page/BrowserHost.h"
 #include "ui/playback/PlaybackSession.h"
-#include "ui/playback/RecordingOpener.h"
+#include "ui/playback/Player.h"
 #include "ui/playback/WindowPlayback.h"
 #include "ui/trips/RecordingJump.h"
 #include "ui/trips/TripsPageData.h"
@@ -66,7 +66,7 @@ protected:
         ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
         s_session = new PlaybackSession;
         s_window = new MainWindow(*s_session, {*s_card});
-        QSignalSpy opened(&s_window->playback()->opener(), &RecordingOpener::openFinished);
+        QSignalSpy opened(&s_window->playback()->player(), &Player::openFinished);
         s_window->show();
         ASSERT_TRUE(opened.wait(60000));
     }
@@ -74,7 +74,7 @@ protected:
     // Opens the trips window through the skin's command and waits until the index is up to date
     // and the page shows what it holds.
     TripsWindow* openTrips() {
-        s_window->dispatchCommand(QStringLiteral("btnTrips"), 0);
+        s_window->runPageCommand(QStringLiteral("btnTrips"), 0);
         auto* w = s_window->findChild<TripsWindow*>();
         if (!w)
             return nullptr;

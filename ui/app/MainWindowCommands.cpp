@@ -15,6 +15,7 @@
 #include "ui/playback/Player.h"
 #include "ui/tools/ToolCommands.h"
 #include "ui/trips/TripsCommands.h"
+#include "ui/clips/ClipCommands.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -67,6 +68,7 @@ void MainWindow::installFeatures() {
     installCardCommands(m_commands, context);
     installToolCommands(m_commands, context);
     installTripsCommands(m_commands, context); // the trips of the whole card on one map
+    installClipCommands(m_commands, context);  // evidence clips
     // The windows the page's calls are routed to, and the ones that close with this one.
     connect(findChild<CardCommands*>(), &CardCommands::setupWindowChanged, this,
             [this](PageWindow* window) { setSetupWindow(window); });

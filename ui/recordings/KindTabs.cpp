@@ -3,7 +3,7 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/widgets/OffscreenCanvas.h"
 #include "ui/widgets/SkinBitmaps.h"
-#include "ui/recordings/ListPainting.h"
+#include "ui/panels/render/ListPainting.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "ui/recordings/RecordingListView.h"
 
 #include "ui/widgets/OffscreenCanvas.h"
-#include "ui/recordings/ListPainting.h"
+#include "ui/panels/render/ListPainting.h"
 
 #include <QMouseEvent>
 #include <QPainter>

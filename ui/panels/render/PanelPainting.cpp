@@ -1,7 +1,7 @@
 #include "ui/panels/render/PanelPainting.h"
 
 #include "core/config/ViewerConfig.h"
-#include "ui/recordings/ListPainting.h"
+#include "ui/panels/render/ListPainting.h"
 
 #include <QFontMetrics>
 #include <QPainter>

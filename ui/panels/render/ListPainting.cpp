@@ -1,4 +1,4 @@
-#include "ui/recordings/ListPainting.h"
+#include "ui/panels/render/ListPainting.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
