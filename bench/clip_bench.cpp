@@ -8,7 +8,7 @@
 #include "core/clips/ClipTrack.h"
 #include "core/container/RecordingReader.h"
 #include "media/clips/ClipEncoder.h"
-#include "ui/panels/render/ClipOverlayRenderer.h"
+#include "ui/render/ClipOverlayRenderer.h"
 
 #include <QGuiApplication>
 #include <QImage>

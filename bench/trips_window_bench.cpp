@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
         QObject::disconnect(c);
         redraw.push_back(double(loadMs));
         clock.restart();
-        const QByteArray page = TripsPageJson(w->recordings(), w->trips());
+        const QByteArray page = tripsPageJson(w->recordings(), w->trips());
         json.push_back(double(clock.elapsed()));
         if (run == 0)
             std::printf("page data %lld KB\n", static_cast<long long>(page.size() / 1024));

@@ -10,8 +10,8 @@
 #include "core/config/Settings.h"
 #include "core/container/RecordingReader.h"
 #include "media/clips/ClipEncoder.h"
-#include "ui/panels/render/ClipOverlayRenderer.h"
-#include "ui/panels/render/SpeedUnit.h"
+#include "ui/render/ClipOverlayRenderer.h"
+#include "ui/render/SpeedUnit.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -261,7 +261,7 @@ int RunClip(const std::vector<std::string>& args) {
     for (int c : channels)
         in.channels.push_back(c + 1);
     in.overlay = OverlayItemsText(options.overlay);
-    in.speedUnit = SpeedUnitFor(unit).name;
+    in.speedUnit = speedUnitFor(unit).name;
     const std::string damage = !plan.damage.empty() ? plan.damage : r.damage;
     in.stoppedAtDamage = damage;
     in.track = &track;

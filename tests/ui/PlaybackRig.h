@@ -7,7 +7,7 @@
 
 #include "core/recordings/RecordingName.h"
 #include "media/playback/PlaybackEngine.h"
-#include "ui/playback/PlaybackState.h"
+#include "ui/common/PlaybackState.h"
 #include "ui/page/MainPage.h"
 #include "ui/screens/VideoScreen.h"
 #include "ui/playback/BusyFlag.h"

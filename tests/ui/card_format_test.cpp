@@ -387,9 +387,9 @@ TEST(CardFormat, ExfatIsOfferedForCardsOver32GB) {
     FormatDialog dlg(big);
     EXPECT_TRUE(dlg.exfatButton()->isEnabled());
     EXPECT_EQ(dlg.fileSystem(), "vfat");
-    EXPECT_EQ(dlg.Label(), "MY CARD LON");
+    EXPECT_EQ(dlg.label(), "MY CARD LON");
     dlg.exfatButton()->setChecked(true);
     EXPECT_EQ(dlg.fileSystem(), "exfat");
-    EXPECT_EQ(dlg.Label(), "my card long na");
+    EXPECT_EQ(dlg.label(), "my card long na");
     EXPECT_EQ(FormatDialog::sizeText(64'000'000'000ULL), "64.0 GB");
 }

@@ -7,7 +7,7 @@
 #include "core/container/RecordingReader.h"
 #include "core/trackdata/TrackData.h"
 #include "tests/support/ShellCommand.h"
-#include "ui/panels/render/ClipOverlayRenderer.h"
+#include "ui/render/ClipOverlayRenderer.h"
 
 #include <gtest/gtest.h>
 

@@ -293,7 +293,7 @@ TEST_F(DataOutTest, LinkDownloadsToTheDesktopThenPlaysAndFailuresLeaveNothing) {
     ASSERT_NE(dialog, nullptr);
     QSignalSpy transfer(dialog, &DownloadWindow::transferEnded);
     ASSERT_TRUE(transfer.wait(60000));
-    EXPECT_EQ(dialog->Result(), LinkDownload::Result::HttpStatus);
+    EXPECT_EQ(dialog->result(), LinkDownload::Result::HttpStatus);
     QVariant failed;
     bool answered = false;
     dialog->page()->page()->runJavaScript(

@@ -12,11 +12,11 @@
 #include "ui/map/ConnectivityMonitor.h"
 #include "ui/panels/DataPanelSet.h"
 #include "ui/map/MapSource.h"
-#include "ui/panels/render/GsensorHistoryRenderer.h"
-#include "ui/panels/render/AccelerometerRenderer.h"
-#include "ui/panels/render/GsensorGraphRenderer.h"
-#include "ui/panels/render/PanelPainting.h"
-#include "ui/panels/render/SpeedGraphRenderer.h"
+#include "ui/render/GsensorHistoryRenderer.h"
+#include "ui/render/AccelerometerRenderer.h"
+#include "ui/render/GsensorGraphRenderer.h"
+#include "ui/render/PanelPainting.h"
+#include "ui/render/SpeedGraphRenderer.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QImage>
@@ -217,11 +217,11 @@ TEST_F(DataPanels, SpeedEdgeCasesOneSampleAndNone) {
 }
 
 TEST_F(DataPanels, GsensorRangeAndTextSample) {
-    EXPECT_EQ(GsensorRange({g(0.2f, 0.3f, 0.9f, 0.99f)}), 2); // floor 1.0 -> trunc(1.5) + 1
-    EXPECT_EQ(GsensorRange({g(1.4f, 0, 0)}), 2);
-    EXPECT_EQ(GsensorRange({g(0, 0, 0, 1.5f)}), 3);
-    EXPECT_EQ(GsensorRange({g(-3, -3, -3)}), 2); // only positive peaks count
-    EXPECT_EQ(GsensorRange({}), 2);
+    EXPECT_EQ(gsensorRange({g(0.2f, 0.3f, 0.9f, 0.99f)}), 2); // floor 1.0 -> trunc(1.5) + 1
+    EXPECT_EQ(gsensorRange({g(1.4f, 0, 0)}), 2);
+    EXPECT_EQ(gsensorRange({g(0, 0, 0, 1.5f)}), 3);
+    EXPECT_EQ(gsensorRange({g(-3, -3, -3)}), 2); // only positive peaks count
+    EXPECT_EQ(gsensorRange({}), 2);
 
     // 1000 samples over 10 s: a new sample every 10 ms; the text is one sample ahead.
     struct Case {
@@ -232,9 +232,9 @@ TEST_F(DataPanels, GsensorRangeAndTextSample) {
         {1226, 123}, {1241, 125}, {1242, 125}, {1250, 126}, {1225, 123}, {0, 1}, {9999, 999}, {20000, 999},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(GsensorTextSampleIndex(c.position, 1000, 10000), c.index) << c.position;
-    EXPECT_EQ(GsensorTextSampleIndex(100, 0, 10000), -1);
-    EXPECT_EQ(GsensorTextSampleIndex(100, 10, 0), -1);
+        EXPECT_EQ(gsensorTextSampleIndex(c.position, 1000, 10000), c.index) << c.position;
+    EXPECT_EQ(gsensorTextSampleIndex(100, 0, 10000), -1);
+    EXPECT_EQ(gsensorTextSampleIndex(100, 10, 0), -1);
 }
 
 TEST_F(DataPanels, GsensorCurvesAxesAndPositionLine) {
@@ -474,11 +474,11 @@ TEST_F(DataPanels, PanelTextsFollowTheProgramLanguage) {
     SetSettingsDirectoryForTesting(settings.path().toStdString());
     WriteSetting("Installer Language", "1042");
     ASSERT_TRUE(LoadViewerConfigFile(QUILLENT_SOURCE_DIR "/viewerconfig.cfg", ViewerConfig::Instance()));
-    EXPECT_EQ(PanelText("PANEL_SPEED", "SPEED"), QString::fromUtf8("속도"));
+    EXPECT_EQ(panelText("PANEL_SPEED", "SPEED"), QString::fromUtf8("속도"));
     EXPECT_EQ(SpeedPanel().windowTitle(), QString::fromUtf8("속도"));
     EXPECT_EQ(GsensorPanel().windowTitle(), QString::fromUtf8("G-센서"));
-    EXPECT_EQ(PanelText("PANEL_ACCELEROMETER", "ACCELEROMETER"), QString::fromUtf8("가속도계"));
-    EXPECT_EQ(PanelText("MAP_KIND_CHINA", ""), QString::fromUtf8("중국 본토 지도"));
+    EXPECT_EQ(panelText("PANEL_ACCELEROMETER", "ACCELEROMETER"), QString::fromUtf8("가속도계"));
+    EXPECT_EQ(panelText("MAP_KIND_CHINA", ""), QString::fromUtf8("중국 본토 지도"));
     ViewerConfig::Release();
-    EXPECT_EQ(PanelText("PANEL_SPEED", "SPEED"), "SPEED"); // no configuration: the design's text
+    EXPECT_EQ(panelText("PANEL_SPEED", "SPEED"), "SPEED"); // no configuration: the design's text
 }

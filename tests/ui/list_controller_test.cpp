@@ -9,7 +9,7 @@
 #include "ui/recordings/RecordingListView.h"
 #include "ui/recordings/KindTabs.h"
 #include "ui/recordings/ListController.h"
-#include "ui/panels/render/ListPainting.h"
+#include "ui/render/ListPainting.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -451,7 +451,7 @@ TEST(ListController, TabsAndColumnCaptionsAreDrawnInTheLanguageInForce) {
     const QList<KindTabs::TabPlace> places = KindTabs::tabPlaces();
     KindTabs menu;
     menu.setMapOffered(true);
-    const QFontMetrics metrics(ListFont(20, QFont::Black));
+    const QFontMetrics metrics(listFont(20, QFont::Black));
     ASSERT_EQ(places.size(), 5);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(places[i].tab, i + 1);

@@ -47,7 +47,7 @@ std::ostream& operator<<(std::ostream& os, const Call& c) {
 struct CallLog {
     explicit CallLog(ScriptBridge* bridge) {
         QObject::connect(bridge, &ScriptBridge::invoked, [this](int id, const QString& n, const QVariant& v) {
-            calls.push_back({id, n, CommandValueToString(v)});
+            calls.push_back({id, n, commandValueToString(v)});
         });
         spy = std::make_unique<QSignalSpy>(bridge, &ScriptBridge::invoked);
     }

@@ -51,7 +51,7 @@ protected:
 
 TEST(BridgeIdsTest, NamesResolveCaseSensitivelyInOrder) {
     QVector<int> ids;
-    EXPECT_EQ(GetIDsOfNames(BridgeMethodNames(), ids), kResultOk);
+    EXPECT_EQ(GetIDsOfNames(bridgeMethodNames(), ids), kResultOk);
     EXPECT_EQ(ids, (QVector<int>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(GetIDsOfNames({"DoClick", "doclick", "DoSearchHandler"}, ids), kResultUnknownName);
     EXPECT_EQ(ids, (QVector<int>{1, -1, 5}));
@@ -60,18 +60,18 @@ TEST(BridgeIdsTest, NamesResolveCaseSensitivelyInOrder) {
 }
 
 TEST(BridgeValueTest, ValuesAsIntegersAndTexts) {
-    EXPECT_EQ(CommandValueToInt(QVariant(42.9)), 42);
-    EXPECT_EQ(CommandValueToInt(QVariant(-3.7)), -3);
-    EXPECT_EQ(CommandValueToInt(QVariant(1e12)), 2147483647);
-    EXPECT_EQ(CommandValueToInt(QVariant(QString("120"))), 120);
-    EXPECT_EQ(CommandValueToInt(QVariant(QString(" -15px"))), -15);
-    EXPECT_EQ(CommandValueToInt(QVariant(QString(""))), 0);
-    EXPECT_EQ(CommandValueToInt(QVariant(QString("abc"))), 0);
-    EXPECT_EQ(CommandValueToInt(QVariant(QString("99999999999"))), 2147483647);
-    EXPECT_EQ(CommandValueToInt(QVariant()), 0);
-    EXPECT_EQ(CommandValueToString(QVariant(7.0)), QString("7"));
-    EXPECT_EQ(CommandValueToString(QVariant(QString("on"))), QString("on"));
-    EXPECT_EQ(CommandValueToString(QVariant()), QString());
+    EXPECT_EQ(commandValueToInt(QVariant(42.9)), 42);
+    EXPECT_EQ(commandValueToInt(QVariant(-3.7)), -3);
+    EXPECT_EQ(commandValueToInt(QVariant(1e12)), 2147483647);
+    EXPECT_EQ(commandValueToInt(QVariant(QString("120"))), 120);
+    EXPECT_EQ(commandValueToInt(QVariant(QString(" -15px"))), -15);
+    EXPECT_EQ(commandValueToInt(QVariant(QString(""))), 0);
+    EXPECT_EQ(commandValueToInt(QVariant(QString("abc"))), 0);
+    EXPECT_EQ(commandValueToInt(QVariant(QString("99999999999"))), 2147483647);
+    EXPECT_EQ(commandValueToInt(QVariant()), 0);
+    EXPECT_EQ(commandValueToString(QVariant(7.0)), QString("7"));
+    EXPECT_EQ(commandValueToString(QVariant(QString("on"))), QString("on"));
+    EXPECT_EQ(commandValueToString(QVariant()), QString());
 }
 
 TEST_F(BridgeTest, DoClickGoesToTheDispatcherAfterThePagesCallReturned) {
@@ -84,7 +84,7 @@ TEST_F(BridgeTest, DoClickGoesToTheDispatcherAfterThePagesCallReturned) {
 }
 
 TEST_F(BridgeTest, FormatFromAnyMethodReachesTheDispatcher) {
-    for (const QString& method : BridgeMethodNames())
+    for (const QString& method : bridgeMethodNames())
         pageCall(method, QString("btnFormat"), QString(""));
     EXPECT_EQ(host.dispatched.size(), 6u);
     for (const auto& [name, value] : host.dispatched) {

@@ -189,12 +189,12 @@ TEST(SetupPage, ShowsALoadedRecordAndSavesWhatItsSettingStringParsesTo) {
     s.nextFile = dir.path() + "/in.cfg";
     s.command("btnLoad", {}, true);
     EXPECT_EQ(s.messages.back(), QString::fromStdString(s.text("CFG_LOAD")));
-    EXPECT_EQ(GetSetupText(s.dlg.Record().user), "");
+    EXPECT_EQ(GetSetupText(s.dlg.record().user), "");
 
     // The page shows every value: its string is the record's, value for value (52 and 53 are unused).
     const QStringList values = pageValues(s.dlg);
     ASSERT_EQ(values.size(), kSettingStringValues);
-    SetupRecord shown = s.dlg.Record();
+    SetupRecord shown = s.dlg.record();
     const QStringList expected = QString::fromStdString(MakeSettingString(shown)).split('|');
     for (int i = 0; i < kSettingStringValues; ++i) {
         if (i == 52 || i == 53)
@@ -241,7 +241,7 @@ TEST(SetupPage, NetworkTwoIsSavedAsTwoAndShownAsSix) {
     EXPECT_EQ(file.network, 2);
     s.command("btnLoad", {}, true);
     EXPECT_EQ(pageValues(s.dlg)[34], "7");
-    EXPECT_EQ(s.dlg.Record().network, 6);
+    EXPECT_EQ(s.dlg.record().network, 6);
 }
 
 TEST(SetupPage, WriteThenReopenShowsTheWrittenString) {
@@ -262,7 +262,7 @@ TEST(SetupPage, WriteThenReopenShowsTheWrittenString) {
     EXPECT_EQ(values[0], "140");
     EXPECT_EQ(values[14], "5");
     EXPECT_EQ(values[55], "Fleet");
-    EXPECT_EQ(again.dlg.Record().gSensor, 4);
+    EXPECT_EQ(again.dlg.record().gSensor, 4);
 
     // Defaults again from the page's button.
     again.command("btnDefault", {}, true);
@@ -282,7 +282,7 @@ TEST(SetupPage, LoadFromTheOpenRecording) {
     s.command("btnLoadfrommovie", {}, true);
     EXPECT_EQ(s.messages.back(), QString::fromStdString(s.text("COMPLETE")));
     EXPECT_EQ(pageValues(s.dlg)[0], "110");
-    EXPECT_EQ(GetSetupText(s.dlg.Record().passwd), "");
+    EXPECT_EQ(GetSetupText(s.dlg.record().passwd), "");
 }
 
 TEST(SetupPage, EveryControlKeepsEveryValueItOffers) {

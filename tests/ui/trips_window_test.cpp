@@ -240,7 +240,7 @@ TEST(TripsPageData, ExportRequestsAreReadStrictly) {
         {"", false, {}, {}},
     };
     for (const Case& c : cases) {
-        const auto r = ParseTripsExport(QString::fromLatin1(c.text), 3);
+        const auto r = parseTripsExport(QString::fromLatin1(c.text), 3);
         ASSERT_EQ(r.has_value(), c.valid) << c.text;
         if (!r)
             continue;
@@ -257,9 +257,9 @@ TEST(TripsPageData, ExportRequestsAreReadStrictly) {
     std::vector<Trip> trips(2);
     trips[0].recordings = {0, 1};
     trips[1].recordings = {2};
-    const auto request = ParseTripsExport(QStringLiteral("gpx;1;speeding"), trips.size());
+    const auto request = parseTripsExport(QStringLiteral("gpx;1;speeding"), trips.size());
     ASSERT_TRUE(request);
-    const TripsExportData data = SelectForExport(*request, trips, recs);
+    const TripsExportData data = selectForExport(*request, trips, recs);
     ASSERT_EQ(data.trips.size(), 1u);
     ASSERT_EQ(data.recordings.size(), 1u);
     EXPECT_EQ(data.recordings[0].name, "R2");

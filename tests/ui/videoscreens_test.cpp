@@ -2,9 +2,9 @@
 #include "OpenTestApp.h"
 
 #include "core/config/ViewerConfig.h"
-#include "ui/dialogs/ProgressWindow.h"
+#include "ui/playback/ProgressWindow.h"
 #include "ui/playback/BusyFlag.h"
-#include "ui/dialogs/PasswordDialog.h"
+#include "ui/playback/PasswordDialog.h"
 #include "ui/screens/VideoScreen.h"
 #include "ui/screens/ZoomWindow.h"
 #include "ui/screens/RefreshPacer.h"

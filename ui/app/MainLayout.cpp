@@ -6,7 +6,7 @@
 namespace {
 
 // The largest 16:9 rectangle inside `area`, centred in it.
-QRect FitSixteenNine(const QRect& area) {
+QRect fitSixteenNine(const QRect& area) {
     int width = area.width();
     int height = width * 9 / 16;
     if (height > area.height()) {
@@ -34,7 +34,7 @@ StripPlaces placeStrip(const MainLayout& o, const LayoutInput& in, int shown) {
     if (shown <= 1) {
         const int height = o.hh / 2 - 4;
         const int top = area.bottom() + 1 - height;
-        s.screens[0] = FitSixteenNine(QRect(area.x(), area.y(), area.width(), area.height() - height - 4));
+        s.screens[0] = fitSixteenNine(QRect(area.x(), area.y(), area.width(), area.height() - height - 4));
         const int half = area.width() / 2;
         s.gsensor = QRect(area.x(), top, half - 2, height);
         s.speed = QRect(area.x() + half + 2, top, area.width() - half - 2, height);
@@ -51,7 +51,7 @@ StripPlaces placeStrip(const MainLayout& o, const LayoutInput& in, int shown) {
     const int smallWidth = std::min({height * 16 / 9, (area.width() - 8) / 3, mainWidth / 2 - 4});
     int x = area.x();
     for (int slot = 1; slot < 3; ++slot) {
-        s.screens[slot] = slot < shown ? FitSixteenNine(QRect(x, top, smallWidth, height)) : QRect();
+        s.screens[slot] = slot < shown ? fitSixteenNine(QRect(x, top, smallWidth, height)) : QRect();
         x += smallWidth + 4;
     }
     if (in.engineOpen && in.channelCount == 2 && in.mapDocked)
@@ -61,7 +61,7 @@ StripPlaces placeStrip(const MainLayout& o, const LayoutInput& in, int shown) {
 
 } // namespace
 
-void PlaceCaptionButtons(int w, MainLayout& out) {
+void placeCaptionButtons(int w, MainLayout& out) {
     out.closeButton = QRect(w - 35, 0, 38, 33);
     out.maximiseButton = QRect(w - 65, 0, 38, 33);
     out.minimiseButton = QRect(w - 95, 0, 38, 33);
@@ -137,7 +137,7 @@ MainLayout layoutPanels(const LayoutInput& in) {
         else
             o.map = QRect(o.rightX, 68, o.rightWidth - sb - 1, o.hh - 35);
     }
-    PlaceCaptionButtons(w, o);
+    placeCaptionButtons(w, o);
     return o;
 }
 

@@ -54,7 +54,7 @@ struct MainLayout {
 MainLayout layoutPanels(const LayoutInput& in);
 
 // Caption buttons: 38 x 33 at y = 0; close at W - 35, maximise at W - 65, minimise at W - 95.
-void PlaceCaptionButtons(int clientWidth, MainLayout& out);
+void placeCaptionButtons(int clientWidth, MainLayout& out);
 
 // Answer of the hit test, the Linux stand-in for the frame's non-client hit codes.
 enum class WindowHit {

@@ -80,7 +80,7 @@ Qt::CursorShape cursorFor(WindowHit hit) {
 MainWindow::MainWindow(PlaybackSession& session, const QStringList& arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_session(session),
       m_arguments(arguments) {
-    InitShellResources();
+    initShellResources();
     setObjectName(QStringLiteral("HALVORN.TESQUE.BBPLAYER"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);

@@ -202,7 +202,7 @@ void CardCommands::runFormat() {
     }
     m_context.busy.setBusy(true); // page commands wait while UDisks2 works
     const CardFormatter::Result result =
-        formatter.format(found.device, confirm.fileSystem(), confirm.Label());
+        formatter.format(found.device, confirm.fileSystem(), confirm.label());
     m_context.busy.setBusy(false);
     if (!result.ok) {
         // Nothing is written: what is left on the card stays as it was.

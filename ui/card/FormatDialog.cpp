@@ -78,7 +78,7 @@ QString FormatDialog::fileSystem() const {
     return m_exfat->isChecked() && m_exfat->isEnabled() ? QStringLiteral("exfat") : QStringLiteral("vfat");
 }
 
-QString FormatDialog::Label() const {
+QString FormatDialog::label() const {
     // FAT labels hold 11 upper-case characters, exFAT labels 15 characters.
     QString label = m_device.label.isEmpty() ? QStringLiteral("CARD") : m_device.label;
     return fileSystem() == QLatin1String("vfat") ? label.toUpper().left(11) : label.left(15);

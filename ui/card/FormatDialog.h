@@ -20,7 +20,7 @@ public:
     // "vfat" or "exfat", as chosen.
     QString fileSystem() const;
     // The label the fresh file system gets: the card's own, cut to what the file system allows.
-    QString Label() const;
+    QString label() const;
     QString deviceText() const { return m_deviceText; }
     QRadioButton* fat32Button() const { return m_fat32; }
     QRadioButton* exfatButton() const { return m_exfat; }

@@ -35,7 +35,7 @@ public:
     // DoSetupHandler(command, argument). The work runs after the page's call has returned.
     void handleCommand(const QString& name, const QString& value) override;
 
-    const SetupRecord& Record() const { return m_record; }
+    const SetupRecord& record() const { return m_record; }
 
 signals:
     // The page shows the record (after loading and after every command that changes the record).

@@ -4,8 +4,8 @@
 #include "core/clips/ClipManifest.h"
 #include "core/common/FileReplace.h"
 #include "core/container/RecordingReader.h"
-#include "ui/panels/render/ClipOverlayRenderer.h"
-#include "ui/panels/render/SpeedUnit.h"
+#include "ui/render/ClipOverlayRenderer.h"
+#include "ui/render/SpeedUnit.h"
 
 #include <QMutex>
 #include <QPainter>
@@ -158,7 +158,7 @@ ClipOutcome ExportClip(const ClipRequest& request, const ClipProgress& progress)
     for (const ClipCell& cell : job.geometry.cells)
         in.channels.push_back(cell.channel + 1);
     in.overlay = OverlayItemsText(request.options.overlay);
-    in.speedUnit = SpeedUnitFor(request.speedUnit).name;
+    in.speedUnit = speedUnitFor(request.speedUnit).name;
     outcome.damage = !plan.damage.empty() ? plan.damage : r.damage;
     in.stoppedAtDamage = outcome.damage;
     in.track = &track;

@@ -4,8 +4,8 @@
 // list's (ListController).
 #pragma once
 
-#include "ui/dialogs/MovieInfo.h"
-#include "ui/playback/PlaybackState.h"
+#include "ui/common/MovieInfo.h"
+#include "ui/common/PlaybackState.h"
 
 #include <QString>
 

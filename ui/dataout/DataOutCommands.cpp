@@ -8,8 +8,8 @@
 #include "core/tools/SnapshotNaming.h"
 #include "media/playback/FrameJpeg.h"
 #include "media/playback/PlaybackEngine.h"
-#include "ui/panels/render/GsensorGraphRenderer.h"
-#include "ui/panels/render/SpeedGraphRenderer.h"
+#include "ui/render/GsensorGraphRenderer.h"
+#include "ui/render/SpeedGraphRenderer.h"
 #include "ui/playback/PlaybackSession.h"
 #include "ui/playback/Player.h"
 

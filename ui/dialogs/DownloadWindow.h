@@ -31,7 +31,7 @@ public:
     // Where the file is stored: the path given, or the free name taken instead when a file appeared
     // there during the transfer.
     QString targetPath() const { return m_download->result() == LinkDownload::Result::Ok ? m_download->targetPath() : m_target; }
-    LinkDownload::Result Result() const { return m_download->result(); }
+    LinkDownload::Result result() const { return m_download->result(); }
     int lastPercent() const { return m_lastPercent; }
     // The transfer has not ended yet (also before the page has started it).
     bool isTransferring() const { return !m_started || m_download->isRunning(); }

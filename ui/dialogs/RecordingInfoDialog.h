@@ -2,7 +2,7 @@
 // serial number of the open recording, and the viewer's version. Run modally by the main window.
 #pragma once
 
-#include "ui/dialogs/MovieInfo.h"
+#include "ui/common/MovieInfo.h"
 
 #include <QDialog>
 

@@ -7,7 +7,7 @@
 #include "ui/page/BrowserHost.h"
 #include "ui/map/ConnectivityMonitor.h"
 #include "ui/map/MapTileScheme.h"
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/PanelPainting.h"
 
 #include <QCloseEvent>
 #include <QJsonArray>
@@ -51,7 +51,7 @@ QIcon floatIcon() {
 
 MapPanel::MapPanel(QWidget* parent, ConnectivityMonitor* monitor) : QWidget(parent) {
     setObjectName(QStringLiteral("mapPanel"));
-    setWindowTitle(PanelText("PANEL_MAP_TITLE", "Map"));
+    setWindowTitle(panelText("PANEL_MAP_TITLE", "Map"));
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
@@ -86,7 +86,7 @@ MapPanel::MapPanel(QWidget* parent, ConnectivityMonitor* monitor) : QWidget(pare
     m_floatButton->setIcon(floatIcon());
     m_floatButton->setIconSize(QSize(16, 16));
     m_floatButton->setAutoRaise(true);
-    m_floatButton->setToolTip(PanelText("PANEL_MAP_FLOAT", "Float or dock the map"));
+    m_floatButton->setToolTip(panelText("PANEL_MAP_FLOAT", "Float or dock the map"));
     m_floatButton->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
     connect(m_floatButton, &QToolButton::clicked, this, &MapPanel::dockToggleRequested);
 
@@ -214,8 +214,8 @@ void MapPanel::sendTileSource() {
 }
 
 QString MapPanel::statusText() const {
-    QString text = m_connected ? PanelText("MAP_STATUS_ONLINE", "Online")
-                               : PanelText("MAP_STATUS_OFFLINE", "Offline");
+    QString text = m_connected ? panelText("MAP_STATUS_ONLINE", "Online")
+                               : panelText("MAP_STATUS_OFFLINE", "Offline");
     text += QStringLiteral(" \u00b7 ");
     if (!m_shownSource.isEmpty()) {
         text += m_shownSource;
@@ -223,14 +223,14 @@ QString MapPanel::statusText() const {
                                       MapTileService::instance().files().end(),
                                       [&](const auto& f) { return f->name() == m_shownSource; });
         if (m_shownOffline && !file)
-            text += PanelText("MAP_STATUS_KEPT", " (kept tiles)");
+            text += panelText("MAP_STATUS_KEPT", " (kept tiles)");
     } else if (m_connected) {
         text += MapSourceName(MapSourceFor(m_kind));
     } else {
-        text += PanelText("MAP_STATUS_NO_TILES", "no map tiles: outlines only");
+        text += panelText("MAP_STATUS_NO_TILES", "no map tiles: outlines only");
     }
     if (m_keep && m_keep->isRunning())
-        text += QStringLiteral(" \u00b7 ") + PanelText("MAP_KEEPING", "keeping the map for offline use: %1 / %2 tiles")
+        text += QStringLiteral(" \u00b7 ") + panelText("MAP_KEEPING", "keeping the map for offline use: %1 / %2 tiles")
                                                  .arg(m_keep->done())
                                                  .arg(m_keep->total());
     else if (!m_keepResult.isEmpty())
@@ -245,9 +245,9 @@ void MapPanel::sendStatus() {
         return;
     QString keep;
     if (m_keep && m_keep->isRunning())
-        keep = PanelText("MAP_KEEP_STOP", "Stop keeping");
+        keep = panelText("MAP_KEEP_STOP", "Stop keeping");
     else if (m_connected && m_gps && !m_gps->empty() && !MapSourceFor(m_kind).url.isEmpty())
-        keep = PanelText("MAP_KEEP", "Keep this recording's map for offline use");
+        keep = panelText("MAP_KEEP", "Keep this recording's map for offline use");
     m_view->callScript(QStringLiteral("setMapStatus"), QStringList{statusText(), keep});
 }
 
@@ -259,7 +259,7 @@ void MapPanel::keepForOffline() {
     if (!m_gps || m_gps->empty())
         return;
     if (!m_connected) {
-        m_keepResult = PanelText("MAP_KEEP_OFFLINE", "the map cannot be kept while offline");
+        m_keepResult = panelText("MAP_KEEP_OFFLINE", "the map cannot be kept while offline");
         sendStatus();
         return;
     }
@@ -275,11 +275,11 @@ void MapPanel::keepForOffline() {
         m_keep = new TilePrefetch(MapTileService::instance(), m_kind, this);
         connect(m_keep, &TilePrefetch::progress, this, [this] { sendStatus(); });
         connect(m_keep, &TilePrefetch::finished, this, [this](int kept, int failed, bool cancelled) {
-            m_keepResult = cancelled ? PanelText("MAP_KEEP_STOPPED", "keeping stopped after %1 tiles").arg(kept)
-                           : failed  ? PanelText("MAP_KEEP_PART", "%1 tiles kept for offline use, %2 failed")
+            m_keepResult = cancelled ? panelText("MAP_KEEP_STOPPED", "keeping stopped after %1 tiles").arg(kept)
+                           : failed  ? panelText("MAP_KEEP_PART", "%1 tiles kept for offline use, %2 failed")
                                           .arg(kept)
                                           .arg(failed)
-                                     : PanelText("MAP_KEEP_DONE", "%1 tiles kept for offline use").arg(kept);
+                                     : panelText("MAP_KEEP_DONE", "%1 tiles kept for offline use").arg(kept);
             sendStatus();
         });
     }

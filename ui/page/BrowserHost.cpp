@@ -38,7 +38,7 @@ static void initShellResourcesOnce() {
     Q_INIT_RESOURCE(shell);
 }
 
-void InitShellResources() {
+void initShellResources() {
     static const bool done = [] {
         initShellResourcesOnce();
         return true;
@@ -47,7 +47,7 @@ void InitShellResources() {
 }
 
 BrowserHost::BrowserHost(QWidget* parent) : QWebEngineView(parent) {
-    InitShellResources();
+    initShellResources();
     setContextMenuPolicy(Qt::NoContextMenu);
     settings()->setAttribute(QWebEngineSettings::ShowScrollBars, g_printMode);
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);

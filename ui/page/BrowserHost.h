@@ -17,7 +17,7 @@
 class QWebChannel;
 
 // Registers the shell's resources (bridge script, caption bitmaps); safe to call repeatedly.
-void InitShellResources();
+void initShellResources();
 
 class BrowserHost : public QWebEngineView {
     Q_OBJECT

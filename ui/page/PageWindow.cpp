@@ -38,7 +38,7 @@ PageWindow::PageWindow(const QString& name, QSize size, int dispid, RoutedWindow
                     return;
                 BridgeHost* host = m_page->bridge()->host();
                 if (!host || (host->*routed)() != this)
-                    handleCommand(command, CommandValueToString(value));
+                    handleCommand(command, commandValueToString(value));
             });
 }
 

@@ -10,7 +10,7 @@ const char* const kMethodNames[] = {"DoClick",        "DoHandler",       "DoUpda
                                     "DoSetupHandler", "DoSearchHandler", "DoDownloadHandler"};
 } // namespace
 
-QStringList BridgeMethodNames() {
+QStringList bridgeMethodNames() {
     QStringList names;
     for (const char* n : kMethodNames)
         names << QString::fromLatin1(n);
@@ -35,7 +35,7 @@ uint32_t GetIDsOfNames(const QStringList& names, QVector<int>& ids) {
     return result;
 }
 
-int CommandValueToInt(const QVariant& value) {
+int commandValueToInt(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float: {
@@ -81,7 +81,7 @@ int CommandValueToInt(const QVariant& value) {
     }
 }
 
-QString CommandValueToString(const QVariant& value) {
+QString commandValueToString(const QVariant& value) {
     if (value.typeId() == QMetaType::Double) {
         const double d = value.toDouble();
         if (std::isfinite(d) && d == std::trunc(d) && std::abs(d) < 1e15)
@@ -111,7 +111,7 @@ void ScriptBridge::call(const QString& method, const QVariant& name, const QVari
     // The page's call returns first: a command that opens a window (search, setup, print, map
     // selection, a message box) then runs its window outside the web engine's task.
     runAfterPageCall(
-        this, [this, dispid, text = CommandValueToString(name), value] { invoke(dispid, text, value); });
+        this, [this, dispid, text = commandValueToString(name), value] { invoke(dispid, text, value); });
 }
 
 void ScriptBridge::runAfterPageCall(QObject* context, std::function<void()> work) {
@@ -124,13 +124,13 @@ void ScriptBridge::invoke(int dispid, const QString& name, const QVariant& value
     BridgeHost* host = this->host();
     if (name == QLatin1String("btnFormat") || dispid == kDispDoClick) {
         if (host)
-            host->runPageCommand(name, CommandValueToInt(value));
+            host->runPageCommand(name, commandValueToInt(value));
     } else if (host && dispid >= kDispDoSetupHandler && dispid <= kDispDoDownloadHandler) {
         PageCommandHandler* handler = dispid == kDispDoSetupHandler    ? host->setupWindow()
                                       : dispid == kDispDoSearchHandler ? host->searchWindow()
                                                                        : host->downloadWindow();
         if (handler)
-            handler->handleCommand(name, CommandValueToString(value));
+            handler->handleCommand(name, commandValueToString(value));
     }
     emit invoked(dispid, name, value);
 }

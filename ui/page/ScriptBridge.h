@@ -29,13 +29,13 @@ constexpr uint32_t kResultUnknownName = 0x80020006;
 // Ids of `names` (case-sensitive); unknown names get kDispIdUnknown and make the result
 // kResultUnknownName while the other names are still resolved.
 uint32_t GetIDsOfNames(const QStringList& names, QVector<int>& ids);
-QStringList BridgeMethodNames();
+QStringList bridgeMethodNames();
 
 // The integer a command value stands for: the number itself (truncated to 32 bits) or the
 // leading decimal digits of a text (0 when there are none).
-int CommandValueToInt(const QVariant& value);
+int commandValueToInt(const QVariant& value);
 // The text a handler of methods 4..6 receives.
-QString CommandValueToString(const QVariant& value);
+QString commandValueToString(const QVariant& value);
 
 // A window whose page talks to it through DoSetupHandler, DoSearchHandler or DoDownloadHandler.
 class PageCommandHandler {

@@ -1,10 +1,10 @@
 #include "ui/panels/AccelerometerPanel.h"
 
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/PanelPainting.h"
 #include "ui/playback/PlaybackSession.h"
 
 AccelerometerPanel::AccelerometerPanel(QWidget* parent)
-    : RenderedPanel(PanelText("PANEL_GSENSOR_TITLE", "G-Sensor"), parent) {
+    : RenderedPanel(panelText("PANEL_GSENSOR_TITLE", "G-Sensor"), parent) {
     setObjectName(QStringLiteral("accelerometerPanel"));
 }
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/panels/RenderedPanel.h"
-#include "ui/panels/render/AccelerometerRenderer.h"
+#include "ui/render/AccelerometerRenderer.h"
 
 class AccelerometerPanel : public RenderedPanel<AccelerometerRenderer> {
     Q_OBJECT

@@ -1,10 +1,10 @@
 #include "ui/panels/GsensorPanel.h"
 
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/PanelPainting.h"
 #include "ui/playback/PlaybackSession.h"
 
 GsensorPanel::GsensorPanel(QWidget* parent)
-    : RenderedPanel(PanelText("PANEL_GSENSOR_TITLE", "G-Sensor"), parent) {
+    : RenderedPanel(panelText("PANEL_GSENSOR_TITLE", "G-Sensor"), parent) {
     setObjectName(QStringLiteral("gsensorPanel"));
 }
 

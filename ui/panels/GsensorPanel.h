@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/panels/RenderedPanel.h"
-#include "ui/panels/render/GsensorGraphRenderer.h"
+#include "ui/render/GsensorGraphRenderer.h"
 
 class GsensorPanel : public RenderedPanel<GsensorGraphRenderer> {
     Q_OBJECT

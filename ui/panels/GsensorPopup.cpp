@@ -2,7 +2,7 @@
 
 #include "ui/widgets/SkinButton.h"
 #include "ui/widgets/OffscreenCanvas.h"
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/PanelPainting.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -13,7 +13,7 @@
 GsensorPopup::GsensorPopup(QWidget* parent, int closeButtonId)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("gsensorWindow%1").arg(closeButtonId));
-    setWindowTitle(PanelText("PANEL_GSENSOR_TITLE", "G-Sensor"));
+    setWindowTitle(panelText("PANEL_GSENSOR_TITLE", "G-Sensor"));
     setAttribute(Qt::WA_OpaquePaintEvent); // the background is never erased separately
     resize(GsensorHistoryRenderer::kWidth, GsensorHistoryRenderer::kHeight);
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -4,7 +4,7 @@
 // when another recording opens and when the player goes idle.
 #pragma once
 
-#include "ui/panels/render/GsensorHistoryRenderer.h"
+#include "ui/render/GsensorHistoryRenderer.h"
 #include "ui/playback/PlaybackSession.h"
 
 #include <QPointer>

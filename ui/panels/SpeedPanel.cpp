@@ -1,9 +1,9 @@
 #include "ui/panels/SpeedPanel.h"
 
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/PanelPainting.h"
 #include "ui/playback/PlaybackSession.h"
 
-SpeedPanel::SpeedPanel(QWidget* parent) : RenderedPanel(PanelText("PANEL_SPEED_TITLE", "Speed"), parent) {
+SpeedPanel::SpeedPanel(QWidget* parent) : RenderedPanel(panelText("PANEL_SPEED_TITLE", "Speed"), parent) {
     setObjectName(QStringLiteral("speedPanel"));
 }
 

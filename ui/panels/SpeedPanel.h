@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/panels/RenderedPanel.h"
-#include "ui/panels/render/SpeedGraphRenderer.h"
+#include "ui/render/SpeedGraphRenderer.h"
 
 class SpeedPanel : public RenderedPanel<SpeedGraphRenderer> {
     Q_OBJECT

@@ -3,7 +3,7 @@
 #include "core/config/ViewerConfig.h"
 #include "ui/widgets/OffscreenCanvas.h"
 #include "ui/widgets/SkinBitmaps.h"
-#include "ui/panels/render/ListPainting.h"
+#include "ui/render/ListPainting.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -34,7 +34,7 @@ QString text(const char* id, const char* fallback) {
 }
 
 QFont tabFont() {
-    return ListFont(20, QFont::Black);
+    return listFont(20, QFont::Black);
 }
 constexpr int kTabGap = 10; // between two captions laid out by their widths
 constexpr int kSearchIconId = 364;
@@ -113,7 +113,7 @@ void KindTabs::draw(QPainter& p, int w, int h, int v, int tab, bool selectAll, b
     const int top = 30;
     const int rowH = 24;
     p.fillRect(QRect(0, top, wp, rowH), listcolors::kBackground);
-    p.setFont(ListFont(16, QFont::Normal));
+    p.setFont(listFont(16, QFont::Normal));
     p.setPen(listcolors::kCaption);
     const int flags = Qt::AlignVCenter | Qt::TextSingleLine;
     p.drawText(QRect(8, top, wp - 115 - 8, rowH), flags | Qt::AlignLeft,
@@ -126,7 +126,7 @@ void KindTabs::draw(QPainter& p, int w, int h, int v, int tab, bool selectAll, b
     p.fillRect(QRect(wp - 72, top, 1, rowH), listcolors::kLine);
     p.fillRect(QRect(wp - 36, top, 1, rowH), listcolors::kLine);
     p.fillRect(QRect(5, top + rowH, wp - 10, 1), listcolors::kLine);
-    DrawListCheckBox(p, wp - 27, top, selectAll);
+    drawListCheckBox(p, wp - 27, top, selectAll);
 }
 
 void KindTabs::paintEvent(QPaintEvent*) {

@@ -1,7 +1,7 @@
 #include "ui/recordings/RecordingListView.h"
 
 #include "ui/widgets/OffscreenCanvas.h"
-#include "ui/panels/render/ListPainting.h"
+#include "ui/render/ListPainting.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,7 +14,7 @@ RecordingListView::RecordingListView(QWidget* parent) : QWidget(parent) {
 
 void RecordingListView::draw(QPainter& p, FileListModel& model, int w, int h) {
     p.fillRect(QRect(0, 0, w, h), listcolors::kBackground);
-    p.setFont(ListFont(12, QFont::Normal));
+    p.setFont(listFont(12, QFont::Normal));
     const int rowH = FileListModel::kRowHeight;
     int y = 0;
     int row = 0;
@@ -42,7 +42,7 @@ void RecordingListView::draw(QPainter& p, FileListModel& model, int w, int h) {
         p.fillRect(QRect(w - 72, y, 1, rowH - 1), listcolors::kLine);
         p.fillRect(QRect(w - 36, y, 1, rowH - 1), listcolors::kLine);
         p.fillRect(QRect(5, y + rowH - 1, w - 10, 1), listcolors::kLine);
-        DrawListCheckBox(p, w - 27, y, info.checked != 0);
+        drawListCheckBox(p, w - 27, y, info.checked != 0);
         y += rowH;
     }
 }

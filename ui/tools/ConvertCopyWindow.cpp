@@ -71,7 +71,7 @@ void ConvertCopyWindow::onItemStarted(int index) {
 }
 
 void ConvertCopyWindow::onItemFinished(int index, bool ok, const QString& message) {
-    if (!ok && !Job()->results()[size_t(index)].cancelled)
+    if (!ok && !job()->results()[size_t(index)].cancelled)
         m_failures << QFileInfo(m_sources.value(index)).fileName() + ": " + message;
     showFilesDone(index + 1);
 }
@@ -90,7 +90,7 @@ void ConvertCopyWindow::onJobFinished(int failures, bool cancelled) {
     m_cancel->setEnabled(false);
     const bool convert = m_mode == kConvert;
     int done = 0;
-    for (const auto& r : Job()->results())
+    for (const auto& r : job()->results())
         done += r.ok ? 1 : 0;
     QMessageBox::Icon icon = QMessageBox::Information;
     if (cancelled) {

@@ -26,10 +26,10 @@ public:
 
     int progress() const { return m_progress; }
     int total() const { return int(m_sources.size()); }
-    int Mode() const { return m_mode; }
+    int mode() const { return m_mode; }
     QPushButton* cancelButton() const { return m_cancel; }
     // The message shown at the end (for tests and the log).
-    const QString& Outcome() const { return m_outcome; }
+    const QString& outcome() const { return m_outcome; }
 
 protected:
     void showEvent(QShowEvent* event) override;

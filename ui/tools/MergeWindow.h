@@ -66,7 +66,7 @@ public:
     QString targetPath(int channel) const; // for the folder chosen now
     int fileCount() const { return m_fileCount; }
     uint32_t flags() const { return m_flags; }
-    const QString& Outcome() const { return m_outcome; }
+    const QString& outcome() const { return m_outcome; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -88,7 +88,7 @@ void ScrambledCopyWindow::onProgress(int, int percent) {
 
 void ScrambledCopyWindow::onJobFinished(int failures, bool cancelled) {
     if (failures || cancelled)
-        m_reason = Job()->results().empty() ? QString() : Job()->results().front().message;
+        m_reason = job()->results().empty() ? QString() : job()->results().front().message;
     done(failures || cancelled ? QDialog::Rejected : QDialog::Accepted);
 }
 

@@ -30,7 +30,7 @@ ToolCommands::ToolCommands(Host host, QObject* parent) : QObject(parent), m_host
             *m_host.session, [this](const QString& text) { report(QMessageBox::Warning, text); }, this);
 }
 
-QStringList ToolCommands::CheckedRecordings(const RecordingScanner& scanner, const ReportList& report,
+QStringList ToolCommands::checkedRecordings(const RecordingScanner& scanner, const ReportList& report,
                                             int kindFilter) {
     QStringList paths;
     const auto& entries = scanner.Entries();
@@ -84,7 +84,7 @@ void ToolCommands::convert(int mode) {
         return;
     const bool convert = mode == ConvertCopyWindow::kConvert;
     const QStringList sources =
-        CheckedRecordings(m_host.lists->scanner(), m_host.lists->report(), m_host.lists->kindFilter());
+        checkedRecordings(m_host.lists->scanner(), m_host.lists->report(), m_host.lists->kindFilter());
     if (sources.isEmpty()) {
         report(QMessageBox::Critical,
                ToolProgressWindow::text(convert ? "FILECONVERT_NOFILE" : "FILEDOWNLOAD_NOFILE"));

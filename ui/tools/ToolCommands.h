@@ -55,7 +55,7 @@ public:
     void copy();
 
     // The checked and chosen recordings of the kind filter (1: every kind), in list order.
-    static QStringList CheckedRecordings(const RecordingScanner& scanner, const ReportList& report,
+    static QStringList checkedRecordings(const RecordingScanner& scanner, const ReportList& report,
                                          int kindFilter);
     // The window of the command that runs now (null when none).
     ToolProgressWindow* activeWindow() const { return m_active; }

@@ -23,7 +23,7 @@ public:
 
     void setReporter(Reporter reporter) { m_report = std::move(reporter); }
     bool isWorking() const { return m_job && m_job->isRunning(); }
-    ToolJob* Job() const { return m_job.get(); }
+    ToolJob* job() const { return m_job.get(); }
     // Asks the running job to stop; the window learns the outcome from OnJobFinished.
     void cancelJob();
 

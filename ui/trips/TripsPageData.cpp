@@ -80,60 +80,66 @@ void eventsOf(std::string& out, const IndexedRecording& r) {
     out += ']';
 }
 
+// One trip's object; marks its recordings' trip in `tripOf`.
+void tripJson(std::string& out, const Trip& trip, size_t t, std::vector<int>& tripOf) {
+    out += t ? ",{" : "{";
+    out += "\"start\":";
+    integer(out, trip.startUtcMs);
+    out += ",\"end\":";
+    integer(out, trip.endUtcMs);
+    out += ",\"distanceM\":";
+    number(out, trip.distanceM, 1);
+    out += ",\"maxKmh\":";
+    number(out, trip.maxKmh, 1);
+    out += ",\"meanKmh\":";
+    number(out, trip.meanKmh, 1);
+    out += ",\"events\":[";
+    for (size_t k = 0; k < trip.eventCounts.size(); ++k)
+        out += (k ? "," : "") + std::to_string(trip.eventCounts[k]);
+    out += "],\"camera\":" + std::to_string(trip.cameraEventRecordings) + ",\"recordings\":[";
+    for (size_t k = 0; k < trip.recordings.size(); ++k) {
+        out += (k ? "," : "") + std::to_string(trip.recordings[k]);
+        if (trip.recordings[k] < tripOf.size())
+            tripOf[trip.recordings[k]] = int(t);
+    }
+    out += "]}";
+}
+
+// One recording's object with its track and events.
+void recordingJson(std::string& out, const IndexedRecording& r, size_t i, int trip) {
+    out += i ? ",{" : "{";
+    out += "\"name\":";
+    quoted(out, r.name);
+    out += ",\"kind\":" + std::to_string(r.kind) + ",\"start\":";
+    integer(out, r.startUtcMs);
+    out += ",\"lengthMs\":";
+    integer(out, r.lengthMs);
+    out += ",\"trip\":" + std::to_string(trip) + ",\"gps\":" + (r.hasGps ? "true" : "false");
+    out += ",\"distanceM\":";
+    number(out, r.distanceM, 1);
+    out += ",\"maxKmh\":";
+    number(out, r.maxKmh, 1);
+    trackOf(out, r);
+    eventsOf(out, r);
+    out += '}';
+}
+
 } // namespace
 
-QByteArray TripsPageJson(const std::vector<IndexedRecording>& recordings, const std::vector<Trip>& trips) {
+QByteArray tripsPageJson(const std::vector<IndexedRecording>& recordings, const std::vector<Trip>& trips) {
     std::vector<int> tripOf(recordings.size(), -1);
     std::string out = "{\"trips\":[";
     out.reserve(64 + recordings.size() * 600);
-    for (size_t t = 0; t < trips.size(); ++t) {
-        const Trip& trip = trips[t];
-        out += t ? ",{" : "{";
-        out += "\"start\":";
-        integer(out, trip.startUtcMs);
-        out += ",\"end\":";
-        integer(out, trip.endUtcMs);
-        out += ",\"distanceM\":";
-        number(out, trip.distanceM, 1);
-        out += ",\"maxKmh\":";
-        number(out, trip.maxKmh, 1);
-        out += ",\"meanKmh\":";
-        number(out, trip.meanKmh, 1);
-        out += ",\"events\":[";
-        for (size_t k = 0; k < trip.eventCounts.size(); ++k)
-            out += (k ? "," : "") + std::to_string(trip.eventCounts[k]);
-        out += "],\"camera\":" + std::to_string(trip.cameraEventRecordings) + ",\"recordings\":[";
-        for (size_t k = 0; k < trip.recordings.size(); ++k) {
-            out += (k ? "," : "") + std::to_string(trip.recordings[k]);
-            if (trip.recordings[k] < tripOf.size())
-                tripOf[trip.recordings[k]] = int(t);
-        }
-        out += "]}";
-    }
+    for (size_t t = 0; t < trips.size(); ++t)
+        tripJson(out, trips[t], t, tripOf);
     out += "],\"recordings\":[";
-    for (size_t i = 0; i < recordings.size(); ++i) {
-        const IndexedRecording& r = recordings[i];
-        out += i ? ",{" : "{";
-        out += "\"name\":";
-        quoted(out, r.name);
-        out += ",\"kind\":" + std::to_string(r.kind) + ",\"start\":";
-        integer(out, r.startUtcMs);
-        out += ",\"lengthMs\":";
-        integer(out, r.lengthMs);
-        out += ",\"trip\":" + std::to_string(tripOf[i]) + ",\"gps\":" + (r.hasGps ? "true" : "false");
-        out += ",\"distanceM\":";
-        number(out, r.distanceM, 1);
-        out += ",\"maxKmh\":";
-        number(out, r.maxKmh, 1);
-        trackOf(out, r);
-        eventsOf(out, r);
-        out += '}';
-    }
+    for (size_t i = 0; i < recordings.size(); ++i)
+        recordingJson(out, recordings[i], i, tripOf[i]);
     out += "]}";
     return QByteArray::fromStdString(out);
 }
 
-QByteArray NearPageJson(const std::vector<PlaceHit>& hits, const std::vector<IndexedRecording>& recordings) {
+QByteArray nearPageJson(const std::vector<PlaceHit>& hits, const std::vector<IndexedRecording>& recordings) {
     std::string out = "[";
     bool first = true;
     for (const PlaceHit& hit : hits) {
@@ -157,7 +163,7 @@ QByteArray NearPageJson(const std::vector<PlaceHit>& hits, const std::vector<Ind
     return QByteArray::fromStdString(out);
 }
 
-std::optional<TripsExportRequest> ParseTripsExport(const QString& text, size_t tripCount) {
+std::optional<TripsExportRequest> parseTripsExport(const QString& text, size_t tripCount) {
     const QStringList parts = text.split(QLatin1Char(';'));
     TripsExportRequest request;
     const QString format = parts.value(0).trimmed().toLower();
@@ -187,7 +193,7 @@ std::optional<TripsExportRequest> ParseTripsExport(const QString& text, size_t t
     return request;
 }
 
-TripsExportData SelectForExport(const TripsExportRequest& request, const std::vector<Trip>& trips,
+TripsExportData selectForExport(const TripsExportRequest& request, const std::vector<Trip>& trips,
                                 const std::vector<IndexedRecording>& recordings) {
     TripsExportData data;
     for (size_t t : request.trips) {

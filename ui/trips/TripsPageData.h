@@ -18,11 +18,11 @@
 //                  track: [lat, lon, offsetMs, kmh, ...], breaks: [point index, ...],
 //                  events: [[type, offsetMs, lat, lon, strength, placed], ...]}]}
 // Times in ms since 1970 UTC; `trip` is -1 for a recording in no trip (parking, unreadable).
-QByteArray TripsPageJson(const std::vector<IndexedRecording>& recordings, const std::vector<Trip>& trips);
+QByteArray tripsPageJson(const std::vector<IndexedRecording>& recordings, const std::vector<Trip>& trips);
 
 // [{recording, offsetMs, distanceM}] with `recording` the index in `recordings`; hits whose path is
 // not among them are left out.
-QByteArray NearPageJson(const std::vector<PlaceHit>& hits, const std::vector<IndexedRecording>& recordings);
+QByteArray nearPageJson(const std::vector<PlaceHit>& hits, const std::vector<IndexedRecording>& recordings);
 
 struct TripsExportRequest {
     enum class Format { Gpx, Csv } format = Format::Gpx;
@@ -31,7 +31,7 @@ struct TripsExportRequest {
 };
 // "gpx;0,2,5;braking,speeding" (format; trips; event types, empty: none). Nothing for a request
 // that names no known format or a trip out of range.
-std::optional<TripsExportRequest> ParseTripsExport(const QString& text, size_t tripCount);
+std::optional<TripsExportRequest> parseTripsExport(const QString& text, size_t tripCount);
 
 // The trips of the request with only their recordings, and those recordings with only the shown
 // event types, ready for TripsGpx and TripsCsv.
@@ -39,5 +39,5 @@ struct TripsExportData {
     std::vector<Trip> trips;
     std::vector<IndexedRecording> recordings;
 };
-TripsExportData SelectForExport(const TripsExportRequest& request, const std::vector<Trip>& trips,
+TripsExportData selectForExport(const TripsExportRequest& request, const std::vector<Trip>& trips,
                                 const std::vector<IndexedRecording>& recordings);

@@ -65,7 +65,7 @@ TripsWindow::TripsWindow(AppContext& context, QWidget* parent, ConnectivityMonit
     connect(m_view->bridge(), &ScriptBridge::invoked, this,
             [this](int dispid, const QString& name, const QVariant& value) {
                 if (dispid == kDispDoHandler)
-                    onHandler(name, CommandValueToString(value));
+                    onHandler(name, commandValueToString(value));
             });
     connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_pageReady = false; });
 
@@ -183,7 +183,7 @@ void TripsWindow::sendTrips() {
         return;
     }
     m_tripsPending = false;
-    const QString json = QString::fromUtf8(TripsPageJson(m_recordings, m_trips));
+    const QString json = QString::fromUtf8(tripsPageJson(m_recordings, m_trips));
     const qint64 started = m_loadClock.isValid() ? m_loadClock.elapsed() : 0;
     m_view->callScript(QStringLiteral("showTrips"), QStringList{json},
                        [this, started](const QVariant& drawn) {
@@ -286,11 +286,11 @@ void TripsWindow::near(const QString& value) {
     const auto hits = m_index->recordingsNear(lat, lon, std::min(radius, kMaxRadiusM), m_card.string());
     if (m_pageReady)
         m_view->callScript(QStringLiteral("showNear"),
-                           QStringList{QString::fromUtf8(NearPageJson(hits, m_recordings))});
+                           QStringList{QString::fromUtf8(nearPageJson(hits, m_recordings))});
 }
 
 void TripsWindow::exportTrips(const QString& value) {
-    const auto request = ParseTripsExport(value, m_trips.size());
+    const auto request = parseTripsExport(value, m_trips.size());
     if (!request)
         return;
     if (request->trips.empty()) {
@@ -306,7 +306,7 @@ void TripsWindow::exportTrips(const QString& value) {
                                       : QFileDialog::getSaveFileName(this, windowTitle(), proposed, filter);
     if (path.isEmpty())
         return;
-    const TripsExportData data = SelectForExport(*request, m_trips, m_recordings);
+    const TripsExportData data = selectForExport(*request, m_trips, m_recordings);
     const std::string bytes =
         gpx ? TripsGpx(data.trips, data.recordings) : TripsCsv(data.trips, data.recordings);
     const std::string failure = ReplaceFileContents(path.toStdString(), bytes);

@@ -34,7 +34,7 @@ public:
     int getPos() const { return m_position; }
     int minimum() const { return m_minimum; }
     int maximum() const { return m_maximum; }
-    int ControlId() const { return m_controlId; }
+    int controlId() const { return m_controlId; }
     void setEnabledState(bool enabled) {
         m_enabled = enabled;
         update();

@@ -1,7 +1,7 @@
-#include "ui/panels/render/SpeedGraphRenderer.h"
+#include "ui/render/SpeedGraphRenderer.h"
 
-#include "ui/panels/render/PanelPainting.h"
-#include "ui/panels/render/SpeedUnit.h"
+#include "ui/render/PanelPainting.h"
+#include "ui/render/SpeedUnit.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -57,7 +57,7 @@ void SpeedGraphRenderer::setUnit(int unit) {
 }
 
 void SpeedGraphRenderer::updateFullScale() {
-    const double m = m_maximum * SpeedUnitFor(m_unit).factor;
+    const double m = m_maximum * speedUnitFor(m_unit).factor;
     m_fullScale = static_cast<int>(static_cast<float>(m * 1.2) / 10.0f) * 10;
 }
 
@@ -67,7 +67,7 @@ void SpeedGraphRenderer::paintBackground(QPainter& p, QSize size) const {
     const int count = static_cast<int>(samples.drawnCount());
     if (count == 0)
         return;
-    const SpeedUnitInfo& u = SpeedUnitFor(m_unit);
+    const SpeedUnitInfo& u = speedUnitFor(m_unit);
     const int steps = m_fullScale / u.tickIntervalDivisor;
     if (steps <= 0)
         return;
@@ -79,7 +79,7 @@ void SpeedGraphRenderer::paintBackground(QPainter& p, QSize size) const {
     line << QPoint(kLeft, bottom - kBottom);
     for (int i = 0; i < count; ++i) {
         const float v = static_cast<float>(m_speeds[i] * u.factor);
-        const int x = PanelSampleX(samples, i, plot, m_durationMs) + kLeft;
+        const int x = panelSampleX(samples, i, plot, m_durationMs) + kLeft;
         const int y = static_cast<int>((bottom - kBottom) - v * scale);
         line << QPoint(x, y);
     }
@@ -93,13 +93,13 @@ void SpeedGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positionM
     const int w = size.width();
     const int bottom = size.height();
     const int axisY = bottom - kBottom;
-    const SpeedUnitInfo& u = SpeedUnitFor(m_unit);
+    const SpeedUnitInfo& u = speedUnitFor(m_unit);
 
-    DrawPanelLine(p, kLeft, kTop, kLeft, axisY, panelcolors::kAxis);
-    DrawPanelLine(p, kLeft, axisY, w - 5, axisY, panelcolors::kAxis);
+    drawPanelLine(p, kLeft, kTop, kLeft, axisY, panelcolors::kAxis);
+    drawPanelLine(p, kLeft, axisY, w - 5, axisY, panelcolors::kAxis);
     const int plot = static_cast<int>(0.98 * (w - 45));
-    DrawPanelLine(p, kLeft + plot / 2, bottom - 35, kLeft + plot / 2, bottom - 25, panelcolors::kAxis);
-    DrawPanelLine(p, kLeft + plot, bottom - 35, kLeft + plot, bottom - 25, panelcolors::kAxis);
+    drawPanelLine(p, kLeft + plot / 2, bottom - 35, kLeft + plot / 2, bottom - 25, panelcolors::kAxis);
+    drawPanelLine(p, kLeft + plot, bottom - 35, kLeft + plot, bottom - 25, panelcolors::kAxis);
 
     const int steps = m_fullScale / u.tickIntervalDivisor;
     int labelY = bottom - 37; // no full scale yet: no ticks, the label sits on the axis
@@ -108,26 +108,26 @@ void SpeedGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positionM
         const int ticks = m_fullScale / u.tickCountDivisor;
         for (int k = 1; k <= ticks; ++k) {
             const int y = static_cast<int>(axisY - k * spacing);
-            DrawPanelLine(p, 35, y, kLeft, y, panelcolors::kAxis);
+            drawPanelLine(p, 35, y, kLeft, y, panelcolors::kAxis);
         }
         labelY = static_cast<int>(axisY - ticks * spacing - 7);
     }
-    DrawPanelText(p, 10, labelY, QString::number(m_fullScale), panelcolors::kText);
+    drawPanelText(p, 10, labelY, QString::number(m_fullScale), panelcolors::kText);
 
     if (m_durationMs > 0 && !m_speeds.empty()) { // a recording without GPS has no line
         const int x =
             static_cast<int>(static_cast<double>(plotWidth(size)) / m_durationMs * positionMs + kLeft);
         const int d = bottom - 35;
         const int e = static_cast<int>(0.95 * d);
-        DrawPanelLine(p, x, d / 2 - e / 2 + 5, x, d / 2 + e / 2 + 5, panelcolors::kPosition);
+        drawPanelLine(p, x, d / 2 - e / 2 + 5, x, d / 2 + e / 2 + 5, panelcolors::kPosition);
     }
 
     const QString text =
-        PanelText("PANEL_SPEED", "SPEED") + QString::asprintf("    %0.4f %s", speedAt(positionMs), u.name);
+        panelText("PANEL_SPEED", "SPEED") + QString::asprintf("    %0.4f %s", speedAt(positionMs), u.name);
     // Right-aligned from where the fixed offset put short units: a long unit ("Mile/h") or a wide
     // font still ends inside the panel.
-    const int textWidth = QFontMetrics(PanelTextFont()).horizontalAdvance(text);
-    DrawPanelText(p, std::min(w - 145, w - 5 - textWidth), bottom - 20, text, panelcolors::kText);
+    const int textWidth = QFontMetrics(panelTextFont()).horizontalAdvance(text);
+    drawPanelText(p, std::min(w - 145, w - 5 - textWidth), bottom - 20, text, panelcolors::kText);
 }
 
 void SpeedGraphRenderer::paint(QPainter& p, QSize size, int64_t positionMs) const {
@@ -141,7 +141,7 @@ double SpeedGraphRenderer::speedAt(int64_t positionMs) const {
     const int i = timeline().indexAt(positionMs);
     if (i < 0)
         return 0;
-    return static_cast<float>(m_speeds[i] * SpeedUnitFor(m_unit).factor);
+    return static_cast<float>(m_speeds[i] * speedUnitFor(m_unit).factor);
 }
 
 QRect SpeedGraphRenderer::tickRect(QSize size) {

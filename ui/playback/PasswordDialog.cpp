@@ -1,4 +1,4 @@
-#include "ui/dialogs/PasswordDialog.h"
+#include "ui/playback/PasswordDialog.h"
 
 #include "core/config/ViewerConfig.h"
 

@@ -16,7 +16,7 @@ inline const QColor kCaption(200, 200, 200);
 
 // "Calibri" (or its metric twin Carlito) sized the way the list's design gives heights: as the
 // whole character cell (ascent plus descent) in pixels, not the em size.
-QFont ListFont(int cellHeight, int weight);
+QFont listFont(int cellHeight, int weight);
 // Draws a check box whose outer square spans x..x+14 and rowTop+5..rowTop+19.
 class QPainter;
-void DrawListCheckBox(QPainter& p, int x, int top, bool checked);
+void drawListCheckBox(QPainter& p, int x, int top, bool checked);

@@ -10,7 +10,7 @@ struct SpeedUnitInfo {
     int curveDivisor;        // pixels per unit = tick spacing / this
 };
 
-inline const SpeedUnitInfo& SpeedUnitFor(int unit) {
+inline const SpeedUnitInfo& speedUnitFor(int unit) {
     static constexpr SpeedUnitInfo kKmh{"Km/h", 1.852, 20, 20, 20};
     static constexpr SpeedUnitInfo kMph{"Mile/h", 1.150779, 10, 10, 10};
     static constexpr SpeedUnitInfo kKnots{"Knot/h", 1.0, 10, 9, 9};

@@ -17,11 +17,11 @@ class QPainter;
 
 // Half-height of the vertical axis in whole G for a recording: the highest positive X, Y, Z or
 // sum (at least 1.0) rounded, plus one.
-int GsensorRange(const std::vector<CGsensorData>& samples);
+int gsensorRange(const std::vector<CGsensorData>& samples);
 // The sample whose values the G-sensor texts show for a position: one later than the curve's,
 // with positions whose hundreds' remainder lies in 26..41 taken one millisecond earlier.
 // -1 without samples or without a duration.
-int GsensorTextSampleIndex(int64_t positionMs, size_t count, int durationMs);
+int gsensorTextSampleIndex(int64_t positionMs, size_t count, int durationMs);
 
 class GsensorGraphRenderer {
 public:

@@ -1,7 +1,7 @@
-#include "ui/panels/render/AccelerometerRenderer.h"
+#include "ui/render/AccelerometerRenderer.h"
 
-#include "ui/panels/render/GsensorGraphRenderer.h"
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/GsensorGraphRenderer.h"
+#include "ui/render/PanelPainting.h"
 
 #include <QPainter>
 
@@ -91,10 +91,10 @@ void AccelerometerRenderer::paintOverlay(QPainter& p, QSize size, int64_t positi
     p.setBrush(Qt::NoBrush);
 
     const int gy = sq.top() - 30;
-    DrawPanelText(p, g.centre.x() - 20, gy + (g.side / 4) * 3 + 10, QStringLiteral("1G"), panelcolors::kZ);
-    DrawPanelText(p, g.centre.x() - 20, gy + (g.side / 4) * 4 + 10, QStringLiteral("2G"), panelcolors::kZ);
-    DrawPanelLine(p, g.centre.x(), sq.top(), g.centre.x(), sq.top() + g.side, kRing);
-    DrawPanelLine(p, sq.left(), g.centre.y(), sq.left() + g.side, g.centre.y(), kRing);
+    drawPanelText(p, g.centre.x() - 20, gy + (g.side / 4) * 3 + 10, QStringLiteral("1G"), panelcolors::kZ);
+    drawPanelText(p, g.centre.x() - 20, gy + (g.side / 4) * 4 + 10, QStringLiteral("2G"), panelcolors::kZ);
+    drawPanelLine(p, g.centre.x(), sq.top(), g.centre.x(), sq.top() + g.side, kRing);
+    drawPanelLine(p, sq.left(), g.centre.y(), sq.left() + g.side, g.centre.y(), kRing);
 
     const std::vector<int> dots = trail(positionMs);
     for (size_t j = 0; j < dots.size(); ++j) {
@@ -112,13 +112,13 @@ void AccelerometerRenderer::paintOverlay(QPainter& p, QSize size, int64_t positi
     const SampleTimeline samples = timeline();
     const int i = !m_samples                ? -1
                   : samples.byRecordTime() ? samples.indexAt(positionMs)
-                                           : GsensorTextSampleIndex(positionMs, m_samples->size(), m_durationMs);
+                                           : gsensorTextSampleIndex(positionMs, m_samples->size(), m_durationMs);
     if (i >= 0)
         v = (*m_samples)[i];
     const int w = size.width();
-    DrawPanelText(p, w - 143, 0, QString::asprintf("X:%+0.3f", v.x), panelcolors::kX);
-    DrawPanelText(p, w - 58, 0, QString::asprintf("Y:%+0.3f", v.y), panelcolors::kY);
-    DrawPanelText(p, (w - 100) / 2, size.height() - 20, PanelText("PANEL_ACCELEROMETER", "ACCELEROMETER"),
+    drawPanelText(p, w - 143, 0, QString::asprintf("X:%+0.3f", v.x), panelcolors::kX);
+    drawPanelText(p, w - 58, 0, QString::asprintf("Y:%+0.3f", v.y), panelcolors::kY);
+    drawPanelText(p, (w - 100) / 2, size.height() - 20, panelText("PANEL_ACCELEROMETER", "ACCELEROMETER"),
                   panelcolors::kText);
 }
 

@@ -1,6 +1,6 @@
-#include "ui/panels/render/GsensorGraphRenderer.h"
+#include "ui/render/GsensorGraphRenderer.h"
 
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/PanelPainting.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -21,7 +21,7 @@ float pixelsPerG(QSize s, int range) {
 }
 } // namespace
 
-int GsensorRange(const std::vector<CGsensorData>& samples) {
+int gsensorRange(const std::vector<CGsensorData>& samples) {
     float m = 1.0f;
     for (const CGsensorData& s : samples) {
         for (float v : {s.x, s.y, s.z, s.magnitude}) {
@@ -32,7 +32,7 @@ int GsensorRange(const std::vector<CGsensorData>& samples) {
     return static_cast<int>(m + 0.5f) + 1;
 }
 
-int GsensorTextSampleIndex(int64_t positionMs, size_t count, int durationMs) {
+int gsensorTextSampleIndex(int64_t positionMs, size_t count, int durationMs) {
     if (count == 0 || durationMs <= 0)
         return -1;
     int64_t p = std::max<int64_t>(0, positionMs);
@@ -54,7 +54,7 @@ void GsensorGraphRenderer::setData(const std::vector<CGsensorData>* samples, int
         return;
     }
     const size_t drawn = timeline().drawnCount();
-    m_range = GsensorRange(drawn == samples->size()
+    m_range = gsensorRange(drawn == samples->size()
                                ? *samples
                                : std::vector<CGsensorData>(samples->begin(), samples->begin() + drawn));
 }
@@ -81,7 +81,7 @@ void GsensorGraphRenderer::paintBackground(QPainter& p, QSize size) const {
     const float s = pixelsPerG(size, m_range);
     std::vector<int> xs(count);
     for (int i = 0; i < count; ++i)
-        xs[i] = PanelSampleX(samples, i, plot, m_durationMs) + kLeft;
+        xs[i] = panelSampleX(samples, i, plot, m_durationMs) + kLeft;
     p.setRenderHint(QPainter::Antialiasing, false);
     const auto curve = [&](float CGsensorData::*field, const QColor& colour) {
         QPolygon line;
@@ -105,41 +105,41 @@ void GsensorGraphRenderer::paintOverlay(QPainter& p, QSize size, int64_t positio
     const int plot = plotWidth(size);
     const float s = pixelsPerG(size, m_range);
 
-    DrawPanelLine(p, kLeft, 10, kLeft, h - 10, panelcolors::kAxis);
-    DrawPanelLine(p, kLeft, y0, w - 5, y0, panelcolors::kAxis);
+    drawPanelLine(p, kLeft, 10, kLeft, h - 10, panelcolors::kAxis);
+    drawPanelLine(p, kLeft, y0, w - 5, y0, panelcolors::kAxis);
     const int tickTop = (h - 20) / 2 + 5;
-    DrawPanelLine(p, kLeft + plot / 2, tickTop, kLeft + plot / 2, tickTop + 10, panelcolors::kAxis);
-    DrawPanelLine(p, kLeft + plot, tickTop, kLeft + plot, tickTop + 10, panelcolors::kAxis);
+    drawPanelLine(p, kLeft + plot / 2, tickTop, kLeft + plot / 2, tickTop + 10, panelcolors::kAxis);
+    drawPanelLine(p, kLeft + plot, tickTop, kLeft + plot, tickTop + 10, panelcolors::kAxis);
     for (int k = 1; k <= m_range; ++k) {
         const int up = static_cast<int>(y0 - k * s);
         const int down = static_cast<int>(y0 + k * s);
-        DrawPanelLine(p, 35, up, kLeft, up, panelcolors::kAxis);
-        DrawPanelLine(p, 35, down, kLeft, down, panelcolors::kAxis);
+        drawPanelLine(p, 35, up, kLeft, up, panelcolors::kAxis);
+        drawPanelLine(p, 35, down, kLeft, down, panelcolors::kAxis);
     }
-    DrawPanelText(p, 10, static_cast<int>(y0 - m_range * s - 7), QStringLiteral("+%1G").arg(m_range),
+    drawPanelText(p, 10, static_cast<int>(y0 - m_range * s - 7), QStringLiteral("+%1G").arg(m_range),
                   panelcolors::kText);
-    DrawPanelText(p, 10, static_cast<int>(m_range * s + y0 - 7), QStringLiteral("-%1G").arg(m_range),
+    drawPanelText(p, 10, static_cast<int>(m_range * s + y0 - 7), QStringLiteral("-%1G").arg(m_range),
                   panelcolors::kText);
 
     if (m_durationMs > 0) {
         const int x = static_cast<int>(static_cast<double>(plot) / m_durationMs * positionMs + kLeft);
         const int d = h - 20;
         const int e = static_cast<int>(0.95 * d);
-        DrawPanelLine(p, x, d / 2 - e / 2 + 10, x, d / 2 + e / 2 + 10, panelcolors::kPosition);
+        drawPanelLine(p, x, d / 2 - e / 2 + 10, x, d / 2 + e / 2 + 10, panelcolors::kPosition);
     }
 
     CGsensorData v;
     const SampleTimeline samples = timeline();
     const int i = !m_samples                ? -1
                   : samples.byRecordTime() ? samples.indexAt(positionMs)
-                                           : GsensorTextSampleIndex(positionMs, m_samples->size(), m_durationMs);
+                                           : gsensorTextSampleIndex(positionMs, m_samples->size(), m_durationMs);
     if (i >= 0)
         v = (*m_samples)[i];
-    DrawPanelText(p, w - 243, 0, QString::asprintf("X:%+0.3f", v.x), panelcolors::kX);
-    DrawPanelText(p, w - 163, 0, QString::asprintf("Y:%+0.3f", v.y), panelcolors::kY);
-    DrawPanelText(p, w - 80, 0, QString::asprintf("Z:%+0.3f", v.z), panelcolors::kZ);
-    DrawPanelText(p, w - 160, h - 20,
-                  PanelText("PANEL_GSENSOR_SUM", "G-SENSOR SUM") + QString::asprintf(":%0.3f", v.magnitude),
+    drawPanelText(p, w - 243, 0, QString::asprintf("X:%+0.3f", v.x), panelcolors::kX);
+    drawPanelText(p, w - 163, 0, QString::asprintf("Y:%+0.3f", v.y), panelcolors::kY);
+    drawPanelText(p, w - 80, 0, QString::asprintf("Z:%+0.3f", v.z), panelcolors::kZ);
+    drawPanelText(p, w - 160, h - 20,
+                  panelText("PANEL_GSENSOR_SUM", "G-SENSOR SUM") + QString::asprintf(":%0.3f", v.magnitude),
                   panelcolors::kText);
 }
 

@@ -1,4 +1,4 @@
-#include "ui/dialogs/ProgressWindow.h"
+#include "ui/playback/ProgressWindow.h"
 
 #include "core/config/ViewerConfig.h"
 

@@ -1,7 +1,7 @@
-#include "ui/panels/render/ClipOverlayRenderer.h"
+#include "ui/render/ClipOverlayRenderer.h"
 
-#include "ui/panels/render/PanelPainting.h"
-#include "ui/panels/render/SpeedUnit.h"
+#include "ui/render/PanelPainting.h"
+#include "ui/render/SpeedUnit.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -29,7 +29,7 @@ double scaleOf(QSize canvas) {
 }
 
 QFont font(double pixels, bool bold) {
-    QFont f = PanelTextFont();
+    QFont f = panelTextFont();
     f.setPixelSize(std::max(8, int(std::lround(pixels))));
     f.setBold(bold);
     return f;
@@ -219,7 +219,7 @@ QString ClipOverlayRenderer::speedText(const ClipMoment& m) const {
         return QStringLiteral("No GPS");
     if (!m.gpsFix)
         return QStringLiteral("GPS: no fix");
-    const SpeedUnitInfo& unit = SpeedUnitFor(m_unit);
+    const SpeedUnitInfo& unit = speedUnitFor(m_unit);
     return QString::number(std::lround(m.speedKnots * unit.factor)) + " " + unit.name;
 }
 

@@ -1,6 +1,6 @@
-#include "ui/panels/render/GsensorHistoryRenderer.h"
+#include "ui/render/GsensorHistoryRenderer.h"
 
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/PanelPainting.h"
 
 #include <QPainter>
 #include <QPolygonF>
@@ -17,7 +17,7 @@ QPixmap GsensorHistoryRenderer::background() {
         p.setPen(QPen(QColor(90, 90, 90), 1));
         p.drawRect(0, 0, kWidth - 1, kHeight - 1);
         p.fillRect(1, 1, kWidth - 2, 42, QColor(55, 55, 55));
-        DrawPanelText(p, 14, 12, PanelText("PANEL_GSENSOR_TITLE", "G-Sensor"), panelcolors::kText);
+        drawPanelText(p, 14, 12, panelText("PANEL_GSENSOR_TITLE", "G-Sensor"), panelcolors::kText);
         // The plot: one minute from x 54 to 534, +-84 counts-of-8-bit (about +-5 G) around y 164.
         const QRect plot(kOriginX, 64, 480, 200);
         p.fillRect(plot, QColor(30, 30, 30));
@@ -31,7 +31,7 @@ QPixmap GsensorHistoryRenderer::background() {
         p.setPen(QPen(panelcolors::kAxis, 1));
         p.drawLine(kOriginX, plot.top(), kOriginX, plot.bottom());
         p.drawLine(kOriginX, kOriginY, plot.right(), kOriginY);
-        QFont small = PanelTextFont();
+        QFont small = panelTextFont();
         small.setPixelSize(11);
         p.setFont(small);
         p.setPen(panelcolors::kText);

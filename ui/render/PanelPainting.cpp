@@ -1,29 +1,29 @@
-#include "ui/panels/render/PanelPainting.h"
+#include "ui/render/PanelPainting.h"
 
 #include "core/config/ViewerConfig.h"
-#include "ui/panels/render/ListPainting.h"
+#include "ui/render/ListPainting.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 
-QFont PanelTextFont() {
-    static const QFont font = ListFont(18, 700);
+QFont panelTextFont() {
+    static const QFont font = listFont(18, 700);
     return font;
 }
 
-void DrawPanelText(QPainter& p, int x, int y, const QString& text, const QColor& colour) {
-    const QFont font = PanelTextFont();
+void drawPanelText(QPainter& p, int x, int y, const QString& text, const QColor& colour) {
+    const QFont font = panelTextFont();
     p.setFont(font);
     p.setPen(colour);
     p.drawText(x, y + QFontMetrics(font).ascent(), text);
 }
 
-void DrawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {
+void drawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {
     p.setPen(QPen(colour, 0));
     p.drawLine(x1, y1, x2, y2);
 }
 
-QString PanelText(const char* id, const char* fallback) {
+QString panelText(const char* id, const char* fallback) {
     const std::string text = LString(id);
     return QString::fromStdString(text.empty() ? std::string(fallback) : text);
 }
@@ -41,7 +41,7 @@ std::optional<int64_t> PanelSeekPosition(QPoint pt, QSize size, int top, int bot
     return position;
 }
 
-int PanelSampleX(const SampleTimeline& samples, size_t i, int plot, int durationMs) {
+int panelSampleX(const SampleTimeline& samples, size_t i, int plot, int durationMs) {
     if (samples.byRecordTime())
         return durationMs > 0 ? static_cast<int>(static_cast<double>(plot) * samples.timeOf(i) / durationMs) : 0;
     const size_t count = samples.drawnCount();

@@ -1,10 +1,10 @@
-#include "ui/panels/render/ListPainting.h"
+#include "ui/render/ListPainting.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 #include <cmath>
 
-QFont ListFont(int cellHeight, int weight) {
+QFont listFont(int cellHeight, int weight) {
     static const bool substituted = [] {
         QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
         return true;
@@ -21,7 +21,7 @@ QFont ListFont(int cellHeight, int weight) {
     return font;
 }
 
-void DrawListCheckBox(QPainter& p, int x, int top, bool checked) {
+void drawListCheckBox(QPainter& p, int x, int top, bool checked) {
     const QRect box(x, top + 5, 14, 14);
     p.fillRect(box, listcolors::kBoxFrame);
     p.fillRect(box.adjusted(2, 2, -2, -2), listcolors::kBackground);

@@ -27,20 +27,20 @@ inline const QColor kZ(126, 175, 215);
 } // namespace panelcolors
 
 // "Calibri" bold (or its metric twin), 18 pixels from the top of the cell to the bottom.
-QFont PanelTextFont();
+QFont panelTextFont();
 // Text whose cell's top-left corner is at (x, y), as the panels' layouts give positions.
-void DrawPanelText(QPainter& p, int x, int y, const QString& text, const QColor& colour);
+void drawPanelText(QPainter& p, int x, int y, const QString& text, const QColor& colour);
 // A text of the panels in the program's language: the language string `id`, or `fallback` where
 // the configuration has none.
-QString PanelText(const char* id, const char* fallback);
+QString panelText(const char* id, const char* fallback);
 // A solid one-pixel line, drawn without smoothing so the pixels land where the formulas say.
-void DrawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour);
+void drawPanelLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour);
 // The position a click at `pt` asks for on a curve panel of `size` whose time axis starts at x = 40
 // and spans width - 45 pixels, the click taken between the rows `top` and `bottom`; none outside
 // the plot, past the end or without a duration.
 // x of sample `i` from the plot's left edge: at its record time on a plot of `plot` pixels that
 // spans `durationMs`, or (samples without times) spread evenly over the drawn ones, a single one on
 // the axis.
-int PanelSampleX(const SampleTimeline& samples, size_t i, int plot, int durationMs);
+int panelSampleX(const SampleTimeline& samples, size_t i, int plot, int durationMs);
 
 std::optional<int64_t> PanelSeekPosition(QPoint pt, QSize size, int top, int bottom, int durationMs);
