@@ -9,6 +9,8 @@
 #include "tests/support/ShellCommand.h"
 #include "ui/render/ClipOverlayRenderer.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -56,22 +58,7 @@ ShellResult clipTool(const std::string& args, const std::string& prefix = "") {
     return runShell(prefix + builtProgram("quillent-tool") + " clip " + args);
 }
 
-std::string sha256(const fs::path& file) {
-    QFile f(QString::fromStdString(file.string()));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&f);
-    return hash.result().toHex().toStdString();
-}
 
-std::vector<std::string> folderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // The picture of a file at `ms`, decoded by ffmpeg.
 QImage decodedPicture(const fs::path& file, int64_t ms, QSize size) {
@@ -198,7 +185,7 @@ TEST_F(ClipExport, RangeAcrossJoinPlaysAndShowsTheRecordedSpeedAndTime) {
                  "--unit kmh -o " +
                  shellQuoted(clip));
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(folderEntries(out), (std::vector<std::string>{"clip.json", "clip.mp4"}));
+    EXPECT_EQ(testfiles::entriesOf(out), (std::vector<std::string>{"clip.json", "clip.mp4"}));
 
     // ffmpeg decodes every picture and the sound without a word.
     const ShellResult decode = runShell("ffmpeg -v error -i " + shellQuoted(clip) + " -f null -");
@@ -276,12 +263,12 @@ TEST_F(ClipExport, RangeAcrossJoinPlaysAndShowsTheRecordedSpeedAndTime) {
     const QJsonObject manifest = QJsonDocument::fromJson(file.readAll()).object();
     const QJsonArray sources = manifest["sources"].toArray();
     ASSERT_EQ(sources.size(), 2);
-    EXPECT_EQ(sources[0].toObject()["sha256"].toString().toStdString(), sha256(first));
-    EXPECT_EQ(sources[1].toObject()["sha256"].toString().toStdString(), sha256(second));
+    EXPECT_EQ(sources[0].toObject()["sha256"].toString().toStdString(), testfiles::sha256(first));
+    EXPECT_EQ(sources[1].toObject()["sha256"].toString().toStdString(), testfiles::sha256(second));
     EXPECT_EQ(sources[0].toObject()["fromMs"].toInteger(), fromMs);
     EXPECT_EQ(sources[1].toObject()["clipOffsetMs"].toInteger(), 1500);
     EXPECT_EQ(sources[1].toObject()["toMs"].toInteger(), 1500);
-    EXPECT_EQ(manifest["clip"].toObject()["sha256"].toString().toStdString(), sha256(clip));
+    EXPECT_EQ(manifest["clip"].toObject()["sha256"].toString().toStdString(), testfiles::sha256(clip));
     EXPECT_EQ(manifest["range"].toObject()["toMs"].toInteger(), toMs);
     EXPECT_FALSE(manifest["version"].toString().isEmpty());
     EXPECT_EQ(manifest["camera"].toObject()["timezoneMinutes"].toInt(), 9 * 60);
@@ -355,14 +342,14 @@ TEST_F(ClipExport, BadInputLeavesNothingPartial) {
         EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
         written.insert(written.end(), c.written.begin(), c.written.end());
         std::sort(written.begin(), written.end());
-        EXPECT_EQ(folderEntries(out), written);
+        EXPECT_EQ(testfiles::entriesOf(out), written);
     }
     // Interrupted while it works (or before): no clip, nothing partial.
     const ShellResult interrupted =
         clipTool(rec + " " + rec + " --from 0 --to 6 --height 1080 -o " + shellQuoted(out / "stopped.mp4"),
                  "timeout --preserve-status -s INT 1 ");
     EXPECT_NE(interrupted.exitCode, 0) << interrupted.output;
-    EXPECT_EQ(folderEntries(out), written);
+    EXPECT_EQ(testfiles::entriesOf(out), written);
 
     // The clip that stopped at the damage holds what was there, and its manifest says why.
     const ShellResult probe = runShell("ffprobe -v error -show_entries format=duration -of csv=p=0 " +

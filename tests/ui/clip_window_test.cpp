@@ -8,6 +8,8 @@
 #include "tests/support/ShellCommand.h"
 #include "ui/clips/ClipWindow.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -49,22 +51,7 @@ fs::path findOn(const fs::path& card, const std::string& name) {
     return {};
 }
 
-std::string fileSha(const fs::path& file) {
-    QFile f(QString::fromStdString(file.string()));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&f);
-    return hash.result().toHex().toStdString();
-}
 
-std::vector<std::string> entriesOf(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 void typeInto(QLineEdit* edit, const QString& text) {
     edit->selectAll();
@@ -142,7 +129,7 @@ TEST(ClipWindowUse, ClipAcrossJoinWithManifestAndCancelLeavesNothing) {
     QSignalSpy previewed(&window, &ClipWindow::previewReady);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.previewPicture().isNull() && !previewed.isEmpty(); }, 120000));
     EXPECT_EQ(window.previewPicture().size(), QSize(1280, 720));
-    EXPECT_TRUE(entriesOf(out).empty()) << "the preview writes nothing beside the target";
+    EXPECT_TRUE(testfiles::entriesOf(out).empty()) << "the preview writes nothing beside the target";
 
     QSignalSpy finished(&window, &ClipWindow::finishedClip);
     ASSERT_TRUE(start->isEnabled());
@@ -152,7 +139,7 @@ TEST(ClipWindowUse, ClipAcrossJoinWithManifestAndCancelLeavesNothing) {
         << (reports.empty() ? "" : reports.back().second.toStdString());
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].first, QMessageBox::Information);
-    EXPECT_EQ(entriesOf(out), (std::vector<std::string>{"clip.json", "clip.mp4"}));
+    EXPECT_EQ(testfiles::entriesOf(out), (std::vector<std::string>{"clip.json", "clip.mp4"}));
     const ShellResult probe = runShell("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
                                        shellQuoted(out / "clip.mp4"));
     EXPECT_NEAR(std::atof(probe.output.c_str()), (toMs - fromMs) / 1000.0, 0.15) << probe.output;
@@ -161,9 +148,9 @@ TEST(ClipWindowUse, ClipAcrossJoinWithManifestAndCancelLeavesNothing) {
     const QJsonObject manifest = QJsonDocument::fromJson(manifestFile.readAll()).object();
     const QJsonArray sources = manifest["sources"].toArray();
     ASSERT_EQ(sources.size(), 2) << "the range crosses the join";
-    EXPECT_EQ(sources[0]["sha256"].toString().toStdString(), fileSha(first));
-    EXPECT_EQ(sources[1]["sha256"].toString().toStdString(), fileSha(second));
-    EXPECT_EQ(manifest["clip"]["sha256"].toString().toStdString(), fileSha(out / "clip.mp4"));
+    EXPECT_EQ(sources[0]["sha256"].toString().toStdString(), testfiles::sha256(first));
+    EXPECT_EQ(sources[1]["sha256"].toString().toStdString(), testfiles::sha256(second));
+    EXPECT_EQ(manifest["clip"]["sha256"].toString().toStdString(), testfiles::sha256(out / "clip.mp4"));
     EXPECT_EQ(manifest["clip"]["layout"].toString(), QStringLiteral("grid"));
     EXPECT_EQ(manifest["range"]["fromMs"].toInteger(), fromMs);
 
@@ -184,7 +171,7 @@ TEST(ClipWindowUse, ClipAcrossJoinWithManifestAndCancelLeavesNothing) {
     // Told at once (tens of ms on an idle machine); a wait for the pipelines' end would show here.
     EXPECT_LT(clock.elapsed(), 1500);
     EXPECT_EQ(finished.takeFirst().at(0).toInt(), int(ClipOutcome::Kind::Cancelled));
-    EXPECT_EQ(entriesOf(out), (std::vector<std::string>{"clip.json", "clip.mp4"}));
+    EXPECT_EQ(testfiles::entriesOf(out), (std::vector<std::string>{"clip.json", "clip.mp4"}));
     EXPECT_EQ(reports.size(), 1u) << "a cancel is no error";
 
     // The choices are remembered for the next window.

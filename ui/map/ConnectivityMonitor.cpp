@@ -1,5 +1,7 @@
 #include "ui/map/ConnectivityMonitor.h"
 
+#include "ui/map/MapSource.h"
+
 #include <QTcpSocket>
 
 ConnectivityMonitor::ConnectivityMonitor(QObject* parent) : QObject(parent) {
@@ -66,4 +68,13 @@ void ConnectivityMonitor::finish(bool ok) {
     if (changed)
         emit connectivityChanged(ok);
     emit checked(ok);
+}
+
+ConnectivityMonitor* ConnectivityMonitor::forMapKind(int kind, ConnectivityMonitor* given, QObject* parent) {
+    if (given)
+        return given;
+    auto* monitor = new ConnectivityMonitor(parent);
+    const MapHost host = MapHostFor(MapSourceFor(kind));
+    monitor->setTarget(host.host, host.port);
+    return monitor;
 }

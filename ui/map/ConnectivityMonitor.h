@@ -18,6 +18,10 @@ public:
     explicit ConnectivityMonitor(QObject* parent = nullptr);
     ~ConnectivityMonitor() override;
 
+    // `given` when there is one (it is started and targeted by its owner), else a new monitor
+    // owned by `parent` that watches the tile server of map kind `kind`.
+    static ConnectivityMonitor* forMapKind(int kind, ConnectivityMonitor* given, QObject* parent);
+
     // The server to reach; a new target is checked at once.
     void setTarget(const QString& host, quint16 port);
     void start();

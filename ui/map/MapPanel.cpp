@@ -92,11 +92,7 @@ MapPanel::MapPanel(QWidget* parent, ConnectivityMonitor* monitor) : QWidget(pare
 
     m_kind = StoredMapKind();
     m_startMonitorOnShow = !monitor;
-    m_monitor = monitor ? monitor : new ConnectivityMonitor(this);
-    if (m_startMonitorOnShow) {
-        const MapHost host = MapHostFor(MapSourceFor(m_kind));
-        m_monitor->setTarget(host.host, host.port);
-    }
+    m_monitor = ConnectivityMonitor::forMapKind(m_kind, monitor, this);
     connect(m_monitor, &ConnectivityMonitor::connectivityChanged, this, &MapPanel::onConnectivity);
     m_connected = m_monitor->isConnected();
 

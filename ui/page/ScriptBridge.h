@@ -70,7 +70,7 @@ public:
     void invoke(int dispid, const QString& name, const QVariant& value);
 
     // Called by the page script with the method's name. The call returns to the page at once and
-    // the command runs right after (see RunAfterPageCall): a command may open a window.
+    // the command runs right after (see runAfterPageCall): a command may open a window.
     Q_INVOKABLE void call(const QString& method, const QVariant& name, const QVariant& value);
 
     // Runs `work` on the user-interface thread once the current call from a page (or a web-engine

@@ -86,11 +86,7 @@ TripsWindow::TripsWindow(AppContext& context, QWidget* parent, ConnectivityMonit
 
     m_kind = StoredMapKind();
     m_startMonitorOnShow = !monitor;
-    m_monitor = monitor ? monitor : new ConnectivityMonitor(this);
-    if (m_startMonitorOnShow) {
-        const MapHost host = MapHostFor(MapSourceFor(m_kind));
-        m_monitor->setTarget(host.host, host.port);
-    }
+    m_monitor = ConnectivityMonitor::forMapKind(m_kind, monitor, this);
     connect(m_monitor, &ConnectivityMonitor::connectivityChanged, this, [this](bool connected) {
         MapTileService::instance().setReachable(connected);
         if (m_pageReady)
