@@ -84,29 +84,27 @@ void DataOutCommands::drawGraphs(PrintJob& job, const QString& base) const {
     const RecordingData& data = m_session.trackData();
     const QSize size(kGraphWidth, kGraphHeight);
     const QDir folder(m_reportFolder->path());
+    // One renderer's picture as "<base><suffix>.png"; `target` names it once it is saved.
+    auto save = [&](const auto& renderer, const char* suffix, QString& target) {
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        renderer.paint(painter, size, job.positionMs);
+        painter.end();
+        const QString path = folder.filePath(base + QLatin1String(suffix));
+        if (image.save(path))
+            target = path;
+    };
     if (!data.gps.empty()) {
         SpeedGraphRenderer speed;
         speed.setData(data.gps, job.trackRangeMs, data.gpsTimesMs);
         const int unit = QString::fromStdString(ReadSetting("speedunit")).toInt();
         speed.setUnit(unit >= 1 && unit <= 3 ? unit : 1);
-        QImage image(size, QImage::Format_RGB32);
-        QPainter painter(&image);
-        speed.paint(painter, size, job.positionMs);
-        painter.end();
-        const QString path = folder.filePath(base + QStringLiteral("_speed.png"));
-        if (image.save(path))
-            job.speedGraph = path;
+        save(speed, "_speed.png", job.speedGraph);
     }
     if (!data.gsensor.empty()) {
         GsensorGraphRenderer gsensor;
         gsensor.setData(&data.gsensor, job.trackRangeMs, &data.gsensorTimesMs);
-        QImage image(size, QImage::Format_RGB32);
-        QPainter painter(&image);
-        gsensor.paint(painter, size, job.positionMs);
-        painter.end();
-        const QString path = folder.filePath(base + QStringLiteral("_gsensor.png"));
-        if (image.save(path))
-            job.gsensorGraph = path;
+        save(gsensor, "_gsensor.png", job.gsensorGraph);
     }
 }
 
