@@ -1,5 +1,5 @@
 // The numbers of playback: the rate table, the brightness meter's steps and levels, the volume
-// scale and the track range the page and panels span. The command dispatcher and the player look
+// scale and the track range the page and panels span. The page's commands and the player look
 // them up here.
 #pragma once
 

@@ -20,7 +20,7 @@ public:
                     const QPixmap& disabled = {}, const QPixmap& focus = {}, const QImage& mask = {});
     void setCheck(bool checked);
     bool getCheck() const { return m_checked; }
-    void clearCheck(); // message 0x500: clears a set check state and repaints
+    void clearCheck(); // clears a set check state and repaints
     void setTextColor(const QColor& c) {
         m_textColor = c;
         update();
