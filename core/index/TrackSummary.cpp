@@ -110,7 +110,7 @@ std::optional<int64_t> NameStartUtcMs(const std::string& fileName) {
         tm.tm_hour > 23 || tm.tm_min > 59 || tm.tm_sec > 60)
         return std::nullopt;
     const bool cameraClock = fileName.find("RTC") != std::string::npos;
-    return (int64_t(timegm(&tm)) - (cameraClock ? 9 * 3600 : 0)) * 1000;
+    return int64_t(timegm(&tm)) * 1000 - (cameraClock ? kCameraClockOffsetMs : 0);
 }
 
 TrackSummary SummariseTrack(const std::vector<CWBCGPSData>& samples,

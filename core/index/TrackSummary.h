@@ -64,6 +64,9 @@ std::vector<TrackPoint> DecimateTrack(const std::vector<TrackPoint>& points, dou
 std::string EncodeTrack(const std::vector<TrackPoint>& points);
 std::vector<TrackPoint> DecodeTrack(const std::string& text, int64_t startUtcMs);
 
+// The camera's own clock (recordings named "RTC…") runs at UTC+9; names with "UTC" are UTC.
+constexpr int64_t kCameraClockOffsetMs = 9LL * 3600 * 1000;
+
 // UTC time of a sample's date and time fields (its hour is UTC + 9); unset without a usable date.
 std::optional<int64_t> SampleUtcMs(const CWBCGPSData& sample);
 // UTC start of a recording from its name's time tag: "RTC" names carry the camera's clock (UTC + 9),

@@ -1,5 +1,7 @@
 #include "ui/trips/TripsPageData.h"
 
+#include "core/index/TrackSummary.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -128,7 +130,8 @@ void recordingJson(std::string& out, const IndexedRecording& r, size_t i, int tr
 
 QByteArray tripsPageJson(const std::vector<IndexedRecording>& recordings, const std::vector<Trip>& trips) {
     std::vector<int> tripOf(recordings.size(), -1);
-    std::string out = "{\"trips\":[";
+    // Times are shown on the camera's clock, as the recordings' names and the player show them.
+    std::string out = "{\"clockOffsetMs\":" + std::to_string(kCameraClockOffsetMs) + ",\"trips\":[";
     out.reserve(64 + recordings.size() * 600);
     for (size_t t = 0; t < trips.size(); ++t)
         tripJson(out, trips[t], t, tripOf);

@@ -73,8 +73,10 @@
         });
     }
     function pad(n) { return n < 10 ? '0' + n : String(n); }
-    function dayKey(ms) { var d = new Date(ms); return d.getFullYear() + '-' + pad(d.getMonth() + 1) + '-' + pad(d.getDate()); }
-    function clock(ms) { var d = new Date(ms); return pad(d.getHours()) + ':' + pad(d.getMinutes()); }
+    // Days and times on the camera's clock (the offset comes with the data), whatever the PC's zone.
+    function onCamera(ms) { return new Date(ms + (data.clockOffsetMs || 0)); }
+    function dayKey(ms) { var d = onCamera(ms); return d.getUTCFullYear() + '-' + pad(d.getUTCMonth() + 1) + '-' + pad(d.getUTCDate()); }
+    function clock(ms) { var d = onCamera(ms); return pad(d.getUTCHours()) + ':' + pad(d.getUTCMinutes()); }
     function km(m) { return (m / 1000).toFixed(m < 10000 ? 2 : 1); }
     function minutes(ms) {
         var m = Math.round(ms / 60000);
