@@ -248,18 +248,32 @@ struct CallbackGuard {
     Feed* feed;
 };
 
+// The sink's next sample with a buffer and a time, or null with what the callback returns: the
+// end when the sink is done or the feed is stopping, else go on (a sample without a time).
+GstSample* pullUsable(GstAppSink* sink, const Feed& feed, GstFlowReturn& flow) {
+    GstSample* sample = gst_app_sink_pull_sample(sink);
+    if (!sample) {
+        flow = GST_FLOW_EOS;
+        return nullptr;
+    }
+    GstBuffer* in = gst_sample_get_buffer(sample);
+    if (feed.stopping || !in || !GST_BUFFER_PTS_IS_VALID(in)) {
+        gst_sample_unref(sample);
+        flow = feed.stopping ? GST_FLOW_EOS : GST_FLOW_OK;
+        return nullptr;
+    }
+    return sample;
+}
+
 GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data) {
     auto* feed = static_cast<Feed*>(data);
     CallbackGuard guard(feed);
-    GstSample* sample = gst_app_sink_pull_sample(sink);
+    GstFlowReturn skip = GST_FLOW_OK;
+    GstSample* sample = pullUsable(sink, *feed, skip);
     if (!sample)
-        return GST_FLOW_EOS;
+        return skip;
     GstBuffer* in = gst_sample_get_buffer(sample);
     const GstSegment* segment = gst_sample_get_segment(sample);
-    if (feed->stopping || !in || !GST_BUFFER_PTS_IS_VALID(in)) {
-        gst_sample_unref(sample);
-        return feed->stopping ? GST_FLOW_EOS : GST_FLOW_OK;
-    }
     const guint64 running = gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(in));
     const int64_t clipNs = feed->pieceOffsetNs + int64_t(running);
     if (running == GST_CLOCK_TIME_NONE || clipNs >= feed->pieceEndNs) {
@@ -303,15 +317,12 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data) {
 GstFlowReturn onAudioSample(GstAppSink* sink, gpointer data) {
     auto* feed = static_cast<Feed*>(data);
     CallbackGuard guard(feed);
-    GstSample* sample = gst_app_sink_pull_sample(sink);
+    GstFlowReturn skip = GST_FLOW_OK;
+    GstSample* sample = pullUsable(sink, *feed, skip);
     if (!sample)
-        return GST_FLOW_EOS;
+        return skip;
     GstBuffer* in = gst_sample_get_buffer(sample);
     const GstSegment* segment = gst_sample_get_segment(sample);
-    if (feed->stopping || !in || !GST_BUFFER_PTS_IS_VALID(in)) {
-        gst_sample_unref(sample);
-        return feed->stopping ? GST_FLOW_EOS : GST_FLOW_OK;
-    }
     GstMapInfo map;
     if (!gst_buffer_map(in, &map, GST_MAP_READ)) {
         gst_sample_unref(sample);
