@@ -98,13 +98,71 @@ struct Patch {
     std::array<uint8_t, 4> bytes;
 };
 
+bool indexListsChunks(const ByteSource& src, const AviLayout& layout, const std::vector<WalkedChunk>& chunks);
+
+// Serves the small reads of a walk that looks at chunk headers only (a header, the first bytes of
+// a frame, the pad byte before the next header) with one short read a chunk, so frame data is
+// never brought into memory. Not thread-safe: one per walk.
+class HeaderSource : public ByteSource {
+public:
+    explicit HeaderSource(const ByteSource& source) : m_source(source) {}
+    uint64_t size() const override { return m_source.size(); }
+    int64_t readAt(uint64_t offset, void* buf, size_t len) const override {
+        if (len > kLargest)
+            return m_source.readAt(offset, buf, len);
+        const Window* w = load(offset, len);
+        if (!w)
+            return -1;
+        const size_t n = size_t(std::min<uint64_t>(len, w->start + w->held - offset));
+        std::memcpy(buf, w->bytes + (offset - w->start), n);
+        return int64_t(n);
+    }
+    // Also serves the walk's own read-ahead, which would otherwise read whole windows of frames.
+    const uint8_t* peek(uint64_t offset, size_t len) const override {
+        const Window* w = len <= kLargest ? load(offset, len) : nullptr;
+        if (!w || offset + len > w->start + w->held)
+            return nullptr;
+        return w->bytes + (offset - w->start);
+    }
+
+private:
+    static constexpr size_t kWindow = 64, kBefore = 16, kLargest = kWindow - kBefore;
+    struct Window {
+        uint64_t start = 0;
+        size_t held = 0;
+        uint8_t bytes[kWindow];
+    };
+    // The window holding [offset, offset + len), read when neither of the last two does. A window
+    // starts a little before the offset asked for: a header's window also holds the pad byte of the
+    // chunk before it, and the chunk's own window is still there when its frame is looked at after
+    // the next header was read.
+    const Window* load(uint64_t offset, size_t len) const {
+        for (Window& w : m_windows)
+            if (offset >= w.start && offset + len <= w.start + w.held)
+                return &w;
+        Window& w = m_windows[m_next];
+        m_next ^= 1;
+        const uint64_t start = offset > kBefore ? offset - kBefore : 0;
+        const int64_t got = m_source.readAt(start, w.bytes, kWindow);
+        if (got < 0)
+            return nullptr;
+        w.start = start;
+        w.held = size_t(got);
+        return &w;
+    }
+
+    const ByteSource& m_source;
+    mutable Window m_windows[2];
+    mutable int m_next = 0;
+};
+
 // State of one conversion: the source, the output, one block buffer and the progress callback.
 class Conversion {
 public:
-    // `src` reads the file `file` (through a block cache).
-    Conversion(const ByteSource& src, const FileByteSource* file, const AviLayout& layout, Output& out,
-               const ConvertProgress& progress)
-        : m_src(src), m_file(file), m_layout(layout), m_out(out), m_progress(progress),
+    // `src` reads the file `file` (through a block cache); `heads` reads it header by header.
+    Conversion(const ByteSource& src, const ByteSource& heads, const FileByteSource* file, const AviLayout& layout,
+               Output& out, const ConvertProgress& progress)
+        : m_src(src), m_heads(heads), m_file(file), m_layout(layout), m_out(out), m_progress(progress),
           m_kernelCopy(g_kernelCopy.load()) {}
 
     // The output number of each stream; -1 for a stream left out (its chunks become filler).
@@ -195,8 +253,10 @@ public:
     // chunks after it. A size the walk cannot see as wrong (one byte short, or grown over the
     // chunks after it) is set right. Every chunk kept is listed for an index.
     bool copyMovi(uint64_t begin, uint64_t end, bool toAvi) {
-        std::vector<Patch> patches;
         m_moviIdentifier = begin - 4;
+        if (std::optional<bool> done = copyMoviByIndex(begin, end, toAvi))
+            return *done;
+        std::vector<Patch> patches;
         WalkedMovi visited{begin, end, {}};
         // The chunks go out while the walk reads them (from the blocks it has just read), each once
         // every patch before it is known; without the kernel copy (tests) the whole list is walked
@@ -233,6 +293,53 @@ public:
         if (!streaming)
             return copy(begin, end, patches);
         if (!emit(emitted, end, patches))
+            return false;
+        return !m_progress || m_progress(end, m_src.size()) || fail(kConvertCancelled);
+    }
+
+    // The movi list of a finished file whose index lists every chunk of it, as the walk over the
+    // chunk headers finds them: a size grown over the chunks after it would not match the index,
+    // so the frames are not searched for chunks and never read. The list is copied by the kernel
+    // with the patches written over it. Nothing when the file is not like that (no index, damage,
+    // an index that differs): the state is then as before and the list is walked block by block.
+    std::optional<bool> copyMoviByIndex(uint64_t begin, uint64_t end, bool toAvi) {
+        if (!m_file || !m_kernelCopy || !m_layout.hasIdx1 || walkedMovi || begin != m_layout.moviDataStart ||
+            end != m_layout.moviEnd)
+            return std::nullopt;
+        const size_t indexBefore = index.size();
+        const uint64_t framesBefore = videoFrames;
+        const bool changedBefore = chunksChanged, damagedBefore = damaged;
+        std::vector<Patch> patches;
+        WalkedMovi visited{begin, end, {}};
+        bool stop = false, cancelled = false;
+        m_trustSizes = true;
+        const MoviWalkResult walked = WalkMoviRange(
+            m_heads, begin, end, false,
+            [&](const RiffChunk& c) {
+                visited.chunks.push_back({c.offset, c.id, c.size});
+                keepChunk(c, end, toAvi, patches);
+                // A long recording has hundreds of thousands of chunks: a cancel is heard meanwhile.
+                if (visited.chunks.size() % 4096 == 0 && m_progress && !m_progress(begin, m_src.size()))
+                    stop = cancelled = true;
+            },
+            [&](uint64_t, uint64_t) { stop = true; }, &stop);
+        m_trustSizes = false;
+        if (cancelled)
+            return fail(kConvertCancelled);
+        const bool listed = !stop && !walked.readError && !m_readError && !walked.damaged && !walked.truncated &&
+                            walked.end == end && indexListsChunks(*m_file, m_layout, visited.chunks);
+        if (!listed) {
+            index.resize(indexBefore);
+            videoFrames = framesBefore;
+            chunksChanged = changedBefore;
+            damaged = damagedBefore;
+            m_readError = false;
+            return std::nullopt;
+        }
+        walkedMovi = std::move(visited);
+        indexConfirmed = true;
+        std::sort(patches.begin(), patches.end(), [](const Patch& a, const Patch& b) { return a.at < b.at; });
+        if (!copy(begin, end, patches))
             return false;
         return !m_progress || m_progress(end, m_src.size()) || fail(kConvertCancelled);
     }
@@ -277,7 +384,8 @@ public:
     void keepChunk(RiffChunk c, uint64_t end, bool toAvi, std::vector<Patch>& patches, bool inner = false) {
         const int number = chunkStreamNumber(c.id);
         const bool known = number >= 0 && size_t(number) < streamNumbers.size();
-        if (!m_check.fitsItsStream(c.id) || (known && streamNumbers[size_t(number)] < 0)) {
+        const ChunkSizeCheck& check = m_trustSizes ? m_headsCheck : m_check;
+        if (!check.fitsItsStream(c.id) || (known && streamNumbers[size_t(number)] < 0)) {
             // A stream chunk of the wrong kind (a flipped bit in its identifier, or a stream
             // header lost): players would feed it to the wrong decoder.
             patches.push_back({c.offset, {'J', 'U', 'N', 'K'}});
@@ -286,9 +394,9 @@ public:
             return;
         }
         std::optional<uint64_t> swallowed;
-        if (m_check.sizeOneShort(c, end))
+        if (check.sizeOneShort(c, end))
             c.size += 1; // the byte taken for padding is the frame's last
-        else if (!inner && (swallowed = m_check.swallowedChunksAt(c, end)))
+        else if (!inner && !m_trustSizes && (swallowed = m_check.swallowedChunksAt(c, end)))
             c.size = *swallowed - c.dataOffset(); // the chunks it grew over follow it again
         if (c.size != c.storedSize) {
             Patch size{c.offset + 4, {}};
@@ -328,7 +436,7 @@ public:
         if (video) {
             uint8_t first[5] = {};
             const size_t n = size_t(std::min<uint64_t>(available, 5));
-            if (!m_src.readExact(c.dataOffset(), first, n))
+            if (!(m_trustSizes ? m_heads : m_src).readExact(c.dataOffset(), first, n))
                 m_readError = true;
             if (!m_layout.standardSignatures && n >= 4)
                 first[0] = first[1] = first[2] = 0, first[3] = 1; // the camera's prefix, not a start code
@@ -344,6 +452,7 @@ public:
 
     // The chunks the first walk over a movi list found, as they were (before any repair).
     std::optional<WalkedMovi> walkedMovi;
+    bool indexConfirmed = false; // the file's index lists exactly those chunks
 
     // The idx1 entries of the chunks kept, offsets counted from the movi identifier.
     std::vector<uint8_t> index;
@@ -359,11 +468,14 @@ public:
 
 private:
     const ByteSource& m_src;
+    const ByteSource& m_heads;
     const FileByteSource* m_file;
     const AviLayout& m_layout;
     Output& m_out;
     const ConvertProgress& m_progress;
     ChunkSizeCheck m_check{m_src, m_layout};
+    ChunkSizeCheck m_headsCheck{m_heads, m_layout};
+    bool m_trustSizes = false; // the walk reads headers only: an index vouches for the sizes
     std::vector<uint8_t> m_buffer;
     uint64_t m_moviIdentifier = 0;
     bool m_readError = false;
@@ -403,9 +515,10 @@ int convert(const FileByteSource& file, const AviLayout& layout, Output& out, bo
     // Every walk and check reads through one cache of large blocks: the movi list is read from
     // the file once, front to back.
     BlockCacheSource src(file);
+    HeaderSource heads(file);
     const uint64_t S = src.size();
     uint8_t head[12];
-    if (S < 12 || !src.readExact(0, head, 12))
+    if (S < 12 || !heads.readExact(0, head, 12))
         return kConvertTooShort;
     const bool unfinished = readLe32(head + 4) == 0;
     if (toAvi) {
@@ -414,13 +527,15 @@ int convert(const FileByteSource& file, const AviLayout& layout, Output& out, bo
     }
     if (unfinished)
         writeLe32(head + 4, uint32_t(S - 8));
-    Conversion job(src, &file, layout, out, progress);
+    Conversion job(src, heads, &file, layout, out, progress);
     // Whether the file's index lists the chunks of its movi list: taken from the walk that copies
     // the movi list where that walks the same range, else from a walk of its own.
     std::optional<bool> indexMatches;
     auto indexUsable = [&] {
         if (!indexMatches) {
-            if (job.walkedMovi && job.walkedMovi->begin == layout.moviDataStart &&
+            if (job.indexConfirmed)
+                indexMatches = true;
+            else if (job.walkedMovi && job.walkedMovi->begin == layout.moviDataStart &&
                 job.walkedMovi->end == layout.moviEnd)
                 indexMatches = layout.hasIdx1 && indexListsChunks(src, layout, job.walkedMovi->chunks);
             else
@@ -445,7 +560,7 @@ int convert(const FileByteSource& file, const AviLayout& layout, Output& out, bo
         writeLe32(header + 4, uint32_t(job.index.size()));
         return job.write(header, 8) && job.write(job.index.data(), job.index.size());
     };
-    ChunkWalker top(src, 12, S, ChunkWalker::ZeroSize::RestOfRange);
+    ChunkWalker top(heads, 12, S, ChunkWalker::ZeroSize::RestOfRange);
     RiffChunk c;
     while (top.next(c)) {
         const uint64_t d = c.offset;

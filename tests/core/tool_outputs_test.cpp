@@ -138,8 +138,9 @@ TEST(ToolOutputs, StayByteForByteAsEarlierVersionsWroteThem) {
         {"unfinished walk", "2 ff4934cc3793dde4"},
     };
     fs::create_directories(dir / "out");
-    // Streamed out while the walk reads (the kernel copy for what passes unchanged), and walked
-    // first, then copied block by block through memory: both give these bytes.
+    // With the kernel copy (a file its index describes is walked header by header and copied by the
+    // kernel, any other streamed out while the walk reads), and walked first, then copied block by
+    // block through memory: both give these bytes.
     for (bool kernel : {true, false}) {
         UseKernelCopy(kernel);
         std::map<std::string, std::string> got;
