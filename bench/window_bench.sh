@@ -206,7 +206,7 @@ EOF
 LAVFI="[vid1]scale=426:240[a];[vid2]scale=426:240[b];[vid3]scale=426:240[c];[a][b][c]hstack=inputs=3[vo]"
 for rate in $RATES; do
     log=$WORK/mpv-$rate.log
-    mpv --no-config --vo=x11 --hwdec=no --ao=null --speed="$rate" --lavfi-complex="$LAVFI" \
+    mpv --no-config --vo=x11 --hwdec=no --ao=null --keep-open=yes --speed="$rate" --lavfi-complex="$LAVFI" \
         --script="$WORK/stats.lua" --really-quiet --msg-level=all=no "$AVI" 2>"$log" &
     pid=$!
     sleep $((WARMUP + 1))
@@ -218,7 +218,7 @@ for rate in $RATES; do
     sleep 1.1
     b=$(last_stat mpv-stats "$log")
     memory=$(tree_memory "$pid")
-    kill "$pid"
+    kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     elapsed=$(($(field ms "$b") - $(field ms "$a")))
     frames=$((($(field media "$b") - $(field media "$a")) * 30 / 1000))

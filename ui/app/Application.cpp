@@ -19,7 +19,8 @@ void Application::prepareProcess() {
     // Chromium refuses to start its sandbox as root; the program runs anyway without it.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (!CompositionPath::leaveOutOpenGlWithoutGpu())
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 QStringList Application::argumentsForHandOver(const QStringList& arguments) {

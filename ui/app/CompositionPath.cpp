@@ -3,9 +3,30 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QDir>
 #include <QtGlobal>
 
 namespace CompositionPath {
+
+namespace {
+
+// A GPU shows itself as a DRM render node, or as the device files of a vendor's own driver.
+bool hasGpuDevice() {
+    if (!QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty())
+        return true;
+    return !QDir(QStringLiteral("/dev")).entryList({QStringLiteral("nvidia*")}, QDir::System).isEmpty();
+}
+
+} // namespace
+
+bool leaveOutOpenGlWithoutGpu() {
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND") ||
+        qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION") || hasGpuDevice())
+        return false;
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    qputenv("QT_QUICK_BACKEND", "software");
+    return true;
+}
 
 bool openGlIsSoftware(QString* renderer) {
     QOpenGLContext context;

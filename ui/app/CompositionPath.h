@@ -9,6 +9,13 @@
 
 namespace CompositionPath {
 
+// Before the QApplication: on a machine with no GPU device at all (no render node, no vendor
+// device), OpenGL could only render in software, so the software scene graph is chosen and OpenGL
+// is not loaded into the process (its software renderer alone maps about 35 MiB). A choice the
+// user made (QT_QUICK_BACKEND, QSG_RHI_BACKEND, QT_XCB_GL_INTEGRATION) is left as it is. Returns
+// whether OpenGL was left out; the caller then does not ask for shared OpenGL contexts.
+bool leaveOutOpenGlWithoutGpu();
+
 // True when OpenGL here renders in software (llvmpipe, softpipe, swrast) or is missing.
 // *renderer (when given) receives the OpenGL renderer's name. Needs the QGuiApplication.
 bool openGlIsSoftware(QString* renderer = nullptr);
