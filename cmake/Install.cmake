@@ -5,7 +5,7 @@
 include(GNUInstallDirs)
 set(QUILLENT_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/quillent)
 
-install(TARGETS quillent quillent-tool RUNTIME DESTINATION ${QUILLENT_INSTALL_DIR})
+install(TARGETS quillent quillent-tool quillent-tool-media RUNTIME DESTINATION ${QUILLENT_INSTALL_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/viewerconfig.cfg DESTINATION ${QUILLENT_INSTALL_DIR})
 # The built skin folder holds the pages and Leaflet.
 install(DIRECTORY ${QUILLENT_BIN_DIR}/skin DESTINATION ${QUILLENT_INSTALL_DIR})

@@ -147,6 +147,17 @@ bool ReplacingWriter::writeAt(uint64_t offset, const void* bytes, size_t size) {
     return true;
 }
 
+bool ReplacingWriter::truncate(uint64_t size) {
+    if (m_fd < 0 || !flush())
+        return false;
+    if (size > m_written)
+        return true;
+    if (::ftruncate(m_fd, off_t(size)) != 0 || ::lseek(m_fd, off_t(size), SEEK_SET) < 0)
+        return failed("cannot write", errno);
+    m_written = size;
+    return true;
+}
+
 int64_t ReplacingWriter::copyFrom(int sourceFd, uint64_t sourceOffset, uint64_t length) {
     if (m_fd < 0 || !flush())
         return -1;

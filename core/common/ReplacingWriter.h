@@ -60,6 +60,9 @@ public:
     uint64_t size() const { return m_written + m_used; }
     // Overwrites bytes already appended (a header's sizes once they are known).
     bool writeAt(uint64_t offset, const void* bytes, size_t size);
+    // Drops the bytes appended from `size` on (a copy made ahead that turned out not to fit);
+    // appending goes on from there.
+    bool truncate(uint64_t size);
     // Appends `length` bytes of the file `sourceFd` from `sourceOffset`, copied by the kernel
     // (copy_file_range) where the file systems allow it, else read and written in large blocks.
     // Returns the bytes appended: fewer than `length` only when the source ends before; -1 when a

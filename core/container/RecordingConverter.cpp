@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -68,6 +69,7 @@ public:
         return m_writer.writeAt(at, b, 4);
     }
     // Closes the file and renames it over the target; false (and the temporary removed) on failure.
+    bool truncate(uint64_t size) { return m_writer.truncate(size); }
     bool commit(std::string* why) {
         if (m_writer.commit())
             return true;
@@ -299,33 +301,40 @@ public:
 
     // The movi list of a finished file whose index lists every chunk of it, as the walk over the
     // chunk headers finds them: a size grown over the chunks after it would not match the index,
-    // so the frames are not searched for chunks and never read. The list is copied by the kernel
-    // with the patches written over it. Nothing when the file is not like that (no index, damage,
-    // an index that differs): the state is then as before and the list is walked block by block.
+    // so the frames are not searched for chunks and never read. The kernel copies the list while
+    // the headers are walked on a thread of its own; the patches are written over the copy after.
+    // Nothing when the file is not like that (no index, damage, an index that differs): the copy
+    // is taken back, the state is as before and the list is walked block by block.
     std::optional<bool> copyMoviByIndex(uint64_t begin, uint64_t end, bool toAvi) {
         if (!m_file || !m_kernelCopy || !m_layout.hasIdx1 || walkedMovi || begin != m_layout.moviDataStart ||
             end != m_layout.moviEnd)
             return std::nullopt;
+        const uint64_t outBegin = m_out.position();
         const size_t indexBefore = index.size();
         const uint64_t framesBefore = videoFrames;
         const bool changedBefore = chunksChanged, damagedBefore = damaged;
         std::vector<Patch> patches;
         WalkedMovi visited{begin, end, {}};
-        bool stop = false, cancelled = false;
-        m_trustSizes = true;
-        const MoviWalkResult walked = WalkMoviRange(
-            m_heads, begin, end, false,
-            [&](const RiffChunk& c) {
-                visited.chunks.push_back({c.offset, c.id, c.size});
-                keepChunk(c, end, toAvi, patches);
-                // A long recording has hundreds of thousands of chunks: a cancel is heard meanwhile.
-                if (visited.chunks.size() % 4096 == 0 && m_progress && !m_progress(begin, m_src.size()))
-                    stop = cancelled = true;
-            },
-            [&](uint64_t, uint64_t) { stop = true; }, &stop);
-        m_trustSizes = false;
-        if (cancelled)
-            return fail(kConvertCancelled);
+        MoviWalkResult walked;
+        bool stop = false;
+        std::atomic<bool> copyEnded{false};
+        std::thread walker([&] {
+            m_trustSizes = true;
+            walked = WalkMoviRange(
+                m_heads, begin, end, false,
+                [&](const RiffChunk& c) {
+                    visited.chunks.push_back({c.offset, c.id, c.size});
+                    keepChunk(c, end, toAvi, patches);
+                    stop = copyEnded && error; // a failed or cancelled copy ends the walk
+                },
+                [&](uint64_t, uint64_t) { stop = true; }, &stop);
+            m_trustSizes = false;
+        });
+        const bool copied = copy(begin, end);
+        copyEnded = true;
+        walker.join();
+        if (!copied)
+            return false;
         const bool listed = !stop && !walked.readError && !m_readError && !walked.damaged && !walked.truncated &&
                             walked.end == end && indexListsChunks(*m_file, m_layout, visited.chunks);
         if (!listed) {
@@ -334,14 +343,16 @@ public:
             chunksChanged = changedBefore;
             damaged = damagedBefore;
             m_readError = false;
+            if (!m_out.truncate(outBegin))
+                return fail(kConvertWriteFailed);
             return std::nullopt;
         }
         walkedMovi = std::move(visited);
         indexConfirmed = true;
-        std::sort(patches.begin(), patches.end(), [](const Patch& a, const Patch& b) { return a.at < b.at; });
-        if (!copy(begin, end, patches))
-            return false;
-        return !m_progress || m_progress(end, m_src.size()) || fail(kConvertCancelled);
+        for (const Patch& p : patches)
+            if (!m_out.writeAt(outBegin + (p.at - begin), p.bytes.data(), p.bytes.size()))
+                return fail(kConvertWriteFailed);
+        return true;
     }
 
     // Writes the source's bytes [from, to) with the patches over them through the output buffer

@@ -1,5 +1,19 @@
 #include "ToolCommand.h"
 
+namespace {
+
+int snapshot(const std::vector<std::string>& args) {
+    return RunMediaCommand("snapshot", args);
+}
+int merge(const std::vector<std::string>& args) {
+    return RunMediaCommand("merge", args);
+}
+int clip(const std::vector<std::string>& args) {
+    return RunMediaCommand("clip", args);
+}
+
+} // namespace
+
 const std::vector<ToolCommand>& ToolCommands() {
     static const std::vector<ToolCommand> commands = {
         {"convert", "convert recordings to AVI files, or copy them unchanged",
@@ -30,14 +44,14 @@ const std::vector<ToolCommand>& ToolCommands() {
          "snapshot <recording> --at <ms> [--channel N] <out.jpg>\n"
          "  Opens the recording, seeks to <ms> and saves the full-size picture of channel N\n"
          "  (1 to 4, default 1) as a JPEG file.",
-         RunSnapshot},
+         snapshot},
         {"merge", "join consecutive recordings into one recording per channel",
          "merge --to <folder> [--channel N]... [--mp4] [--force] <recording>...\n"
          "  Writes <folder>/<first name>_CH<N>.qmv for each channel N (default: every channel of the\n"
          "  first recording) from up to 20 consecutive recordings, in the order given; with --mp4\n"
          "  also <first name>_CH<N>.mp4 (H.264 and AAC, not re-encoded). Existing files are kept\n"
          "  unless --force is given.",
-         RunMerge},
+         merge},
         {"copy", "make a scrambled copy of a recording, copy one back, or check one",
          "copy --scrambled <recording> <copy> | copy --clear [--avi] <copy> <recording> |\n"
          "     copy --verify <copy>...  [--force]\n"
@@ -64,7 +78,7 @@ const std::vector<ToolCommand>& ToolCommands() {
          "  the recordings' and the clip's SHA-256, the range and the camera's settings. Options not\n"
          "  given are the ones stored by the clip window. Exits 3 (with a warning) when a damaged\n"
          "  recording ends the clip early.",
-         RunClip},
+         clip},
     };
     return commands;
 }

@@ -1,5 +1,10 @@
 // The command table of quillent-tool. A command is one file with a run function and one line in
 // CommandTable.cpp; main() does the dispatch, --help and the exit codes.
+//
+// The commands that decode or draw pictures (snapshot, merge, clip) need GStreamer and Qt GUI,
+// whose libraries take longer to load than a conversion of a one-minute recording takes. They live
+// in quillent-tool-media beside quillent-tool, which hands such a command over to it (the same
+// arguments, standard streams and exit code), so the file commands start with Qt Core alone.
 #pragma once
 
 #include <string>
@@ -29,8 +34,11 @@ int RunRecords(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunExportLog(const std::vector<std::string>& args);
 int RunGpx(const std::vector<std::string>& args);
-int RunSnapshot(const std::vector<std::string>& args);
-int RunMerge(const std::vector<std::string>& args);
 int RunCopy(const std::vector<std::string>& args);
 int RunTrips(const std::vector<std::string>& args);
+
+// A picture command: run here in quillent-tool-media, handed over to it by quillent-tool.
+int RunMediaCommand(const char* name, const std::vector<std::string>& args);
+int RunSnapshot(const std::vector<std::string>& args);
+int RunMerge(const std::vector<std::string>& args);
 int RunClip(const std::vector<std::string>& args);

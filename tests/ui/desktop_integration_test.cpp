@@ -38,7 +38,7 @@ int run(const QString& program, const QStringList& args, QString* output = nullp
 // The installed layout below `root` (the prefix): programs with their skin and configuration.
 void expectInstalledLayout(const QString& root) {
     for (const char* file :
-         {"bin/quillent", "lib/quillent/quillent", "lib/quillent/quillent-tool",
+         {"bin/quillent", "lib/quillent/quillent", "lib/quillent/quillent-tool", "lib/quillent/quillent-tool-media",
           "lib/quillent/viewerconfig.cfg", "lib/quillent/skin/index.htm", "lib/quillent/skin/download.htm",
           "lib/quillent/skin/leaflet/leaflet.js", "share/applications/quillent.desktop",
           "share/mime/packages/quillent.xml", "share/icons/hicolor/48x48/apps/quillent.png",

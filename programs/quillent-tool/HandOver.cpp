@@ -1,0 +1,28 @@
+// quillent-tool's side of the picture commands: the process becomes quillent-tool-media, found
+// beside the program (the build's bin folder, or lib/quillent once installed).
+#include "ToolCommand.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+int RunMediaCommand(const char* name, const std::vector<std::string>& args) {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path helper = (ec ? fs::path() : self.parent_path()) / "quillent-tool-media";
+    std::vector<std::string> words = {"quillent-tool", name};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    ::execv(helper.c_str(), argv.data());
+    std::fprintf(stderr, "quillent-tool %s: cannot start %s: %s (install the program again)\n", name,
+                 helper.c_str(), std::strerror(errno));
+    return kExitFailed;
+}

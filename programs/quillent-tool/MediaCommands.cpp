@@ -1,0 +1,12 @@
+// quillent-tool-media's side of the picture commands: the command handed over is run here.
+#include "ToolCommand.h"
+
+#include <cstring>
+
+int RunMediaCommand(const char* name, const std::vector<std::string>& args) {
+    if (std::strcmp(name, "snapshot") == 0)
+        return RunSnapshot(args);
+    if (std::strcmp(name, "merge") == 0)
+        return RunMerge(args);
+    return RunClip(args);
+}
