@@ -6,7 +6,10 @@ int snapshot(const std::vector<std::string>& args) {
     return RunMediaCommand("snapshot", args);
 }
 int merge(const std::vector<std::string>& args) {
-    return RunMediaCommand("merge", args);
+    for (const std::string& a : args)
+        if (a == "--mp4")
+            return RunMediaCommand("merge", args);
+    return RunMerge(args);
 }
 int clip(const std::vector<std::string>& args) {
     return RunMediaCommand("clip", args);

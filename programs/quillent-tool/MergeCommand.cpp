@@ -3,7 +3,6 @@
 #include "core/container/ChannelMerge.h"
 #include "core/container/RecordingReader.h"
 #include "core/common/FileReplace.h"
-#include "media/playback/Mp4Export.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -81,7 +80,7 @@ int RunMerge(const std::vector<std::string>& args) {
                     sources.size(), r.durationMs / 1000.0, static_cast<unsigned long long>(r.records));
         if (mp4) {
             std::string error;
-            if (!ExportMp4(target, mp4Target, {}, &error)) {
+            if (!ExportMergedMp4(target, mp4Target, &error)) {
                 std::fprintf(stderr, "channel %d: %s\n", ch, error.c_str());
                 ++failures;
             } else {
