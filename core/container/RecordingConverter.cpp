@@ -115,6 +115,8 @@ public:
         const Window* w = load(offset, len);
         if (!w)
             return -1;
+        if (offset >= w->start + w->held)
+            return 0; // past the end of the file
         const size_t n = size_t(std::min<uint64_t>(len, w->start + w->held - offset));
         std::memcpy(buf, w->bytes + (offset - w->start), n);
         return int64_t(n);
