@@ -43,6 +43,15 @@ TEST_F(ToolCommands, UsageErrorsExitWithTwo) {
     EXPECT_NE(r.output.find("--to"), std::string::npos);
     EXPECT_EQ(Tool("records").exitCode, 2);
     EXPECT_EQ(Tool("convert --help").exitCode, 0);
+    // A picture command is handed over to the media program beside the tool (its usage error comes
+    // from there); a tool without it says so instead of failing silently.
+    r = Tool("snapshot");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("quillent-tool snapshot:"), std::string::npos) << r.output;
+    fs::copy_file(fs::path(QUILLENT_BIN_DIR) / "quillent-tool", dir / "quillent-tool");
+    r = runShell("'" + (dir / "quillent-tool").string() + "' merge --mp4 --to '" + dir.path().string() + "' x.qmv");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("cannot start"), std::string::npos) << r.output;
 }
 
 TEST_F(ToolCommands, ConvertAndCopyWithClearFailures) {
