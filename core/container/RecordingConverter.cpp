@@ -68,8 +68,9 @@ public:
         writeLe32(b, value);
         return m_writer.writeAt(at, b, 4);
     }
-    // Closes the file and renames it over the target; false (and the temporary removed) on failure.
+    // Drops what was appended from `size` on.
     bool truncate(uint64_t size) { return m_writer.truncate(size); }
+    // Closes the file and renames it over the target; false (and the temporary removed) on failure.
     bool commit(std::string* why) {
         if (m_writer.commit())
             return true;

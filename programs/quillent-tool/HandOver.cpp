@@ -13,7 +13,13 @@ namespace fs = std::filesystem;
 int RunMediaCommand(const char* name, const std::vector<std::string>& args) {
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path helper = (ec ? fs::path() : self.parent_path()) / "quillent-tool-media";
+    if (ec || !self.is_absolute()) {
+        // Never a program of that name found relative to the current folder (a card's, say).
+        std::fprintf(stderr, "quillent-tool %s: cannot tell where quillent-tool is installed: %s\n", name,
+                     ec ? ec.message().c_str() : "no absolute path");
+        return kExitFailed;
+    }
+    const fs::path helper = self.parent_path() / "quillent-tool-media";
     std::vector<std::string> words = {"quillent-tool", name};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
