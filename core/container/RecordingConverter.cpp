@@ -526,8 +526,9 @@ bool indexMatchesMovi(const ByteSource& src, const AviLayout& layout) {
 // Walks a source whose layout has been read (a recording with a header list and movie data).
 int convert(const FileByteSource& file, const AviLayout& layout, Output& out, bool toAvi,
             const std::vector<int>& streamNumbers, const ConvertProgress& progress, std::string* error) {
-    // Every walk and check reads through one cache of large blocks: the movi list is read from
-    // the file once, front to back.
+    // The top-level chunks and a movi list the file's index describes are walked header by header;
+    // any other movi list is walked and checked through one cache of large blocks, read from the
+    // file once, front to back.
     BlockCacheSource src(file);
     HeaderSource heads(file);
     const uint64_t S = src.size();

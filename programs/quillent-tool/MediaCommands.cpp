@@ -2,6 +2,7 @@
 #include "ToolCommand.h"
 #include "media/playback/Mp4Export.h"
 
+#include <cstdio>
 #include <cstring>
 
 bool ExportMergedMp4(const std::string& merged, const std::string& mp4, std::string* error) {
@@ -13,5 +14,8 @@ int RunMediaCommand(const char* name, const std::vector<std::string>& args) {
         return RunSnapshot(args);
     if (std::strcmp(name, "merge") == 0)
         return RunMerge(args);
-    return RunClip(args);
+    if (std::strcmp(name, "clip") == 0)
+        return RunClip(args);
+    std::fprintf(stderr, "quillent-tool: no picture command \"%s\"\n", name);
+    return kExitUsage;
 }
